@@ -1,0 +1,7 @@
+#include "app/globals.h"
+
+ProgramValues &Globals()
+{
+    static ProgramValues values;
+    return values;
+}

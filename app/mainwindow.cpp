@@ -1,0 +1,280 @@
+#include "app/mainwindow.h"
+
+#include "app/dbsettings.h"
+#include "app/globals.h"
+#include "app/messages.h"
+#include "db/schema.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+
+TForm1 *Form1 = nullptr;
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Harokan"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setGeometry(192, 107, 315, 236);
+
+    area = new QMdiArea(this);
+    area->setObjectName(QStringLiteral("MdiArea"));
+    area->setBackground(Qt::white);
+    setCentralWidget(area);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar { background: #c0dcc0; }"));
+    setStatusBar(StatusBar1);
+
+    auto item = [this](QMenu *menu, const char *name, const QString &caption,
+                       void (TForm1::*handler)()) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    QMenu *init = menuBar()->addMenu(QStringLiteral("初期設定(&I)"));
+    init->setObjectName(QStringLiteral("mnuInit"));
+    mnuDBset = item(init, "mnuDBset", QStringLiteral("データベース設定(&D)..."),
+                    &TForm1::mnuDBsetClick);
+    init->addSeparator();
+    mnuAddTable1 = item(init, "mnuAddTable1", QStringLiteral("所属（SECTION）の登録(&S)"),
+                        &TForm1::mnuAddTable1Click);
+    mnuAddTable2 = item(init, "mnuAddTable2", QStringLiteral("メンバー（MEMBER）の登録(&M)"),
+                        &TForm1::mnuAddTable2Click);
+    mnuPCnameSet = item(init, "mnuPCnameSet", QStringLiteral("PC利用者名の登録(&P)"),
+                        &TForm1::mnuPCnameSetClick);
+    init->addSeparator();
+    mnuExit = item(init, "mnuExit", QStringLiteral("終了(&X)"), &TForm1::mnuExitClick);
+
+    QMenu *chat = menuBar()->addMenu(QStringLiteral("チャット(&C)"));
+    chat->setObjectName(QStringLiteral("mnuChat"));
+    mnuChatStart = item(chat, "mnuChatStart", QStringLiteral("チャット開始(&S)"),
+                        &TForm1::mnuChatStartClick);
+    mnuChatEdit = item(chat, "mnuChatEdit", QStringLiteral("チャット内容の編集(&E)"),
+                       &TForm1::mnuChatEditClick);
+    chat->addSeparator();
+    mnuMousePointer = item(chat, "mnuMousePointer", QStringLiteral("マウスポインタ(&M)"),
+                           &TForm1::mnuMousePointerClick);
+
+    QMenu *cad = menuBar()->addMenu(QStringLiteral("CAD図面(&Z)"));
+    cad->setObjectName(QStringLiteral("mnuCad"));
+    mnuCadNew = item(cad, "mnuCadNew", QStringLiteral("新規作成(&N)"), &TForm1::mnuCadNewClick);
+    mnuCadEdit = item(cad, "mnuCadEdit", QStringLiteral("編集(&E)"), &TForm1::mnuCadEditClick);
+    cad->addSeparator();
+    mnuCadList = item(cad, "mnuCadList", QStringLiteral("一覧表示(&L)"),
+                      &TForm1::mnuCadListClick);
+
+    SettingsFile = DefaultSettingsFile();
+}
+
+TForm1::~TForm1()
+{
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+QString TForm1::DatabasePath()
+{
+    const Settings &s = Config();
+    return s.ServerName + s.DataFolder + s.DbFileName;
+}
+
+QString TForm1::DefaultSettingsFile()
+{
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return program.path() + u'/' + program.completeBaseName() + QStringLiteral(".dat");
+}
+
+void TForm1::SetPlacedDialogs(const std::vector<QWidget *> &dialogs)
+{
+    placedDialogs = dialogs;
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // A window shown again (after minimising, say) must not reconnect or reload.
+    if (!started) {
+        started = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow()
+{
+    LoadSettings();
+    if (!Config().DataFolder.isEmpty()) {
+        ConnectDatabase(DatabasePath());
+        if (!DatabaseConnected()) {
+            DisconnectDatabase();
+            ShowMessage(QStringLiteral("データベース接続が出来ません。設定を確認して下さい。"));
+        }
+    }
+    Globals().ChatWindowOpen = false;
+    Globals().PointerWindowOpen = false;
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::FormClose()
+{
+    // Children first, so that they store their geometry and publish that they are gone
+    // while the connection is still open.
+    CloseChildren();
+    DisconnectDatabase();
+    SaveSettings();
+}
+
+bool TForm1::CloseChildren()
+{
+    area->closeAllSubWindows();
+    return area->subWindowList().isEmpty();
+}
+
+void TForm1::LoadSettings()
+{
+    Config() = LoadSettingsFile(SettingsFile);
+    const Settings &s = Config();
+    if (!s.windowGeometryRead)
+        return;
+    const auto &g = s.windowGeometry;
+    move(g[0], g[1]);
+    resize(g[2], g[3]);
+    for (size_t i = 0; i < placedDialogs.size(); ++i) {
+        if (placedDialogs[i])
+            placedDialogs[i]->move(g[4 + 2 * i], g[5 + 2 * i]);
+    }
+}
+
+void TForm1::SaveSettings()
+{
+    Settings &s = Config();
+    auto &g = s.windowGeometry;
+    g[0] = pos().x();
+    g[1] = pos().y();
+    g[2] = width();
+    g[3] = height();
+    for (size_t i = 0; i < placedDialogs.size(); ++i) {
+        if (placedDialogs[i]) {
+            g[4 + 2 * i] = placedDialogs[i]->pos().x();
+            g[5 + 2 * i] = placedDialogs[i]->pos().y();
+        }
+    }
+    SaveSettingsFile(SettingsFile, s);
+}
+
+bool TForm1::EnsureTable(const QString &table)
+{
+    if (TableExists(table))
+        return true;
+    if (CreateSharedTable(db(), table))
+        return true;
+    // Another PC may have created it at the same moment.
+    return TableExists(table);
+}
+
+bool TForm1::PcUserChosen()
+{
+    if (Config().PcUserNo != 0)
+        return true;
+    ShowMessage(QStringLiteral("PC利用者名の登録を行って下さい"));
+    return false;
+}
+
+void TForm1::OpenChild(QWidget *child)
+{
+    child->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = area->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    child->show();
+}
+
+void TForm1::mnuDBsetClick()
+{
+    // No open record form or editor may keep a drawing number of the old database.
+    if (!CloseChildren())
+        return;
+    DisconnectDatabase();
+    if (Form2)
+        Form2->exec();
+    ConnectDatabase(DatabasePath());
+}
+
+void TForm1::mnuAddTable1Click()
+{
+    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("SECTION")))
+        return;
+}
+
+void TForm1::mnuAddTable2Click()
+{
+    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("MEMBER")))
+        return;
+}
+
+void TForm1::mnuPCnameSetClick()
+{
+    if (!DatabaseConnected())
+        return;
+}
+
+void TForm1::mnuExitClick()
+{
+    close();
+}
+
+void TForm1::mnuChatStartClick()
+{
+    if (Globals().ChatWindowOpen || !DatabaseConnected())
+        return;
+    if (!EnsureTable(QStringLiteral("CHAT")) || !PcUserChosen())
+        return;
+}
+
+void TForm1::mnuChatEditClick()
+{
+    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("CHAT")))
+        return;
+}
+
+void TForm1::mnuMousePointerClick()
+{
+    if (Globals().PointerWindowOpen || !DatabaseConnected())
+        return;
+    if (!EnsureTable(QStringLiteral("MOUSEPOS")) || !PcUserChosen())
+        return;
+}
+
+void TForm1::mnuCadNewClick()
+{
+    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("CADLIST")) || !PcUserChosen())
+        return;
+    Globals().CadFormMode = 0;
+}
+
+void TForm1::mnuCadEditClick()
+{
+    if (!DatabaseConnected() || !TableExists(QStringLiteral("CADLIST")) || !PcUserChosen())
+        return;
+    Globals().CadFormMode = 1;
+    Globals().CadNo = 0;
+}
+
+void TForm1::mnuCadListClick()
+{
+    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("CADLIST")) || !PcUserChosen())
+        return;
+}

@@ -1,0 +1,28 @@
+// The program's message boxes. Every window shows its messages through these two calls, so
+// that tests can see and answer them.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+void ShowMessage(const QString &text);
+// True for Yes.
+bool AskYesNo(const QString &text);
+
+// While one exists, messages are recorded instead of shown, and questions get the queued
+// answers (No once the queue is empty).
+class MessageRecorder
+{
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    void answer(bool yes) { answers.append(yes); }
+    QString last() const { return texts.value(texts.size() - 1); }
+    void clear() { texts.clear(); }
+
+    QStringList texts;
+    QList<bool> answers;
+};

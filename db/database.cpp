@@ -1,0 +1,383 @@
+#include "db/database.h"
+
+#include "app/textcodec.h"
+#include "db/firebird.h"
+
+#include <QFile>
+
+namespace {
+
+const fb::Credentials Sysdba{"SYSDBA", "tallowfen"};
+
+// "a, b, c" as lines, each but the last ended by ",".
+void addListLines(QStringList &lines, const QStringList &items, int count)
+{
+    for (int i = 0; i < count; ++i)
+        lines << QStringLiteral("   ") + items[i] + (i + 1 < count ? QStringLiteral(",") : QString());
+}
+
+} // namespace
+
+struct Database::Impl
+{
+    fb::Session session;
+    fb::Result result;
+    bool resultOpen = false;
+    size_t cursor = 0;
+    QStringList lastSql;
+    QString lastError;
+
+    bool connected() const { return session.attached(); }
+
+    // Sends the lines in the active transaction; a text CP932 cannot hold fails it.
+    bool send(const QStringList &lines, fb::Result *rows)
+    {
+        lastSql = lines;
+        const std::optional<QByteArray> sql = ToCp932(lines.join(u'\n'));
+        if (!sql) {
+            lastError = QStringLiteral("text that CP932 cannot hold");
+            return false;
+        }
+        const bool ok = rows ? session.select(*sql, *rows) : session.execute(*sql);
+        if (!ok)
+            lastError = session.lastError();
+        return ok;
+    }
+
+    void closeResult()
+    {
+        resultOpen = false;
+        result = fb::Result();
+        cursor = 0;
+    }
+
+    void closeQuery()
+    {
+        closeResult();
+        session.rollback();
+    }
+
+    bool commitLines(const QStringList &lines)
+    {
+        closeQuery();
+        bool ok = session.start(fb::Session::Mode::Write) && send(lines, nullptr)
+                  && session.commit();
+        if (!ok && lastError.isEmpty())
+            lastError = session.lastError();
+        closeQuery();
+        return ok;
+    }
+
+    // Opens a reading result; false (with nothing open) on any error.
+    bool read(const QStringList &lines)
+    {
+        closeQuery();
+        lastError.clear();
+        if (!session.start(fb::Session::Mode::Read)) {
+            lastSql = lines;
+            lastError = session.lastError();
+            return false;
+        }
+        if (!send(lines, &result)) {
+            closeResult();
+            return false;
+        }
+        resultOpen = true;
+        cursor = 0;
+        return true;
+    }
+
+    QStringList rowTexts(size_t index) const
+    {
+        QStringList texts;
+        texts.reserve(result.columns);
+        for (const QByteArray &cell : result.rows[index])
+            texts << FromCp932(cell);
+        return texts;
+    }
+
+    QStringList emptyRow() const
+    {
+        QStringList texts;
+        for (int i = 0; i < result.columns; ++i)
+            texts << QString();
+        return texts;
+    }
+
+    static QStringList selectLines(const QString &columns, const QString &table,
+                                   const QString &where)
+    {
+        QStringList lines{QStringLiteral("SELECT ") + columns + u' ',
+                          QStringLiteral("   FROM ") + table + u' '};
+        if (!where.isEmpty())
+            lines << QStringLiteral("   WHERE ") + where + u' ';
+        return lines;
+    }
+};
+
+Database::Database() : d(new Impl) {}
+
+Database::~Database() = default;
+
+void Database::CreateDatabase(const QString &path)
+{
+    DisconnectDatabase();
+    if (!d->session.create(QFile::encodeName(path), Sysdba, 4096))
+        d->lastError = d->session.lastError();
+}
+
+void Database::ConnectDatabase(const QString &path)
+{
+    if (DatabaseConnected())
+        return;
+    DisconnectDatabase();
+    if (!d->session.attach(QFile::encodeName(path), Sysdba)) {
+        d->lastError = d->session.lastError();
+        DisconnectDatabase();
+    }
+}
+
+void Database::DisconnectDatabase()
+{
+    d->closeQuery();
+    d->session.detach();
+}
+
+bool Database::DatabaseConnected() const
+{
+    return d->connected();
+}
+
+bool Database::TableExists(const QString &table)
+{
+    if (!DatabaseConnected())
+        return false;
+    fb::Result names;
+    if (!d->session.selectAside("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS "
+                                "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
+                                "AND RDB$VIEW_BLR IS NULL ORDER BY RDB$RELATION_NAME",
+                                names)) {
+        d->lastError = d->session.lastError();
+        return false;
+    }
+    for (const fb::Row &row : names.rows) {
+        if (FromCp932(row[0]).trimmed().compare(table, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool Database::ExecSqlLines(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return false;
+    d->lastError.clear();
+    return d->commitLines(lines);
+}
+
+bool Database::DropTable(const QString &table)
+{
+    if (!DatabaseConnected())
+        return false;
+    return ExecSqlLines({QStringLiteral("DROP TABLE ") + table + u';'});
+}
+
+bool Database::SqlInsert(const QString &table, int count, const QStringList &names,
+                         const QStringList &values)
+{
+    if (!DatabaseConnected() || count <= 0 || count > names.size() || count > values.size())
+        return false;
+    QStringList lines{QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (")};
+    addListLines(lines, names, count);
+    lines << QStringLiteral("   ) ") << QStringLiteral("   VALUES (");
+    addListLines(lines, values, count);
+    lines << QStringLiteral("   );");
+    return ExecSqlLines(lines);
+}
+
+namespace {
+
+QStringList insertListLines(const QString &table, const QString &columns, const QString &values)
+{
+    return {QStringLiteral("INSERT INTO ") + table + QStringLiteral(" ("),
+            QStringLiteral("   ") + columns, QStringLiteral("   ) "),
+            QStringLiteral("  VALUES ("), QStringLiteral("   ") + values,
+            QStringLiteral("   );")};
+}
+
+} // namespace
+
+bool Database::SqlInsertList(const QString &table, const QString &columns,
+                             const QString &values)
+{
+    if (!DatabaseConnected())
+        return false;
+    return ExecSqlLines(insertListLines(table, columns, values));
+}
+
+bool Database::SqlUpdate(const QString &table, int count, const QStringList &names,
+                         const QStringList &values, const QString &where)
+{
+    if (!DatabaseConnected() || count <= 0 || count > names.size() || count > values.size())
+        return false;
+    QStringList lines{QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ")};
+    for (int i = 0; i < count; ++i) {
+        lines << QStringLiteral("   ") + names[i] + u'=' + values[i]
+                     + (i + 1 < count ? QStringLiteral(",") : QString());
+    }
+    if (!where.isEmpty())
+        lines << QStringLiteral("   WHERE ") + where;
+    lines << QStringLiteral("   ;");
+    return ExecSqlLines(lines);
+}
+
+bool Database::SqlDelete(const QString &table, const QString &where)
+{
+    if (!DatabaseConnected())
+        return false;
+    QString line = QStringLiteral("DELETE FROM ") + table + u' ';
+    if (!where.isEmpty())
+        line += QStringLiteral("WHERE ") + where + u' ';
+    return ExecSqlLines({line + u';'});
+}
+
+bool Database::StartTransaction()
+{
+    if (!DatabaseConnected())
+        return false;
+    d->closeQuery();
+    return d->session.start(fb::Session::Mode::Write);
+}
+
+bool Database::CommitTransaction()
+{
+    const bool ok = d->session.commit();
+    if (!ok)
+        d->lastError = d->session.lastError();
+    return ok;
+}
+
+void Database::RollbackTransaction()
+{
+    d->session.rollback();
+}
+
+bool Database::SqlInsertNoCommit(const QString &table, const QString &columns,
+                                 const QString &values)
+{
+    if (!DatabaseConnected())
+        return false;
+    d->closeResult();
+    return d->send(insertListLines(table, columns, values), nullptr);
+}
+
+bool Database::SqlUpdateNoCommit(const QString &table, const QString &assignments,
+                                 const QString &where)
+{
+    if (!DatabaseConnected())
+        return false;
+    d->closeResult();
+    QStringList lines{QStringLiteral("UPDATE ") + table + QStringLiteral(" SET "),
+                      QStringLiteral("   ") + assignments};
+    if (!where.isEmpty())
+        lines << QStringLiteral("   WHERE ") + where;
+    lines << QStringLiteral("   ;");
+    return d->send(lines, nullptr);
+}
+
+void Database::CloseQuery()
+{
+    d->closeQuery();
+}
+
+bool Database::SqlSelectPairs(const QString &table, const QString &column, const QString &where,
+                              int value)
+{
+    if (!DatabaseConnected())
+        return false;
+    QString condition = QStringLiteral("   WHERE ");
+    if (!where.isEmpty())
+        condition += u'(' + where + QStringLiteral(") AND ");
+    condition += u'(' + column + u'=' + QString::number(value) + QStringLiteral(") ");
+    const QStringList lines{QStringLiteral("SELECT ") + column + u' ',
+                            QStringLiteral("   FROM ") + table + u' ', condition,
+                            QStringLiteral("   ;")};
+    const bool found = d->read(lines) && !d->result.rows.empty();
+    d->closeResult();
+    return found;
+}
+
+QString Database::SqlSelectMax(const QString &table, const QString &column, const QString &where)
+{
+    if (!DatabaseConnected())
+        return {};
+    QStringList lines = Impl::selectLines(QStringLiteral("MAX(") + column + u')', table, where);
+    lines << QStringLiteral("   ;");
+    QString max;
+    if (d->read(lines) && !d->result.rows.empty() && d->result.columns > 0)
+        max = FromCp932(d->result.rows[0][0]);
+    d->closeResult();
+    return max;
+}
+
+int Database::SqlSelectRow(const QString &columns, const QString &table, const QString &where,
+                           QStringList &values)
+{
+    if (!DatabaseConnected())
+        return -1;
+    QStringList lines = Impl::selectLines(columns, table, where);
+    lines << QStringLiteral("   ;");
+    int count = -1;
+    if (d->read(lines) && !d->result.rows.empty()) {
+        values = d->rowTexts(0);
+        count = int(values.size());
+    }
+    d->closeResult();
+    return count;
+}
+
+int Database::SqlSelect(const QString &columns, const QString &table, const QString &where,
+                        const QString &order)
+{
+    if (!DatabaseConnected())
+        return 0;
+    QStringList lines = Impl::selectLines(columns, table, where);
+    if (!order.isEmpty())
+        lines << QStringLiteral("   ORDER BY ") + order + u' ';
+    lines << QStringLiteral("   ;");
+    if (!d->read(lines))
+        return 0;
+    return int(d->result.rows.size());
+}
+
+void Database::FetchRow(QStringList &values)
+{
+    if (!d->resultOpen)
+        return;
+    d->cursor = 0;
+    values = d->result.rows.empty() ? d->emptyRow() : d->rowTexts(0);
+}
+
+void Database::FetchNextRow(QStringList &values)
+{
+    if (!d->resultOpen)
+        return;
+    if (d->cursor < d->result.rows.size())
+        ++d->cursor;
+    values = d->cursor < d->result.rows.size() ? d->rowTexts(d->cursor) : d->emptyRow();
+}
+
+void Database::CloseSelect()
+{
+    d->closeResult();
+}
+
+QStringList Database::LastSql() const
+{
+    return d->lastSql;
+}
+
+QString Database::LastError() const
+{
+    return d->lastError;
+}

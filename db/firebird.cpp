@@ -1,0 +1,381 @@
+#include "db/firebird.h"
+
+#include <firebird/Interface.h>
+
+#include <charconv>
+#include <cstring>
+
+using namespace Firebird;
+
+namespace fb {
+
+namespace {
+
+IMaster *master()
+{
+    static IMaster *m = fb_get_master_interface();
+    return m;
+}
+
+// A status wrapper that is disposed of however the block is left.
+class Status : public ThrowStatusWrapper
+{
+public:
+    Status() : ThrowStatusWrapper(master()->getStatus()) {}
+    ~Status() { dispose(); }
+};
+
+QString describe(const FbException &e)
+{
+    char text[1024];
+    master()->getUtilInterface()->formatStatus(text, sizeof text, e.getStatus());
+    return QString::fromLocal8Bit(text);
+}
+
+QByteArray formatDouble(double v)
+{
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return QByteArray(buf, int(res.ptr - buf));
+}
+
+QByteArray formatScaled(qint64 v, int scale)
+{
+    if (scale >= 0) {
+        QByteArray s = QByteArray::number(v);
+        return scale == 0 || v == 0 ? s : s + QByteArray(scale, '0');
+    }
+    const bool negative = v < 0;
+    QByteArray digits = QByteArray::number(negative ? -(quint64)v : (quint64)v);
+    const int places = -scale;
+    if (digits.size() <= places)
+        digits.prepend(QByteArray(places - digits.size() + 1, '0'));
+    digits.insert(digits.size() - places, '.');
+    return negative ? "-" + digits : digits;
+}
+
+// Where and how one column lies in the output message, read once per statement.
+struct Column
+{
+    unsigned type, offset, nullOffset, length;
+    int scale;
+    bool nullable;
+};
+
+std::vector<Column> describeColumns(IMessageMetadata *meta)
+{
+    Status st;
+    std::vector<Column> cols(meta->getCount(&st));
+    for (unsigned i = 0; i < cols.size(); ++i) {
+        cols[i] = {meta->getType(&st, i) & ~1u, meta->getOffset(&st, i),
+                   meta->getNullOffset(&st, i), meta->getLength(&st, i),
+                   meta->getScale(&st, i), meta->isNullable(&st, i) != 0};
+    }
+    return cols;
+}
+
+template<typename T>
+T load(const unsigned char *p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+QByteArray formatCell(const Column &c, const unsigned char *buf)
+{
+    if (c.nullable && load<short>(buf + c.nullOffset))
+        return {};
+    const unsigned char *p = buf + c.offset;
+    switch (c.type) {
+    case SQL_VARYING:
+        return QByteArray(reinterpret_cast<const char *>(p + 2), load<unsigned short>(p));
+    case SQL_TEXT:
+        return QByteArray(reinterpret_cast<const char *>(p), int(c.length));
+    case SQL_SHORT:
+        return formatScaled(load<qint16>(p), c.scale);
+    case SQL_LONG:
+        return formatScaled(load<qint32>(p), c.scale);
+    case SQL_INT64:
+        return formatScaled(load<qint64>(p), c.scale);
+    case SQL_FLOAT:
+        return formatDouble(load<float>(p));
+    case SQL_DOUBLE:
+        return formatDouble(load<double>(p));
+    case SQL_BOOLEAN:
+        return *p ? "1" : "0";
+    case SQL_TYPE_DATE: {
+        unsigned y, m, d;
+        master()->getUtilInterface()->decodeDate(load<ISC_DATE>(p), &y, &m, &d);
+        return QByteArray::number(y * 10000 + m * 100 + d);
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+struct Session::Impl
+{
+    IAttachment *att = nullptr;
+    ITransaction *tra = nullptr;
+    QString error;
+
+    static QByteArray dpb(const Credentials &who, int pageSize)
+    {
+        Status st;
+        IXpbBuilder *b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB,
+                                                                      nullptr, 0);
+        b->insertString(&st, isc_dpb_user_name, who.user.constData());
+        b->insertString(&st, isc_dpb_password, who.password.constData());
+        if (pageSize > 0) {
+            b->insertInt(&st, isc_dpb_page_size, pageSize);
+            b->insertInt(&st, isc_dpb_sql_dialect, 3);
+        }
+        QByteArray out(reinterpret_cast<const char *>(b->getBuffer(&st)),
+                       int(b->getBufferLength(&st)));
+        b->dispose();
+        return out;
+    }
+
+    ITransaction *begin(Session::Mode mode)
+    {
+        // Writers wait a while for another PC's uncommitted row rather than failing at once,
+        // but never forever.
+        static const unsigned char write[] = {isc_tpb_version3, isc_tpb_write,
+                                              isc_tpb_concurrency, isc_tpb_wait,
+                                              isc_tpb_lock_timeout, 1, 10};
+        static const unsigned char read[] = {isc_tpb_version3, isc_tpb_read,
+                                             isc_tpb_read_committed, isc_tpb_rec_version,
+                                             isc_tpb_nowait};
+        Status st;
+        if (mode == Session::Mode::Write)
+            return att->startTransaction(&st, sizeof write, write);
+        return att->startTransaction(&st, sizeof read, read);
+    }
+
+    void fetchAll(ITransaction *t, const QByteArray &sql, Result &out)
+    {
+        Status st;
+        IStatement *stmt = att->prepare(&st, t, 0, sql.constData(), 3,
+                                        IStatement::PREPARE_PREFETCH_METADATA);
+        IMessageMetadata *meta = nullptr;
+        IResultSet *rs = nullptr;
+        try {
+            meta = stmt->getOutputMetadata(&st);
+            const std::vector<Column> cols = describeColumns(meta);
+            out.columns = int(cols.size());
+            out.rows.clear();
+            std::vector<unsigned char> buf(meta->getMessageLength(&st) + 8);
+            rs = stmt->openCursor(&st, t, nullptr, nullptr, meta, 0);
+            while (rs->fetchNext(&st, buf.data()) == IStatus::RESULT_OK) {
+                Row row;
+                row.reserve(out.columns);
+                for (const Column &c : cols)
+                    row.push_back(formatCell(c, buf.data()));
+                out.rows.push_back(std::move(row));
+            }
+            rs->close(&st);
+            rs = nullptr;
+        } catch (...) {
+            if (rs)
+                rs->release();
+            if (meta)
+                meta->release();
+            stmt->release();
+            throw;
+        }
+        meta->release();
+        stmt->free(&st);
+    }
+};
+
+Session::Session() : d(new Impl) {}
+
+Session::~Session()
+{
+    detach();
+}
+
+bool Session::create(const QByteArray &path, const Credentials &who, int pageSize)
+{
+    detach();
+    try {
+        const QByteArray params = Impl::dpb(who, pageSize);
+        Status st;
+        IProvider *prov = master()->getDispatcher();
+        try {
+            d->att = prov->createDatabase(&st, path.constData(), unsigned(params.size()),
+                                          reinterpret_cast<const unsigned char *>(params.constData()));
+        } catch (...) {
+            prov->release();
+            throw;
+        }
+        prov->release();
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        return false;
+    }
+}
+
+bool Session::attach(const QByteArray &path, const Credentials &who)
+{
+    detach();
+    try {
+        const QByteArray params = Impl::dpb(who, 0);
+        Status st;
+        IProvider *prov = master()->getDispatcher();
+        try {
+            d->att = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
+                                          reinterpret_cast<const unsigned char *>(params.constData()));
+        } catch (...) {
+            prov->release();
+            throw;
+        }
+        prov->release();
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        return false;
+    }
+}
+
+void Session::detach()
+{
+    rollback();
+    if (!d->att)
+        return;
+    try {
+        Status st;
+        d->att->detach(&st);
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        d->att->release();
+    }
+    d->att = nullptr;
+}
+
+bool Session::attached() const
+{
+    return d->att != nullptr;
+}
+
+bool Session::start(Mode mode)
+{
+    if (!d->att) {
+        d->error = QStringLiteral("not attached");
+        return false;
+    }
+    rollback();
+    try {
+        d->tra = d->begin(mode);
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        return false;
+    }
+}
+
+bool Session::commit()
+{
+    if (!d->tra) {
+        d->error = QStringLiteral("no transaction");
+        return false;
+    }
+    try {
+        Status st;
+        d->tra->commit(&st);
+        d->tra = nullptr;
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        rollback();
+        return false;
+    }
+}
+
+void Session::rollback()
+{
+    if (!d->tra)
+        return;
+    try {
+        Status st;
+        d->tra->rollback(&st);
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        d->tra->release();
+    }
+    d->tra = nullptr;
+}
+
+bool Session::active() const
+{
+    return d->tra != nullptr;
+}
+
+bool Session::execute(const QByteArray &sql)
+{
+    if (!d->tra) {
+        d->error = QStringLiteral("no transaction");
+        return false;
+    }
+    try {
+        Status st;
+        d->att->execute(&st, d->tra, 0, sql.constData(), 3, nullptr, nullptr, nullptr, nullptr);
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        return false;
+    }
+}
+
+bool Session::select(const QByteArray &sql, Result &out)
+{
+    if (!d->tra) {
+        d->error = QStringLiteral("no transaction");
+        return false;
+    }
+    try {
+        d->fetchAll(d->tra, sql, out);
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        return false;
+    }
+}
+
+bool Session::selectAside(const QByteArray &sql, Result &out)
+{
+    if (!d->att) {
+        d->error = QStringLiteral("not attached");
+        return false;
+    }
+    ITransaction *t = nullptr;
+    try {
+        t = d->begin(Mode::Read);
+        d->fetchAll(t, sql, out);
+        Status st;
+        t->commit(&st);
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        if (t) {
+            try {
+                Status st;
+                t->rollback(&st);
+            } catch (const FbException &) {
+                t->release();
+            }
+        }
+        return false;
+    }
+}
+
+QString Session::lastError() const
+{
+    return d->error;
+}
+
+} // namespace fb

@@ -1,0 +1,62 @@
+// The one wrapper over the Firebird client library. It speaks bytes (the database's code
+// page) and reports errors as values; it never shows anything.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace fb {
+
+// One result row; a NULL column is an empty cell. Numbers are in their text form:
+// integers in decimal, floating point in the general format with 15 significant digits.
+using Row = std::vector<QByteArray>;
+
+struct Result
+{
+    int columns = 0;
+    std::vector<Row> rows;
+};
+
+struct Credentials
+{
+    QByteArray user;
+    QByteArray password;
+};
+
+class Session
+{
+public:
+    Session();
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // Creates the database file (dialect 3) and stays attached to it.
+    bool create(const QByteArray &path, const Credentials &who, int pageSize);
+    bool attach(const QByteArray &path, const Credentials &who);
+    void detach();
+    bool attached() const;
+
+    enum class Mode { Write, Read };
+    bool start(Mode mode);
+    bool commit();
+    void rollback();
+    bool active() const;
+
+    // Both run in the active transaction.
+    bool execute(const QByteArray &sql);
+    bool select(const QByteArray &sql, Result &out);
+    // Runs a read in a short transaction of its own, leaving the active one alone.
+    bool selectAside(const QByteArray &sql, Result &out);
+
+    QString lastError() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace fb

@@ -1,0 +1,169 @@
+#include "db/schema.h"
+
+#include "db/database.h"
+
+#include <QHash>
+
+namespace {
+
+struct TableDef
+{
+    QString name; // a drawing table's prefix ends in "_"
+    QList<QPair<QString, QString>> columns; // the first is the key
+};
+
+QList<QPair<QString, QString>> columnsOf(const QString &type, const QStringList &names)
+{
+    QList<QPair<QString, QString>> out;
+    for (const QString &n : names)
+        out << qMakePair(n, type);
+    return out;
+}
+
+const QString Int = QStringLiteral("INTEGER");
+const QString Small = QStringLiteral("SMALLINT");
+const QString Dbl = QStringLiteral("DOUBLE PRECISION");
+
+QString varchar(int n)
+{
+    return QStringLiteral("VARCHAR(%1)").arg(n);
+}
+
+const QList<TableDef> &tables()
+{
+    static const QList<TableDef> all = [] {
+        const auto lineCommon = columnsOf(Small, {"LAY", "COL", "LTP", "WID"});
+        QList<TableDef> t;
+        t << TableDef{"SECTION", {{"N", Int}, {"SNAME", varchar(32)}}};
+        t << TableDef{"MEMBER", {{"N", Int}, {"SN", Int}, {"PNAME", varchar(16)}}};
+        t << TableDef{"CHAT",
+                      {{"N", Int}, {"MN", Int}, {"CTEXT", varchar(80)}, {"CDATE", varchar(8)},
+                       {"CTIME", varchar(6)}}};
+        t << TableDef{"MOUSEPOS", columnsOf(Int, {"MN", "ST", "MX", "MY"})};
+        TableDef cadlist{"CADLIST", {{"N", Int}}};
+        cadlist.columns << columnsOf(varchar(80), {"ZNAME", "ZUMENN", "MTITLE", "STITLE",
+                                                   "MEMO1", "MEMO2", "MEMO3"});
+        cadlist.columns << qMakePair(QStringLiteral("PAPER"), Int)
+                        << qMakePair(QStringLiteral("PAPX"), Dbl)
+                        << qMakePair(QStringLiteral("PAPY"), Dbl);
+        cadlist.columns << qMakePair(QStringLiteral("MN"), Int)
+                        << qMakePair(QStringLiteral("DDATE"), varchar(8))
+                        << qMakePair(QStringLiteral("UDATE"), varchar(8));
+        for (const char *who : {"K", "A", "P", "R"}) {
+            cadlist.columns << qMakePair(QString::fromLatin1(who) + u'N', Int)
+                            << qMakePair(QString::fromLatin1(who) + QStringLiteral("DATE"),
+                                         varchar(8));
+        }
+        t << cadlist;
+        t << TableDef{"CADREV",
+                      {{"N", Int}, {"ZN", Int}, {"CONT", varchar(80)}, {"RN", Int},
+                       {"RDATE", varchar(8)}}};
+        t << TableDef{"WORKDISPLAY",
+                      columnsOf(Int, {"N", "ZN", "PX", "PY", "SX", "SY"})
+                          + columnsOf(Dbl, {"WX1", "WY1", "WX2", "WY2", "WSC"})};
+        t << TableDef{"LAYER_",
+                      QList<QPair<QString, QString>>{{"N", Int}, {"LNAME", varchar(255)}}
+                          + columnsOf(Small, {"VISI", "PRN", "COL", "LTP", "WID"})
+                          + columnsOf(Dbl, {"SCL"})};
+        t << TableDef{"COLOR_", {{"N", Int}, {"CNAME", varchar(255)}, {"COL", Int}}};
+        TableDef ltype{"LTYPE_", {{"N", Int}, {"SNAME", varchar(255)}, {"SN", Small}}};
+        for (int i = 1; i <= 10; ++i)
+            ltype.columns << qMakePair(QStringLiteral("P%1").arg(i), Small);
+        t << ltype;
+        t << TableDef{"VAR_", {{"N", Int}, {"OPN", Int}}};
+        t << TableDef{"HISTORY_", {{"N", Int}, {"OPN", Int}, {"MD", Small}, {"EN", Int}}};
+        t << TableDef{"ENTITY_",
+                      {{"N", Int}, {"MN", Int}, {"DS", Small}, {"DT", Small}, {"DN", Int}}};
+        t << TableDef{"ENT_LINE_", columnsOf(Int, {"N"}) + lineCommon
+                                       + columnsOf(Dbl, {"X1", "Y1", "X2", "Y2"})};
+        t << TableDef{"ENT_CIRCLE_",
+                      columnsOf(Int, {"N"}) + lineCommon + columnsOf(Dbl, {"CX", "CY", "CR"})};
+        t << TableDef{"ENT_ARC_", columnsOf(Int, {"N"}) + lineCommon
+                                      + columnsOf(Dbl, {"CX", "CY", "CR", "SA", "EA"})};
+        t << TableDef{"ENT_TEXT_",
+                      columnsOf(Int, {"N"}) + columnsOf(Small, {"LAY", "COL", "STL", "BAS", "DIR"})
+                          + columnsOf(Dbl, {"PX", "PY", "MH", "MW", "MD", "ANG"})
+                          + QList<QPair<QString, QString>>{{"FNT", varchar(80)},
+                                                           {"TXT", varchar(255)}}};
+        return t;
+    }();
+    return all;
+}
+
+const TableDef *find(const QString &name)
+{
+    for (const TableDef &t : tables()) {
+        if (t.name == name)
+            return &t;
+    }
+    return nullptr;
+}
+
+QStringList linesFor(const TableDef &t, const QString &fullName)
+{
+    QStringList lines{QStringLiteral("CREATE TABLE ") + fullName + QStringLiteral(" (")};
+    for (qsizetype i = 0; i < t.columns.size(); ++i) {
+        QString line = QStringLiteral("  ") + t.columns[i].first + u' ' + t.columns[i].second;
+        // MOUSEPOS alone has no key.
+        if (i == 0 && t.name != QLatin1String("MOUSEPOS"))
+            line += QStringLiteral(" NOT NULL UNIQUE");
+        if (i + 1 < t.columns.size())
+            line += u',';
+        lines << line;
+    }
+    lines << QStringLiteral("  );");
+    return lines;
+}
+
+bool create(Database &db, const QString &name, const QString &suffix = QString())
+{
+    const TableDef *t = find(name);
+    return t && db.ExecSqlLines(linesFor(*t, name + suffix));
+}
+
+bool createDrawing(Database &db, const char *prefix, int n)
+{
+    return create(db, QString::fromLatin1(prefix), QString::number(n));
+}
+
+} // namespace
+
+bool CreateSectionTable(Database &db) { return create(db, QStringLiteral("SECTION")); }
+bool CreateMemberTable(Database &db) { return create(db, QStringLiteral("MEMBER")); }
+bool CreateChatTable(Database &db) { return create(db, QStringLiteral("CHAT")); }
+bool CreateMousePosTable(Database &db) { return create(db, QStringLiteral("MOUSEPOS")); }
+bool CreateCadListTable(Database &db) { return create(db, QStringLiteral("CADLIST")); }
+bool CreateCadRevTable(Database &db) { return create(db, QStringLiteral("CADREV")); }
+bool CreateWorkDisplayTable(Database &db) { return create(db, QStringLiteral("WORKDISPLAY")); }
+
+bool CreateLayerTable(Database &db, int n) { return createDrawing(db, "LAYER_", n); }
+bool CreateColorTable(Database &db, int n) { return createDrawing(db, "COLOR_", n); }
+bool CreateLtypeTable(Database &db, int n) { return createDrawing(db, "LTYPE_", n); }
+bool CreateVarTable(Database &db, int n) { return createDrawing(db, "VAR_", n); }
+bool CreateHistoryTable(Database &db, int n) { return createDrawing(db, "HISTORY_", n); }
+bool CreateEntityTable(Database &db, int n) { return createDrawing(db, "ENTITY_", n); }
+bool CreateEntLineTable(Database &db, int n) { return createDrawing(db, "ENT_LINE_", n); }
+bool CreateEntCircleTable(Database &db, int n) { return createDrawing(db, "ENT_CIRCLE_", n); }
+bool CreateEntArcTable(Database &db, int n) { return createDrawing(db, "ENT_ARC_", n); }
+bool CreateEntTextTable(Database &db, int n) { return createDrawing(db, "ENT_TEXT_", n); }
+
+QStringList DrawingTablePrefixes()
+{
+    QStringList out;
+    for (const TableDef &t : tables()) {
+        if (t.name.endsWith(u'_'))
+            out << t.name;
+    }
+    return out;
+}
+
+bool CreateDrawingTable(Database &db, const QString &prefix, int n)
+{
+    return prefix.endsWith(u'_') && create(db, prefix, QString::number(n));
+}
+
+bool CreateSharedTable(Database &db, const QString &name)
+{
+    return !name.endsWith(u'_') && create(db, name);
+}
+

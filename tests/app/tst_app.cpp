@@ -1,0 +1,590 @@
+#include "app/dbsettings.h"
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/textcodec.h"
+#include "app/ui.h"
+#include "app/values.h"
+#include "db/schema.h"
+#include "support/testdb.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void integerConversion();
+    void realConversion();
+    void dates();
+    void blanksQuotesColons();
+    void waitTicks();
+    void paperSizes();
+    void textCodec();
+
+    void settingsDefaultsAndShortFile();
+    void settingsMinimumsAndBadNumbers();
+    void settingsRoundTrip();
+    void settingsFailedSaveKeepsFile();
+
+    void dbSettingsChecks();
+    void dbSettingsCreatesAndAccepts();
+    void dbSettingsEmbeddedAndServer();
+
+    void menuStructure();
+    void inertWhileUnconnected();
+    void pcUserCheckAndEnsureTable();
+    void startupMessageAndOnce();
+    void dbSetClosesChildrenFirst();
+    void shutDownOrder();
+
+private:
+    void makeWindows(const QString &settingsFile);
+    void writeSettings(const QString &path, const QStringList &lines);
+
+    QTemporaryDir *files = nullptr;
+};
+
+namespace {
+
+// A child window that notes whether the connection was still open when it closed.
+class ProbeChild : public QWidget
+{
+public:
+    bool *closedConnected;
+    explicit ProbeChild(bool *flag) : closedConnected(flag) {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        *closedConnected = Form1->DatabaseConnected();
+        QWidget::closeEvent(event);
+    }
+};
+
+QStringList fileLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = f.readAll();
+    QStringList lines;
+    for (const QByteArray &l : all.split('\n'))
+        lines << FromCp932(l);
+    return lines;
+}
+
+} // namespace
+
+void TestApp::init()
+{
+    files = new QTemporaryDir;
+    Globals() = ProgramValues();
+}
+
+void TestApp::cleanup()
+{
+    delete Form1; // owns Form2
+    Form2 = nullptr;
+    delete files;
+    files = nullptr;
+}
+
+void TestApp::makeWindows(const QString &settingsFile)
+{
+    Form1 = new TForm1;
+    Form1->SettingsFile = settingsFile;
+    Form2 = new TForm2(Form1);
+    Form1->SetPlacedDialogs({Form2});
+}
+
+void TestApp::writeSettings(const QString &path, const QStringList &lines)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (const QString &l : lines)
+        f.write(*ToCp932(l) + "\r\n");
+}
+
+void TestApp::integerConversion()
+{
+    const QList<QPair<QString, qint32>> cases = {
+        {"12", 12}, {" -7", -7}, {"$1F", 31}, {"0x1f", 31}, {"X10", 16}, {"+5", 5},
+        {"12a", 0}, {"1.5", 0}, {"abc", 0}, {"", 0}, {"12 ", 0}, {"-", 0}, {"$", 0},
+        {"2147483648", 0}, {"-2147483648", INT_MIN}, {"2147483647", INT_MAX},
+        {"99999999999999999999", 0}, {"１２", 0},
+    };
+    for (const auto &c : cases)
+        QVERIFY2(StrToIntZ(c.first) == c.second, qPrintable(c.first));
+    QVERIFY(IsAllDigits(""));
+    QVERIFY(IsAllDigits("0123"));
+    QVERIFY(!IsAllDigits("12a"));
+    QVERIFY(!IsAllDigits("１"));
+}
+
+void TestApp::realConversion()
+{
+    const QList<QPair<QString, double>> cases = {
+        {"0.18", 0.18}, {"1189", 1189}, {"1E-5", 0.00001}, {"2.5e3", 2500}, {" -3.5", -3.5},
+        {"0,18", 0}, {"1.2.3", 0}, {".", 0}, {"", 0}, {"nan", 0}, {"inf", 0},
+        {"-Infinity", 0}, {"0x1p3", 0}, {"1e", 0}, {"3.", 3}, {".5", 0.5}, {"1e999", 0},
+    };
+    for (const auto &c : cases)
+        QVERIFY2(StrToFloatZ(c.first) == c.second, qPrintable(c.first));
+}
+
+void TestApp::dates()
+{
+    for (const char *ok : {"20100101", "20000229", "18991230", "99991231", "20241231"})
+        QVERIFY2(IsValidDate(ok), ok);
+    for (const char *bad : {"19000229", "18991229", "2010011", "2010-1-1", "00000101",
+                            "20101301", "20100431", "20100100", "", "201001011"})
+        QVERIFY2(!IsValidDate(bad), bad);
+}
+
+void TestApp::blanksQuotesColons()
+{
+    QCOMPARE(RemoveBlanks(QStringLiteral(" A　B C ")), QString("ABC"));
+    QCOMPARE(RemoveBlanks(QStringLiteral("  　 ")), QString());
+    QCOMPARE(RemoveBlanks(QStringLiteral("a\tb\n")), QString("ab"));
+    QCOMPARE(RemoveQuotes(QStringLiteral("'It's' \"so\"")), QString("Its so"));
+    // No character before a quote can hide it.
+    QCOMPARE(RemoveQuotes(QStringLiteral("表'示\u0080'x\t")), QStringLiteral("表示\u0080x"));
+    QVERIFY(HasQuote(QStringLiteral("ソ'")));
+    QVERIFY(HasQuote(QStringLiteral("\"")));
+    QVERIFY(!HasQuote(QStringLiteral("表示")));
+    QCOMPARE(TextBeforeColon(QStringLiteral("12:山田")), QString("12"));
+    QCOMPARE(TextBeforeColon(QStringLiteral("0:指定無し")), QString("0"));
+    QCOMPARE(TextBeforeColon("abc"), QString());
+    QCOMPARE(TextBeforeColon(":x"), QString());
+    QCOMPARE(StrToIntZ(TextBeforeColon(":x")), 0);
+    QCOMPARE(TextAfterColon(QStringLiteral("12:山田:A")), QStringLiteral("山田:A"));
+    QCOMPARE(TextAfterColon("abc"), QString());
+    QCOMPARE(TextAfterColon(""), QString());
+}
+
+void TestApp::waitTicks()
+{
+    int fired = 0;
+    QTimer::singleShot(20, [&] { ++fired; });
+    QElapsedTimer clock;
+    clock.start();
+    WaitTicks(120);
+    QVERIFY(clock.elapsed() >= 120);
+    QCOMPARE(fired, 1); // events ran during the wait
+}
+
+void TestApp::paperSizes()
+{
+    QCOMPARE(GetPaperSize(0).name, QStringLiteral("任意"));
+    QCOMPARE(GetPaperSize(5).name, QStringLiteral("A4横"));
+    QCOMPARE(GetPaperSize(5).width, 297.0);
+    const PaperSize a4 = GetPaperSize(11);
+    QCOMPARE(a4.name, QStringLiteral("A4縦"));
+    QCOMPARE(a4.width, 210.0);
+    QCOMPARE(a4.height, 297.0);
+    QCOMPARE(GetPaperSize(-1).name, GetPaperSize(0).name);
+    QCOMPARE(GetPaperSize(PaperSizeCount).name, GetPaperSize(0).name);
+}
+
+void TestApp::textCodec()
+{
+    const QString s = QStringLiteral("～－ｱ表");
+    const std::optional<QByteArray> b = ToCp932(s);
+    QVERIFY(b);
+    QCOMPARE(b->size(), 7);
+    QCOMPARE(FromCp932(*b), s);
+    QVERIFY(!ToCp932(QStringLiteral("a😀")));
+    QVERIFY(!ToCp932(QStringLiteral("\u00e9")));
+    QCOMPARE(FromCp932(QByteArray("\x82", 1)), QString(QChar(0xFFFD)));
+}
+
+void TestApp::settingsDefaultsAndShortFile()
+{
+    const QString path = files->filePath("h.dat");
+    Settings s = LoadSettingsFile(path);
+    QCOMPARE(s.ServerName, QString("localhost:"));
+    QCOMPARE(s.DataFolder, QString());
+    QCOMPARE(s.DbFileName, QString("CAD.FDB"));
+    QCOMPARE(s.PcUserNo, 0);
+    QVERIFY(!s.windowGeometryRead);
+    QCOMPARE(s.ChatWindow.width, 320);
+    QCOMPARE(s.ListWindow.height, 240);
+    QCOMPARE(s.ListColumns[12], 32);
+    QCOMPARE(s.LayersDialog.left, 100);
+    QCOMPARE(s.LtypesColumns[0], 32);
+    QCOMPARE(s.GridDialog.top, 100);
+
+    writeSettings(path, {"srv:", " /data/ ", "x.fdb"});
+    s = LoadSettingsFile(path);
+    QCOMPARE(s.ServerName, QString("srv:"));
+    QCOMPARE(s.DataFolder, QString(" /data/ "));
+    QCOMPARE(s.DbFileName, QString("x.fdb"));
+    QCOMPARE(s.PcUserNo, 0);
+    QCOMPARE(s.PcUserName, QString());
+    QVERIFY(s.windowGeometryRead);
+    QCOMPARE(s.windowGeometry[2], 0);
+    QCOMPARE(s.ChatWindow.width, 0);
+    QCOMPARE(s.EditorHeight, 0);
+    QCOMPARE(s.ListWindow.width, 80);
+    QCOMPARE(s.ListWindow.height, 80);
+    QCOMPARE(s.ListColumns[0], 32);
+    QCOMPARE(s.ColorsColumns[3], 16);
+    QCOMPARE(s.LayersDialog.left, 0);
+}
+
+void TestApp::settingsMinimumsAndBadNumbers()
+{
+    QStringList lines(SettingsLineCount, "5");
+    lines[3] = "abc";     // PC user number
+    lines[23] = "50";     // list width
+    lines[24] = "120";    // list height
+    lines[25] = "20";     // list column 0
+    lines[52] = "10";     // colours column 0
+    lines[42] = "-3";     // layers column 0
+    lines[58] = "17";     // line types column 0
+    lines[38] = "1.5e2";  // editor width
+    const QString path = files->filePath("h.dat");
+    writeSettings(path, lines);
+    const Settings s = LoadSettingsFile(path);
+    QCOMPARE(s.PcUserNo, 0);
+    QCOMPARE(s.ListWindow.width, 80);
+    QCOMPARE(s.ListWindow.height, 120);
+    QCOMPARE(s.ListColumns[0], 32);
+    QCOMPARE(s.ListColumns[1], 32);
+    QCOMPARE(s.ColorsColumns[0], 16);
+    QCOMPARE(s.LayersColumns[0], 16);
+    QCOMPARE(s.LtypesColumns[0], 17);
+    QCOMPARE(s.EditorWidth, 0);
+    QCOMPARE(s.EditorHeight, 5);
+}
+
+void TestApp::settingsRoundTrip()
+{
+    const QString path = files->filePath("h.dat");
+    Settings s;
+    s.DataFolder.clear();
+    s.PcUserNo = 12;
+    s.PcUserName = QStringLiteral("山田～太郎");
+    s.ListColumns[4] = 77;
+    s.GridDialog.top = -20;
+    s.windowGeometry[15] = 321;
+    QVERIFY(SaveSettingsFile(path, s));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray all = f.readAll();
+    QCOMPARE(all.count("\r\n"), SettingsLineCount);
+    QCOMPARE(all.count('\n'), SettingsLineCount);
+    QVERIFY(all.endsWith("\r\n"));
+    QVERIFY(all.contains("localhost:\r\n\r\nCAD.FDB\r\n12\r\n"));
+    const Settings r = LoadSettingsFile(path);
+    QCOMPARE(r.PcUserName, s.PcUserName);
+    QCOMPARE(r.PcUserNo, 12);
+    QCOMPARE(r.ListColumns[4], 77);
+    QCOMPARE(r.GridDialog.top, -20);
+    QCOMPARE(r.windowGeometry[15], 321);
+}
+
+void TestApp::settingsFailedSaveKeepsFile()
+{
+    const QString path = files->filePath("h.dat");
+    Settings s;
+    s.DataFolder = "/old/";
+    QVERIFY(SaveSettingsFile(path, s));
+    const QStringList before = fileLines(path);
+
+    Settings bad = s;
+    bad.PcUserName = QStringLiteral("😀");
+    QVERIFY(!SaveSettingsFile(path, bad));
+    bad.PcUserName = "two\nlines";
+    QVERIFY(!SaveSettingsFile(path, bad));
+    QCOMPARE(fileLines(path), before);
+
+    // A read-only file is still read, and stays as it was.
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    QCOMPARE(LoadSettingsFile(path).DataFolder, QString("/old/"));
+    Settings changed = s;
+    changed.DataFolder = "/new/";
+    QVERIFY(!SaveSettingsFile(path, changed));
+    QCOMPARE(fileLines(path), before);
+    QVERIFY(QDir(files->path()).entryList(QDir::Files).size() == 1); // no leftovers
+}
+
+void TestApp::dbSettingsChecks()
+{
+    MessageRecorder messages;
+    makeWindows(files->filePath("h.dat"));
+    Form2->show();
+    QCOMPARE(Form2->windowTitle(), QStringLiteral("データベース設定"));
+    QCOMPARE(Form2->Edit1->text(), QString("localhost:"));
+    QCOMPARE(Form2->Edit3->text(), QString("CAD.FDB"));
+
+    Form2->Edit2->setText("   ");
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    QCOMPARE(messages.last(), QStringLiteral("サーバーのデータのフォルダを入力して下さい"));
+    QCOMPARE(Form2->focusWidget(), Form2->Edit2);
+    Form2->Edit2->setText(files->path() + "/");
+    Form2->Edit3->setText(" ");
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    QCOMPARE(messages.last(), QStringLiteral("データベース名を入力して下さい"));
+    QCOMPARE(Form2->focusWidget(), Form2->Edit3);
+    QCOMPARE(messages.texts.size(), 2);
+    QCOMPARE(Config().DataFolder, QString()); // nothing stored yet
+
+    QCOMPARE(NormalizeDbFileName("cad"), QString("CAD.FDB"));
+    QCOMPARE(NormalizeDbFileName("Work.gdb"), QString("WORK.GDB"));
+    QCOMPARE(NormalizeDbFileName("dir.x/cad"), QString("DIR.X/CAD.FDB"));
+    QCOMPARE(NormalizeDbFileName("d.x\\cad"), QString("D.X\\CAD.FDB"));
+    QCOMPARE(NormalizeDbFileName("c:cad"), QString("C:CAD.FDB"));
+
+    // An unreachable place: the message, focus on the server, the dialog stays open and
+    // the typed values stay stored.
+    Form2->Edit1->setText("");
+    Form2->Edit2->setText(files->path() + "/no/such/");
+    Form2->Edit3->setText("cad");
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    QCOMPARE(messages.last(),
+             QStringLiteral("データベースが作成・接続出来ません。設定を確認して下さい。"));
+    QCOMPARE(Form2->focusWidget(), Form2->Edit1);
+    QVERIFY(Form2->isVisible());
+    QCOMPARE(Config().DbFileName, QString("CAD.FDB"));
+    QCOMPARE(Config().ServerName, QString());
+    QVERIFY(!Form1->DatabaseConnected());
+}
+
+void TestApp::dbSettingsCreatesAndAccepts()
+{
+    MessageRecorder messages;
+    TestDb t;
+    makeWindows(files->filePath("h.dat"));
+    Form2->show();
+    Form2->Edit1->setText("");
+    Form2->Edit2->setText(t.folder());
+    Form2->Edit3->setText("work");
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(!Form2->isVisible());
+    QVERIFY(QFile::exists(t.folder() + "WORK.FDB"));
+    QCOMPARE(Form1->DatabasePath(), t.folder() + "WORK.FDB");
+    QVERIFY(!Form1->DatabaseConnected()); // the menu connects afterwards
+
+    // An existing file is accepted and kept.
+    Form1->ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(Form1->EnsureTable("SECTION"));
+    Form1->DisconnectDatabase();
+    Form2->show();
+    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(!Form2->isVisible());
+    Form1->ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(Form1->TableExists("SECTION"));
+}
+
+void TestApp::dbSettingsEmbeddedAndServer()
+{
+    MessageRecorder messages;
+    TestDb t;
+    makeWindows(files->filePath("h.dat"));
+    for (const QString &server : {QString(), QStringLiteral("localhost:")}) {
+        Form2->show();
+        Form2->Edit1->setText(server);
+        Form2->Edit2->setText(t.folder());
+        Form2->Edit3->setText(server.isEmpty() ? "embedded" : "served");
+        QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+        QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.last()));
+        Form1->ConnectDatabase(Form1->DatabasePath());
+        QVERIFY(Form1->DatabaseConnected());
+        QVERIFY(Form1->EnsureTable("MEMBER"));
+        Form1->DisconnectDatabase();
+    }
+    QVERIFY(QFile::exists(t.folder() + "EMBEDDED.FDB"));
+    QVERIFY(QFile::exists(t.folder() + "SERVED.FDB"));
+}
+
+void TestApp::menuStructure()
+{
+    makeWindows(files->filePath("h.dat"));
+    QCOMPARE(Form1->windowTitle(), QString("Harokan"));
+    QCOMPARE(QApplication::applicationName(), QStringLiteral("k417－Harokan"));
+    QCOMPARE(Form1->StatusBar1->height(), 19);
+    QStringList shown;
+    for (QAction *menu : Form1->menuBar()->actions()) {
+        QStringList items;
+        for (QAction *a : menu->menu()->actions())
+            items << (a->isSeparator() ? QString("-") : a->objectName() + "=" + a->text());
+        shown << menu->text() + "[" + items.join(", ") + "]";
+    }
+    QCOMPARE(shown, QStringList({
+        QStringLiteral("初期設定(&I)[mnuDBset=データベース設定(&D)..., -, "
+                       "mnuAddTable1=所属（SECTION）の登録(&S), "
+                       "mnuAddTable2=メンバー（MEMBER）の登録(&M), "
+                       "mnuPCnameSet=PC利用者名の登録(&P), -, mnuExit=終了(&X)]"),
+        QStringLiteral("チャット(&C)[mnuChatStart=チャット開始(&S), "
+                       "mnuChatEdit=チャット内容の編集(&E), -, mnuMousePointer=マウスポインタ(&M)]"),
+        QStringLiteral("CAD図面(&Z)[mnuCadNew=新規作成(&N), mnuCadEdit=編集(&E), -, "
+                       "mnuCadList=一覧表示(&L)]"),
+    }));
+}
+
+void TestApp::inertWhileUnconnected()
+{
+    MessageRecorder messages;
+    makeWindows(files->filePath("h.dat"));
+    Form1->show(); // no settings file: no connection attempt, no message
+    QVERIFY(!Form1->DatabaseConnected());
+    for (QAction *a : {Form1->mnuAddTable1, Form1->mnuAddTable2, Form1->mnuPCnameSet,
+                       Form1->mnuChatStart, Form1->mnuChatEdit, Form1->mnuMousePointer,
+                       Form1->mnuCadNew, Form1->mnuCadEdit, Form1->mnuCadList})
+        a->trigger();
+    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(Form1->mdiArea()->subWindowList().isEmpty());
+    QCOMPARE(Globals().CadFormMode, 0);
+}
+
+void TestApp::pcUserCheckAndEnsureTable()
+{
+    MessageRecorder messages;
+    TestDb t;
+    makeWindows(files->filePath("h.dat"));
+    Form1->CreateDatabase(t.embeddedPath());
+    QVERIFY(Form1->DatabaseConnected());
+
+    // Edit does nothing while CADLIST is missing; New creates it, then asks for a PC user.
+    Form1->DoCadEdit();
+    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(!Form1->TableExists("CADLIST"));
+    Form1->mnuCadNew->trigger();
+    QVERIFY(Form1->TableExists("CADLIST"));
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("PC利用者名の登録を行って下さい")}));
+    for (QAction *a : {Form1->mnuCadEdit, Form1->mnuCadList, Form1->mnuChatStart,
+                       Form1->mnuMousePointer})
+        a->trigger();
+    QCOMPARE(messages.texts.size(), 5);
+    QVERIFY(Form1->TableExists("CHAT"));
+    QVERIFY(Form1->TableExists("MOUSEPOS"));
+
+    // With a PC user the checks pass silently.
+    Config().PcUserNo = 3;
+    messages.clear();
+    Form1->DoCadEdit();
+    QCOMPARE(Globals().CadFormMode, 1);
+    Form1->DoCadNew();
+    QCOMPARE(Globals().CadFormMode, 0);
+    QVERIFY(messages.texts.isEmpty());
+
+    // A table another PC created meanwhile counts as ensured.
+    Database other;
+    other.ConnectDatabase(t.embeddedPath());
+    QVERIFY(CreateMemberTable(other) || other.TableExists("MEMBER"));
+    QVERIFY(Form1->EnsureTable("MEMBER"));
+    QVERIFY(!Form1->EnsureTable("NOT_A_TABLE"));
+}
+
+void TestApp::startupMessageAndOnce()
+{
+    MessageRecorder messages;
+    TestDb t;
+    const QString path = files->filePath("h.dat");
+    writeSettings(path, {"localhost/1:", t.folder(), "CAD.FDB", "4", QStringLiteral("山田"),
+                         "150", "160", "400", "300", "30", "40"});
+    makeWindows(path);
+    Form1->show();
+    QCOMPARE(messages.texts,
+             QStringList({QStringLiteral("データベース接続が出来ません。設定を確認して下さい。")}));
+    QVERIFY(!Form1->DatabaseConnected());
+    QCOMPARE(Config().PcUserName, QStringLiteral("山田"));
+    QCOMPARE(Form1->size(), QSize(400, 300));
+    QCOMPARE(Form2->pos(), QPoint(30, 40));
+    Form1->hide();
+    Form1->show();
+    QCOMPARE(messages.texts.size(), 1);
+
+    // A reachable database connects at start without a word.
+    delete Form1;
+    Form1 = nullptr;
+    Form2 = nullptr;
+    Database create;
+    create.CreateDatabase(t.embeddedPath());
+    create.DisconnectDatabase();
+    writeSettings(path, {"", t.folder(), "TEST.FDB"});
+    makeWindows(path);
+    Form1->show();
+    QCOMPARE(messages.texts.size(), 1);
+    QVERIFY(Form1->DatabaseConnected());
+}
+
+void TestApp::dbSetClosesChildrenFirst()
+{
+    MessageRecorder messages;
+    TestDb t;
+    makeWindows(files->filePath("h.dat"));
+    Config().ServerName.clear();
+    Config().DataFolder = t.folder();
+    Config().DbFileName = "TEST.FDB";
+    QVERIFY(t.createEmbedded(Form1->db()));
+
+    bool closedConnected = false;
+    Form1->OpenChild(new ProbeChild(&closedConnected));
+    QCOMPARE(Form1->mdiArea()->subWindowList().size(), 1);
+    bool childrenGone = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (!Form2->isVisible())
+            return;
+        poll.stop();
+        childrenGone = Form1->mdiArea()->subWindowList().isEmpty();
+        Form2->Edit3->setText("menu");
+        QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+        Form2->reject(); // in case the click failed: never leave the test hanging
+    });
+    poll.start(10);
+    Form1->mnuDBset->trigger();
+    QVERIFY(childrenGone);
+    QVERIFY(closedConnected); // closed before the old database was let go
+    QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.last()));
+    QVERIFY(Form1->DatabaseConnected());
+    QCOMPARE(Config().DbFileName, QString("MENU.FDB"));
+}
+
+void TestApp::shutDownOrder()
+{
+    TestDb t;
+    const QString path = files->filePath("h.dat");
+    makeWindows(path);
+    Form1->CreateDatabase(t.embeddedPath());
+    Form1->show();
+    Form1->move(70, 80);
+    Form2->move(11, 12);
+    bool closedConnected = false;
+    Form1->OpenChild(new ProbeChild(&closedConnected));
+    Form1->mnuExit->trigger();
+    QVERIFY(closedConnected);
+    QVERIFY(!Form1->DatabaseConnected());
+    const QStringList lines = fileLines(path);
+    QCOMPARE(lines.size(), SettingsLineCount + 1); // the last line break ends the file
+    QCOMPARE(lines[5], QString("70\r"));
+    QCOMPARE(lines[9], QString("11\r"));
+    QCOMPARE(lines[10], QString("12\r"));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    TestApp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_app.moc"

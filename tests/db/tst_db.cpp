@@ -1,0 +1,427 @@
+#include "db/database.h"
+#include "db/schema.h"
+#include "support/testdb.h"
+
+#include <QtTest>
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void connection();
+    void writerLines();
+    void readerLines();
+    void fetchCycle();
+    void unconnectedFailures();
+    void textConversion();
+    void numberForms();
+    void schemaTables_data();
+    void schemaTables();
+    void twoPcsSameNumber();
+};
+
+namespace {
+
+const QStringList sectionColumns{QStringLiteral("N"), QStringLiteral("SNAME")};
+
+int rowCount(Database &db, const QString &table)
+{
+    return QueryValue(db, QStringLiteral("COUNT(*)"), table).toInt();
+}
+
+// Column i of a table as "NAME:TYPE", with "*" for the NOT NULL UNIQUE key.
+QStringList describeTable(Database &db, const QString &table)
+{
+    QStringList key;
+    const int keys = db.SqlSelect(
+        QStringLiteral("S.RDB$FIELD_NAME"),
+        QStringLiteral("RDB$RELATION_CONSTRAINTS C JOIN RDB$INDEX_SEGMENTS S "
+                       "ON C.RDB$INDEX_NAME=S.RDB$INDEX_NAME"),
+        QStringLiteral("C.RDB$RELATION_NAME='%1' AND C.RDB$CONSTRAINT_TYPE='UNIQUE'")
+            .arg(table),
+        QString());
+    QStringList row;
+    for (int i = 0; i < keys; ++i) {
+        i == 0 ? db.FetchRow(row) : db.FetchNextRow(row);
+        key << row[0].trimmed();
+    }
+    db.CloseSelect();
+
+    QStringList columns;
+    const int n = db.SqlSelect(
+        QStringLiteral("RF.RDB$FIELD_NAME, F.RDB$FIELD_TYPE, F.RDB$FIELD_LENGTH, "
+                       "RF.RDB$NULL_FLAG"),
+        QStringLiteral("RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F "
+                       "ON RF.RDB$FIELD_SOURCE=F.RDB$FIELD_NAME"),
+        QStringLiteral("RF.RDB$RELATION_NAME='%1'").arg(table),
+        QStringLiteral("RF.RDB$FIELD_POSITION"));
+    for (int i = 0; i < n; ++i) {
+        i == 0 ? db.FetchRow(row) : db.FetchNextRow(row);
+        const QString name = row[0].trimmed();
+        QString type;
+        switch (row[1].toInt()) {
+        case 7: type = QStringLiteral("S"); break;
+        case 8: type = QStringLiteral("I"); break;
+        case 27: type = QStringLiteral("D"); break;
+        case 37: type = QStringLiteral("V") + row[2]; break;
+        default: type = QStringLiteral("?") + row[1];
+        }
+        const bool notNull = row[3] == QStringLiteral("1");
+        if (key.contains(name) != notNull)
+            type += QStringLiteral("!"); // a key without NOT NULL, or the reverse
+        columns << name + u':' + type + (key.contains(name) ? QStringLiteral("*") : QString());
+    }
+    db.CloseSelect();
+    return columns;
+}
+
+} // namespace
+
+void TestDatabase::connection()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(!db.DatabaseConnected());
+    QVERIFY(!db.TableExists(QStringLiteral("SECTION")));
+
+    // Embedded: created and attached; a second creation fails and keeps the file.
+    db.CreateDatabase(t.embeddedPath());
+    QVERIFY2(db.DatabaseConnected(), qPrintable(db.LastError()));
+    QVERIFY(CreateSectionTable(db));
+    QVERIFY(db.TableExists(QStringLiteral("section")));
+    QVERIFY(!db.TableExists(QStringLiteral("SECT")));
+    db.DisconnectDatabase();
+    QVERIFY(!db.DatabaseConnected());
+    db.CreateDatabase(t.embeddedPath());
+    QVERIFY(!db.DatabaseConnected());
+    db.ConnectDatabase(t.embeddedPath());
+    QVERIFY(db.DatabaseConnected());
+    QVERIFY(db.TableExists(QStringLiteral("SECTION")));
+    db.DisconnectDatabase();
+
+    // Through the local server.
+    TestDb s;
+    Database remote;
+    remote.CreateDatabase(s.serverPath());
+    QVERIFY2(remote.DatabaseConnected(), qPrintable(remote.LastError()));
+    QVERIFY(CreateMemberTable(remote));
+    remote.DisconnectDatabase();
+    remote.ConnectDatabase(s.serverPath());
+    QVERIFY(remote.TableExists(QStringLiteral("MEMBER")));
+    QCOMPARE(QueryValue(remote, QStringLiteral("MON$PAGE_SIZE"),
+                        QStringLiteral("MON$DATABASE")),
+             QStringLiteral("4096"));
+    QCOMPARE(QueryValue(remote, QStringLiteral("MON$SQL_DIALECT"),
+                        QStringLiteral("MON$DATABASE")),
+             QStringLiteral("3"));
+
+    // Unreachable places are refused and leave the connection closed.
+    Database bad;
+    bad.CreateDatabase(t.folder() + QStringLiteral("missing/dir/X.FDB"));
+    QVERIFY(!bad.DatabaseConnected());
+    bad.ConnectDatabase(t.folder() + QStringLiteral("NONE.FDB"));
+    QVERIFY(!bad.DatabaseConnected());
+    bad.ConnectDatabase(QStringLiteral("localhost/1:") + t.folder() + QStringLiteral("NONE.FDB"));
+    QVERIFY(!bad.DatabaseConnected());
+}
+
+void TestDatabase::writerLines()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    QVERIFY(CreateSectionTable(db));
+    QCOMPARE(db.LastSql(), QStringList({"CREATE TABLE SECTION (", "  N INTEGER NOT NULL UNIQUE,",
+                                        "  SNAME VARCHAR(32)", "  );"}));
+
+    QVERIFY(db.SqlInsert("SECTION", 2, sectionColumns, {"5", "'A'"}));
+    QCOMPARE(db.LastSql(), QStringList({"INSERT INTO SECTION (", "   N,", "   SNAME", "   ) ",
+                                        "   VALUES (", "   5,", "   'A'", "   );"}));
+    // Duplicate key: refused, table unchanged.
+    QVERIFY(!db.SqlInsert("SECTION", 2, sectionColumns, {"5", "'B'"}));
+    QCOMPARE(rowCount(db, "SECTION"), 1);
+    QCOMPARE(QueryValue(db, "SNAME", "SECTION", "N=5"), QString("A"));
+    // A count beyond the arrays is refused before anything is sent.
+    QVERIFY(!db.SqlInsert("SECTION", 3, sectionColumns, {"6", "'C'"}));
+
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "6, 'C'"));
+    QCOMPARE(db.LastSql(), QStringList({"INSERT INTO SECTION (", "   N, SNAME", "   ) ",
+                                        "  VALUES (", "   6, 'C'", "   );"}));
+
+    QVERIFY(db.SqlUpdate("SECTION", 1, {"SNAME"}, {"'D'"}, "N=6"));
+    QCOMPARE(db.LastSql(), QStringList({"UPDATE SECTION SET ", "   SNAME='D'", "   WHERE N=6",
+                                        "   ;"}));
+    QCOMPARE(QueryValue(db, "SNAME", "SECTION", "N=6"), QString("D"));
+    QVERIFY(db.SqlUpdate("SECTION", 2, sectionColumns, {"7", "'E'"}, "N=6"));
+    QCOMPARE(db.LastSql(),
+             QStringList({"UPDATE SECTION SET ", "   N=7,", "   SNAME='E'", "   WHERE N=6", "   ;"}));
+
+    // The caller's own transaction: nothing shows before the commit, a rollback drops it.
+    QVERIFY(db.StartTransaction());
+    QVERIFY(db.SqlInsertNoCommit("SECTION", "N, SNAME", "8, 'F'"));
+    QVERIFY(db.SqlUpdateNoCommit("SECTION", "SNAME='G'", "N=8"));
+    QCOMPARE(db.LastSql(), QStringList({"UPDATE SECTION SET ", "   SNAME='G'", "   WHERE N=8",
+                                        "   ;"}));
+    db.RollbackTransaction();
+    QCOMPARE(rowCount(db, "SECTION"), 2);
+    QVERIFY(db.StartTransaction());
+    QVERIFY(db.SqlInsertNoCommit("SECTION", "N, SNAME", "8, 'F'"));
+    QVERIFY(!db.SqlInsertNoCommit("SECTION", "N, SNAME", "8, 'F'"));
+    QVERIFY(db.CommitTransaction());
+    QCOMPARE(rowCount(db, "SECTION"), 3);
+
+    QVERIFY(db.SqlDelete("SECTION", "N=5"));
+    QCOMPARE(db.LastSql(), QStringList({"DELETE FROM SECTION WHERE N=5 ;"}));
+    QVERIFY(db.SqlDelete("SECTION", ""));
+    QCOMPARE(db.LastSql(), QStringList({"DELETE FROM SECTION ;"}));
+    QCOMPARE(rowCount(db, "SECTION"), 0);
+
+    QVERIFY(!db.ExecSqlLines({}));
+    QVERIFY(!db.ExecSqlLines({"INSERT INTO NOWHERE VALUES (1);"}));
+    QVERIFY(!db.LastError().isEmpty());
+    QVERIFY(db.DropTable("SECTION"));
+    QCOMPARE(db.LastSql(), QStringList({"DROP TABLE SECTION;"}));
+    QVERIFY(!db.TableExists("SECTION"));
+    QVERIFY(!db.DropTable("SECTION"));
+}
+
+void TestDatabase::readerLines()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    QVERIFY(CreateSectionTable(db));
+
+    QCOMPARE(db.SqlSelectMax("SECTION", "N", ""), QString());
+    QCOMPARE(db.LastSql(), QStringList({"SELECT MAX(N) ", "   FROM SECTION ", "   ;"}));
+    QCOMPARE(db.SqlSelectMax("NOWHERE", "N", ""), QString());
+
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "3, 'x'"));
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "12, 'y'"));
+    QCOMPARE(db.SqlSelectMax("SECTION", "N", "N<10"), QString("3"));
+    QCOMPARE(db.LastSql(),
+             QStringList({"SELECT MAX(N) ", "   FROM SECTION ", "   WHERE N<10 ", "   ;"}));
+
+    QVERIFY(db.SqlSelectPairs("SECTION", "N", "", 3));
+    QCOMPARE(db.LastSql(), QStringList({"SELECT N ", "   FROM SECTION ", "   WHERE (N=3) ", "   ;"}));
+    QVERIFY(!db.SqlSelectPairs("SECTION", "N", "SNAME='y'", 3));
+    QCOMPARE(db.LastSql(), QStringList({"SELECT N ", "   FROM SECTION ",
+                                        "   WHERE (SNAME='y') AND (N=3) ", "   ;"}));
+
+    QStringList values{"keep"};
+    QCOMPARE(db.SqlSelectRow("N, SNAME", "SECTION", "N=12", values), 2);
+    QCOMPARE(values, QStringList({"12", "y"}));
+    QCOMPARE(db.LastSql(), QStringList({"SELECT N, SNAME ", "   FROM SECTION ", "   WHERE N=12 ",
+                                        "   ;"}));
+    values = QStringList{"keep"};
+    QCOMPARE(db.SqlSelectRow("N, SNAME", "SECTION", "N=99", values), -1);
+    QCOMPARE(values, QStringList({"keep"}));
+    QCOMPARE(db.SqlSelectRow("N, SNAME", "NOWHERE", "", values), -1);
+
+    QCOMPARE(db.SqlSelect("N, SNAME", "SECTION", "", "N DESC"), 2);
+    QCOMPARE(db.LastSql(), QStringList({"SELECT N, SNAME ", "   FROM SECTION ",
+                                        "   ORDER BY N DESC ", "   ;"}));
+    db.CloseSelect();
+    QCOMPARE(db.SqlSelect("N", "SECTION", "N>3", ""), 1);
+    QCOMPARE(db.LastSql(), QStringList({"SELECT N ", "   FROM SECTION ", "   WHERE N>3 ", "   ;"}));
+    db.CloseSelect();
+    QCOMPARE(db.SqlSelect("N", "NOWHERE", "", ""), 0);
+}
+
+void TestDatabase::fetchCycle()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    QVERIFY(CreateSectionTable(db));
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "1, 'one'"));
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "2, NULL"));
+
+    QStringList row;
+    QCOMPARE(db.SqlSelect("N, SNAME", "SECTION", "", "N"), 2);
+    db.FetchRow(row);
+    QCOMPARE(row, QStringList({"1", "one"}));
+    db.FetchNextRow(row);
+    QCOMPARE(row, QStringList({"2", ""}));
+    db.FetchNextRow(row);
+    QCOMPARE(row, QStringList({"", ""}));
+    db.FetchNextRow(row);
+    QCOMPARE(row, QStringList({"", ""}));
+    db.FetchRow(row);
+    QCOMPARE(row, QStringList({"1", "one"}));
+    // Indexing past the row gives empty text, never garbage.
+    QCOMPARE(row.value(5), QString());
+    db.CloseSelect();
+    row = QStringList{"kept"};
+    db.FetchRow(row);
+    db.FetchNextRow(row);
+    QCOMPARE(row, QStringList({"kept"}));
+
+    // Any helper between SqlSelect and the fetches closes the result.
+    QCOMPARE(db.SqlSelect("N, SNAME", "SECTION", "", "N"), 2);
+    QCOMPARE(db.SqlSelectMax("SECTION", "N", ""), QString("2"));
+    db.FetchRow(row);
+    db.FetchNextRow(row);
+    QCOMPARE(row, QStringList({"kept"}));
+}
+
+void TestDatabase::unconnectedFailures()
+{
+    Database db;
+    QStringList values{"v"};
+    QVERIFY(!db.TableExists("SECTION"));
+    QVERIFY(!db.ExecSqlLines({"DELETE FROM SECTION ;"}));
+    QVERIFY(!db.DropTable("SECTION"));
+    QVERIFY(!db.SqlInsert("SECTION", 2, sectionColumns, {"1", "'a'"}));
+    QVERIFY(!db.SqlInsertList("SECTION", "N", "1"));
+    QVERIFY(!db.SqlUpdate("SECTION", 1, {"N"}, {"1"}, ""));
+    QVERIFY(!db.SqlDelete("SECTION", ""));
+    QVERIFY(!db.StartTransaction());
+    QVERIFY(!db.SqlInsertNoCommit("SECTION", "N", "1"));
+    QVERIFY(!db.SqlUpdateNoCommit("SECTION", "N=1", ""));
+    QVERIFY(!db.CommitTransaction());
+    db.RollbackTransaction();
+    db.CloseQuery();
+    QVERIFY(!db.SqlSelectPairs("SECTION", "N", "", 1));
+    QCOMPARE(db.SqlSelectMax("SECTION", "N", ""), QString());
+    QCOMPARE(db.SqlSelectRow("N", "SECTION", "", values), -1);
+    QCOMPARE(db.SqlSelect("N", "SECTION", "", ""), 0);
+    db.FetchRow(values);
+    db.FetchNextRow(values);
+    db.CloseSelect();
+    QCOMPARE(values, QStringList({"v"}));
+    QVERIFY(!CreateSectionTable(db));
+}
+
+void TestDatabase::textConversion()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    QVERIFY(CreateMemberTable(db));
+    // Eight double-byte characters fill the 16 bytes of PNAME; the wave dash and the
+    // full-width hyphen come back as they went in.
+    const QString name = QStringLiteral("山田～太郎－花子");
+    QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", "1, 0, '" + name + "'"));
+    QCOMPARE(QueryValue(db, "PNAME", "MEMBER", "N=1"), name);
+    QCOMPARE(QueryValue(db, "COUNT(*)", "MEMBER", "PNAME='" + name + "'"), QString("1"));
+    QVERIFY(!db.SqlInsertList("MEMBER", "N, SN, PNAME", "2, 0, '" + name + "あ'"));
+
+    // What CP932 cannot hold fails the statement instead of being stored as "?".
+    QVERIFY(!db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("3, 0, '笑😀'")));
+    QVERIFY(!db.SqlUpdate("MEMBER", 1, {"PNAME"}, {QStringLiteral("'😀'")}, "N=1"));
+    QCOMPARE(rowCount(db, "MEMBER"), 1);
+    QCOMPARE(QueryValue(db, "PNAME", "MEMBER", "N=1"), name);
+    QStringList values{"v"};
+    QCOMPARE(db.SqlSelectRow("N", "MEMBER", QStringLiteral("PNAME='😀'"), values), -1);
+}
+
+void TestDatabase::numberForms()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    QVERIFY(db.ExecSqlLines({"CREATE TABLE T (", "  I INTEGER,", "  S SMALLINT,",
+                             "  D DOUBLE PRECISION,", "  B BIGINT,", "  M NUMERIC(9,2)", "  );"}));
+    const QStringList rows[] = {
+        {"-2147483648, -32768, 0.18, 9007199254740993, -12.5",
+         "-2147483648|-32768|0.18|9007199254740993|-12.50"},
+        {"2147483647, 5, 1189, 0, 0.05", "2147483647|5|1189|0|0.05"},
+        {"0, 0, 1e-20, 1, 3", "0|0|1e-20|1|3.00"},
+        {"1, 1, 123456789012345678, 2, -0.01", "1|1|1.23456789012346e+17|2|-0.01"},
+        {"2, 2, 0.1, 3, 0", "2|2|0.1|3|0.00"},
+        {"NULL, NULL, NULL, 4, NULL", "|||4|"},
+    };
+    for (const QStringList &r : rows) {
+        QVERIFY(db.SqlInsertList("T", "I, S, D, B, M", r[0]));
+        const QString b = r[0].section(u',', 3, 3).trimmed();
+        QStringList values;
+        QCOMPARE(db.SqlSelectRow("I, S, D, B, M", "T", "B=" + b, values), 5);
+        QCOMPARE(values.join(u'|'), r[1]);
+    }
+}
+
+void TestDatabase::schemaTables_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("columns");
+    const QString line = "N:I*,LAY:S,COL:S,LTP:S,WID:S,";
+    const QStringList rows = {
+        "SECTION|N:I*,SNAME:V32",
+        "MEMBER|N:I*,SN:I,PNAME:V16",
+        "CHAT|N:I*,MN:I,CTEXT:V80,CDATE:V8,CTIME:V6",
+        "MOUSEPOS|MN:I,ST:I,MX:I,MY:I",
+        "CADLIST|N:I*,ZNAME:V80,ZUMENN:V80,MTITLE:V80,STITLE:V80,MEMO1:V80,MEMO2:V80,"
+        "MEMO3:V80,PAPER:I,PAPX:D,PAPY:D,MN:I,DDATE:V8,UDATE:V8,KN:I,KDATE:V8,AN:I,"
+        "ADATE:V8,PN:I,PDATE:V8,RN:I,RDATE:V8",
+        "CADREV|N:I*,ZN:I,CONT:V80,RN:I,RDATE:V8",
+        "WORKDISPLAY|N:I*,ZN:I,PX:I,PY:I,SX:I,SY:I,WX1:D,WY1:D,WX2:D,WY2:D,WSC:D",
+        "LAYER_7|N:I*,LNAME:V255,VISI:S,PRN:S,COL:S,LTP:S,WID:S,SCL:D",
+        "COLOR_7|N:I*,CNAME:V255,COL:I",
+        "LTYPE_7|N:I*,SNAME:V255,SN:S,P1:S,P2:S,P3:S,P4:S,P5:S,P6:S,P7:S,P8:S,P9:S,P10:S",
+        "VAR_7|N:I*,OPN:I",
+        "HISTORY_7|N:I*,OPN:I,MD:S,EN:I",
+        "ENTITY_7|N:I*,MN:I,DS:S,DT:S,DN:I",
+        "ENT_LINE_7|" + line + "X1:D,Y1:D,X2:D,Y2:D",
+        "ENT_CIRCLE_7|" + line + "CX:D,CY:D,CR:D",
+        "ENT_ARC_7|" + line + "CX:D,CY:D,CR:D,SA:D,EA:D",
+        "ENT_TEXT_7|N:I*,LAY:S,COL:S,STL:S,BAS:S,DIR:S,PX:D,PY:D,MH:D,MW:D,MD:D,ANG:D,"
+        "FNT:V80,TXT:V255",
+        "LAYER_10|N:I*,LNAME:V255,VISI:S,PRN:S,COL:S,LTP:S,WID:S,SCL:D",
+    };
+    for (const QString &r : rows)
+        QTest::newRow(qPrintable(r.section(u'|', 0, 0))) << r.section(u'|', 0, 0)
+                                                         << r.section(u'|', 1);
+}
+
+void TestDatabase::schemaTables()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, columns);
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    const int underscore = int(table.lastIndexOf(u'_'));
+    const bool drawing = underscore > 0 && table.mid(underscore + 1).toInt() > 0;
+    if (drawing) {
+        const int n = table.mid(underscore + 1).toInt();
+        const QString prefix = table.left(underscore + 1);
+        QVERIFY(DrawingTablePrefixes().contains(prefix));
+        QVERIFY(CreateDrawingTable(db, prefix, n));
+        QVERIFY(!CreateDrawingTable(db, prefix, n));
+    } else {
+        QVERIFY(CreateSharedTable(db, table));
+        QVERIFY(!CreateSharedTable(db, table));
+    }
+    QVERIFY(db.TableExists(table));
+    QCOMPARE(describeTable(db, table).join(u','), columns);
+    if (table == "MOUSEPOS") {
+        QVERIFY(db.SqlInsertList("MOUSEPOS", "MN, ST, MX, MY", "1, 1, 0, 0"));
+        QVERIFY(db.SqlInsertList("MOUSEPOS", "MN, ST, MX, MY", "1, 1, 0, 0"));
+    }
+}
+
+void TestDatabase::twoPcsSameNumber()
+{
+    TestDb t;
+    Database a, b;
+    a.CreateDatabase(t.serverPath());
+    QVERIFY2(a.DatabaseConnected(), qPrintable(a.LastError()));
+    QVERIFY(CreateSectionTable(a));
+    b.ConnectDatabase(t.serverPath());
+    QVERIFY2(b.DatabaseConnected(), qPrintable(b.LastError()));
+
+    // Both propose the same next number.
+    const int next = a.SqlSelectMax("SECTION", "N", "").toInt() + 1;
+    QCOMPARE(b.SqlSelectMax("SECTION", "N", "").toInt() + 1, next);
+    const bool first = a.SqlInsert("SECTION", 2, sectionColumns, {QString::number(next), "'A'"});
+    const bool second = b.SqlInsert("SECTION", 2, sectionColumns, {QString::number(next), "'B'"});
+    QVERIFY(first);
+    QVERIFY(!second);
+    QCOMPARE(rowCount(b, "SECTION"), 1);
+    QCOMPARE(QueryValue(b, "SNAME", "SECTION"), QString("A"));
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_db.moc"

@@ -1,6 +1,9 @@
 #include "app/dbsettings.h"
 #include "app/mainwindow.h"
 #include "app/ui.h"
+#include "master/members.h"
+#include "master/pcuser.h"
+#include "master/sections.h"
 
 #include <QApplication>
 
@@ -11,7 +14,10 @@ int main(int argc, char *argv[])
 
     Form1 = new TForm1;
     Form2 = new TForm2(Form1);
-    Form1->SetPlacedDialogs({Form2});
+    Form3 = new TForm3(Form1);
+    Form5 = new TForm5(Form1);
+    Form4 = new TForm4(Form1);
+    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5});
     Form1->show();
     const int rc = app.exec();
     delete Form1;

@@ -4,6 +4,9 @@
 #include "app/globals.h"
 #include "app/messages.h"
 #include "db/schema.h"
+#include "master/members.h"
+#include "master/pcuser.h"
+#include "master/sections.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -215,20 +218,20 @@ void TForm1::mnuDBsetClick()
 
 void TForm1::mnuAddTable1Click()
 {
-    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("SECTION")))
-        return;
+    if (DatabaseConnected() && EnsureTable(QStringLiteral("SECTION")) && Form3)
+        Form3->exec();
 }
 
 void TForm1::mnuAddTable2Click()
 {
-    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("MEMBER")))
-        return;
+    if (DatabaseConnected() && EnsureTable(QStringLiteral("MEMBER")) && Form4)
+        Form4->exec();
 }
 
 void TForm1::mnuPCnameSetClick()
 {
-    if (!DatabaseConnected())
-        return;
+    if (DatabaseConnected() && Form5)
+        Form5->exec();
 }
 
 void TForm1::mnuExitClick()

@@ -1,7 +1,12 @@
 #include "app/ui.h"
 
+#include "app/textcodec.h"
+
 #include <QApplication>
+#include <QEvent>
 #include <QFont>
+#include <QLineEdit>
+#include <QValidator>
 #include <QWidget>
 
 void SetFixedDialog(QWidget *dialog, int width, int height)
@@ -33,4 +38,62 @@ void SetUpApplication()
     QFont font(QStringLiteral("ＭＳ ゴシック"));
     font.setPixelSize(13);
     QApplication::setFont(font);
+}
+
+namespace {
+
+class Cp932Limit : public QValidator
+{
+public:
+    Cp932Limit(int bytes, QObject *parent) : QValidator(parent), bytes(bytes) {}
+
+    State validate(QString &input, int &) const override
+    {
+        const std::optional<QByteArray> encoded = ToCp932(input);
+        return encoded && encoded->size() <= bytes ? Acceptable : Invalid;
+    }
+
+private:
+    int bytes;
+};
+
+} // namespace
+
+void LimitBytes(QLineEdit *edit, int bytes)
+{
+    edit->setMaxLength(bytes);
+    edit->setValidator(new Cp932Limit(bytes, edit));
+}
+
+void NoInputMethod(QWidget *edit)
+{
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+namespace {
+
+class DoubleClickFilter : public QObject
+{
+public:
+    DoubleClickFilter(std::function<void()> action, QObject *parent)
+        : QObject(parent), action(std::move(action))
+    {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            action();
+        return false;
+    }
+
+private:
+    std::function<void()> action;
+};
+
+} // namespace
+
+void OnDoubleClick(QWidget *widget, std::function<void()> action)
+{
+    widget->installEventFilter(new DoubleClickFilter(std::move(action), widget));
 }

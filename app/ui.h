@@ -1,6 +1,8 @@
 // The look the program's dialogs share.
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 // Fixed single border with system menu and minimise box, given client size, white.
@@ -9,3 +11,12 @@ void SetFixedDialog(QWidget *dialog, int width, int height);
 void Place(QWidget *control, int left, int top, int width = -1, int height = -1);
 // Application name and the program's font; the program and its tests start with this.
 void SetUpApplication();
+
+class QLineEdit;
+// Limits an edit to what a VARCHAR column of that many bytes holds in CP932 (a full-width
+// character takes two); characters CP932 cannot hold are refused as they are typed.
+void LimitBytes(QLineEdit *edit, int bytes);
+// Number and date fields: no input method.
+void NoInputMethod(QWidget *edit);
+// Runs the action when the widget is double-clicked (edits have no signal of their own).
+void OnDoubleClick(QWidget *widget, std::function<void()> action);

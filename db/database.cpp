@@ -372,6 +372,20 @@ void Database::CloseSelect()
     d->closeResult();
 }
 
+QList<QStringList> Database::SelectRows(const QString &columns, const QString &table,
+                                        const QString &where, const QString &order)
+{
+    QList<QStringList> rows;
+    const int n = SqlSelect(columns, table, where, order);
+    QStringList row;
+    for (int i = 0; i < n; ++i) {
+        i == 0 ? FetchRow(row) : FetchNextRow(row);
+        rows << row;
+    }
+    CloseSelect();
+    return rows;
+}
+
 QStringList Database::LastSql() const
 {
     return d->lastSql;

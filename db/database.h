@@ -63,6 +63,10 @@ public:
     QStringList LastSql() const;
     QString LastError() const;
 
+    // The whole result of one select, read with the fetch cycle and closed again.
+    QList<QStringList> SelectRows(const QString &columns, const QString &table,
+                                  const QString &where, const QString &order);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;

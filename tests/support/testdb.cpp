@@ -1,6 +1,12 @@
 #include "support/testdb.h"
 
+#include "app/dbsettings.h"
+#include "app/globals.h"
+#include "app/mainwindow.h"
 #include "db/database.h"
+#include "master/members.h"
+#include "master/pcuser.h"
+#include "master/sections.h"
 
 #include <QFile>
 #include <QStringList>
@@ -43,4 +49,31 @@ QString QueryValue(Database &db, const QString &columns, const QString &table,
     if (db.SqlSelectRow(columns, table, where, values) < 1)
         return QStringLiteral("<no row>");
     return values.value(0);
+}
+
+ProgramFixture::ProgramFixture(bool throughServer)
+{
+    Globals() = ProgramValues();
+    Form1 = new TForm1;
+    Form1->SettingsFile = files.filePath(QStringLiteral("harokan.dat"));
+    Form2 = new TForm2(Form1);
+    Form3 = new TForm3(Form1);
+    Form5 = new TForm5(Form1);
+    Form4 = new TForm4(Form1);
+    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5});
+    Settings &s = Config();
+    s.ServerName = throughServer ? QStringLiteral("localhost:") : QString();
+    s.DataFolder = db.folder();
+    s.DbFileName = QStringLiteral("TEST.FDB");
+    Form1->CreateDatabase(Form1->DatabasePath());
+    connected = Form1->DatabaseConnected();
+}
+
+ProgramFixture::~ProgramFixture()
+{
+    delete Form1;
+    Form2 = nullptr;
+    Form3 = nullptr;
+    Form4 = nullptr;
+    Form5 = nullptr;
 }

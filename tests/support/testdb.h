@@ -27,3 +27,16 @@ private:
 // Reads a cell of the first row of a query run on its own (for checks after a helper).
 QString QueryValue(Database &db, const QString &columns, const QString &table,
                    const QString &where = QString());
+
+// The main window and the dialogs created at start, connected to a fresh database: the
+// settings name it, so the dialogs' show checks pass.
+class ProgramFixture
+{
+public:
+    explicit ProgramFixture(bool throughServer = false);
+    ~ProgramFixture();
+
+    TestDb db;
+    QTemporaryDir files;
+    bool connected = false;
+};

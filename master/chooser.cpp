@@ -1,0 +1,52 @@
+#include "master/chooser.h"
+
+#include "app/mainwindow.h"
+#include "app/values.h"
+
+#include <QComboBox>
+
+const QString NoneEntry = QStringLiteral("0:指定無し");
+
+namespace {
+
+int entryNumber(const QString &entry)
+{
+    return StrToIntZ(TextBeforeColon(entry));
+}
+
+} // namespace
+
+void LoadChooser(QComboBox *box, const QString &table, int nameColumn, bool withNone)
+{
+    const bool hadChoice = box->currentIndex() >= 0;
+    const int before = ChosenNumber(box);
+    box->clear();
+    if (withNone)
+        box->addItem(NoneEntry);
+    if (Form1->TableExists(table)) {
+        for (const QStringList &row :
+             Form1->SelectRows(QStringLiteral("*"), table, QString(), QStringLiteral("N")))
+            box->addItem(row.value(0) + u':' + row.value(nameColumn));
+    }
+    if (withNone && hadChoice)
+        ChooseNumber(box, before);
+    else
+        box->setCurrentIndex(withNone ? 0 : -1);
+}
+
+int ChosenNumber(const QComboBox *box)
+{
+    return box->currentIndex() < 0 ? 0 : entryNumber(box->currentText());
+}
+
+bool ChooseNumber(QComboBox *box, int number)
+{
+    box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+    for (int i = 1; i < box->count(); ++i) {
+        if (entryNumber(box->itemText(i)) == number) {
+            box->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}

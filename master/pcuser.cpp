@@ -1,0 +1,74 @@
+#include "master/pcuser.h"
+
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/ui.h"
+#include "app/values.h"
+#include "master/chooser.h"
+#include "master/registerdialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+TForm5 *Form5 = nullptr;
+
+TForm5::TForm5(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("PC利用者名の登録"));
+    SetFixedDialog(this, 280, 72);
+    Label1 = new QLabel(QStringLiteral("PC利用者名："), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Place(Label1, 8, 12);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    Place(ComboBox1, 96, 8, 176, 21);
+    Button1 = new QPushButton(QStringLiteral("OK(&Y)"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Place(Button1, 8, 40, 128, 25);
+    Button2 = new QPushButton(QStringLiteral("キャンセル(&N)"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Place(Button2, 144, 40, 128, 25);
+    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+}
+
+void TForm5::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (RefuseWithoutDatabase(this))
+        return;
+    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), 2, false);
+    ComboBox1->setCurrentIndex(-1);
+    for (int i = 0; i < ComboBox1->count(); ++i) {
+        if (StrToIntZ(TextBeforeColon(ComboBox1->itemText(i))) == Config().PcUserNo) {
+            ComboBox1->setCurrentIndex(i);
+            break;
+        }
+    }
+    ComboBox1->setFocus();
+}
+
+void TForm5::Button1Click()
+{
+    if (ComboBox1->count() == 0) {
+        ShowMessage(QStringLiteral("最初にメンバーの登録を行って下さい"));
+        return;
+    }
+    if (ComboBox1->currentIndex() < 0) {
+        ShowMessage(QStringLiteral("PC利用者名を指定して下さい"));
+        return;
+    }
+    const QString entry = ComboBox1->currentText();
+    Config().PcUserNo = StrToIntZ(TextBeforeColon(entry));
+    Config().PcUserName = TextAfterColon(entry);
+    accept();
+}
+
+void TForm5::Button2Click()
+{
+    reject();
+}

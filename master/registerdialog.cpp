@@ -1,0 +1,216 @@
+#include "master/registerdialog.h"
+
+#include "app/globals.h"
+#include "app/grid.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/ui.h"
+#include "app/values.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <climits>
+
+bool RefuseWithoutDatabase(QDialog *dialog)
+{
+    const Settings &s = Config();
+    QString refusal;
+    if (s.DataFolder.trimmed().isEmpty() || s.DbFileName.trimmed().isEmpty())
+        refusal = QStringLiteral("最初にデータベースの設定を行って下さい。");
+    else if (!Form1->DatabaseConnected())
+        refusal = QStringLiteral("データベースに接続出来ません。設定を確認して下さい。");
+    if (refusal.isEmpty())
+        return false;
+    ShowMessage(refusal);
+    // Closed once the dialog's own event loop runs, so that a modal showing ends too.
+    QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+    return true;
+}
+
+RegisterDialog::RegisterDialog(const Layout &layout, QWidget *parent)
+    : QDialog(parent), table(layout.table)
+{
+    setObjectName(layout.objectName);
+    setWindowTitle(layout.caption);
+    SetFixedDialog(this, layout.width, layout.height);
+
+    Label1 = new QLabel(QStringLiteral("現在の登録内容"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Place(Label1, 8, 4);
+
+    const int buttonTop = layout.height - 31;
+    const int panelTop = buttonTop - 6 - layout.panelHeight;
+    SG1 = new StringGrid(layout.headers, layout.widths, this);
+    SG1->setObjectName(QStringLiteral("SG1"));
+    Place(SG1, 8, 20, layout.width - 16, panelTop - 26);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Place(Panel1, 8, panelTop, layout.width - 16, layout.panelHeight);
+    Label3 = new QLabel(QStringLiteral("番号："), Panel1);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Place(Label3, 8, 9);
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxLength(16);
+    NoInputMethod(Edit1);
+    Place(Edit1, 80, 6, 80, 21);
+    OnDoubleClick(Edit1, [this] { Edit1DblClick(); });
+
+    const QString captions[] = {QStringLiteral("追加登録(&A)"), QStringLiteral("データ変更(&E)"),
+                                QStringLiteral("データ削除(&D)"), QStringLiteral("閉じる(&C)")};
+    const char *names[] = {"Button1", "Button4", "Button2", "Button3"};
+    QPushButton **buttons[] = {&Button1, &Button4, &Button2, &Button3};
+    const int buttonWidth = (layout.width - 16 - 3 * 4) / 4;
+    for (int i = 0; i < 4; ++i) {
+        auto *b = new QPushButton(captions[i], this);
+        b->setObjectName(QString::fromLatin1(names[i]));
+        b->setAutoDefault(false);
+        Place(b, 8 + i * (buttonWidth + 4), buttonTop, buttonWidth, 25);
+        *buttons[i] = b;
+    }
+    connect(Button1, &QPushButton::clicked, this, &RegisterDialog::Button1Click);
+    connect(Button4, &QPushButton::clicked, this, &RegisterDialog::Button4Click);
+    connect(Button2, &QPushButton::clicked, this, &RegisterDialog::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &RegisterDialog::Button3Click);
+    connect(SG1, &StringGrid::RowClicked, this, &RegisterDialog::SG1Click);
+}
+
+void RegisterDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    SG1->Clear();
+    if (RefuseWithoutDatabase(this))
+        return;
+    PrepareShow();
+    RefreshGrid();
+    SG1->setFocus();
+}
+
+QList<QStringList> RegisterDialog::ReadGridRows()
+{
+    return Form1->SelectRows(QStringLiteral("*"), table, GridCondition(), QStringLiteral("N"));
+}
+
+void RegisterDialog::RefreshGrid()
+{
+    SG1->Clear();
+    const QList<QStringList> rows = ReadGridRows();
+    if (rows.isEmpty())
+        return;
+    SG1->SetRowCount(int(rows.size()) + 1);
+    for (int r = 0; r < rows.size(); ++r)
+        SG1->SetRow(r + 1, rows[r]);
+}
+
+void RegisterDialog::SG1Click()
+{
+    const int row = SG1->Row();
+    if (SG1->Cell(0, row).isEmpty())
+        return;
+    RowToEdits(SG1->RowCells(row));
+}
+
+void RegisterDialog::Edit1DblClick()
+{
+    const qint32 max = StrToIntZ(Form1->SqlSelectMax(table, QStringLiteral("N"), QString()));
+    // The largest number is taken: there is no next one.
+    if (max == INT_MAX) {
+        ShowMessage(QStringLiteral("登録失敗"));
+        return;
+    }
+    Edit1->setText(QString::number(max + 1));
+}
+
+int RegisterDialog::Number() const
+{
+    return StrToIntZ(Edit1->text());
+}
+
+bool RegisterDialog::CheckNumber(bool change)
+{
+    if (Edit1->text().trimmed().isEmpty()) {
+        ShowMessage(QStringLiteral("番号を入力して下さい（正の整数値入力）"));
+        Edit1->setFocus();
+        return false;
+    }
+    if (change && !CheckRequired())
+        return false;
+    if (Number() <= 0) {
+        ShowMessage(QStringLiteral("番号は正の整数で入力して下さい"));
+        Edit1->setFocus();
+        return false;
+    }
+    return CheckFields();
+}
+
+bool RegisterDialog::QuoteFree(const QString &text, QWidget *focus)
+{
+    if (!HasQuote(text))
+        return true;
+    ShowMessage(QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+    focus->setFocus();
+    return false;
+}
+
+QString RegisterDialog::Literal(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("NULL") : u'\'' + text + u'\'';
+}
+
+void RegisterDialog::Button1Click()
+{
+    if (!CheckNumber(false) || !CheckQuotes())
+        return;
+    const QStringList columns = WriteColumns();
+    const bool ok = Form1->SqlInsert(table, int(columns.size()), columns, WriteValues(Number()));
+    ShowMessage(ok ? QStringLiteral("登録OK") : QStringLiteral("登録失敗"));
+    RefreshGrid();
+}
+
+void RegisterDialog::Button4Click()
+{
+    if (!CheckNumber(true))
+        return;
+    const int number = Number();
+    if (quotesBeforeExistence && !CheckQuotes())
+        return;
+    if (!Form1->SqlSelectPairs(table, QStringLiteral("N"), QString(), number)) {
+        ShowMessage(QStringLiteral("入力した番号は未使用ですので変更は出来ません。再入力して下さい"));
+        Edit1->setFocus();
+        return;
+    }
+    if (!quotesBeforeExistence && !CheckQuotes())
+        return;
+    const QStringList columns = WriteColumns();
+    const bool ok = Form1->SqlUpdate(table, int(columns.size()), columns, WriteValues(number),
+                                     QStringLiteral("N=") + QString::number(number));
+    ShowMessage(ok ? QStringLiteral("変更OK") : QStringLiteral("変更失敗"));
+    RefreshGrid();
+}
+
+void RegisterDialog::Button2Click()
+{
+    const int row = SG1->Row();
+    const QString numberCell = SG1->Cell(0, row);
+    if (numberCell.isEmpty())
+        return;
+    if (!AskYesNo(QStringLiteral("「No.") + numberCell + u'：' + SG1->Cell(deleteNameColumn, row)
+                  + QStringLiteral("」を削除します。\r\nよろしいですか？")))
+        return;
+    const int number = StrToIntZ(numberCell);
+    if (!MayDelete(number))
+        return;
+    const bool ok = Form1->SqlDelete(table, QStringLiteral("N=") + QString::number(number));
+    ShowMessage(ok ? QStringLiteral("削除OK") : QStringLiteral("削除失敗"));
+    RefreshGrid();
+}
+
+void RegisterDialog::Button3Click()
+{
+    close();
+}

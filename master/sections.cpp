@@ -1,0 +1,66 @@
+#include "master/sections.h"
+
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/ui.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+TForm3 *Form3 = nullptr;
+
+TForm3::TForm3(QWidget *parent)
+    : RegisterDialog({QStringLiteral("Form3"), QStringLiteral("所属（SECTION）の登録"),
+                      QStringLiteral("SECTION"), 390, 261, 62,
+                      {QStringLiteral("番号"), QStringLiteral("名称")}, {57, 294}},
+                     parent)
+{
+    Label4 = new QLabel(QStringLiteral("名称："), Panel1);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Place(Label4, 8, 36);
+    Edit2 = new QLineEdit(Panel1);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    LimitBytes(Edit2, 32);
+    Place(Edit2, 80, 33, 280, 21);
+}
+
+void TForm3::RowToEdits(const QStringList &cells)
+{
+    Edit1->setText(cells.value(0));
+    Edit2->setText(cells.value(1));
+}
+
+bool TForm3::CheckRequired()
+{
+    if (!Edit2->text().trimmed().isEmpty())
+        return true;
+    ShowMessage(QStringLiteral("名称を入力して下さい（半角32文字まで）"));
+    Edit2->setFocus();
+    return false;
+}
+
+bool TForm3::CheckQuotes()
+{
+    return QuoteFree(Edit2->text(), Edit2);
+}
+
+QStringList TForm3::WriteColumns() const
+{
+    return {QStringLiteral("N"), QStringLiteral("SNAME")};
+}
+
+QStringList TForm3::WriteValues(int number) const
+{
+    return {QString::number(number), Literal(Edit2->text())};
+}
+
+bool TForm3::MayDelete(int number)
+{
+    if (Form1->TableExists(QStringLiteral("MEMBER"))
+        && Form1->SqlSelectPairs(QStringLiteral("MEMBER"), QStringLiteral("SN"), QString(),
+                                 number)) {
+        ShowMessage(QStringLiteral("メンバーデータで既に使用されていますので削除出来ません。"));
+        return false;
+    }
+    return true;
+}

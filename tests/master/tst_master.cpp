@@ -1,0 +1,489 @@
+#include "app/globals.h"
+#include "app/grid.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/ui.h"
+#include "db/database.h"
+#include "db/firebird.h"
+#include "db/schema.h"
+#include "master/chooser.h"
+#include "master/members.h"
+#include "master/pcuser.h"
+#include "master/sections.h"
+#include "support/testdb.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+#include <QtTest>
+
+class TestMaster : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sectionsRoundTrip();
+    void sectionsChecks();
+    void sectionInUse();
+    void showRefusals();
+    void noNumberAfterTheLargest();
+    void membersGridShowsEvery();
+    void membersAddChangeDelete();
+    void memberSectionFromOtherPc();
+    void pcUser();
+    void menuOpensDialogs();
+    void tableCreatedByOtherPcMeanwhile();
+};
+
+namespace {
+
+QStringList gridRows(const StringGrid *grid)
+{
+    QStringList rows;
+    for (int r = 1; r < grid->RowCount(); ++r)
+        rows << grid->RowCells(r).join(u'|');
+    return rows;
+}
+
+void clickRow(StringGrid *grid, int row)
+{
+    grid->SetCurrentRow(row);
+    const QRect cell = grid->visualItemRect(grid->item(row - 1, 0));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void click(QPushButton *b)
+{
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// Runs the action once the modal dialog is up, then makes sure it closes.
+void whenShown(QDialog *dialog, std::function<void()> action)
+{
+    auto *poll = new QTimer(dialog);
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        if (!dialog->isVisible())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        action();
+        dialog->reject();
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+void TestMaster::sectionsRoundTrip()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    QVERIFY(Form1->EnsureTable("SECTION"));
+    TForm3 *f = Form3;
+    f->show();
+    QCOMPARE(f->windowTitle(), QStringLiteral("所属（SECTION）の登録"));
+    QCOMPARE(f->SG1->horizontalHeaderItem(1)->text(), QStringLiteral("名称"));
+    QCOMPARE(gridRows(f->SG1), QStringList({"|"}));
+    clickRow(f->SG1, 1);
+    QCOMPARE(f->Edit1->text(), QString());
+    click(f->Button2);
+    QVERIFY(messages.texts.isEmpty());
+    QTest::mouseDClick(f->Edit1, Qt::LeftButton);
+    QCOMPARE(f->Edit1->text(), QString("1"));
+
+    f->Edit2->setText(QStringLiteral("設計"));
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(QueryValue(Form1->db(), "SNAME", "SECTION", "N=1"), QStringLiteral("設計"));
+    f->Edit1->setText(" 3");
+    f->Edit2->clear();
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(QueryValue(Form1->db(), "COALESCE(SNAME, 'null')", "SECTION", "N=3"), QString("null"));
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|設計"), "3|"}));
+
+    // A number in use: refused by the database, the row unchanged.
+    f->Edit1->setText("1");
+    f->Edit2->setText(QStringLiteral("別"));
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録失敗"));
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|設計"), "3|"}));
+
+    clickRow(f->SG1, 2);
+    QCOMPARE(f->Edit1->text(), QString("3"));
+    f->Edit2->setText(QStringLiteral("製造"));
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("変更OK"));
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|設計"), QStringLiteral("3|製造")}));
+
+    clickRow(f->SG1, 1);
+    messages.answer(true);
+    click(f->Button2);
+    QCOMPARE(messages.texts.mid(messages.texts.size() - 2),
+             QStringList({QStringLiteral("「No.1：設計」を削除します。\r\nよろしいですか？"),
+                          QStringLiteral("削除OK")}));
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("3|製造")}));
+    QCOMPARE(f->Edit1->text(), QString("1"));
+    // The edits keep their text through a reshowing; the grid is reloaded.
+    f->hide();
+    f->show();
+    QCOMPARE(f->Edit1->text(), QString("1"));
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("3|製造")}));
+}
+
+void TestMaster::sectionsChecks()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(Form1->EnsureTable("SECTION"));
+    TForm3 *f = Form3;
+    f->show();
+    const QString numberMissing = QStringLiteral("番号を入力して下さい（正の整数値入力）");
+    const QString notPositive = QStringLiteral("番号は正の整数で入力して下さい");
+    const QString quote = QStringLiteral("引用符「'」「\"」を入力しないで下さい");
+    struct Case
+    {
+        QPushButton *button;
+        QString number, name, message;
+        QWidget *focus;
+    };
+    const QList<Case> cases = {
+        {f->Button1, "  ", "x", numberMissing, f->Edit1},
+        {f->Button1, "0", "x", notPositive, f->Edit1},
+        {f->Button1, "-5", "x", notPositive, f->Edit1},
+        {f->Button1, "abc", "x", notPositive, f->Edit1},
+        {f->Button1, "12x", "x", notPositive, f->Edit1},
+        {f->Button1, "4", "a'b", quote, f->Edit2},
+        {f->Button1, "4", "\"", quote, f->Edit2},
+        {f->Button1, "4", QStringLiteral("\u0080'"), quote, f->Edit2},
+        {f->Button4, " ", "x", numberMissing, f->Edit1},
+        {f->Button4, "4", "  ", QStringLiteral("名称を入力して下さい（半角32文字まで）"), f->Edit2},
+        {f->Button4, "-1", "x", notPositive, f->Edit1},
+        {f->Button4, "4", "x", QStringLiteral("入力した番号は未使用ですので変更は出来ません。再入力して下さい"),
+         f->Edit1},
+    };
+    for (const Case &c : cases) {
+        f->Button3->setFocus();
+        f->Edit1->setText(c.number);
+        f->Edit2->setText(c.name);
+        messages.clear();
+        click(c.button);
+        QCOMPARE(messages.texts, QStringList({c.message}));
+        QCOMPARE(f->focusWidget(), c.focus);
+    }
+    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "SECTION"), QString("0"));
+
+    // A quote in the name of an existing row is refused on change too.
+    QVERIFY(Form1->SqlInsertList("SECTION", "N, SNAME", "4, 'a'"));
+    f->Edit1->setText("4");
+    f->Edit2->setText("it's");
+    click(f->Button4);
+    QCOMPARE(messages.last(), quote);
+    QCOMPARE(QueryValue(Form1->db(), "SNAME", "SECTION", "N=4"), QString("a"));
+
+    // The name edit holds what the column holds: 32 bytes, 16 full-width characters.
+    f->Edit2->clear();
+    for (int i = 0; i < 20; ++i)
+        f->Edit2->insert(QStringLiteral("設"));
+    QCOMPARE(f->Edit2->text(), QString(16, QChar(u'設')));
+    f->Edit1->setText("5");
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+}
+
+void TestMaster::sectionInUse()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(CreateSectionTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("SECTION", "N, SNAME", QStringLiteral("3, '設計'")));
+    TForm3 *f = Form3;
+    f->show();
+
+    // Without MEMBER nothing uses it; No leaves it all the same.
+    clickRow(f->SG1, 1);
+    messages.answer(false);
+    click(f->Button2);
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("「No.3：設計」を削除します。\r\nよろしいですか？")}));
+    QCOMPARE(gridRows(f->SG1).size(), 1);
+
+    QVERIFY(CreateMemberTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", "1, 3, 'a'"));
+    messages.clear();
+    messages.answer(true);
+    click(f->Button2);
+    QCOMPARE(messages.texts.size(), 2);
+    QCOMPARE(messages.last(), QStringLiteral("メンバーデータで既に使用されていますので削除出来ません。"));
+    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "SECTION"), QString("1"));
+}
+
+void TestMaster::showRefusals()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().DataFolder = "  ";
+    Form3->show();
+    QCOMPARE(messages.last(), QStringLiteral("最初にデータベースの設定を行って下さい。"));
+    QTRY_VERIFY(!Form3->isVisible());
+    Config().DataFolder = p.db.folder();
+    Form1->DisconnectDatabase();
+    for (QDialog *d : std::initializer_list<QDialog *>{Form3, Form4, Form5}) {
+        messages.clear();
+        d->show();
+        QCOMPARE(messages.texts,
+                 QStringList({QStringLiteral("データベースに接続出来ません。設定を確認して下さい。")}));
+        QTRY_VERIFY(!d->isVisible());
+    }
+    // A modal showing ends as well.
+    messages.clear();
+    QCOMPARE(Form4->exec(), int(QDialog::Rejected));
+    QCOMPARE(messages.texts.size(), 1);
+}
+
+void TestMaster::noNumberAfterTheLargest()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(CreateSectionTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("SECTION", "N, SNAME", "2147483647, 'last'"));
+    Form3->show();
+    Form3->Edit1->setText("7");
+    QTest::mouseDClick(Form3->Edit1, Qt::LeftButton);
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("登録失敗")}));
+    QCOMPARE(Form3->Edit1->text(), QString("7"));
+}
+
+void TestMaster::membersGridShowsEvery()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Database &db = Form1->db();
+    QVERIFY(CreateMemberTable(db));
+    QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("1, 0, '山田'")));
+    QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 99, '鈴木'")));
+    QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", "3, 1, NULL"));
+    TForm4 *f = Form4;
+
+    // No SECTION table: every member, and a chooser of one entry.
+    f->show();
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|0||山田"), QStringLiteral("2|99||鈴木"),
+                                            "3|1||"}));
+    QCOMPARE(f->ComboBox1->count(), 1);
+    QCOMPARE(f->ComboBox1->currentText(), NoneEntry);
+    f->hide();
+
+    // An empty SECTION, then two sections: still each member once.
+    QVERIFY(CreateSectionTable(db));
+    f->show();
+    QCOMPARE(gridRows(f->SG1).size(), 3);
+    f->hide();
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", QStringLiteral("1, '設計'")));
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", QStringLiteral("2, '製造'")));
+    f->show();
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|0||山田"), QStringLiteral("2|99||鈴木"),
+                                            QStringLiteral("3|1|設計|")}));
+    QStringList entries;
+    for (int i = 0; i < f->ComboBox1->count(); ++i)
+        entries << f->ComboBox1->itemText(i);
+    QCOMPARE(entries, QStringList({NoneEntry, QStringLiteral("1:設計"), QStringLiteral("2:製造")}));
+
+    // The selection rule: a number no entry has selects "0:指定無し".
+    clickRow(f->SG1, 3);
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("1:設計"));
+    clickRow(f->SG1, 2);
+    QCOMPARE(f->ComboBox1->currentText(), NoneEntry);
+    QCOMPARE(f->Edit2->text(), QStringLiteral("鈴木"));
+    QVERIFY(!ChooseNumber(f->ComboBox1, 0) && f->ComboBox1->currentIndex() == 0);
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void TestMaster::membersAddChangeDelete()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Database &db = Form1->db();
+    QVERIFY(CreateSectionTable(db));
+    QVERIFY(CreateMemberTable(db));
+    QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", QStringLiteral("4, '設計'")));
+    TForm4 *f = Form4;
+    f->show();
+    QTest::mouseDClick(f->Edit1, Qt::LeftButton);
+    QCOMPARE(f->Edit1->text(), QString("1"));
+    f->Edit2->setText(QStringLiteral("山田"));
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(QueryValue(Form1->db(), "SN || PNAME", "MEMBER", "N=1"), QStringLiteral("0山田"));
+
+    f->Edit1->setText("2");
+    f->ComboBox1->setCurrentIndex(1);
+    f->Edit2->clear();
+    click(f->Button1);
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|0||山田"), QStringLiteral("2|4|設計|")}));
+
+    messages.clear();
+    f->Edit2->clear();
+    click(f->Button4);
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("氏名を入力して下さい（半角16文字まで）")}));
+    QCOMPARE(f->focusWidget(), f->Edit2);
+    f->Edit2->setText("x\"");
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+
+    clickRow(f->SG1, 1);
+    f->ComboBox1->setCurrentIndex(1);
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("変更OK"));
+    QCOMPARE(gridRows(f->SG1).first(), QStringLiteral("1|4|設計|山田"));
+
+    clickRow(f->SG1, 1);
+    messages.answer(true);
+    click(f->Button2);
+    QCOMPARE(messages.texts.mid(messages.texts.size() - 2),
+             QStringList({QStringLiteral("「No.1：山田」を削除します。\r\nよろしいですか？"),
+                          QStringLiteral("削除OK")}));
+    QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("2|4|設計|")}));
+}
+
+void TestMaster::memberSectionFromOtherPc()
+{
+    MessageRecorder messages;
+    ProgramFixture p(true);
+    QVERIFY2(p.connected, qPrintable(Form1->LastError()));
+    Database other;
+    other.ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(other.DatabaseConnected());
+    QVERIFY(CreateSectionTable(other));
+    QVERIFY(CreateMemberTable(other));
+    QVERIFY(other.SqlInsertList("MEMBER", "N, SN, PNAME", "1, 0, 'a'"));
+    TForm4 *f = Form4;
+    f->show();
+
+    // Another PC adds a section and a member in it while the dialog is open.
+    QVERIFY(other.SqlInsertList("SECTION", "N, SNAME", QStringLiteral("5, '営業'")));
+    QVERIFY(other.SqlInsertList("MEMBER", "N, SN, PNAME", "2, 5, 'b'"));
+    f->Edit1->setText("3");
+    f->Edit2->setText("c");
+    click(f->Button1); // reloads the grid and the chooser
+    clickRow(f->SG1, 2);
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("5:営業"));
+
+    // A section that is gone for this chooser: a change keeps the stored number.
+    QVERIFY(other.SqlInsertList("MEMBER", "N, SN, PNAME", "4, 77, 'd'"));
+    f->Edit1->setText("3");
+    click(f->Button4);
+    clickRow(f->SG1, 4);
+    QCOMPARE(f->ComboBox1->currentText(), NoneEntry);
+    f->Edit2->setText("d2");
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("変更OK"));
+    QCOMPARE(QueryValue(other, "SN", "MEMBER", "N=4"), QString("77"));
+    // A pick of the user's own is written as picked.
+    clickRow(f->SG1, 4);
+    f->ComboBox1->setCurrentIndex(0);
+    emit f->ComboBox1->activated(0);
+    click(f->Button4);
+    QCOMPARE(QueryValue(other, "SN", "MEMBER", "N=4"), QString("0"));
+}
+
+void TestMaster::pcUser()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    TForm5 *f = Form5;
+    f->show();
+    QCOMPARE(f->ComboBox1->count(), 0);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("最初にメンバーの登録を行って下さい"));
+    QVERIFY(f->isVisible());
+    f->hide();
+
+    QVERIFY(CreateMemberTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("3, 0, '山田'")));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("8, 0, '鈴木:課長'")));
+    f->show();
+    QCOMPARE(f->ComboBox1->count(), 2);
+    QCOMPARE(f->ComboBox1->currentIndex(), -1);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("PC利用者名を指定して下さい"));
+    f->ComboBox1->setCurrentIndex(1);
+    click(f->Button1);
+    QVERIFY(!f->isVisible());
+    QCOMPARE(Config().PcUserNo, 8);
+    QCOMPARE(Config().PcUserName, QStringLiteral("鈴木:課長"));
+
+    // The choice is preselected at the next showing; cancel changes nothing.
+    f->show();
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("8:鈴木:課長"));
+    f->ComboBox1->setCurrentIndex(0);
+    click(f->Button2);
+    QCOMPARE(Config().PcUserNo, 8);
+
+    // It survives a save and a load, and the PC-user check passes.
+    QVERIFY(SaveSettingsFile(Form1->SettingsFile, Config()));
+    const Settings loaded = LoadSettingsFile(Form1->SettingsFile);
+    QCOMPARE(loaded.PcUserNo, 8);
+    QCOMPARE(loaded.PcUserName, QStringLiteral("鈴木:課長"));
+    messages.clear();
+    Form1->mnuCadList->trigger();
+    QVERIFY(messages.texts.isEmpty());
+    Config().PcUserNo = 0;
+    Form1->mnuCadList->trigger();
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("PC利用者名の登録を行って下さい")}));
+}
+
+void TestMaster::menuOpensDialogs()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QStringList seen;
+    whenShown(Form3, [&] { seen << Form3->windowTitle(); });
+    Form1->mnuAddTable1->trigger();
+    whenShown(Form4, [&] { seen << Form4->windowTitle() + QString::number(Form4->ComboBox1->count()); });
+    Form1->mnuAddTable2->trigger();
+    whenShown(Form5, [&] { seen << Form5->windowTitle(); });
+    Form1->mnuPCnameSet->trigger();
+    QCOMPARE(seen, QStringList({QStringLiteral("所属（SECTION）の登録"),
+                                QStringLiteral("メンバー（MEMBER）の登録1"),
+                                QStringLiteral("PC利用者名の登録")}));
+    QVERIFY(Form1->TableExists("SECTION"));
+    QVERIFY(Form1->TableExists("MEMBER"));
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void TestMaster::tableCreatedByOtherPcMeanwhile()
+{
+    MessageRecorder messages;
+    ProgramFixture p(true);
+    QVERIFY(p.connected);
+    // Another PC creates SECTION and commits only while this one is trying to create it.
+    fb::Session other;
+    QVERIFY(other.attach(Form1->DatabasePath().toLocal8Bit(), {"SYSDBA", "tallowfen"}));
+    QVERIFY(other.start(fb::Session::Mode::Write));
+    QVERIFY(other.execute("CREATE TABLE SECTION (N INTEGER NOT NULL UNIQUE, SNAME VARCHAR(32))"));
+    bool otherCommitted = false;
+    QThread *committer = QThread::create([&] {
+        QThread::msleep(700);
+        otherCommitted = other.commit();
+    });
+    committer->start();
+    QVERIFY(!Form1->TableExists("SECTION"));
+    QVERIFY(Form1->EnsureTable("SECTION"));
+    committer->wait();
+    delete committer;
+    QVERIFY(otherCommitted); // so this PC's own creation was the one that failed
+    QVERIFY(Form1->TableExists("SECTION"));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    TestMaster test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_master.moc"

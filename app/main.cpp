@@ -4,6 +4,7 @@
 #include "master/members.h"
 #include "master/pcuser.h"
 #include "master/sections.h"
+#include "register/revisions.h"
 
 #include <QApplication>
 
@@ -17,7 +18,8 @@ int main(int argc, char *argv[])
     Form3 = new TForm3(Form1);
     Form5 = new TForm5(Form1);
     Form4 = new TForm4(Form1);
-    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5});
+    Form11 = new TForm11(Form1);
+    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5, nullptr, Form11});
     Form1->show();
     const int rc = app.exec();
     delete Form1;

@@ -7,6 +7,8 @@
 #include "master/members.h"
 #include "master/pcuser.h"
 #include "master/sections.h"
+#include "register/drawinglist.h"
+#include "register/drawingrecord.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -263,21 +265,18 @@ void TForm1::mnuMousePointerClick()
 
 void TForm1::mnuCadNewClick()
 {
-    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("CADLIST")) || !PcUserChosen())
-        return;
-    Globals().CadFormMode = 0;
+    if (DatabaseConnected() && EnsureTable(QStringLiteral("CADLIST")) && PcUserChosen())
+        OpenDrawingRecord(0, Globals().CadNo);
 }
 
 void TForm1::mnuCadEditClick()
 {
-    if (!DatabaseConnected() || !TableExists(QStringLiteral("CADLIST")) || !PcUserChosen())
-        return;
-    Globals().CadFormMode = 1;
-    Globals().CadNo = 0;
+    if (DatabaseConnected() && TableExists(QStringLiteral("CADLIST")) && PcUserChosen())
+        OpenDrawingRecord(1, 0);
 }
 
 void TForm1::mnuCadListClick()
 {
-    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("CADLIST")) || !PcUserChosen())
-        return;
+    if (DatabaseConnected() && EnsureTable(QStringLiteral("CADLIST")) && PcUserChosen())
+        OpenChild(new TForm12);
 }

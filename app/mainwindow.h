@@ -38,6 +38,7 @@ public:
     using Database::SqlDelete;
     using Database::SqlInsert;
     using Database::SqlInsertList;
+    using Database::ReadRows;
     using Database::SelectRows;
     using Database::SqlInsertNoCommit;
     using Database::SqlSelect;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QEventLoop>
+#include <QTime>
 #include <QTimer>
 
 #include <charconv>
@@ -201,4 +202,24 @@ PaperSize GetPaperSize(int index)
         {QStringLiteral("A5縦"), 148, 210},
     };
     return index >= 1 && index < PaperSizeCount ? table[index] : table[0];
+}
+
+QString SqlText(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("NULL") : u'\'' + text + u'\'';
+}
+
+QString TodayText()
+{
+    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+}
+
+QString NowText()
+{
+    return QTime::currentTime().toString(QStringLiteral("HHmmss"));
+}
+
+QString FloatText(double value)
+{
+    return QString::number(value, 'g', 15);
 }

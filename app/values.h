@@ -25,3 +25,13 @@ struct PaperSize
 };
 constexpr int PaperSizeCount = 13;
 PaperSize GetPaperSize(int index);
+
+// A text as an SQL literal between single quotes, NULL when empty. The text must be free of
+// quotes (HasQuote) already.
+QString SqlText(const QString &text);
+
+// Today's local date as "yyyymmdd" and the local time as "hhnnss".
+QString TodayText();
+QString NowText();
+// A real number in the general format with up to 15 significant digits: 1189, 297.5.
+QString FloatText(double value);

@@ -372,6 +372,22 @@ void Database::CloseSelect()
     d->closeResult();
 }
 
+QList<QStringList> Database::ReadRows(const QStringList &lines, qsizetype skip,
+                                      qsizetype limit)
+{
+    QList<QStringList> rows;
+    if (!DatabaseConnected())
+        return rows;
+    if (d->read(lines)) {
+        const size_t count = d->result.rows.size();
+        for (size_t i = size_t(std::max<qsizetype>(skip, 0));
+             i < count && rows.size() < limit; ++i)
+            rows << d->rowTexts(i);
+    }
+    d->closeQuery();
+    return rows;
+}
+
 QList<QStringList> Database::SelectRows(const QString &columns, const QString &table,
                                         const QString &where, const QString &order)
 {

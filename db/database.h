@@ -63,6 +63,9 @@ public:
     QStringList LastSql() const;
     QString LastError() const;
 
+    // Runs a select of the caller's own lines and hands back the rows from position skip on,
+    // at most limit of them; empty on any error.
+    QList<QStringList> ReadRows(const QStringList &lines, qsizetype skip, qsizetype limit);
     // The whole result of one select, read with the fetch cycle and closed again.
     QList<QStringList> SelectRows(const QString &columns, const QString &table,
                                   const QString &where, const QString &order);

@@ -97,5 +97,5 @@ int TForm4::SectionToWrite(int number) const
 QStringList TForm4::WriteValues(int number) const
 {
     return {QString::number(number), QString::number(SectionToWrite(number)),
-            Literal(Edit2->text())};
+            SqlText(Edit2->text())};
 }

@@ -157,11 +157,6 @@ bool RegisterDialog::QuoteFree(const QString &text, QWidget *focus)
     return false;
 }
 
-QString RegisterDialog::Literal(const QString &text)
-{
-    return text.isEmpty() ? QStringLiteral("NULL") : u'\'' + text + u'\'';
-}
-
 void RegisterDialog::Button1Click()
 {
     if (!CheckNumber(false) || !CheckQuotes())

@@ -67,8 +67,6 @@ protected:
 
     // Shows the quote message and focuses the edit when the text holds a quote.
     static bool QuoteFree(const QString &text, QWidget *focus);
-    // The text as an SQL literal, NULL when empty.
-    static QString Literal(const QString &text);
 
     // Some dialogs check quotes before the number's existence on change, others after.
     bool quotesBeforeExistence = false;

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/ui.h"
+#include "app/values.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -51,7 +52,7 @@ QStringList TForm3::WriteColumns() const
 
 QStringList TForm3::WriteValues(int number) const
 {
-    return {QString::number(number), Literal(Edit2->text())};
+    return {QString::number(number), SqlText(Edit2->text())};
 }
 
 bool TForm3::MayDelete(int number)

@@ -7,6 +7,7 @@
 #include "master/members.h"
 #include "master/pcuser.h"
 #include "master/sections.h"
+#include "register/revisions.h"
 
 #include <QFile>
 #include <QStringList>
@@ -60,13 +61,17 @@ ProgramFixture::ProgramFixture(bool throughServer)
     Form3 = new TForm3(Form1);
     Form5 = new TForm5(Form1);
     Form4 = new TForm4(Form1);
-    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5});
+    Form11 = new TForm11(Form1);
+    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5, nullptr, Form11});
     Settings &s = Config();
     s.ServerName = throughServer ? QStringLiteral("localhost:") : QString();
     s.DataFolder = db.folder();
     s.DbFileName = QStringLiteral("TEST.FDB");
     Form1->CreateDatabase(Form1->DatabasePath());
     connected = Form1->DatabaseConnected();
+    // Shown as at start: the settings file names the database, child windows can open.
+    SaveSettingsFile(Form1->SettingsFile, s);
+    Form1->show();
 }
 
 ProgramFixture::~ProgramFixture()
@@ -76,4 +81,5 @@ ProgramFixture::~ProgramFixture()
     Form3 = nullptr;
     Form4 = nullptr;
     Form5 = nullptr;
+    Form11 = nullptr;
 }

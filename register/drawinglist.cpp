@@ -1,0 +1,306 @@
+#include "register/drawinglist.h"
+
+#include "app/globals.h"
+#include "app/grid.h"
+#include "app/mainwindow.h"
+#include "app/ui.h"
+#include "app/values.h"
+#include "register/drawingrecord.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace {
+
+const char *const SortItems[22][2] = {
+    {"番号↓", "N"},
+    {"番号↑", "N DESC"},
+    {"図面名称↓", "ZNAME,N"},
+    {"図面名称↑", "ZNAME DESC,N DESC"},
+    {"図番↓", "ZUMENN,N"},
+    {"図番↑", "ZUMENN DESC,N DESC"},
+    {"表題↓", "MTITLE,N"},
+    {"表題↑", "MTITLE DESC,N DESC"},
+    {"メモ１↓", "MEMO1,N"},
+    {"メモ１↑", "MEMO1 DESC,N DESC"},
+    {"作成日付↓", "DDATE,N"},
+    {"作成日付↑", "DDATE DESC,N DESC"},
+    {"更新日付↓", "UDATE,N"},
+    {"更新日付↑", "UDATE DESC,N DESC"},
+    {"検図日付↓", "KDATE,N"},
+    {"検図日付↑", "KDATE DESC,N DESC"},
+    {"承認日付↓", "ADATE,N"},
+    {"承認日付↑", "ADATE DESC,N DESC"},
+    {"出図日付↓", "PDATE,N"},
+    {"出図日付↑", "PDATE DESC,N DESC"},
+    {"改訂日付↓", "RDATE,N"},
+    {"改訂日付↑", "RDATE DESC,N DESC"},
+};
+
+const char *const FilterItems[12][2] = {
+    {"（無し）", ""},      {"図面名称", "ZNAME"}, {"図番", "ZUMENN"},     {"表題", "MTITLE"},
+    {"副題", "STITLE"},     {"メモ１", "MEMO1"},   {"作成日付", "DDATE"}, {"更新日付", "UDATE"},
+    {"検図日付", "KDATE"}, {"承認日付", "ADATE"}, {"出図日付", "PDATE"}, {"改訂日付", "RDATE"},
+};
+
+// Positions in a CADLIST row read with "*".
+constexpr int GridSources[13] = {0, 1, 2, 3, 4, 5, 8, 12, 13, 15, 17, 19, 21};
+constexpr int PaperColumn = 6;
+
+} // namespace
+
+QStringList DrawingListQuery(const QString &filterWhere, const QString &sortOrder, int first,
+                             int count)
+{
+    QStringList lines{QStringLiteral("SELECT * FROM CADLIST")};
+    if (!filterWhere.isEmpty())
+        lines << QStringLiteral("  WHERE ") + filterWhere;
+    if (first <= 0) {
+        lines << QStringLiteral("  ORDER BY ") + sortOrder + u';';
+    } else {
+        lines << QStringLiteral("  ORDER BY ") + sortOrder;
+        const qint64 last = qint64(first) + count - 1;
+        lines << QStringLiteral("  ROWS %1 TO %2;").arg(first).arg(last);
+    }
+    return lines;
+}
+
+QString DrawingListFilter(int field, const QString &text)
+{
+    if (field <= 0 || field >= 12 || text.isEmpty())
+        return {};
+    // Doubled quotes keep the text a literal: O'Brien finds O'Brien.
+    QString literal = text;
+    literal.replace(u'\'', QStringLiteral("''"));
+    return QString::fromLatin1(FilterItems[field][1]) + QStringLiteral(" LIKE '%") + literal
+           + QStringLiteral("%'");
+}
+
+QString DrawingListOrder(int index)
+{
+    if (index < 0 || index >= 22)
+        return QStringLiteral("N");
+    return QString::fromLatin1(SortItems[index][1]);
+}
+
+QStringList DrawingListCells(const QStringList &row)
+{
+    QStringList cells;
+    for (int c = 0; c < 13; ++c) {
+        const QString value = row.value(GridSources[c]);
+        cells << (c == PaperColumn ? GetPaperSize(StrToIntZ(value)).name : value);
+    }
+    return cells;
+}
+
+TForm12::TForm12(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form12"));
+    setWindowTitle(QStringLiteral("CAD図面一覧表示"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true);
+    QPalette panel = Panel1->palette();
+    panel.setColor(QPalette::Window, QColor(140, 186, 236));
+    Panel1->setPalette(panel);
+    Panel1->setFixedHeight(58);
+    Panel1->setMinimumWidth(560);
+    const QString captions[] = {QStringLiteral("最初(&F)"), QStringLiteral("前頁(&P)"),
+                                QStringLiteral("次頁(&N)"), QStringLiteral("更新(&U)"),
+                                QStringLiteral("編集(&E)"), QStringLiteral("CAD(&C)"),
+                                QStringLiteral("データ削除(&D)")};
+    const char *names[] = {"Button1", "Button2", "Button3", "Button4",
+                           "Button7", "Button8", "Button9"};
+    QPushButton **buttons[] = {&Button1, &Button2, &Button3, &Button4,
+                               &Button7, &Button8, &Button9};
+    int x = 4;
+    for (int i = 0; i < 7; ++i) {
+        auto *b = new QPushButton(captions[i], Panel1);
+        b->setObjectName(QString::fromLatin1(names[i]));
+        const int w = i == 6 ? 100 : 70;
+        Place(b, x, 4, w, 23);
+        x += w + 4 + (i == 3 ? 12 : 0);
+        *buttons[i] = b;
+    }
+    Place(new QLabel(QStringLiteral("並び順："), Panel1), 4, 36);
+    ComboBox1 = new QComboBox(Panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    for (const auto &item : SortItems)
+        ComboBox1->addItem(QString::fromUtf8(item[0]));
+    ComboBox1->setCurrentIndex(-1);
+    Place(ComboBox1, 64, 32, 120, 21);
+    Place(new QLabel(QStringLiteral("絞り込み："), Panel1), 196, 36);
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Place(Edit1, 264, 32, 160, 21);
+    ComboBox2 = new QComboBox(Panel1);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    for (const auto &item : FilterItems)
+        ComboBox2->addItem(QString::fromUtf8(item[0]));
+    ComboBox2->setCurrentIndex(-1);
+    Place(ComboBox2, 430, 32, 110, 21);
+
+    QStringList headers{QStringLiteral("番号"),     QStringLiteral("図面名称"),
+                        QStringLiteral("図番"),     QStringLiteral("表題"),
+                        QStringLiteral("副題"),     QStringLiteral("メモ１"),
+                        QStringLiteral("用紙"),     QStringLiteral("作成日付"),
+                        QStringLiteral("更新日付"), QStringLiteral("検図日付"),
+                        QStringLiteral("承認日付"), QStringLiteral("出図日付"),
+                        QStringLiteral("改訂日付")};
+    SG1 = new StringGrid(headers, {}, this);
+    SG1->setObjectName(QStringLiteral("SG1"));
+    SG1->horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section { background: rgb(133,182,235); }"));
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar { background: #c0dcc0; }"));
+    StatusBar1->setSizeGripEnabled(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(SG1, 1);
+    layout->addWidget(StatusBar1);
+
+    connect(Button1, &QPushButton::clicked, this, &TForm12::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm12::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm12::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm12::Button4Click);
+    connect(Button7, &QPushButton::clicked, this, &TForm12::Button7Click);
+    connect(Button8, &QPushButton::clicked, this, &TForm12::Button8Click);
+    connect(Button9, &QPushButton::clicked, this, &TForm12::Button9Click);
+    connect(ComboBox1, &QComboBox::activated, this, &TForm12::ComboBox1Select);
+    connect(ComboBox2, &QComboBox::activated, this, &TForm12::ComboBox2Select);
+    connect(SG1, &QTableWidget::cellDoubleClicked, this, &TForm12::Button8Click);
+}
+
+QWidget *TForm12::frame()
+{
+    // Inside the main window the sub-window frame carries the window's size.
+    QWidget *p = parentWidget();
+    return qobject_cast<QMdiSubWindow *>(p) ? p : this;
+}
+
+void TForm12::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (shown)
+        return;
+    shown = true;
+    const Settings &s = Config();
+    frame()->resize(s.ListWindow.width, s.ListWindow.height);
+    for (int c = 0; c < 13; ++c)
+        SG1->setColumnWidth(c, s.ListColumns[c]);
+    pageStart = 1;
+    nextPageStart = 0;
+    filterWhere.clear();
+    sortOrder = QStringLiteral("N");
+    SG1->SetRowCount(PageSize + 1);
+    ClearGrid();
+    Button4Click();
+    Button1->setFocus();
+}
+
+void TForm12::closeEvent(QCloseEvent *event)
+{
+    Settings &s = Config();
+    s.ListWindow.width = frame()->width();
+    s.ListWindow.height = frame()->height();
+    for (int c = 0; c < 13; ++c)
+        s.ListColumns[c] = SG1->columnWidth(c);
+    QWidget::closeEvent(event);
+}
+
+void TForm12::ClearGrid()
+{
+    for (int r = 1; r <= PageSize; ++r)
+        SG1->SetRow(r, {});
+}
+
+void TForm12::LoadPage()
+{
+    // Only the page is asked for; the server skips the rows before it.
+    const QList<QStringList> rows =
+        Form1->ReadRows(DrawingListQuery(filterWhere, sortOrder, pageStart, PageSize), 0,
+                        PageSize);
+    for (int i = 0; i < rows.size(); ++i)
+        SG1->SetRow(i + 1, DrawingListCells(rows[i]));
+    nextPageStart = pageStart + int(rows.size());
+}
+
+int TForm12::SelectedDrawing() const
+{
+    return StrToIntZ(SG1->Cell(0, SG1->Row()));
+}
+
+void TForm12::Button1Click()
+{
+    ClearGrid();
+    pageStart = 1;
+    LoadPage();
+}
+
+void TForm12::Button2Click()
+{
+    ClearGrid();
+    if (pageStart > 1)
+        pageStart = std::max(pageStart - PageSize, 1);
+    LoadPage();
+}
+
+void TForm12::Button3Click()
+{
+    ClearGrid();
+    // Far past the end a further page is just as empty; the position must not overflow.
+    pageStart = std::min(nextPageStart, INT_MAX - PageSize);
+    LoadPage();
+}
+
+void TForm12::Button4Click()
+{
+    ClearGrid();
+    LoadPage();
+}
+
+void TForm12::ComboBox1Select(int index)
+{
+    if (index < 0)
+        return;
+    sortOrder = DrawingListOrder(index);
+    Button1Click();
+}
+
+void TForm12::ComboBox2Select(int index)
+{
+    if (index < 0)
+        return;
+    filterWhere = DrawingListFilter(index, Edit1->text());
+    Button1Click();
+}
+
+void TForm12::Button7Click()
+{
+    const int number = SelectedDrawing();
+    if (number > 0)
+        OpenDrawingRecord(1, number);
+}
+
+void TForm12::Button8Click()
+{
+}
+
+void TForm12::Button9Click()
+{
+}

@@ -1,0 +1,70 @@
+// The drawing list: the register a page at a time, sorted and filtered, with the ways into
+// the record form and the editor.
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class StringGrid;
+
+class TForm12 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm12(QWidget *parent = nullptr);
+
+    QFrame *Panel1;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button7, *Button8, *Button9;
+    QComboBox *ComboBox1, *ComboBox2;
+    QLineEdit *Edit1;
+    StringGrid *SG1;
+    QStatusBar *StatusBar1;
+
+    int PageStart() const { return pageStart; }
+    // The drawing of the grid's current row; 0 for a blank row.
+    int SelectedDrawing() const;
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void ComboBox1Select(int index);
+    void ComboBox2Select(int index);
+    void Button7Click();
+    void Button8Click();
+    void Button9Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void ClearGrid();
+    void LoadPage();
+    QWidget *frame();
+
+    static constexpr int PageSize = 100;
+    int pageStart = 1;
+    int nextPageStart = 0;
+    QString filterWhere;
+    QString sortOrder = QStringLiteral("N");
+    bool shown = false;
+};
+
+// The list query for a filter and an order. With first > 0 the server hands back only
+// the rows first ... first + count - 1 of the sorted result.
+QStringList DrawingListQuery(const QString &filterWhere, const QString &sortOrder, int first,
+                             int count);
+// The filter condition for a field chooser index and the typed text; empty for none.
+QString DrawingListFilter(int field, const QString &text);
+// The ORDER BY list of a sort chooser index.
+QString DrawingListOrder(int index);
+// The 13 grid cells of a CADLIST row read with "*".
+QStringList DrawingListCells(const QStringList &row);

@@ -1,0 +1,406 @@
+#include "register/drawingrecord.h"
+
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/ui.h"
+#include "app/values.h"
+#include "db/schema.h"
+#include "master/chooser.h"
+#include "register/revisions.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+// CADLIST's columns in order, and which edit or chooser carries each.
+const char *const Columns[22] = {"N",     "ZNAME", "ZUMENN", "MTITLE", "STITLE", "MEMO1",
+                                 "MEMO2", "MEMO3", "PAPER",  "PAPX",   "PAPY",   "MN",
+                                 "DDATE", "UDATE", "KN",     "KDATE",  "AN",     "ADATE",
+                                 "PN",    "PDATE", "RN",     "RDATE"};
+enum Source { EditSource, PaperSource, ChooserSource };
+struct Binding
+{
+    Source source;
+    int index; // edit or chooser number
+};
+const Binding Bindings[22] = {
+    {EditSource, 1},  {EditSource, 2},  {EditSource, 3},     {EditSource, 4},
+    {EditSource, 5},  {EditSource, 6},  {EditSource, 7},     {EditSource, 8},
+    {PaperSource, 1}, {EditSource, 9},  {EditSource, 10},    {ChooserSource, 2},
+    {EditSource, 11}, {EditSource, 12}, {ChooserSource, 3},  {EditSource, 13},
+    {ChooserSource, 4}, {EditSource, 14}, {ChooserSource, 5}, {EditSource, 15},
+    {ChooserSource, 6}, {EditSource, 16}};
+
+} // namespace
+
+TForm10::TForm10(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form10"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(497, 446);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true);
+    QPalette panel = Panel1->palette();
+    panel.setColor(QPalette::Window, QColor(235, 235, 235));
+    Panel1->setPalette(panel);
+    Place(Panel1, 4, 4, 489, 404);
+
+    auto label = [this](const QString &text, int x, int y) {
+        Place(new QLabel(text, Panel1), x, y + 3);
+    };
+    auto edit = [this](int n, int x, int y, int w, int bytes, bool number) {
+        auto *e = new QLineEdit(Panel1);
+        e->setObjectName(QStringLiteral("Edit%1").arg(n));
+        if (number) {
+            e->setMaxLength(bytes);
+            NoInputMethod(e);
+        } else {
+            LimitBytes(e, bytes);
+        }
+        Place(e, x, y, w, 21);
+        Edit[n] = e;
+    };
+    auto combo = [this](int n, int x, int y, int w) {
+        auto *c = new QComboBox(Panel1);
+        c->setObjectName(QStringLiteral("ComboBox%1").arg(n));
+        Place(c, x, y, w, 21);
+        ComboBox[n] = c;
+    };
+    auto button = [this](QWidget *owner, const QString &text, int x, int y, int w) {
+        auto *b = new QPushButton(text, owner);
+        b->setAutoDefault(false);
+        Place(b, x, y, w, 23);
+        return b;
+    };
+    Edit[0] = nullptr;
+    ComboBox[0] = nullptr;
+
+    label(QStringLiteral("番号"), 8, 6);
+    edit(1, 80, 6, 80, 8, true);
+    Edit[1]->setFocusPolicy(Qt::ClickFocus);
+    Button4 = button(Panel1, QStringLiteral("データ参照(&R)"), 170, 5, 110);
+    const QString titles[] = {QStringLiteral("図面名称"), QStringLiteral("図番"),
+                              QStringLiteral("表題"), QStringLiteral("副題"),
+                              QStringLiteral("メモ")};
+    for (int i = 0; i < 7; ++i) {
+        if (i < 5)
+            label(titles[i], 8, 32 + 24 * i);
+        edit(2 + i, 80, 32 + 24 * i, 400, 80, false);
+    }
+    label(QStringLiteral("用紙サイズ"), 8, 200);
+    combo(1, 80, 200, 100);
+    for (int i = 0; i < PaperSizeCount; ++i)
+        ComboBox[1]->addItem(GetPaperSize(i).name);
+    label(QStringLiteral("横"), 196, 200);
+    edit(9, 214, 200, 64, 8, true);
+    label(QStringLiteral("mm"), 282, 200);
+    label(QStringLiteral("縦"), 310, 200);
+    edit(10, 328, 200, 64, 8, true);
+    label(QStringLiteral("mm"), 396, 200);
+
+    const QString people[] = {QStringLiteral("製図者"), QStringLiteral("検図者"),
+                              QStringLiteral("承認者"), QStringLiteral("出図者"),
+                              QStringLiteral("改訂者")};
+    const QString dates[] = {QStringLiteral("作成日付"), QStringLiteral("更新日付"),
+                             QStringLiteral("検図日付"), QStringLiteral("承認日付"),
+                             QStringLiteral("出図日付"), QStringLiteral("改訂日付")};
+    const int rowTop[] = {226, 274, 298, 322, 346};
+    for (int i = 0; i < 5; ++i) {
+        label(people[i], 8, rowTop[i]);
+        combo(2 + i, 80, rowTop[i], 150);
+        NoInputMethod(ComboBox[2 + i]);
+    }
+    const int dateTop[] = {226, 250, 274, 298, 322, 346};
+    for (int i = 0; i < 6; ++i) {
+        label(dates[i], 236, dateTop[i]);
+        edit(11 + i, 300, dateTop[i], 80, 8, true);
+        QLineEdit *e = Edit[11 + i];
+        OnDoubleClick(e, [e] { e->setText(TodayText()); });
+    }
+    Button5 = button(Panel1, QStringLiteral("検図OK(&K)"), 390, 273, 90);
+    Button6 = button(Panel1, QStringLiteral("承認OK(&A)"), 390, 297, 90);
+    Button7 = button(Panel1, QStringLiteral("出図OK(&P)"), 390, 321, 90);
+    Button8 = button(Panel1, QStringLiteral("改訂OK(&R)"), 390, 345, 90);
+    label(QStringLiteral("改訂履歴"), 8, 370);
+    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette memo = Memo1->palette();
+    memo.setColor(QPalette::Base, QColor(219, 219, 219));
+    Memo1->setPalette(memo);
+    Place(Memo1, 80, 372, 300, 28);
+    Button9 = button(Panel1, QStringLiteral("編集"), 390, 373, 90);
+
+    Button1 = button(this, QStringLiteral("登　録(&S)"), 8, 414, 156);
+    Button2 = button(this, QStringLiteral("クリア(&C)"), 170, 414, 156);
+    Button3 = button(this, QStringLiteral("閉じる(&X)"), 332, 414, 157);
+    QPushButton *const all[] = {Button1, Button2, Button3, Button4, Button5,
+                                Button6, Button7, Button8, Button9};
+    for (int i = 0; i < 9; ++i)
+        all[i]->setObjectName(QStringLiteral("Button%1").arg(i + 1));
+
+    OnDoubleClick(Edit[1], [this] { Edit1DblClick(); });
+    connect(Button4, &QPushButton::clicked, this, &TForm10::Button4Click);
+    connect(ComboBox[1], &QComboBox::activated, this, &TForm10::ComboBox1Select);
+    connect(Button5, &QPushButton::clicked, this, &TForm10::Button5Click);
+    connect(Button6, &QPushButton::clicked, this, &TForm10::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, &TForm10::Button7Click);
+    connect(Button8, &QPushButton::clicked, this, &TForm10::Button8Click);
+    connect(Button9, &QPushButton::clicked, this, &TForm10::Button9Click);
+    connect(Button1, &QPushButton::clicked, this, &TForm10::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm10::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm10::Button3Click);
+}
+
+void OpenDrawingRecord(int mode, int number)
+{
+    Globals().CadFormMode = mode;
+    Globals().CadNo = number;
+    auto *form = new TForm10;
+    form->setWindowTitle(mode == 0 ? QStringLiteral("CAD図面一覧 新規作成")
+                                   : QStringLiteral("CAD図面一覧 編集"));
+    Form1->OpenChild(form);
+}
+
+void TForm10::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!shown) {
+        shown = true;
+        FormShow();
+    }
+}
+
+void TForm10::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Button1Click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        Button3Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TForm10::FormShow()
+{
+    mode = Globals().CadFormMode;
+    startNumber = Globals().CadNo;
+    for (int i = 2; i <= 6; ++i) {
+        ComboBox[i]->clear();
+        LoadChooser(ComboBox[i], QStringLiteral("MEMBER"), 2, true);
+    }
+    if (!Form1->TableExists(QStringLiteral("CADREV")))
+        CreateCadRevTable(Form1->db());
+    Button2Click();
+    if (mode == 0) {
+        Edit1DblClick();
+        Edit[2]->setFocus();
+        return;
+    }
+    Edit[1]->clear();
+    Edit[1]->setFocus();
+    if (startNumber > 0) {
+        Edit[1]->setText(QString::number(startNumber));
+        Button4Click();
+    }
+}
+
+void TForm10::Edit1DblClick()
+{
+    const qint32 max = StrToIntZ(Form1->SqlSelectMax(QStringLiteral("CADLIST"),
+                                                     QStringLiteral("N"), QString()));
+    if (max == INT_MAX) {
+        ShowMessage(QStringLiteral("登録失敗"));
+        return;
+    }
+    Edit[1]->setText(QString::number(max + 1));
+}
+
+void TForm10::Button4Click()
+{
+    const int number = StrToIntZ(Edit[1]->text());
+    if (number <= 0) {
+        Edit[1]->clear();
+        Edit[1]->setFocus();
+        return;
+    }
+    const QList<QStringList> rows = Form1->SelectRows(
+        QStringLiteral("*"), QStringLiteral("CADLIST"),
+        QStringLiteral("N=") + QString::number(number), QString());
+    const QStringList row = rows.value(0);
+    for (int c = 0; c < 22; ++c) {
+        const QString value = row.value(c);
+        const Binding &b = Bindings[c];
+        if (b.source == EditSource) {
+            Edit[b.index]->setText(value);
+        } else if (b.source == PaperSource) {
+            const int paper = StrToIntZ(value);
+            ComboBox[1]->setCurrentIndex(paper < 0 || paper >= PaperSizeCount ? 0 : paper);
+        } else {
+            ChooseNumber(ComboBox[b.index], StrToIntZ(value));
+        }
+    }
+    RefillMemo(number);
+    Edit[2]->setFocus();
+}
+
+void TForm10::RefillMemo(int number)
+{
+    Memo1->clear();
+    QStringList lines;
+    // Stored N, ZN, CONT, RN, RDATE.
+    for (const QStringList &r : Form1->SelectRows(QStringLiteral("*"), QStringLiteral("CADREV"),
+                                                  QStringLiteral("ZN=") + QString::number(number),
+                                                  QStringLiteral("N")))
+        lines << r.value(4) + u'(' + r.value(3) + QStringLiteral("):") + r.value(2);
+    Memo1->setPlainText(lines.join(u'\n'));
+}
+
+void TForm10::ComboBox1Select(int index)
+{
+    if (index <= 0)
+        return;
+    const PaperSize paper = GetPaperSize(index);
+    Edit[9]->setText(FloatText(paper.width));
+    Edit[10]->setText(FloatText(paper.height));
+}
+
+void TForm10::Stamp(QComboBox *chooser, QLineEdit *date)
+{
+    const QString item = QString::number(Config().PcUserNo) + u':' + Config().PcUserName;
+    chooser->setCurrentIndex(0);
+    for (int i = 0; i < chooser->count(); ++i) {
+        if (chooser->itemText(i).compare(item, Qt::CaseInsensitive) == 0) {
+            chooser->setCurrentIndex(i);
+            break;
+        }
+    }
+    date->setText(TodayText());
+}
+
+void TForm10::Button5Click()
+{
+    Stamp(ComboBox[3], Edit[13]);
+}
+
+void TForm10::Button6Click()
+{
+    Stamp(ComboBox[4], Edit[14]);
+}
+
+void TForm10::Button7Click()
+{
+    Stamp(ComboBox[5], Edit[15]);
+}
+
+void TForm10::Button8Click()
+{
+    const QList<QStringList> rows = Form1->SelectRows(
+        QStringLiteral("*"), QStringLiteral("CADREV"),
+        QStringLiteral("ZN=") + QString::number(StrToIntZ(Edit[1]->text())),
+        QStringLiteral("RDATE DESC,N DESC"));
+    const QStringList latest = rows.value(0);
+    ChooseNumber(ComboBox[6], StrToIntZ(latest.value(3)));
+    Edit[16]->setText(latest.value(4));
+}
+
+void TForm10::Button9Click()
+{
+    const int number = StrToIntZ(Edit[1]->text());
+    if (Form11) {
+        Form11->DrawingNo = number;
+        Form11->exec();
+    }
+    RefillMemo(number);
+}
+
+bool TForm10::CheckInput(int number)
+{
+    if (number < 1) {
+        Edit[1]->clear();
+        Edit[1]->setFocus();
+        return false;
+    }
+    const bool exists = Form1->SqlSelectPairs(QStringLiteral("CADLIST"), QStringLiteral("N"),
+                                              QString(), number);
+    if (mode == 0 && exists) {
+        ShowMessage(QStringLiteral("指定した番号は既に存在します。再入力して下さい。"));
+        Edit[1]->setFocus();
+        return false;
+    }
+    if (mode != 0 && !exists) {
+        ShowMessage(QStringLiteral("指定した番号は存在しません。再入力して下さい。"));
+        Edit[1]->setFocus();
+        return false;
+    }
+    for (int i = 11; i <= 16; ++i) {
+        if (!Edit[i]->text().isEmpty() && !IsValidDate(Edit[i]->text())) {
+            ShowMessage(DateMessage);
+            Edit[i]->setFocus();
+            return false;
+        }
+    }
+    for (int i = 2; i <= 16; ++i) {
+        if (HasQuote(Edit[i]->text())) {
+            ShowMessage(QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+            Edit[i]->setFocus();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TForm10::Button1Click()
+{
+    const int number = StrToIntZ(Edit[1]->text());
+    if (!CheckInput(number))
+        return;
+    QStringList names, values;
+    for (int c = 0; c < 22; ++c) {
+        names << QString::fromLatin1(Columns[c]);
+        const Binding &b = Bindings[c];
+        if (c == 0)
+            values << QString::number(number);
+        else if (b.source == PaperSource)
+            values << QString::number(ComboBox[1]->currentIndex());
+        else if (b.source == ChooserSource)
+            values << QString::number(ChosenNumber(ComboBox[b.index]));
+        else if (b.index == 9 || b.index == 10)
+            values << FloatText(StrToFloatZ(Edit[b.index]->text()));
+        else
+            values << SqlText(Edit[b.index]->text());
+    }
+    const bool ok = mode == 0
+                        ? Form1->SqlInsert(QStringLiteral("CADLIST"), 22, names, values)
+                        : Form1->SqlUpdate(QStringLiteral("CADLIST"), 22, names, values,
+                                           QStringLiteral("N=") + QString::number(number));
+    ShowMessage(ok ? QStringLiteral("CAD図面一覧データを登録しました")
+                   : QStringLiteral("CAD図面一覧データが登録出来ませんでした"));
+}
+
+void TForm10::Button2Click()
+{
+    for (int i = 1; i <= 16; ++i)
+        Edit[i]->clear();
+    for (int i = 1; i <= 6; ++i)
+        ComboBox[i]->setCurrentIndex(0);
+    Memo1->clear();
+}
+
+void TForm10::Button3Click()
+{
+    close();
+}

@@ -1,0 +1,59 @@
+// The drawing record form: the register row of one drawing with its title block, paper size
+// and check / approval / issue / revision stamps.
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class TForm10 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm10(QWidget *parent = nullptr);
+
+    QFrame *Panel1;
+    QLineEdit *Edit[17]; // Edit[1] ... Edit[16]; Edit[0] is unused
+    QComboBox *ComboBox[7]; // ComboBox[1] paper, [2] ... [6] members
+    QPlainTextEdit *Memo1;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7,
+        *Button8, *Button9;
+
+    int Mode() const { return mode; }
+
+public slots:
+    void Edit1DblClick();
+    void Button4Click();
+    void ComboBox1Select(int index);
+    void Button5Click();
+    void Button6Click();
+    void Button7Click();
+    void Button8Click();
+    void Button9Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void FormShow();
+    void RefillMemo(int number);
+    void Stamp(QComboBox *chooser, QLineEdit *date);
+    bool CheckInput(int number);
+
+    int mode = 0;
+    int startNumber = 0;
+    bool shown = false;
+};
+
+// Opens a new record form as a child of the main window: mode 0 new, 1 edit.
+void OpenDrawingRecord(int mode, int number);

@@ -1,0 +1,110 @@
+#include "register/revisions.h"
+
+#include "app/messages.h"
+#include "app/ui.h"
+#include "app/values.h"
+#include "master/chooser.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+TForm11 *Form11 = nullptr;
+
+const QString DateMessage =
+    QStringLiteral("日付は yyyymmdd形式（例：20100101）で有効な内容を入力して下さい。");
+
+TForm11::TForm11(QWidget *parent)
+    : RegisterDialog({QStringLiteral("Form11"), QStringLiteral("改訂履歴内容の編集"),
+                      QStringLiteral("CADREV"), 495, 277, 88,
+                      {QStringLiteral("番号"), QStringLiteral("改訂内容"),
+                       QStringLiteral("改訂者番号"), QStringLiteral("改訂日付")},
+                      {50, 283, 39, 82}},
+                     parent)
+{
+    quotesBeforeExistence = true;
+    auto label = [this](const char *name, const QString &text, int x, int y) {
+        auto *l = new QLabel(text, Panel1);
+        l->setObjectName(QString::fromLatin1(name));
+        Place(l, x, y);
+        return l;
+    };
+    Label2 = label("Label2", QStringLiteral("改訂内容："), 8, 36);
+    Edit2 = new QLineEdit(Panel1);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    LimitBytes(Edit2, 80);
+    Place(Edit2, 80, 33, 390, 21);
+    Label4 = label("Label4", QStringLiteral("改訂者："), 8, 63);
+    ComboBox1 = new QComboBox(Panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    NoInputMethod(ComboBox1);
+    Place(ComboBox1, 80, 60, 180, 21);
+    Label5 = label("Label5", QStringLiteral("改訂日付："), 280, 63);
+    Edit3 = new QLineEdit(Panel1);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit3->setMaxLength(8);
+    NoInputMethod(Edit3);
+    Place(Edit3, 360, 60, 80, 21);
+    OnDoubleClick(Edit3, [this] { Edit3DblClick(); });
+}
+
+void TForm11::Edit3DblClick()
+{
+    Edit3->setText(TodayText());
+}
+
+void TForm11::PrepareShow()
+{
+    ComboBox1->clear();
+    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), 2, true);
+}
+
+QString TForm11::GridCondition() const
+{
+    return QStringLiteral("ZN=") + QString::number(DrawingNo);
+}
+
+QList<QStringList> TForm11::ReadGridRows()
+{
+    // Stored N, ZN, CONT, RN, RDATE; the drawing number is not shown.
+    QList<QStringList> rows = RegisterDialog::ReadGridRows();
+    for (QStringList &row : rows) {
+        if (row.size() > 1)
+            row.removeAt(1);
+    }
+    return rows;
+}
+
+void TForm11::RowToEdits(const QStringList &cells)
+{
+    Edit1->setText(cells.value(0));
+    Edit2->setText(cells.value(1));
+    Edit3->setText(cells.value(3));
+    ChooseNumber(ComboBox1, StrToIntZ(cells.value(2)));
+}
+
+bool TForm11::CheckFields()
+{
+    if (Edit3->text().isEmpty() || IsValidDate(Edit3->text()))
+        return true;
+    ShowMessage(DateMessage);
+    Edit3->setFocus();
+    return false;
+}
+
+bool TForm11::CheckQuotes()
+{
+    return QuoteFree(Edit2->text(), Edit2);
+}
+
+QStringList TForm11::WriteColumns() const
+{
+    return {QStringLiteral("N"), QStringLiteral("ZN"), QStringLiteral("CONT"),
+            QStringLiteral("RN"), QStringLiteral("RDATE")};
+}
+
+QStringList TForm11::WriteValues(int number) const
+{
+    return {QString::number(number), QString::number(DrawingNo), SqlText(Edit2->text()),
+            QString::number(ChosenNumber(ComboBox1)), SqlText(Edit3->text())};
+}

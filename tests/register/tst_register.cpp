@@ -1,0 +1,533 @@
+#include "app/globals.h"
+#include "app/grid.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/ui.h"
+#include "app/values.h"
+#include "db/schema.h"
+#include "master/chooser.h"
+#include "register/drawinglist.h"
+#include "register/drawingrecord.h"
+#include "register/revisions.h"
+#include "support/testdb.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <algorithm>
+
+class TestRegister : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void revisionHistory();
+    void recordNewMode();
+    void recordChecks();
+    void recordEditModeAndStamps();
+    void twoFormsAtOnce();
+    void listPaging();
+    void listSortOrders();
+    void listFilter();
+    void listEditOpensRecord();
+};
+
+namespace {
+
+void click(QPushButton *b)
+{
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void clickRow(StringGrid *grid, int row)
+{
+    grid->SetCurrentRow(row);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualItemRect(grid->item(row - 1, 0)).center());
+}
+
+QStringList gridRows(const StringGrid *grid)
+{
+    QStringList rows;
+    for (int r = 1; r < grid->RowCount(); ++r)
+        rows << grid->RowCells(r).join(u'|');
+    return rows;
+}
+
+// The record forms open in the main window, newest last.
+QList<TForm10 *> recordForms()
+{
+    QList<TForm10 *> forms;
+    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
+        if (auto *f = qobject_cast<TForm10 *>(w->widget()))
+            forms << f;
+    return forms;
+}
+
+TForm12 *openList()
+{
+    Form1->mnuCadList->trigger();
+    TForm12 *newest = nullptr;
+    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
+        if (auto *l = qobject_cast<TForm12 *>(w->widget()))
+            newest = l;
+    return newest;
+}
+
+void addMembers()
+{
+    QVERIFY(CreateMemberTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    Config().PcUserNo = 5;
+    Config().PcUserName = QStringLiteral("鈴木");
+}
+
+} // namespace
+
+void TestRegister::revisionHistory()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    addMembers();
+    QVERIFY(CreateCadRevTable(Form1->db()));
+    for (const char *row : {"1, 5, 'a', 2, '20100101'", "2, 5, NULL, 0, NULL", "3, 6, 'c', 9, NULL"})
+        QVERIFY(Form1->SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
+    TForm11 *f = Form11;
+    f->DrawingNo = 5;
+    f->show();
+    QCOMPARE(f->windowTitle(), QStringLiteral("改訂履歴内容の編集"));
+    QCOMPARE(gridRows(f->SG1), QStringList({"1|a|2|20100101", "2||0|"}));
+    QCOMPARE(f->ComboBox1->count(), 3);
+    QTest::mouseDClick(f->Edit1, Qt::LeftButton);
+    QCOMPARE(f->Edit1->text(), QString("4"));
+    clickRow(f->SG1, 1);
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("2:山田"));
+    QCOMPARE(f->Edit3->text(), QString("20100101"));
+
+    // Checks in order: the date, then quotes; change checks quotes before existence.
+    f->Edit1->setText("4");
+    f->Edit3->setText("20100230");
+    f->Edit2->setText("x'");
+    click(f->Button1);
+    QCOMPARE(messages.last(), DateMessage);
+    QCOMPARE(f->focusWidget(), f->Edit3);
+    f->Edit3->clear();
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+    f->Edit2->setText(QStringLiteral("寸法変更"));
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("入力した番号は未使用ですので変更は出来ません。再入力して下さい"));
+    QTest::mouseDClick(f->Edit3, Qt::LeftButton);
+    QCOMPARE(f->Edit3->text(), TodayText());
+    f->ComboBox1->setCurrentIndex(2);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(QueryValue(Form1->db(), "ZN || '/' || RN || '/' || RDATE", "CADREV", "N=4"),
+             "5/5/" + TodayText());
+
+    // A revision of another drawing moves here when changed from this dialog.
+    f->Edit1->setText("3");
+    f->Edit3->clear();
+    f->Edit2->clear();
+    click(f->Button4);
+    QCOMPARE(messages.last(), QStringLiteral("変更OK"));
+    QCOMPARE(QueryValue(Form1->db(), "ZN || '/' || COALESCE(CONT, 'null')", "CADREV", "N=3"),
+             QString("5/null"));
+    QCOMPARE(gridRows(f->SG1).size(), 4);
+
+    clickRow(f->SG1, 1);
+    messages.answer(true);
+    click(f->Button2);
+    QCOMPARE(messages.texts.mid(messages.texts.size() - 2),
+             QStringList({QStringLiteral("「No.1：a」を削除します。\r\nよろしいですか？"),
+                          QStringLiteral("削除OK")}));
+    QCOMPARE(gridRows(f->SG1).first(), QString("2||0|"));
+}
+
+void TestRegister::recordNewMode()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    addMembers();
+    Form1->mnuCadNew->trigger();
+    QCOMPARE(recordForms().size(), 1);
+    TForm10 *f = recordForms().first();
+    QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 新規作成"));
+    QVERIFY(Form1->TableExists("CADREV"));
+    QCOMPARE(f->Edit[1]->text(), QString("1"));
+    QCOMPARE(f->ComboBox[2]->count(), 3);
+    QCOMPARE(f->ComboBox[1]->count(), PaperSizeCount);
+
+    // Paper: a size fills the fields, the free size keeps them.
+    f->ComboBox[1]->setCurrentIndex(11);
+    emit f->ComboBox[1]->activated(11);
+    QCOMPARE(f->Edit[9]->text() + "x" + f->Edit[10]->text(), QString("210x297"));
+    f->ComboBox[1]->setCurrentIndex(0);
+    emit f->ComboBox[1]->activated(0);
+    QCOMPARE(f->Edit[9]->text() + "x" + f->Edit[10]->text(), QString("210x297"));
+    f->Edit[9]->setText("297.50");
+    f->Edit[10]->setText("abc");
+    f->Edit[2]->setText(QStringLiteral("組立図"));
+    f->ComboBox[2]->setCurrentIndex(1);
+    QTest::mouseDClick(f->Edit[11], Qt::LeftButton);
+    QCOMPARE(f->Edit[11]->text(), TodayText());
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("CAD図面一覧データを登録しました"));
+    QStringList row;
+    QCOMPARE(Form1->SqlSelectRow("*", "CADLIST", "N=1", row), 22);
+    QCOMPARE(row.mid(0, 12), QStringList({"1", QStringLiteral("組立図"), "", "", "", "", "", "",
+                                          "0", "297.5", "0", "2"}));
+    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "CADLIST", "ZUMENN IS NULL AND MEMO3 IS NULL"),
+             QString("1"));
+    QCOMPARE(row[12], TodayText());
+
+    // The same form again: the number is taken now.
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("指定した番号は既に存在します。再入力して下さい。"));
+    QCOMPARE(f->focusWidget(), f->Edit[1]);
+    QTest::mouseDClick(f->Edit[1], Qt::LeftButton);
+    QCOMPARE(f->Edit[1]->text(), QString("2"));
+
+    // What the name edit lets through fits its 80-byte column.
+    f->Edit[2]->clear();
+    for (int i = 0; i < 50; ++i)
+        f->Edit[2]->insert(QStringLiteral("図"));
+    QCOMPARE(f->Edit[2]->text().size(), 40);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("CAD図面一覧データを登録しました"));
+    f->close();
+    QTRY_VERIFY(recordForms().isEmpty());
+}
+
+void TestRegister::recordChecks()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    Form1->mnuCadNew->trigger();
+    TForm10 *f = recordForms().first();
+    messages.clear();
+    f->Edit[1]->setText("-3");
+    click(f->Button1);
+    QVERIFY(messages.texts.isEmpty());
+    QCOMPARE(f->Edit[1]->text(), QString());
+    QCOMPARE(f->focusWidget(), f->Edit[1]);
+
+    for (int i = 11; i <= 16; ++i) {
+        f->Edit[1]->setText("1");
+        for (int j = 11; j <= 16; ++j)
+            f->Edit[j]->setText(j == i ? "2010013" : "20100131");
+        click(f->Button1);
+        QCOMPARE(messages.last(), DateMessage);
+        QCOMPARE(f->focusWidget(), f->Edit[i]);
+    }
+    for (int j = 11; j <= 16; ++j)
+        f->Edit[j]->setText(j == 14 ? "19000229" : "");
+    click(f->Button1);
+    QCOMPARE(f->focusWidget(), f->Edit[14]);
+    f->Edit[14]->clear();
+    for (int i = 2; i <= 16; ++i) {
+        for (int j = 2; j <= 10; ++j)
+            f->Edit[j]->setText(j == i ? "a\"b" : "");
+        for (int j = 11; j <= 16; ++j)
+            f->Edit[j]->setText(j == i ? "'" : "");
+        click(f->Button1);
+        const QString expected = i >= 11 ? DateMessage
+                                         : QStringLiteral("引用符「'」「\"」を入力しないで下さい");
+        QCOMPARE(messages.last(), expected);
+        QCOMPARE(f->focusWidget(), f->Edit[i]);
+    }
+    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "CADLIST"), QString("0"));
+
+    // データ参照 on a number without a row empties every field.
+    f->Edit[1]->setText("0");
+    click(f->Button4);
+    QCOMPARE(f->Edit[1]->text(), QString());
+    f->Edit[2]->setText("x");
+    f->Edit[1]->setText("77");
+    f->ComboBox[1]->setCurrentIndex(3);
+    click(f->Button4);
+    QCOMPARE(f->Edit[2]->text(), QString());
+    QCOMPARE(f->ComboBox[1]->currentIndex(), 0);
+}
+
+void TestRegister::recordEditModeAndStamps()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    addMembers();
+    QVERIFY(CreateCadListTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPER, PAPX, MN, KN",
+                                 QStringLiteral("7, '配置図', 13, 1189.5, 2, 99")));
+    Form1->mnuCadEdit->trigger();
+    TForm10 *f = recordForms().first();
+    QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
+    QCOMPARE(f->Edit[1]->text(), QString());
+    QCOMPARE(f->focusWidget(), f->Edit[1]);
+
+    f->Edit[1]->setText("8");
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("指定した番号は存在しません。再入力して下さい。"));
+    f->Edit[1]->setText("7");
+    click(f->Button4);
+    QCOMPARE(f->Edit[2]->text(), QStringLiteral("配置図"));
+    QCOMPARE(f->ComboBox[1]->currentText(), QStringLiteral("任意"));
+    QCOMPARE(f->Edit[9]->text(), QString("1189.5"));
+    QCOMPARE(f->ComboBox[2]->currentText(), QStringLiteral("2:山田"));
+    QCOMPARE(f->ComboBox[3]->currentText(), NoneEntry);
+    QCOMPARE(f->focusWidget(), f->Edit[2]);
+
+    // Stamps: the PC user and today; a name that no longer matches stamps the date only.
+    click(f->Button5);
+    QCOMPARE(f->ComboBox[3]->currentText(), QStringLiteral("5:鈴木"));
+    QCOMPARE(f->Edit[13]->text(), TodayText());
+    click(f->Button7);
+    QCOMPARE(f->ComboBox[5]->currentText(), QStringLiteral("5:鈴木"));
+    QCOMPARE(f->Edit[15]->text(), TodayText());
+    Config().PcUserName = QStringLiteral("旧姓");
+    click(f->Button6);
+    QCOMPARE(f->ComboBox[4]->currentText(), NoneEntry);
+    QCOMPARE(f->Edit[14]->text(), TodayText());
+
+    // 改訂OK: the latest date, then the highest number; the memo lists them all.
+    for (const char *row : {"1, 7, 'first', 2, '20200101'", "3, 7, 'third', 5, '20200301'",
+                            "2, 7, 'second', 2, '20200301'", "4, 8, 'other', 2, '20300101'"})
+        QVERIFY(Form1->SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
+    click(f->Button8);
+    QCOMPARE(f->ComboBox[6]->currentText(), QStringLiteral("5:鈴木"));
+    QCOMPARE(f->Edit[16]->text(), QString("20200301"));
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("CAD図面一覧データを登録しました"));
+    QCOMPARE(QueryValue(Form1->db(), "KN || '/' || AN || '/' || RN || '/' || RDATE", "CADLIST", "N=7"),
+             QString("5/0/5/20200301"));
+    click(f->Button4);
+    QCOMPARE(f->Memo1->toPlainText(),
+             QString("20200101(2):first\n20200301(2):second\n20200301(5):third"));
+
+    // The revision history dialog edits this drawing's revisions, the memo follows.
+    QTimer::singleShot(0, [] {
+        QCOMPARE(Form11->DrawingNo, 7);
+        QVERIFY(Form1->SqlDelete("CADREV", "N=1"));
+        Form11->reject();
+    });
+    click(f->Button9);
+    QCOMPARE(f->Memo1->toPlainText(), QString("20200301(2):second\n20200301(5):third"));
+
+    click(f->Button2);
+    QCOMPARE(f->Edit[2]->text(), QString());
+    QCOMPARE(f->Memo1->toPlainText(), QString());
+    QCOMPARE(f->Mode(), 1);
+}
+
+void TestRegister::twoFormsAtOnce()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    Form1->mnuCadNew->trigger();
+    Form1->mnuCadNew->trigger();
+    const QList<TForm10 *> forms = recordForms();
+    QCOMPARE(forms.size(), 2);
+    forms[0]->Edit[2]->setText("A");
+    forms[1]->Edit[2]->setText("B");
+    click(forms[0]->Button1);
+    // Both proposed 1; the second learns that it is taken.
+    click(forms[1]->Button1);
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("CAD図面一覧データを登録しました"),
+                                          QStringLiteral("指定した番号は既に存在します。再入力して下さい。")}));
+    QCOMPARE(QueryValue(Form1->db(), "ZNAME", "CADLIST", "N=1"), QString("A"));
+}
+
+namespace {
+
+// 150 drawings whose names, codes and dates sort differently from their numbers.
+void fillRegister(Database &db, int count)
+{
+    QVERIFY(db.TableExists("CADLIST") || CreateCadListTable(db));
+    for (int n = 1; n <= count; ++n) {
+        const int k = (n * 37) % 11;
+        const QString date = QString::number(20200101 + (n * 7) % 28);
+        const QString values = QStringLiteral("%1, 'name%2', %3, 'title%4', 'sub', %5, %6, %7, "
+                                              "%8, '%9', %10, %11, %12, %13, %14")
+                                   .arg(n)
+                                   .arg(k)
+                                   .arg(n % 3 ? QStringLiteral("'code%1'").arg(n % 5) : "NULL")
+                                   .arg((n * 13) % 7)
+                                   .arg(n % 4 ? QStringLiteral("'memo%1'").arg(n % 9) : "NULL")
+                                   .arg(n % 14)
+                                   .arg(n % 2 ? "'" + date + "'" : QStringLiteral("NULL"))
+                                   .arg("'" + QString::number(20190101 + n % 20) + "'")
+                                   .arg(QString::number(20180101 + (n * 3) % 17))
+                                   .arg(n % 5 ? "'20170101'" : "NULL")
+                                   .arg(n % 6 ? "'2016010" + QString::number(n % 7 + 1) + "'" : "NULL")
+                                   .arg("'2015" + QString::number(1001 + n % 3) + "'")
+                                   .arg(n % 2 ? "NULL" : "'20140101'")
+                                   .arg("'2013" + QString::number(1010 + n % 11) + "'");
+        QVERIFY2(db.SqlInsertList("CADLIST",
+                                 "N, ZNAME, ZUMENN, MTITLE, STITLE, MEMO1, PAPER, DDATE, UDATE, "
+                                 "KDATE, ADATE, PDATE, RDATE, MEMO2, MEMO3",
+                                 values),
+                 qPrintable(db.LastError()));
+    }
+}
+
+QStringList firstColumn(const StringGrid *grid)
+{
+    QStringList numbers;
+    for (int r = 1; r < grid->RowCount(); ++r)
+        numbers << grid->Cell(0, r);
+    while (!numbers.isEmpty() && numbers.last().isEmpty())
+        numbers.removeLast();
+    return numbers;
+}
+
+QStringList range(int from, int to)
+{
+    QStringList r;
+    for (int i = from; i <= to; ++i)
+        r << QString::number(i);
+    return r;
+}
+
+} // namespace
+
+void TestRegister::listPaging()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    TForm12 *l = openList();
+    QVERIFY(l);
+    QCOMPARE(l->SG1->RowCount(), 101);
+    QVERIFY(firstColumn(l->SG1).isEmpty());
+    click(l->Button3);
+    QVERIFY(firstColumn(l->SG1).isEmpty());
+    click(l->Button7);
+    QVERIFY(recordForms().isEmpty());
+    l->close();
+
+    fillRegister(Form1->db(), 150);
+    l = openList();
+    QCOMPARE(firstColumn(l->SG1), range(1, 100));
+    QCOMPARE(l->SG1->RowCells(4).mid(0, 7),
+             QStringList({"4", "name5", "code4", "title3", "sub", "", QStringLiteral("A3横")}));
+    QCOMPARE(l->SG1->Cell(6, 14), QStringLiteral("任意"));
+    click(l->Button3);
+    QCOMPARE(firstColumn(l->SG1), range(101, 150));
+    QCOMPARE(l->SG1->Cell(1, 51), QString());
+    click(l->Button3);
+    QVERIFY(firstColumn(l->SG1).isEmpty());
+    click(l->Button3);
+    QVERIFY(firstColumn(l->SG1).isEmpty());
+    QCOMPARE(l->PageStart(), 151);
+    click(l->Button2);
+    QCOMPARE(firstColumn(l->SG1), range(51, 150));
+    click(l->Button1);
+    click(l->Button2);
+    QCOMPARE(firstColumn(l->SG1), range(1, 100));
+    QVERIFY(messages.texts.isEmpty());
+
+    // Window and column sizes are kept for the next list.
+    l->SG1->setColumnWidth(3, 99);
+    l->close();
+    QCOMPARE(Config().ListColumns[3], 99);
+}
+
+void TestRegister::listSortOrders()
+{
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    fillRegister(Form1->db(), 150);
+    // Every order computed here from the rows themselves, NULL below every text.
+    QList<QStringList> rows = Form1->SelectRows("*", "CADLIST", "", "");
+    TForm12 *l = openList();
+    const int keys[] = {0, 1, 2, 3, 5, 12, 13, 15, 17, 19, 21};
+    for (int index = 0; index < 22; ++index) {
+        const int key = keys[index / 2];
+        const bool down = index % 2 == 1;
+        std::sort(rows.begin(), rows.end(), [&](const QStringList &a, const QStringList &b) {
+            auto value = [&](const QStringList &r) {
+                const bool isNull = key != 0 && r[key].isEmpty();
+                return std::make_tuple(!isNull, key == 0 ? r[0].toInt() : 0, r[key],
+                                       r[0].toInt());
+            };
+            return down ? value(b) < value(a) : value(a) < value(b);
+        });
+        QStringList expected;
+        for (int i = 0; i < 100; ++i)
+            expected << rows[i][0];
+        l->ComboBox1->setCurrentIndex(index);
+        emit l->ComboBox1->activated(index);
+        QCOMPARE(firstColumn(l->SG1), expected);
+        click(l->Button3);
+        QCOMPARE(firstColumn(l->SG1).size(), 50);
+    }
+    QCOMPARE(l->ComboBox1->itemText(21), QStringLiteral("改訂日付↑"));
+}
+
+void TestRegister::listFilter()
+{
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "1, 'O''Brien house'"));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "2, 'Obrien'"));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, DDATE", "3, 'x', '20200101'"));
+    TForm12 *l = openList();
+    auto filter = [&](const QString &text, int field) {
+        l->Edit1->setText(text);
+        l->ComboBox2->setCurrentIndex(field);
+        emit l->ComboBox2->activated(field);
+        return firstColumn(l->SG1);
+    };
+    QCOMPARE(filter("O'Brien", 1), QStringList({"1"}));
+    QCOMPARE(filter("'; DELETE FROM CADLIST; --", 1), QStringList());
+    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "CADLIST"), QString("3"));
+    QCOMPARE(filter("2020", 6), QStringList({"3"}));
+    // The filter stays across paging; an empty text or "（無し）" removes it.
+    l->Edit1->setText("zzz");
+    click(l->Button4);
+    QCOMPARE(firstColumn(l->SG1), QStringList({"3"}));
+    QCOMPARE(filter("", 1), QStringList({"1", "2", "3"}));
+    QCOMPARE(filter("x", 0), QStringList({"1", "2", "3"}));
+    QCOMPARE(DrawingListFilter(2, "a'b"), QString("ZUMENN LIKE '%a''b%'"));
+}
+
+void TestRegister::listEditOpensRecord()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    fillRegister(Form1->db(), 3);
+    TForm12 *l = openList();
+    clickRow(l->SG1, 5); // blank
+    click(l->Button7);
+    QVERIFY(recordForms().isEmpty());
+    clickRow(l->SG1, 2);
+    click(l->Button7);
+    QCOMPARE(recordForms().size(), 1);
+    TForm10 *f = recordForms().first();
+    QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
+    QCOMPARE(f->Edit[1]->text(), QString("2"));
+    QCOMPARE(f->Edit[2]->text(), QString("name8"));
+    QVERIFY(messages.texts.isEmpty());
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    TestRegister test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_register.moc"

@@ -52,6 +52,16 @@ const char *const FilterItems[12][2] = {
     {"検図日付", "KDATE"}, {"承認日付", "ADATE"}, {"出図日付", "PDATE"}, {"改訂日付", "RDATE"},
 };
 
+const char *const CadListColumns[22] = {
+    "N",  "ZNAME", "ZUMENN", "MTITLE", "STITLE", "MEMO1", "MEMO2", "MEMO3", "PAPER", "PAPX", "PAPY",
+    "MN", "DDATE", "UDATE",  "KN",     "KDATE",  "AN",    "ADATE", "PN",    "PDATE", "RN",   "RDATE"};
+
+QString quoted(QString text)
+{
+    text.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + text + u'\'';
+}
+
 // Positions in a CADLIST row read with "*".
 constexpr int GridSources[13] = {0, 1, 2, 3, 4, 5, 8, 12, 13, 15, 17, 19, 21};
 constexpr int PaperColumn = 6;
@@ -90,6 +100,30 @@ QString DrawingListOrder(int index)
     if (index < 0 || index >= 22)
         return QStringLiteral("N");
     return QString::fromLatin1(SortItems[index][1]);
+}
+
+QString DrawingListAfter(const QString &sortOrder, const QStringList &row)
+{
+    const bool down = sortOrder.contains(QStringLiteral("DESC"));
+    const QString n = row.value(0);
+    const QString nAfter = QStringLiteral("N") + (down ? u'<' : u'>') + n;
+    const QString column = sortOrder.section(u',', 0, 0).section(u' ', 0, 0);
+    if (column == QStringLiteral("N") || n.isEmpty())
+        return nAfter;
+    int position = -1;
+    for (int i = 0; i < 22; ++i) {
+        if (column == QLatin1String(CadListColumns[i]))
+            position = i;
+    }
+    if (position < 0)
+        return {};
+    // Empty text may be NULL or an empty value; only the position tells then.
+    const QString value = row.value(position);
+    if (value.isEmpty())
+        return {};
+    const QString v = quoted(value);
+    return down ? QStringLiteral("(%1<%2 OR (%1=%2 AND %3) OR %1 IS NULL)").arg(column, v, nAfter)
+                : QStringLiteral("(%1>%2 OR (%1=%2 AND %3))").arg(column, v, nAfter);
 }
 
 QStringList DrawingListCells(const QStringList &row)
@@ -229,15 +263,28 @@ void TForm12::ClearGrid()
         SG1->SetRow(r, {});
 }
 
-void TForm12::LoadPage()
+void TForm12::LoadPage(bool continuing)
 {
-    // Only the page is asked for; the server skips the rows before it.
+    // Only the page is asked for. Right after the page shown last it starts from that
+    // page's last row, so that even far into a big register the server skips nothing.
+    QString where = filterWhere;
+    int first = pageStart;
+    const QString after = continuing && !lastRow.isEmpty() && lastRowPosition == pageStart - 1
+                              ? DrawingListAfter(sortOrder, lastRow)
+                              : QString();
+    if (!after.isEmpty()) {
+        where = where.isEmpty() ? after : u'(' + where + QStringLiteral(") AND ") + after;
+        first = 1;
+    }
     const QList<QStringList> rows =
-        Form1->ReadRows(DrawingListQuery(filterWhere, sortOrder, pageStart, PageSize), 0,
-                        PageSize);
+        Form1->ReadRows(DrawingListQuery(where, sortOrder, first, PageSize), 0, PageSize);
     for (int i = 0; i < rows.size(); ++i)
         SG1->SetRow(i + 1, DrawingListCells(rows[i]));
     nextPageStart = pageStart + int(rows.size());
+    if (!rows.isEmpty()) {
+        lastRow = rows.last();
+        lastRowPosition = nextPageStart - 1;
+    }
 }
 
 int TForm12::SelectedDrawing() const
@@ -265,7 +312,7 @@ void TForm12::Button3Click()
     ClearGrid();
     // Far past the end a further page is just as empty; the position must not overflow.
     pageStart = std::min(nextPageStart, INT_MAX - PageSize);
-    LoadPage();
+    LoadPage(true);
 }
 
 void TForm12::Button4Click()
@@ -279,6 +326,7 @@ void TForm12::ComboBox1Select(int index)
     if (index < 0)
         return;
     sortOrder = DrawingListOrder(index);
+    lastRow.clear();
     Button1Click();
 }
 
@@ -287,6 +335,7 @@ void TForm12::ComboBox2Select(int index)
     if (index < 0)
         return;
     filterWhere = DrawingListFilter(index, Edit1->text());
+    lastRow.clear();
     Button1Click();
 }
 

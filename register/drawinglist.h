@@ -47,12 +47,15 @@ protected:
 
 private:
     void ClearGrid();
-    void LoadPage();
+    void LoadPage(bool continuing = false);
     QWidget *frame();
 
     static constexpr int PageSize = 100;
     int pageStart = 1;
     int nextPageStart = 0;
+    // The last row shown, so that the next page can start right after it.
+    QStringList lastRow;
+    int lastRowPosition = 0;
     QString filterWhere;
     QString sortOrder = QStringLiteral("N");
     bool shown = false;
@@ -66,5 +69,9 @@ QStringList DrawingListQuery(const QString &filterWhere, const QString &sortOrde
 QString DrawingListFilter(int field, const QString &text);
 // The ORDER BY list of a sort chooser index.
 QString DrawingListOrder(int index);
+// The condition for the rows that follow a row (read with "*") in the sort order, with
+// NULL before every value going up and after every value going down; empty when the row's
+// key is empty text.
+QString DrawingListAfter(const QString &sortOrder, const QStringList &row);
 // The 13 grid cells of a CADLIST row read with "*".
 QStringList DrawingListCells(const QStringList &row);

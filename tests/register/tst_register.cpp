@@ -468,8 +468,16 @@ void TestRegister::listSortOrders()
         l->ComboBox1->setCurrentIndex(index);
         emit l->ComboBox1->activated(index);
         QCOMPARE(firstColumn(l->SG1), expected);
+        // The next page, continued from this page's last row, and the one after it.
+        QStringList rest;
+        for (int i = 100; i < 150; ++i)
+            rest << rows[i][0];
         click(l->Button3);
-        QCOMPARE(firstColumn(l->SG1).size(), 50);
+        QCOMPARE(firstColumn(l->SG1), rest);
+        click(l->Button3);
+        QVERIFY(firstColumn(l->SG1).isEmpty());
+        click(l->Button2);
+        QCOMPARE(firstColumn(l->SG1), expected.mid(50) + rest);
     }
     QCOMPARE(l->ComboBox1->itemText(21), QStringLiteral("改訂日付↑"));
 }
@@ -500,6 +508,9 @@ void TestRegister::listFilter()
     QCOMPARE(filter("", 1), QStringList({"1", "2", "3"}));
     QCOMPARE(filter("x", 0), QStringList({"1", "2", "3"}));
     QCOMPARE(DrawingListFilter(2, "a'b"), QString("ZUMENN LIKE '%a''b%'"));
+    QCOMPARE(DrawingListAfter("ZNAME DESC,N DESC", {"5", "O'B"}),
+             QString("(ZNAME<'O''B' OR (ZNAME='O''B' AND N<5) OR ZNAME IS NULL)"));
+    QCOMPARE(DrawingListAfter("MEMO1,N", {"5", "", "", "", "", ""}), QString());
 }
 
 void TestRegister::listEditOpensRecord()

@@ -205,6 +205,8 @@ void TForm1::OpenChild(QWidget *child)
     QMdiSubWindow *sub = area->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     child->show();
+    // A window bigger than the area is placed so that its frame and title stay reachable.
+    sub->move(std::max(sub->x(), 0), std::max(sub->y(), 0));
 }
 
 void TForm1::mnuDBsetClick()

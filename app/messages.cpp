@@ -19,7 +19,7 @@ QWidget *owner()
 
 } // namespace
 
-MessageRecorder::MessageRecorder()
+MessageRecorder::MessageRecorder() : outer(recorder())
 {
     recorder() = this;
 }
@@ -27,7 +27,7 @@ MessageRecorder::MessageRecorder()
 MessageRecorder::~MessageRecorder()
 {
     if (recorder() == this)
-        recorder() = nullptr;
+        recorder() = outer;
 }
 
 void ShowMessage(const QString &text)

@@ -10,7 +10,8 @@ void ShowMessage(const QString &text);
 bool AskYesNo(const QString &text);
 
 // While one exists, messages are recorded instead of shown, and questions get the queued
-// answers (No once the queue is empty).
+// answers (No once the queue is empty). The newest one records; it hands back to the one
+// before it when it ends.
 class MessageRecorder
 {
 public:
@@ -25,4 +26,7 @@ public:
 
     QStringList texts;
     QList<bool> answers;
+
+private:
+    MessageRecorder *outer;
 };

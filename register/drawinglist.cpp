@@ -3,9 +3,12 @@
 #include "app/globals.h"
 #include "app/grid.h"
 #include "app/mainwindow.h"
+#include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "editor/editorwindow.h"
 #include "register/drawingrecord.h"
+#include "register/drawingset.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -348,8 +351,41 @@ void TForm12::Button7Click()
 
 void TForm12::Button8Click()
 {
+    const int number = SelectedDrawing();
+    if (number <= 0)
+        return;
+    const QString name = SG1->Cell(1, SG1->Row());
+    Globals().CadNo = number;
+    auto notice = [this](const QString &text) {
+        StatusBar1->showMessage(text);
+        StatusBar1->repaint();
+    };
+    notice(QStringLiteral("新規作成作業中です。しばらくお待ち下さい"));
+    EnsureDrawingTables(Form1->db(), number);
+    notice(QStringLiteral("CAD画面を開いています。しばらくお待ち下さい"));
+    QStringList row;
+    // A read that does not give every column counts as no row: the paper is then 0 by 0.
+    const bool read = Form1->SqlSelectRow(QStringLiteral("*"), QStringLiteral("CADLIST"),
+                                          QStringLiteral("N=") + QString::number(number), row)
+                      == 22;
+    Globals().PaperWidth = read ? StrToFloatZ(row[9]) : 0;
+    Globals().PaperHeight = read ? StrToFloatZ(row[10]) : 0;
+    auto *editor = new TForm13;
+    editor->setWindowTitle(QStringLiteral("CAD － ") + name + QStringLiteral(" (N:")
+                           + QString::number(number) + u')');
+    Form1->OpenChild(editor);
+    notice(QString());
 }
 
 void TForm12::Button9Click()
 {
+    const int number = SelectedDrawing();
+    if (number <= 0)
+        return;
+    if (!AskYesNo(QStringLiteral("CAD図面データ「") + SG1->Cell(1, SG1->Row())
+                  + QStringLiteral("」(N:") + QString::number(number)
+                  + QStringLiteral(")を削除します。よろしいですか？")))
+        return;
+    DropDrawingTables(Form1->db(), number);
+    Button4Click();
 }

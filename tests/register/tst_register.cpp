@@ -7,7 +7,9 @@
 #include "db/schema.h"
 #include "master/chooser.h"
 #include "register/drawinglist.h"
+#include "editor/editorwindow.h"
 #include "register/drawingrecord.h"
+#include "register/drawingset.h"
 #include "register/revisions.h"
 #include "support/testdb.h"
 
@@ -18,6 +20,8 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
@@ -36,6 +40,10 @@ private slots:
     void listSortOrders();
     void listFilter();
     void listEditOpensRecord();
+    void openingCreatesTableSet();
+    void incompleteSetCompleted();
+    void deletingContents();
+    void twoPcsOpenNewDrawing();
 };
 
 namespace {
@@ -531,6 +539,149 @@ void TestRegister::listEditOpensRecord()
     QCOMPARE(f->Edit[1]->text(), QString("2"));
     QCOMPARE(f->Edit[2]->text(), QString("name8"));
     QVERIFY(messages.texts.isEmpty());
+}
+
+namespace {
+
+QString count(const QString &table, const QString &where = QString())
+{
+    return QueryValue(Form1->db(), "COUNT(*)", table, where);
+}
+
+QList<TForm13 *> editors()
+{
+    QList<TForm13 *> found;
+    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
+        if (auto *e = qobject_cast<TForm13 *>(w->widget()))
+            found << e;
+    return found;
+}
+
+} // namespace
+
+void TestRegister::openingCreatesTableSet()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "12, 'ABC', 420, 297"));
+    TForm12 *l = openList();
+    clickRow(l->SG1, 2); // blank
+    click(l->Button8);
+    QVERIFY(editors().isEmpty());
+    QVERIFY(!Form1->TableExists("LAYER_12"));
+
+    clickRow(l->SG1, 1);
+    QTest::mouseDClick(l->SG1->viewport(), Qt::LeftButton, {},
+                       l->SG1->visualItemRect(l->SG1->item(0, 0)).center());
+    QCOMPARE(editors().size(), 1);
+    TForm13 *e = editors().first();
+    QCOMPARE(e->windowTitle(), QStringLiteral("CAD － ABC (N:12)"));
+    QCOMPARE(e->DrawingNo, 12);
+    QCOMPARE(e->PaperWidth, 420.0);
+    QCOMPARE(e->PaperHeight, 297.0);
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
+    QVERIFY(Form1->TableExists("WORKDISPLAY"));
+    for (const QString &t : DrawingTables(12))
+        QVERIFY2(Form1->TableExists(t), qPrintable(t));
+    QCOMPARE(count("LAYER_12"), QString("256"));
+    QCOMPARE(count("COLOR_12"), QString("255"));
+    QCOMPARE(count("LTYPE_12"), QString("32"));
+    QCOMPARE(count("VAR_12", "N=1 AND OPN=0"), QString("1"));
+    QCOMPARE(count("ENTITY_12"), QString("0"));
+    QCOMPARE(QueryValue(Form1->db(), "LNAME || VISI || PRN || COL || LTP || WID",
+                        "LAYER_12", "N=0"),
+             QString("LAYER_0111118"));
+    QCOMPARE(QueryValue(Form1->db(), "SCL", "LAYER_12", "N=0"), QString("1"));
+    QCOMPARE(QueryValue(Form1->db(), "CNAME || '/' || COL", "COLOR_12", "N=17"),
+             QString("COLOR_17/0"));
+    QCOMPARE(QueryValue(Form1->db(), "CNAME || '/' || COL", "COLOR_12", "N=13"),
+             QString("lightblue/16744448"));
+    QCOMPARE(QueryValue(Form1->db(), "SNAME || '/' || SN", "LTYPE_12", "N=16"),
+             QString("LTYPE_16/0"));
+    QCOMPARE(QueryValue(Form1->db(), "SN || '/' || P1 || ',' || P2 || ',' || P9 || ',' || P10",
+                        "LTYPE_12", "N=15"),
+             QString("10/600,150,25,150"));
+
+    // A second opening writes nothing and opens a further editor.
+    QVERIFY(Form1->SqlUpdate("LAYER_12", 1, {"LNAME"}, {"'walls'"}, "N=3"));
+    click(l->Button8);
+    QCOMPARE(editors().size(), 2);
+    QCOMPARE(QueryValue(Form1->db(), "LNAME", "LAYER_12", "N=3"), QString("walls"));
+    QCOMPARE(count("LAYER_12"), QString("256"));
+    QVERIFY(messages.texts.isEmpty());
+
+    // A register row that is gone opens with no paper.
+    QVERIFY(Form1->SqlDelete("CADLIST", "N=12"));
+    click(l->Button8);
+    QCOMPARE(editors().last()->PaperWidth, 0.0);
+}
+
+void TestRegister::incompleteSetCompleted()
+{
+    ProgramFixture p;
+    Database &db = Form1->db();
+    // An earlier opening stopped half-way: a layer table with a few rows, no colours.
+    QVERIFY(CreateLayerTable(db, 3));
+    QVERIFY(db.SqlInsertList("LAYER_3", "N, LNAME", "0, 'mine'"));
+    QVERIFY(CreateVarTable(db, 3));
+    QVERIFY(EnsureDrawingTables(db, 3));
+    QCOMPARE(count("LAYER_3"), QString("256"));
+    QCOMPARE(QueryValue(db, "LNAME", "LAYER_3", "N=0"), QString("mine"));
+    QCOMPARE(count("COLOR_3"), QString("255"));
+    QCOMPARE(count("VAR_3"), QString("1"));
+    QVERIFY(Form1->TableExists("ENT_TEXT_3"));
+    QVERIFY(EnsureDrawingTables(db, 3));
+    QCOMPARE(count("LAYER_3"), QString("256"));
+}
+
+void TestRegister::deletingContents()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", QStringLiteral("4, '平面図'")));
+    QVERIFY(EnsureDrawingTables(Form1->db(), 4));
+    QVERIFY(Form1->DropTable("ENT_ARC_4"));
+    TForm12 *l = openList();
+    clickRow(l->SG1, 3);
+    click(l->Button9);
+    QVERIFY(messages.texts.isEmpty());
+    clickRow(l->SG1, 1);
+    messages.answer(false);
+    click(l->Button9);
+    QCOMPARE(messages.texts,
+             QStringList({QStringLiteral("CAD図面データ「平面図」(N:4)を削除します。よろしいですか？")}));
+    QVERIFY(Form1->TableExists("LAYER_4"));
+    messages.answer(true);
+    click(l->Button9);
+    for (const QString &t : DrawingTables(4))
+        QVERIFY2(!Form1->TableExists(t), qPrintable(t));
+    QCOMPARE(messages.texts.size(), 2);
+    QCOMPARE(l->SG1->Cell(0, 1), QString("4")); // the register row stays
+}
+
+void TestRegister::twoPcsOpenNewDrawing()
+{
+    ProgramFixture p(true);
+    QVERIFY(p.connected);
+    Database other;
+    other.ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(other.DatabaseConnected());
+    bool otherComplete = false;
+    QThread *otherPc = QThread::create([&] { otherComplete = EnsureDrawingTables(other, 9); });
+    otherPc->start();
+    const bool complete = EnsureDrawingTables(Form1->db(), 9);
+    otherPc->wait();
+    delete otherPc;
+    QVERIFY(complete);
+    QVERIFY(otherComplete);
+    QCOMPARE(count("LAYER_9"), QString("256"));
+    QCOMPARE(count("COLOR_9"), QString("255"));
+    QCOMPARE(count("LTYPE_9"), QString("32"));
+    QCOMPARE(count("VAR_9"), QString("1"));
 }
 
 int main(int argc, char *argv[])

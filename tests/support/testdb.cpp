@@ -2,6 +2,7 @@
 
 #include "app/dbsettings.h"
 #include "app/globals.h"
+#include "app/messages.h"
 #include "app/mainwindow.h"
 #include "db/database.h"
 #include "master/members.h"
@@ -67,6 +68,8 @@ ProgramFixture::ProgramFixture(bool throughServer)
     s.ServerName = throughServer ? QStringLiteral("localhost:") : QString();
     s.DataFolder = db.folder();
     s.DbFileName = QStringLiteral("TEST.FDB");
+    // A failure must fail the test, not wait for someone to close a message box.
+    MessageRecorder settingUp;
     Form1->CreateDatabase(Form1->DatabasePath());
     connected = Form1->DatabaseConnected();
     // Shown as at start: the settings file names the database, child windows can open.

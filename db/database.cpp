@@ -271,6 +271,81 @@ bool Database::SqlInsertNoCommit(const QString &table, const QString &columns,
     return d->send(insertListLines(table, columns, values), nullptr);
 }
 
+bool Database::ExecSqlLinesNoCommit(const QStringList &lines)
+{
+    if (!DatabaseConnected())
+        return false;
+    d->closeResult();
+    return d->send(lines, nullptr);
+}
+
+bool Database::SqlInsertRowsNoCommit(const QString &table, const QStringList &columns,
+                                     const QList<QStringList> &rows)
+{
+    if (!DatabaseConnected())
+        return false;
+    d->closeResult();
+    // Every execution carries a block of rows, so a round trip to the server is paid per
+    // block rather than per row.
+    constexpr qsizetype RowsPerBlock = 32;
+    std::vector<fb::Row> blocks;
+    fb::Row block;
+    qsizetype longest = 1;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (rows[r].size() != columns.size()) {
+            d->lastError = QStringLiteral("a row whose values do not match its columns");
+            return false;
+        }
+        for (const QString &text : rows[r]) {
+            const std::optional<QByteArray> v = ToCp932(text);
+            if (!v) {
+                d->lastError = QStringLiteral("text that CP932 cannot hold");
+                return false;
+            }
+            longest = std::max(longest, v->size());
+            block.push_back(*v);
+        }
+        if ((r + 1) % RowsPerBlock == 0 || r + 1 == rows.size()) {
+            blocks.push_back(std::move(block));
+            block.clear();
+        }
+    }
+    const auto run = [&](qsizetype rowCount, const std::vector<fb::Row> &values) {
+        if (values.empty())
+            return true;
+        QStringList lines{QStringLiteral("EXECUTE BLOCK (")};
+        const QString type = QStringLiteral(" VARCHAR(%1) CHARACTER SET NONE = ?").arg(longest);
+        const qsizetype count = rowCount * columns.size();
+        for (qsizetype i = 0; i < count; ++i)
+            lines << QStringLiteral("   V%1").arg(i) + type + (i + 1 < count ? "," : "");
+        lines << QStringLiteral("   ) AS BEGIN");
+        for (qsizetype r = 0; r < rowCount; ++r) {
+            QStringList names;
+            for (qsizetype c = 0; c < columns.size(); ++c)
+                names << QStringLiteral(":V%1").arg(r * columns.size() + c);
+            lines << QStringLiteral("   INSERT INTO ") + table + QStringLiteral(" (")
+                         + columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
+                         + names.join(QStringLiteral(", ")) + QStringLiteral(");");
+        }
+        lines << QStringLiteral("   END");
+        d->lastSql = lines;
+        const std::optional<QByteArray> sql = ToCp932(lines.join(u'\n'));
+        if (!sql || !d->session.executeEach(*sql, values)) {
+            d->lastError = d->session.lastError();
+            return false;
+        }
+        return true;
+    };
+    // All full blocks share one statement; a shorter last block gets its own.
+    const qsizetype rest = rows.size() % RowsPerBlock;
+    std::vector<fb::Row> last;
+    if (rest != 0) {
+        last.push_back(std::move(blocks.back()));
+        blocks.pop_back();
+    }
+    return run(RowsPerBlock, blocks) && run(rest, last);
+}
+
 bool Database::SqlUpdateNoCommit(const QString &table, const QString &assignments,
                                  const QString &where)
 {

@@ -40,6 +40,11 @@ public:
     bool SqlInsertNoCommit(const QString &table, const QString &columns, const QString &values);
     bool SqlUpdateNoCommit(const QString &table, const QString &assignments,
                            const QString &where);
+    bool ExecSqlLinesNoCommit(const QStringList &lines);
+    // Many rows in few round trips, the values as parameters: the stored texts themselves
+    // (no quotes), which the server converts to the columns' types.
+    bool SqlInsertRowsNoCommit(const QString &table, const QStringList &columns,
+                               const QList<QStringList> &rows);
 
     void CloseQuery();
 

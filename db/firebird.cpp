@@ -2,6 +2,7 @@
 
 #include <firebird/Interface.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -327,6 +328,66 @@ bool Session::execute(const QByteArray &sql)
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
+        return false;
+    }
+}
+
+bool Session::executeEach(const QByteArray &sql, const std::vector<Row> &rows)
+{
+    if (!d->tra) {
+        d->error = QStringLiteral("no transaction");
+        return false;
+    }
+    IStatement *stmt = nullptr;
+    IMessageMetadata *meta = nullptr;
+    try {
+        Status st;
+        stmt = d->att->prepare(&st, d->tra, 0, sql.constData(), 3, 0);
+        IMessageMetadata *wanted = stmt->getInputMetadata(&st);
+        const unsigned count = wanted->getCount(&st);
+        wanted->release();
+        unsigned longest = 1;
+        for (const Row &row : rows) {
+            if (row.size() != count) {
+                stmt->free(&st);
+                d->error = QStringLiteral("%1 values for %2 parameters").arg(row.size()).arg(count);
+                return false;
+            }
+            for (const QByteArray &v : row)
+                longest = std::max(longest, unsigned(v.size()));
+        }
+        IMetadataBuilder *builder = master()->getMetadataBuilder(&st, count);
+        for (unsigned i = 0; i < count; ++i) {
+            builder->setType(&st, i, SQL_VARYING);
+            builder->setLength(&st, i, longest);
+            builder->setCharSet(&st, i, 0);
+        }
+        meta = builder->getMetadata(&st);
+        builder->release();
+        std::vector<unsigned> offsets(count), nullOffsets(count);
+        for (unsigned i = 0; i < count; ++i) {
+            offsets[i] = meta->getOffset(&st, i);
+            nullOffsets[i] = meta->getNullOffset(&st, i);
+        }
+        std::vector<unsigned char> buf(meta->getMessageLength(&st));
+        for (const Row &row : rows) {
+            for (unsigned i = 0; i < count; ++i) {
+                const unsigned short length = (unsigned short)row[i].size();
+                std::memcpy(buf.data() + offsets[i], &length, sizeof length);
+                std::memcpy(buf.data() + offsets[i] + sizeof length, row[i].constData(), length);
+                std::memset(buf.data() + nullOffsets[i], 0, sizeof(short));
+            }
+            stmt->execute(&st, d->tra, meta, buf.data(), nullptr, nullptr);
+        }
+        meta->release();
+        stmt->free(&st);
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        if (meta)
+            meta->release();
+        if (stmt)
+            stmt->release();
         return false;
     }
 }

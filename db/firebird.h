@@ -49,6 +49,9 @@ public:
     // Both run in the active transaction.
     bool execute(const QByteArray &sql);
     bool select(const QByteArray &sql, Result &out);
+    // Prepares sql once and runs it for each row, whose values go in as text parameters
+    // that the server converts to the columns' types.
+    bool executeEach(const QByteArray &sql, const std::vector<Row> &rows);
     // Runs a read in a short transaction of its own, leaving the active one alone.
     bool selectAside(const QByteArray &sql, Result &out);
 

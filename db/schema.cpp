@@ -157,6 +157,12 @@ QStringList DrawingTablePrefixes()
     return out;
 }
 
+QStringList DrawingTableLines(const QString &prefix, int n)
+{
+    const TableDef *t = prefix.endsWith(u'_') ? find(prefix) : nullptr;
+    return t ? linesFor(*t, prefix + QString::number(n)) : QStringList();
+}
+
 bool CreateDrawingTable(Database &db, const QString &prefix, int n)
 {
     return prefix.endsWith(u'_') && create(db, prefix, QString::number(n));

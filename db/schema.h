@@ -30,6 +30,8 @@ bool CreateEntTextTable(Database &db, int n);
 
 // The prefixes of a drawing's tables ("LAYER_", ...), in creation order.
 QStringList DrawingTablePrefixes();
+// The CREATE TABLE lines of one table of drawing n by its prefix; empty for an unknown one.
+QStringList DrawingTableLines(const QString &prefix, int n);
 // Creates one table of drawing n by its prefix; false for an unknown prefix.
 bool CreateDrawingTable(Database &db, const QString &prefix, int n);
 // Creates a shared table by name; false for a name that is not one.

@@ -69,18 +69,45 @@ QSet<QString> defaultRowsPresent(Database &db, const DefaultRows &d)
 bool writeMissingRows(Database &db, const DefaultRows &d)
 {
     const QSet<QString> present = defaultRowsPresent(db, d);
-    if (present.size() == d.rows.size())
-        return true;
-    if (!db.StartTransaction())
-        return false;
-    const QString columns = d.columns.join(u',');
+    QList<QStringList> missing;
     for (const QStringList &row : d.rows) {
-        if (!present.contains(row[0]) && !db.SqlInsertNoCommit(d.table, columns, row.join(u','))) {
-            db.RollbackTransaction();
-            return false;
-        }
+        if (!present.contains(row[0]))
+            missing << row;
     }
-    return db.CommitTransaction();
+    if (missing.isEmpty())
+        return true;
+    if (db.StartTransaction() && db.SqlInsertRowsNoCommit(d.table, d.columns, missing)
+        && db.CommitTransaction())
+        return true;
+    db.RollbackTransaction();
+    return false;
+}
+
+// Creates the missing tables together, which costs one commit instead of one for each.
+// When that fails (another PC may have created one meanwhile) each is tried on its own, and
+// what counts is that it exists afterwards.
+bool createMissingTables(Database &db, int n)
+{
+    QStringList missing;
+    for (const QString &prefix : DrawingTablePrefixes()) {
+        if (!db.TableExists(prefix + QString::number(n)))
+            missing << prefix;
+    }
+    if (missing.isEmpty())
+        return true;
+    bool together = db.StartTransaction();
+    for (const QString &prefix : missing)
+        together = together && db.ExecSqlLinesNoCommit(DrawingTableLines(prefix, n));
+    if (together && db.CommitTransaction())
+        return true;
+    db.RollbackTransaction();
+    bool complete = true;
+    for (const QString &prefix : missing) {
+        const QString name = prefix + QString::number(n);
+        if (!db.TableExists(name) && !CreateDrawingTable(db, prefix, n) && !db.TableExists(name))
+            complete = false;
+    }
+    return complete;
 }
 
 } // namespace
@@ -99,7 +126,7 @@ QList<DefaultRows> DefaultDrawingRows(int n)
                        {"N", "LNAME", "VISI", "PRN", "COL", "LTP", "WID", "SCL"},
                        {}};
     for (int i = 0; i <= 255; ++i)
-        layers.rows << QStringList{QString::number(i), QStringLiteral("'LAYER_%1'").arg(i),
+        layers.rows << QStringList{QString::number(i), QStringLiteral("LAYER_%1").arg(i),
                                    "1", "1", "1", "1", "18", "1.0"};
 
     DefaultRows colours{table("COLOR_", n), {"N", "CNAME", "COL"}, {}};
@@ -111,8 +138,7 @@ QList<DefaultRows> DefaultDrawingRows(int n)
             name = QString::fromLatin1(c.name);
             value = c.red + 256 * c.green + 65536 * c.blue;
         }
-        colours.rows << QStringList{QString::number(i), u'\'' + name + u'\'',
-                                    QString::number(value)};
+        colours.rows << QStringList{QString::number(i), name, QString::number(value)};
     }
 
     DefaultRows lineTypes{table("LTYPE_", n), {"N", "SNAME", "SN"}, {}};
@@ -122,7 +148,7 @@ QList<DefaultRows> DefaultDrawingRows(int n)
         const LineType named = i <= 15 ? NamedLineTypes[i - 1] : LineType{nullptr, {}};
         const QString name = named.name ? QString::fromLatin1(named.name)
                                         : QStringLiteral("LTYPE_%1").arg(i);
-        QStringList row{QString::number(i), u'\'' + name + u'\'',
+        QStringList row{QString::number(i), name,
                         QString::number(named.pitches.size())};
         for (int p = 0; p < 10; ++p)
             row << QString::number(named.pitches.value(p));
@@ -137,15 +163,7 @@ bool EnsureDrawingTables(Database &db, int n)
 {
     if (!db.TableExists(QStringLiteral("WORKDISPLAY")))
         CreateWorkDisplayTable(db);
-    bool complete = true;
-    const QStringList prefixes = DrawingTablePrefixes();
-    for (int i = 0; i < prefixes.size(); ++i) {
-        const QString name = prefixes[i] + QString::number(n);
-        // Another PC may create it meanwhile: what counts is that it exists afterwards.
-        if (!db.TableExists(name) && !CreateDrawingTable(db, prefixes[i], n)
-            && !db.TableExists(name))
-            complete = false;
-    }
+    bool complete = createMissingTables(db, n);
     for (const DefaultRows &d : DefaultDrawingRows(n)) {
         bool written = false;
         for (int attempt = 0; attempt < 3 && !written; ++attempt) {

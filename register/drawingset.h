@@ -9,8 +9,7 @@ class Database;
 // The ten table names of drawing n, in creation order.
 QStringList DrawingTables(int n);
 
-// The default rows of a new drawing: the columns, then one value list per row (text
-// values already as SQL literals).
+// The default rows of a new drawing: the columns, then one list of stored texts per row.
 struct DefaultRows
 {
     QString table;

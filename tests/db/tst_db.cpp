@@ -16,6 +16,7 @@ private slots:
     void unconnectedFailures();
     void textConversion();
     void numberForms();
+    void insertRowsInBlocks();
     void schemaTables_data();
     void schemaTables();
     void twoPcsSameNumber();
@@ -339,6 +340,42 @@ void TestDatabase::numberForms()
         QStringList values;
         QCOMPARE(db.SqlSelectRow("I, S, D, B, M", "T", "B=" + b, values), 5);
         QCOMPARE(values.join(u'|'), r[1]);
+    }
+}
+
+void TestDatabase::insertRowsInBlocks()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.createEmbedded(db));
+    QVERIFY(CreateLayerTable(db, 1));
+    const QStringList columns{"N", "LNAME", "WID", "SCL"};
+    // 70 rows: two full blocks and a shorter last one, texts stored as given.
+    QList<QStringList> rows;
+    for (int i = 0; i < 70; ++i)
+        rows << QStringList{QString::number(i), QStringLiteral("O'層%1").arg(i), "18", "0.5"};
+    QVERIFY(db.StartTransaction());
+    QVERIFY(db.SqlInsertRowsNoCommit("LAYER_1", columns, rows));
+    QVERIFY(db.CommitTransaction());
+    QCOMPARE(rowCount(db, "LAYER_1"), 70);
+    QStringList stored;
+    QCOMPARE(db.SqlSelectRow("LNAME, WID, SCL", "LAYER_1", "N=69", stored), 3);
+    QCOMPARE(stored.join(u'|'), QStringLiteral("O'層69|18|0.5"));
+    QCOMPARE(QueryValue(db, "SUM(N)", "LAYER_1"), QString::number(69 * 70 / 2));
+
+    // A duplicate key, a text CP932 cannot hold, a short row or a value the column's type
+    // refuses fail the call, and the caller's rollback leaves nothing of it.
+    const QList<QList<QStringList>> bad{
+        {{"100", "a", "1", "1"}, {"5", "b", "1", "1"}},
+        {{"101", QStringLiteral("😀"), "1", "1"}},
+        {{"102", "c", "1"}},
+        {{"103", "d", "wide", "1"}},
+    };
+    for (const QList<QStringList> &b : bad) {
+        QVERIFY(db.StartTransaction());
+        QVERIFY(!db.SqlInsertRowsNoCommit("LAYER_1", columns, b));
+        db.RollbackTransaction();
+        QCOMPARE(rowCount(db, "LAYER_1"), 70);
     }
 }
 

@@ -1,0 +1,272 @@
+#include "editor/pen/canvas.h"
+
+#include <QPen>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// On and off runs in pixels of the styled one-pixel pens.
+const std::vector<int> &runsOf(PenStyle style)
+{
+    static const std::vector<int> none;
+    static const std::vector<int> dash{18, 6};
+    static const std::vector<int> dot{3, 3};
+    static const std::vector<int> dashDot{9, 6, 3, 6};
+    static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
+    switch (style) {
+    case PenStyle::Dash: return dash;
+    case PenStyle::Dot: return dot;
+    case PenStyle::DashDot: return dashDot;
+    case PenStyle::DashDotDot: return dashDotDot;
+    default: return none;
+    }
+}
+
+// Whether pixel i of a styled line is drawn.
+bool inRun(const std::vector<int> &runs, int period, long long i)
+{
+    if (runs.empty())
+        return true;
+    long long at = i % period;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        if (at < runs[r])
+            return r % 2 == 0;
+        at -= runs[r];
+    }
+    return false;
+}
+
+Qt::BrushStyle qtBrush(BrushStyle style)
+{
+    switch (style) {
+    case BrushStyle::Solid: return Qt::SolidPattern;
+    case BrushStyle::Horizontal: return Qt::HorPattern;
+    case BrushStyle::Vertical: return Qt::VerPattern;
+    case BrushStyle::ForwardDiagonal: return Qt::FDiagPattern;
+    case BrushStyle::BackwardDiagonal: return Qt::BDiagPattern;
+    case BrushStyle::Cross: return Qt::CrossPattern;
+    case BrushStyle::DiagonalCross: return Qt::DiagCrossPattern;
+    default: return Qt::NoBrush;
+    }
+}
+
+// Beyond this no pixel can be on the image, and the line arithmetic below stays in range.
+constexpr long long FarPixel = 1LL << 29;
+
+long long floorDiv(long long a, long long b)
+{
+    long long q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+} // namespace
+
+QColor ColourOf(uint32_t colour)
+{
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+Canvas::Canvas(QImage &target) : image(target)
+{
+    if (image.depth() != 32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+}
+
+Canvas::~Canvas()
+{
+    if (painterReady)
+        paint.end();
+}
+
+void Canvas::SetPenColour(uint32_t colour)
+{
+    penColour = colour & 0xFFFFFF;
+    penRgb = ColourOf(penColour).rgb();
+}
+
+void Canvas::SetPenWidth(int width)
+{
+    penWidth = std::max(width, 0);
+}
+
+void Canvas::SetPenStyle(PenStyle style)
+{
+    penStyle = style;
+}
+
+void Canvas::SetPenMode(PenMode mode)
+{
+    penMode = mode;
+}
+
+void Canvas::SetBrushColour(uint32_t colour)
+{
+    brushColour = colour & 0xFFFFFF;
+}
+
+void Canvas::SetBrushStyle(BrushStyle style)
+{
+    brushStyle = style;
+}
+
+QPainter &Canvas::painter()
+{
+    if (!painterReady) {
+        paint.begin(&image);
+        painterReady = true;
+    }
+    QPen pen(ColourOf(penColour));
+    pen.setWidth(penWidth);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    if (penStyle == PenStyle::Invisible)
+        pen.setStyle(Qt::NoPen);
+    paint.setPen(pen);
+    paint.setBrush(QBrush(ColourOf(brushColour), qtBrush(brushStyle)));
+    paint.setCompositionMode(penMode == PenMode::Xor ? QPainter::RasterOp_SourceXorDestination
+                                                     : QPainter::CompositionMode_SourceOver);
+    return paint;
+}
+
+void Canvas::plot(int x, int y)
+{
+    if (x < 0 || y < 0 || x >= image.width() || y >= image.height())
+        return;
+    QRgb *p = reinterpret_cast<QRgb *>(image.scanLine(y)) + x;
+    if (penMode == PenMode::Xor)
+        *p ^= penRgb & 0xFFFFFF;
+    else
+        *p = penRgb;
+}
+
+void Canvas::MoveTo(int x, int y)
+{
+    atX = x;
+    atY = y;
+}
+
+void Canvas::LineTo(int x, int y)
+{
+    const int fromX = atX;
+    const int fromY = atY;
+    MoveTo(x, y);
+    if (penStyle == PenStyle::Invisible || (fromX == x && fromY == y))
+        return;
+    if (penWidth > 1)
+        painter().drawLine(fromX, fromY, x, y);
+    else
+        thinLine(fromX, fromY, x, y);
+}
+
+// Steps along the longer axis and rounds the other, visiting only the steps that can fall
+// on the image, however far away the ends lie.
+void Canvas::thinLine(int x1, int y1, int x2, int y2)
+{
+    for (long long v : {x1, y1, x2, y2}) {
+        if (std::llabs(v) > FarPixel)
+            return;
+    }
+    const std::vector<int> &runs = runsOf(penStyle);
+    int period = 0;
+    for (int r : runs)
+        period += r;
+    const long long dx = x2 - x1;
+    const long long dy = y2 - y1;
+    const bool alongX = std::llabs(dx) >= std::llabs(dy);
+    const long long steps = alongX ? std::llabs(dx) : std::llabs(dy);
+    const long long major1 = alongX ? x1 : y1;
+    const long long minorDelta = alongX ? dy : dx;
+    const long long minor1 = alongX ? y1 : x1;
+    const int direction = (alongX ? dx : dy) > 0 ? 1 : -1;
+    const long long majorLimit = alongX ? image.width() : image.height();
+    // Steps i with 0 <= major1 + direction * i < majorLimit.
+    long long first = direction > 0 ? -major1 : major1 - (majorLimit - 1);
+    long long last = direction > 0 ? majorLimit - 1 - major1 : major1;
+    first = std::max(first, 0LL);
+    last = std::min(last, steps - 1);
+    if (first > last)
+        return;
+    // The minor coordinate at step i is minor1 + floor((2 i delta + steps) / (2 steps)),
+    // kept as quotient and remainder from one step to the next.
+    const long long twoSteps = 2 * steps;
+    long long numerator = 2 * first * minorDelta + steps;
+    long long minor = minor1 + floorDiv(numerator, twoSteps);
+    long long remainder = numerator - floorDiv(numerator, twoSteps) * twoSteps;
+    const long long minorLimit = alongX ? image.height() : image.width();
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const QRgb xorBits = penRgb & 0xFFFFFF;
+    const bool xorMode = penMode == PenMode::Xor;
+    for (long long i = first; i <= last; ++i) {
+        if (minor >= 0 && minor < minorLimit && inRun(runs, period, i)) {
+            const long long major = major1 + direction * i;
+            const long long x = alongX ? major : minor;
+            const long long y = alongX ? minor : major;
+            QRgb *p = reinterpret_cast<QRgb *>(bits + y * stride) + x;
+            *p = xorMode ? *p ^ xorBits : penRgb;
+        }
+        remainder += 2 * minorDelta;
+        if (remainder >= twoSteps) {
+            remainder -= twoSteps;
+            ++minor;
+        } else if (remainder < 0) {
+            remainder += twoSteps;
+            --minor;
+        }
+    }
+}
+
+void Canvas::SetPixel(int x, int y)
+{
+    if (penStyle != PenStyle::Invisible)
+        plot(x, y);
+}
+
+void Canvas::Rectangle(int x1, int y1, int x2, int y2)
+{
+    const int l = std::min(x1, x2), r = std::max(x1, x2);
+    const int t = std::min(y1, y2), b = std::max(y1, y2);
+    if (r - l < 1 || b - t < 1)
+        return;
+    if (penWidth > 1 && penStyle != PenStyle::Invisible) {
+        painter().drawRect(QRect(l, t, r - l - 1, b - t - 1));
+        return;
+    }
+    if (brushStyle != BrushStyle::Clear) {
+        // Inside the outline only, so that in XOR mode no pixel is touched twice.
+        const QRect inside = penStyle == PenStyle::Invisible
+                                 ? QRect(l, t, r - l, b - t)
+                                 : QRect(l + 1, t + 1, r - l - 2, b - t - 2);
+        if (inside.isValid()) {
+            QPainter &p = painter();
+            p.fillRect(inside, p.brush());
+        }
+    }
+    if (penStyle == PenStyle::Invisible)
+        return;
+    thinLine(l, t, r, t);
+    if (b - 1 > t)
+        thinLine(l, b - 1, r, b - 1);
+    thinLine(l, t + 1, l, b - 1);
+    if (r - 1 > l)
+        thinLine(r - 1, t + 1, r - 1, b - 1);
+}
+
+void Canvas::Ellipse(int x1, int y1, int x2, int y2)
+{
+    const int l = std::min(x1, x2), r = std::max(x1, x2);
+    const int t = std::min(y1, y2), b = std::max(y1, y2);
+    if (r - l < 1 || b - t < 1)
+        return;
+    QPainter &p = painter();
+    if (penWidth <= 1 && penStyle != PenStyle::Invisible) {
+        QPen pen = p.pen();
+        pen.setWidth(1);
+        pen.setStyle(Qt::SolidLine);
+        p.setPen(pen);
+    }
+    p.drawEllipse(QRect(l, t, r - l - 1, b - t - 1));
+}

@@ -1,0 +1,75 @@
+// A drawing surface over a 32-bit QImage with the pen, brush and primitives the editor
+// strokes with. One-pixel lines and single pixels are written straight into the image, so
+// that in XOR mode every pixel of a figure is touched exactly once and drawing it again
+// erases it.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+
+#include <cstdint>
+
+enum class PenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Invisible };
+enum class BrushStyle { Clear, Solid, Horizontal, Vertical, ForwardDiagonal, BackwardDiagonal,
+                        Cross, DiagonalCross };
+enum class PenMode { Copy, Xor };
+
+class Canvas
+{
+public:
+    // The image must outlive the canvas and must not be copied while the canvas exists.
+    explicit Canvas(QImage &image);
+    ~Canvas();
+    Canvas(const Canvas &) = delete;
+    Canvas &operator=(const Canvas &) = delete;
+
+    int Width() const { return image.width(); }
+    int Height() const { return image.height(); }
+
+    // Colours are references 0x00BBGGRR. A width of 0 or 1 is one pixel.
+    void SetPenColour(uint32_t colour);
+    void SetPenWidth(int width);
+    void SetPenStyle(PenStyle style);
+    void SetPenMode(PenMode mode);
+    void SetBrushColour(uint32_t colour);
+    void SetBrushStyle(BrushStyle style);
+
+    uint32_t PenColour() const { return penColour; }
+    int PenWidth() const { return penWidth; }
+    PenStyle Style() const { return penStyle; }
+    PenMode Mode() const { return penMode; }
+    uint32_t BrushColour() const { return brushColour; }
+    BrushStyle Brush() const { return brushStyle; }
+
+    void MoveTo(int x, int y);
+    // Draws from the current position to (x, y), leaving out the end pixel, and moves there.
+    void LineTo(int x, int y);
+    // One pixel in the pen colour and mode (none with an invisible pen).
+    void SetPixel(int x, int y);
+    // Outline with the pen and inside with the brush, covering x1 … x2 - 1 and y1 … y2 - 1.
+    void Rectangle(int x1, int y1, int x2, int y2);
+    // The ellipse inside the same box as Rectangle.
+    void Ellipse(int x1, int y1, int x2, int y2);
+
+private:
+    void plot(int x, int y);
+    void thinLine(int x1, int y1, int x2, int y2);
+    QPainter &painter();
+
+    QImage &image;
+    QPainter paint;
+    bool painterReady = false;
+    uint32_t penColour = 0;
+    int penWidth = 1;
+    PenStyle penStyle = PenStyle::Solid;
+    PenMode penMode = PenMode::Copy;
+    uint32_t brushColour = 0xFFFFFF;
+    BrushStyle brushStyle = BrushStyle::Solid;
+    int atX = 0;
+    int atY = 0;
+    // The pen colour as the image stores it.
+    QRgb penRgb = 0xFF000000;
+};
+
+// 0x00BBGGRR as a Qt colour.
+QColor ColourOf(uint32_t colour);

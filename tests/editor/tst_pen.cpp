@@ -1,0 +1,387 @@
+#include "editor/pen/canvas.h"
+#include "editor/pen/pen.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+class TestPen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rounding();
+    void clipping();
+    void continuousLine();
+    void dashedLine();
+    void dotPattern();
+    void wideLine();
+    void lineCrossingViewEdge();
+    void patternsThatWouldNotEnd();
+    void xorFiguresErase();
+    void frameAndDots();
+};
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+QImage whiteImage(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+// Paper millimetres from the bottom-left corner of the image, scale pixels each.
+ViewParams viewOf(const QImage &image, double scale)
+{
+    return {scale, 0, 0, image.width() / scale, image.height() / scale, image.width(),
+            image.height()};
+}
+
+bool inked(const QImage &image, int x, int y)
+{
+    return (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+}
+
+// The inked runs of one pixel row as "from-to" texts.
+QStringList runsOfRow(const QImage &image, int y)
+{
+    QStringList runs;
+    int start = -1;
+    for (int x = 0; x <= image.width(); ++x) {
+        const bool on = x < image.width() && inked(image, x, y);
+        if (on && start < 0)
+            start = x;
+        if (!on && start >= 0) {
+            runs << QStringLiteral("%1-%2").arg(start).arg(x - 1);
+            start = -1;
+        }
+    }
+    return runs;
+}
+
+int inkedCount(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += inked(image, x, y);
+    return n;
+}
+
+LinePen penOf(int width, std::initializer_list<double> pitches, int colour = 0)
+{
+    LinePen pen;
+    pen.colour = colour;
+    pen.width = width;
+    for (double p : pitches) {
+        pen.pitches[pen.count++] = p;
+        pen.total += p;
+    }
+    return pen;
+}
+
+} // namespace
+
+void TestPen::rounding()
+{
+    const struct { double v; int32_t r; } halves[] = {
+        {2.5, 3}, {-2.5, -3}, {2.49, 2}, {-0.5, -1}, {0.4, 0}, {1e300, INT32_MAX},
+        {-1e300, INT32_MIN}, {std::numeric_limits<double>::quiet_NaN(), 0},
+    };
+    for (const auto &c : halves)
+        QCOMPARE(RoundHalfAway(c.v), c.r);
+
+    const struct { double v, step, r; } steps[] = {
+        {-7.4, 5, -5}, {7.5, 5, 10}, {0.123456, 0.00001, 0.12346}, {-7.5, 5, -10},
+        {3, 0, 3}, {3, -1, 3},
+    };
+    for (const auto &c : steps)
+        QVERIFY2(std::fabs(RoundToStep(c.v, c.step) - c.r) < 1e-12, qPrintable(QString::number(c.v)));
+
+    QCOMPARE(LineAngle(0, 0), 0.0);
+    QVERIFY(std::fabs(LineAngle(0, -1) - 3 * Pi / 2) < 1e-12);
+    QVERIFY(std::fabs(LineAngle(-1, 0) - Pi) < 1e-12);
+    QCOMPARE(Distance(1, 1, 4, 5), 5.0);
+
+    // The stroke width in pixels rounds halves to even and stops at 400.
+    QImage image = whiteImage(8, 8);
+    Canvas canvas(image);
+    const ViewParams view = viewOf(image, 1);
+    const struct { int width; double scale; int pixels; } widths[] = {
+        {250, 1, 2}, {350, 1, 4}, {30000, 2, 400}, {-50, 1, 0},
+    };
+    for (const auto &w : widths) {
+        LinePen pen = penOf(w.width, {});
+        ViewParams v = view;
+        v.scale = w.scale;
+        DrawStyledLine(canvas, v, pen, 100, 100, 101, 100);
+        QCOMPARE(canvas.PenWidth(), w.pixels);
+    }
+}
+
+void TestPen::clipping()
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct { double x1, y1, x2, y2; int result; double cx1, cy1, cx2, cy2; } cases[] = {
+        {-10, 5, 10, 5, 1, 0, 5, 10, 5},
+        {-10, 5, -1, 5, 2, -10, 5, -1, 5},
+        {5, 20, 15, 20, 2, 5, 20, 15, 20},           // on the top edge
+        {5, 5, 15, 15, 0, 5, 5, 15, 15},
+        {10, -10, 10, 30, 1, 10, 0, 10, 20},
+        {-10, -10, 30, 30, 1, 0, 0, 20, 20},
+        {-1e300, 5, 1e300, 5, 1, 0, 5, 20, 5},
+    };
+    for (const auto &c : cases) {
+        double x1 = c.x1, y1 = c.y1, x2 = c.x2, y2 = c.y2;
+        QCOMPARE(ClipSegment(x1, y1, x2, y2, 0, 0, 20, 20), c.result);
+        QCOMPARE(QList<double>({x1, y1, x2, y2}), QList<double>({c.cx1, c.cy1, c.cx2, c.cy2}));
+    }
+    // Not finite, or overflowing while clipped: rejected.
+    double a = nan, b = 5, c = 10, d = 5;
+    QCOMPARE(ClipSegment(a, b, c, d, 0, 0, 20, 20), 2);
+    double e = -1e300, f = -1e300, g = 1e300, h = 1e300;
+    const int huge = ClipSegment(e, f, g, h, 0, 0, 20, 20);
+    QVERIFY(huge == 2 || (std::isfinite(e) && std::isfinite(h)));
+
+    QCOMPARE(OutCode(0, 10, 0, 0, 20, 20), 1);
+    QCOMPARE(OutCode(25, -1, 0, 0, 20, 20), 2 | 4);
+    QCOMPARE(TrivialClipTest(1, 1, 2, 2, 0, 0, 20, 20), 0);
+    QCOMPARE(TrivialClipTest(-1, 1, -2, 30, 0, 0, 20, 20), 2);
+    QCOMPARE(TrivialClipTest(-1, 1, 2, 30, 0, 0, 20, 20), 1);
+}
+
+void TestPen::continuousLine()
+{
+    QImage image = whiteImage(100, 50);
+    {
+        Canvas canvas(image);
+        LinePen pen = penOf(18, {}, 0x0000FF); // red
+        DrawStyledLine(canvas, viewOf(image, 1), pen, 10, 20, 60, 20);
+        // A diagonal touches one pixel per column, both ends included.
+        DrawStyledLine(canvas, viewOf(image, 1), pen, 10, 40, 30, 30);
+    }
+    QCOMPARE(runsOfRow(image, 30), QStringList({"10-60"}));
+    QCOMPARE(image.pixel(10, 30) & 0xFFFFFF, 0xFF0000u);
+    int diagonal = 0;
+    for (int x = 10; x <= 30; ++x) {
+        int inColumn = 0;
+        for (int y = 0; y < 25; ++y)
+            inColumn += inked(image, x, y);
+        QCOMPARE(inColumn, 1);
+        diagonal += inColumn;
+    }
+    QVERIFY(inked(image, 10, 10) && inked(image, 30, 20));
+    QCOMPARE(inkedCount(image), 51 + diagonal);
+}
+
+void TestPen::dashedLine()
+{
+    QImage image = whiteImage(60, 20);
+    {
+        Canvas canvas(image);
+        const ViewParams view = viewOf(image, 1);
+        // Dashes 0-10, 12-22 and 24-30 of a 30 mm line.
+        LinePen pen = penOf(0, {10, 2});
+        DrawStyledLine(canvas, view, pen, 5, 10, 35, 10);
+        QCOMPARE(pen.index, 0);
+        QCOMPARE(pen.offset, 6.0);
+        // No longer than one period: continuous.
+        LinePen shortPen = penOf(0, {10, 2});
+        DrawStyledLine(canvas, view, shortPen, 5, 5, 10, 5);
+        // Going on where the last stroke stood: 4 mm of the dash left, then the gap.
+        pen.index = 0;
+        pen.offset = 6;
+        DrawDashedLine(canvas, view, pen, 5, 15, 15, 15);
+        QCOMPARE(pen.index, 0);
+        QCOMPARE(pen.offset, 4.0);
+    }
+    QCOMPARE(runsOfRow(image, 10), QStringList({"5-15", "17-27", "29-35"}));
+    QCOMPARE(runsOfRow(image, 15), QStringList({"5-10"}));
+    QCOMPARE(runsOfRow(image, 5), QStringList({"5-9", "11-15"}));
+}
+
+void TestPen::dotPattern()
+{
+    // Pitches (0, 1) at 0.5 mm width: a disc of radius 0.25 mm every millimetre, starting at
+    // the first end; 10 pixels a millimetre make it 3 pixels.
+    QImage image = whiteImage(120, 40);
+    {
+        Canvas canvas(image);
+        LinePen pen = penOf(50, {0, 1});
+        DrawStyledLine(canvas, viewOf(image, 10), pen, 1, 2, 6, 2);
+    }
+    for (int centre = 10; centre <= 50; centre += 10) {
+        QVERIFY(inked(image, centre, 20));
+        QVERIFY(inked(image, centre - 2, 20));
+        QVERIFY(!inked(image, centre + 5, 20));
+        QVERIFY(!inked(image, centre, 24));
+    }
+    QVERIFY(!inked(image, 60, 20)); // the last millimetre is a gap
+
+    // Where the radius rounds below 2 pixels each disc is one pixel.
+    QImage small = whiteImage(40, 10);
+    {
+        Canvas canvas(small);
+        LinePen pen = penOf(50, {0, 1});
+        DrawStyledLine(canvas, viewOf(small, 4), pen, 1, 1, 6, 1);
+    }
+    QCOMPARE(runsOfRow(small, 6), QStringList({"4-4", "8-8", "12-12", "16-16", "20-20"}));
+    QCOMPARE(inkedCount(small), 5);
+}
+
+void TestPen::wideLine()
+{
+    QImage image = whiteImage(100, 60);
+    {
+        Canvas canvas(image);
+        LinePen pen = penOf(1000, {}); // 10 mm, 10 pixels
+        DrawStyledLine(canvas, viewOf(image, 1), pen, 20, 30, 80, 30);
+    }
+    int thickness = 0;
+    for (int y = 0; y < 60; ++y)
+        thickness += inked(image, 50, y);
+    QVERIFY2(thickness >= 10 && thickness <= 11, qPrintable(QString::number(thickness)));
+    QVERIFY(inked(image, 50, 26) && inked(image, 50, 34) && !inked(image, 50, 37));
+    QVERIFY(inked(image, 17, 30) && !inked(image, 13, 30)); // round end
+
+    // 300 mm at 2 pixels a millimetre is capped at 400 pixels.
+    QImage big = whiteImage(300, 700);
+    {
+        Canvas canvas(big);
+        LinePen pen = penOf(30000, {});
+        DrawStyledLine(canvas, viewOf(big, 2), pen, 1, 175, 149, 175);
+    }
+    thickness = 0;
+    for (int y = 0; y < 700; ++y)
+        thickness += inked(big, 150, y);
+    QVERIFY2(thickness >= 400 && thickness <= 401, qPrintable(QString::number(thickness)));
+}
+
+void TestPen::lineCrossingViewEdge()
+{
+    QImage image = whiteImage(50, 20);
+    ViewParams view = viewOf(image, 1);
+    view.x1 = 100; // the view shows 100 … 150 mm
+    view.x2 = 150;
+    {
+        Canvas canvas(image);
+        LinePen pen = penOf(0, {});
+        DrawStyledLine(canvas, view, pen, 80, 10, 120, 10);
+        QCOMPARE(DrawClippedLine(canvas, view, 140, 5, 170, 5), 1);
+        QCOMPARE(DrawClippedLine(canvas, view, 10, 5, 90, 5), 2);
+        // A corner passed outside: nothing appears inside.
+        QCOMPARE(DrawClippedLine(canvas, view, 90, 15, 105, 30), 2);
+    }
+    QCOMPARE(runsOfRow(image, 10), QStringList({"0-20"}));
+    QCOMPARE(runsOfRow(image, 15), QStringList({"40-49"}));
+    QCOMPARE(inkedCount(image), 21 + 10);
+}
+
+void TestPen::patternsThatWouldNotEnd()
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QImage image = whiteImage(100, 20);
+    {
+        Canvas canvas(image);
+        const ViewParams view = viewOf(image, 1);
+        // Pitches adding up to 0 or to almost nothing, or not numbers: drawn continuous.
+        const QList<LinePen> pens{penOf(0, {0, 0}), penOf(0, {1e-12, 1e-12}),
+                                  penOf(0, {nan, 1})};
+        int row = 4;
+        for (LinePen pen : pens) {
+            DrawStyledLine(canvas, view, pen, 10, row, 90, row);
+            LinePen again = pen;
+            DrawDashedLine(canvas, view, again, 10, row, 90, row);
+            QCOMPARE(runsOfRow(image, 20 - row), QStringList({"10-90"}));
+            row += 4;
+        }
+        // Damaged coordinates neither hang nor crash; NaN draws nothing, a huge line
+        // through the view is drawn where it crosses it.
+        const int before = inkedCount(image);
+        LinePen dashed = penOf(0, {1, 1});
+        DrawStyledLine(canvas, view, dashed, nan, 5, 50, 5);
+        DrawDot(canvas, view, nan, 5, 1);
+        DrawDot(canvas, view, 50, 5, nan);
+        QCOMPARE(inkedCount(image), before);
+        DrawStyledLine(canvas, view, dashed, 1e300, 1e300, -1e300, -1e300);
+        DrawStyledLine(canvas, view, dashed, -1e300, 5, 1e300, 5.0000001);
+        QCOMPARE(runsOfRow(image, 15), QStringList({"0-99"}));
+        // A pen left at a pitch it does not have, or beyond its pitch, starts afresh.
+        LinePen badState = penOf(0, {2, 2});
+        badState.index = 7;
+        badState.offset = 1e300;
+        DrawDashedLine(canvas, view, badState, 10, 18, 18, 18);
+        QCOMPARE(runsOfRow(image, 2), QStringList({"10-12", "14-16"}));
+    }
+}
+
+void TestPen::xorFiguresErase()
+{
+    QImage image = whiteImage(80, 60);
+    {
+        Canvas canvas(image);
+        LinePen pen = penOf(35, {5, 2, 0, 2}, 0x00FF00);
+        DrawStyledLine(canvas, viewOf(image, 1), pen, 5, 5, 70, 50);
+    }
+    const QImage drawn = image;
+    {
+        Canvas canvas(image);
+        const ViewParams view = viewOf(image, 1);
+        SetXorMode(canvas);
+        SetPen(canvas, 0xFFFF00, 0, 1);
+        DrawClippedLine(canvas, view, 2, 30, 78, 31);
+        SetPen(canvas, 0xFFFF00, 0, 3);
+        DrawFrameRect(canvas, 10, 10, 60, 40);
+        SetPen(canvas, 0xFFFF00, 0, 0);
+        DrawFrameRect(canvas, 5, 5, 30, 50);
+        // Every pixel of the rubber line is touched once: cyan on white shows red.
+        QCOMPARE(image.pixel(70, 29) & 0xFFFFFF, 0xFF0000u);
+        QVERIFY(image != drawn);
+        DrawFrameRect(canvas, 5, 5, 30, 50);
+        SetPen(canvas, 0xFFFF00, 0, 3);
+        DrawFrameRect(canvas, 10, 10, 60, 40);
+        SetPen(canvas, 0xFFFF00, 0, 1);
+        DrawClippedLine(canvas, view, 2, 30, 78, 31);
+    }
+    QVERIFY(image == drawn);
+}
+
+void TestPen::frameAndDots()
+{
+    QImage image = whiteImage(40, 40);
+    {
+        Canvas canvas(image);
+        SetPen(canvas, 0, 0, 0);
+        DrawFrameRect(canvas, 2, 2, 12, 12); // covers 2 … 11
+        DrawFrameRect(canvas, 20, 2, 21, 10); // narrow: one column, both ends
+        DrawFrameRect(canvas, 30, 30, 31, 31); // nothing
+        SetBrush(canvas, 0xFF, 1);
+        DrawDotPixels(canvas, 30, 10, 1);
+        DrawDotPixels(canvas, 10, 30, 4);
+        SetPen(canvas, 0, 5, 0); // invisible
+        DrawPixelLine(canvas, 0, 38, 39, 38);
+    }
+    QCOMPARE(runsOfRow(image, 2), QStringList({"2-11", "20-20"}));
+    QCOMPARE(runsOfRow(image, 11), QStringList({"2-11"}));
+    QCOMPARE(runsOfRow(image, 6), QStringList({"2-2", "11-11", "20-20"}));
+    QCOMPARE(runsOfRow(image, 12), QStringList());
+    QVERIFY(!inked(image, 30, 30) && inked(image, 30, 10));
+    QCOMPARE(runsOfRow(image, 30), QStringList({"6-13"}));
+    QCOMPARE(image.pixel(10, 30) & 0xFFFFFF, 0xFF0000u); // filled with the brush
+    QCOMPARE(runsOfRow(image, 38), QStringList());
+
+    // White background over everything.
+    {
+        Canvas canvas(image);
+        ClearCanvas(canvas, 40, 40);
+        QCOMPARE(canvas.Brush(), BrushStyle::Clear);
+    }
+    QCOMPARE(inkedCount(image), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPen)
+#include "tst_pen.moc"

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QValidator>
 #include <QWidget>
 
@@ -96,4 +97,10 @@ private:
 void OnDoubleClick(QWidget *widget, std::function<void()> action)
 {
     widget->installEventFilter(new DoubleClickFilter(std::move(action), widget));
+}
+
+QWidget *WindowFrame(QWidget *window)
+{
+    QWidget *p = window->parentWidget();
+    return qobject_cast<QMdiSubWindow *>(p) ? p : window;
 }

@@ -11,6 +11,8 @@ void SetFixedDialog(QWidget *dialog, int width, int height);
 void Place(QWidget *control, int left, int top, int width = -1, int height = -1);
 // Application name and the program's font; the program and its tests start with this.
 void SetUpApplication();
+// What carries a child window's size: its frame inside the main window, else itself.
+QWidget *WindowFrame(QWidget *window);
 
 class QLineEdit;
 // Limits an edit to what a VARCHAR column of that many bytes holds in CP932 (a full-width

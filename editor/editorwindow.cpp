@@ -1,8 +1,8 @@
 #include "editor/editorwindow.h"
 
 #include "app/globals.h"
+#include "app/ui.h"
 
-#include <QMdiSubWindow>
 
 TForm13::TForm13(QWidget *parent) : QWidget(parent)
 {
@@ -14,24 +14,18 @@ TForm13::TForm13(QWidget *parent) : QWidget(parent)
     PaperHeight = Globals().PaperHeight;
 }
 
-QWidget *TForm13::frame()
-{
-    QWidget *p = parentWidget();
-    return qobject_cast<QMdiSubWindow *>(p) ? p : this;
-}
-
 void TForm13::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (shown)
         return;
     shown = true;
-    frame()->resize(Config().EditorWidth, Config().EditorHeight);
+    WindowFrame(this)->resize(Config().EditorWidth, Config().EditorHeight);
 }
 
 void TForm13::closeEvent(QCloseEvent *event)
 {
-    Config().EditorWidth = frame()->width();
-    Config().EditorHeight = frame()->height();
+    Config().EditorWidth = WindowFrame(this)->width();
+    Config().EditorHeight = WindowFrame(this)->height();
     QWidget::closeEvent(event);
 }

@@ -19,6 +19,5 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QWidget *frame();
     bool shown = false;
 };

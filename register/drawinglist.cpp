@@ -223,13 +223,6 @@ TForm12::TForm12(QWidget *parent) : QWidget(parent)
     connect(SG1, &QTableWidget::cellDoubleClicked, this, &TForm12::Button8Click);
 }
 
-QWidget *TForm12::frame()
-{
-    // Inside the main window the sub-window frame carries the window's size.
-    QWidget *p = parentWidget();
-    return qobject_cast<QMdiSubWindow *>(p) ? p : this;
-}
-
 void TForm12::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -237,7 +230,7 @@ void TForm12::showEvent(QShowEvent *event)
         return;
     shown = true;
     const Settings &s = Config();
-    frame()->resize(s.ListWindow.width, s.ListWindow.height);
+    WindowFrame(this)->resize(s.ListWindow.width, s.ListWindow.height);
     for (int c = 0; c < 13; ++c)
         SG1->setColumnWidth(c, s.ListColumns[c]);
     pageStart = 1;
@@ -253,8 +246,8 @@ void TForm12::showEvent(QShowEvent *event)
 void TForm12::closeEvent(QCloseEvent *event)
 {
     Settings &s = Config();
-    s.ListWindow.width = frame()->width();
-    s.ListWindow.height = frame()->height();
+    s.ListWindow.width = WindowFrame(this)->width();
+    s.ListWindow.height = WindowFrame(this)->height();
     for (int c = 0; c < 13; ++c)
         s.ListColumns[c] = SG1->columnWidth(c);
     QWidget::closeEvent(event);

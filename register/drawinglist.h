@@ -48,7 +48,6 @@ protected:
 private:
     void ClearGrid();
     void LoadPage(bool continuing = false);
-    QWidget *frame();
 
     static constexpr int PageSize = 100;
     int pageStart = 1;

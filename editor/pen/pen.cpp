@@ -42,28 +42,26 @@ bool finite(double a, double b, double c, double d)
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
 }
 
-// One end of ClipSegment: moves (x, y) onto the edges its code names, in order.
+// One end of ClipSegment: moves (x, y) onto the edges its code names, in the order left,
+// right, bottom, top, along the segment's original direction.
 void clipEnd(double &x, double &y, int code, double ox, double oy, double dx, double dy,
              double xmin, double ymin, double xmax, double ymax)
 {
-    if ((code & 1) && std::fabs(dx) > EdgeTolerance) {
-        x = xmin;
-        y = (x - ox) * dy / dx + oy;
-        code = OutCode(x, y, xmin, ymin, xmax, ymax);
+    const double sides[2] = {xmin, xmax};
+    for (int i = 0; i < 2; ++i) {
+        if ((code & (1 << i)) && std::fabs(dx) > EdgeTolerance) {
+            x = sides[i];
+            y = (x - ox) * dy / dx + oy;
+            code = OutCode(x, y, xmin, ymin, xmax, ymax);
+        }
     }
-    if ((code & 2) && std::fabs(dx) > EdgeTolerance) {
-        x = xmax;
-        y = (x - ox) * dy / dx + oy;
-        code = OutCode(x, y, xmin, ymin, xmax, ymax);
-    }
-    if ((code & 4) && std::fabs(dy) > EdgeTolerance) {
-        y = ymin;
-        x = (y - oy) * dx / dy + ox;
-        code = OutCode(x, y, xmin, ymin, xmax, ymax);
-    }
-    if ((code & 8) && std::fabs(dy) > EdgeTolerance) {
-        y = ymax;
-        x = (y - oy) * dx / dy + ox;
+    const double ends[2] = {ymin, ymax};
+    for (int i = 0; i < 2; ++i) {
+        if ((code & (4 << i)) && std::fabs(dy) > EdgeTolerance) {
+            y = ends[i];
+            x = (y - oy) * dx / dy + ox;
+            code = OutCode(x, y, xmin, ymin, xmax, ymax);
+        }
     }
 }
 

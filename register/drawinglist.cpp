@@ -354,7 +354,13 @@ void TForm12::Button8Click()
         StatusBar1->repaint();
     };
     notice(QStringLiteral("新規作成作業中です。しばらくお待ち下さい"));
-    EnsureDrawingTables(Form1->db(), number);
+    // An editor on a half-made set would lose what is drawn into the missing tables; the
+    // next opening completes the set.
+    if (!EnsureDrawingTables(Form1->db(), number)) {
+        notice(QString());
+        ShowMessage(QStringLiteral("CAD図面データが作成出来ませんでした"));
+        return;
+    }
     notice(QStringLiteral("CAD画面を開いています。しばらくお待ち下さい"));
     QStringList row;
     // A read that does not give every column counts as no row: the paper is then 0 by 0.

@@ -634,6 +634,24 @@ void TestRegister::incompleteSetCompleted()
     QVERIFY(Form1->TableExists("ENT_TEXT_3"));
     QVERIFY(EnsureDrawingTables(db, 3));
     QCOMPARE(count("LAYER_3"), QString("256"));
+
+    // A set that cannot be completed opens no editor; once the obstacle is gone it opens.
+    MessageRecorder messages;
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(db));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "20, 'X'"));
+    QVERIFY(Form1->ExecSqlLines({"CREATE VIEW COLOR_20 AS SELECT N FROM CADLIST"}));
+    TForm12 *l = openList();
+    clickRow(l->SG1, 1);
+    click(l->Button8);
+    QCOMPARE(messages.texts, QStringList({QStringLiteral("CAD図面データが作成出来ませんでした")}));
+    QVERIFY(editors().isEmpty());
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
+    QCOMPARE(count("LAYER_20"), QString("256"));
+    QVERIFY(Form1->ExecSqlLines({"DROP VIEW COLOR_20"}));
+    click(l->Button8);
+    QCOMPARE(editors().size(), 1);
+    QCOMPARE(count("COLOR_20"), QString("255"));
 }
 
 void TestRegister::deletingContents()

@@ -62,6 +62,13 @@ long long floorDiv(long long a, long long b)
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+// The pixels x1 … x2 - 1 by y1 … y2 - 1, whichever way round the corners are given.
+QRect boxOf(int x1, int y1, int x2, int y2)
+{
+    return QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                 QSize(std::abs(x2 - x1), std::abs(y2 - y1)));
+}
+
 } // namespace
 
 QColor ColourOf(uint32_t colour)
@@ -135,11 +142,12 @@ void Canvas::plot(int x, int y)
 {
     if (x < 0 || y < 0 || x >= image.width() || y >= image.height())
         return;
-    QRgb *p = reinterpret_cast<QRgb *>(image.scanLine(y)) + x;
-    if (penMode == PenMode::Xor)
-        *p ^= penRgb & 0xFFFFFF;
-    else
-        *p = penRgb;
+    put(reinterpret_cast<QRgb *>(image.scanLine(y))[x]);
+}
+
+void Canvas::put(QRgb &pixel) const
+{
+    pixel = penMode == PenMode::Xor ? pixel ^ (penRgb & 0xFFFFFF) : penRgb;
 }
 
 void Canvas::MoveTo(int x, int y)
@@ -198,15 +206,12 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     const long long minorLimit = alongX ? image.height() : image.width();
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    const QRgb xorBits = penRgb & 0xFFFFFF;
-    const bool xorMode = penMode == PenMode::Xor;
     for (long long i = first; i <= last; ++i) {
         if (minor >= 0 && minor < minorLimit && inRun(runs, period, i)) {
             const long long major = major1 + direction * i;
             const long long x = alongX ? major : minor;
             const long long y = alongX ? minor : major;
-            QRgb *p = reinterpret_cast<QRgb *>(bits + y * stride) + x;
-            *p = xorMode ? *p ^ xorBits : penRgb;
+            put(reinterpret_cast<QRgb *>(bits + y * stride)[x]);
         }
         remainder += 2 * minorDelta;
         if (remainder >= twoSteps) {
@@ -227,12 +232,12 @@ void Canvas::SetPixel(int x, int y)
 
 void Canvas::Rectangle(int x1, int y1, int x2, int y2)
 {
-    const int l = std::min(x1, x2), r = std::max(x1, x2);
-    const int t = std::min(y1, y2), b = std::max(y1, y2);
-    if (r - l < 1 || b - t < 1)
+    const QRect box = boxOf(x1, y1, x2, y2);
+    if (box.isEmpty())
         return;
+    const int l = box.left(), t = box.top(), r = l + box.width(), b = t + box.height();
     if (penWidth > 1 && penStyle != PenStyle::Invisible) {
-        painter().drawRect(QRect(l, t, r - l - 1, b - t - 1));
+        painter().drawRect(box.adjusted(0, 0, -1, -1));
         return;
     }
     if (brushStyle != BrushStyle::Clear) {
@@ -257,16 +262,7 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2)
 
 void Canvas::Ellipse(int x1, int y1, int x2, int y2)
 {
-    const int l = std::min(x1, x2), r = std::max(x1, x2);
-    const int t = std::min(y1, y2), b = std::max(y1, y2);
-    if (r - l < 1 || b - t < 1)
-        return;
-    QPainter &p = painter();
-    if (penWidth <= 1 && penStyle != PenStyle::Invisible) {
-        QPen pen = p.pen();
-        pen.setWidth(1);
-        pen.setStyle(Qt::SolidLine);
-        p.setPen(pen);
-    }
-    p.drawEllipse(QRect(l, t, r - l - 1, b - t - 1));
+    const QRect box = boxOf(x1, y1, x2, y2);
+    if (!box.isEmpty())
+        painter().drawEllipse(box.adjusted(0, 0, -1, -1));
 }

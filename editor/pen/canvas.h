@@ -53,6 +53,8 @@ public:
 
 private:
     void plot(int x, int y);
+    // Writes the pen colour over the pixel, or XORs it in.
+    void put(QRgb &pixel) const;
     void thinLine(int x1, int y1, int x2, int y2);
     QPainter &painter();
 

@@ -10,6 +10,11 @@
 #include <QValidator>
 #include <QWidget>
 
+#include <clocale>
+#include <cstring>
+
+#include <langinfo.h>
+
 void SetFixedDialog(QWidget *dialog, int width, int height)
 {
     dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
@@ -32,8 +37,19 @@ void Place(QWidget *control, int left, int top, int width, int height)
     control->setGeometry(left, top, width, height);
 }
 
+void UseUtf8CharacterType()
+{
+    const char *codeset = nl_langinfo(CODESET);
+    if (codeset && std::strcmp(codeset, "UTF-8") == 0)
+        return;
+    // The Firebird client converts file names through the character type; under "C" it
+    // drops every byte of a Japanese folder name. C.UTF-8 is always there on Debian.
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
 void SetUpApplication()
 {
+    UseUtf8CharacterType();
     QCoreApplication::setApplicationName(QStringLiteral("k417－Harokan"));
     QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
     QFont font(QStringLiteral("ＭＳ ゴシック"));

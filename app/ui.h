@@ -9,8 +9,10 @@ class QWidget;
 void SetFixedDialog(QWidget *dialog, int width, int height);
 // Places a control at a designer position.
 void Place(QWidget *control, int left, int top, int width = -1, int height = -1);
-// Application name and the program's font; the program and its tests start with this.
+// A UTF-8 character type (when the user's locale has none), the application name and the
+// program's font; the program and its tests start with this, after the application object.
 void SetUpApplication();
+void UseUtf8CharacterType();
 // What carries a child window's size: its frame inside the main window, else itself.
 QWidget *WindowFrame(QWidget *window);
 

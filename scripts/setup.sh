@@ -1,11 +1,16 @@
-# Shared set-up of ./run and ./test: packages, build, local Firebird server.
-# Sourced with the project folder as the working directory.
+# Shared set-up of ./run, ./test and scripts/bench: locale, packages, build, local Firebird
+# server. Sourced with the project folder as the working directory. Every wait is bounded.
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev firebird-dev libfbclient2
 firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
 SYSDBA_PASSWORD=tallowfen
 FB_SECURITY_DB=/var/lib/firebird/3.0/system/security3.fdb
+FB_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
+# A folder the server may create databases in, for the README's first settings and for the
+# login check.
+DATA_FOLDER=/var/lib/firebird/3.0/data/
 FB_STARTED_PID=
+FB_LOGIN_ERROR=
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
@@ -15,6 +20,15 @@ as_firebird() {
     if [ "$(id -u)" = 0 ]; then runuser -u firebird -- "$@"; else sudo -u firebird "$@"; fi
 }
 
+# Without a UTF-8 character type the Firebird client drops every non-ASCII byte of a file
+# name, and the build's tools and the tests see Japanese text as bytes.
+use_utf8_locale() {
+    case "$(locale charmap 2>/dev/null)" in
+        UTF-8) ;;
+        *) export LC_ALL=C.UTF-8 ;;
+    esac
+}
+
 ensure_packages() {
     missing=
     for p in $PACKAGES; do
@@ -22,8 +36,14 @@ ensure_packages() {
     done
     [ -z "$missing" ] && return 0
     echo "Installing:$missing"
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+    apt_get update -q || { echo "apt-get update failed or took over 10 minutes." >&2; return 1; }
+    apt_get install -y -q $missing ||
+        { echo "Installing$missing failed or took over 10 minutes." >&2; return 1; }
+}
+
+apt_get() {
+    as_root env DEBIAN_FRONTEND=noninteractive timeout 600 \
+        apt-get -o DPkg::Lock::Timeout=120 "$@"
 }
 
 build() {
@@ -33,39 +53,62 @@ build() {
     cmake --build build
 }
 
+# Debian's hosts file names ::1 as localhost too, and the package binds the server to
+# "localhost": it may listen on either address.
 server_listening() {
-    (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null
+    local address
+    for address in 127.0.0.1 ::1; do
+        timeout 3 bash -c "exec 3<>/dev/tcp/$address/3050" 2>/dev/null && return 0
+    done
+    return 1
 }
 
-# True when the server accepts SYSDBA with our password.
-password_accepted() {
-    out=$(echo "QUIT;" | isql-fb -q -user SYSDBA -password "$SYSDBA_PASSWORD" \
-        "localhost:/nonexistent-harokan-check.fdb" 2>&1)
+# Logs in through the server as SYSDBA with the given password, creating and dropping a
+# scratch database, and runs the extra statement inside. Succeeds only when all of it worked;
+# otherwise FB_LOGIN_ERROR holds the server's answer on one line.
+server_login() {
+    local scratch out
+    scratch="localhost:${DATA_FOLDER}harokan-check-$$-$RANDOM.fdb"
+    out=$(printf "CREATE DATABASE '%s' USER 'SYSDBA' PASSWORD '%s';\n%s\n%s\nDROP DATABASE;\n" \
+        "$scratch" "$1" "$2" "SELECT 'harokan-login-ok' FROM RDB\$DATABASE;" |
+        timeout 30 isql-fb -q 2>&1) || true
     case "$out" in
-        *"user name and password"*) return 1 ;;
-        *) return 0 ;;
+        *harokan-login-ok*) return 0 ;;
     esac
+    if [ -z "$out" ]; then
+        FB_LOGIN_ERROR="no answer within 30 seconds"
+    else
+        FB_LOGIN_ERROR=$(printf '%s\n' "$out" | grep -v -e '^[[:space:]]*$' -e '^Statement failed' \
+            -e '^-*SQL error code' -e '^After line' | head -n 2 | tr '\n' ' ')
+    fi
+    return 1
 }
 
-# Makes sure a server listens on 127.0.0.1:3050 with our SYSDBA password. A server this
-# shell starts is stopped again by stop_server.
+# Makes sure a local server accepts SYSDBA with our password. A server this shell starts is
+# stopped again by stop_server.
 ensure_server() {
     if server_listening; then
-        password_accepted && return 0
-        # A running server (for example the system's service) with another password:
-        # change it through the server with the password the package set up.
+        server_login "$SYSDBA_PASSWORD" "" && return 0
+        # Probably the package's own service with the random password it was installed with.
+        local old
         old=$(as_root sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' \
-            /etc/firebird/3.0/SYSDBA.password 2>/dev/null)
-        echo "ALTER USER SYSDBA PASSWORD '$SYSDBA_PASSWORD';" |
-            isql-fb -q -user SYSDBA -password "$old" "localhost:$FB_SECURITY_DB" >/dev/null 2>&1
-        if password_accepted; then return 0; fi
-        echo "The Firebird server on 127.0.0.1:3050 refuses SYSDBA/$SYSDBA_PASSWORD." >&2
+            "$FB_PASSWORD_FILE" 2>/dev/null) || old=
+        if [ -n "$old" ] &&
+            server_login "$old" "ALTER USER SYSDBA PASSWORD '$SYSDBA_PASSWORD';" &&
+            server_login "$SYSDBA_PASSWORD" ""; then
+            return 0
+        fi
+        echo "The Firebird server on localhost:3050 refuses SYSDBA/$SYSDBA_PASSWORD:" \
+            "$FB_LOGIN_ERROR" >&2
         return 1
     fi
-    # Nothing listens: set the password in the security database while no server holds
-    # it, then start the server ourselves.
-    echo "ALTER USER SYSDBA PASSWORD '$SYSDBA_PASSWORD';" |
-        as_firebird isql-fb -q -user SYSDBA "$FB_SECURITY_DB" >/dev/null 2>&1
+    # Nothing listens: set the password in the security database while no server holds it,
+    # then start the server ourselves.
+    if ! echo "ALTER USER SYSDBA PASSWORD '$SYSDBA_PASSWORD';" |
+        as_firebird timeout 30 isql-fb -q -user SYSDBA "$FB_SECURITY_DB" >/dev/null 2>&1; then
+        echo "Setting the SYSDBA password in $FB_SECURITY_DB failed or took over 30 s." >&2
+        return 1
+    fi
     as_root mkdir -p /run/firebird3.0
     as_root chown firebird:firebird /run/firebird3.0
     as_firebird /usr/sbin/firebird >/dev/null 2>&1 &
@@ -74,11 +117,19 @@ ensure_server() {
         server_listening && break
         sleep 0.1
     done
-    if ! server_listening || ! password_accepted; then
-        echo "The local Firebird server did not start." >&2
+    if ! server_listening; then
+        echo "The local Firebird server did not start within 10 seconds." >&2
         stop_server
         return 1
     fi
+    for _ in 1 2 3; do
+        server_login "$SYSDBA_PASSWORD" "" && return 0
+        sleep 1
+    done
+    echo "The local Firebird server started but refuses SYSDBA/$SYSDBA_PASSWORD:" \
+        "$FB_LOGIN_ERROR" >&2
+    stop_server
+    return 1
 }
 
 stop_server() {
@@ -89,8 +140,17 @@ stop_server() {
         server_listening || break
         sleep 0.1
     done
+    server_listening && as_root pkill -KILL -P "$FB_STARTED_PID" 2>/dev/null
     FB_STARTED_PID=
 }
 
-# A folder the server may create databases in, for the README's first settings.
-DATA_FOLDER=/var/lib/firebird/3.0/data/
+# Everything ./run, ./test and scripts/bench need before their own work; a server started
+# here is stopped however the caller ends.
+prepare() {
+    use_utf8_locale
+    ensure_packages
+    build
+    ensure_server
+    trap stop_server EXIT
+    trap 'exit 130' INT TERM HUP
+}

@@ -6,6 +6,7 @@
 #include "app/textcodec.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/database.h"
 #include "db/schema.h"
 #include "support/testdb.h"
 
@@ -17,6 +18,10 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
+
+#include <clocale>
+
+#include <langinfo.h>
 
 class TestApp : public QObject
 {
@@ -42,6 +47,7 @@ private slots:
     void dbSettingsChecks();
     void dbSettingsCreatesAndAccepts();
     void dbSettingsEmbeddedAndServer();
+    void japaneseFolderWithoutUtf8Locale();
 
     void menuStructure();
     void inertWhileUnconnected();
@@ -411,6 +417,29 @@ void TestApp::dbSettingsEmbeddedAndServer()
     }
     QVERIFY(QFile::exists(t.folder() + "EMBEDDED.FDB"));
     QVERIFY(QFile::exists(t.folder() + "SERVED.FDB"));
+}
+
+void TestApp::japaneseFolderWithoutUtf8Locale()
+{
+    // As under a session with no locale set at all.
+    QVERIFY(std::setlocale(LC_CTYPE, "C"));
+    SetUpApplication();
+    QCOMPARE(QByteArray(nl_langinfo(CODESET)), QByteArray("UTF-8"));
+
+    TestDb t;
+    const QString folder = t.folder() + QStringLiteral("図面－A/");
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::setPermissions(folder, QFile::permissions(t.folder())));
+    for (const QString &server : {QString(), QStringLiteral("localhost:")}) {
+        const QString file = folder + (server.isEmpty() ? "埋込.FDB" : "サーバー.FDB");
+        Database db;
+        db.CreateDatabase(server + file);
+        QVERIFY2(db.DatabaseConnected(), qPrintable(server + file + ": " + db.LastError()));
+        db.DisconnectDatabase();
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+        db.ConnectDatabase(server + file);
+        QVERIFY2(db.DatabaseConnected(), qPrintable(server + file + ": " + db.LastError()));
+    }
 }
 
 void TestApp::menuStructure()

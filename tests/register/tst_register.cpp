@@ -168,6 +168,7 @@ void TestRegister::recordNewMode()
     addMembers();
     Form1->mnuCadNew->trigger();
     QCOMPARE(recordForms().size(), 1);
+    QVERIFY(!recordForms().isEmpty());
     TForm10 *f = recordForms().first();
     QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 新規作成"));
     QVERIFY(Form1->TableExists("CADREV"));
@@ -222,6 +223,7 @@ void TestRegister::recordChecks()
     ProgramFixture p;
     Config().PcUserNo = 1;
     Form1->mnuCadNew->trigger();
+    QVERIFY(!recordForms().isEmpty());
     TForm10 *f = recordForms().first();
     messages.clear();
     f->Edit[1]->setText("-3");
@@ -277,6 +279,7 @@ void TestRegister::recordEditModeAndStamps()
     QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPER, PAPX, MN, KN",
                                  QStringLiteral("7, '配置図', 13, 1189.5, 2, 99")));
     Form1->mnuCadEdit->trigger();
+    QVERIFY(!recordForms().isEmpty());
     TForm10 *f = recordForms().first();
     QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
     QCOMPARE(f->Edit[1]->text(), QString());
@@ -415,6 +418,7 @@ void TestRegister::listPaging()
     Config().PcUserNo = 1;
     TForm12 *l = openList();
     QVERIFY(l);
+    QVERIFY(l);
     QCOMPARE(l->SG1->RowCount(), 101);
     QVERIFY(firstColumn(l->SG1).isEmpty());
     click(l->Button3);
@@ -425,6 +429,7 @@ void TestRegister::listPaging()
 
     fillRegister(Form1->db(), 150);
     l = openList();
+    QVERIFY(l);
     QCOMPARE(firstColumn(l->SG1), range(1, 100));
     QCOMPARE(l->SG1->RowCells(4).mid(0, 7),
              QStringList({"4", "name5", "code4", "title3", "sub", "", QStringLiteral("A3横")}));
@@ -458,6 +463,7 @@ void TestRegister::listSortOrders()
     // Every order computed here from the rows themselves, NULL below every text.
     QList<QStringList> rows = Form1->SelectRows("*", "CADLIST", "", "");
     TForm12 *l = openList();
+    QVERIFY(l);
     const int keys[] = {0, 1, 2, 3, 5, 12, 13, 15, 17, 19, 21};
     for (int index = 0; index < 22; ++index) {
         const int key = keys[index / 2];
@@ -499,6 +505,7 @@ void TestRegister::listFilter()
     QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "2, 'Obrien'"));
     QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, DDATE", "3, 'x', '20200101'"));
     TForm12 *l = openList();
+    QVERIFY(l);
     auto filter = [&](const QString &text, int field) {
         l->Edit1->setText(text);
         l->ComboBox2->setCurrentIndex(field);
@@ -528,12 +535,14 @@ void TestRegister::listEditOpensRecord()
     Config().PcUserNo = 1;
     fillRegister(Form1->db(), 3);
     TForm12 *l = openList();
+    QVERIFY(l);
     clickRow(l->SG1, 5); // blank
     click(l->Button7);
     QVERIFY(recordForms().isEmpty());
     clickRow(l->SG1, 2);
     click(l->Button7);
     QCOMPARE(recordForms().size(), 1);
+    QVERIFY(!recordForms().isEmpty());
     TForm10 *f = recordForms().first();
     QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
     QCOMPARE(f->Edit[1]->text(), QString("2"));
@@ -567,6 +576,7 @@ void TestRegister::openingCreatesTableSet()
     QVERIFY(CreateCadListTable(Form1->db()));
     QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "12, 'ABC', 420, 297"));
     TForm12 *l = openList();
+    QVERIFY(l);
     clickRow(l->SG1, 2); // blank
     click(l->Button8);
     QVERIFY(editors().isEmpty());
@@ -642,6 +652,7 @@ void TestRegister::incompleteSetCompleted()
     QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "20, 'X'"));
     QVERIFY(Form1->ExecSqlLines({"CREATE VIEW COLOR_20 AS SELECT N FROM CADLIST"}));
     TForm12 *l = openList();
+    QVERIFY(l);
     clickRow(l->SG1, 1);
     click(l->Button8);
     QCOMPARE(messages.texts, QStringList({QStringLiteral("CAD図面データが作成出来ませんでした")}));
@@ -664,6 +675,7 @@ void TestRegister::deletingContents()
     QVERIFY(EnsureDrawingTables(Form1->db(), 4));
     QVERIFY(Form1->DropTable("ENT_ARC_4"));
     TForm12 *l = openList();
+    QVERIFY(l);
     clickRow(l->SG1, 3);
     click(l->Button9);
     QVERIFY(messages.texts.isEmpty());

@@ -84,10 +84,45 @@ server_login() {
     return 1
 }
 
+# The server converts file names through its own character type: under "C" it cannot reach a
+# folder with Japanese characters, whatever the client sends.
+server_utf8() {
+    local pid value
+    pid=$(pgrep -x firebird | head -n 1)
+    [ -n "$pid" ] || return 0
+    value=$(as_root cat "/proc/$pid/environ" 2>/dev/null | tr '\0' '\n' |
+        sed -n -e 's/^LC_ALL=\(..*\)/1 \1/p' -e 's/^LC_CTYPE=\(..*\)/2 \1/p' \
+            -e 's/^LANG=\(..*\)/3 \1/p' | sort | head -n 1) || value=
+    case "$value" in
+        *[Uu][Tt][Ff]-8* | *[Uu][Tt][Ff]8*) return 0 ;;
+    esac
+    return 1
+}
+
+# The package's service runs under the system's locale, which a minimal machine leaves unset.
+use_utf8_service() {
+    server_utf8 && return 0
+    if [ -d /run/systemd/system ] && systemctl is-active -q firebird3.0 2>/dev/null; then
+        echo "Restarting the firebird3.0 service under the C.UTF-8 locale."
+        as_root mkdir -p /etc/systemd/system/firebird3.0.service.d
+        printf '[Service]\nEnvironment=LANG=C.UTF-8\n' |
+            as_root tee /etc/systemd/system/firebird3.0.service.d/utf8-locale.conf >/dev/null
+        as_root timeout 30 systemctl daemon-reload &&
+            as_root timeout 60 systemctl restart firebird3.0 || true
+        for _ in $(seq 1 100); do
+            server_listening && server_utf8 && return 0
+            sleep 0.1
+        done
+    fi
+    echo "Warning: the running Firebird server has no UTF-8 locale; it cannot reach folders" \
+        "with Japanese names. Restart it with LANG=C.UTF-8." >&2
+}
+
 # Makes sure a local server accepts SYSDBA with our password. A server this shell starts is
 # stopped again by stop_server.
 ensure_server() {
     if server_listening; then
+        use_utf8_service
         server_login "$SYSDBA_PASSWORD" "" && return 0
         # Probably the package's own service with the random password it was installed with.
         local old

@@ -337,7 +337,7 @@ void TestMaster::membersAddChangeDelete()
     f->ComboBox1->setCurrentIndex(1);
     click(f->Button4);
     QCOMPARE(messages.last(), QStringLiteral("変更OK"));
-    QCOMPARE(gridRows(f->SG1).first(), QStringLiteral("1|4|設計|山田"));
+    QCOMPARE(gridRows(f->SG1).value(0), QStringLiteral("1|4|設計|山田"));
 
     clickRow(f->SG1, 1);
     messages.answer(true);

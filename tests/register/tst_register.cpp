@@ -158,7 +158,7 @@ void TestRegister::revisionHistory()
     QCOMPARE(messages.texts.mid(messages.texts.size() - 2),
              QStringList({QStringLiteral("「No.1：a」を削除します。\r\nよろしいですか？"),
                           QStringLiteral("削除OK")}));
-    QCOMPARE(gridRows(f->SG1).first(), QString("2||0|"));
+    QCOMPARE(gridRows(f->SG1).value(0), QString("2||0|"));
 }
 
 void TestRegister::recordNewMode()
@@ -625,6 +625,7 @@ void TestRegister::openingCreatesTableSet()
     // A register row that is gone opens with no paper.
     QVERIFY(Form1->SqlDelete("CADLIST", "N=12"));
     click(l->Button8);
+    QVERIFY(!editors().isEmpty());
     QCOMPARE(editors().last()->PaperWidth, 0.0);
 }
 

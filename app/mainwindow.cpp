@@ -3,6 +3,9 @@
 #include "app/dbsettings.h"
 #include "app/globals.h"
 #include "app/messages.h"
+#include "collab/chatlog.h"
+#include "collab/chatwindow.h"
+#include "collab/pointerwindow.h"
 #include "db/schema.h"
 #include "master/members.h"
 #include "master/pcuser.h"
@@ -249,12 +252,14 @@ void TForm1::mnuChatStartClick()
         return;
     if (!EnsureTable(QStringLiteral("CHAT")) || !PcUserChosen())
         return;
+    OpenChild(new TForm6);
+    Globals().ChatWindowOpen = true;
 }
 
 void TForm1::mnuChatEditClick()
 {
-    if (!DatabaseConnected() || !EnsureTable(QStringLiteral("CHAT")))
-        return;
+    if (DatabaseConnected() && EnsureTable(QStringLiteral("CHAT")) && Form7)
+        Form7->exec();
 }
 
 void TForm1::mnuMousePointerClick()
@@ -263,6 +268,8 @@ void TForm1::mnuMousePointerClick()
         return;
     if (!EnsureTable(QStringLiteral("MOUSEPOS")) || !PcUserChosen())
         return;
+    OpenChild(new TForm8);
+    Globals().PointerWindowOpen = true;
 }
 
 void TForm1::mnuCadNewClick()

@@ -1,0 +1,128 @@
+#include "collab/chatchannel.h"
+
+#include "app/textcodec.h"
+#include "app/values.h"
+#include "db/database.h"
+
+#include <climits>
+
+namespace {
+
+QString dayText(const QDateTime &now)
+{
+    return now.date().toString(QStringLiteral("yyyyMMdd"));
+}
+
+QString quoted(const QString &text)
+{
+    return u'\'' + text + u'\'';
+}
+
+} // namespace
+
+void ChatChannel::Reset(const QDateTime &now)
+{
+    lastChatNo = 0;
+    day = dayText(now);
+    previousDay.clear();
+    catchUpUntil = QDateTime();
+}
+
+QString ChatChannel::Condition(const QDateTime &now)
+{
+    const QString today = dayText(now);
+    if (today != day) {
+        // Lines written just before midnight (or by a PC whose clock lags) may reach the
+        // database after this PC's date changed.
+        previousDay = day;
+        day = today;
+        catchUpUntil = now.addSecs(CatchUpSeconds);
+    }
+    QString dates = QStringLiteral("CHAT.CDATE=") + quoted(day);
+    if (!previousDay.isEmpty() && now < catchUpUntil)
+        dates = u'(' + dates + QStringLiteral(" OR CHAT.CDATE=") + quoted(previousDay) + u')';
+    return dates + QStringLiteral(" AND CHAT.MN=MEMBER.N AND CHAT.N>")
+           + QString::number(lastChatNo);
+}
+
+bool ChatChannel::Poll(const QDateTime &now, QStringList &lines)
+{
+    lines.clear();
+    if (day.isEmpty())
+        Reset(now);
+    const QList<QStringList> rows =
+        db.SelectRows(QStringLiteral("CHAT.N,MEMBER.PNAME,CHAT.CTEXT,CHAT.CDATE,CHAT.CTIME"),
+                      QStringLiteral("CHAT,MEMBER"), Condition(now), QStringLiteral("CHAT.N"));
+    if (!db.DatabaseConnected() || !db.LastError().isEmpty())
+        return false;
+    for (const QStringList &row : rows) {
+        lines << row.value(1) + u'＞' + row.value(2) + u'(' + row.value(3) + u' ' + row.value(4)
+                     + u')';
+        lastChatNo = std::max(lastChatNo, StrToIntZ(row.value(0)));
+    }
+    return true;
+}
+
+ChatChannel::SendResult ChatChannel::Send(const QString &text, int writer, const QDateTime &now)
+{
+    const std::optional<QByteArray> bytes = ToCp932(text);
+    if (!bytes)
+        return SendResult::NotCp932;
+    if (bytes->size() > TextBytes)
+        return SendResult::TooLong;
+
+    // A writer missing from MEMBER would never see the line: the poll joins on it.
+    QStringList values;
+    const QString writerNo = QString::number(writer);
+    if (db.SqlSelectRow(QStringLiteral("COUNT(*)"), QStringLiteral("MEMBER"),
+                        QStringLiteral("N=") + writerNo, values) < 1)
+        return SendResult::Failed;
+    if (StrToIntZ(values.value(0)) == 0)
+        return SendResult::UnknownWriter;
+
+    if (db.SqlSelectRow(QStringLiteral("MAX(N)"), QStringLiteral("CHAT"), QString(), values) < 1)
+        return SendResult::Failed;
+    // Never below what this window has shown: after the newest lines were deleted, MAX + 1
+    // would take a number every open window has already passed.
+    const qint64 base = std::max<qint64>(StrToIntZ(values.value(0)), lastChatNo);
+    const QStringList columns{QStringLiteral("N"), QStringLiteral("MN"), QStringLiteral("CTEXT"),
+                              QStringLiteral("CDATE"), QStringLiteral("CTIME")};
+    const QStringList fixed{writerNo, quoted(text), quoted(dayText(now)),
+                            quoted(now.time().toString(QStringLiteral("HHmmss")))};
+    for (qint64 number = base + 1; number <= base + SendAttempts; ++number) {
+        if (number > INT_MAX)
+            return SendResult::NoNumber;
+        const int n = int(number);
+        if (db.SqlInsert(QStringLiteral("CHAT"), 5, columns, QStringList{QString::number(n)} + fixed)) {
+            lastSentNo = n;
+            return SendResult::Sent;
+        }
+        // Taken by another PC meanwhile: the next one. Anything else will not get better.
+        if (!db.SqlSelectPairs(QStringLiteral("CHAT"), QStringLiteral("N"), QString(), n))
+            return SendResult::Failed;
+    }
+    return SendResult::Busy;
+}
+
+QString ChatChannel::Message(SendResult result)
+{
+    switch (result) {
+    case SendResult::Sent:
+        return {};
+    case SendResult::NotCp932:
+        return QStringLiteral("送信出来ない文字が含まれています。文章を確認して下さい");
+    case SendResult::TooLong:
+        return QStringLiteral("文章は半角80文字（全角40文字）以内で入力して下さい");
+    case SendResult::UnknownWriter:
+        return QStringLiteral("PC利用者がメンバーに登録されていません。"
+                              "PC利用者名の登録を行って下さい");
+    case SendResult::NoNumber:
+        return QStringLiteral("チャットの番号が上限に達しました。"
+                              "チャット内容の編集で整理して下さい");
+    case SendResult::Busy:
+        return QStringLiteral("他のPCの送信と重なりました。もう一度送信して下さい");
+    case SendResult::Failed:
+        break;
+    }
+    return QStringLiteral("送信出来ませんでした。データベースの接続を確認して下さい");
+}

@@ -1,0 +1,129 @@
+#include "collab/chatwindow.h"
+
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/ui.h"
+#include "app/values.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
+{
+    setObjectName(QStringLiteral("Form6"));
+    setWindowTitle(QStringLiteral("チャット"));
+
+    RichEdit1 = new QPlainTextEdit(this);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // About 4,000,000 characters of lines of at most 80 bytes; the oldest go first.
+    RichEdit1->setMaximumBlockCount(50000);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(25);
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Place(Edit1, 0, 2, 660, 21);
+    connect(Edit1, &QLineEdit::returnPressed, this, &TForm6::Edit1KeyPress);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(6);
+    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar { background: #c0ffc0; }"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(RichEdit1, 1);
+    layout->addWidget(Panel1);
+    layout->addWidget(StatusBar1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &TForm6::Timer1Timer);
+}
+
+TForm6::~TForm6()
+{
+    // Also when the window goes without being closed, a new one may open.
+    Globals().ChatWindowOpen = false;
+}
+
+void TForm6::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!shown) {
+        shown = true;
+        FormShow();
+    }
+}
+
+void TForm6::FormShow()
+{
+    const WindowSize &size = Config().ChatWindow;
+    WindowFrame(this)->resize(size.width, size.height);
+    channel.Reset(Clock());
+    RichEdit1->clear();
+    LoadNewLines();
+    Edit1->setFocus();
+    Timer1->start(PollMs);
+}
+
+void TForm6::LoadNewLines()
+{
+    QStringList lines;
+    if (channel.Poll(Clock(), lines)) {
+        for (const QString &line : lines)
+            RichEdit1->appendPlainText(line);
+    }
+    RichEdit1->moveCursor(QTextCursor::End);
+    RichEdit1->ensureCursorVisible();
+}
+
+void TForm6::Timer1Timer()
+{
+    Timer1->stop();
+    LoadNewLines();
+    Timer1->start(PollMs);
+}
+
+void TForm6::Edit1KeyPress()
+{
+    const QString text = RemoveQuotes(Edit1->text()).trimmed();
+    if (text.isEmpty())
+        return;
+    Timer1->stop();
+    const ChatChannel::SendResult result = channel.Send(text, Config().PcUserNo, Clock());
+    if (result == ChatChannel::SendResult::Sent) {
+        Edit1->clear();
+        LoadNewLines();
+    } else {
+        // The typed text stays for another try.
+        ShowMessage(ChatChannel::Message(result));
+        Edit1->setFocus();
+    }
+    Timer1->start(PollMs);
+}
+
+void TForm6::closeEvent(QCloseEvent *event)
+{
+    Timer1->stop();
+    RichEdit1->clear();
+    Globals().ChatWindowOpen = false;
+    WindowSize &size = Config().ChatWindow;
+    size.width = WindowFrame(this)->width();
+    size.height = WindowFrame(this)->height();
+    QWidget::closeEvent(event);
+}

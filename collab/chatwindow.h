@@ -1,0 +1,50 @@
+// The chat window: the day's lines of every PC, polled from the shared database, and the
+// input line that sends this PC user's lines.
+#pragma once
+
+#include "collab/chatchannel.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QFrame;
+class QLineEdit;
+class QPlainTextEdit;
+class QStatusBar;
+class QTimer;
+
+class TForm6 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm6(QWidget *parent = nullptr);
+    ~TForm6() override;
+
+    QPlainTextEdit *RichEdit1;
+    QFrame *Panel1;
+    QLineEdit *Edit1;
+    QStatusBar *StatusBar1;
+    QTimer *Timer1;
+
+    // The local date and time the window goes by; tests put another clock here.
+    std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
+
+    static constexpr int PollMs = 5000;
+
+public slots:
+    void Edit1KeyPress();
+    void Timer1Timer();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormShow();
+    void LoadNewLines();
+
+    ChatChannel channel;
+    bool shown = false;
+};

@@ -80,26 +80,29 @@ ChatChannel::SendResult ChatChannel::Send(const QString &text, int writer, const
     if (StrToIntZ(values.value(0)) == 0)
         return SendResult::UnknownWriter;
 
-    if (db.SqlSelectRow(QStringLiteral("MAX(N)"), QStringLiteral("CHAT"), QString(), values) < 1)
-        return SendResult::Failed;
     // Never below what this window has shown: after the newest lines were deleted, MAX + 1
     // would take a number every open window has already passed.
-    const qint64 base = std::max<qint64>(StrToIntZ(values.value(0)), lastChatNo);
+    qint64 number = std::max(lastChatNo, 0);
     const QStringList columns{QStringLiteral("N"), QStringLiteral("MN"), QStringLiteral("CTEXT"),
                               QStringLiteral("CDATE"), QStringLiteral("CTIME")};
     const QStringList fixed{writerNo, quoted(text), quoted(dayText(now)),
                             quoted(now.time().toString(QStringLiteral("HHmmss")))};
-    for (qint64 number = base + 1; number <= base + SendAttempts; ++number) {
+    for (int attempt = 0; attempt < SendAttempts; ++attempt) {
+        // The next number after every committed one, so that lines are committed in the
+        // order of their numbers and no poll passes over a line still being written.
+        if (db.SqlSelectRow(QStringLiteral("MAX(N)"), QStringLiteral("CHAT"), QString(), values) < 1)
+            return SendResult::Failed;
+        const qint64 max = StrToIntZ(values.value(0));
+        if (attempt > 0 && max < number)
+            return SendResult::Failed; // the number was free: not a collision
+        number = std::max(number, max) + 1;
         if (number > INT_MAX)
             return SendResult::NoNumber;
-        const int n = int(number);
-        if (db.SqlInsert(QStringLiteral("CHAT"), 5, columns, QStringList{QString::number(n)} + fixed)) {
-            lastSentNo = n;
+        if (db.SqlInsert(QStringLiteral("CHAT"), 5, columns,
+                         QStringList{QString::number(number)} + fixed)) {
+            lastSentNo = int(number);
             return SendResult::Sent;
         }
-        // Taken by another PC meanwhile: the next one. Anything else will not get better.
-        if (!db.SqlSelectPairs(QStringLiteral("CHAT"), QStringLiteral("N"), QString(), n))
-            return SendResult::Failed;
     }
     return SendResult::Busy;
 }

@@ -90,7 +90,8 @@ ChatChannel::SendResult ChatChannel::Send(const QString &text, int writer, const
     for (int attempt = 0; attempt < SendAttempts; ++attempt) {
         // The next number after every committed one, so that lines are committed in the
         // order of their numbers and no poll passes over a line still being written.
-        if (db.SqlSelectRow(QStringLiteral("MAX(N)"), QStringLiteral("CHAT"), QString(), values) < 1)
+        if (db.SqlSelectRow(QStringLiteral("MAX(N)"), QStringLiteral("CHAT"), QString(), values)
+            < 1)
             return SendResult::Failed;
         const qint64 max = StrToIntZ(values.value(0));
         if (attempt > 0 && max < number)

@@ -170,8 +170,8 @@ void TForm7::Button2Click()
     bool failed = false;
     for (int row = top; row <= bottom; ++row) {
         const int number = StrToIntZ(SG1->Cell(0, row));
-        if (number > 0
-            && !Form1->SqlDelete(QStringLiteral("CHAT"), QStringLiteral("N=") + QString::number(number)))
+        const QString where = QStringLiteral("N=") + QString::number(number);
+        if (number > 0 && !Form1->SqlDelete(QStringLiteral("CHAT"), where))
             failed = true;
     }
     if (failed)

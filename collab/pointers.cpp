@@ -12,7 +12,8 @@ bool PublishPointer(Database &db, int member, int state, QPoint pos)
                              QString::number(pos.x()), QString::number(pos.y())};
     if (!db.SqlSelectPairs(table, QStringLiteral("MN"), QString(), member))
         return db.SqlInsert(table, 4, columns, values);
-    return db.SqlUpdate(table, 4, columns, values, QStringLiteral("MN=") + QString::number(member));
+    return db.SqlUpdate(table, 4, columns, values,
+                        QStringLiteral("MN=") + QString::number(member));
 }
 
 bool ReadPointers(Database &db, int member, QList<PointerRow> &rows)

@@ -423,7 +423,8 @@ void TestCollab::pointerMarkers()
                             | Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput));
     QVERIFY(marker->testAttribute(Qt::WA_TransparentForMouseEvents));
     // Arrow head at the top-left corner, the name in a cyan band under it.
-    QCOMPARE(marker->width(), std::max(24, QFontMetrics(marker->font()).horizontalAdvance(Yamada)));
+    const int nameWidth = QFontMetrics(marker->font()).horizontalAdvance(Yamada);
+    QCOMPARE(marker->width(), std::max(24, nameWidth));
     QVERIFY(marker->mask().contains(QPoint(1, 1)));
     QVERIFY(marker->mask().contains(QPoint(12, 12)));
     QVERIFY(!marker->mask().contains(QPoint(20, 3)));
@@ -431,6 +432,14 @@ void TestCollab::pointerMarkers()
     QVERIFY(marker->mask().contains(QPoint(2, marker->height() - 1)));
     QCOMPARE(marker->grab().toImage().pixelColor(12, 12), QColor(0, 255, 255));
     QCOMPARE(marker->grab().toImage().pixelColor(2, 24), QColor(0, 255, 255));
+    TForm9 narrow, wide;
+    narrow.MarkerText = QStringLiteral("A");
+    wide.MarkerText = QStringLiteral("長谷川一郎左衛門");
+    narrow.show();
+    wide.show();
+    QCOMPARE(narrow.width(), 24);
+    QCOMPARE(wide.width(), QFontMetrics(wide.font()).horizontalAdvance(wide.MarkerText));
+    QVERIFY(wide.width() > 24);
 
     // The other pointer moves; then this main window moves.
     QVERIFY(otherPointer(pcs.other, 2, 1, 50, 60));

@@ -1,6 +1,6 @@
 #include "app/settings.h"
 
-#include "app/textcodec.h"
+#include "db/textcodec.h"
 #include "app/values.h"
 
 #include <QFile>

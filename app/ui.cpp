@@ -1,6 +1,6 @@
 #include "app/ui.h"
 
-#include "app/textcodec.h"
+#include "db/textcodec.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "db/database.h"
 
-#include "app/textcodec.h"
+#include "db/textcodec.h"
 #include "db/firebird.h"
 
 #include <QFile>

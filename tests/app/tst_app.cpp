@@ -3,7 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/settings.h"
-#include "app/textcodec.h"
+#include "db/textcodec.h"
 #include "app/ui.h"
 #include "app/values.h"
 #include "db/database.h"

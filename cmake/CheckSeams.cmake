@@ -1,0 +1,35 @@
+# Fails the build when an #include crosses a seam the modules keep:
+# - the Firebird client headers are seen by db/ alone;
+# - db/ knows no window module and no Qt GUI;
+# - editor/pen/ knows neither the database nor any window.
+# Run with -DROOT=<source folder>.
+
+set(violations "")
+
+function(check_files pattern forbidden why)
+    file(GLOB_RECURSE files RELATIVE "${ROOT}" ${pattern})
+    foreach(f IN LISTS files)
+        file(STRINGS "${ROOT}/${f}" lines REGEX "^[ \t]*#[ \t]*include")
+        foreach(line IN LISTS lines)
+            if(line MATCHES "${forbidden}")
+                set(violations "${violations}\n  ${f}: ${line}  (${why})")
+            endif()
+        endforeach()
+    endforeach()
+    set(violations "${violations}" PARENT_SCOPE)
+endfunction()
+
+set(firebird "[<\"](firebird/|ibase\\.h|iberror\\.h)")
+foreach(dir app register editor drawsettings master collab tests bench)
+    check_files("${ROOT}/${dir}/*.[ch]*" "${firebird}" "Firebird headers belong to db/")
+endforeach()
+check_files("${ROOT}/db/*.[ch]*"
+    "[<\"](app|register|editor|drawsettings|master|collab)/|[<\"]Qt(Widgets|Gui)"
+    "db/ knows no window")
+check_files("${ROOT}/editor/pen/*.[ch]*"
+    "[<\"](app|db|register|drawsettings|master|collab)/|[<\"]editor/[a-z]+\\.h"
+    "the pen knows neither the database nor a window")
+
+if(violations)
+    message(FATAL_ERROR "Includes that cross a module seam:${violations}")
+endif()

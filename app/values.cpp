@@ -204,11 +204,6 @@ PaperSize GetPaperSize(int index)
     return index >= 1 && index < PaperSizeCount ? table[index] : table[0];
 }
 
-QString SqlText(const QString &text)
-{
-    return text.isEmpty() ? QStringLiteral("NULL") : u'\'' + text + u'\'';
-}
-
 QString TodayText()
 {
     return QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));

@@ -2,6 +2,8 @@
 // results. Bad input gives 0, false or an empty text; nothing here shows a message.
 #pragma once
 
+#include "db/sqltext.h" // SqlText: the windows write their field values with it
+
 #include <QString>
 
 qint32 StrToIntZ(const QString &text);
@@ -25,10 +27,6 @@ struct PaperSize
 };
 constexpr int PaperSizeCount = 13;
 PaperSize GetPaperSize(int index);
-
-// A text as an SQL literal between single quotes, NULL when empty. The text must be free of
-// quotes (HasQuote) already.
-QString SqlText(const QString &text);
 
 // Today's local date as "yyyymmdd" and the local time as "hhnnss".
 QString TodayText();

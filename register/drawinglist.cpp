@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/sqltext.h"
 #include "editor/editorwindow.h"
 #include "register/drawingrecord.h"
 #include "register/drawingset.h"
@@ -59,12 +60,6 @@ const char *const CadListColumns[22] = {
     "N",  "ZNAME", "ZUMENN", "MTITLE", "STITLE", "MEMO1", "MEMO2", "MEMO3", "PAPER", "PAPX", "PAPY",
     "MN", "DDATE", "UDATE",  "KN",     "KDATE",  "AN",    "ADATE", "PN",    "PDATE", "RN",   "RDATE"};
 
-QString quoted(QString text)
-{
-    text.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + text + u'\'';
-}
-
 // Positions in a CADLIST row read with "*".
 constexpr int GridSources[13] = {0, 1, 2, 3, 4, 5, 8, 12, 13, 15, 17, 19, 21};
 constexpr int PaperColumn = 6;
@@ -91,11 +86,9 @@ QString DrawingListFilter(int field, const QString &text)
 {
     if (field <= 0 || field >= 12 || text.isEmpty())
         return {};
-    // Doubled quotes keep the text a literal: O'Brien finds O'Brien.
-    QString literal = text;
-    literal.replace(u'\'', QStringLiteral("''"));
-    return QString::fromLatin1(FilterItems[field][1]) + QStringLiteral(" LIKE '%") + literal
-           + QStringLiteral("%'");
+    // A literal with its quotes doubled: O'Brien finds O'Brien.
+    return QString::fromLatin1(FilterItems[field][1]) + QStringLiteral(" LIKE ")
+           + SqlQuoted(u'%' + text + u'%');
 }
 
 QString DrawingListOrder(int index)
@@ -124,7 +117,7 @@ QString DrawingListAfter(const QString &sortOrder, const QStringList &row)
     const QString value = row.value(position);
     if (value.isEmpty())
         return {};
-    const QString v = quoted(value);
+    const QString v = SqlQuoted(value);
     return down ? QStringLiteral("(%1<%2 OR (%1=%2 AND %3) OR %1 IS NULL)").arg(column, v, nAfter)
                 : QStringLiteral("(%1>%2 OR (%1=%2 AND %3))").arg(column, v, nAfter);
 }

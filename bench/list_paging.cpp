@@ -39,8 +39,8 @@ double clientSkipping(StringGrid &grid, const QString &order, int first, QString
 {
     QElapsedTimer clock;
     clock.start();
-    const QList<QStringList> page =
-        Form1->ReadRows(DrawingListQuery(QString(), order, 0, 0), first - 1, PageSize);
+    const QList<DrawingRow> page = ReadDrawingRows(
+        Form1->db(), DrawingListQuery(QString(), order, 0, 0), first - 1, PageSize);
     for (int i = 0; i < page.size(); ++i)
         grid.SetRow(i + 1, DrawingListCells(page[i]));
     const double ms = elapsedMs(clock);

@@ -1,6 +1,7 @@
 #include "db/schema.h"
 
 #include "db/database.h"
+#include "db/registerrows.h"
 
 #include <QHash>
 
@@ -12,17 +13,17 @@ struct TableDef
     QList<QPair<QString, QString>> columns; // the first is the key
 };
 
-QList<QPair<QString, QString>> columnsOf(const QString &type, const QStringList &names)
+QList<QPair<QString, QString>> columnsOf(const char *type, const QStringList &names)
 {
     QList<QPair<QString, QString>> out;
     for (const QString &n : names)
-        out << qMakePair(n, type);
+        out << qMakePair(n, QString::fromLatin1(type));
     return out;
 }
 
-const QString Int = QStringLiteral("INTEGER");
-const QString Small = QStringLiteral("SMALLINT");
-const QString Dbl = QStringLiteral("DOUBLE PRECISION");
+constexpr char Int[] = "INTEGER";
+constexpr char Small[] = "SMALLINT";
+constexpr char Dbl[] = "DOUBLE PRECISION";
 
 QString varchar(int n)
 {
@@ -40,24 +41,8 @@ const QList<TableDef> &tables()
                       {{"N", Int}, {"MN", Int}, {"CTEXT", varchar(80)}, {"CDATE", varchar(8)},
                        {"CTIME", varchar(6)}}};
         t << TableDef{"MOUSEPOS", columnsOf(Int, {"MN", "ST", "MX", "MY"})};
-        TableDef cadlist{"CADLIST", {{"N", Int}}};
-        cadlist.columns << columnsOf(varchar(80), {"ZNAME", "ZUMENN", "MTITLE", "STITLE",
-                                                   "MEMO1", "MEMO2", "MEMO3"});
-        cadlist.columns << qMakePair(QStringLiteral("PAPER"), Int)
-                        << qMakePair(QStringLiteral("PAPX"), Dbl)
-                        << qMakePair(QStringLiteral("PAPY"), Dbl);
-        cadlist.columns << qMakePair(QStringLiteral("MN"), Int)
-                        << qMakePair(QStringLiteral("DDATE"), varchar(8))
-                        << qMakePair(QStringLiteral("UDATE"), varchar(8));
-        for (const char *who : {"K", "A", "P", "R"}) {
-            cadlist.columns << qMakePair(QString::fromLatin1(who) + u'N', Int)
-                            << qMakePair(QString::fromLatin1(who) + QStringLiteral("DATE"),
-                                         varchar(8));
-        }
-        t << cadlist;
-        t << TableDef{"CADREV",
-                      {{"N", Int}, {"ZN", Int}, {"CONT", varchar(80)}, {"RN", Int},
-                       {"RDATE", varchar(8)}}};
+        t << TableDef{"CADLIST", DrawingRowColumns()};
+        t << TableDef{"CADREV", RevisionRowColumns()};
         t << TableDef{"WORKDISPLAY",
                       columnsOf(Int, {"N", "ZN", "PX", "PY", "SX", "SY"})
                           + columnsOf(Dbl, {"WX1", "WY1", "WX2", "WY2", "WSC"})};
@@ -171,5 +156,15 @@ bool CreateDrawingTable(Database &db, const QString &prefix, int n)
 bool CreateSharedTable(Database &db, const QString &name)
 {
     return !name.endsWith(u'_') && create(db, name);
+}
+
+int ColumnPosition(const QString &table, const QString &column)
+{
+    const TableDef *t = table.endsWith(u'_') ? nullptr : find(table);
+    for (qsizetype i = 0; t && i < t->columns.size(); ++i) {
+        if (t->columns[i].first == column)
+            return int(i);
+    }
+    return -1;
 }
 

@@ -36,3 +36,5 @@ QStringList DrawingTableLines(const QString &prefix, int n);
 bool CreateDrawingTable(Database &db, const QString &prefix, int n);
 // Creates a shared table by name; false for a name that is not one.
 bool CreateSharedTable(Database &db, const QString &name);
+// Where a column of a shared table comes in a row read with "*"; -1 for an unknown one.
+int ColumnPosition(const QString &table, const QString &column);

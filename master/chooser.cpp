@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/values.h"
+#include "db/schema.h"
 
 #include <QComboBox>
 
@@ -16,8 +17,10 @@ int entryNumber(const QString &entry)
 
 } // namespace
 
-void LoadChooser(QComboBox *box, const QString &table, int nameColumn, bool withNone)
+void LoadChooser(QComboBox *box, const QString &table, const QString &nameColumn,
+                 bool withNone)
 {
+    const int name = ColumnPosition(table, nameColumn);
     const bool hadChoice = box->currentIndex() >= 0;
     const int before = ChosenNumber(box);
     box->clear();
@@ -26,7 +29,7 @@ void LoadChooser(QComboBox *box, const QString &table, int nameColumn, bool with
     if (Form1->TableExists(table)) {
         for (const QStringList &row :
              Form1->SelectRows(QStringLiteral("*"), table, QString(), QStringLiteral("N")))
-            box->addItem(row.value(0) + u':' + row.value(nameColumn));
+            box->addItem(row.value(0) + u':' + row.value(name));
     }
     if (withNone && hadChoice)
         ChooseNumber(box, before);

@@ -9,9 +9,10 @@ class QComboBox;
 extern const QString NoneEntry; // "0:指定無し"
 
 // Refills the chooser: optionally "0:指定無し", then "N:name" for every row of the table in
-// order of N, the name being column nameColumn of "*" (nothing when the table is missing). The entry of the number chosen before
-// is chosen again when it is still there.
-void LoadChooser(QComboBox *box, const QString &table, int nameColumn, bool withNone);
+// order of N, the name from the column nameColumn (nothing when the table is missing). The
+// entry of the number chosen before is chosen again when it is still there.
+void LoadChooser(QComboBox *box, const QString &table, const QString &nameColumn,
+                 bool withNone);
 // The number of the chosen entry; 0 when none is chosen.
 int ChosenNumber(const QComboBox *box);
 // Chooses the first entry, from the second on, whose number matches, else the first entry.

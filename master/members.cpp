@@ -42,7 +42,7 @@ TForm4::TForm4(QWidget *parent)
 QList<QStringList> TForm4::ReadGridRows()
 {
     // Rebuilt with every reload, so that sections added meanwhile by another PC are found.
-    LoadChooser(ComboBox1, QStringLiteral("SECTION"), 1, true);
+    LoadChooser(ComboBox1, QStringLiteral("SECTION"), QStringLiteral("SNAME"), true);
     // Every member shows, also one whose section is gone or when there are no sections.
     const bool sections = Form1->TableExists(QStringLiteral("SECTION"));
     QList<QStringList> rows =

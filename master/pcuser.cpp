@@ -41,7 +41,7 @@ void TForm5::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (RefuseWithoutDatabase(this))
         return;
-    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), 2, false);
+    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), false);
     ComboBox1->setCurrentIndex(-1);
     for (int i = 0; i < ComboBox1->count(); ++i) {
         if (StrToIntZ(TextBeforeColon(ComboBox1->itemText(i))) == Config().PcUserNo) {

@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/registerrows.h"
 #include "db/sqltext.h"
 #include "editor/editorwindow.h"
 #include "register/drawingrecord.h"
@@ -25,29 +26,35 @@
 
 namespace {
 
-const char *const SortItems[22][2] = {
-    {"番号↓", "N"},
-    {"番号↑", "N DESC"},
-    {"図面名称↓", "ZNAME,N"},
-    {"図面名称↑", "ZNAME DESC,N DESC"},
-    {"図番↓", "ZUMENN,N"},
-    {"図番↑", "ZUMENN DESC,N DESC"},
-    {"表題↓", "MTITLE,N"},
-    {"表題↑", "MTITLE DESC,N DESC"},
-    {"メモ１↓", "MEMO1,N"},
-    {"メモ１↑", "MEMO1 DESC,N DESC"},
-    {"作成日付↓", "DDATE,N"},
-    {"作成日付↑", "DDATE DESC,N DESC"},
-    {"更新日付↓", "UDATE,N"},
-    {"更新日付↑", "UDATE DESC,N DESC"},
-    {"検図日付↓", "KDATE,N"},
-    {"検図日付↑", "KDATE DESC,N DESC"},
-    {"承認日付↓", "ADATE,N"},
-    {"承認日付↑", "ADATE DESC,N DESC"},
-    {"出図日付↓", "PDATE,N"},
-    {"出図日付↑", "PDATE DESC,N DESC"},
-    {"改訂日付↓", "RDATE,N"},
-    {"改訂日付↑", "RDATE DESC,N DESC"},
+struct SortItem
+{
+    const char *caption;
+    const char *order;
+    QString DrawingRow::*key; // null for the number
+};
+const SortItem SortItems[22] = {
+    {"番号↓", "N", nullptr},
+    {"番号↑", "N DESC", nullptr},
+    {"図面名称↓", "ZNAME,N", &DrawingRow::ZNAME},
+    {"図面名称↑", "ZNAME DESC,N DESC", &DrawingRow::ZNAME},
+    {"図番↓", "ZUMENN,N", &DrawingRow::ZUMENN},
+    {"図番↑", "ZUMENN DESC,N DESC", &DrawingRow::ZUMENN},
+    {"表題↓", "MTITLE,N", &DrawingRow::MTITLE},
+    {"表題↑", "MTITLE DESC,N DESC", &DrawingRow::MTITLE},
+    {"メモ１↓", "MEMO1,N", &DrawingRow::MEMO1},
+    {"メモ１↑", "MEMO1 DESC,N DESC", &DrawingRow::MEMO1},
+    {"作成日付↓", "DDATE,N", &DrawingRow::DDATE},
+    {"作成日付↑", "DDATE DESC,N DESC", &DrawingRow::DDATE},
+    {"更新日付↓", "UDATE,N", &DrawingRow::UDATE},
+    {"更新日付↑", "UDATE DESC,N DESC", &DrawingRow::UDATE},
+    {"検図日付↓", "KDATE,N", &DrawingRow::KDATE},
+    {"検図日付↑", "KDATE DESC,N DESC", &DrawingRow::KDATE},
+    {"承認日付↓", "ADATE,N", &DrawingRow::ADATE},
+    {"承認日付↑", "ADATE DESC,N DESC", &DrawingRow::ADATE},
+    {"出図日付↓", "PDATE,N", &DrawingRow::PDATE},
+    {"出図日付↑", "PDATE DESC,N DESC", &DrawingRow::PDATE},
+    {"改訂日付↓", "RDATE,N", &DrawingRow::RDATE},
+    {"改訂日付↑", "RDATE DESC,N DESC", &DrawingRow::RDATE},
 };
 
 const char *const FilterItems[12][2] = {
@@ -55,14 +62,6 @@ const char *const FilterItems[12][2] = {
     {"副題", "STITLE"},     {"メモ１", "MEMO1"},   {"作成日付", "DDATE"}, {"更新日付", "UDATE"},
     {"検図日付", "KDATE"}, {"承認日付", "ADATE"}, {"出図日付", "PDATE"}, {"改訂日付", "RDATE"},
 };
-
-const char *const CadListColumns[22] = {
-    "N",  "ZNAME", "ZUMENN", "MTITLE", "STITLE", "MEMO1", "MEMO2", "MEMO3", "PAPER", "PAPX", "PAPY",
-    "MN", "DDATE", "UDATE",  "KN",     "KDATE",  "AN",    "ADATE", "PN",    "PDATE", "RN",   "RDATE"};
-
-// Positions in a CADLIST row read with "*".
-constexpr int GridSources[13] = {0, 1, 2, 3, 4, 5, 8, 12, 13, 15, 17, 19, 21};
-constexpr int PaperColumn = 6;
 
 } // namespace
 
@@ -95,41 +94,37 @@ QString DrawingListOrder(int index)
 {
     if (index < 0 || index >= 22)
         return QStringLiteral("N");
-    return QString::fromLatin1(SortItems[index][1]);
+    return QString::fromLatin1(SortItems[index].order);
 }
 
-QString DrawingListAfter(const QString &sortOrder, const QStringList &row)
+QString DrawingListAfter(const QString &sortOrder, const DrawingRow &row)
 {
     const bool down = sortOrder.contains(QStringLiteral("DESC"));
-    const QString n = row.value(0);
-    const QString nAfter = QStringLiteral("N") + (down ? u'<' : u'>') + n;
-    const QString column = sortOrder.section(u',', 0, 0).section(u' ', 0, 0);
-    if (column == QStringLiteral("N") || n.isEmpty())
-        return nAfter;
-    int position = -1;
-    for (int i = 0; i < 22; ++i) {
-        if (column == QLatin1String(CadListColumns[i]))
-            position = i;
+    const QString nAfter = QStringLiteral("N") + (down ? u'<' : u'>') + QString::number(row.N);
+    const SortItem *item = nullptr;
+    for (const SortItem &s : SortItems) {
+        if (sortOrder == QLatin1String(s.order))
+            item = &s;
     }
-    if (position < 0)
+    if (!item)
         return {};
+    if (!item->key)
+        return nAfter;
     // Empty text may be NULL or an empty value; only the position tells then.
-    const QString value = row.value(position);
+    const QString value = row.*item->key;
     if (value.isEmpty())
         return {};
+    const QString column = sortOrder.section(u',', 0, 0).section(u' ', 0, 0);
     const QString v = SqlQuoted(value);
     return down ? QStringLiteral("(%1<%2 OR (%1=%2 AND %3) OR %1 IS NULL)").arg(column, v, nAfter)
                 : QStringLiteral("(%1>%2 OR (%1=%2 AND %3))").arg(column, v, nAfter);
 }
 
-QStringList DrawingListCells(const QStringList &row)
+QStringList DrawingListCells(const DrawingRow &row)
 {
-    QStringList cells;
-    for (int c = 0; c < 13; ++c) {
-        const QString value = row.value(GridSources[c]);
-        cells << (c == PaperColumn ? GetPaperSize(StrToIntZ(value)).name : value);
-    }
-    return cells;
+    return {QString::number(row.N), row.ZNAME, row.ZUMENN, row.MTITLE, row.STITLE, row.MEMO1,
+            GetPaperSize(row.PAPER.value_or(0)).name, row.DDATE, row.UDATE, row.KDATE,
+            row.ADATE, row.PDATE, row.RDATE};
 }
 
 TForm12::TForm12(QWidget *parent) : QWidget(parent)
@@ -167,7 +162,7 @@ TForm12::TForm12(QWidget *parent) : QWidget(parent)
     ComboBox1 = new QComboBox(Panel1);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     for (const auto &item : SortItems)
-        ComboBox1->addItem(QString::fromUtf8(item[0]));
+        ComboBox1->addItem(QString::fromUtf8(item.caption));
     ComboBox1->setCurrentIndex(-1);
     Place(ComboBox1, 64, 32, 120, 21);
     Place(new QLabel(QStringLiteral("絞り込み："), Panel1), 196, 36);
@@ -258,15 +253,16 @@ void TForm12::LoadPage(bool continuing)
     // page's last row, so that even far into a big register the server skips nothing.
     QString where = filterWhere;
     int first = pageStart;
-    const QString after = continuing && !lastRow.isEmpty() && lastRowPosition == pageStart - 1
-                              ? DrawingListAfter(sortOrder, lastRow)
+    const QString after = continuing && lastRow && lastRowPosition == pageStart - 1
+                              ? DrawingListAfter(sortOrder, *lastRow)
                               : QString();
     if (!after.isEmpty()) {
         where = where.isEmpty() ? after : u'(' + where + QStringLiteral(") AND ") + after;
         first = 1;
     }
-    const QList<QStringList> rows =
-        Form1->ReadRows(DrawingListQuery(where, sortOrder, first, PageSize), 0, PageSize);
+    const QList<DrawingRow> rows =
+        ReadDrawingRows(Form1->db(), DrawingListQuery(where, sortOrder, first, PageSize), 0,
+                        PageSize);
     for (int i = 0; i < rows.size(); ++i)
         SG1->SetRow(i + 1, DrawingListCells(rows[i]));
     nextPageStart = pageStart + int(rows.size());
@@ -315,7 +311,7 @@ void TForm12::ComboBox1Select(int index)
     if (index < 0)
         return;
     sortOrder = DrawingListOrder(index);
-    lastRow.clear();
+    lastRow.reset();
     Button1Click();
 }
 
@@ -324,7 +320,7 @@ void TForm12::ComboBox2Select(int index)
     if (index < 0)
         return;
     filterWhere = DrawingListFilter(index, Edit1->text());
-    lastRow.clear();
+    lastRow.reset();
     Button1Click();
 }
 
@@ -355,13 +351,10 @@ void TForm12::Button8Click()
         return;
     }
     notice(QStringLiteral("CAD画面を開いています。しばらくお待ち下さい"));
-    QStringList row;
-    // A read that does not give every column counts as no row: the paper is then 0 by 0.
-    const bool read = Form1->SqlSelectRow(QStringLiteral("*"), QStringLiteral("CADLIST"),
-                                          QStringLiteral("N=") + QString::number(number), row)
-                      == 22;
-    Globals().PaperWidth = read ? StrToFloatZ(row[9]) : 0;
-    Globals().PaperHeight = read ? StrToFloatZ(row[10]) : 0;
+    // A drawing that cannot be read has no paper: 0 by 0.
+    const std::optional<DrawingRow> row = ReadDrawingRow(Form1->db(), number);
+    Globals().PaperWidth = row ? row->PAPX.value_or(0) : 0;
+    Globals().PaperHeight = row ? row->PAPY.value_or(0) : 0;
     auto *editor = new TForm13;
     editor->setWindowTitle(QStringLiteral("CAD － ") + name + QStringLiteral(" (N:")
                            + QString::number(number) + u')');

@@ -2,7 +2,11 @@
 // the record form and the editor.
 #pragma once
 
+#include "db/registerrows.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class QComboBox;
 class QFrame;
@@ -53,7 +57,7 @@ private:
     int pageStart = 1;
     int nextPageStart = 0;
     // The last row shown, so that the next page can start right after it.
-    QStringList lastRow;
+    std::optional<DrawingRow> lastRow;
     int lastRowPosition = 0;
     QString filterWhere;
     QString sortOrder = QStringLiteral("N");
@@ -68,9 +72,8 @@ QStringList DrawingListQuery(const QString &filterWhere, const QString &sortOrde
 QString DrawingListFilter(int field, const QString &text);
 // The ORDER BY list of a sort chooser index.
 QString DrawingListOrder(int index);
-// The condition for the rows that follow a row (read with "*") in the sort order, with
-// NULL before every value going up and after every value going down; empty when the row's
-// key is empty text.
-QString DrawingListAfter(const QString &sortOrder, const QStringList &row);
-// The 13 grid cells of a CADLIST row read with "*".
-QStringList DrawingListCells(const QStringList &row);
+// The condition for the rows that follow a row in the sort order, with NULL before every
+// value going up and after every value going down; empty when the row's key is empty text.
+QString DrawingListAfter(const QString &sortOrder, const DrawingRow &row);
+// The 13 grid cells of a register row.
+QStringList DrawingListCells(const DrawingRow &row);

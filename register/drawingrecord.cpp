@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/registerrows.h"
 #include "db/schema.h"
 #include "master/chooser.h"
 #include "register/revisions.h"
@@ -19,24 +20,33 @@
 
 namespace {
 
-// CADLIST's columns in order, and which edit or chooser carries each.
-const char *const Columns[22] = {"N",     "ZNAME", "ZUMENN", "MTITLE", "STITLE", "MEMO1",
-                                 "MEMO2", "MEMO3", "PAPER",  "PAPX",   "PAPY",   "MN",
-                                 "DDATE", "UDATE", "KN",     "KDATE",  "AN",     "ADATE",
-                                 "PN",    "PDATE", "RN",     "RDATE"};
-enum Source { EditSource, PaperSource, ChooserSource };
-struct Binding
+// Which edit shows which text of the register row, and which chooser which member.
+struct TextField
 {
-    Source source;
-    int index; // edit or chooser number
+    QString DrawingRow::*field;
+    int edit;
 };
-const Binding Bindings[22] = {
-    {EditSource, 1},  {EditSource, 2},  {EditSource, 3},     {EditSource, 4},
-    {EditSource, 5},  {EditSource, 6},  {EditSource, 7},     {EditSource, 8},
-    {PaperSource, 1}, {EditSource, 9},  {EditSource, 10},    {ChooserSource, 2},
-    {EditSource, 11}, {EditSource, 12}, {ChooserSource, 3},  {EditSource, 13},
-    {ChooserSource, 4}, {EditSource, 14}, {ChooserSource, 5}, {EditSource, 15},
-    {ChooserSource, 6}, {EditSource, 16}};
+const TextField TextFields[] = {
+    {&DrawingRow::ZNAME, 2},  {&DrawingRow::ZUMENN, 3}, {&DrawingRow::MTITLE, 4},
+    {&DrawingRow::STITLE, 5}, {&DrawingRow::MEMO1, 6},  {&DrawingRow::MEMO2, 7},
+    {&DrawingRow::MEMO3, 8},  {&DrawingRow::DDATE, 11}, {&DrawingRow::UDATE, 12},
+    {&DrawingRow::KDATE, 13}, {&DrawingRow::ADATE, 14}, {&DrawingRow::PDATE, 15},
+    {&DrawingRow::RDATE, 16}};
+struct MemberField
+{
+    std::optional<int> DrawingRow::*field;
+    int chooser;
+};
+const MemberField MemberFields[] = {{&DrawingRow::MN, 2},
+                                    {&DrawingRow::KN, 3},
+                                    {&DrawingRow::AN, 4},
+                                    {&DrawingRow::PN, 5},
+                                    {&DrawingRow::RN, 6}};
+
+QString numberText(const std::optional<int> &n)
+{
+    return n ? QString::number(*n) : QString();
+}
 
 } // namespace
 
@@ -200,7 +210,7 @@ void TForm10::FormShow()
     startNumber = Globals().CadNo;
     for (int i = 2; i <= 6; ++i) {
         ComboBox[i]->clear();
-        LoadChooser(ComboBox[i], QStringLiteral("MEMBER"), 2, true);
+        LoadChooser(ComboBox[i], QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
     }
     if (!Form1->TableExists(QStringLiteral("CADREV")))
         CreateCadRevTable(Form1->db());
@@ -237,35 +247,48 @@ void TForm10::Button4Click()
         Edit[1]->setFocus();
         return;
     }
-    const QList<QStringList> rows = Form1->SelectRows(
-        QStringLiteral("*"), QStringLiteral("CADLIST"),
-        QStringLiteral("N=") + QString::number(number), QString());
-    const QStringList row = rows.value(0);
-    for (int c = 0; c < 22; ++c) {
-        const QString value = row.value(c);
-        const Binding &b = Bindings[c];
-        if (b.source == EditSource) {
-            Edit[b.index]->setText(value);
-        } else if (b.source == PaperSource) {
-            const int paper = StrToIntZ(value);
-            ComboBox[1]->setCurrentIndex(paper < 0 || paper >= PaperSizeCount ? 0 : paper);
-        } else {
-            ChooseNumber(ComboBox[b.index], StrToIntZ(value));
-        }
-    }
+    const std::optional<DrawingRow> row = ReadDrawingRow(Form1->db(), number);
+    if (row)
+        ShowRow(*row);
+    else
+        Button2Click();
     RefillMemo(number);
     Edit[2]->setFocus();
+}
+
+void TForm10::ShowRow(const DrawingRow &row)
+{
+    Edit[1]->setText(QString::number(row.N));
+    for (const TextField &f : TextFields)
+        Edit[f.edit]->setText(row.*f.field);
+    const int paper = row.PAPER.value_or(0);
+    ComboBox[1]->setCurrentIndex(paper < 0 || paper >= PaperSizeCount ? 0 : paper);
+    Edit[9]->setText(row.PAPX ? FloatText(*row.PAPX) : QString());
+    Edit[10]->setText(row.PAPY ? FloatText(*row.PAPY) : QString());
+    for (const MemberField &f : MemberFields)
+        ChooseNumber(ComboBox[f.chooser], (row.*f.field).value_or(0));
+}
+
+DrawingRow TForm10::RowToWrite(int number) const
+{
+    DrawingRow row;
+    row.N = number;
+    for (const TextField &f : TextFields)
+        row.*f.field = Edit[f.edit]->text();
+    row.PAPER = ComboBox[1]->currentIndex();
+    row.PAPX = StrToFloatZ(Edit[9]->text());
+    row.PAPY = StrToFloatZ(Edit[10]->text());
+    for (const MemberField &f : MemberFields)
+        row.*f.field = ChosenNumber(ComboBox[f.chooser]);
+    return row;
 }
 
 void TForm10::RefillMemo(int number)
 {
     Memo1->clear();
     QStringList lines;
-    // Stored N, ZN, CONT, RN, RDATE.
-    for (const QStringList &r : Form1->SelectRows(QStringLiteral("*"), QStringLiteral("CADREV"),
-                                                  QStringLiteral("ZN=") + QString::number(number),
-                                                  QStringLiteral("N")))
-        lines << r.value(4) + u'(' + r.value(3) + QStringLiteral("):") + r.value(2);
+    for (const RevisionRow &r : ReadRevisionRows(Form1->db(), number, QStringLiteral("N")))
+        lines << r.RDATE + u'(' + numberText(r.RN) + QStringLiteral("):") + r.CONT;
     Memo1->setPlainText(lines.join(u'\n'));
 }
 
@@ -308,13 +331,11 @@ void TForm10::Button7Click()
 
 void TForm10::Button8Click()
 {
-    const QList<QStringList> rows = Form1->SelectRows(
-        QStringLiteral("*"), QStringLiteral("CADREV"),
-        QStringLiteral("ZN=") + QString::number(StrToIntZ(Edit[1]->text())),
-        QStringLiteral("RDATE DESC,N DESC"));
-    const QStringList latest = rows.value(0);
-    ChooseNumber(ComboBox[6], StrToIntZ(latest.value(3)));
-    Edit[16]->setText(latest.value(4));
+    const RevisionRow latest = ReadRevisionRows(Form1->db(), StrToIntZ(Edit[1]->text()),
+                                                QStringLiteral("RDATE DESC,N DESC"))
+                                   .value(0);
+    ChooseNumber(ComboBox[6], latest.RN.value_or(0));
+    Edit[16]->setText(latest.RDATE);
 }
 
 void TForm10::Button9Click()
@@ -368,25 +389,9 @@ void TForm10::Button1Click()
     const int number = StrToIntZ(Edit[1]->text());
     if (!CheckInput(number))
         return;
-    QStringList names, values;
-    for (int c = 0; c < 22; ++c) {
-        names << QString::fromLatin1(Columns[c]);
-        const Binding &b = Bindings[c];
-        if (c == 0)
-            values << QString::number(number);
-        else if (b.source == PaperSource)
-            values << QString::number(ComboBox[1]->currentIndex());
-        else if (b.source == ChooserSource)
-            values << QString::number(ChosenNumber(ComboBox[b.index]));
-        else if (b.index == 9 || b.index == 10)
-            values << FloatText(StrToFloatZ(Edit[b.index]->text()));
-        else
-            values << SqlText(Edit[b.index]->text());
-    }
-    const bool ok = mode == 0
-                        ? Form1->SqlInsert(QStringLiteral("CADLIST"), 22, names, values)
-                        : Form1->SqlUpdate(QStringLiteral("CADLIST"), 22, names, values,
-                                           QStringLiteral("N=") + QString::number(number));
+    const DrawingRow row = RowToWrite(number);
+    const bool ok = mode == 0 ? InsertDrawingRow(Form1->db(), row)
+                              : UpdateDrawingRow(Form1->db(), row);
     ShowMessage(ok ? QStringLiteral("CAD図面一覧データを登録しました")
                    : QStringLiteral("CAD図面一覧データが登録出来ませんでした"));
 }

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+struct DrawingRow;
 
 class TForm10 : public QWidget
 {
@@ -46,6 +47,8 @@ protected:
 
 private:
     void FormShow();
+    void ShowRow(const DrawingRow &row);
+    DrawingRow RowToWrite(int number) const;
     void RefillMemo(int number);
     void Stamp(QComboBox *chooser, QLineEdit *date);
     bool CheckInput(int number);

@@ -1,8 +1,10 @@
 #include "register/revisions.h"
 
+#include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/registerrows.h"
 #include "master/chooser.h"
 
 #include <QComboBox>
@@ -56,21 +58,15 @@ void TForm11::Edit3DblClick()
 void TForm11::PrepareShow()
 {
     ComboBox1->clear();
-    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), 2, true);
-}
-
-QString TForm11::GridCondition() const
-{
-    return QStringLiteral("ZN=") + QString::number(DrawingNo);
+    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
 }
 
 QList<QStringList> TForm11::ReadGridRows()
 {
-    // Stored N, ZN, CONT, RN, RDATE; the drawing number is not shown.
-    QList<QStringList> rows = RegisterDialog::ReadGridRows();
-    for (QStringList &row : rows) {
-        if (row.size() > 1)
-            row.removeAt(1);
+    QList<QStringList> rows;
+    for (const RevisionRow &r : ReadRevisionRows(Form1->db(), DrawingNo, QStringLiteral("N"))) {
+        rows << QStringList{QString::number(r.N), r.CONT,
+                            r.RN ? QString::number(*r.RN) : QString(), r.RDATE};
     }
     return rows;
 }

@@ -24,7 +24,6 @@ public slots:
 
 protected:
     void PrepareShow() override;
-    QString GridCondition() const override;
     QList<QStringList> ReadGridRows() override;
     void RowToEdits(const QStringList &cells) override;
     bool CheckFields() override;

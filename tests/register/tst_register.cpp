@@ -523,9 +523,12 @@ void TestRegister::listFilter()
     QCOMPARE(filter("", 1), QStringList({"1", "2", "3"}));
     QCOMPARE(filter("x", 0), QStringList({"1", "2", "3"}));
     QCOMPARE(DrawingListFilter(2, "a'b"), QString("ZUMENN LIKE '%a''b%'"));
-    QCOMPARE(DrawingListAfter("ZNAME DESC,N DESC", {"5", "O'B"}),
+    DrawingRow last;
+    last.N = 5;
+    last.ZNAME = "O'B";
+    QCOMPARE(DrawingListAfter("ZNAME DESC,N DESC", last),
              QString("(ZNAME<'O''B' OR (ZNAME='O''B' AND N<5) OR ZNAME IS NULL)"));
-    QCOMPARE(DrawingListAfter("MEMO1,N", {"5", "", "", "", "", ""}), QString());
+    QCOMPARE(DrawingListAfter("MEMO1,N", last), QString());
 }
 
 void TestRegister::listEditOpensRecord()

@@ -1,0 +1,57 @@
+// The register's rows by name: a drawing of CADLIST and a revision of CADREV, with the
+// column definitions their tables are created from. A NULL number is an empty optional, a
+// NULL text an empty text (and an empty text is written as NULL).
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class Database;
+
+struct DrawingRow
+{
+    int N = 0;
+    QString ZNAME, ZUMENN, MTITLE, STITLE, MEMO1, MEMO2, MEMO3;
+    std::optional<int> PAPER;
+    std::optional<double> PAPX, PAPY;
+    std::optional<int> MN; // drawn by
+    QString DDATE, UDATE;
+    std::optional<int> KN; // checked by
+    QString KDATE;
+    std::optional<int> AN; // approved by
+    QString ADATE;
+    std::optional<int> PN; // issued by
+    QString PDATE;
+    std::optional<int> RN; // revised by
+    QString RDATE;
+};
+
+struct RevisionRow
+{
+    int N = 0;
+    std::optional<int> ZN; // the drawing
+    QString CONT;
+    std::optional<int> RN; // revised by
+    QString RDATE;
+};
+
+// Name and SQL type of each column, in stored order.
+QList<QPair<QString, QString>> DrawingRowColumns();
+QList<QPair<QString, QString>> RevisionRowColumns();
+
+// The drawing numbered n; nothing when there is none or the read failed.
+std::optional<DrawingRow> ReadDrawingRow(Database &db, int n);
+// The drawings a select of whole CADLIST rows ("*") gives from position skip on, at most
+// limit of them.
+QList<DrawingRow> ReadDrawingRows(Database &db, const QStringList &select, qsizetype skip,
+                                  qsizetype limit);
+// Writes the row under its number as a new row, or over the stored one.
+bool InsertDrawingRow(Database &db, const DrawingRow &row);
+bool UpdateDrawingRow(Database &db, const DrawingRow &row);
+
+// The revisions of drawing n in the given order.
+QList<RevisionRow> ReadRevisionRows(Database &db, int n, const QString &order);

@@ -7,7 +7,11 @@
 
 namespace {
 
-const fb::Credentials Sysdba{"SYSDBA", "tallowfen"};
+// The program's one database user.
+fb::Credentials sysdba()
+{
+    return {QByteArrayLiteral("SYSDBA"), QByteArrayLiteral("tallowfen")};
+}
 
 // "a, b, c" as lines, each but the last ended by ",".
 void addListLines(QStringList &lines, const QStringList &items, int count)
@@ -122,7 +126,7 @@ Database::~Database() = default;
 void Database::CreateDatabase(const QString &path)
 {
     DisconnectDatabase();
-    if (!d->session.create(QFile::encodeName(path), Sysdba, 4096))
+    if (!d->session.create(QFile::encodeName(path), sysdba(), 4096))
         d->lastError = d->session.lastError();
 }
 
@@ -131,7 +135,7 @@ void Database::ConnectDatabase(const QString &path)
     if (DatabaseConnected())
         return;
     DisconnectDatabase();
-    if (!d->session.attach(QFile::encodeName(path), Sysdba)) {
+    if (!d->session.attach(QFile::encodeName(path), sysdba())) {
         d->lastError = d->session.lastError();
         DisconnectDatabase();
     }

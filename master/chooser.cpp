@@ -6,7 +6,10 @@
 
 #include <QComboBox>
 
-const QString NoneEntry = QStringLiteral("0:指定無し");
+QString NoneEntry()
+{
+    return QStringLiteral("0:指定無し");
+}
 
 namespace {
 
@@ -25,7 +28,7 @@ void LoadChooser(QComboBox *box, const QString &table, const QString &nameColumn
     const int before = ChosenNumber(box);
     box->clear();
     if (withNone)
-        box->addItem(NoneEntry);
+        box->addItem(NoneEntry());
     if (Form1->TableExists(table)) {
         for (const QStringList &row :
              Form1->SelectRows(QStringLiteral("*"), table, QString(), QStringLiteral("N")))

@@ -6,7 +6,7 @@
 
 class QComboBox;
 
-extern const QString NoneEntry; // "0:指定無し"
+QString NoneEntry(); // "0:指定無し"
 
 // Refills the chooser: optionally "0:指定無し", then "N:name" for every row of the table in
 // order of N, the name from the column nameColumn (nothing when the table is missing). The

@@ -32,7 +32,7 @@ struct SortItem
     const char *order;
     QString DrawingRow::*key; // null for the number
 };
-const SortItem SortItems[22] = {
+constexpr SortItem SortItems[22] = {
     {"番号↓", "N", nullptr},
     {"番号↑", "N DESC", nullptr},
     {"図面名称↓", "ZNAME,N", &DrawingRow::ZNAME},

@@ -26,7 +26,7 @@ struct TextField
     QString DrawingRow::*field;
     int edit;
 };
-const TextField TextFields[] = {
+constexpr TextField TextFields[] = {
     {&DrawingRow::ZNAME, 2},  {&DrawingRow::ZUMENN, 3}, {&DrawingRow::MTITLE, 4},
     {&DrawingRow::STITLE, 5}, {&DrawingRow::MEMO1, 6},  {&DrawingRow::MEMO2, 7},
     {&DrawingRow::MEMO3, 8},  {&DrawingRow::DDATE, 11}, {&DrawingRow::UDATE, 12},
@@ -37,7 +37,7 @@ struct MemberField
     std::optional<int> DrawingRow::*field;
     int chooser;
 };
-const MemberField MemberFields[] = {{&DrawingRow::MN, 2},
+constexpr MemberField MemberFields[] = {{&DrawingRow::MN, 2},
                                     {&DrawingRow::KN, 3},
                                     {&DrawingRow::AN, 4},
                                     {&DrawingRow::PN, 5},
@@ -369,7 +369,7 @@ bool TForm10::CheckInput(int number)
     }
     for (int i = 11; i <= 16; ++i) {
         if (!Edit[i]->text().isEmpty() && !IsValidDate(Edit[i]->text())) {
-            ShowMessage(DateMessage);
+            ShowMessage(DateMessage());
             Edit[i]->setFocus();
             return false;
         }

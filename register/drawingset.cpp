@@ -14,7 +14,7 @@ struct Colour
     int red, green, blue;
 };
 
-const Colour NamedColours[16] = {
+constexpr Colour NamedColours[16] = {
     {"black", 0, 0, 0},          {"red", 255, 0, 0},          {"green", 0, 255, 0},
     {"blue", 0, 0, 255},         {"yellow", 255, 255, 0},     {"magenta", 255, 0, 255},
     {"cyan", 0, 255, 255},       {"white", 255, 255, 255},    {"deeppink", 192, 0, 128},
@@ -26,10 +26,10 @@ const Colour NamedColours[16] = {
 struct LineType
 {
     const char *name;
-    QList<int> pitches;
+    int pitches[10]; // the pattern, then zeros
 };
 
-const LineType NamedLineTypes[15] = {
+constexpr LineType NamedLineTypes[15] = {
     {"continuous", {}},
     {"dashed", {600, 150}},
     {"dashed spaced", {600, 600}},
@@ -148,10 +148,12 @@ QList<DefaultRows> DefaultDrawingRows(int n)
         const LineType named = i <= 15 ? NamedLineTypes[i - 1] : LineType{nullptr, {}};
         const QString name = named.name ? QString::fromLatin1(named.name)
                                         : QStringLiteral("LTYPE_%1").arg(i);
-        QStringList row{QString::number(i), name,
-                        QString::number(named.pitches.size())};
-        for (int p = 0; p < 10; ++p)
-            row << QString::number(named.pitches.value(p));
+        int count = 0;
+        while (count < 10 && named.pitches[count] != 0)
+            ++count;
+        QStringList row{QString::number(i), name, QString::number(count)};
+        for (int pitch : named.pitches)
+            row << QString::number(pitch);
         lineTypes.rows << row;
     }
 

@@ -13,8 +13,10 @@
 
 TForm11 *Form11 = nullptr;
 
-const QString DateMessage =
-    QStringLiteral("日付は yyyymmdd形式（例：20100101）で有効な内容を入力して下さい。");
+QString DateMessage()
+{
+    return QStringLiteral("日付は yyyymmdd形式（例：20100101）で有効な内容を入力して下さい。");
+}
 
 TForm11::TForm11(QWidget *parent)
     : RegisterDialog({QStringLiteral("Form11"), QStringLiteral("改訂履歴内容の編集"),
@@ -83,7 +85,7 @@ bool TForm11::CheckFields()
 {
     if (Edit3->text().isEmpty() || IsValidDate(Edit3->text()))
         return true;
-    ShowMessage(DateMessage);
+    ShowMessage(DateMessage());
     Edit3->setFocus();
     return false;
 }

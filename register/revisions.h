@@ -35,4 +35,4 @@ protected:
 extern TForm11 *Form11;
 
 // The date message of every date field.
-extern const QString DateMessage;
+QString DateMessage();

@@ -24,7 +24,10 @@ private slots:
 
 namespace {
 
-const QStringList sectionColumns{QStringLiteral("N"), QStringLiteral("SNAME")};
+QStringList sectionColumns()
+{
+    return {QStringLiteral("N"), QStringLiteral("SNAME")};
+}
 
 int rowCount(Database &db, const QString &table)
 {
@@ -136,15 +139,15 @@ void TestDatabase::writerLines()
     QCOMPARE(db.LastSql(), QStringList({"CREATE TABLE SECTION (", "  N INTEGER NOT NULL UNIQUE,",
                                         "  SNAME VARCHAR(32)", "  );"}));
 
-    QVERIFY(db.SqlInsert("SECTION", 2, sectionColumns, {"5", "'A'"}));
+    QVERIFY(db.SqlInsert("SECTION", 2, sectionColumns(), {"5", "'A'"}));
     QCOMPARE(db.LastSql(), QStringList({"INSERT INTO SECTION (", "   N,", "   SNAME", "   ) ",
                                         "   VALUES (", "   5,", "   'A'", "   );"}));
     // Duplicate key: refused, table unchanged.
-    QVERIFY(!db.SqlInsert("SECTION", 2, sectionColumns, {"5", "'B'"}));
+    QVERIFY(!db.SqlInsert("SECTION", 2, sectionColumns(), {"5", "'B'"}));
     QCOMPARE(rowCount(db, "SECTION"), 1);
     QCOMPARE(QueryValue(db, "SNAME", "SECTION", "N=5"), QString("A"));
     // A count beyond the arrays is refused before anything is sent.
-    QVERIFY(!db.SqlInsert("SECTION", 3, sectionColumns, {"6", "'C'"}));
+    QVERIFY(!db.SqlInsert("SECTION", 3, sectionColumns(), {"6", "'C'"}));
 
     QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "6, 'C'"));
     QCOMPARE(db.LastSql(), QStringList({"INSERT INTO SECTION (", "   N, SNAME", "   ) ",
@@ -154,7 +157,7 @@ void TestDatabase::writerLines()
     QCOMPARE(db.LastSql(), QStringList({"UPDATE SECTION SET ", "   SNAME='D'", "   WHERE N=6",
                                         "   ;"}));
     QCOMPARE(QueryValue(db, "SNAME", "SECTION", "N=6"), QString("D"));
-    QVERIFY(db.SqlUpdate("SECTION", 2, sectionColumns, {"7", "'E'"}, "N=6"));
+    QVERIFY(db.SqlUpdate("SECTION", 2, sectionColumns(), {"7", "'E'"}, "N=6"));
     QCOMPARE(db.LastSql(),
              QStringList({"UPDATE SECTION SET ", "   N=7,", "   SNAME='E'", "   WHERE N=6", "   ;"}));
 
@@ -274,7 +277,7 @@ void TestDatabase::unconnectedFailures()
     QVERIFY(!db.TableExists("SECTION"));
     QVERIFY(!db.ExecSqlLines({"DELETE FROM SECTION ;"}));
     QVERIFY(!db.DropTable("SECTION"));
-    QVERIFY(!db.SqlInsert("SECTION", 2, sectionColumns, {"1", "'a'"}));
+    QVERIFY(!db.SqlInsert("SECTION", 2, sectionColumns(), {"1", "'a'"}));
     QVERIFY(!db.SqlInsertList("SECTION", "N", "1"));
     QVERIFY(!db.SqlUpdate("SECTION", 1, {"N"}, {"1"}, ""));
     QVERIFY(!db.SqlDelete("SECTION", ""));
@@ -452,8 +455,8 @@ void TestDatabase::twoPcsSameNumber()
     // Both propose the same next number.
     const int next = a.SqlSelectMax("SECTION", "N", "").toInt() + 1;
     QCOMPARE(b.SqlSelectMax("SECTION", "N", "").toInt() + 1, next);
-    const bool first = a.SqlInsert("SECTION", 2, sectionColumns, {QString::number(next), "'A'"});
-    const bool second = b.SqlInsert("SECTION", 2, sectionColumns, {QString::number(next), "'B'"});
+    const bool first = a.SqlInsert("SECTION", 2, sectionColumns(), {QString::number(next), "'A'"});
+    const bool second = b.SqlInsert("SECTION", 2, sectionColumns(), {QString::number(next), "'B'"});
     QVERIFY(first);
     QVERIFY(!second);
     QCOMPARE(rowCount(b, "SECTION"), 1);

@@ -273,7 +273,7 @@ void TestMaster::membersGridShowsEvery()
     QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|0||山田"), QStringLiteral("2|99||鈴木"),
                                             "3|1||"}));
     QCOMPARE(f->ComboBox1->count(), 1);
-    QCOMPARE(f->ComboBox1->currentText(), NoneEntry);
+    QCOMPARE(f->ComboBox1->currentText(), NoneEntry());
     f->hide();
 
     // An empty SECTION, then two sections: still each member once.
@@ -289,13 +289,13 @@ void TestMaster::membersGridShowsEvery()
     QStringList entries;
     for (int i = 0; i < f->ComboBox1->count(); ++i)
         entries << f->ComboBox1->itemText(i);
-    QCOMPARE(entries, QStringList({NoneEntry, QStringLiteral("1:設計"), QStringLiteral("2:製造")}));
+    QCOMPARE(entries, QStringList({NoneEntry(), QStringLiteral("1:設計"), QStringLiteral("2:製造")}));
 
     // The selection rule: a number no entry has selects "0:指定無し".
     clickRow(f->SG1, 3);
     QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("1:設計"));
     clickRow(f->SG1, 2);
-    QCOMPARE(f->ComboBox1->currentText(), NoneEntry);
+    QCOMPARE(f->ComboBox1->currentText(), NoneEntry());
     QCOMPARE(f->Edit2->text(), QStringLiteral("鈴木"));
     QVERIFY(!ChooseNumber(f->ComboBox1, 0) && f->ComboBox1->currentIndex() == 0);
     QVERIFY(messages.texts.isEmpty());
@@ -376,7 +376,7 @@ void TestMaster::memberSectionFromOtherPc()
     f->Edit1->setText("3");
     click(f->Button4);
     clickRow(f->SG1, 4);
-    QCOMPARE(f->ComboBox1->currentText(), NoneEntry);
+    QCOMPARE(f->ComboBox1->currentText(), NoneEntry());
     f->Edit2->setText("d2");
     click(f->Button4);
     QCOMPARE(messages.last(), QStringLiteral("変更OK"));

@@ -124,7 +124,7 @@ void TestRegister::revisionHistory()
     f->Edit3->setText("20100230");
     f->Edit2->setText("x'");
     click(f->Button1);
-    QCOMPARE(messages.last(), DateMessage);
+    QCOMPARE(messages.last(), DateMessage());
     QCOMPARE(f->focusWidget(), f->Edit3);
     f->Edit3->clear();
     click(f->Button1);
@@ -237,7 +237,7 @@ void TestRegister::recordChecks()
         for (int j = 11; j <= 16; ++j)
             f->Edit[j]->setText(j == i ? "2010013" : "20100131");
         click(f->Button1);
-        QCOMPARE(messages.last(), DateMessage);
+        QCOMPARE(messages.last(), DateMessage());
         QCOMPARE(f->focusWidget(), f->Edit[i]);
     }
     for (int j = 11; j <= 16; ++j)
@@ -251,7 +251,7 @@ void TestRegister::recordChecks()
         for (int j = 11; j <= 16; ++j)
             f->Edit[j]->setText(j == i ? "'" : "");
         click(f->Button1);
-        const QString expected = i >= 11 ? DateMessage
+        const QString expected = i >= 11 ? DateMessage()
                                          : QStringLiteral("引用符「'」「\"」を入力しないで下さい");
         QCOMPARE(messages.last(), expected);
         QCOMPARE(f->focusWidget(), f->Edit[i]);
@@ -294,7 +294,7 @@ void TestRegister::recordEditModeAndStamps()
     QCOMPARE(f->ComboBox[1]->currentText(), QStringLiteral("任意"));
     QCOMPARE(f->Edit[9]->text(), QString("1189.5"));
     QCOMPARE(f->ComboBox[2]->currentText(), QStringLiteral("2:山田"));
-    QCOMPARE(f->ComboBox[3]->currentText(), NoneEntry);
+    QCOMPARE(f->ComboBox[3]->currentText(), NoneEntry());
     QCOMPARE(f->focusWidget(), f->Edit[2]);
 
     // Stamps: the PC user and today; a name that no longer matches stamps the date only.
@@ -306,7 +306,7 @@ void TestRegister::recordEditModeAndStamps()
     QCOMPARE(f->Edit[15]->text(), TodayText());
     Config().PcUserName = QStringLiteral("旧姓");
     click(f->Button6);
-    QCOMPARE(f->ComboBox[4]->currentText(), NoneEntry);
+    QCOMPARE(f->ComboBox[4]->currentText(), NoneEntry());
     QCOMPARE(f->Edit[14]->text(), TodayText());
 
     // 改訂OK: the latest date, then the highest number; the memo lists them all.

@@ -75,6 +75,26 @@ std::vector<Column> describeColumns(IMessageMetadata *meta)
     return cols;
 }
 
+// The column types a cell can be given for; any other (timestamps, times, blobs, arrays)
+// fails the read instead of passing for an empty text.
+bool readable(unsigned type)
+{
+    switch (type) {
+    case SQL_VARYING:
+    case SQL_TEXT:
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_BOOLEAN:
+    case SQL_TYPE_DATE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 template<typename T>
 T load(const unsigned char *p)
 {
@@ -156,29 +176,40 @@ struct Session::Impl
         return att->startTransaction(&st, sizeof read, read);
     }
 
-    void fetchAll(ITransaction *t, const QByteArray &sql, Result &out)
+    // Empty on success, else why the rows cannot be read.
+    QString fetchAll(ITransaction *t, const QByteArray &sql, Result &out)
     {
         Status st;
         IStatement *stmt = att->prepare(&st, t, 0, sql.constData(), 3,
                                         IStatement::PREPARE_PREFETCH_METADATA);
         IMessageMetadata *meta = nullptr;
         IResultSet *rs = nullptr;
+        QString unreadable;
         try {
             meta = stmt->getOutputMetadata(&st);
             const std::vector<Column> cols = describeColumns(meta);
             out.columns = int(cols.size());
             out.rows.clear();
-            std::vector<unsigned char> buf(meta->getMessageLength(&st) + 8);
-            rs = stmt->openCursor(&st, t, nullptr, nullptr, meta, 0);
-            while (rs->fetchNext(&st, buf.data()) == IStatus::RESULT_OK) {
-                Row row;
-                row.reserve(out.columns);
-                for (const Column &c : cols)
-                    row.push_back(formatCell(c, buf.data()));
-                out.rows.push_back(std::move(row));
+            for (unsigned i = 0; i < cols.size() && unreadable.isEmpty(); ++i) {
+                if (!readable(cols[i].type)) {
+                    unreadable = QStringLiteral("column %1 has type %2, which is not read as text")
+                                     .arg(i + 1)
+                                     .arg(cols[i].type);
+                }
             }
-            rs->close(&st);
-            rs = nullptr;
+            if (unreadable.isEmpty()) {
+                std::vector<unsigned char> buf(meta->getMessageLength(&st) + 8);
+                rs = stmt->openCursor(&st, t, nullptr, nullptr, meta, 0);
+                while (rs->fetchNext(&st, buf.data()) == IStatus::RESULT_OK) {
+                    Row row;
+                    row.reserve(out.columns);
+                    for (const Column &c : cols)
+                        row.push_back(formatCell(c, buf.data()));
+                    out.rows.push_back(std::move(row));
+                }
+                rs->close(&st);
+                rs = nullptr;
+            }
         } catch (...) {
             if (rs)
                 rs->release();
@@ -189,6 +220,7 @@ struct Session::Impl
         }
         meta->release();
         stmt->free(&st);
+        return unreadable;
     }
 };
 
@@ -399,8 +431,8 @@ bool Session::select(const QByteArray &sql, Result &out)
         return false;
     }
     try {
-        d->fetchAll(d->tra, sql, out);
-        return true;
+        d->error = d->fetchAll(d->tra, sql, out);
+        return d->error.isEmpty();
     } catch (const FbException &e) {
         d->error = describe(e);
         return false;
@@ -416,10 +448,11 @@ bool Session::selectAside(const QByteArray &sql, Result &out)
     ITransaction *t = nullptr;
     try {
         t = d->begin(Mode::Read);
-        d->fetchAll(t, sql, out);
+        const QString unreadable = d->fetchAll(t, sql, out);
         Status st;
         t->commit(&st);
-        return true;
+        d->error = unreadable;
+        return unreadable.isEmpty();
     } catch (const FbException &e) {
         d->error = describe(e);
         if (t) {

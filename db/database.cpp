@@ -2,6 +2,7 @@
 
 #include "db/textcodec.h"
 #include "db/firebird.h"
+#include "db/sqltext.h"
 
 #include <QFile>
 
@@ -156,19 +157,19 @@ bool Database::TableExists(const QString &table)
 {
     if (!DatabaseConnected())
         return false;
-    fb::Result names;
-    if (!d->session.selectAside("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS "
-                                "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 "
-                                "AND RDB$VIEW_BLR IS NULL ORDER BY RDB$RELATION_NAME",
-                                names)) {
+    // Names are stored in upper case, padded with blanks that "=" ignores.
+    const std::optional<QByteArray> sql = ToCp932(
+        QStringLiteral("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = ")
+        + SqlQuoted(table.toUpper())
+        + QStringLiteral(" AND COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS NULL"));
+    fb::Result found;
+    if (!sql)
+        return false;
+    if (!d->session.selectAside(*sql, found)) {
         d->lastError = d->session.lastError();
         return false;
     }
-    for (const fb::Row &row : names.rows) {
-        if (FromCp932(row[0]).trimmed().compare(table, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return !found.rows.empty();
 }
 
 bool Database::ExecSqlLines(const QStringList &lines)

@@ -95,6 +95,10 @@ void TestDatabase::connection()
     QVERIFY(CreateSectionTable(db));
     QVERIFY(db.TableExists(QStringLiteral("section")));
     QVERIFY(!db.TableExists(QStringLiteral("SECT")));
+    QVERIFY(!db.TableExists(QStringLiteral("SECTION' OR 1=1 OR 'A'='")));
+    QVERIFY(db.ExecSqlLines({"CREATE VIEW V_SECTION AS SELECT N FROM SECTION"}));
+    QVERIFY(!db.TableExists(QStringLiteral("V_SECTION")));
+    QVERIFY(!db.TableExists(QStringLiteral("RDB$RELATIONS")));
     db.DisconnectDatabase();
     QVERIFY(!db.DatabaseConnected());
     db.CreateDatabase(t.embeddedPath());
@@ -344,6 +348,15 @@ void TestDatabase::numberForms()
         QCOMPARE(db.SqlSelectRow("I, S, D, B, M", "T", "B=" + b, values), 5);
         QCOMPARE(values.join(u'|'), r[1]);
     }
+    // A type that has no text form here fails the read instead of looking like NULL.
+    for (const char *column : {"CAST('2020-01-02 03:04:05' AS TIMESTAMP)",
+                               "CAST('03:04:05' AS TIME)", "RDB$DESCRIPTION"}) {
+        QStringList values{"kept"};
+        QCOMPARE(db.SqlSelectRow(column, "RDB$DATABASE", "", values), -1);
+        QCOMPARE(values, QStringList({"kept"}));
+        QVERIFY2(db.LastError().contains("not read as text"), column);
+    }
+    QVERIFY(db.SelectRows("N, RDB$DESCRIPTION", "T, RDB$DATABASE", "", "").isEmpty());
 }
 
 void TestDatabase::insertRowsInBlocks()

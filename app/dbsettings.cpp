@@ -27,42 +27,30 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("データベース設定"));
     SetFixedDialog(this, 251, 200);
 
-    auto label = [this](const char *name, const QString &text, int x, int y) {
-        auto *l = new QLabel(text, this);
-        l->setObjectName(QString::fromLatin1(name));
-        Place(l, x, y);
-        return l;
-    };
     auto edit = [this](const char *name, const QString &hint, int y) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(QString::fromLatin1(name));
+        QLineEdit *e = AddEdit(this, name, 24, y, 209);
         e->setToolTip(hint);
-        Place(e, 24, y, 209, 21);
         return e;
     };
-    Label1 = label("Label1", QStringLiteral("サーバー名（IPアドレス＋':'"), 8, 8);
-    Label5 = label("Label5", QStringLiteral("　又は、'localhost:'）"), 72, 24);
+    Label1 = AddLabel(this, "Label1", QStringLiteral("サーバー名（IPアドレス＋':'"), 8, 8);
+    Label5 = AddLabel(this, "Label5", QStringLiteral("　又は、'localhost:'）"), 72, 24);
     Edit1 = edit("Edit1",
                  QStringLiteral("1台で運用する場合は「localhost:」、サーバーの場合はそのIPアドレス"
                                 "＋':'（例：「192.168.0.0:」等）を入力して下さい。"),
                  44);
-    Label2 = label("Label2", QStringLiteral("サーバーのデータのフォルダ"), 8, 70);
+    Label2 = AddLabel(this, "Label2", QStringLiteral("サーバーのデータのフォルダ"), 8, 70);
     Edit2 = edit("Edit2",
                  QStringLiteral("データベースファイルを作成するサーバー上のフォルダ名を入力して下さい。"
                                 "最後は必ず「\\」で終わって下さい。例：「C:\\data\\」"),
                  88);
-    Label3 = label("Label3", QStringLiteral("データベース名"), 8, 120);
+    Label3 = AddLabel(this, "Label3", QStringLiteral("データベース名"), 8, 120);
     Edit3 = edit("Edit3",
                  QStringLiteral("データベース名（ファイル名）を入力して下さい。拡張子は「.FDB」と"
                                 "なります。フォルダ名は入力しないで下さい。"),
                  136);
-    Button1 = new QPushButton(QStringLiteral("OK(&Y)"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = AddButton(this, "Button1", QStringLiteral("OK(&Y)"), 8, 168, 113, 25);
     Button1->setDefault(true);
-    Place(Button1, 8, 168, 113, 25);
-    Button2 = new QPushButton(QStringLiteral("キャンセル(&N)"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Place(Button2, 128, 168, 113, 25);
+    Button2 = AddButton(this, "Button2", QStringLiteral("キャンセル(&N)"), 128, 168, 113, 25);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
 }

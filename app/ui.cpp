@@ -3,10 +3,13 @@
 #include "db/textcodec.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFont>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QValidator>
 #include <QWidget>
 
@@ -45,6 +48,46 @@ void UseUtf8CharacterType()
     // The Firebird client converts file names through the character type; under "C" it
     // drops every byte of a Japanese folder name. C.UTF-8 is always there on Debian.
     std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+namespace {
+
+template<typename Control>
+Control *named(Control *control, const QString &name)
+{
+    control->setObjectName(name);
+    return control;
+}
+
+} // namespace
+
+QLabel *AddLabel(QWidget *parent, const QString &name, const QString &text, int left, int top)
+{
+    QLabel *label = named(new QLabel(text, parent), name);
+    Place(label, left, top);
+    return label;
+}
+
+QLineEdit *AddEdit(QWidget *parent, const QString &name, int left, int top, int width)
+{
+    QLineEdit *edit = named(new QLineEdit(parent), name);
+    Place(edit, left, top, width, 21);
+    return edit;
+}
+
+QComboBox *AddComboBox(QWidget *parent, const QString &name, int left, int top, int width)
+{
+    QComboBox *box = named(new QComboBox(parent), name);
+    Place(box, left, top, width, 21);
+    return box;
+}
+
+QPushButton *AddButton(QWidget *parent, const QString &name, const QString &text, int left,
+                       int top, int width, int height)
+{
+    QPushButton *button = named(new QPushButton(text, parent), name);
+    Place(button, left, top, width, height);
+    return button;
 }
 
 void SetUpApplication()

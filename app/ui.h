@@ -1,6 +1,8 @@
 // The look the program's dialogs share.
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 class QWidget;
@@ -16,7 +18,18 @@ void UseUtf8CharacterType();
 // What carries a child window's size: its frame inside the main window, else itself.
 QWidget *WindowFrame(QWidget *window);
 
+class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
+// A dialog's controls at their designer positions and under their designer names (an
+// empty name leaves one unnamed). Edits and choosers are 21 pixels high.
+QLabel *AddLabel(QWidget *parent, const QString &name, const QString &text, int left, int top);
+QLineEdit *AddEdit(QWidget *parent, const QString &name, int left, int top, int width);
+QComboBox *AddComboBox(QWidget *parent, const QString &name, int left, int top, int width);
+QPushButton *AddButton(QWidget *parent, const QString &name, const QString &text, int left,
+                       int top, int width, int height);
+
 // Limits an edit to what a VARCHAR column of that many bytes holds in CP932 (a full-width
 // character takes two); characters CP932 cannot hold are refused as they are typed.
 void LimitBytes(QLineEdit *edit, int bytes);

@@ -21,22 +21,14 @@ TForm4::TForm4(QWidget *parent)
                      parent)
 {
     deleteNameColumn = 3;
-    Label2 = new QLabel(QStringLiteral("所属："), Panel1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Place(Label2, 8, 36);
-    ComboBox1 = new QComboBox(Panel1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    Label2 = AddLabel(Panel1, "Label2", QStringLiteral("所属："), 8, 36);
+    ComboBox1 = AddComboBox(Panel1, "ComboBox1", 80, 33, 200);
     NoInputMethod(ComboBox1);
-    Place(ComboBox1, 80, 33, 200, 21);
     // A pick of the user's own replaces whatever section the clicked row had.
     connect(ComboBox1, &QComboBox::activated, this, [this] { unlistedMember = 0; });
-    Label4 = new QLabel(QStringLiteral("氏名："), Panel1);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Place(Label4, 8, 63);
-    Edit2 = new QLineEdit(Panel1);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Label4 = AddLabel(Panel1, "Label4", QStringLiteral("氏名："), 8, 63);
+    Edit2 = AddEdit(Panel1, "Edit2", 80, 60, 200);
     LimitBytes(Edit2, 16);
-    Place(Edit2, 80, 60, 200, 21);
 }
 
 QList<QStringList> TForm4::ReadGridRows()

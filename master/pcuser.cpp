@@ -19,19 +19,11 @@ TForm5::TForm5(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("PC利用者名の登録"));
     SetFixedDialog(this, 280, 72);
-    Label1 = new QLabel(QStringLiteral("PC利用者名："), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Place(Label1, 8, 12);
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    Place(ComboBox1, 96, 8, 176, 21);
-    Button1 = new QPushButton(QStringLiteral("OK(&Y)"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Label1 = AddLabel(this, "Label1", QStringLiteral("PC利用者名："), 8, 12);
+    ComboBox1 = AddComboBox(this, "ComboBox1", 96, 8, 176);
+    Button1 = AddButton(this, "Button1", QStringLiteral("OK(&Y)"), 8, 40, 128, 25);
     Button1->setDefault(true);
-    Place(Button1, 8, 40, 128, 25);
-    Button2 = new QPushButton(QStringLiteral("キャンセル(&N)"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Place(Button2, 144, 40, 128, 25);
+    Button2 = AddButton(this, "Button2", QStringLiteral("キャンセル(&N)"), 144, 40, 128, 25);
     connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
 }

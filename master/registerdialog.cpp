@@ -37,9 +37,7 @@ RegisterDialog::RegisterDialog(const Layout &layout, QWidget *parent)
     setWindowTitle(layout.caption);
     SetFixedDialog(this, layout.width, layout.height);
 
-    Label1 = new QLabel(QStringLiteral("現在の登録内容"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Place(Label1, 8, 4);
+    Label1 = AddLabel(this, "Label1", QStringLiteral("現在の登録内容"), 8, 4);
 
     const int buttonTop = layout.height - 31;
     const int panelTop = buttonTop - 6 - layout.panelHeight;
@@ -51,14 +49,10 @@ RegisterDialog::RegisterDialog(const Layout &layout, QWidget *parent)
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
     Place(Panel1, 8, panelTop, layout.width - 16, layout.panelHeight);
-    Label3 = new QLabel(QStringLiteral("番号："), Panel1);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Place(Label3, 8, 9);
-    Edit1 = new QLineEdit(Panel1);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Label3 = AddLabel(Panel1, "Label3", QStringLiteral("番号："), 8, 9);
+    Edit1 = AddEdit(Panel1, "Edit1", 80, 6, 80);
     Edit1->setMaxLength(16);
     NoInputMethod(Edit1);
-    Place(Edit1, 80, 6, 80, 21);
     OnDoubleClick(Edit1, [this] { Edit1DblClick(); });
 
     const QString captions[] = {QStringLiteral("追加登録(&A)"), QStringLiteral("データ変更(&E)"),
@@ -67,11 +61,9 @@ RegisterDialog::RegisterDialog(const Layout &layout, QWidget *parent)
     QPushButton **buttons[] = {&Button1, &Button4, &Button2, &Button3};
     const int buttonWidth = (layout.width - 16 - 3 * 4) / 4;
     for (int i = 0; i < 4; ++i) {
-        auto *b = new QPushButton(captions[i], this);
-        b->setObjectName(QString::fromLatin1(names[i]));
-        b->setAutoDefault(false);
-        Place(b, 8 + i * (buttonWidth + 4), buttonTop, buttonWidth, 25);
-        *buttons[i] = b;
+        *buttons[i] = AddButton(this, QString::fromLatin1(names[i]), captions[i],
+                                8 + i * (buttonWidth + 4), buttonTop, buttonWidth, 25);
+        (*buttons[i])->setAutoDefault(false);
     }
     connect(Button1, &QPushButton::clicked, this, &RegisterDialog::Button1Click);
     connect(Button4, &QPushButton::clicked, this, &RegisterDialog::Button4Click);

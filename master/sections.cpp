@@ -16,13 +16,9 @@ TForm3::TForm3(QWidget *parent)
                       {QStringLiteral("番号"), QStringLiteral("名称")}, {57, 294}},
                      parent)
 {
-    Label4 = new QLabel(QStringLiteral("名称："), Panel1);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Place(Label4, 8, 36);
-    Edit2 = new QLineEdit(Panel1);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Label4 = AddLabel(Panel1, "Label4", QStringLiteral("名称："), 8, 36);
+    Edit2 = AddEdit(Panel1, "Edit2", 80, 33, 280);
     LimitBytes(Edit2, 32);
-    Place(Edit2, 80, 33, 280, 21);
 }
 
 void TForm3::RowToEdits(const QStringList &cells)

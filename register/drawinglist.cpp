@@ -151,30 +151,21 @@ TForm12::TForm12(QWidget *parent) : QWidget(parent)
                                &Button7, &Button8, &Button9};
     int x = 4;
     for (int i = 0; i < 7; ++i) {
-        auto *b = new QPushButton(captions[i], Panel1);
-        b->setObjectName(QString::fromLatin1(names[i]));
         const int w = i == 6 ? 100 : 70;
-        Place(b, x, 4, w, 23);
+        *buttons[i] = AddButton(Panel1, QString::fromLatin1(names[i]), captions[i], x, 4, w, 23);
         x += w + 4 + (i == 3 ? 12 : 0);
-        *buttons[i] = b;
     }
-    Place(new QLabel(QStringLiteral("並び順："), Panel1), 4, 36);
-    ComboBox1 = new QComboBox(Panel1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    AddLabel(Panel1, QString(), QStringLiteral("並び順："), 4, 36);
+    ComboBox1 = AddComboBox(Panel1, QStringLiteral("ComboBox1"), 64, 32, 120);
     for (const auto &item : SortItems)
         ComboBox1->addItem(QString::fromUtf8(item.caption));
     ComboBox1->setCurrentIndex(-1);
-    Place(ComboBox1, 64, 32, 120, 21);
-    Place(new QLabel(QStringLiteral("絞り込み："), Panel1), 196, 36);
-    Edit1 = new QLineEdit(Panel1);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Place(Edit1, 264, 32, 160, 21);
-    ComboBox2 = new QComboBox(Panel1);
-    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    AddLabel(Panel1, QString(), QStringLiteral("絞り込み："), 196, 36);
+    Edit1 = AddEdit(Panel1, QStringLiteral("Edit1"), 264, 32, 160);
+    ComboBox2 = AddComboBox(Panel1, QStringLiteral("ComboBox2"), 430, 32, 110);
     for (const auto &item : FilterItems)
         ComboBox2->addItem(QString::fromUtf8(item[0]));
     ComboBox2->setCurrentIndex(-1);
-    Place(ComboBox2, 430, 32, 110, 21);
 
     QStringList headers{QStringLiteral("番号"),     QStringLiteral("図面名称"),
                         QStringLiteral("図番"),     QStringLiteral("表題"),

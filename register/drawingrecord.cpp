@@ -64,30 +64,24 @@ TForm10::TForm10(QWidget *parent) : QWidget(parent)
     Place(Panel1, 4, 4, 489, 404);
 
     auto label = [this](const QString &text, int x, int y) {
-        Place(new QLabel(text, Panel1), x, y + 3);
+        AddLabel(Panel1, QString(), text, x, y + 3);
     };
     auto edit = [this](int n, int x, int y, int w, int bytes, bool number) {
-        auto *e = new QLineEdit(Panel1);
-        e->setObjectName(QStringLiteral("Edit%1").arg(n));
+        QLineEdit *e = AddEdit(Panel1, QStringLiteral("Edit%1").arg(n), x, y, w);
         if (number) {
             e->setMaxLength(bytes);
             NoInputMethod(e);
         } else {
             LimitBytes(e, bytes);
         }
-        Place(e, x, y, w, 21);
         Edit[n] = e;
     };
     auto combo = [this](int n, int x, int y, int w) {
-        auto *c = new QComboBox(Panel1);
-        c->setObjectName(QStringLiteral("ComboBox%1").arg(n));
-        Place(c, x, y, w, 21);
-        ComboBox[n] = c;
+        ComboBox[n] = AddComboBox(Panel1, QStringLiteral("ComboBox%1").arg(n), x, y, w);
     };
-    auto button = [this](QWidget *owner, const QString &text, int x, int y, int w) {
-        auto *b = new QPushButton(text, owner);
+    auto button = [](QWidget *owner, const QString &text, int x, int y, int w) {
+        QPushButton *b = AddButton(owner, QString(), text, x, y, w, 23);
         b->setAutoDefault(false);
-        Place(b, x, y, w, 23);
         return b;
     };
     Edit[0] = nullptr;

@@ -27,28 +27,16 @@ TForm11::TForm11(QWidget *parent)
                      parent)
 {
     quotesBeforeExistence = true;
-    auto label = [this](const char *name, const QString &text, int x, int y) {
-        auto *l = new QLabel(text, Panel1);
-        l->setObjectName(QString::fromLatin1(name));
-        Place(l, x, y);
-        return l;
-    };
-    Label2 = label("Label2", QStringLiteral("改訂内容："), 8, 36);
-    Edit2 = new QLineEdit(Panel1);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Label2 = AddLabel(Panel1, "Label2", QStringLiteral("改訂内容："), 8, 36);
+    Edit2 = AddEdit(Panel1, "Edit2", 80, 33, 390);
     LimitBytes(Edit2, 80);
-    Place(Edit2, 80, 33, 390, 21);
-    Label4 = label("Label4", QStringLiteral("改訂者："), 8, 63);
-    ComboBox1 = new QComboBox(Panel1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    Label4 = AddLabel(Panel1, "Label4", QStringLiteral("改訂者："), 8, 63);
+    ComboBox1 = AddComboBox(Panel1, "ComboBox1", 80, 60, 180);
     NoInputMethod(ComboBox1);
-    Place(ComboBox1, 80, 60, 180, 21);
-    Label5 = label("Label5", QStringLiteral("改訂日付："), 280, 63);
-    Edit3 = new QLineEdit(Panel1);
-    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Label5 = AddLabel(Panel1, "Label5", QStringLiteral("改訂日付："), 280, 63);
+    Edit3 = AddEdit(Panel1, "Edit3", 360, 60, 80);
     Edit3->setMaxLength(8);
     NoInputMethod(Edit3);
-    Place(Edit3, 360, 60, 80, 21);
     OnDoubleClick(Edit3, [this] { Edit3DblClick(); });
 }
 

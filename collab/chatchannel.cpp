@@ -1,8 +1,9 @@
 #include "collab/chatchannel.h"
 
-#include "app/textcodec.h"
 #include "app/values.h"
 #include "db/database.h"
+#include "db/sqltext.h"
+#include "db/textcodec.h"
 
 #include <climits>
 
@@ -11,11 +12,6 @@ namespace {
 QString dayText(const QDateTime &now)
 {
     return now.date().toString(QStringLiteral("yyyyMMdd"));
-}
-
-QString quoted(const QString &text)
-{
-    return u'\'' + text + u'\'';
 }
 
 } // namespace
@@ -38,9 +34,9 @@ QString ChatChannel::Condition(const QDateTime &now)
         day = today;
         catchUpUntil = now.addSecs(CatchUpSeconds);
     }
-    QString dates = QStringLiteral("CHAT.CDATE=") + quoted(day);
+    QString dates = QStringLiteral("CHAT.CDATE=") + SqlQuoted(day);
     if (!previousDay.isEmpty() && now < catchUpUntil)
-        dates = u'(' + dates + QStringLiteral(" OR CHAT.CDATE=") + quoted(previousDay) + u')';
+        dates = u'(' + dates + QStringLiteral(" OR CHAT.CDATE=") + SqlQuoted(previousDay) + u')';
     return dates + QStringLiteral(" AND CHAT.MN=MEMBER.N AND CHAT.N>")
            + QString::number(lastChatNo);
 }
@@ -85,8 +81,8 @@ ChatChannel::SendResult ChatChannel::Send(const QString &text, int writer, const
     qint64 number = std::max(lastChatNo, 0);
     const QStringList columns{QStringLiteral("N"), QStringLiteral("MN"), QStringLiteral("CTEXT"),
                               QStringLiteral("CDATE"), QStringLiteral("CTIME")};
-    const QStringList fixed{writerNo, quoted(text), quoted(dayText(now)),
-                            quoted(now.time().toString(QStringLiteral("HHmmss")))};
+    const QStringList fixed{writerNo, SqlQuoted(text), SqlQuoted(dayText(now)),
+                            SqlQuoted(now.time().toString(QStringLiteral("HHmmss")))};
     for (int attempt = 0; attempt < SendAttempts; ++attempt) {
         // The next number after every committed one, so that lines are committed in the
         // order of their numbers and no poll passes over a line still being written.

@@ -27,35 +27,21 @@ TForm7::TForm7(QWidget *parent)
     deleteNameColumn = 2;
     SG1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     Label3->setText(QStringLiteral("番号"));
-    auto label = [this](const char *name, const QString &text, int x, int y) {
-        auto *l = new QLabel(text, Panel1);
-        l->setObjectName(QString::fromLatin1(name));
-        Place(l, x, y);
-        return l;
-    };
-    auto edit = [this](const char *name, int x, int y, int width) {
-        auto *e = new QLineEdit(Panel1);
-        e->setObjectName(QString::fromLatin1(name));
-        Place(e, x, y, width, 21);
-        return e;
-    };
-    Label2 = label("Label2", QStringLiteral("作成者"), 200, 9);
-    ComboBox1 = new QComboBox(Panel1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    Label2 = AddLabel(Panel1, QStringLiteral("Label2"), QStringLiteral("作成者"), 200, 9);
+    ComboBox1 = AddComboBox(Panel1, QStringLiteral("ComboBox1"), 260, 6, 200);
     NoInputMethod(ComboBox1);
-    Place(ComboBox1, 260, 6, 200, 21);
     // A pick of the user's own replaces whatever writer the clicked line had.
     connect(ComboBox1, &QComboBox::activated, this, [this] { unlistedLine = 0; });
-    Label4 = label("Label4", QStringLiteral("文章"), 8, 36);
-    Edit2 = edit("Edit2", 80, 33, 380);
+    Label4 = AddLabel(Panel1, QStringLiteral("Label4"), QStringLiteral("文章"), 8, 36);
+    Edit2 = AddEdit(Panel1, QStringLiteral("Edit2"), 80, 33, 380);
     LimitBytes(Edit2, ChatChannel::TextBytes);
-    Label5 = label("Label5", QStringLiteral("日付"), 8, 63);
-    Edit3 = edit("Edit3", 80, 60, 80);
+    Label5 = AddLabel(Panel1, QStringLiteral("Label5"), QStringLiteral("日付"), 8, 63);
+    Edit3 = AddEdit(Panel1, QStringLiteral("Edit3"), 80, 60, 80);
     Edit3->setMaxLength(8);
     NoInputMethod(Edit3);
     OnDoubleClick(Edit3, [this] { Edit3DblClick(); });
-    Label6 = label("Label6", QStringLiteral("時間"), 200, 63);
-    Edit4 = edit("Edit4", 260, 60, 70);
+    Label6 = AddLabel(Panel1, QStringLiteral("Label6"), QStringLiteral("時間"), 200, 63);
+    Edit4 = AddEdit(Panel1, QStringLiteral("Edit4"), 260, 60, 70);
     Edit4->setMaxLength(6);
     NoInputMethod(Edit4);
     OnDoubleClick(Edit4, [this] { Edit4DblClick(); });
@@ -83,7 +69,7 @@ void TForm7::showEvent(QShowEvent *event)
 void TForm7::PrepareShow()
 {
     ComboBox1->clear();
-    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), 2, true);
+    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
 }
 
 void TForm7::Edit3DblClick()
@@ -111,7 +97,7 @@ void TForm7::RowToEdits(const QStringList &cells)
 bool TForm7::CheckFields()
 {
     if (!Edit3->text().isEmpty() && !IsValidDate(Edit3->text())) {
-        ShowMessage(DateMessage);
+        ShowMessage(DateMessage());
         Edit3->setFocus();
         return false;
     }

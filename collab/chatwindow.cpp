@@ -31,9 +31,7 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(25);
-    Edit1 = new QLineEdit(Panel1);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Place(Edit1, 0, 2, 660, 21);
+    Edit1 = AddEdit(Panel1, QStringLiteral("Edit1"), 0, 2, 660);
     connect(Edit1, &QLineEdit::returnPressed, this, &TForm6::Edit1KeyPress);
 
     StatusBar1 = new QStatusBar(this);

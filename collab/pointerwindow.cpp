@@ -16,9 +16,8 @@ TForm8::TForm8(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("マウスポインタ"));
     setFixedSize(256, 27);
-    Label1 = new QLabel(QStringLiteral("マウスポインタ起動中（閉じると終了）"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Place(Label1, 8, 7);
+    Label1 = AddLabel(this, QStringLiteral("Label1"),
+                      QStringLiteral("マウスポインタ起動中（閉じると終了）"), 8, 7);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);

@@ -41,7 +41,10 @@ private slots:
 
 namespace {
 
-const QString Yamada = QStringLiteral("山田");
+QString yamada()
+{
+    return QStringLiteral("山田");
+}
 
 // The main window on a fresh database through the local server, members 2 山田 and
 // 5 鈴木, this PC's user 5, and a second PC connected to the same database.
@@ -294,10 +297,10 @@ void TestCollab::chatLogEditing()
     QTest::mouseDClick(f->Edit1, Qt::LeftButton);
     QCOMPARE(f->Edit1->text(), QString("9"));
     for (const auto &[date, time, message, focus] :
-         {std::tuple{"20100230", "", DateMessage, f->Edit3},
-          std::tuple{"2010011", "", DateMessage, f->Edit3},
+         {std::tuple{"20100230", "", DateMessage(), f->Edit3},
+          std::tuple{"2010011", "", DateMessage(), f->Edit3},
           std::tuple{"", "13:02", timeMessage, f->Edit4},
-          std::tuple{"2010'", "", DateMessage, f->Edit3},
+          std::tuple{"2010'", "", DateMessage(), f->Edit3},
           std::tuple{"", "1'", timeMessage, f->Edit4}}) {
         f->Edit3->setText(date);
         f->Edit4->setText(time);
@@ -417,13 +420,13 @@ void TestCollab::pointerMarkers()
     QVERIFY(marker);
     QVERIFY(marker->isVisible());
     QCOMPARE(marker->pos(), QPoint(130, 90));
-    QCOMPARE(marker->Label1->text(), Yamada);
+    QCOMPARE(marker->Label1->text(), yamada());
     const Qt::WindowFlags flags = marker->windowFlags();
     QVERIFY(flags.testFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                             | Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput));
     QVERIFY(marker->testAttribute(Qt::WA_TransparentForMouseEvents));
     // Arrow head at the top-left corner, the name in a cyan band under it.
-    const int nameWidth = QFontMetrics(marker->font()).horizontalAdvance(Yamada);
+    const int nameWidth = QFontMetrics(marker->font()).horizontalAdvance(yamada());
     QCOMPARE(marker->width(), std::max(24, nameWidth));
     QVERIFY(marker->mask().contains(QPoint(1, 1)));
     QVERIFY(marker->mask().contains(QPoint(12, 12)));

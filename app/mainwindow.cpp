@@ -12,6 +12,7 @@
 #include "master/sections.h"
 #include "register/drawinglist.h"
 #include "register/drawingrecord.h"
+#include "register/revisions.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,6 +23,30 @@
 #include <QStatusBar>
 
 TForm1 *Form1 = nullptr;
+
+void CreateProgramWindows()
+{
+    Form1 = new TForm1;
+    Form2 = new TForm2(Form1);
+    Form3 = new TForm3(Form1);
+    Form7 = new TForm7(Form1);
+    Form5 = new TForm5(Form1);
+    Form4 = new TForm4(Form1);
+    Form11 = new TForm11(Form1);
+    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5, Form7, Form11});
+}
+
+void DeleteProgramWindows()
+{
+    delete Form1;
+    Form1 = nullptr;
+    Form2 = nullptr;
+    Form3 = nullptr;
+    Form4 = nullptr;
+    Form5 = nullptr;
+    Form7 = nullptr;
+    Form11 = nullptr;
+}
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 {

@@ -113,3 +113,9 @@ private:
 };
 
 extern TForm1 *Form1;
+
+// The windows that live from start to end, made in the program's order: the main window,
+// then its dialogs. The program and its tests both start with these.
+void CreateProgramWindows();
+// Deletes the main window with its dialogs and clears every pointer to them.
+void DeleteProgramWindows();

@@ -36,8 +36,6 @@ private slots:
     void dates();
     void blanksQuotesColons();
     void waitTicks();
-    void paperSizes();
-    void textCodec();
 
     void settingsDefaultsAndShortFile();
     void settingsMinimumsAndBadNumbers();
@@ -49,7 +47,6 @@ private slots:
     void dbSettingsEmbeddedAndServer();
     void japaneseFolderWithoutUtf8Locale();
 
-    void menuStructure();
     void inertWhileUnconnected();
     void pcUserCheckAndEnsureTable();
     void startupMessageAndOnce();
@@ -102,18 +99,15 @@ void TestApp::init()
 
 void TestApp::cleanup()
 {
-    delete Form1; // owns Form2
-    Form2 = nullptr;
+    DeleteProgramWindows();
     delete files;
     files = nullptr;
 }
 
 void TestApp::makeWindows(const QString &settingsFile)
 {
-    Form1 = new TForm1;
+    CreateProgramWindows();
     Form1->SettingsFile = settingsFile;
-    Form2 = new TForm2(Form1);
-    Form1->SetPlacedDialogs({Form2});
 }
 
 void TestApp::writeSettings(const QString &path, const QStringList &lines)
@@ -190,31 +184,6 @@ void TestApp::waitTicks()
     WaitTicks(120);
     QVERIFY(clock.elapsed() >= 120);
     QCOMPARE(fired, 1); // events ran during the wait
-}
-
-void TestApp::paperSizes()
-{
-    QCOMPARE(GetPaperSize(0).name, QStringLiteral("任意"));
-    QCOMPARE(GetPaperSize(5).name, QStringLiteral("A4横"));
-    QCOMPARE(GetPaperSize(5).width, 297.0);
-    const PaperSize a4 = GetPaperSize(11);
-    QCOMPARE(a4.name, QStringLiteral("A4縦"));
-    QCOMPARE(a4.width, 210.0);
-    QCOMPARE(a4.height, 297.0);
-    QCOMPARE(GetPaperSize(-1).name, GetPaperSize(0).name);
-    QCOMPARE(GetPaperSize(PaperSizeCount).name, GetPaperSize(0).name);
-}
-
-void TestApp::textCodec()
-{
-    const QString s = QStringLiteral("～－ｱ表");
-    const std::optional<QByteArray> b = ToCp932(s);
-    QVERIFY(b);
-    QCOMPARE(b->size(), 7);
-    QCOMPARE(FromCp932(*b), s);
-    QVERIFY(!ToCp932(QStringLiteral("a😀")));
-    QVERIFY(!ToCp932(QStringLiteral("\u00e9")));
-    QCOMPARE(FromCp932(QByteArray("\x82", 1)), QString(QChar(0xFFFD)));
 }
 
 void TestApp::settingsDefaultsAndShortFile()
@@ -338,12 +307,12 @@ void TestApp::dbSettingsChecks()
     QCOMPARE(Form2->Edit3->text(), QString("CAD.FDB"));
 
     Form2->Edit2->setText("   ");
-    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    click(Form2->Button1);
     QCOMPARE(messages.last(), QStringLiteral("サーバーのデータのフォルダを入力して下さい"));
     QCOMPARE(Form2->focusWidget(), Form2->Edit2);
     Form2->Edit2->setText(files->path() + "/");
     Form2->Edit3->setText(" ");
-    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    click(Form2->Button1);
     QCOMPARE(messages.last(), QStringLiteral("データベース名を入力して下さい"));
     QCOMPARE(Form2->focusWidget(), Form2->Edit3);
     QCOMPARE(messages.texts.size(), 2);
@@ -360,7 +329,7 @@ void TestApp::dbSettingsChecks()
     Form2->Edit1->setText("");
     Form2->Edit2->setText(files->path() + "/no/such/");
     Form2->Edit3->setText("cad");
-    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    click(Form2->Button1);
     QCOMPARE(messages.last(),
              QStringLiteral("データベースが作成・接続出来ません。設定を確認して下さい。"));
     QCOMPARE(Form2->focusWidget(), Form2->Edit1);
@@ -379,7 +348,7 @@ void TestApp::dbSettingsCreatesAndAccepts()
     Form2->Edit1->setText("");
     Form2->Edit2->setText(t.folder());
     Form2->Edit3->setText("work");
-    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    click(Form2->Button1);
     QVERIFY(messages.texts.isEmpty());
     QVERIFY(!Form2->isVisible());
     QVERIFY(QFile::exists(t.folder() + "WORK.FDB"));
@@ -391,7 +360,7 @@ void TestApp::dbSettingsCreatesAndAccepts()
     QVERIFY(Form1->EnsureTable("SECTION"));
     Form1->DisconnectDatabase();
     Form2->show();
-    QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+    click(Form2->Button1);
     QVERIFY(messages.texts.isEmpty());
     QVERIFY(!Form2->isVisible());
     Form1->ConnectDatabase(Form1->DatabasePath());
@@ -408,7 +377,7 @@ void TestApp::dbSettingsEmbeddedAndServer()
         Form2->Edit1->setText(server);
         Form2->Edit2->setText(t.folder());
         Form2->Edit3->setText(server.isEmpty() ? "embedded" : "served");
-        QTest::mouseClick(Form2->Button1, Qt::LeftButton);
+        click(Form2->Button1);
         QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.last()));
         Form1->ConnectDatabase(Form1->DatabasePath());
         QVERIFY(Form1->DatabaseConnected());
@@ -442,31 +411,6 @@ void TestApp::japaneseFolderWithoutUtf8Locale()
     }
 }
 
-void TestApp::menuStructure()
-{
-    makeWindows(files->filePath("h.dat"));
-    QCOMPARE(Form1->windowTitle(), QString("Harokan"));
-    QCOMPARE(QApplication::applicationName(), QStringLiteral("k417－Harokan"));
-    QCOMPARE(Form1->StatusBar1->height(), 19);
-    QStringList shown;
-    for (QAction *menu : Form1->menuBar()->actions()) {
-        QStringList items;
-        for (QAction *a : menu->menu()->actions())
-            items << (a->isSeparator() ? QString("-") : a->objectName() + "=" + a->text());
-        shown << menu->text() + "[" + items.join(", ") + "]";
-    }
-    QCOMPARE(shown, QStringList({
-        QStringLiteral("初期設定(&I)[mnuDBset=データベース設定(&D)..., -, "
-                       "mnuAddTable1=所属（SECTION）の登録(&S), "
-                       "mnuAddTable2=メンバー（MEMBER）の登録(&M), "
-                       "mnuPCnameSet=PC利用者名の登録(&P), -, mnuExit=終了(&X)]"),
-        QStringLiteral("チャット(&C)[mnuChatStart=チャット開始(&S), "
-                       "mnuChatEdit=チャット内容の編集(&E), -, mnuMousePointer=マウスポインタ(&M)]"),
-        QStringLiteral("CAD図面(&Z)[mnuCadNew=新規作成(&N), mnuCadEdit=編集(&E), -, "
-                       "mnuCadList=一覧表示(&L)]"),
-    }));
-}
-
 void TestApp::inertWhileUnconnected()
 {
     MessageRecorder messages;
@@ -487,8 +431,7 @@ void TestApp::pcUserCheckAndEnsureTable()
     MessageRecorder messages;
     TestDb t;
     makeWindows(files->filePath("h.dat"));
-    Form1->CreateDatabase(t.embeddedPath());
-    QVERIFY(Form1->DatabaseConnected());
+    QVERIFY(t.open(Form1->db()));
 
     // Edit does nothing while CADLIST is missing; New creates it, then asks for a PC user.
     Form1->DoCadEdit();
@@ -541,11 +484,9 @@ void TestApp::startupMessageAndOnce()
     QCOMPARE(messages.texts.size(), 1);
 
     // A reachable database connects at start without a word.
-    delete Form1;
-    Form1 = nullptr;
-    Form2 = nullptr;
+    DeleteProgramWindows();
     Database create;
-    create.CreateDatabase(t.embeddedPath());
+    QVERIFY(t.open(create));
     create.DisconnectDatabase();
     writeSettings(path, {"", t.folder(), "TEST.FDB"});
     makeWindows(path);
@@ -562,23 +503,17 @@ void TestApp::dbSetClosesChildrenFirst()
     Config().ServerName.clear();
     Config().DataFolder = t.folder();
     Config().DbFileName = "TEST.FDB";
-    QVERIFY(t.createEmbedded(Form1->db()));
+    QVERIFY(t.open(Form1->db()));
 
     bool closedConnected = false;
     Form1->OpenChild(new ProbeChild(&closedConnected));
     QCOMPARE(Form1->mdiArea()->subWindowList().size(), 1);
     bool childrenGone = false;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-        if (!Form2->isVisible())
-            return;
-        poll.stop();
+    whenShown(Form2, [&] {
         childrenGone = Form1->mdiArea()->subWindowList().isEmpty();
         Form2->Edit3->setText("menu");
-        QTest::mouseClick(Form2->Button1, Qt::LeftButton);
-        Form2->reject(); // in case the click failed: never leave the test hanging
+        click(Form2->Button1);
     });
-    poll.start(10);
     Form1->mnuDBset->trigger();
     QVERIFY(childrenGone);
     QVERIFY(closedConnected); // closed before the old database was let go
@@ -592,7 +527,7 @@ void TestApp::shutDownOrder()
     TestDb t;
     const QString path = files->filePath("h.dat");
     makeWindows(path);
-    Form1->CreateDatabase(t.embeddedPath());
+    QVERIFY(t.open(Form1->db()));
     Form1->show();
     Form1->move(70, 80);
     Form2->move(11, 12);

@@ -76,32 +76,11 @@ struct TwoPcs
     bool ready = false;
 };
 
-template <class W>
-QList<W *> openWindows()
-{
-    QList<W *> found;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
-        if (auto *c = qobject_cast<W *>(w->widget()))
-            found << c;
-    return found;
-}
-
 QStringList shownLines(const TForm6 *chat)
 {
     QStringList lines = chat->RichEdit1->toPlainText().split(u'\n');
     lines.removeAll(QString());
     return lines;
-}
-
-void click(QPushButton *b)
-{
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void clickRow(StringGrid *grid, int row, Qt::KeyboardModifiers modifiers = {})
-{
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers,
-                      grid->visualItemRect(grid->item(row - 1, 0)).center());
 }
 
 } // namespace
@@ -119,8 +98,8 @@ void TestCollab::chatFollowsTheOtherPc()
 
     Form1->mnuChatStart->trigger();
     Form1->mnuChatStart->trigger();
-    QCOMPARE(openWindows<TForm6>().size(), 1);
-    TForm6 *chat = openWindows<TForm6>().value(0);
+    QCOMPARE(ChildWindows<TForm6>().size(), 1);
+    TForm6 *chat = ChildWindows<TForm6>().value(0);
     QVERIFY(chat);
     QVERIFY(Globals().ChatWindowOpen);
     QCOMPARE(chat->windowTitle(), QStringLiteral("チャット"));
@@ -155,9 +134,9 @@ void TestCollab::chatFollowsTheOtherPc()
     QVERIFY(!Globals().ChatWindowOpen);
     QCOMPARE(Config().ChatWindow.width, 400);
     QCOMPARE(Config().ChatWindow.height, 300);
-    QTRY_COMPARE(openWindows<TForm6>().size(), 0);
+    QTRY_COMPARE(ChildWindows<TForm6>().size(), 0);
     Form1->mnuChatStart->trigger();
-    QCOMPARE(openWindows<TForm6>().size(), 1);
+    QCOMPARE(ChildWindows<TForm6>().size(), 1);
 }
 
 void TestCollab::chatNumbering()
@@ -170,7 +149,7 @@ void TestCollab::chatNumbering()
     for (int n = 1; n <= 3; ++n)
         QVERIFY(pcs.otherWrites(n, 2, QString::number(n), today));
     Form1->mnuChatStart->trigger();
-    TForm6 *chat = openWindows<TForm6>().value(0);
+    TForm6 *chat = ChildWindows<TForm6>().value(0);
     QVERIFY(chat);
     QCOMPARE(shownLines(chat).size(), 3);
 
@@ -200,7 +179,7 @@ void TestCollab::chatRefusalsKeepTheText()
     TwoPcs pcs;
     QVERIFY(pcs.ready);
     Form1->mnuChatStart->trigger();
-    TForm6 *chat = openWindows<TForm6>().value(0);
+    TForm6 *chat = ChildWindows<TForm6>().value(0);
     QVERIFY(chat);
     auto send = [&](const QString &text) {
         messages.clear();
@@ -278,7 +257,8 @@ void TestCollab::chatLogEditing()
     QVERIFY(CreateChatTable(pcs.other));
     for (int n = 1; n <= 8; ++n)
         QVERIFY(pcs.otherWrites(n, n == 2 ? 9 : 2, "行" + QString::number(n), "20240101"));
-    auto *f = new TForm7(Form1);
+    TForm7 *f = Form7;
+    QVERIFY(f);
     f->Edit2->setText("残り物");
     f->show();
     QCOMPARE(f->windowTitle(), QStringLiteral("チャット内容（CHAT）の編集"));
@@ -367,7 +347,6 @@ void TestCollab::chatLogEditing()
     click(f->Button2);
     QCOMPARE(messages.texts.mid(1), QStringList({"削除失敗"}));
     QCOMPARE(QueryValue(pcs.other, "COUNT(*)", "CHAT"), QString("4"));
-    delete f;
 }
 
 namespace {
@@ -399,8 +378,8 @@ void TestCollab::pointerMarkers()
     Form1->move(100, 50);
     Form1->mnuMousePointer->trigger();
     Form1->mnuMousePointer->trigger();
-    QCOMPARE(openWindows<TForm8>().size(), 1);
-    TForm8 *w = openWindows<TForm8>().value(0);
+    QCOMPARE(ChildWindows<TForm8>().size(), 1);
+    TForm8 *w = ChildWindows<TForm8>().value(0);
     QVERIFY(w);
     QVERIFY(Globals().PointerWindowOpen);
     QCOMPARE(w->windowTitle(), QStringLiteral("マウスポインタ"));
@@ -484,7 +463,7 @@ void TestCollab::pointerWindowOwnNumberAndShutDown()
     TwoPcs pcs;
     QVERIFY(pcs.ready);
     Form1->mnuMousePointer->trigger();
-    TForm8 *w = openWindows<TForm8>().value(0);
+    TForm8 *w = ChildWindows<TForm8>().value(0);
     QVERIFY(w);
     QCOMPARE(w->Publisher(), 5);
     QVERIFY(otherPointer(pcs.other, 2, 1, 30, 40));

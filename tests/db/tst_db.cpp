@@ -1,5 +1,6 @@
 #include "db/database.h"
 #include "db/schema.h"
+#include "db/textcodec.h"
 #include "support/testdb.h"
 
 #include <QtTest>
@@ -138,7 +139,7 @@ void TestDatabase::writerLines()
 {
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     QVERIFY(CreateSectionTable(db));
     QCOMPARE(db.LastSql(), QStringList({"CREATE TABLE SECTION (", "  N INTEGER NOT NULL UNIQUE,",
                                         "  SNAME VARCHAR(32)", "  );"}));
@@ -198,7 +199,7 @@ void TestDatabase::readerLines()
 {
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     QVERIFY(CreateSectionTable(db));
 
     QCOMPARE(db.SqlSelectMax("SECTION", "N", ""), QString());
@@ -241,7 +242,7 @@ void TestDatabase::fetchCycle()
 {
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     QVERIFY(CreateSectionTable(db));
     QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "1, 'one'"));
     QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", "2, NULL"));
@@ -304,9 +305,23 @@ void TestDatabase::unconnectedFailures()
 
 void TestDatabase::textConversion()
 {
+    // The converters themselves: full-width forms round-trip, what CP932 lacks is refused,
+    // a broken byte becomes U+FFFD, plain ASCII passes as it is.
+    const QString s = QStringLiteral("～－ｱ表");
+    const std::optional<QByteArray> b = ToCp932(s);
+    QVERIFY(b);
+    QCOMPARE(b->size(), 7);
+    QCOMPARE(FromCp932(*b), s);
+    QVERIFY(!ToCp932(QStringLiteral("a😀")));
+    QVERIFY(!ToCp932(QStringLiteral("\u00e9")));
+    QCOMPARE(FromCp932(QByteArray("\x82", 1)), QString(QChar(0xFFFD)));
+    QCOMPARE(FromCp932(QByteArray("a\x82 ", 3) + *b), QStringLiteral("a\ufffd ") + s);
+    QCOMPARE(ToCp932(s), b); // a failed conversion leaves nothing behind for the next
+    QCOMPARE(*ToCp932(QStringLiteral("C:\\data\\~")), QByteArray("C:\\data\\~"));
+
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     QVERIFY(CreateMemberTable(db));
     // Eight double-byte characters fill the 16 bytes of PNAME; the wave dash and the
     // full-width hyphen come back as they went in.
@@ -329,7 +344,7 @@ void TestDatabase::numberForms()
 {
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     QVERIFY(db.ExecSqlLines({"CREATE TABLE T (", "  I INTEGER,", "  S SMALLINT,",
                              "  D DOUBLE PRECISION,", "  B BIGINT,", "  M NUMERIC(9,2)", "  );"}));
     const QStringList rows[] = {
@@ -363,7 +378,7 @@ void TestDatabase::insertRowsInBlocks()
 {
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     QVERIFY(CreateLayerTable(db, 1));
     const QStringList columns{"N", "LNAME", "WID", "SCL"};
     // 70 rows: two full blocks and a shorter last one, texts stored as given.
@@ -434,7 +449,7 @@ void TestDatabase::schemaTables()
     QFETCH(QString, columns);
     TestDb t;
     Database db;
-    QVERIFY(t.createEmbedded(db));
+    QVERIFY(t.open(db));
     const int underscore = int(table.lastIndexOf(u'_'));
     const bool drawing = underscore > 0 && table.mid(underscore + 1).toInt() > 0;
     if (drawing) {
@@ -459,8 +474,7 @@ void TestDatabase::twoPcsSameNumber()
 {
     TestDb t;
     Database a, b;
-    a.CreateDatabase(t.serverPath());
-    QVERIFY2(a.DatabaseConnected(), qPrintable(a.LastError()));
+    QVERIFY2(t.open(a, true), qPrintable(a.LastError()));
     QVERIFY(CreateSectionTable(a));
     b.ConnectDatabase(t.serverPath());
     QVERIFY2(b.DatabaseConnected(), qPrintable(b.LastError()));

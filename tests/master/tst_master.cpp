@@ -5,7 +5,6 @@
 #include "app/settings.h"
 #include "app/ui.h"
 #include "db/database.h"
-#include "db/firebird.h"
 #include "db/schema.h"
 #include "master/chooser.h"
 #include "master/members.h"
@@ -37,45 +36,6 @@ private slots:
     void menuOpensDialogs();
     void tableCreatedByOtherPcMeanwhile();
 };
-
-namespace {
-
-QStringList gridRows(const StringGrid *grid)
-{
-    QStringList rows;
-    for (int r = 1; r < grid->RowCount(); ++r)
-        rows << grid->RowCells(r).join(u'|');
-    return rows;
-}
-
-void clickRow(StringGrid *grid, int row)
-{
-    grid->SetCurrentRow(row);
-    const QRect cell = grid->visualItemRect(grid->item(row - 1, 0));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-}
-
-void click(QPushButton *b)
-{
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-// Runs the action once the modal dialog is up, then makes sure it closes.
-void whenShown(QDialog *dialog, std::function<void()> action)
-{
-    auto *poll = new QTimer(dialog);
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        if (!dialog->isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        action();
-        dialog->reject();
-    });
-    poll->start(10);
-}
-
-} // namespace
 
 void TestMaster::sectionsRoundTrip()
 {
@@ -459,22 +419,29 @@ void TestMaster::tableCreatedByOtherPcMeanwhile()
     MessageRecorder messages;
     ProgramFixture p(true);
     QVERIFY(p.connected);
-    // Another PC creates SECTION and commits only while this one is trying to create it.
-    fb::Session other;
-    QVERIFY(other.attach(Form1->DatabasePath().toLocal8Bit(), {"SYSDBA", "tallowfen"}));
-    QVERIFY(other.start(fb::Session::Mode::Write));
-    QVERIFY(other.execute("CREATE TABLE SECTION (N INTEGER NOT NULL UNIQUE, SNAME VARCHAR(32))"));
-    bool otherCommitted = false;
-    QThread *committer = QThread::create([&] {
-        QThread::msleep(700);
-        otherCommitted = other.commit();
-    });
-    committer->start();
+    // Another PC has created SECTION but not committed it when this one looks, and commits
+    // only once this one's own creation is running into it.
+    Database other, watcher;
+    other.ConnectDatabase(Form1->DatabasePath());
+    watcher.ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(other.DatabaseConnected() && watcher.DatabaseConnected());
+    QVERIFY(other.StartTransaction());
+    QVERIFY(other.ExecSqlLinesNoCommit({"CREATE TABLE SECTION (N INTEGER NOT NULL UNIQUE, "
+                                        "SNAME VARCHAR(32))"}));
     QVERIFY(!Form1->TableExists("SECTION"));
-    QVERIFY(Form1->EnsureTable("SECTION"));
-    committer->wait();
-    delete committer;
+    bool overlapped = false;
+    bool otherCommitted = false;
+    QThread *otherPc = QThread::create([&] {
+        overlapped = WaitForBusyWriters(watcher, 1, 8000);
+        otherCommitted = other.CommitTransaction();
+    });
+    otherPc->start();
+    const bool ensured = Form1->EnsureTable("SECTION");
+    otherPc->wait();
+    delete otherPc;
+    QVERIFY(overlapped);
     QVERIFY(otherCommitted); // so this PC's own creation was the one that failed
+    QVERIFY(ensured);
     QVERIFY(Form1->TableExists("SECTION"));
 }
 

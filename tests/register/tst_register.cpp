@@ -48,44 +48,21 @@ private slots:
 
 namespace {
 
-void click(QPushButton *b)
-{
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void clickRow(StringGrid *grid, int row)
-{
-    grid->SetCurrentRow(row);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualItemRect(grid->item(row - 1, 0)).center());
-}
-
-QStringList gridRows(const StringGrid *grid)
-{
-    QStringList rows;
-    for (int r = 1; r < grid->RowCount(); ++r)
-        rows << grid->RowCells(r).join(u'|');
-    return rows;
-}
-
-// The record forms open in the main window, newest last.
 QList<TForm10 *> recordForms()
 {
-    QList<TForm10 *> forms;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
-        if (auto *f = qobject_cast<TForm10 *>(w->widget()))
-            forms << f;
-    return forms;
+    return ChildWindows<TForm10>();
 }
 
+QList<TForm13 *> editors()
+{
+    return ChildWindows<TForm13>();
+}
+
+// The list the menu opens; null when none opened.
 TForm12 *openList()
 {
     Form1->mnuCadList->trigger();
-    TForm12 *newest = nullptr;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
-        if (auto *l = qobject_cast<TForm12 *>(w->widget()))
-            newest = l;
-    return newest;
+    return ChildWindows<TForm12>().value(ChildWindows<TForm12>().size() - 1);
 }
 
 void addMembers()
@@ -325,12 +302,13 @@ void TestRegister::recordEditModeAndStamps()
              QString("20200101(2):first\n20200301(2):second\n20200301(5):third"));
 
     // The revision history dialog edits this drawing's revisions, the memo follows.
-    QTimer::singleShot(0, [] {
-        QCOMPARE(Form11->DrawingNo, 7);
-        QVERIFY(Form1->SqlDelete("CADREV", "N=1"));
-        Form11->reject();
+    int shownFor = 0;
+    whenShown(Form11, [&] {
+        shownFor = Form11->DrawingNo;
+        Form1->SqlDelete("CADREV", "N=1");
     });
     click(f->Button9);
+    QCOMPARE(shownFor, 7);
     QCOMPARE(f->Memo1->toPlainText(), QString("20200301(2):second\n20200301(5):third"));
 
     click(f->Button2);
@@ -364,6 +342,8 @@ namespace {
 void fillRegister(Database &db, int count)
 {
     QVERIFY(db.TableExists("CADLIST") || CreateCadListTable(db));
+    // One transaction for them all: a commit per row would cost most of the test's time.
+    QVERIFY(db.StartTransaction());
     for (int n = 1; n <= count; ++n) {
         const int k = (n * 37) % 11;
         const QString date = QString::number(20200101 + (n * 7) % 28);
@@ -383,12 +363,13 @@ void fillRegister(Database &db, int count)
                                    .arg("'2015" + QString::number(1001 + n % 3) + "'")
                                    .arg(n % 2 ? "NULL" : "'20140101'")
                                    .arg("'2013" + QString::number(1010 + n % 11) + "'");
-        QVERIFY2(db.SqlInsertList("CADLIST",
-                                 "N, ZNAME, ZUMENN, MTITLE, STITLE, MEMO1, PAPER, DDATE, UDATE, "
-                                 "KDATE, ADATE, PDATE, RDATE, MEMO2, MEMO3",
-                                 values),
+        QVERIFY2(db.SqlInsertNoCommit("CADLIST",
+                                      "N, ZNAME, ZUMENN, MTITLE, STITLE, MEMO1, PAPER, DDATE, "
+                                      "UDATE, KDATE, ADATE, PDATE, RDATE, MEMO2, MEMO3",
+                                      values),
                  qPrintable(db.LastError()));
     }
+    QVERIFY(db.CommitTransaction());
 }
 
 QStringList firstColumn(const StringGrid *grid)
@@ -560,15 +541,6 @@ QString count(const QString &table, const QString &where = QString())
     return QueryValue(Form1->db(), "COUNT(*)", table, where);
 }
 
-QList<TForm13 *> editors()
-{
-    QList<TForm13 *> found;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
-        if (auto *e = qobject_cast<TForm13 *>(w->widget()))
-            found << e;
-    return found;
-}
-
 } // namespace
 
 void TestRegister::openingCreatesTableSet()
@@ -699,23 +671,41 @@ void TestRegister::deletingContents()
 
 void TestRegister::twoPcsOpenNewDrawing()
 {
-    ProgramFixture p(true);
-    QVERIFY(p.connected);
-    Database other;
-    other.ConnectDatabase(Form1->DatabasePath());
-    QVERIFY(other.DatabaseConnected());
-    bool otherComplete = false;
-    QThread *otherPc = QThread::create([&] { otherComplete = EnsureDrawingTables(other, 9); });
-    otherPc->start();
-    const bool complete = EnsureDrawingTables(Form1->db(), 9);
-    otherPc->wait();
-    delete otherPc;
-    QVERIFY(complete);
-    QVERIFY(otherComplete);
-    QCOMPARE(count("LAYER_9"), QString("256"));
-    QCOMPARE(count("COLOR_9"), QString("255"));
-    QCOMPARE(count("LTYPE_9"), QString("32"));
-    QCOMPARE(count("VAR_9"), QString("1"));
+    // Two PCs open drawing 9 at the same moment. A third holds its first default layer
+    // uncommitted until both are writing their default rows into it.
+    TestDb t;
+    Database holder, watcher, pc1, pc2;
+    QVERIFY(t.open(holder, true));
+    for (Database *d : {&watcher, &pc1, &pc2}) {
+        d->ConnectDatabase(t.serverPath());
+        QVERIFY(d->DatabaseConnected());
+    }
+    QVERIFY(CreateWorkDisplayTable(holder));
+    for (const QString &prefix : DrawingTablePrefixes())
+        QVERIFY(CreateDrawingTable(holder, prefix, 9));
+    QVERIFY(holder.StartTransaction());
+    QVERIFY(holder.SqlInsertNoCommit("LAYER_9", "N, LNAME", "0, 'held'"));
+    bool complete1 = false;
+    bool complete2 = false;
+    QThread *first = QThread::create([&] { complete1 = EnsureDrawingTables(pc1, 9); });
+    QThread *second = QThread::create([&] { complete2 = EnsureDrawingTables(pc2, 9); });
+    first->start();
+    second->start();
+    const bool overlapped = WaitForBusyWriters(watcher, 2, 8000);
+    const bool released = holder.CommitTransaction();
+    for (QThread *pc : {first, second}) {
+        pc->wait();
+        delete pc;
+    }
+    QVERIFY(overlapped);
+    QVERIFY(released);
+    QVERIFY(complete1);
+    QVERIFY(complete2);
+    QCOMPARE(QueryValue(watcher, "COUNT(*)", "LAYER_9"), QString("256"));
+    QCOMPARE(QueryValue(watcher, "LNAME", "LAYER_9", "N=0"), QString("held"));
+    QCOMPARE(QueryValue(watcher, "COUNT(*)", "COLOR_9"), QString("255"));
+    QCOMPARE(QueryValue(watcher, "COUNT(*)", "LTYPE_9"), QString("32"));
+    QCOMPARE(QueryValue(watcher, "COUNT(*)", "VAR_9"), QString("1"));
 }
 
 int main(int argc, char *argv[])

@@ -1,25 +1,45 @@
 #include "support/testdb.h"
 
-#include "app/dbsettings.h"
 #include "app/globals.h"
+#include "app/grid.h"
 #include "app/messages.h"
-#include "app/mainwindow.h"
 #include "db/database.h"
-#include "master/members.h"
-#include "master/pcuser.h"
-#include "master/sections.h"
-#include "register/revisions.h"
 
+#include <QDeadlineTimer>
+#include <QDialog>
 #include <QFile>
-#include <QStringList>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+constexpr QFileDevice::Permissions Everyone =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+    | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+
+// Creating a database costs far more than copying one, so each test program creates one.
+QString templateFile()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.path() + QStringLiteral("/TEMPLATE.FDB");
+        Database db;
+        db.CreateDatabase(file);
+        const bool created = db.DatabaseConnected();
+        db.DisconnectDatabase();
+        return created ? file : QString();
+    }();
+    return path;
+}
+
+} // namespace
 
 TestDb::TestDb()
 {
     // The server runs as its own user and must be able to create files here.
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                          | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                                          | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-                                          | QFileDevice::ReadOther | QFileDevice::WriteOther
+    QFile::setPermissions(dir.path(), Everyone | QFileDevice::ExeOwner | QFileDevice::ExeGroup
                                           | QFileDevice::ExeOther);
 }
 
@@ -38,9 +58,13 @@ QString TestDb::serverPath() const
     return QStringLiteral("localhost:") + embeddedPath();
 }
 
-bool TestDb::createEmbedded(Database &db) const
+bool TestDb::open(Database &db, bool throughServer) const
 {
-    db.CreateDatabase(embeddedPath());
+    const QString source = templateFile();
+    if (source.isEmpty() || !QFile::copy(source, embeddedPath())
+        || !QFile::setPermissions(embeddedPath(), Everyone))
+        return false;
+    db.ConnectDatabase(throughServer ? serverPath() : embeddedPath());
     return db.DatabaseConnected();
 }
 
@@ -53,25 +77,33 @@ QString QueryValue(Database &db, const QString &columns, const QString &table,
     return values.value(0);
 }
 
+bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const QString busy = QueryValue(
+            watcher, QStringLiteral("COUNT(*)"), QStringLiteral("MON$TRANSACTIONS"),
+            QStringLiteral("MON$STATE=1 AND MON$READ_ONLY=0 "
+                           "AND MON$ATTACHMENT_ID<>CURRENT_CONNECTION"));
+        if (busy.toInt() >= count)
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
 ProgramFixture::ProgramFixture(bool throughServer)
 {
     Globals() = ProgramValues();
-    Form1 = new TForm1;
+    CreateProgramWindows();
     Form1->SettingsFile = files.filePath(QStringLiteral("harokan.dat"));
-    Form2 = new TForm2(Form1);
-    Form3 = new TForm3(Form1);
-    Form5 = new TForm5(Form1);
-    Form4 = new TForm4(Form1);
-    Form11 = new TForm11(Form1);
-    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5, nullptr, Form11});
     Settings &s = Config();
     s.ServerName = throughServer ? QStringLiteral("localhost:") : QString();
     s.DataFolder = db.folder();
     s.DbFileName = QStringLiteral("TEST.FDB");
     // A failure must fail the test, not wait for someone to close a message box.
     MessageRecorder settingUp;
-    Form1->CreateDatabase(Form1->DatabasePath());
-    connected = Form1->DatabaseConnected();
+    connected = db.open(Form1->db(), throughServer);
     // Shown as at start: the settings file names the database, child windows can open.
     SaveSettingsFile(Form1->SettingsFile, s);
     Form1->show();
@@ -79,10 +111,44 @@ ProgramFixture::ProgramFixture(bool throughServer)
 
 ProgramFixture::~ProgramFixture()
 {
-    delete Form1;
-    Form2 = nullptr;
-    Form3 = nullptr;
-    Form4 = nullptr;
-    Form5 = nullptr;
-    Form11 = nullptr;
+    DeleteProgramWindows();
+}
+
+void click(QPushButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void clickRow(StringGrid *grid, int row, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex cell = grid->model()->index(row - 1, 0);
+    if (!cell.isValid()) {
+        QFAIL(qPrintable(QStringLiteral("no grid row %1").arg(row)));
+        return;
+    }
+    grid->scrollTo(cell);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers,
+                      grid->visualRect(cell).center());
+}
+
+QStringList gridRows(const StringGrid *grid)
+{
+    QStringList rows;
+    for (int r = 1; r < grid->RowCount(); ++r)
+        rows << grid->RowCells(r).join(u'|');
+    return rows;
+}
+
+void whenShown(QDialog *dialog, std::function<void()> action)
+{
+    auto *poll = new QTimer(dialog);
+    QObject::connect(poll, &QTimer::timeout, dialog, [=] {
+        if (!dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+        dialog->reject();
+    });
+    poll->start(10);
 }

@@ -1,11 +1,24 @@
-// A fresh database in a temporary folder for one test, removed afterwards.
+// What the test programs share: databases copied from one template, the program's windows
+// on such a database, and the clicks and reads a user makes.
 #pragma once
 
+#include "app/mainwindow.h"
+
+#include <QList>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
-class Database;
+#include <functional>
 
+class Database;
+class QDialog;
+class QPushButton;
+class StringGrid;
+
+// A database folder for one test, removed afterwards.
 class TestDb
 {
 public:
@@ -17,8 +30,9 @@ public:
     QString embeddedPath() const;
     QString serverPath() const;
 
-    // Creates the file embedded and leaves db connected to it; false on failure.
-    bool createEmbedded(Database &db) const;
+    // Puts a fresh database (a copy of one made once per test program) into the folder and
+    // leaves db connected to it; false on failure.
+    bool open(Database &db, bool throughServer = false) const;
 
 private:
     QTemporaryDir dir;
@@ -28,8 +42,12 @@ private:
 QString QueryValue(Database &db, const QString &columns, const QString &table,
                    const QString &where = QString());
 
-// The main window and the dialogs created at start, connected to a fresh database: the
-// settings name it, so the dialogs' show checks pass.
+// Waits, at most timeoutMs, until count writing transactions of other connections to the
+// watcher's database are busy at once (as when they wait for another's lock).
+bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs);
+
+// The windows the program creates at start, on a fresh database that the settings name,
+// so that the dialogs' show checks pass.
 class ProgramFixture
 {
 public:
@@ -40,3 +58,24 @@ public:
     QTemporaryDir files;
     bool connected = false;
 };
+
+void click(QPushButton *button);
+// Clicks the first cell of a grid row (1 is the first data row).
+void clickRow(StringGrid *grid, int row, Qt::KeyboardModifiers modifiers = {});
+// Each data row as its cells joined by "|".
+QStringList gridRows(const StringGrid *grid);
+// Runs the action once the modal dialog is up, then closes the dialog whatever the action
+// did, so that a failed check inside it cannot leave the test waiting.
+void whenShown(QDialog *dialog, std::function<void()> action);
+
+// The child windows of one kind open in the main window, oldest first.
+template<class Window>
+QList<Window *> ChildWindows()
+{
+    QList<Window *> found;
+    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList()) {
+        if (auto *child = qobject_cast<Window *>(w->widget()))
+            found << child;
+    }
+    return found;
+}

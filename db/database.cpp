@@ -148,6 +148,11 @@ void Database::DisconnectDatabase()
     d->session.detach();
 }
 
+fb::Session &Database::Connection()
+{
+    return d->session;
+}
+
 bool Database::DatabaseConnected() const
 {
     return d->connected();

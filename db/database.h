@@ -7,6 +7,10 @@
 
 #include <memory>
 
+namespace fb {
+class Session;
+}
+
 class Database
 {
 public:
@@ -74,6 +78,9 @@ public:
     // The whole result of one select, read with the fetch cycle and closed again.
     QList<QStringList> SelectRows(const QString &columns, const QString &table,
                                   const QString &where, const QString &order);
+
+    // The connection itself, for the typed bulk readers of db/.
+    fb::Session &Connection();
 
 private:
     struct Impl;

@@ -135,7 +135,94 @@ QByteArray formatCell(const Column &c, const unsigned char *buf)
     }
 }
 
+double scaled(qint64 v, int scale)
+{
+    double d = double(v);
+    for (int i = scale; i < 0; ++i)
+        d /= 10;
+    for (int i = 0; i < scale; ++i)
+        d *= 10;
+    return d;
+}
+
+const std::vector<Column> &columnsOf(const void *p)
+{
+    return *static_cast<const std::vector<Column> *>(p);
+}
+
 } // namespace
+
+int Cells::count() const
+{
+    return int(columnsOf(columns).size());
+}
+
+bool Cells::null(int column) const
+{
+    const std::vector<Column> &cols = columnsOf(columns);
+    if (column < 0 || size_t(column) >= cols.size())
+        return true;
+    const Column &c = cols[column];
+    return c.nullable && load<short>(buffer + c.nullOffset) != 0;
+}
+
+double Cells::real(int column) const
+{
+    if (null(column))
+        return 0;
+    const Column &c = columnsOf(columns)[column];
+    const unsigned char *p = buffer + c.offset;
+    switch (c.type) {
+    case SQL_SHORT:
+        return scaled(load<qint16>(p), c.scale);
+    case SQL_LONG:
+        return scaled(load<qint32>(p), c.scale);
+    case SQL_INT64:
+        return scaled(load<qint64>(p), c.scale);
+    case SQL_FLOAT:
+        return load<float>(p);
+    case SQL_DOUBLE:
+        return load<double>(p);
+    default:
+        return 0;
+    }
+}
+
+qint64 Cells::integer(int column) const
+{
+    if (null(column))
+        return 0;
+    const Column &c = columnsOf(columns)[column];
+    const unsigned char *p = buffer + c.offset;
+    if (c.scale == 0) {
+        switch (c.type) {
+        case SQL_SHORT:
+            return load<qint16>(p);
+        case SQL_LONG:
+            return load<qint32>(p);
+        case SQL_INT64:
+            return load<qint64>(p);
+        default:
+            break;
+        }
+    }
+    const double v = real(column);
+    // Out of range and NaN give 0 rather than undefined behaviour.
+    return v > -9.2e18 && v < 9.2e18 ? qint64(v) : 0;
+}
+
+QByteArray Cells::bytes(int column) const
+{
+    if (null(column))
+        return {};
+    const Column &c = columnsOf(columns)[column];
+    const unsigned char *p = buffer + c.offset;
+    if (c.type == SQL_VARYING)
+        return QByteArray(reinterpret_cast<const char *>(p + 2), load<unsigned short>(p));
+    if (c.type == SQL_TEXT)
+        return QByteArray(reinterpret_cast<const char *>(p), int(c.length));
+    return {};
+}
 
 struct Session::Impl
 {
@@ -455,6 +542,58 @@ bool Session::selectAside(const QByteArray &sql, Result &out)
         return unreadable.isEmpty();
     } catch (const FbException &e) {
         d->error = describe(e);
+        if (t) {
+            try {
+                Status st;
+                t->rollback(&st);
+            } catch (const FbException &) {
+                t->release();
+            }
+        }
+        return false;
+    }
+}
+
+bool Session::readEach(const QByteArray &sql, const std::function<void(const Cells &)> &each)
+{
+    if (!d->att) {
+        d->error = QStringLiteral("not attached");
+        return false;
+    }
+    ITransaction *t = nullptr;
+    IStatement *stmt = nullptr;
+    IMessageMetadata *meta = nullptr;
+    IResultSet *rs = nullptr;
+    try {
+        Status st;
+        t = d->begin(Mode::Read);
+        stmt = d->att->prepare(&st, t, 0, sql.constData(), 3,
+                               IStatement::PREPARE_PREFETCH_METADATA);
+        meta = stmt->getOutputMetadata(&st);
+        const std::vector<Column> cols = describeColumns(meta);
+        std::vector<unsigned char> buf(meta->getMessageLength(&st) + 8);
+        Cells cells;
+        cells.columns = &cols;
+        cells.buffer = buf.data();
+        rs = stmt->openCursor(&st, t, nullptr, nullptr, meta, 0);
+        while (rs->fetchNext(&st, buf.data()) == IStatus::RESULT_OK)
+            each(cells);
+        rs->close(&st);
+        rs = nullptr;
+        meta->release();
+        meta = nullptr;
+        stmt->free(&st);
+        stmt = nullptr;
+        t->commit(&st);
+        return true;
+    } catch (const FbException &e) {
+        d->error = describe(e);
+        if (rs)
+            rs->release();
+        if (meta)
+            meta->release();
+        if (stmt)
+            stmt->release();
         if (t) {
             try {
                 Status st;

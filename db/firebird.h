@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,27 @@ struct Result
 {
     int columns = 0;
     std::vector<Row> rows;
+};
+
+// One fetched row read in place from the message buffer: columns by position, numbers in
+// their stored types, no text in between. Valid only while the callback that receives it
+// runs.
+class Cells
+{
+public:
+    bool null(int column) const;
+    // Integer and floating columns (a fraction truncated); NULL and text give 0.
+    qint64 integer(int column) const;
+    // Any numeric column; NULL and text give 0.
+    double real(int column) const;
+    // Text columns as stored; NULL gives empty bytes.
+    QByteArray bytes(int column) const;
+    int count() const;
+
+private:
+    friend class Session;
+    const void *columns = nullptr;
+    const unsigned char *buffer = nullptr;
 };
 
 struct Credentials
@@ -54,6 +76,11 @@ public:
     bool executeEach(const QByteArray &sql, const std::vector<Row> &rows);
     // Runs a read in a short transaction of its own, leaving the active one alone.
     bool selectAside(const QByteArray &sql, Result &out);
+
+    // Runs a read in a short read-only transaction of its own, handing each row to each as
+    // it arrives; the statement is freed and the transaction ended before it returns, so
+    // nothing stays open on the tables read.
+    bool readEach(const QByteArray &sql, const std::function<void(const Cells &)> &each);
 
     QString lastError() const;
 

@@ -1,0 +1,33 @@
+// The picture of a drawing for a view, painted from the drawing in memory onto a canvas.
+#pragma once
+
+#include "editor/pen/pen.h"
+
+class Canvas;
+class DrawingModel;
+struct EntityLine;
+
+// What the picture shows besides the lines: the paper size in mm and the grid spacing
+// (0 for none).
+struct Sheet
+{
+    double paperWidth = 0;
+    double paperHeight = 0;
+    double grid = 0;
+};
+
+// White, the cyan window frame, fine and coarse grid, the black paper frame, the red
+// origin mark, then every live line in ascending entity number.
+void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                   const Sheet &sheet);
+// Everything but the lines.
+void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
+// Every live line that meets the view, in ascending entity number.
+void RenderLines(Canvas &canvas, const ViewParams &view, const DrawingModel &model);
+// One entity as the picture draws it; nothing for one that is not a live, shown line.
+void RenderLine(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                const EntityLine &e);
+// DrawStyledLine's stroke, with the dash pattern begun at (x1, y1) but walked only from
+// where the segment enters the view.
+void DrawStyledLineInView(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1,
+                          double y1, double x2, double y2);

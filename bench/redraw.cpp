@@ -1,0 +1,263 @@
+// The editor on drawings of 1,000 to 1,000,000 lines through the local server: opening,
+// full-view and zoomed-in redraws, the question a view change asks, and memory, against
+// the way of four single-row queries a line measured on 1,000 lines in the same run.
+#include "app/values.h"
+#include "db/database.h"
+#include "editor/drawingmodel.h"
+#include "editor/pen/canvas.h"
+#include "editor/renderer.h"
+#include "editor/view.h"
+#include "register/drawingset.h"
+#include "support/testdb.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int Width = 1600;
+constexpr int Height = 1000;
+constexpr double PaperWidth = 841; // A1
+constexpr double PaperHeight = 594;
+constexpr int Batch = 100000;
+constexpr int LoadStep = 50000;
+
+double ms(const QElapsedTimer &clock)
+{
+    return clock.nsecsElapsed() / 1e6;
+}
+
+template<typename F>
+double medianMs(int rounds, F f)
+{
+    std::vector<double> t;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        f();
+        t.push_back(ms(clock));
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toDouble() * sysconf(_SC_PAGESIZE) / 1048576.0 : 0;
+}
+
+// Lines of 2 to 60 mm anywhere on the paper, as the program stores them (history, entity
+// and line rows, the operation number raised), on eight layers, every tenth dashed; made on
+// the server in blocks of Batch.
+bool fill(Database &db, int n, int lines)
+{
+    const QString s = QString::number(n);
+    if (!db.ExecSqlLines({QStringLiteral("UPDATE LAYER_%1 SET COL = MOD(N, 6) + 1, "
+                                         "WID = IIF(N = 3, 50, 18) WHERE N < 8").arg(s)}))
+        return false;
+    for (int from = 0; from < lines; from += Batch) {
+        const int to = std::min(lines, from + Batch);
+        const QString next = QStringLiteral(
+            "S = MOD(S * 1103515245 + 12345, 2147483648); ");
+        const QStringList block{
+            "EXECUTE BLOCK AS",
+            "DECLARE I INTEGER; DECLARE S BIGINT; DECLARE X DOUBLE PRECISION;",
+            "DECLARE Y DOUBLE PRECISION; DECLARE L DOUBLE PRECISION; DECLARE A DOUBLE PRECISION;",
+            "BEGIN",
+            QStringLiteral("  I = %1; S = %2;").arg(from).arg(417 + 7919 * (from / Batch)),
+            QStringLiteral("  WHILE (I < %1) DO BEGIN").arg(to),
+            "    I = I + 1;",
+            "    " + next + "X = CAST(S AS DOUBLE PRECISION) * 841 / 2147483648 - 420.5;",
+            "    " + next + "Y = CAST(S AS DOUBLE PRECISION) * 594 / 2147483648 - 297;",
+            "    " + next + "L = 2 + CAST(S AS DOUBLE PRECISION) * 58 / 2147483648;",
+            "    " + next + "A = CAST(S AS DOUBLE PRECISION) * 6.283185307 / 2147483648;",
+            QStringLiteral("    INSERT INTO HISTORY_%1 (N, OPN, MD, EN) VALUES (:I, :I, 0, :I);")
+                .arg(s),
+            QStringLiteral("    INSERT INTO ENTITY_%1 (N, MN, DS, DT, DN) VALUES (:I, 1, 1, 1, :I);")
+                .arg(s),
+            QStringLiteral("    INSERT INTO ENT_LINE_%1 (N, LAY, COL, LTP, WID, X1, Y1, X2, Y2)")
+                .arg(s),
+            "      VALUES (:I, MOD(:I, 8), 0, IIF(MOD(:I, 10) = 0, 2, 0), 0, :X, :Y,",
+            "              :X + :L * COS(:A), :Y + :L * SIN(:A));",
+            "  END",
+            QStringLiteral("  UPDATE VAR_%1 SET OPN = :I WHERE N = 1;").arg(s),
+            "END"};
+        if (!db.ExecSqlLines(block)) {
+            std::fprintf(stderr, "filling failed: %s\n", qPrintable(db.LastError()));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Entity list, then the line, its layer, colour and line type one row each, per line.
+double fourQueriesPerLine(Database &db, int n)
+{
+    const QString s = QString::number(n);
+    QImage image(Width, Height, QImage::Format_RGB32);
+    Canvas canvas(image);
+    View view;
+    view.Fit(PaperWidth, PaperHeight, Width, Height);
+    const ViewParams vp = view.Params();
+    QElapsedTimer clock;
+    clock.start();
+    const int count = db.SqlSelect("*", "ENTITY_" + s, "DS=1 AND N<=1000", "N");
+    QStringList row;
+    std::vector<std::pair<int, int>> list;
+    for (int i = 0; i < count; ++i) {
+        if (i == 0)
+            db.FetchRow(row);
+        else
+            db.FetchNextRow(row);
+        list.emplace_back(StrToIntZ(row.value(3)), StrToIntZ(row.value(4)));
+    }
+    db.CloseSelect();
+    QStringList e, l, c, t;
+    for (auto [type, target] : list) {
+        if (type != 1 || db.SqlSelectRow("*", "ENT_LINE_" + s, "N=" + QString::number(target), e) < 0)
+            continue;
+        db.SqlSelectRow("*", "LAYER_" + s, "N=" + e.value(1), l);
+        if (StrToIntZ(l.value(2)) == 0)
+            continue;
+        const int col = StrToIntZ(e.value(2)) ? StrToIntZ(e.value(2)) : StrToIntZ(l.value(4));
+        const int ltp = StrToIntZ(e.value(3)) ? StrToIntZ(e.value(3)) : StrToIntZ(l.value(5));
+        db.SqlSelectRow("*", "COLOR_" + s, "N=" + QString::number(col), c);
+        db.SqlSelectRow("*", "LTYPE_" + s, "N=" + QString::number(ltp), t);
+        LinePen pen;
+        pen.colour = StrToIntZ(c.value(2));
+        pen.width = StrToIntZ(e.value(4)) ? StrToIntZ(e.value(4)) : StrToIntZ(l.value(6));
+        pen.count = StrToIntZ(t.value(2));
+        for (int i = 0; i < pen.count && i < 10; ++i) {
+            pen.pitches[i] = StrToIntZ(t.value(3 + i)) * 0.01;
+            pen.total += pen.pitches[i];
+        }
+        const double scale = l.value(7).isEmpty() ? 1.0 : StrToFloatZ(l.value(7));
+        DrawStyledLine(canvas, vp, pen, StrToFloatZ(e.value(5)) * scale,
+                       StrToFloatZ(e.value(6)) * scale, StrToFloatZ(e.value(7)) * scale,
+                       StrToFloatZ(e.value(8)) * scale);
+    }
+    return ms(clock) / std::max<size_t>(list.size(), 1);
+}
+
+struct Figures
+{
+    int lines = 0;
+    double open = 0, full = 0, question = 0, zoomed = 0, memory = 0, rss = 0;
+    size_t zoomedLines = 0;
+};
+
+bool measure(Database &db, int n, Figures &f)
+{
+    const double rssBefore = residentMb();
+    auto *model = new DrawingModel(n);
+    QElapsedTimer clock;
+    clock.start();
+    if (!model->BeginLoad(db))
+        return false;
+    for (;;) {
+        const int read = model->ContinueLoad(db, LoadStep);
+        if (read < 0)
+            return false;
+        if (read < LoadStep)
+            break;
+    }
+    std::vector<uint32_t> seen;
+    model->LinesIn({0, 0, 1, 1}, seen); // builds the grid
+    f.open = ms(clock) / 1000;
+    if (model->Count() != size_t(f.lines)) {
+        std::fprintf(stderr, "read %zu lines of %d\n", model->Count(), f.lines);
+        return false;
+    }
+    f.memory = model->MemoryBytes() / 1048576.0;
+    f.rss = residentMb() - rssBefore;
+
+    QImage image(Width, Height, QImage::Format_RGB32);
+    Canvas canvas(image);
+    View view;
+    view.Fit(PaperWidth, PaperHeight, Width, Height);
+    const Sheet sheet{PaperWidth, PaperHeight, 10};
+    f.full = medianMs(3, [&] { RenderPicture(canvas, view.Params(), *model, sheet); });
+    bool unchanged = true;
+    f.question = medianMs(5, [&] {
+        unchanged = model->Update(db) == DrawingModel::Refresh::Unchanged && unchanged;
+    });
+    if (!unchanged) {
+        std::fprintf(stderr, "an unchanged drawing was reported changed\n");
+        return false;
+    }
+    // A tenth of the paper each way: about one line in a hundred.
+    view.ZoomWindow({100, 50}, {100 + PaperWidth / 10, 50 + PaperHeight / 10}, Width, Height);
+    const ViewParams zoomed = view.Params();
+    model->LinesIn({zoomed.x1, zoomed.y1, zoomed.x2, zoomed.y2}, seen);
+    f.zoomedLines = seen.size();
+    f.zoomed = medianMs(5, [&] { RenderPicture(canvas, zoomed, *model, sheet); });
+    delete model;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    std::vector<int> sizes{1000, 10000, 100000, 1000000};
+    if (argc > 1)
+        sizes = {atoi(argv[1])};
+    TestDb place;
+    Database db;
+    db.CreateDatabase(place.serverPath());
+    if (!db.DatabaseConnected()) {
+        std::fprintf(stderr, "no database through the local server: %s\n",
+                     qPrintable(db.LastError()));
+        return 1;
+    }
+    std::vector<Figures> all;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const int n = int(i) + 1;
+        Figures f;
+        f.lines = sizes[i];
+        QElapsedTimer clock;
+        clock.start();
+        if (!EnsureDrawingTables(db, n) || !fill(db, n, f.lines))
+            return 1;
+        std::printf("filled %d lines in %.1f s\n", f.lines, ms(clock) / 1000);
+        std::fflush(stdout);
+        if (!measure(db, n, f))
+            return 1;
+        all.push_back(f);
+    }
+    const double perLine = fourQueriesPerLine(db, 1);
+
+    std::printf("\nA1 paper, %d x %d paint box, grid 10 mm; medians\n", Width, Height);
+    std::printf("%9s %9s %10s %10s %12s %14s %9s %9s\n", "lines", "open s", "full ms",
+                "question", "zoomed ms", "(lines shown)", "model MB", "RSS MB");
+    for (const Figures &f : all) {
+        std::printf("%9d %9.2f %10.1f %10.2f %12.2f %14zu %9.1f %9.1f\n", f.lines, f.open,
+                    f.full, f.question, f.zoomed, f.zoomedLines, f.memory, f.rss);
+    }
+    std::printf("\nfour single-row queries a line (measured on 1,000 lines): %.3f ms a line\n",
+                perLine);
+    for (const Figures &f : all) {
+        const double theirs = perLine * f.lines;
+        const double ours = f.question + f.full;
+        std::printf("  view change at %7d lines: theirs %10.1f s, ours %8.1f ms "
+                    "(question + full redraw), %.0f times faster\n",
+                    f.lines, theirs / 1000, ours, theirs / ours);
+    }
+    std::printf("targets: 100,000 lines open < 1.5 s, full < 150 ms, zoomed < 20 ms, view change "
+                ">= 1000x; 1,000,000 lines open < 15 s, full < 1500 ms, zoomed < 50 ms, "
+                "memory < 200 MB\n");
+    return 0;
+}

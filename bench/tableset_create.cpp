@@ -63,10 +63,10 @@ void openOneInsertPerRow(int n, const QString &name)
     QStringList paper;
     Form1->SqlSelectRow(QStringLiteral("*"), QStringLiteral("CADLIST"),
                         QStringLiteral("N=%1").arg(n), paper);
-    auto *editor = new TForm13;
+    auto *editor = new TForm13(db, n, StrToFloatZ(paper.value(9)),
+                               StrToFloatZ(paper.value(10)));
     editor->setWindowTitle(QStringLiteral("CAD － %1 (N:%2)").arg(name).arg(n));
     Form1->OpenChild(editor);
-    Q_UNUSED(paper);
 }
 
 double median(QList<double> times)

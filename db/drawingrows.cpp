@@ -171,3 +171,15 @@ bool ReadChangedEntities(Database &db, int drawing, int64_t afterHistory,
         highestHistory = highest;
     return ok;
 }
+
+bool ReadDrawingTablesPresent(Database &db, int drawing, bool &present)
+{
+    const QByteArray n = suffix(drawing);
+    qint64 count = 0;
+    const bool ok = read(db, "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
+                             "('LAYER_" + n + "', 'ENTITY_" + n + "', 'ENT_LINE_" + n + "')",
+                         [&](const fb::Cells &c) { count = c.integer(0); });
+    if (ok)
+        present = count == 3;
+    return ok;
+}

@@ -94,3 +94,6 @@ bool ReadEntityLines(Database &db, int drawing, int64_t after, int limit,
 bool ReadChangedEntities(Database &db, int drawing, int64_t afterHistory,
                          int64_t &highestHistory,
                          const std::function<void(const EntityLine &)> &each);
+// Whether the drawing's layer, entity and line tables all exist; false when that could not
+// be read.
+bool ReadDrawingTablesPresent(Database &db, int drawing, bool &present);

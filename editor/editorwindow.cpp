@@ -1,31 +1,600 @@
 #include "editor/editorwindow.h"
 
 #include "app/globals.h"
+#include "app/mainwindow.h"
 #include "app/ui.h"
+#include "app/values.h"
+#include "db/drawingrows.h"
+#include "editor/drawingmodel.h"
+#include "editor/pen/canvas.h"
+#include "editor/renderer.h"
 
+#include <QBoxLayout>
+#include <QCursor>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
 
-TForm13::TForm13(QWidget *parent) : QWidget(parent)
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+enum Buttons { Left = 1, Right = 2, Middle = 4, Double = 8, Shift = 16, Alt = 32, Ctrl = 64 };
+
+// Entities read per step while a drawing opens; the window stays responsive between steps.
+constexpr int LoadStepLines = 50000;
+constexpr int PollMs = 1000;
+
+int buttonBits(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, bool doubleClick)
+{
+    int bits = 0;
+    if (buttons & Qt::LeftButton)
+        bits |= Left;
+    if (buttons & Qt::RightButton)
+        bits |= Right;
+    if (buttons & Qt::MiddleButton)
+        bits |= Middle;
+    if (doubleClick)
+        bits |= Double;
+    if (mods & Qt::ShiftModifier)
+        bits |= Shift;
+    if (mods & Qt::AltModifier)
+        bits |= Alt;
+    if (mods & Qt::ControlModifier)
+        bits |= Ctrl;
+    return bits;
+}
+
+QString number(double v)
+{
+    return FloatText(v == 0 ? 0.0 : v); // no "-0"
+}
+
+} // namespace
+
+TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double paperHeight,
+                 QWidget *parent)
+    : QWidget(parent), DrawingNo(drawingNo), PaperWidth(paperWidth), PaperHeight(paperHeight),
+      db(database), model(std::make_unique<DrawingModel>(drawingNo))
 {
     setObjectName(QStringLiteral("Form13"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // What the opener handed over, before anything else can change it.
-    DrawingNo = Globals().CadNo;
-    PaperWidth = Globals().PaperWidth;
-    PaperHeight = Globals().PaperHeight;
+    setWindowTitle(QStringLiteral("CAD"));
+    setFocusPolicy(Qt::StrongFocus);
+    QFont f(QStringLiteral("ＭＳ ゴシック"));
+    f.setPixelSize(13);
+    setFont(f);
+
+    auto *menu = new QMenuBar(this);
+    auto item = [](QMenu *m, const char *name, const QString &caption) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    QMenu *chat = menu->addMenu(QStringLiteral("チャット(&C)"));
+    chat->setObjectName(QStringLiteral("mnuChat"));
+    mnuChatStart = item(chat, "mnuChatStart", QStringLiteral("チャット開始(&S)"));
+    mnuChatEdit = item(chat, "mnuChatEdit", QStringLiteral("チャット内容の編集(&E)"));
+    chat->addSeparator()->setObjectName(QStringLiteral("MnuDmy4"));
+    mnuMousePointer = item(chat, "mnuMousePointer", QStringLiteral("マウスポインタ(&M)"));
+    QMenu *cad = menu->addMenu(QStringLiteral("CAD図面(&Z)"));
+    cad->setObjectName(QStringLiteral("mnuCad"));
+    mnuCadNew = item(cad, "mnuCadNew", QStringLiteral("新規作成(&N)"));
+    mnuCadEdit = item(cad, "mnuCadEdit", QStringLiteral("編集(&E)"));
+    mnuCadList = item(cad, "mnuCadList", QStringLiteral("一覧表示(&L)"));
+    QMenu *draw = menu->addMenu(QStringLiteral("作図(&D)"));
+    draw->setObjectName(QStringLiteral("mnuDraw"));
+    mnuDrawLineX = item(draw, "mnuDrawLineX", QStringLiteral("水平線(&X)"));
+    mnuDrawLineY = item(draw, "mnuDrawLineY", QStringLiteral("垂直線(&Y)"));
+    mnuDrawLine2 = item(draw, "mnuDrawLine2", QStringLiteral("線　分(&2)"));
+    mnuDrawBox = item(draw, "mnuDrawBox", QStringLiteral("四　角(&B)"));
+    QMenu *set = menu->addMenu(QStringLiteral("設定(&S)"));
+    set->setObjectName(QStringLiteral("mnuSet"));
+    mnuSetLayer = item(set, "mnuSetLayer", QStringLiteral("レイヤ(&L)"));
+    mnuSetColor = item(set, "mnuSetColor", QStringLiteral("色(&C)"));
+    mnuSetLtype = item(set, "mnuSetLtype", QStringLiteral("線種(&T)"));
+    mnuSetWidth = item(set, "mnuSetWidth", QStringLiteral("線幅(&W)"));
+    mnuSetGrid = item(set, "mnuSetGrid", QStringLiteral("グリッド(&G)"));
+    // The main window's own handlers, whichever main window runs.
+    auto toMain = [this](QAction *a, void (TForm1::*handler)()) {
+        connect(a, &QAction::triggered, this, [handler] {
+            if (Form1)
+                (Form1->*handler)();
+        });
+    };
+    toMain(mnuChatStart, &TForm1::DoChatStart);
+    toMain(mnuChatEdit, &TForm1::DoChatEdit);
+    toMain(mnuMousePointer, &TForm1::DoMousePointer);
+    toMain(mnuCadNew, &TForm1::DoCadNew);
+    toMain(mnuCadEdit, &TForm1::DoCadEdit);
+    toMain(mnuCadList, &TForm1::DoCadList);
+
+    PaintBox1 = new QWidget(this);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setAttribute(Qt::WA_OpaquePaintEvent);
+    PaintBox1->setMouseTracking(true);
+    PaintBox1->setFocusPolicy(Qt::ClickFocus);
+    PaintBox1->setMinimumSize(0, 0);
+    PaintBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    PaintBox1->installEventFilter(this);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedWidth(52);
+    QFont small(QStringLiteral("ＭＳ ゴシック"));
+    small.setPixelSize(12);
+    Panel1->setFont(small);
+    auto button = [this](const char *name, const QString &caption, int l, int t, int w,
+                         int h) {
+        auto *b = new QToolButton(Panel1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(caption);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        Place(b, l, t, w, h);
+        return b;
+    };
+    auto label = [this](const char *name, int l, int t) {
+        auto *a = new QLabel(Panel1);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setGeometry(l, t, 52 - l, 14);
+        return a;
+    };
+    SpeedButton1 = button("SpeedButton1", QStringLiteral("&L"), 1, 1, 18, 18);
+    SpeedButton2 = button("SpeedButton2", QStringLiteral("&C"), 1, 18, 18, 18);
+    SpeedButton3 = button("SpeedButton3", QStringLiteral("&T"), 1, 35, 18, 18);
+    SpeedButton4 = button("SpeedButton4", QStringLiteral("&W"), 1, 52, 18, 18);
+    SpeedButton5 = button("SpeedButton5", QStringLiteral("&G"), 1, 70, 18, 18);
+    SpeedButton6 = button("SpeedButton6", QStringLiteral("水平(&X"), 1, 88, 48, 22);
+    SpeedButton7 = button("SpeedButton7", QStringLiteral("垂直(&Y"), 1, 112, 48, 22);
+    SpeedButton8 = button("SpeedButton8", QStringLiteral("線分(&2"), 1, 136, 48, 22);
+    SpeedButton9 = button("SpeedButton9", QStringLiteral("四角(&B"), 1, 160, 48, 22);
+    LabelA1 = label("LabelA1", 22, 4);
+    LabelA2 = label("LabelA2", 22, 21);
+    LabelA3 = label("LabelA3", 22, 38);
+    LabelA4 = label("LabelA4", 22, 55);
+    LabelA5 = label("LabelA5", 22, 73);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    const int widths[3] = {100, 60, 50};
+    for (int i = 0; i < 3; ++i) {
+        panels[i] = new QLabel(StatusBar1);
+        panels[i]->setFixedWidth(widths[i]);
+        StatusBar1->addWidget(panels[i]);
+    }
+    notice = new QLabel(StatusBar1);
+    StatusBar1->addWidget(notice, 1);
+
+    auto *middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    middle->addWidget(PaintBox1, 1);
+    middle->addWidget(Panel1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menu);
+    layout->addLayout(middle, 1);
+    layout->addWidget(StatusBar1);
+
+    loadTimer = new QTimer(this);
+    loadTimer->setSingleShot(true);
+    loadTimer->setInterval(0);
+    connect(loadTimer, &QTimer::timeout, this, &TForm13::LoadStep);
+    pollTimer = new QTimer(this);
+    pollTimer->setSingleShot(true);
+    pollTimer->setInterval(PollMs);
+    connect(pollTimer, &QTimer::timeout, this, &TForm13::PollTick);
 }
+
+// Nothing here may reach the database: the main window that owns it may be going first.
+TForm13::~TForm13() = default;
 
 void TForm13::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (shown)
-        return;
-    shown = true;
+    if (!Shown)
+        FormShow();
+}
+
+void TForm13::FormShow()
+{
     WindowFrame(this)->resize(Config().EditorWidth, Config().EditorHeight);
+    ButtonState = 0;
+    PressX = PressY = 0;
+    zoomShown = false;
+    ShowCurrentValues();
+    Shown = true;
+    if (!model->BeginLoad(db)) {
+        bool present = true;
+        ReadDrawingTablesPresent(db, DrawingNo, present);
+        gone = !present;
+        SetNotice(gone ? QStringLiteral("この図面のデータは削除されています")
+                       : QStringLiteral("図面データを読み込めませんでした"));
+        loaded = true;
+        if (!gone)
+            pollTimer->start();
+        return;
+    }
+    // A small drawing is complete before the first paint; a large one goes on by steps.
+    LoadStep();
+}
+
+void TForm13::LoadStep()
+{
+    const int read = model->ContinueLoad(db, LoadStepLines);
+    if (read == LoadStepLines) {
+        SetNotice(QStringLiteral("図面を読み込んでいます… %1 本").arg(model->Count()));
+        StatusBar1->repaint();
+        loadTimer->start();
+        return;
+    }
+    loaded = true;
+    SetNotice(read < 0 ? QStringLiteral("図面データを読み込めませんでした") : QString());
+    Redraw();
+    pollTimer->start();
+}
+
+void TForm13::PollTick()
+{
+    Refresh();
+    if (!gone && isVisible())
+        pollTimer->start();
+}
+
+bool TForm13::Polling() const
+{
+    return pollTimer->isActive();
+}
+
+void TForm13::Refresh()
+{
+    if (!loaded || gone)
+        return;
+    pollTimer->stop();
+    switch (model->Update(db)) {
+    case DrawingModel::Refresh::Changed:
+        Redraw();
+        break;
+    case DrawingModel::Refresh::Unchanged:
+        break;
+    case DrawingModel::Refresh::Failed: {
+        bool present = true;
+        if (ReadDrawingTablesPresent(db, DrawingNo, present) && !present) {
+            // Said once; the picture stays as it was.
+            gone = true;
+            SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"));
+            return;
+        }
+        break;
+    }
+    }
+    pollTimer->start();
 }
 
 void TForm13::closeEvent(QCloseEvent *event)
 {
-    Config().EditorWidth = WindowFrame(this)->width();
-    Config().EditorHeight = WindowFrame(this)->height();
+    loadTimer->stop();
+    pollTimer->stop();
+    QWidget *frame = WindowFrame(this);
+    Config().EditorWidth = frame->width();
+    Config().EditorHeight = frame->height();
+    picture = QImage();
+    screen = QImage();
+    panSnapshot = QImage();
     QWidget::closeEvent(event);
+}
+
+void TForm13::ShowCurrentValues()
+{
+    LabelA1->setText(QString::number(CurLayer));
+    LabelA2->setText(QString::number(CurColor));
+    LabelA3->setText(QString::number(CurLineType));
+    LabelA4->setText(QString::number(CurWidth));
+    const QString grid = number(CurGrid);
+    LabelA5->setText(grid);
+    SpeedButton1->setToolTip(QStringLiteral("レイヤ：現在のレイヤ＝") + QString::number(CurLayer));
+    SpeedButton2->setToolTip(QStringLiteral("色：現在の色＝")
+                             + (CurColor ? QString::number(CurColor)
+                                         : QStringLiteral("レイヤ依存色")));
+    SpeedButton3->setToolTip(QStringLiteral("線種：現在の線種＝")
+                             + (CurLineType ? QString::number(CurLineType)
+                                            : QStringLiteral("レイヤ依存線種")));
+    SpeedButton4->setToolTip(QStringLiteral("線幅：現在の線幅＝")
+                             + (CurWidth ? QString::number(CurWidth)
+                                         : QStringLiteral("レイヤ依存線幅")));
+    SpeedButton5->setToolTip(CurGrid != 0 ? QStringLiteral("グリッド：") + grid
+                                          : QStringLiteral("グリッド：0.0＝表示しない"));
+}
+
+QString TForm13::StatusText(int panel) const
+{
+    return panel >= 0 && panel < 3 ? panels[panel]->text() : QString();
+}
+
+void TForm13::SetStatusText(int panel, const QString &text)
+{
+    if (panel >= 0 && panel < 3)
+        panels[panel]->setText(text);
+}
+
+QString TForm13::Notice() const
+{
+    return notice->text();
+}
+
+void TForm13::SetNotice(const QString &text)
+{
+    notice->setText(text);
+}
+
+void TForm13::ShowScreen()
+{
+    PaintBox1->update();
+}
+
+void TForm13::Redraw()
+{
+    if (!Shown)
+        return;
+    const int w = PaintBox1->width(), h = PaintBox1->height();
+    // The first paint fits the paper to the paint box as laid out.
+    if (!fitted || w <= 0 || h <= 0)
+        return;
+    if (view.Width() != w || view.Height() != h)
+        view.Resize(w, h);
+    zoomShown = false;
+    QImage next(w, h, QImage::Format_RGB32);
+    if (next.isNull())
+        return;
+    {
+        Canvas canvas(next);
+        RenderPicture(canvas, view.Params(), *model, {PaperWidth, PaperHeight, CurGrid});
+    }
+    picture = next;
+    screen = next.copy();
+    ShowScreen();
+}
+
+void TForm13::ViewChanged(bool changed)
+{
+    if (!changed)
+        return;
+    // The view change is the moment another PC's work is looked for.
+    if (loaded && !gone && model->Update(db) == DrawingModel::Refresh::Failed)
+        Refresh();
+    Redraw();
+}
+
+void TForm13::FitPaper()
+{
+    ViewChanged(view.Fit(PaperWidth, PaperHeight, PaintBox1->width(), PaintBox1->height()));
+}
+
+void TForm13::ZoomAt(double px, double py, double factor)
+{
+    ViewChanged(view.ZoomAt(px, py, factor));
+}
+
+bool TForm13::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != PaintBox1)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Paint:
+        PaintBox1Paint();
+        return true;
+    case QEvent::Resize:
+        PaintBox1Resize();
+        return false;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        PaintBox1MouseDown(static_cast<QMouseEvent *>(event));
+        return true;
+    case QEvent::MouseMove:
+        PaintBox1MouseMove(static_cast<QMouseEvent *>(event));
+        return true;
+    case QEvent::MouseButtonRelease:
+        PaintBox1MouseUp(static_cast<QMouseEvent *>(event));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm13::PaintBox1Paint()
+{
+    if (!fitted) {
+        fitted = view.Fit(PaperWidth, PaperHeight, PaintBox1->width(), PaintBox1->height());
+        Redraw();
+    }
+    QPainter p(PaintBox1);
+    if (screen.isNull() || screen.size() != PaintBox1->size()) {
+        p.fillRect(PaintBox1->rect(), Qt::white);
+        if (!screen.isNull())
+            p.drawImage(0, 0, screen);
+        return;
+    }
+    p.drawImage(0, 0, screen);
+}
+
+void TForm13::PaintBox1Resize()
+{
+    // Shown at once for the new size, so that what is seen is where a click lands.
+    if (fitted && view.Resize(PaintBox1->width(), PaintBox1->height()))
+        Redraw();
+}
+
+void TForm13::PaintBox1MouseDown(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    if (!(ButtonState & (Left | Right))) {
+        PressX = at.x();
+        PressY = at.y();
+    }
+    ButtonState |= buttonBits(event->buttons() | event->button(), event->modifiers(),
+                              event->type() == QEvent::MouseButtonDblClick);
+    if (ButtonState & Middle)
+        panSnapshot = screen.copy();
+}
+
+void TForm13::PaintBox1MouseMove(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    const PaperPoint p = view.ToPaper(at.x(), at.y());
+    const double step = CurGrid > 0 ? CurGrid : 0.00001;
+    const double x = RoundToStep(p.x, step), y = RoundToStep(p.y, step);
+    if (std::isfinite(x) && std::isfinite(y))
+        SetStatusText(0, number(x) + u',' + number(y));
+    if ((ButtonState & Left) && (ButtonState & Right)) {
+        if (zoomShown)
+            DrawZoomRect();
+        zoomX1 = PressX;
+        zoomY1 = PressY;
+        zoomX2 = at.x();
+        zoomY2 = at.y();
+        DrawZoomRect();
+        zoomShown = true;
+    } else if ((ButtonState & Middle) && !panSnapshot.isNull()) {
+        zoomShown = false;
+        screen.fill(Qt::white);
+        QPainter p(&screen);
+        p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);
+        p.end();
+        ShowScreen();
+    }
+}
+
+void TForm13::PaintBox1MouseUp(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    const int state = ButtonState;
+    ButtonState = 0;
+    if ((state & Left) && (state & Right)) {
+        if (zoomShown) {
+            DrawZoomRect();
+            zoomShown = false;
+        }
+        ChordGesture(at.x(), at.y());
+    } else if (state & Middle) {
+        panSnapshot = QImage();
+        const PaperPoint p0 = view.ToPaper(PressX, PressY);
+        const PaperPoint p1 = view.ToPaper(at.x(), at.y());
+        ViewChanged(view.MoveBy(p0.x - p1.x, p0.y - p1.y));
+    }
+}
+
+void TForm13::ChordGesture(int x, int y)
+{
+    const int w = PaintBox1->width(), h = PaintBox1->height();
+    const PaperPoint p0 = view.ToPaper(PressX, PressY);
+    const PaperPoint p1 = view.ToPaper(x, y);
+    if (std::abs(x - PressX) <= 5 || std::abs(y - PressY) <= 5)
+        ViewChanged(view.CenterOn(p0, w, h));
+    else if (p0.x < p1.x && p0.y > p1.y)
+        ViewChanged(view.ZoomWindow(p0, p1, w, h));
+    else if (p0.x > p1.x && p0.y < p1.y)
+        ViewChanged(view.ZoomOutWindow(p0, p1, w, h));
+    else if (p0.x < p1.x && p0.y < p1.y)
+        FitPaper();
+    else
+        ViewChanged(view.SwapPrevious(w, h));
+}
+
+void TForm13::DrawZoomRect()
+{
+    if (screen.isNull())
+        return;
+    {
+        Canvas canvas(screen);
+        SetXorMode(canvas);
+        SetPen(canvas, 0xFFFF00, 0, 3);
+        DrawFrameRect(canvas, zoomX1, zoomY1, zoomX2, zoomY2);
+    }
+    ShowScreen();
+}
+
+void TForm13::wheelEvent(QWheelEvent *event)
+{
+    const QPoint at = PaintBox1->mapFrom(this, event->position().toPoint());
+    // Fine-grained wheels and touchpads send parts of a notch; a notch is 120.
+    wheelRest += event->angleDelta().y();
+    while (std::abs(wheelRest) >= 120) {
+        const bool towardUser = wheelRest < 0;
+        wheelRest += towardUser ? 120 : -120;
+        ZoomAt(at.x(), at.y(), towardUser ? ZoomStep : 1 / ZoomStep);
+    }
+    event->accept();
+}
+
+void TForm13::keyPressEvent(QKeyEvent *event)
+{
+    const int w = PaintBox1->width(), h = PaintBox1->height();
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+        ZoomAt(w / 2, h / 2, ZoomStep);
+        break;
+    case Qt::Key_PageDown:
+        ZoomAt(w / 2, h / 2, 1 / ZoomStep);
+        break;
+    case Qt::Key_End:
+    case Qt::Key_Insert:
+        ViewChanged(view.CenterOn({0, 0}, w, h));
+        break;
+    case Qt::Key_Home:
+        FitPaper();
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        Pan(event->key(), event->modifiers() & Qt::ShiftModifier);
+        break;
+    case Qt::Key_Escape:
+        SetStatusText(1, QString());
+        SetStatusText(2, QString());
+        StatusBar1->repaint();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TForm13::Pan(int key, bool shift)
+{
+    const QPoint at = PaintBox1->mapFromGlobal(QCursor::pos());
+    if (at.x() < 0 || at.y() < 0 || at.x() > PaintBox1->width() || at.y() > PaintBox1->height())
+        return;
+    const ViewRect &r = view.Rect();
+    double sx = std::fabs(r.x2 - r.x1) / 2, sy = std::fabs(r.y2 - r.y1) / 2;
+    if (shift) {
+        sx /= 5;
+        sy /= 5;
+    }
+    switch (key) {
+    case Qt::Key_Left:
+        ViewChanged(view.MoveBy(-sx, 0));
+        break;
+    case Qt::Key_Right:
+        ViewChanged(view.MoveBy(sx, 0));
+        break;
+    case Qt::Key_Up:
+        ViewChanged(view.MoveBy(0, sy));
+        break;
+    default:
+        ViewChanged(view.MoveBy(0, -sy));
+        break;
+    }
 }

@@ -1,23 +1,122 @@
-// The editor window of one drawing.
+// The editor window of one drawing: the paper and its lines in a paint box, zoom and pan by
+// wheel, keys and button gestures, the tool panel and the status bar. The picture is held
+// off screen and painted from the drawing in memory, which follows the database.
 #pragma once
 
+#include "editor/view.h"
+
+#include <QImage>
 #include <QWidget>
+
+#include <memory>
+
+class Database;
+class DrawingModel;
+class QAction;
+class QFrame;
+class QLabel;
+class QStatusBar;
+class QTimer;
+class QToolButton;
 
 class TForm13 : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TForm13(QWidget *parent = nullptr);
+    // The drawing is named here, once, and never changes.
+    TForm13(Database &db, int drawingNo, double paperWidth, double paperHeight,
+            QWidget *parent = nullptr);
+    ~TForm13() override;
 
-    int DrawingNo = 0;
-    double PaperWidth = 0;
-    double PaperHeight = 0;
+    const int DrawingNo;
+    const double PaperWidth;
+    const double PaperHeight;
+
+    int CurLayer = 0;
+    int CurColor = 0;
+    int CurLineType = 0;
+    int CurWidth = 0;
+    double CurGrid = 0;
+
+    QWidget *PaintBox1;
+    QFrame *Panel1;
+    QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4, *SpeedButton5;
+    QToolButton *SpeedButton6, *SpeedButton7, *SpeedButton8, *SpeedButton9;
+    QLabel *LabelA1, *LabelA2, *LabelA3, *LabelA4, *LabelA5;
+    QStatusBar *StatusBar1;
+    QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;
+    QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
+    QAction *mnuDrawLineX, *mnuDrawLineY, *mnuDrawLine2, *mnuDrawBox;
+    QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
+
+    Database &Db() { return db; }
+    DrawingModel &Model() { return *model; }
+    const View &CurrentView() const { return view; }
+    // What the paint box shows: the picture with any XOR figure drawn over it. Figures are
+    // drawn here and then shown with ShowScreen.
+    QImage &Screen() { return screen; }
+    // The picture of the last redraw, without figures.
+    const QImage &Picture() const { return picture; }
+    void ShowScreen();
+    // The status bar's panels 0-2 (pointer, command, prompt) and its notice.
+    QString StatusText(int panel) const;
+    void SetStatusText(int panel, const QString &text);
+    QString Notice() const;
+    bool Loaded() const { return loaded; }
+    bool Polling() const;
+
+    // Paints the picture for the current view from the drawing in memory.
+    void Redraw();
+    // Asks the database what changed, takes it in and redraws when something did.
+    void Refresh();
+    // The value labels and hints from the current values.
+    void ShowCurrentValues();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool shown = false;
+    void FormShow();
+    void PaintBox1Paint();
+    void PaintBox1Resize();
+    void PaintBox1MouseDown(QMouseEvent *event);
+    void PaintBox1MouseMove(QMouseEvent *event);
+    void PaintBox1MouseUp(QMouseEvent *event);
+    void FitPaper();
+    void ZoomAt(double px, double py, double factor);
+    void ChordGesture(int x, int y);
+    void DrawZoomRect();
+    void Pan(int key, bool shift);
+    // Follows a view change: the database's question, then the picture.
+    void ViewChanged(bool changed);
+    void LoadStep();
+    void PollTick();
+    void SetNotice(const QString &text);
+
+    Database &db;
+    std::unique_ptr<DrawingModel> model;
+    View view;
+    QImage picture;
+    QImage screen;
+    QImage panSnapshot;
+    bool Shown = false;
+    bool fitted = false;
+    bool loaded = false;
+    bool gone = false;
+    static constexpr double ZoomStep = 1.5;
+    int ButtonState = 0;
+    int PressX = 0, PressY = 0;
+    int zoomX1 = 0, zoomY1 = 0, zoomX2 = 0, zoomY2 = 0;
+    bool zoomShown = false;
+    // Wheel movement not yet a whole notch.
+    int wheelRest = 0;
+    QTimer *loadTimer;
+    QTimer *pollTimer;
+    QLabel *panels[3];
+    QLabel *notice;
 };

@@ -346,7 +346,8 @@ void TForm12::Button8Click()
     const std::optional<DrawingRow> row = ReadDrawingRow(Form1->db(), number);
     Globals().PaperWidth = row ? row->PAPX.value_or(0) : 0;
     Globals().PaperHeight = row ? row->PAPY.value_or(0) : 0;
-    auto *editor = new TForm13;
+    auto *editor = new TForm13(Form1->db(), number, Globals().PaperWidth,
+                               Globals().PaperHeight);
     editor->setWindowTitle(QStringLiteral("CAD － ") + name + QStringLiteral(" (N:")
                            + QString::number(number) + u')');
     Form1->OpenChild(editor);

@@ -73,7 +73,14 @@ const LineTypeRow *DrawingModel::LineType(int n) const
 
 bool DrawingModel::SetLayers(std::vector<LayerRow> rows)
 {
-    if (rows == layers)
+    // A scale that is not a number is the same as the one read before.
+    auto same = [](const LayerRow &a, const LayerRow &b) {
+        return a.n == b.n && a.name == b.name && a.visible == b.visible
+               && a.printed == b.printed && a.colour == b.colour && a.lineType == b.lineType
+               && a.width == b.width
+               && (a.scale == b.scale || (std::isnan(a.scale) && std::isnan(b.scale)));
+    };
+    if (std::equal(rows.begin(), rows.end(), layers.begin(), layers.end(), same))
         return false;
     // Where lines lie depends on their layers' scales.
     bool placesMoved = rows.size() != layers.size();

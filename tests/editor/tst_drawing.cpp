@@ -1,0 +1,460 @@
+#include "editor/drawingmodel.h"
+#include "editor/pen/canvas.h"
+#include "editor/renderer.h"
+#include "editor/view.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+class TestDrawing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fitAndZoom();
+    void previousViewAndResize();
+    void viewStaysSane();
+    void missingRows();
+    void gridIndexFindsWhatAScanFinds();
+    void newDrawingPicture();
+    void gridThresholds();
+    void layerDependence();
+    void dashesStartAtTheirPhase();
+};
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+bool near(double a, double b, double eps = 1e-9)
+{
+    return std::fabs(a - b) <= eps * std::max(1.0, std::fabs(b));
+}
+
+// The default layers, colours 1-16 and line types 1-3 of a new drawing.
+void defaultTables(DrawingModel &m)
+{
+    std::vector<LayerRow> layers;
+    for (int n = 0; n < 256; ++n)
+        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
+    m.SetLayers(layers);
+    m.SetColours({{1, "black", 0}, {2, "red", 255}, {3, "green", 65280}, {4, "blue", 16711680}});
+    LineTypeRow continuous{1, "continuous", 0, {}};
+    LineTypeRow dashed{2, "dashed", 2, {600, 150}};
+    LineTypeRow odd{3, "odd", 3, {600, 150, 600}};
+    LineTypeRow spaced{4, "dashed spaced", 2, {600, 600}};
+    m.SetLineTypes({continuous, dashed, odd, spaced});
+}
+
+EntityLine lineOf(int n, int layer, double x1, double y1, double x2, double y2, int colour = 0,
+                  int type = 0, int width = 0)
+{
+    EntityLine e;
+    e.entity = {n, 1, 1, 1, n};
+    e.hasLine = true;
+    e.line = {n, int16_t(layer), int16_t(colour), int16_t(type), int16_t(width), x1, y1, x2, y2};
+    return e;
+}
+
+QRgb rgb(const QImage &image, int x, int y)
+{
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+
+QPoint pixelOf(const ViewParams &v, double x, double y)
+{
+    return {RoundHalfAway((x - v.x1) * v.scale), v.height - RoundHalfAway((y - v.y1) * v.scale)};
+}
+
+QImage render(const View &view, const DrawingModel &m, const Sheet &sheet)
+{
+    QImage image(view.Width(), view.Height(), QImage::Format_RGB32);
+    Canvas canvas(image);
+    RenderPicture(canvas, view.Params(), m, sheet);
+    return image;
+}
+
+int countColour(const QImage &image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += rgb(image, x, y) == colour;
+    return n;
+}
+
+} // namespace
+
+void TestDrawing::fitAndZoom()
+{
+    View v;
+    QVERIFY(v.Fit(420, 297, 336, 272));
+    QVERIFY(near(v.Rect().scale, 0.72));
+    QVERIFY(near(v.Centre().x, 0) && near(v.Centre().y, 0));
+    QVERIFY(near(v.Rect().x2 - v.Rect().x1, 336 / 0.72));
+    QVERIFY(near(v.Rect().y2 - v.Rect().y1, 272 / 0.72));
+
+    // Zoom about a pixel keeps the paper point under it, both ways.
+    const PaperPoint before = v.ToPaper(50, 200);
+    QVERIFY(v.ZoomAt(50, 200, 1.5));
+    QVERIFY(near(v.Rect().scale, 1.08));
+    QVERIFY(near(v.ToPaper(50, 200).x, before.x) && near(v.ToPaper(50, 200).y, before.y));
+    QVERIFY(v.ZoomAt(50, 200, 1 / 1.5));
+    QVERIFY(near(v.Rect().scale, 0.72));
+    QVERIFY(near(v.ToPaper(50, 200).x, before.x));
+
+    // Zoom window: the rectangle fills the tighter direction, no margin.
+    QVERIFY(v.ZoomWindow({-10, -5}, {30, 25}, 336, 272));
+    QVERIFY(near(v.Rect().scale, std::min(336 / 40.0, 272 / 30.0)));
+    QVERIFY(near(v.Centre().x, 10) && near(v.Centre().y, 10));
+    // Zoom out halves whatever the rectangle, centred on it.
+    const double s = v.Rect().scale;
+    QVERIFY(v.ZoomOutWindow({0, 0}, {2, 2}, 336, 272));
+    QVERIFY(near(v.Rect().scale, s / 2));
+    QVERIFY(near(v.Centre().x, 1) && near(v.Centre().y, 1));
+    QVERIFY(v.CenterOn({-50, 40}, 336, 272));
+    QVERIFY(near(v.Centre().x, -50) && near(v.Centre().y, 40));
+    QVERIFY(near(v.Rect().scale, s / 2));
+    QVERIFY(v.MoveBy(5, -5));
+    QVERIFY(near(v.Centre().x, -45) && near(v.Centre().y, 35));
+    QVERIFY(near(v.Rect().x2 - v.Rect().x1, 336 / v.Rect().scale));
+}
+
+void TestDrawing::previousViewAndResize()
+{
+    View v;
+    QVERIFY(v.Fit(420, 297, 336, 272));
+    const ViewRect fitted = v.Rect();
+    QVERIFY(v.ZoomWindow({0, 0}, {40, 30}, 336, 272));
+    const ViewRect zoomed = v.Rect();
+    QVERIFY(v.SwapPrevious(336, 272));
+    QCOMPARE(v.Rect().scale, fitted.scale);
+    QVERIFY(near(v.Rect().x1, fitted.x1) && near(v.Rect().y2, fitted.y2));
+    QVERIFY(v.SwapPrevious(336, 272));
+    QCOMPARE(v.Rect().scale, zoomed.scale);
+    QVERIFY(near(v.Rect().x1, zoomed.x1));
+
+    // A resize keeps centre and scale and does not touch the previous view.
+    const PaperPoint c = v.Centre();
+    QVERIFY(v.Resize(500, 100));
+    QCOMPARE(v.Width(), 500);
+    QCOMPARE(v.Rect().scale, zoomed.scale);
+    QVERIFY(near(v.Centre().x, c.x) && near(v.Centre().y, c.y));
+    QVERIFY(near(v.Rect().x2 - v.Rect().x1, 500 / zoomed.scale));
+    // The previous view comes back with edges for the paint box as it is now.
+    QVERIFY(v.SwapPrevious(500, 100));
+    QCOMPARE(v.Rect().scale, fitted.scale);
+    QVERIFY(near(v.Centre().x, 0) && near(v.Centre().y, 0));
+    QVERIFY(near(v.Rect().x2 - v.Rect().x1, 500 / fitted.scale));
+    QVERIFY(near(v.Rect().y2 - v.Rect().y1, 100 / fitted.scale));
+}
+
+void TestDrawing::viewStaysSane()
+{
+    View v;
+    // A paper without a size fits 420 x 297.
+    QVERIFY(v.Fit(0, 0, 336, 272));
+    QVERIFY(near(v.Rect().scale, 0.72));
+    QVERIFY(v.Fit(NaN, 297, 336, 272));
+    QVERIFY(near(v.Rect().scale, 0.72));
+    // A paint box without area leaves the view as it was.
+    const ViewRect r = v.Rect();
+    QVERIFY(!v.Fit(420, 297, 0, 272));
+    QVERIFY(!v.Resize(336, 0));
+    QVERIFY(!v.ZoomWindow({0, 0}, {1, 1}, 0, 0));
+    QCOMPARE(v.Rect().x1, r.x1);
+    QCOMPARE(v.Width(), 336);
+    // Zooming far in or out stops at the ends of the range; nothing becomes infinite.
+    for (int i = 0; i < 200; ++i)
+        v.ZoomAt(10, 10, 1.5);
+    QCOMPARE(v.Rect().scale, View::MaxScale);
+    QVERIFY(std::isfinite(v.Rect().x1) && v.Rect().x2 > v.Rect().x1);
+    for (int i = 0; i < 400; ++i)
+        v.ZoomAt(10, 10, 1 / 1.5);
+    QCOMPARE(v.Rect().scale, View::MinScale);
+    QVERIFY(std::isfinite(v.Rect().x1) && std::isfinite(v.Rect().y2));
+    // A zoom window of no extent stops at the largest scale; bad numbers change nothing.
+    QVERIFY(v.ZoomWindow({1, 1}, {1, 1}, 336, 272));
+    QCOMPARE(v.Rect().scale, View::MaxScale);
+    const ViewRect kept = v.Rect();
+    QVERIFY(!v.MoveBy(NaN, 0));
+    QVERIFY(!v.ZoomAt(NaN, 1, 1.5));
+    QVERIFY(!v.CenterOn({std::numeric_limits<double>::infinity(), 0}, 336, 272));
+    QCOMPARE(v.Rect().x1, kept.x1);
+}
+
+void TestDrawing::missingRows()
+{
+    DrawingModel m;
+    defaultTables(m);
+    LineLook look;
+    // The layer's values for 0, the line's own otherwise.
+    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1).line, look));
+    QCOMPARE(look.pen.colour, 0);
+    QCOMPARE(look.pen.width, 18);
+    QCOMPARE(look.pen.count, 0);
+    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 2, 2, 70).line, look));
+    QCOMPARE(look.pen.colour, 255);
+    QCOMPARE(look.pen.width, 70);
+    QCOMPARE(look.pen.count, 2);
+    QCOMPARE(look.pen.total, 7.5);
+    // A colour with no row is black, a line type with no row or an odd count continuous,
+    // even after a line that had them.
+    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 99, 99).line, look));
+    QCOMPARE(look.pen.colour, 0);
+    QCOMPARE(look.pen.count, 0);
+    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 2, 3).line, look));
+    QCOMPARE(look.pen.count, 0);
+    // No layer row, a layer beyond 0-255, a hidden layer, a scale not finite: not drawn.
+    QVERIFY(!m.Look(lineOf(1, 300, 0, 0, 1, 1).line, look));
+    QVERIFY(!m.Look(lineOf(1, -1, 0, 0, 1, 1).line, look));
+    std::vector<LayerRow> layers = m.Layers();
+    layers[7].visible = 0;
+    layers[8].scale = NaN;
+    layers.erase(layers.begin() + 9);
+    QVERIFY(m.SetLayers(layers));
+    QVERIFY(!m.SetLayers(layers));
+    QVERIFY(!m.Look(lineOf(1, 7, 0, 0, 1, 1).line, look));
+    QVERIFY(!m.Look(lineOf(1, 8, 0, 0, 1, 1).line, look));
+    QVERIFY(!m.Look(lineOf(1, 9, 0, 0, 1, 1).line, look));
+    // An entity without its line row, of another state or type, or with a coordinate that
+    // is not finite is not a line to draw.
+    double x1, y1, x2, y2;
+    EntityLine e = lineOf(1, 5, 0, 0, 10, 0);
+    QVERIFY(m.PaperLine(e, x1, y1, x2, y2));
+    e.hasLine = false;
+    QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
+    e = lineOf(1, 5, 0, 0, 10, 0);
+    e.entity.state = 0;
+    QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
+    e = lineOf(1, 5, 0, 0, 10, 0);
+    e.entity.type = 2;
+    QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
+    QVERIFY(!m.PaperLine(lineOf(1, 5, 0, NaN, 10, 0), x1, y1, x2, y2));
+
+    // Add keeps entity order and replaces an entity of the same number.
+    m.Add(lineOf(5, 0, 0, 0, 1, 0));
+    m.Add(lineOf(2, 0, 0, 0, 2, 0));
+    m.Add(lineOf(9, 0, 0, 0, 3, 0));
+    EntityLine again = lineOf(5, 0, 0, 0, 1, 0);
+    again.entity.state = 0;
+    m.Add(again);
+    QCOMPARE(m.Count(), size_t(3));
+    QCOMPARE(m.At(0).entity.n, 2);
+    QCOMPARE(m.At(2).entity.n, 9);
+    QCOMPARE(m.Find(5)->entity.state, int16_t(0));
+    QVERIFY(!m.Find(4));
+    QCOMPARE(m.HighestEntity(), int64_t(9));
+}
+
+void TestDrawing::gridIndexFindsWhatAScanFinds()
+{
+    DrawingModel m;
+    defaultTables(m);
+    std::vector<LayerRow> layers = m.Layers();
+    layers[2].scale = 0.01;
+    layers[3].visible = 0;
+    m.SetLayers(layers);
+    QRandomGenerator random(14);
+    auto add = [&](int from, int to, double spread) {
+        for (int n = from; n <= to; ++n) {
+            const double x = random.bounded(spread) - spread / 2;
+            const double y = random.bounded(spread) - spread / 2;
+            const double length = random.bounded(1.0) < 0.05 ? 400 : random.bounded(40.0);
+            const double a = random.bounded(6.28);
+            const int layer = n % 4;
+            const double s = layer == 2 ? 100 : 1;
+            EntityLine e = lineOf(n, layer, x * s, y * s, (x + length * std::cos(a)) * s,
+                                  (y + length * std::sin(a)) * s);
+            e.entity.state = n % 17 == 0 ? 0 : 1;
+            m.Add(e);
+        }
+    };
+    auto check = [&](const PaperBox &box) {
+        std::vector<uint32_t> found;
+        m.LinesIn(box, found);
+        std::vector<uint32_t> scanned;
+        for (uint32_t i = 0; i < m.Count(); ++i) {
+            const EntityLine &e = m.At(i);
+            LineLook look;
+            if (e.entity.state != 1 || !e.hasLine || e.line.layer < 0 || e.line.layer > 255)
+                continue;
+            const double s = m.Layer(e.line.layer)->scale;
+            const double x1 = e.line.x1 * s, x2 = e.line.x2 * s;
+            const double y1 = e.line.y1 * s, y2 = e.line.y2 * s;
+            if (std::min(x1, x2) <= box.x2 && std::max(x1, x2) >= box.x1
+                && std::min(y1, y2) <= box.y2 && std::max(y1, y2) >= box.y1)
+                scanned.push_back(i);
+        }
+        return found == scanned;
+    };
+    add(1, 3000, 800);
+    for (int i = 0; i < 40; ++i) {
+        const double x = random.bounded(1000.0) - 500, y = random.bounded(1000.0) - 500;
+        const double w = random.bounded(i < 20 ? 30.0 : 600.0);
+        QVERIFY2(check({x, y, x + w, y + w * 0.7}), qPrintable(QString::number(i)));
+    }
+    // Lines drawn later far outside the first extent, and a layer scale changed.
+    add(3001, 3400, 5000);
+    layers[0].scale = 2;
+    m.SetLayers(layers);
+    for (int i = 0; i < 40; ++i) {
+        const double x = random.bounded(6000.0) - 3000, y = random.bounded(6000.0) - 3000;
+        QVERIFY2(check({x, y, x + 80, y + 50}), qPrintable(QString::number(i)));
+    }
+    QVERIFY(check({-1e9, -1e9, 1e9, 1e9}));
+    std::vector<uint32_t> none;
+    m.LinesIn({NaN, 0, 1, 1}, none);
+    QVERIFY(none.empty());
+}
+
+void TestDrawing::newDrawingPicture()
+{
+    DrawingModel m;
+    defaultTables(m);
+    View v;
+    QVERIFY(v.Fit(420, 297, 336, 272));
+    const QImage image = render(v, m, {420, 297, 0});
+    const ViewParams p = v.Params();
+    // Cyan window frame, white inside.
+    QCOMPARE(rgb(image, 0, 0), QRgb(0x00FFFF));
+    QCOMPARE(rgb(image, 334, 270), QRgb(0x00FFFF));
+    QCOMPARE(rgb(image, 0, 100), QRgb(0x00FFFF));
+    QCOMPARE(rgb(image, 5, 5), QRgb(0xFFFFFF));
+    // Black paper frame, three pixels wide, along the bottom edge.
+    const QPoint bottom = pixelOf(p, 0, -148.5);
+    int black = 0;
+    for (int dy = -3; dy <= 3; ++dy)
+        black += rgb(image, bottom.x() + 40, bottom.y() + dy) == 0;
+    QCOMPARE(black, 3);
+    QCOMPARE(rgb(image, pixelOf(p, 210, 0).x(), pixelOf(p, 210, 0).y()), QRgb(0));
+    // The red origin cross reaches five pixels each way.
+    const QPoint o = pixelOf(p, 0, 0);
+    QCOMPARE(rgb(image, o.x(), o.y()), QRgb(0xFF0000));
+    QCOMPARE(rgb(image, o.x() + 5, o.y()), QRgb(0xFF0000));
+    QCOMPARE(rgb(image, o.x() - 5, o.y()), QRgb(0xFF0000));
+    QCOMPARE(rgb(image, o.x(), o.y() - 5), QRgb(0xFF0000));
+    QCOMPARE(rgb(image, o.x() + 7, o.y()), QRgb(0xFFFFFF));
+    QCOMPARE(countColour(image, 0xFF0000), 21);
+}
+
+void TestDrawing::gridThresholds()
+{
+    DrawingModel m;
+    defaultTables(m);
+    View v;
+    QVERIFY(v.Fit(420, 297, 336, 272));
+    // 10 mm at 0.72: no fine grid (7.2 pixels), a coarse one every 50 mm.
+    QImage image = render(v, m, {420, 297, 10});
+    const ViewParams p = v.Params();
+    QCOMPARE(countColour(image, 0xEEEEEE), 0);
+    const int coarseX = pixelOf(p, 50, 0).x();
+    QCOMPARE(rgb(image, coarseX, 20), QRgb(0xCCCCCC));
+    QCOMPARE(rgb(image, pixelOf(p, 10, 0).x(), 20), QRgb(0xFFFFFF));
+
+    // At 2.0 both: fine lines 20 pixels apart, every fifth one covered by a coarse one.
+    QVERIFY(v.ZoomAt(168, 136, 2.0 / 0.72));
+    QVERIFY(near(v.Rect().scale, 2.0));
+    image = render(v, m, {420, 297, 10});
+    const ViewParams q = v.Params();
+    QCOMPARE(rgb(image, pixelOf(q, 10, 0).x(), 20), QRgb(0xEEEEEE));
+    QCOMPARE(rgb(image, pixelOf(q, 30, 0).x(), 20), QRgb(0xEEEEEE));
+    QCOMPARE(rgb(image, pixelOf(q, 50, 0).x(), 20), QRgb(0xCCCCCC));
+    QCOMPARE(rgb(image, pixelOf(q, 15, 0).x(), 20), QRgb(0xFFFFFF));
+    QCOMPARE(rgb(image, 20, pixelOf(q, 0, 20).y()), QRgb(0xEEEEEE));
+    QCOMPARE(pixelOf(q, 30, 0).x() - pixelOf(q, 10, 0).x(), 40);
+    // A grid finer than the precision of the coordinates neither stalls nor draws.
+    QVERIFY(v.CenterOn({1e12, 1e12}, 336, 272));
+    image = render(v, m, {420, 297, 1e-6});
+    QCOMPARE(rgb(image, 5, 5), QRgb(0xFFFFFF));
+}
+
+void TestDrawing::layerDependence()
+{
+    DrawingModel m;
+    defaultTables(m);
+    std::vector<LayerRow> layers = m.Layers();
+    layers[1] = {1, QString(), 1, 1, 2, 4, 100, 1.0}; // red, dashed spaced, 1 mm
+    layers[2] = {2, QString(), 0, 1, 3, 1, 18, 1.0}; // hidden
+    layers[3] = {3, QString(), 1, 1, 4, 1, 18, 0.01}; // blue, 1:100
+    m.SetLayers(layers);
+    m.Add(lineOf(1, 1, -100, 50, 100, 50)); // all from layer 1
+    m.Add(lineOf(2, 1, -100, 0, 100, 0, 3, 1, 18)); // its own green, continuous, thin
+    m.Add(lineOf(3, 2, -100, -50, 100, -50)); // hidden layer
+    m.Add(lineOf(4, 3, 0, -8000, 100, -8000)); // 1 mm long at y -80
+    EntityLine erased = lineOf(5, 0, -100, 30, 100, 30);
+    erased.entity.state = 2;
+    m.Add(erased);
+    View v;
+    QVERIFY(v.Fit(420, 297, 840, 594)); // 1.8 pixels a millimetre
+    const ViewParams p = v.Params();
+    const QImage image = render(v, m, {420, 297, 0});
+    // Layer 1: red, 1.8 pixels wide (rounds to 2), dashes and gaps of 6 mm.
+    const int y = pixelOf(p, 0, 50).y();
+    QCOMPARE(rgb(image, pixelOf(p, -97, 50).x(), y), QRgb(0xFF0000));
+    QCOMPARE(rgb(image, pixelOf(p, -91, 50).x(), y), QRgb(0xFFFFFF));
+    QCOMPARE(rgb(image, pixelOf(p, -85, 50).x(), y), QRgb(0xFF0000));
+    int thick = 0;
+    for (int dy = -3; dy <= 3; ++dy)
+        thick += rgb(image, pixelOf(p, -97, 50).x(), y + dy) == 0xFF0000;
+    QCOMPARE(thick, 2);
+    // The line's own values win: green, solid through the gap, one pixel.
+    const int y0 = pixelOf(p, 0, 0).y();
+    QCOMPARE(rgb(image, pixelOf(p, -91, 0).x(), y0), QRgb(0x00FF00));
+    QCOMPARE(rgb(image, pixelOf(p, -91, 0).x(), y0 - 1), QRgb(0xFFFFFF));
+    QCOMPARE(rgb(image, pixelOf(p, -91, 0).x(), y0 + 1), QRgb(0xFFFFFF));
+    // Hidden layer and erased entity: nothing.
+    QCOMPARE(rgb(image, pixelOf(p, -40, -50).x(), pixelOf(p, 0, -50).y()), QRgb(0xFFFFFF));
+    QCOMPARE(rgb(image, pixelOf(p, -40, 30).x(), pixelOf(p, 0, 30).y()), QRgb(0xFFFFFF));
+    // Scale 0.01: stored 0-100 at -8000 is drawn from 0 to 1 mm at -80.
+    const int yb = pixelOf(p, 0, -80).y();
+    QCOMPARE(rgb(image, pixelOf(p, 0.5, -80).x(), yb), QRgb(0x0000FF));
+    QCOMPARE(rgb(image, pixelOf(p, 3, -80).x(), yb), QRgb(0xFFFFFF));
+    QCOMPARE(countColour(image, 0x0000FF), pixelOf(p, 1, 0).x() - pixelOf(p, 0, 0).x() + 1);
+}
+
+void TestDrawing::dashesStartAtTheirPhase()
+{
+    // A long dashed line crossing the view gives the pixels the pen gives walking it whole.
+    QImage whole(400, 300, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    QImage culled = whole.copy();
+    const ViewParams view{4, 1000, 1000, 1100, 1075, 400, 300};
+    LinePen pen;
+    pen.count = 4;
+    pen.pitches[0] = 6;
+    pen.pitches[1] = 1.5;
+    pen.pitches[2] = 0;
+    pen.pitches[3] = 1.5;
+    pen.total = 9;
+    pen.width = 50;
+    for (double angle : {0.0, 0.3, 1.2, 2.5}) {
+        const double x1 = 1050 - 2000 * std::cos(angle), y1 = 1037 - 2000 * std::sin(angle);
+        const double x2 = 1050 + 700 * std::cos(angle), y2 = 1037 + 700 * std::sin(angle);
+        whole.fill(Qt::white);
+        culled.fill(Qt::white);
+        {
+            Canvas a(whole), b(culled);
+            LinePen p1 = pen, p2 = pen;
+            DrawStyledLine(a, view, p1, x1, y1, x2, y2);
+            DrawStyledLineInView(b, view, p2, x1, y1, x2, y2);
+        }
+        int differ = 0, inked = 0;
+        for (int y = 0; y < 300; ++y) {
+            for (int x = 0; x < 400; ++x) {
+                differ += whole.pixel(x, y) != culled.pixel(x, y);
+                inked += rgb(whole, x, y) != 0xFFFFFF;
+            }
+        }
+        QVERIFY2(inked > 300, qPrintable(QString::number(angle)));
+        // Only the rounding of where each dash ends may differ.
+        QVERIFY2(differ <= inked / 50, qPrintable(QStringLiteral("%1: %2 of %3")
+                                                      .arg(angle).arg(differ).arg(inked)));
+    }
+}
+
+QTEST_MAIN(TestDrawing)
+#include "tst_drawing.moc"

@@ -298,7 +298,8 @@ void DrawingModel::LinesIn(const PaperBox &box, std::vector<uint32_t> &out) cons
             take(i);
         return;
     }
-    std::vector<uint32_t> candidates(wide);
+    for (uint32_t i : wide)
+        take(i);
     for (const Level &level : levels) {
         auto range = [](double from, double to, double origin, double size, int count,
                         int &first, int &last) {
@@ -314,14 +315,13 @@ void DrawingModel::LinesIn(const PaperBox &box, std::vector<uint32_t> &out) cons
             continue;
         for (int r = r0; r <= r1; ++r) {
             for (int c = c0; c <= c1; ++c) {
-                const std::vector<uint32_t> &cell = level.cells[size_t(r) * level.columns + c];
-                candidates.insert(candidates.end(), cell.begin(), cell.end());
+                for (uint32_t i : level.cells[size_t(r) * level.columns + c])
+                    take(i);
             }
         }
     }
-    std::sort(candidates.begin(), candidates.end());
-    for (uint32_t i : candidates)
-        take(i);
+    // Each line lives in one cell only, so sorting is all that is left.
+    std::sort(out.begin(), out.end());
 }
 
 bool DrawingModel::BeginLoad(Database &db)

@@ -56,6 +56,13 @@ Qt::BrushStyle qtBrush(BrushStyle style)
 // Beyond this no pixel can be on the image, and the line arithmetic below stays in range.
 constexpr long long FarPixel = 1LL << 29;
 
+// Rounds up; for values within the pixel range, without a library call.
+long long ceilOf(double v)
+{
+    const long long i = (long long)v;
+    return i + (v > double(i) ? 1 : 0);
+}
+
 long long floorDiv(long long a, long long b)
 {
     long long q = a / b;
@@ -163,7 +170,9 @@ void Canvas::LineTo(int x, int y)
     MoveTo(x, y);
     if (penStyle == PenStyle::Invisible || (fromX == x && fromY == y))
         return;
-    if (penWidth > 1)
+    if (penWidth > 1 && penMode == PenMode::Copy && penStyle == PenStyle::Solid)
+        wideLine(fromX, fromY, x, y);
+    else if (penWidth > 1)
         painter().drawLine(fromX, fromY, x, y);
     else
         thinLine(fromX, fromY, x, y);
@@ -220,6 +229,87 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
         } else if (remainder < 0) {
             remainder += twoSteps;
             --minor;
+        }
+    }
+}
+
+// Every pixel whose centre lies within half the width of the segment (round ends), a run
+// per step along the longer axis, half-open across it so that a width of w covers w pixels.
+// Only the steps and runs that fall on the image are visited.
+void Canvas::wideLine(int x1, int y1, int x2, int y2)
+{
+    for (long long v : {x1, y1, x2, y2}) {
+        if (std::llabs(v) > FarPixel)
+            return;
+    }
+    const bool alongX = std::abs(x2 - x1) >= std::abs(y2 - y1);
+    // Major coordinate first; the segment runs toward a larger major coordinate.
+    double am = alongX ? x1 : y1, an = alongX ? y1 : x1;
+    double bm = alongX ? x2 : y2, bn = alongX ? y2 : x2;
+    if (bm < am) {
+        std::swap(am, bm);
+        std::swap(an, bn);
+    }
+    const double r = penWidth / 2.0;
+    const double dm = bm - am, dn = bn - an;
+    const double length = std::sqrt(dm * dm + dn * dn);
+    // Across the run: the centre moves by slope a step; the ends' perpendiculars by across.
+    const double slope = dm > 0 ? dn / dm : 0;
+    const double half = dm > 0 ? r * length / dm : 0;
+    const double across = dn != 0 ? -dm / dn : 0;
+    const double farEnd = dn != 0 ? an + length * length / dn : 0;
+    const int majorLimit = alongX ? image.width() : image.height();
+    const int minorLimit = alongX ? image.height() : image.width();
+    const long long first = std::max<long long>(0, ceilOf(am - r));
+    const long long last = std::min<long long>(majorLimit - 1, ceilOf(bm + r + 1) - 1);
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (long long m = first; m <= last; ++m) {
+        const double k = m - am;
+        double lo = 1e300, hi = -1e300;
+        if (dm > 0 && k >= -r && k <= dm + r) {
+            const double centre = an + slope * k;
+            lo = centre - half;
+            hi = centre + half;
+            // Near the ends the perpendiculars through them cut the band.
+            if (k < r || k > dm - r) {
+                if (dn != 0) {
+                    double e1 = an + across * k, e2 = farEnd + across * k;
+                    if (e1 > e2)
+                        std::swap(e1, e2);
+                    lo = std::max(lo, e1);
+                    hi = std::min(hi, e2);
+                } else if (k < 0 || k > dm) {
+                    lo = 1e300;
+                    hi = -1e300;
+                }
+                for (int end = 0; end < 2; ++end) {
+                    const double d = end == 0 ? k : m - bm;
+                    if (std::fabs(d) <= r) {
+                        const double h = std::sqrt(r * r - d * d);
+                        const double c = end == 0 ? an : bn;
+                        lo = std::min(lo, c - h);
+                        hi = std::max(hi, c + h);
+                    }
+                }
+            }
+        } else if (dm == 0 && std::fabs(k) <= r) {
+            const double h = std::sqrt(r * r - k * k);
+            lo = std::min(an, bn) - h;
+            hi = std::max(an, bn) + h;
+        }
+        if (lo > hi)
+            continue;
+        const long long n1 = std::max<long long>(0, ceilOf(lo));
+        const long long n2 = std::min<long long>(minorLimit - 1, ceilOf(hi) - 1);
+        if (alongX) {
+            uchar *column = bits + m * sizeof(QRgb);
+            for (long long n = n1; n <= n2; ++n)
+                *reinterpret_cast<QRgb *>(column + n * stride) = penRgb;
+        } else {
+            QRgb *row = reinterpret_cast<QRgb *>(bits + m * stride);
+            for (long long n = n1; n <= n2; ++n)
+                row[n] = penRgb;
         }
     }
 }

@@ -56,6 +56,7 @@ private:
     // Writes the pen colour over the pixel, or XORs it in.
     void put(QRgb &pixel) const;
     void thinLine(int x1, int y1, int x2, int y2);
+    void wideLine(int x1, int y1, int x2, int y2);
     QPainter &painter();
 
     QImage &image;

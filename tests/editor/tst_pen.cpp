@@ -248,6 +248,20 @@ void TestPen::wideLine()
     QVERIFY(inked(image, 50, 26) && inked(image, 50, 34) && !inked(image, 50, 37));
     QVERIFY(inked(image, 17, 30) && !inked(image, 13, 30)); // round end
 
+    // Slanted: as thick across the line as along a horizontal one, with round ends.
+    QImage slanted = whiteImage(100, 100);
+    {
+        Canvas canvas(slanted);
+        LinePen pen = penOf(1000, {});
+        DrawStyledLine(canvas, viewOf(slanted, 1), pen, 20, 80, 80, 20);
+    }
+    int across = 0;
+    for (int t = -10; t <= 10; ++t)
+        across += inked(slanted, 50 + t, 50 - t);
+    QCOMPARE(across, 7); // centres within 5 pixels: |t| * 1.414 < 5
+    QVERIFY(inked(slanted, 83, 83) && !inked(slanted, 84, 84));
+    QVERIFY(inked(slanted, 17, 17) && !inked(slanted, 15, 15));
+
     // 300 mm at 2 pixels a millimetre is capped at 400 pixels.
     QImage big = whiteImage(300, 700);
     {

@@ -97,6 +97,9 @@ Canvas::~Canvas()
 
 void Canvas::SetPenColour(uint32_t colour)
 {
+    // Every stroke sets its colour; most strokes set the one already there.
+    if ((colour & 0xFFFFFF) == penColour)
+        return;
     penColour = colour & 0xFFFFFF;
     penRgb = ColourOf(penColour).rgb();
 }

@@ -255,7 +255,8 @@ void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double
         pw = 0;
     if (pw > WidestPixels)
         pw = WidestPixels;
-    const int ipw = int(std::nearbyint(pw)); // halves to even
+    // Halves to even; rint does what nearbyint does without saving the floating-point state.
+    const int ipw = int(std::rint(pw));
     SetPen(canvas, pen.colour, 0, ipw);
     SetBrush(canvas, pen.colour, 0);
     if (!finite(x1, y1, x2, y2))

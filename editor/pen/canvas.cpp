@@ -264,45 +264,11 @@ void Canvas::wideLine(int x1, int y1, int x2, int y2)
     const int majorLimit = alongX ? image.width() : image.height();
     const int minorLimit = alongX ? image.height() : image.width();
     const long long first = std::max<long long>(0, ceilOf(am - r));
-    const long long last = std::min<long long>(majorLimit - 1, ceilOf(bm + r + 1) - 1);
+    const long long last = std::min<long long>(majorLimit - 1, (long long)std::floor(bm + r));
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    for (long long m = first; m <= last; ++m) {
-        const double k = m - am;
-        double lo = 1e300, hi = -1e300;
-        if (dm > 0 && k >= -r && k <= dm + r) {
-            const double centre = an + slope * k;
-            lo = centre - half;
-            hi = centre + half;
-            // Near the ends the perpendiculars through them cut the band.
-            if (k < r || k > dm - r) {
-                if (dn != 0) {
-                    double e1 = an + across * k, e2 = farEnd + across * k;
-                    if (e1 > e2)
-                        std::swap(e1, e2);
-                    lo = std::max(lo, e1);
-                    hi = std::min(hi, e2);
-                } else if (k < 0 || k > dm) {
-                    lo = 1e300;
-                    hi = -1e300;
-                }
-                for (int end = 0; end < 2; ++end) {
-                    const double d = end == 0 ? k : m - bm;
-                    if (std::fabs(d) <= r) {
-                        const double h = std::sqrt(r * r - d * d);
-                        const double c = end == 0 ? an : bn;
-                        lo = std::min(lo, c - h);
-                        hi = std::max(hi, c + h);
-                    }
-                }
-            }
-        } else if (dm == 0 && std::fabs(k) <= r) {
-            const double h = std::sqrt(r * r - k * k);
-            lo = std::min(an, bn) - h;
-            hi = std::max(an, bn) + h;
-        }
-        if (lo > hi)
-            continue;
+    // The run across step m covering lo <= n < hi.
+    auto put = [&](long long m, double lo, double hi) {
         const long long n1 = std::max<long long>(0, ceilOf(lo));
         const long long n2 = std::min<long long>(minorLimit - 1, ceilOf(hi) - 1);
         if (alongX) {
@@ -314,7 +280,52 @@ void Canvas::wideLine(int x1, int y1, int x2, int y2)
             for (long long n = n1; n <= n2; ++n)
                 row[n] = penRgb;
         }
+    };
+    // Near the ends: the band cut by the perpendiculars through the ends, and the discs.
+    auto nearEnd = [&](long long m) {
+        const double k = m - am;
+        double lo = 1e300, hi = -1e300;
+        if (dm > 0 && k >= -r && k <= dm + r) {
+            lo = an + slope * k - half;
+            hi = an + slope * k + half;
+            if (dn != 0) {
+                double e1 = an + across * k, e2 = farEnd + across * k;
+                if (e1 > e2)
+                    std::swap(e1, e2);
+                lo = std::max(lo, e1);
+                hi = std::min(hi, e2);
+            } else if (k < 0 || k > dm) {
+                lo = 1e300;
+                hi = -1e300;
+            }
+        }
+        for (int end = 0; end < 2; ++end) {
+            const double d = end == 0 ? k : m - bm;
+            if (std::fabs(d) <= r) {
+                const double h = std::sqrt(r * r - d * d);
+                const double c = end == 0 ? an : bn;
+                lo = std::min(lo, c - h);
+                hi = std::max(hi, c + h);
+            }
+        }
+        if (lo <= hi)
+            put(m, lo, hi);
+    };
+    // Between the ends only the band counts.
+    long long innerFirst = std::max(first, ceilOf(am + r));
+    long long innerLast = std::min(last, (long long)std::floor(bm - r));
+    if (!(dm > 0) || innerFirst > innerLast) {
+        innerFirst = last + 1;
+        innerLast = last;
     }
+    for (long long m = first; m < innerFirst; ++m)
+        nearEnd(m);
+    for (long long m = innerFirst; m <= innerLast; ++m) {
+        const double lo = an + slope * (m - am) - half;
+        put(m, lo, lo + 2 * half);
+    }
+    for (long long m = std::max(innerLast + 1, innerFirst); m <= last; ++m)
+        nearEnd(m);
 }
 
 void Canvas::SetPixel(int x, int y)

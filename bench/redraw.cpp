@@ -203,10 +203,10 @@ bool measure(Database &db, int n, Figures &f)
     View view;
     view.Fit(PaperWidth, PaperHeight, Width, Height);
     const Sheet sheet{PaperWidth, PaperHeight, 10};
-    f.full = medianMs(3, [&] { RenderPicture(canvas, view.Params(), *model, sheet); },
+    f.full = medianMs(5, [&] { RenderPicture(canvas, view.Params(), *model, sheet); },
                       &f.fullCpu);
     bool unchanged = true;
-    f.question = medianMs(5, [&] {
+    f.question = medianMs(9, [&] {
         unchanged = model->Update(db) == DrawingModel::Refresh::Unchanged && unchanged;
     });
     if (!unchanged) {

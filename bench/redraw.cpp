@@ -99,7 +99,8 @@ bool fill(Database &db, int n, int lines)
             "    " + next + "A = CAST(S AS DOUBLE PRECISION) * 6.283185307 / 2147483648;",
             QStringLiteral("    INSERT INTO HISTORY_%1 (N, OPN, MD, EN) VALUES (:I, :I, 0, :I);")
                 .arg(s),
-            QStringLiteral("    INSERT INTO ENTITY_%1 (N, MN, DS, DT, DN) VALUES (:I, 1, 1, 1, :I);")
+            QStringLiteral("    INSERT INTO ENTITY_%1 (N, MN, DS, DT, DN) "
+                           "VALUES (:I, 1, 1, 1, :I);")
                 .arg(s),
             QStringLiteral("    INSERT INTO ENT_LINE_%1 (N, LAY, COL, LTP, WID, X1, Y1, X2, Y2)")
                 .arg(s),
@@ -140,7 +141,8 @@ double fourQueriesPerLine(Database &db, int n)
     db.CloseSelect();
     QStringList e, l, c, t;
     for (auto [type, target] : list) {
-        if (type != 1 || db.SqlSelectRow("*", "ENT_LINE_" + s, "N=" + QString::number(target), e) < 0)
+        if (type != 1
+            || db.SqlSelectRow("*", "ENT_LINE_" + s, "N=" + QString::number(target), e) < 0)
             continue;
         db.SqlSelectRow("*", "LAYER_" + s, "N=" + e.value(1), l);
         if (StrToIntZ(l.value(2)) == 0)

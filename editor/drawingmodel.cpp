@@ -375,7 +375,8 @@ DrawingModel::Refresh DrawingModel::Update(Database &db)
         Add(e);
         changed = true;
     };
-    if (marks.historyAbove && !ReadChangedEntities(db, drawing, highestHistory, highestHistory, add))
+    if (marks.historyAbove
+        && !ReadChangedEntities(db, drawing, highestHistory, highestHistory, add))
         return Refresh::Failed;
     if ((marks.entitiesAbove || marks.operation != operation)
         && !ReadEntityLines(db, drawing, HighestEntity(), 0, add))

@@ -496,3 +496,8 @@ QString Database::LastError() const
 {
     return d->lastError;
 }
+
+bool Database::LastErrorWasCollision() const
+{
+    return d->session.lastErrorWasCollision();
+}

@@ -71,6 +71,8 @@ public:
     // The lines of the last statement sent, and the last error the server gave.
     QStringList LastSql() const;
     QString LastError() const;
+    // Whether that error was another PC taking the same key or row first.
+    bool LastErrorWasCollision() const;
 
     // Runs a select of the caller's own lines and hands back the rows from position skip on,
     // at most limit of them; empty on any error.

@@ -33,6 +33,26 @@ QString describe(const FbException &e)
     return QString::fromLocal8Bit(text);
 }
 
+bool isCollision(const FbException &e)
+{
+    bool collision = false;
+    for (const intptr_t *v = e.getStatus()->getErrors(); *v != isc_arg_end;) {
+        const intptr_t type = *v++;
+        if (type == isc_arg_cstring) {
+            v += 2;
+            continue;
+        }
+        const intptr_t code = *v++;
+        if (type != isc_arg_gds)
+            continue;
+        if (code == isc_lock_timeout)
+            return false;
+        collision = collision || code == isc_unique_key_violation || code == isc_no_dup
+                    || code == isc_update_conflict || code == isc_deadlock;
+    }
+    return collision;
+}
+
 QByteArray formatDouble(double v)
 {
     char buf[64];
@@ -229,6 +249,7 @@ struct Session::Impl
     IAttachment *att = nullptr;
     ITransaction *tra = nullptr;
     QString error;
+    bool collision = false;
 
     static QByteArray dpb(const Credentials &who, int pageSize)
     {
@@ -247,19 +268,24 @@ struct Session::Impl
         return out;
     }
 
-    ITransaction *begin(Session::Mode mode)
+    ITransaction *begin(Session::Mode mode, int lockSeconds = 10)
     {
         // Writers wait a while for another PC's uncommitted row rather than failing at once,
         // but never forever.
-        static const unsigned char write[] = {isc_tpb_version3, isc_tpb_write,
-                                              isc_tpb_concurrency, isc_tpb_wait,
-                                              isc_tpb_lock_timeout, 1, 10};
+        const unsigned char write[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency,
+                                       isc_tpb_wait, isc_tpb_lock_timeout, 1,
+                                       (unsigned char)std::clamp(lockSeconds, 1, 255)};
+        const unsigned char latest[] = {isc_tpb_version3, isc_tpb_write,
+                                        isc_tpb_read_committed, isc_tpb_rec_version,
+                                        isc_tpb_wait, isc_tpb_lock_timeout, 1, write[6]};
         static const unsigned char read[] = {isc_tpb_version3, isc_tpb_read,
                                              isc_tpb_read_committed, isc_tpb_rec_version,
                                              isc_tpb_nowait};
         Status st;
         if (mode == Session::Mode::Write)
             return att->startTransaction(&st, sizeof write, write);
+        if (mode == Session::Mode::WriteLatest)
+            return att->startTransaction(&st, sizeof latest, latest);
         return att->startTransaction(&st, sizeof read, read);
     }
 
@@ -382,15 +408,16 @@ bool Session::attached() const
     return d->att != nullptr;
 }
 
-bool Session::start(Mode mode)
+bool Session::start(Mode mode, int lockSeconds)
 {
+    d->collision = false;
     if (!d->att) {
         d->error = QStringLiteral("not attached");
         return false;
     }
     rollback();
     try {
-        d->tra = d->begin(mode);
+        d->tra = d->begin(mode, lockSeconds);
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
@@ -400,6 +427,7 @@ bool Session::start(Mode mode)
 
 bool Session::commit()
 {
+    d->collision = false;
     if (!d->tra) {
         d->error = QStringLiteral("no transaction");
         return false;
@@ -411,6 +439,7 @@ bool Session::commit()
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
+        d->collision = isCollision(e);
         rollback();
         return false;
     }
@@ -437,6 +466,7 @@ bool Session::active() const
 
 bool Session::execute(const QByteArray &sql)
 {
+    d->collision = false;
     if (!d->tra) {
         d->error = QStringLiteral("no transaction");
         return false;
@@ -447,6 +477,7 @@ bool Session::execute(const QByteArray &sql)
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
+        d->collision = isCollision(e);
         return false;
     }
 }
@@ -513,6 +544,7 @@ bool Session::executeEach(const QByteArray &sql, const std::vector<Row> &rows)
 
 bool Session::select(const QByteArray &sql, Result &out)
 {
+    d->collision = false;
     if (!d->tra) {
         d->error = QStringLiteral("no transaction");
         return false;
@@ -522,6 +554,7 @@ bool Session::select(const QByteArray &sql, Result &out)
         return d->error.isEmpty();
     } catch (const FbException &e) {
         d->error = describe(e);
+        d->collision = isCollision(e);
         return false;
     }
 }
@@ -609,6 +642,11 @@ bool Session::readEach(const QByteArray &sql, const std::function<void(const Cel
 QString Session::lastError() const
 {
     return d->error;
+}
+
+bool Session::lastErrorWasCollision() const
+{
+    return d->collision;
 }
 
 } // namespace fb

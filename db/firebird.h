@@ -62,8 +62,11 @@ public:
     void detach();
     bool attached() const;
 
-    enum class Mode { Write, Read };
-    bool start(Mode mode);
+    // Write sees the database as it was at the start; WriteLatest sees what others have
+    // committed since, so that a row lock waited for gives the row as the other left it.
+    enum class Mode { Write, Read, WriteLatest };
+    // A writer waits at most lockSeconds (1-255) for another connection's row lock.
+    bool start(Mode mode, int lockSeconds = 10);
     bool commit();
     void rollback();
     bool active() const;
@@ -83,6 +86,10 @@ public:
     bool readEach(const QByteArray &sql, const std::function<void(const Cells &)> &each);
 
     QString lastError() const;
+    // Whether the last statement, select or commit failed because another connection
+    // took the same key or changed the same row first: tried again with fresh numbers it
+    // may succeed. A lock wait that ran out is not such a collision.
+    bool lastErrorWasCollision() const;
 
 private:
     struct Impl;

@@ -148,6 +148,18 @@ void DrawingModel::Add(const std::vector<EntityLine> &rows)
         Add(e);
 }
 
+void DrawingModel::AddStored(const std::vector<EntityLine> &rows, int64_t op,
+                             int64_t firstHistory)
+{
+    const bool next = !rows.empty() && op == operation + 1 && firstHistory == highestHistory + 1
+                      && rows.front().entity.n == HighestEntity() + 1;
+    Add(rows);
+    if (next) {
+        operation = op;
+        highestHistory = firstHistory + int64_t(rows.size()) - 1;
+    }
+}
+
 bool DrawingModel::Look(const LineRow &line, LineLook &look) const
 {
     if (line.layer < 0 || line.layer > 255)

@@ -53,6 +53,9 @@ public:
     const EntityLine *Find(int32_t entity) const;
     void Add(const EntityLine &e);
     void Add(const std::vector<EntityLine> &rows);
+    // The rows of an operation this PC has just stored. Where the model stands moves on
+    // past them only when nothing of other PCs lies in between, which Update then reads.
+    void AddStored(const std::vector<EntityLine> &rows, int64_t operation, int64_t firstHistory);
     int64_t HighestEntity() const { return items.empty() ? 0 : items.back().entity.n; }
 
     // The look of a line, or false when it is not drawn: its layer missing, hidden, not in

@@ -195,6 +195,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     pollTimer->setSingleShot(true);
     pollTimer->setInterval(PollMs);
     connect(pollTimer, &QTimer::timeout, this, &TForm13::PollTick);
+    SetUpCommands();
 }
 
 // Nothing here may reach the database: the main window that owns it may be going first.
@@ -284,6 +285,8 @@ void TForm13::Refresh()
 
 void TForm13::closeEvent(QCloseEvent *event)
 {
+    // A figure not finished is dropped, nothing stored.
+    command.Cancel();
     loadTimer->stop();
     pollTimer->stop();
     QWidget *frame = WindowFrame(this);
@@ -363,6 +366,8 @@ void TForm13::Redraw()
     }
     picture = next;
     screen = next.copy();
+    rubberShown = false;
+    FollowPick();
     ShowScreen();
 }
 
@@ -467,12 +472,14 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
         zoomShown = true;
     } else if ((ButtonState & Middle) && !panSnapshot.isNull()) {
         zoomShown = false;
+        rubberShown = false;
         screen.fill(Qt::white);
         QPainter p(&screen);
         p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);
         p.end();
         ShowScreen();
     }
+    TrackPoint(p.x, p.y);
 }
 
 void TForm13::PaintBox1MouseUp(QMouseEvent *event)
@@ -491,6 +498,12 @@ void TForm13::PaintBox1MouseUp(QMouseEvent *event)
         const PaperPoint p0 = view.ToPaper(PressX, PressY);
         const PaperPoint p1 = view.ToPaper(at.x(), at.y());
         ViewChanged(view.MoveBy(p0.x - p1.x, p0.y - p1.y));
+    } else if (state & Left) {
+        const PaperPoint p = view.ToPaper(at.x(), at.y());
+        GivePoint(p.x, p.y);
+    } else if (state & Right) {
+        const PaperPoint p = view.ToPaper(at.x(), at.y());
+        SnapPoint(p.x, p.y);
     }
 }
 
@@ -561,9 +574,7 @@ void TForm13::keyPressEvent(QKeyEvent *event)
         Pan(event->key(), event->modifiers() & Qt::ShiftModifier);
         break;
     case Qt::Key_Escape:
-        SetStatusText(1, QString());
-        SetStatusText(2, QString());
-        StatusBar1->repaint();
+        CancelCommand();
         break;
     default:
         QWidget::keyPressEvent(event);

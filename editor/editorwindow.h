@@ -3,6 +3,7 @@
 // off screen and painted from the drawing in memory, which follows the database.
 #pragma once
 
+#include "editor/commands.h"
 #include "editor/view.h"
 
 #include <QImage>
@@ -73,6 +74,14 @@ public:
     // The value labels and hints from the current values.
     void ShowCurrentValues();
 
+    // The drawing command waiting for points: started by the tool buttons and the drawing
+    // menu, given points by the mouse, cancelled by Escape and by closing.
+    void StartCommand(int code);
+    const DrawCommand &Command() const { return command; }
+    // The pointer position the command follows, on the grid.
+    double PickX = 0, PickY = 0;
+    bool RubberShown() const { return rubberShown; }
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -97,6 +106,19 @@ private:
     void LoadStep();
     void PollTick();
     void SetNotice(const QString &text);
+    void SetUpCommands();
+    void CancelCommand();
+    void ShowCommand();
+    void TrackPoint(double x, double y);
+    void GivePoint(double x, double y);
+    void SnapPoint(double x, double y);
+    void TakePoint(double x, double y);
+    // The rubber band to (PickX, PickY), drawn again when it moved or is not on screen;
+    // true when the screen changed.
+    bool FollowPick();
+    void DrawRubber();
+    void StoreFigure(const std::vector<PaperLine> &lines);
+    NumberHints StoreHints();
 
     Database &db;
     std::unique_ptr<DrawingModel> model;
@@ -119,4 +141,8 @@ private:
     QTimer *pollTimer;
     QLabel *panels[3];
     QLabel *notice;
+    DrawCommand command;
+    bool rubberShown = false;
+    double rubberX = 0, rubberY = 0;
+    int64_t highestLine = 0;
 };

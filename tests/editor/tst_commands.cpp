@@ -1,0 +1,805 @@
+#include "app/globals.h"
+#include "app/messages.h"
+#include "db/database.h"
+#include "db/linestore.h"
+#include "editor/commands.h"
+#include "editor/drawingmodel.h"
+#include "editor/editorwindow.h"
+#include "editor/snap.h"
+#include "register/drawingset.h"
+#include "support/testdb.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QAction>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QToolButton>
+#include <QtTest>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandSteps();
+    void zeroFiguresAndSwitching();
+    void gridRounding();
+    void snapRules();
+    void storedRows();
+    void storeRefusalsAndRepairs();
+    void collisionRetried();
+    void twoPcsAtOnce();
+    void editorDrawsAndStores();
+    void editorSwitchCancelClose();
+    void editorSnapsAndReportsFailure();
+    void twoEditorsAtOnce();
+};
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+bool same(const PaperLine &l, double x1, double y1, double x2, double y2)
+{
+    return std::fabs(l.x1 - x1) < 1e-12 && std::fabs(l.y1 - y1) < 1e-12
+           && std::fabs(l.x2 - x2) < 1e-12 && std::fabs(l.y2 - y2) < 1e-12;
+}
+
+QStringList rows(Database &db, const QString &columns, const QString &table)
+{
+    QStringList out;
+    for (const QStringList &r : db.SelectRows(columns, table, QString(), "N"))
+        out << r.join(u' ');
+    return out;
+}
+
+LineOperation lineOp(double x1, double y1, double x2, double y2, int layer = 0)
+{
+    LineOperation op;
+    op.member = 7;
+    op.layer = layer;
+    op.lines = {{x1, y1, x2, y2}};
+    return op;
+}
+
+EntityLine entityLine(int entity, int line, int layer, double x1, double y1, double x2,
+                      double y2, int state = 1)
+{
+    EntityLine e;
+    e.entity = {entity, 1, int16_t(state), 1, line};
+    e.hasLine = true;
+    e.line = {line, int16_t(layer), 0, 0, 0, x1, y1, x2, y2};
+    return e;
+}
+
+} // namespace
+
+void TestCommands::commandSteps()
+{
+    DrawCommand c;
+    QVERIFY(!c.Waiting());
+    QVERIFY(c.Give(1, 2).empty());
+    QCOMPARE(c.Given(), 0);
+
+    // The horizontal line: only the through point's y and the start and end x count.
+    c.Start(HorizontalLine);
+    QCOMPARE(c.Name(), QStringLiteral("水平線"));
+    QCOMPARE(c.Prompt(), QStringLiteral("通過点を指示して下さい"));
+    QVERIFY(c.Give(99, 12.3).empty());
+    QCOMPARE(c.Prompt(), QStringLiteral("開始点を指示して下さい"));
+    QVERIFY(!c.AsksLast());
+    QVERIFY(c.Give(0, -40).empty());
+    QCOMPARE(c.Prompt(), QStringLiteral("終了点を指示して下さい"));
+    QVERIFY(c.AsksLast());
+    QCOMPARE(c.Rubber(30, 80).size(), size_t(1));
+    QVERIFY(same(c.Rubber(30, 80)[0], 0, 12.3, 30, 12.3));
+    QVERIFY(!c.RubberMoved(30, 80, 30, 10)); // y plays no part
+    QVERIFY(c.RubberMoved(30, 80, 30.1, 80));
+    std::vector<PaperLine> got = c.Give(50, 7);
+    QCOMPARE(got.size(), size_t(1));
+    QVERIFY(same(got[0], 0, 12.3, 50, 12.3));
+    QCOMPARE(c.Prompt(), QStringLiteral("通過点を指示して下さい"));
+    QCOMPARE(c.Code(), int(HorizontalLine));
+
+    c.Start(VerticalLine);
+    QCOMPARE(c.Name(), QStringLiteral("垂直線"));
+    c.Give(-3, 99);
+    c.Give(50, 1);
+    QVERIFY(c.RubberMoved(0, 1, 0, 2));
+    QVERIFY(!c.RubberMoved(0, 1, 5, 1));
+    got = c.Give(70, 9);
+    QCOMPARE(got.size(), size_t(1));
+    QVERIFY(same(got[0], -3, 1, -3, 9));
+
+    c.Start(TwoPointLine);
+    QCOMPARE(c.Name(), QStringLiteral("線　分"));
+    QCOMPARE(c.Prompt(), QStringLiteral("開始点を指示して下さい"));
+    c.Give(1, 2);
+    QCOMPARE(c.Prompt(), QStringLiteral("終了点を指示して下さい"));
+    got = c.Give(3, 4);
+    QCOMPARE(got.size(), size_t(1));
+    QVERIFY(same(got[0], 1, 2, 3, 4));
+
+    // The box: bottom, right, top, left.
+    c.Start(BoxCommand);
+    QCOMPARE(c.Name(), QStringLiteral("四　角"));
+    c.Give(0, 0);
+    QCOMPARE(c.Rubber(4, 4).size(), size_t(4));
+    got = c.Give(10, 5);
+    QCOMPARE(got.size(), size_t(4));
+    QVERIFY(same(got[0], 0, 0, 10, 0));
+    QVERIFY(same(got[1], 10, 0, 10, 5));
+    QVERIFY(same(got[2], 10, 5, 0, 5));
+    QVERIFY(same(got[3], 0, 5, 0, 0));
+    QCOMPARE(c.Given(), 0);
+
+    // Points that are not numbers are not taken.
+    c.Give(NaN, 1);
+    c.Give(1, Inf);
+    QCOMPARE(c.Given(), 0);
+}
+
+void TestCommands::zeroFiguresAndSwitching()
+{
+    DrawCommand c;
+    c.Start(HorizontalLine);
+    c.Give(0, 5);
+    c.Give(10, 0);
+    QVERIFY(c.Give(10 + 5e-9, 30).empty()); // no length along x
+    QCOMPARE(c.Given(), 0);
+    QCOMPARE(c.Prompt(), QStringLiteral("通過点を指示して下さい"));
+    c.Give(0, 5);
+    c.Give(10, 0);
+    QCOMPARE(c.Give(10 + 2e-8, 0).size(), size_t(1));
+
+    c.Start(VerticalLine);
+    c.Give(1, 0);
+    c.Give(0, 3);
+    QVERIFY(c.Give(40, 3).empty());
+
+    c.Start(TwoPointLine);
+    c.Give(1, 1);
+    QVERIFY(c.Give(1, 1 + 1e-9).empty());
+    c.Give(1, 1);
+    QCOMPARE(c.Give(1, 2).size(), size_t(1)); // vertical is fine
+
+    c.Start(BoxCommand);
+    c.Give(0, 0);
+    QVERIFY(c.Give(10, 0).empty()); // flat
+    c.Give(0, 0);
+    QVERIFY(c.Give(0, 10).empty()); // narrow
+    c.Give(0, 0);
+    QCOMPARE(c.Give(-1, -1).size(), size_t(4));
+
+    // Another command ends the running one: a half-given line is dropped.
+    c.Start(HorizontalLine);
+    c.Give(0, 5);
+    c.Give(3, 0);
+    QVERIFY(c.AsksLast());
+    c.Start(BoxCommand);
+    QCOMPARE(c.Given(), 0);
+    QCOMPARE(c.Name(), QStringLiteral("四　角"));
+    QCOMPARE(c.Prompt(), QStringLiteral("開始点を指示して下さい"));
+    QVERIFY(c.Rubber(1, 1).empty());
+    c.Give(0, 0);
+    c.Start(BoxCommand); // the same one again starts over
+    QCOMPARE(c.Given(), 0);
+
+    c.Cancel();
+    QVERIFY(!c.Waiting());
+    QVERIFY(c.Name().isEmpty());
+    QVERIFY(c.Prompt().isEmpty());
+    QVERIFY(c.Give(1, 1).empty());
+    c.Start(99999);
+    QVERIFY(!c.Waiting());
+}
+
+void TestCommands::gridRounding()
+{
+    double x = 0, y = 0;
+    QVERIFY(GridPoint(7.4, -2.6, 5, x, y));
+    QCOMPARE(x, 5.0);
+    QCOMPARE(y, -5.0);
+    QVERIFY(GridPoint(7.5, 2.4, 5, x, y));
+    QCOMPARE(x, 10.0);
+    QCOMPARE(y, 0.0);
+    QVERIFY(!std::signbit(y));
+    QVERIFY(GridPoint(-2.4, -0.000001, 5, x, y));
+    QVERIFY(!std::signbit(x) && !std::signbit(y));
+    QVERIFY(GridPoint(0.123456, -7.654321, 0, x, y));
+    QCOMPARE(x, 0.12346);
+    QCOMPARE(y, -7.65432);
+
+    // A grid that cannot round falls back to five decimals.
+    for (double bad : {NaN, Inf, -5.0, 1e-320}) {
+        QVERIFY(GridPoint(0.123456, 3.000004, bad, x, y));
+        QCOMPARE(x, 0.12346);
+        QCOMPARE(y, 3.0);
+    }
+    QVERIFY(GridPoint(1e300, -1e300, 1e-10, x, y));
+    QVERIFY(std::isfinite(x) && std::isfinite(y));
+    QVERIFY(!GridPoint(NaN, 0, 5, x, y));
+    QVERIFY(!GridPoint(0, -Inf, 5, x, y));
+}
+
+void TestCommands::snapRules()
+{
+    DrawingModel m(1);
+    std::vector<LayerRow> layers;
+    for (int n = 0; n < 256; ++n)
+        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
+    layers[2].visible = 0;
+    layers[3].scale = 0.01;
+    layers[4].scale = 0;
+    layers.erase(layers.begin() + 5); // layer 5 has no row
+    m.SetLayers(layers);
+    // Entity order differs from line order: the line number decides.
+    m.Add(entityLine(1, 9, 0, 0, 0, 10, 0));
+    m.Add(entityLine(2, 4, 0, 10, 0, 20, 0));
+    m.Add(entityLine(3, 20, 2, 30, 0, 40, 0));
+    m.Add(entityLine(4, 21, 3, 5000, 1000, 6000, 1000));
+    m.Add(entityLine(5, 22, 4, 70, 0, 80, 0));
+    m.Add(entityLine(6, 23, 5, 90, 0, 95, 0));
+    m.Add(entityLine(7, 24, 300, 100, 0, 105, 0));
+    m.Add(entityLine(8, 25, 0, 120, 0, 125, 0, 0)); // not live
+    m.Add(entityLine(9, 26, 0, 129, 1, 139, 1));
+
+    double x = 0, y = 0;
+    // (10, 0) ends line 9 and starts line 4: line 4 is the lower number.
+    QVERIFY(SnapToLineEnd(m, 10.5, 0.5, 1, x, y));
+    QCOMPARE(x, 10.0);
+    QCOMPARE(y, 0.0);
+    QVERIFY(SnapToLineEnd(m, 19.2, -0.9, 1, x, y));
+    QCOMPARE(x, 20.0);
+    // The tolerance is a square: a corner counts, a little beyond does not.
+    QVERIFY(SnapToLineEnd(m, 1, 1, 1, x, y));
+    QCOMPARE(x, 0.0);
+    QVERIFY(!SnapToLineEnd(m, 1.01, 0, 1, x, y));
+    QVERIFY(!SnapToLineEnd(m, 5, 0, 1, x, y)); // mid-line is no end
+    // Hidden layer, scale 0, a layer without a row, a layer beyond 0-255, a dead line.
+    QVERIFY(!SnapToLineEnd(m, 30, 0, 1, x, y));
+    QVERIFY(!SnapToLineEnd(m, 70, 0, 1, x, y));
+    QVERIFY(!SnapToLineEnd(m, 90, 0, 1, x, y));
+    QVERIFY(!SnapToLineEnd(m, 100, 0, 1, x, y));
+    QVERIFY(!SnapToLineEnd(m, 120, 0, 1, x, y));
+    // Layer units times the scale: stored (5000, 1000) lies at paper (50, 10).
+    QVERIFY(SnapToLineEnd(m, 50.4, 9.7, 0.5, x, y));
+    QCOMPARE(x, 50.0);
+    QCOMPARE(y, 10.0);
+    // Both ends near: the start wins.
+    QVERIFY(SnapToLineEnd(m, 134, 1, 5, x, y));
+    QCOMPARE(x, 129.0);
+    QVERIFY(!SnapToLineEnd(m, NaN, 0, 1, x, y));
+    QVERIFY(!SnapToLineEnd(m, 0, 0, NaN, x, y));
+}
+
+void TestCommands::storedRows()
+{
+    TestDb place;
+    Database db;
+    QVERIFY(place.createEmbedded(db));
+    QVERIFY(EnsureDrawingTables(db, 4));
+    QVERIFY(db.SqlUpdate("LAYER_4", 1, {"SCL"}, {"0.01"}, "N=9"));
+
+    StoredOperation out;
+    QCOMPARE(StoreLineOperation(db, 4, lineOp(0, 12.3, 50, 12.3), {}, out), StoreResult::Stored);
+    QCOMPARE(db.LastSql(), QStringList({"INSERT INTO ENT_LINE_4 (", "   N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                        "   ) ", "  VALUES (", "   1,0,0,0,0,0,12.3,50,12.3",
+                                        "   );"}));
+    QCOMPARE(out.attempts, 1);
+    QCOMPARE(out.operation, int64_t(1));
+    QCOMPARE(out.firstHistory, int64_t(1));
+    QCOMPARE(rows(db, "N, OPN", "VAR_4"), QStringList{"1 1"});
+    QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_4"), QStringList{"1 1 0 1"});
+    QCOMPARE(rows(db, "N, MN, DS, DT, DN", "ENTITY_4"), QStringList{"1 7 1 1 1"});
+    QCOMPARE(rows(db, "*", "ENT_LINE_4"), QStringList{"1 0 0 0 0 0 12.3 50 12.3"});
+
+    // A box is one operation of four lines: bottom, right, top, left; current values kept.
+    LineOperation box = lineOp(0, 0, 10, 0, 1);
+    box.colour = 3;
+    box.lineType = 2;
+    box.width = 35;
+    box.lines = {{0, 0, 10, 0}, {10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}};
+    QCOMPARE(StoreLineOperation(db, 4, box, {}, out), StoreResult::Stored);
+    QCOMPARE(out.rows.size(), size_t(4));
+    QCOMPARE(out.rows[3].entity.n, 5);
+    QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"2"});
+    QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_4"),
+             QStringList({"1 1 0 1", "2 2 0 2", "3 2 0 3", "4 2 0 4", "5 2 0 5"}));
+    QCOMPARE(db.SelectRows("N, MN, DS, DT, DN", "ENTITY_4", "N=5", "").value(0).join(u' '),
+             QString("5 7 1 1 5"));
+    QCOMPARE(rows(db, "*", "ENT_LINE_4").mid(1),
+             QStringList({"2 1 3 2 35 0 0 10 0", "3 1 3 2 35 10 0 10 5",
+                          "4 1 3 2 35 10 5 0 5", "5 1 3 2 35 0 5 0 0"}));
+
+    // Layer units: a scale of 0.01 stores a hundred times the paper length.
+    QCOMPARE(StoreLineOperation(db, 4, lineOp(0, 0, 10, 0, 9), {}, out), StoreResult::Stored);
+    QCOMPARE(db.SelectRows("*", "ENT_LINE_4", "N=6", "").value(0).join(u' '),
+             QString("6 9 0 0 0 0 0 1000 0"));
+    QCOMPARE(out.rows[0].line.x2, 1000.0);
+    QCOMPARE(out.scale, 0.01);
+
+    // Hints above what exists, or below it, still give the next numbers.
+    QCOMPARE(StoreLineOperation(db, 4, lineOp(1, 1, 2, 2), {100, 100, 100}, out),
+             StoreResult::Stored);
+    QCOMPARE(out.rows[0].entity.n, 7);
+    QCOMPARE(StoreLineOperation(db, 4, lineOp(1, 1, 2, 2), {2, 3, 1}, out), StoreResult::Stored);
+    QCOMPARE(out.rows[0].entity.n, 8);
+    QCOMPARE(out.rows[0].line.n, 8);
+    QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"5"});
+}
+
+void TestCommands::storeRefusalsAndRepairs()
+{
+    TestDb place;
+    Database db;
+    QVERIFY(place.createEmbedded(db));
+    QVERIFY(EnsureDrawingTables(db, 2));
+    StoredOperation out;
+
+    // A scale that cannot divide refuses the store and writes nothing.
+    for (const char *scale : {"0", "-2", "1e-300"}) {
+        QVERIFY(db.SqlUpdate("LAYER_2", 1, {"SCL"}, {scale}, "N=1"));
+        QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 1e10, 0, 1), {}, out),
+                 StoreResult::BadScale);
+        QVERIFY(out.rows.empty());
+    }
+    QCOMPARE(rows(db, "OPN", "VAR_2"), QStringList{"0"});
+    QCOMPARE(rows(db, "N", "ENT_LINE_2"), QStringList());
+    // A scale left empty stores paper millimetres.
+    QVERIFY(db.SqlUpdate("LAYER_2", 1, {"SCL"}, {"NULL"}, "N=1"));
+    QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 3, 0, 1), {}, out), StoreResult::Stored);
+    QCOMPARE(rows(db, "X2", "ENT_LINE_2"), QStringList{"3"});
+
+    // A missing variable row is made again with the operation number.
+    QVERIFY(db.SqlDelete("VAR_2", ""));
+    QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 4, 0), {}, out), StoreResult::Stored);
+    QCOMPARE(out.operation, int64_t(1));
+    QCOMPARE(rows(db, "N, OPN", "VAR_2"), QStringList{"1 1"});
+    QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 5, 0), {}, out), StoreResult::Stored);
+    QCOMPARE(rows(db, "N, OPN", "VAR_2"), QStringList{"1 2"});
+    QCOMPARE(rows(db, "OPN", "HISTORY_2"), QStringList({"1", "1", "2"}));
+
+    // A failure that is no collision is not tried again and leaves nothing half-written.
+    QVERIFY(db.DropTable("ENT_LINE_2"));
+    QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 6, 0), {}, out), StoreResult::Failed);
+    QCOMPARE(out.attempts, 1);
+    QCOMPARE(rows(db, "OPN", "VAR_2"), QStringList{"2"});
+    QCOMPARE(rows(db, "N", "HISTORY_2").size(), 3);
+
+    // Numbers beyond the key columns' range are not written.
+    QVERIFY(EnsureDrawingTables(db, 3));
+    QVERIFY(db.SqlInsertList("HISTORY_3", "N,OPN,MD,EN", "2147483646,1,0,1"));
+    LineOperation box = lineOp(0, 0, 1, 0);
+    box.lines.resize(4, box.lines[0]);
+    QCOMPARE(StoreLineOperation(db, 3, box, {}, out), StoreResult::Failed);
+    QCOMPARE(rows(db, "N", "ENTITY_3"), QStringList());
+}
+
+namespace {
+
+// Another PC half-way through storing operation k: its rows written with the next numbers
+// (its operation row first, or last as a program that locks nothing first may), its commit
+// still to come.
+void otherPcStores(const QString &path, int k, bool operationFirst, std::atomic<int> &stage)
+{
+    Database other;
+    other.ConnectDatabase(path);
+    const QString n = QString::number(k);
+    bool ok = other.DatabaseConnected() && other.StartTransaction();
+    if (ok && operationFirst)
+        ok = other.SqlUpdateNoCommit("VAR_1", "OPN=" + n, "N=1");
+    ok = ok && other.SqlInsertNoCommit("HISTORY_1", "N,OPN,MD,EN", n + u',' + n + ",0," + n)
+         && other.SqlInsertNoCommit("ENTITY_1", "N,MN,DS,DT,DN", n + ",2,1,1," + n)
+         && other.SqlInsertNoCommit("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                    n + ",0,0,0,0,0,0,-5,-5");
+    stage = ok ? 1 : -1;
+    if (!ok)
+        return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    if (!operationFirst)
+        ok = other.SqlUpdateNoCommit("VAR_1", "OPN=" + n, "N=1");
+    stage = ok && other.CommitTransaction() ? 2 : -1;
+}
+
+StoreResult storeMeanwhile(Database &db, const QString &path, int k, bool operationFirst,
+                           StoredOperation &out)
+{
+    std::atomic<int> stage{0};
+    std::thread other(otherPcStores, path, k, operationFirst, std::ref(stage));
+    for (int i = 0; i < 500 && stage == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const StoreResult r = stage == 1 ? StoreLineOperation(db, 1, lineOp(0, 0, 8, 8), {}, out)
+                                     : StoreResult::Failed;
+    other.join();
+    return stage == 2 ? r : StoreResult::Failed;
+}
+
+} // namespace
+
+void TestCommands::collisionRetried()
+{
+    TestDb place;
+    Database db;
+    db.CreateDatabase(place.serverPath());
+    QVERIFY2(db.DatabaseConnected(), qPrintable(db.LastError()));
+    QVERIFY(EnsureDrawingTables(db, 1));
+
+    // The other PC holds the operation row: this one waits for it, then numbers after it.
+    StoredOperation out;
+    QCOMPARE(storeMeanwhile(db, place.serverPath(), 1, true, out), StoreResult::Stored);
+    QCOMPARE(out.attempts, 1);
+    // The other PC takes the operation row last: this one meets its rows and tries again.
+    QCOMPARE(storeMeanwhile(db, place.serverPath(), 3, false, out), StoreResult::Stored);
+    QCOMPARE(out.attempts, 2);
+    QCOMPARE(rows(db, "N, OPN, EN", "HISTORY_1"), QStringList({"1 1 1", "2 2 2", "3 3 3", "4 4 4"}));
+    QCOMPARE(rows(db, "N, MN, DN", "ENTITY_1"), QStringList({"1 2 1", "2 7 2", "3 2 3", "4 7 4"}));
+    QCOMPARE(rows(db, "N, X2", "ENT_LINE_1"), QStringList({"1 -5", "2 8", "3 -5", "4 8"}));
+    QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"4"});
+
+    // Collisions on every attempt: tried five times, then reported.
+    QVERIFY(db.ExecSqlLines({"CREATE TABLE TAKEN (N INTEGER NOT NULL UNIQUE)"}));
+    QVERIFY(db.SqlInsertList("TAKEN", "N", "1"));
+    QVERIFY(db.ExecSqlLines({"CREATE TRIGGER TAKEN_AGAIN FOR HISTORY_1 BEFORE INSERT AS",
+                             "BEGIN INSERT INTO TAKEN (N) VALUES (1); END"}));
+    QCOMPARE(StoreLineOperation(db, 1, lineOp(0, 0, 9, 9), {}, out), StoreResult::Failed);
+    QCOMPARE(out.attempts, StoreAttempts);
+    QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"4"});
+}
+
+void TestCommands::twoPcsAtOnce()
+{
+    TestDb place;
+    Database setUp;
+    setUp.CreateDatabase(place.serverPath());
+    QVERIFY2(setUp.DatabaseConnected(), qPrintable(setUp.LastError()));
+    QVERIFY(EnsureDrawingTables(setUp, 1));
+
+    // Each PC draws lines and boxes whose x names the PC and the figure.
+    constexpr int Figures = 30;
+    std::atomic<int> failures{0}, retries{0}, started{0};
+    auto pc = [&](int who) {
+        Database db;
+        db.ConnectDatabase(place.serverPath());
+        if (!db.DatabaseConnected()) {
+            failures += Figures;
+            return;
+        }
+        ++started;
+        while (started < 2)
+            std::this_thread::yield();
+        NumberHints hints;
+        for (int i = 0; i < Figures; ++i) {
+            const double x = who * 1000 + i;
+            LineOperation op = lineOp(x, 0, x, 1);
+            op.member = who;
+            if (i % 2)
+                op.lines = {{x, 0, x, 1}, {x, 1, x, 2}, {x, 2, x, 3}, {x, 3, x, 4}};
+            StoredOperation out;
+            if (StoreLineOperation(db, 1, op, hints, out) != StoreResult::Stored) {
+                qWarning("PC %d, attempt %d: %s", who, out.attempts, qPrintable(db.LastError()));
+                ++failures;
+                continue;
+            }
+            retries += out.attempts - 1;
+            hints = {out.firstHistory, out.rows.back().entity.n, out.rows.back().line.n};
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(QRandomGenerator::global()->bounded(3000)));
+        }
+    };
+    std::thread a(pc, 1), b(pc, 2);
+    a.join();
+    b.join();
+    QCOMPARE(failures.load(), 0);
+    qInfo("numbers taken by the other PC first, tried again: %d", retries.load());
+
+    const int linesEach = Figures / 2 + Figures / 2 * 4;
+    Database &db = setUp;
+    QCOMPARE(QueryValue(db, "COUNT(*)", "ENT_LINE_1"), QString::number(2 * linesEach));
+    QCOMPARE(QueryValue(db, "COUNT(*)", "ENTITY_1"), QString::number(2 * linesEach));
+    QCOMPARE(QueryValue(db, "COUNT(*)", "HISTORY_1"), QString::number(2 * linesEach));
+    QCOMPARE(QueryValue(db, "OPN", "VAR_1"), QString::number(2 * Figures));
+    // Every figure once, all its lines under one operation of its own.
+    QCOMPARE(QueryValue(db, "COUNT(DISTINCT OPN)", "HISTORY_1"), QString::number(2 * Figures));
+    const QList<QStringList> figures = db.ReadRows(
+        {"SELECT L.X1, COUNT(*), COUNT(DISTINCT H.OPN), MIN(E.MN), MAX(E.MN)",
+         "FROM HISTORY_1 H JOIN ENTITY_1 E ON E.N = H.EN JOIN ENT_LINE_1 L ON L.N = E.DN",
+         "GROUP BY L.X1 ORDER BY L.X1"},
+        0, 1000);
+    QCOMPARE(figures.size(), 2 * Figures);
+    for (const QStringList &f : figures) {
+        const int x = f.value(0).toInt();
+        QCOMPARE(f.value(1), QString::number(x % 2 ? 4 : 1));
+        QCOMPARE(f.value(2), QString("1"));
+        QCOMPARE(f.value(3), QString::number(x / 1000));
+        QCOMPARE(f.value(4), QString::number(x / 1000));
+    }
+}
+
+namespace {
+
+struct Editor
+{
+    TestDb place;
+    Database db;
+    QPointer<TForm13> window;
+
+    bool prepare(int drawing = 1)
+    {
+        Globals() = ProgramValues();
+        Config().PcUserNo = 7;
+        Config().EditorWidth = 700;
+        Config().EditorHeight = 500;
+        return place.createEmbedded(db) && EnsureDrawingTables(db, drawing);
+    }
+
+    bool open(int drawing = 1)
+    {
+        if (!prepare(drawing))
+            return false;
+        window = another(drawing);
+        return !window.isNull();
+    }
+
+    TForm13 *another(int drawing)
+    {
+        auto *e = new TForm13(db, drawing, 420, 297);
+        e->show();
+        if (!QTest::qWaitForWindowExposed(e))
+            return nullptr;
+        for (int i = 0; i < 200 && e->Picture().isNull(); ++i)
+            QTest::qWait(10);
+        return e->Picture().isNull() || !e->Loaded() ? nullptr : e;
+    }
+
+    ~Editor()
+    {
+        delete window;
+    }
+};
+
+QPoint pixelOf(TForm13 *e, double x, double y)
+{
+    const ViewParams v = e->CurrentView().Params();
+    return {RoundHalfAway((x - v.x1) * v.scale), v.height - RoundHalfAway((y - v.y1) * v.scale)};
+}
+
+void mouse(TForm13 *e, QEvent::Type type, QPoint at, Qt::MouseButton button,
+           Qt::MouseButtons held)
+{
+    QMouseEvent ev(type, QPointF(at), QPointF(e->PaintBox1->mapToGlobal(at)), button, held,
+                   Qt::NoModifier);
+    QApplication::sendEvent(e->PaintBox1, &ev);
+}
+
+void moveTo(TForm13 *e, double x, double y)
+{
+    mouse(e, QEvent::MouseMove, pixelOf(e, x, y), Qt::NoButton, Qt::NoButton);
+}
+
+void click(TForm13 *e, double x, double y, Qt::MouseButton button = Qt::LeftButton,
+           QPoint nudge = QPoint())
+{
+    const QPoint at = pixelOf(e, x, y) + nudge;
+    mouse(e, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    mouse(e, QEvent::MouseButtonPress, at, button, button);
+    mouse(e, QEvent::MouseButtonRelease, at, button, Qt::NoButton);
+}
+
+QString status(TForm13 *e)
+{
+    return e->StatusText(1) + u'/' + e->StatusText(2);
+}
+
+bool white(const QImage &image, QPoint p)
+{
+    return (image.pixel(p) & 0xFFFFFF) == 0xFFFFFF;
+}
+
+} // namespace
+
+void TestCommands::editorDrawsAndStores()
+{
+    Editor ed;
+    QVERIFY(ed.open());
+    TForm13 *e = ed.window;
+    e->CurGrid = 5;
+    const QPoint mid = pixelOf(e, 20, 15);
+    QVERIFY(white(e->Picture(), mid));
+
+    // A point with no command waiting is ignored.
+    click(e, 20, 20);
+    QCOMPARE(status(e), QStringLiteral("/"));
+    e->SpeedButton6->click();
+    QCOMPARE(status(e), QStringLiteral("水平線/通過点を指示して下さい"));
+    click(e, 40.4, 14.2); // rounds to (40, 15)
+    QCOMPARE(status(e), QStringLiteral("水平線/開始点を指示して下さい"));
+    click(e, 0.6, -30);
+    QCOMPARE(status(e), QStringLiteral("水平線/終了点を指示して下さい"));
+    QVERIFY(e->RubberShown()); // from the start point to itself
+    moveTo(e, 30, 60);
+    QVERIFY(e->RubberShown());
+    QCOMPARE(e->PickX, 30.0);
+    QCOMPARE(e->PickY, 60.0);
+    // The cyan band runs at the through point's height.
+    QVERIFY(e->Screen().pixel(pixelOf(e, 20, 15)) != e->Picture().pixel(pixelOf(e, 20, 15)));
+    QVERIFY(e->Screen().pixel(pixelOf(e, 35, 15)) == e->Picture().pixel(pixelOf(e, 35, 15)));
+    // A redraw paints over the band; it is drawn again for the same point.
+    e->Redraw();
+    QVERIFY(e->RubberShown());
+    QVERIFY(e->Screen().pixel(pixelOf(e, 20, 15)) != e->Picture().pixel(pixelOf(e, 20, 15)));
+
+    click(e, 50, 3);
+    QCOMPARE(status(e), QStringLiteral("水平線/通過点を指示して下さい"));
+    QVERIFY(!e->RubberShown());
+    QCOMPARE(rows(ed.db, "*", "ENT_LINE_1"), QStringList{"1 0 0 0 0 0 15 50 15"});
+    QCOMPARE(rows(ed.db, "N, MN, DS, DT, DN", "ENTITY_1"), QStringList{"1 7 1 1 1"});
+    // Drawn at once, kept through a redraw, known to the drawing in memory.
+    QVERIFY(!white(e->Picture(), mid));
+    QCOMPARE(e->Screen(), e->Picture());
+    QCOMPARE(e->Model().Count(), size_t(1));
+    e->Redraw();
+    QVERIFY(!white(e->Picture(), mid));
+    e->Refresh(); // nothing new from elsewhere
+    QCOMPARE(e->Model().Count(), size_t(1));
+
+    // The box from the menu, with the current values of the moment.
+    e->CurLayer = 3;
+    e->CurColor = 2;
+    e->mnuDrawBox->trigger();
+    QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
+    click(e, -50, -20);
+    click(e, -20, -10);
+    QCOMPARE(rows(ed.db, "N, LAY, COL, X1, Y1, X2, Y2", "ENT_LINE_1").mid(1),
+             QStringList({"2 3 2 -50 -20 -20 -20", "3 3 2 -20 -20 -20 -10",
+                          "4 3 2 -20 -10 -50 -10", "5 3 2 -50 -10 -50 -20"}));
+    QCOMPARE(rows(ed.db, "OPN", "HISTORY_1"), QStringList({"1", "2", "2", "2", "2"}));
+    QVERIFY(!white(e->Picture(), pixelOf(e, -35, -20)));
+
+    // A flat box asks again without storing.
+    click(e, 0, 0);
+    click(e, 30, 0);
+    QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
+}
+
+void TestCommands::editorSwitchCancelClose()
+{
+    Editor ed;
+    QVERIFY(ed.open());
+    TForm13 *e = ed.window;
+    e->CurGrid = 10;
+
+    // Another command while the end point is awaited: band gone, nothing stored.
+    e->SpeedButton6->click();
+    click(e, 0, 10);
+    click(e, 0, 0);
+    moveTo(e, 60, 0);
+    QVERIFY(e->RubberShown());
+    e->SpeedButton9->click();
+    QVERIFY(!e->RubberShown());
+    QCOMPARE(e->Screen(), e->Picture());
+    QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
+    click(e, 60, 0); // the box's first corner, not the line's end
+    QCOMPARE(e->Command().Given(), 1);
+    moveTo(e, 80, 40);
+    QVERIFY(e->RubberShown());
+
+    // Escape: back to no command, the band gone.
+    QTest::keyClick(e, Qt::Key_Escape);
+    QVERIFY(!e->Command().Waiting());
+    QVERIFY(!e->RubberShown());
+    QCOMPARE(e->Screen(), e->Picture());
+    QCOMPARE(status(e), QStringLiteral("/"));
+    click(e, 80, 40);
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("0"));
+
+    // A zoom while waiting keeps the command and its band.
+    e->SpeedButton8->click();
+    click(e, 10, 10);
+    moveTo(e, 30, 30);
+    QTest::keyClick(e, Qt::Key_PageUp);
+    QVERIFY(e->RubberShown());
+    QCOMPARE(status(e), QStringLiteral("線　分/終了点を指示して下さい"));
+
+    // Closing while a point is awaited closes at once and stores nothing.
+    QVERIFY(e->close());
+    QTRY_VERIFY(ed.window.isNull());
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("0"));
+    QCOMPARE(QueryValue(ed.db, "OPN", "VAR_1"), QString("0"));
+}
+
+void TestCommands::editorSnapsAndReportsFailure()
+{
+    Editor ed;
+    QVERIFY(ed.prepare());
+    // Lines of another PC: one on a hidden layer lies nearer.
+    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "1,2,1,1,1"));
+    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "2,2,1,1,2"));
+    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                "1,0,0,0,0,10.123,20.456,-40,20.456"));
+    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                "2,4,0,0,0,70.5,20.5,90,20.5"));
+    QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"VISI"}, {"0"}, "N=4"));
+    QVERIFY(ed.db.SqlUpdate("VAR_1", 1, {"OPN"}, {"2"}, "N=1"));
+    ed.window = ed.another(1);
+    QVERIFY(ed.window);
+    TForm13 *e = ed.window;
+    QCOMPARE(e->Model().Count(), size_t(2));
+
+    e->SpeedButton8->click();
+    click(e, 70.5, 20.5, Qt::RightButton); // hidden: keeps waiting
+    QCOMPARE(e->Command().Given(), 0);
+    click(e, 40, 40, Qt::RightButton); // nothing near
+    QCOMPARE(e->Command().Given(), 0);
+    click(e, 10.123, 20.456, Qt::RightButton, QPoint(3, -2));
+    QCOMPARE(e->Command().Given(), 1);
+    QCOMPARE(e->PickX, 10.123);
+    QCOMPARE(e->PickY, 20.456);
+    click(e, -40, 20.456, Qt::RightButton, QPoint(-2, 3));
+    QCOMPARE(rows(ed.db, "N, X1, Y1, X2, Y2", "ENT_LINE_1").value(2),
+             QString("3 10.123 20.456 -40 20.456"));
+    QCOMPARE(rows(ed.db, "N, OPN, EN", "HISTORY_1"), QStringList{"1 3 3"});
+
+    // A layer scale that cannot be used: said, nothing stored, the command goes on.
+    MessageRecorder messages;
+    QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"SCL"}, {"0"}, "N=0"));
+    click(e, 0, 0);
+    click(e, 30, 30);
+    QCOMPARE(messages.texts.size(), 1);
+    QVERIFY(messages.last().contains(QStringLiteral("レイヤ0の尺度")));
+    QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
+
+    // A store that fails is said once; the command keeps going.
+    messages.clear();
+    QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"SCL"}, {"1"}, "N=0"));
+    QVERIFY(ed.db.DropTable("HISTORY_1"));
+    click(e, 0, 0);
+    click(e, 30, 30);
+    QCOMPARE(messages.texts, QStringList{"登録失敗"});
+    QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
+    QCOMPARE(e->Model().Count(), size_t(3));
+}
+
+void TestCommands::twoEditorsAtOnce()
+{
+    Editor ed;
+    QVERIFY(ed.open());
+    QPointer<TForm13> other = ed.another(1);
+    QVERIFY(other);
+    TForm13 *a = ed.window;
+    a->CurGrid = 10;
+    other->CurGrid = 10;
+
+    // Each runs its own command; points go to the editor they are given in.
+    a->SpeedButton6->click();
+    other->SpeedButton9->click();
+    click(a, 0, 50);
+    click(other, 100, 100);
+    click(a, -100, 0);
+    QCOMPARE(status(a), QStringLiteral("水平線/終了点を指示して下さい"));
+    QCOMPARE(other->Command().Given(), 1);
+    click(other, 150, 120);
+    click(a, -60, 0);
+    QCOMPARE(status(a), QStringLiteral("水平線/通過点を指示して下さい"));
+    QCOMPARE(status(other), QStringLiteral("四　角/開始点を指示して下さい"));
+    QCOMPARE(rows(ed.db, "N, X1, Y1, X2, Y2", "ENT_LINE_1"),
+             QStringList({"1 100 100 150 100", "2 150 100 150 120", "3 150 120 100 120",
+                          "4 100 120 100 100", "5 -100 50 -60 50"}));
+    // The other editor learns of the line at its next look at the database.
+    other->Refresh();
+    QCOMPARE(other->Model().Count(), size_t(5));
+    delete other;
+}
+
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"

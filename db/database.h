@@ -71,7 +71,7 @@ public:
     // The lines of the last statement sent, and the last error the server gave.
     QStringList LastSql() const;
     QString LastError() const;
-    // Whether that error was another PC taking the same key or row first.
+    // Whether that error was another PC having taken the same key first.
     bool LastErrorWasCollision() const;
 
     // Runs a select of the caller's own lines and hands back the rows from position skip on,

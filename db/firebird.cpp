@@ -33,9 +33,10 @@ QString describe(const FbException &e)
     return QString::fromLocal8Bit(text);
 }
 
+// A key another connection committed first. A row lock waited for in vain reports itself
+// as an update conflict, so that is no collision.
 bool isCollision(const FbException &e)
 {
-    bool collision = false;
     for (const intptr_t *v = e.getStatus()->getErrors(); *v != isc_arg_end;) {
         const intptr_t type = *v++;
         if (type == isc_arg_cstring) {
@@ -43,14 +44,10 @@ bool isCollision(const FbException &e)
             continue;
         }
         const intptr_t code = *v++;
-        if (type != isc_arg_gds)
-            continue;
-        if (code == isc_lock_timeout)
-            return false;
-        collision = collision || code == isc_unique_key_violation || code == isc_no_dup
-                    || code == isc_update_conflict || code == isc_deadlock;
+        if (type == isc_arg_gds && (code == isc_unique_key_violation || code == isc_no_dup))
+            return true;
     }
-    return collision;
+    return false;
 }
 
 QByteArray formatDouble(double v)

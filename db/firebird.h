@@ -86,9 +86,9 @@ public:
     bool readEach(const QByteArray &sql, const std::function<void(const Cells &)> &each);
 
     QString lastError() const;
-    // Whether the last statement, select or commit failed because another connection
-    // took the same key or changed the same row first: tried again with fresh numbers it
-    // may succeed. A lock wait that ran out is not such a collision.
+    // Whether the last statement, select or commit failed because another connection had
+    // taken the same key first: tried again with fresh numbers it may succeed. A row lock
+    // waited for in vain is no such collision.
     bool lastErrorWasCollision() const;
 
 private:

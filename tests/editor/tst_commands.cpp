@@ -388,7 +388,8 @@ namespace {
 // Another PC half-way through storing operation k: its rows written with the next numbers
 // (its operation row first, or last as a program that locks nothing first may), its commit
 // still to come.
-void otherPcStores(const QString &path, int k, bool operationFirst, std::atomic<int> &stage)
+void otherPcStores(const QString &path, int k, bool operationFirst, int holdMs,
+                   std::atomic<int> &stage)
 {
     Database other;
     other.ConnectDatabase(path);
@@ -403,17 +404,17 @@ void otherPcStores(const QString &path, int k, bool operationFirst, std::atomic<
     stage = ok ? 1 : -1;
     if (!ok)
         return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
     if (!operationFirst)
         ok = other.SqlUpdateNoCommit("VAR_1", "OPN=" + n, "N=1");
     stage = ok && other.CommitTransaction() ? 2 : -1;
 }
 
 StoreResult storeMeanwhile(Database &db, const QString &path, int k, bool operationFirst,
-                           StoredOperation &out)
+                           StoredOperation &out, int holdMs = 800)
 {
     std::atomic<int> stage{0};
-    std::thread other(otherPcStores, path, k, operationFirst, std::ref(stage));
+    std::thread other(otherPcStores, path, k, operationFirst, holdMs, std::ref(stage));
     for (int i = 0; i < 500 && stage == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const StoreResult r = stage == 1 ? StoreLineOperation(db, 1, lineOp(0, 0, 8, 8), {}, out)
@@ -444,6 +445,15 @@ void TestCommands::collisionRetried()
     QCOMPARE(rows(db, "N, X2", "ENT_LINE_1"), QStringList({"1 -5", "2 8", "3 -5", "4 8"}));
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"4"});
 
+    // A PC that holds its lock too long: the wait ends after a few seconds, not tried again.
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(storeMeanwhile(db, place.serverPath(), 5, true, out, StoreLockSeconds * 1000 + 1500),
+             StoreResult::Failed);
+    QCOMPARE(out.attempts, 1);
+    QVERIFY(clock.elapsed() < StoreLockSeconds * 1000 + 3000);
+    QCOMPARE(rows(db, "N", "ENT_LINE_1").size(), 5);
+
     // Collisions on every attempt: tried five times, then reported.
     QVERIFY(db.ExecSqlLines({"CREATE TABLE TAKEN (N INTEGER NOT NULL UNIQUE)"}));
     QVERIFY(db.SqlInsertList("TAKEN", "N", "1"));
@@ -451,7 +461,7 @@ void TestCommands::collisionRetried()
                              "BEGIN INSERT INTO TAKEN (N) VALUES (1); END"}));
     QCOMPARE(StoreLineOperation(db, 1, lineOp(0, 0, 9, 9), {}, out), StoreResult::Failed);
     QCOMPARE(out.attempts, StoreAttempts);
-    QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"4"});
+    QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"5"});
 }
 
 void TestCommands::twoPcsAtOnce()

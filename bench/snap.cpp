@@ -46,10 +46,12 @@ bool fill(Database &db, int lines)
         "    I = I + 1;",
         "    X = MOD(I * 7919, 1180) - 590 + MOD(I, 13) * 0.05;",
         "    Y = MOD(I * 104729, 830) - 415 + MOD(I, 7) * 0.05;",
-        QStringLiteral("    INSERT INTO HISTORY_%1 (N, OPN, MD, EN) VALUES (:I, :I, 0, :I);").arg(s),
+        QStringLiteral("    INSERT INTO HISTORY_%1 (N, OPN, MD, EN) VALUES (:I, :I, 0, :I);")
+            .arg(s),
         QStringLiteral("    INSERT INTO ENTITY_%1 (N, MN, DS, DT, DN) VALUES (:I, 1, 1, 1, :I);")
             .arg(s),
-        QStringLiteral("    INSERT INTO ENT_LINE_%1 (N, LAY, COL, LTP, WID, X1, Y1, X2, Y2)").arg(s),
+        QStringLiteral("    INSERT INTO ENT_LINE_%1 (N, LAY, COL, LTP, WID, X1, Y1, X2, Y2)")
+            .arg(s),
         "      VALUES (:I, MOD(:I, 4), 0, 0, 0, :X, :Y, :X + 3, :Y + MOD(:I, 5));",
         "  END",
         QStringLiteral("  UPDATE VAR_%1 SET OPN = :I WHERE N = 1;").arg(s),

@@ -160,7 +160,8 @@ StoreResult StoreLineOperation(Database &db, int drawing, const LineOperation &o
                          at.line + count}) > INT32_MAX) {
             break;
         }
-        if (stored && (!(at.scale > 0) || !std::isfinite(at.scale) || !rowsFor(op, at, out.rows))) {
+        if (stored
+            && (!(at.scale > 0) || !std::isfinite(at.scale) || !rowsFor(op, at, out.rows))) {
             db.CloseQuery();
             out.rows.clear();
             return StoreResult::BadScale;

@@ -290,9 +290,9 @@ void TestCommands::storedRows()
 
     StoredOperation out;
     QCOMPARE(StoreLineOperation(db, 4, lineOp(0, 12.3, 50, 12.3), {}, out), StoreResult::Stored);
-    QCOMPARE(db.LastSql(), QStringList({"INSERT INTO ENT_LINE_4 (", "   N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
-                                        "   ) ", "  VALUES (", "   1,0,0,0,0,0,12.3,50,12.3",
-                                        "   );"}));
+    QCOMPARE(db.LastSql(),
+             QStringList({"INSERT INTO ENT_LINE_4 (", "   N,LAY,COL,LTP,WID,X1,Y1,X2,Y2", "   ) ",
+                          "  VALUES (", "   1,0,0,0,0,0,12.3,50,12.3", "   );"}));
     QCOMPARE(out.attempts, 1);
     QCOMPARE(out.operation, int64_t(1));
     QCOMPARE(out.firstHistory, int64_t(1));
@@ -440,7 +440,8 @@ void TestCommands::collisionRetried()
     // The other PC takes the operation row last: this one meets its rows and tries again.
     QCOMPARE(storeMeanwhile(db, place.serverPath(), 3, false, out), StoreResult::Stored);
     QCOMPARE(out.attempts, 2);
-    QCOMPARE(rows(db, "N, OPN, EN", "HISTORY_1"), QStringList({"1 1 1", "2 2 2", "3 3 3", "4 4 4"}));
+    QCOMPARE(rows(db, "N, OPN, EN", "HISTORY_1"),
+             QStringList({"1 1 1", "2 2 2", "3 3 3", "4 4 4"}));
     QCOMPARE(rows(db, "N, MN, DN", "ENTITY_1"), QStringList({"1 2 1", "2 7 2", "3 2 3", "4 7 4"}));
     QCOMPARE(rows(db, "N, X2", "ENT_LINE_1"), QStringList({"1 -5", "2 8", "3 -5", "4 8"}));
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"4"});

@@ -1,6 +1,5 @@
 #include "db/linestore.h"
 
-#include "app/values.h"
 #include "db/database.h"
 #include "db/firebird.h"
 
@@ -63,7 +62,7 @@ QString number(int64_t v)
 
 QString coordinate(double v)
 {
-    return FloatText(v == 0 ? 0.0 : v); // never "-0"
+    return QString::number(v == 0 ? 0.0 : v, 'g', 15); // never "-0"
 }
 
 // The rows of the operation with numbers following the highest ones, coordinates divided

@@ -284,7 +284,7 @@ void TestCommands::storedRows()
 {
     TestDb place;
     Database db;
-    QVERIFY(place.createEmbedded(db));
+    QVERIFY(place.open(db));
     QVERIFY(EnsureDrawingTables(db, 4));
     QVERIFY(db.SqlUpdate("LAYER_4", 1, {"SCL"}, {"0.01"}, "N=9"));
 
@@ -340,7 +340,7 @@ void TestCommands::storeRefusalsAndRepairs()
 {
     TestDb place;
     Database db;
-    QVERIFY(place.createEmbedded(db));
+    QVERIFY(place.open(db));
     QVERIFY(EnsureDrawingTables(db, 2));
     StoredOperation out;
 
@@ -548,7 +548,7 @@ struct Editor
         Config().PcUserNo = 7;
         Config().EditorWidth = 700;
         Config().EditorHeight = 500;
-        return place.createEmbedded(db) && EnsureDrawingTables(db, drawing);
+        return place.open(db) && EnsureDrawingTables(db, drawing);
     }
 
     bool open(int drawing = 1)

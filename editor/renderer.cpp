@@ -85,20 +85,7 @@ void DrawStyledLineInView(Canvas &canvas, const ViewParams &view, LinePen &pen, 
                                     view.x2 + margin, view.y2 + margin);
     if (clipped == 2)
         return;
-    pen.index = 0;
-    pen.offset = 0;
-    if (clipped == 1) {
-        double phase = std::fmod(Distance(x1, y1, cx1, cy1), period);
-        int k = 0;
-        while (k < pen.count && phase >= std::fabs(pen.pitches[k])) {
-            phase -= std::fabs(pen.pitches[k]);
-            ++k;
-        }
-        if (k < pen.count) {
-            pen.index = k;
-            pen.offset = phase;
-        }
-    }
+    SeekPattern(pen, clipped == 1 ? Distance(x1, y1, cx1, cy1) : 0);
     DrawDashedLine(canvas, view, pen, cx1, cy1, cx2, cy2);
 }
 

@@ -3,6 +3,7 @@
 #include "editor/pen/canvas.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -247,18 +248,9 @@ void DrawDot(Canvas &canvas, const ViewParams &view, double cx, double cy, doubl
     DrawDotPixels(canvas, px, py, RoundHalfAway(radius));
 }
 
-void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1, double y1,
-                    double x2, double y2)
+void WalkDashes(LinePen &pen, double x1, double y1, double x2, double y2,
+                const std::function<void(bool, double, double, double, double)> &each)
 {
-    double pw = pen.width / 100.0 * view.scale;
-    if (!(pw > 0))
-        pw = 0;
-    if (pw > WidestPixels)
-        pw = WidestPixels;
-    // Halves to even; rint does what nearbyint does without saving the floating-point state.
-    const int ipw = int(std::rint(pw));
-    SetPen(canvas, pen.colour, 0, ipw);
-    SetBrush(canvas, pen.colour, 0);
     if (!finite(x1, y1, x2, y2))
         return;
     double rem = Distance(x1, y1, x2, y2);
@@ -268,7 +260,7 @@ void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double
             period += std::fabs(pen.pitches[i]);
     }
     if (pen.count < 1 || pen.count > 10 || !(period > 0) || rem / period > MostPeriods) {
-        DrawClippedLine(canvas, view, x1, y1, x2, y2);
+        each(false, x1, y1, x2, y2);
         return;
     }
     int k = pen.index >= 0 && pen.index < pen.count ? pen.index : 0;
@@ -282,17 +274,8 @@ void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double
         if (seg > rem)
             seg = rem;
         const double nx = cx + seg * ux, ny = cy + seg * uy;
-        if (k % 2 == 0) {
-            if (std::fabs(pen.pitches[k]) >= 1e-8) {
-                SetPen(canvas, pen.colour, 0, ipw);
-                SetBrush(canvas, pen.colour, 0);
-                DrawClippedLine(canvas, view, cx, cy, nx, ny);
-            } else {
-                SetPen(canvas, pen.colour, 0, 0);
-                SetBrush(canvas, pen.colour, 1);
-                DrawDot(canvas, view, cx, cy, pen.width / 200.0);
-            }
-        }
+        if (k % 2 == 0)
+            each(std::fabs(pen.pitches[k]) < 1e-8, cx, cy, nx, ny);
         cx = nx;
         cy = ny;
         rem -= seg;
@@ -306,6 +289,58 @@ void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double
     }
     pen.index = k;
     pen.offset = off;
+}
+
+void SeekPattern(LinePen &pen, double along)
+{
+    pen.index = 0;
+    pen.offset = 0;
+    if (pen.count < 1 || pen.count > 10)
+        return;
+    double period = 0;
+    for (int i = 0; i < pen.count; ++i)
+        period += std::fabs(pen.pitches[i]);
+    if (!(period > 0) || !std::isfinite(along) || along <= 0)
+        return;
+    double phase = std::fmod(along, period);
+    int k = 0;
+    while (k < pen.count && phase >= std::fabs(pen.pitches[k])) {
+        phase -= std::fabs(pen.pitches[k]);
+        ++k;
+    }
+    if (k < pen.count) {
+        pen.index = k;
+        pen.offset = phase;
+    }
+}
+
+void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1, double y1,
+                    double x2, double y2)
+{
+    double pw = pen.width / 100.0 * view.scale;
+    if (!(pw > 0))
+        pw = 0;
+    if (pw > WidestPixels)
+        pw = WidestPixels;
+    // Halves to even; rint does what nearbyint does without saving the floating-point state.
+    const int ipw = int(std::rint(pw));
+    SetPen(canvas, pen.colour, 0, ipw);
+    SetBrush(canvas, pen.colour, 0);
+    bool dotPen = false;
+    WalkDashes(pen, x1, y1, x2, y2, [&](bool dot, double ax, double ay, double bx, double by) {
+        if (dot) {
+            SetPen(canvas, pen.colour, 0, 0);
+            SetBrush(canvas, pen.colour, 1);
+            DrawDot(canvas, view, ax, ay, pen.width / 200.0);
+        } else {
+            if (dotPen) {
+                SetPen(canvas, pen.colour, 0, ipw);
+                SetBrush(canvas, pen.colour, 0);
+            }
+            DrawClippedLine(canvas, view, ax, ay, bx, by);
+        }
+        dotPen = dot;
+    });
 }
 
 void DrawStyledLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1, double y1,

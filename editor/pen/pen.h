@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class Canvas;
 
@@ -67,6 +68,14 @@ void DrawDotPixels(Canvas &canvas, int x, int y, int r);
 int DrawClippedLine(Canvas &canvas, const ViewParams &view, double x1, double y1, double x2,
                     double y2);
 void DrawDot(Canvas &canvas, const ViewParams &view, double cx, double cy, double r);
+// The pattern from the pen's index and offset along a paper segment: each dash as its two
+// ends and each dot (dot true) at its place, in millimetres; leaves index and offset where
+// the segment ends. A continuous pen, or one whose pattern cannot advance, gives the whole
+// segment as one dash.
+void WalkDashes(LinePen &pen, double x1, double y1, double x2, double y2,
+                const std::function<void(bool dot, double, double, double, double)> &each);
+// Index and offset for the point `along` millimetres after the pattern's start.
+void SeekPattern(LinePen &pen, double along);
 // Strokes on from the pen's index and offset and leaves them where the stroke ends.
 void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1, double y1,
                     double x2, double y2);

@@ -6,6 +6,7 @@
 #include "app/values.h"
 #include "db/drawingrows.h"
 #include "editor/drawingmodel.h"
+#include "editor/drawingoutput.h"
 #include "editor/pen/canvas.h"
 #include "editor/renderer.h"
 
@@ -103,6 +104,11 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuSetLtype = item(set, "mnuSetLtype", QStringLiteral("線種(&T)"));
     mnuSetWidth = item(set, "mnuSetWidth", QStringLiteral("線幅(&W)"));
     mnuSetGrid = item(set, "mnuSetGrid", QStringLiteral("グリッド(&G)"));
+    QMenu *out = menu->addMenu(QStringLiteral("出力(&O)"));
+    out->setObjectName(QStringLiteral("mnuOut"));
+    mnuOutPrint = item(out, "mnuOutPrint", QStringLiteral("印刷(&P)..."));
+    mnuOutPdf = item(out, "mnuOutPdf", QStringLiteral("PDF出力(&F)..."));
+    mnuOutDxf = item(out, "mnuOutDxf", QStringLiteral("DXF出力(&X)..."));
     // The main window's own handlers, whichever main window runs.
     auto toMain = [this](QAction *a, void (TForm1::*handler)()) {
         connect(a, &QAction::triggered, this, [handler] {
@@ -186,6 +192,11 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     layout->setMenuBar(menu);
     layout->addLayout(middle, 1);
     layout->addWidget(StatusBar1);
+
+    Output = new DrawingOutput(*this);
+    connect(mnuOutPrint, &QAction::triggered, Output, &DrawingOutput::mnuOutPrintClick);
+    connect(mnuOutPdf, &QAction::triggered, Output, &DrawingOutput::mnuOutPdfClick);
+    connect(mnuOutDxf, &QAction::triggered, Output, &DrawingOutput::mnuOutDxfClick);
 
     loadTimer = new QTimer(this);
     loadTimer->setSingleShot(true);

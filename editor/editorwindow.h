@@ -13,6 +13,7 @@
 
 class Database;
 class DrawingModel;
+class DrawingOutput;
 class QAction;
 class QFrame;
 class QLabel;
@@ -50,6 +51,9 @@ public:
     QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
     QAction *mnuDrawLineX, *mnuDrawLineY, *mnuDrawLine2, *mnuDrawBox;
     QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
+    QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
+    // Printing and the PDF and DXF files, with their progress in the status bar.
+    DrawingOutput *Output;
 
     Database &Db() { return db; }
     DrawingModel &Model() { return *model; }

@@ -3,6 +3,8 @@
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev firebird-dev libfbclient2
 firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
+# What only the tests use: an independent DXF reader and a PDF rasteriser.
+TEST_PACKAGES="python3-ezdxf poppler-utils"
 SYSDBA_PASSWORD=tallowfen
 FB_SECURITY_DB=/var/lib/firebird/3.0/system/security3.fdb
 FB_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
@@ -29,9 +31,10 @@ use_utf8_locale() {
     esac
 }
 
+# The program's packages and any named as arguments.
 ensure_packages() {
     missing=
-    for p in $PACKAGES; do
+    for p in $PACKAGES "$@"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
     done
     [ -z "$missing" ] && return 0
@@ -179,11 +182,11 @@ stop_server() {
     FB_STARTED_PID=
 }
 
-# Everything ./run, ./test and scripts/bench need before their own work; a server started
-# here is stopped however the caller ends.
+# Everything ./run, ./test and scripts/bench need before their own work (packages named as
+# arguments installed too); a server started here is stopped however the caller ends.
 prepare() {
     use_utf8_locale
-    ensure_packages
+    ensure_packages "$@"
     build
     ensure_server
     trap stop_server EXIT

@@ -1,0 +1,43 @@
+// A drawing as an ASCII DXF of release 12, which nearly every drafting program reads: a layer
+// per layer with lines, a line type per line type in use, and a LINE in paper millimetres for
+// every line. Names go out in code page 932, as the release expects of a Japanese drawing.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+struct PaperDrawing;
+
+class DxfWriter
+{
+public:
+    explicit DxfWriter(const PaperDrawing &drawing);
+
+    // The sections before the lines, the lines from .. to - 1 appended, and the end.
+    QByteArray Head() const;
+    void Lines(size_t from, size_t to, QByteArray &out) const;
+    QByteArray Tail() const;
+
+    // The names the file gives the drawing's layers and line types, in their order.
+    const std::vector<QString> &LayerNames() const { return layerNames; }
+    const std::vector<QString> &TypeNames() const { return typeNames; }
+
+    // The indexed colour nearest to 0x00BBGGRR; black and white are 7, which the reading
+    // program shows against its background.
+    static int NearestIndexedColour(int32_t colour);
+    // Code page 932, a character it cannot hold as \U+XXXX.
+    static QByteArray Encode(const QString &text);
+
+private:
+    const PaperDrawing &drawing;
+    std::vector<QString> layerNames;
+    std::vector<QString> typeNames;
+    std::vector<QByteArray> layerBytes;
+    std::vector<QByteArray> typeBytes;
+    mutable std::unordered_map<int32_t, int> indexed; // colour value to indexed colour
+};

@@ -4,6 +4,9 @@
 #include "app/values.h"
 #include "db/database.h"
 #include "editor/drawingmodel.h"
+#include "editor/dxfwriter.h"
+#include "editor/paperdrawing.h"
+#include "editor/paperpainter.h"
 #include "editor/pen/canvas.h"
 #include "editor/renderer.h"
 #include "editor/view.h"
@@ -14,6 +17,11 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -173,7 +181,59 @@ struct Figures
     double open = 0, full = 0, question = 0, zoomed = 0, memory = 0, rss = 0;
     double fullCpu = 0, zoomedCpu = 0;
     size_t zoomedLines = 0;
+    double pdf = -1, dxf = -1, pdfMb = 0, dxfMb = 0; // whole exports, from the model on
 };
+
+// Exports are measured up to this many lines.
+constexpr int MostExported = 100000;
+
+// The drawing taken from memory and written as a PDF of the sheet, as the output menu does.
+double exportPdf(const DrawingModel &model, double &mb)
+{
+    QTemporaryFile file;
+    QElapsedTimer clock;
+    clock.start();
+    const PaperDrawing d = TakePaperDrawing(model, QStringLiteral("bench"), PaperWidth,
+                                            PaperHeight);
+    if (!file.open())
+        return -1;
+    {
+        QPdfWriter writer(&file);
+        writer.setPageLayout(QPageLayout(QPageSize(QSizeF(d.width, d.height),
+                                                   QPageSize::Millimeter),
+                                         QPageLayout::Portrait, QMarginsF()));
+        QPainter painter(&writer);
+        MapSheet(painter, d, QRectF(0, 0, writer.width(), writer.height()));
+        PaintSheetFrame(painter, d);
+        PaintPaperLines(painter, d, 0, d.lines.size(), PaperStyle());
+    }
+    file.flush();
+    mb = file.size() / 1048576.0;
+    return ms(clock);
+}
+
+double exportDxf(const DrawingModel &model, double &mb)
+{
+    QTemporaryFile file;
+    QElapsedTimer clock;
+    clock.start();
+    const PaperDrawing d = TakePaperDrawing(model, QStringLiteral("bench"), PaperWidth,
+                                            PaperHeight);
+    if (!file.open())
+        return -1;
+    const DxfWriter writer(d);
+    file.write(writer.Head());
+    QByteArray buffer;
+    for (size_t from = 0; from < d.lines.size(); from += 500) {
+        buffer.clear();
+        writer.Lines(from, from + 500, buffer);
+        file.write(buffer);
+    }
+    file.write(writer.Tail());
+    file.flush();
+    mb = file.size() / 1048576.0;
+    return ms(clock);
+}
 
 bool measure(Database &db, int n, Figures &f)
 {
@@ -222,6 +282,10 @@ bool measure(Database &db, int n, Figures &f)
     f.zoomedLines = seen.size();
     f.zoomed = medianMs(5, [&] { RenderPicture(canvas, zoomed, *model, sheet); },
                         &f.zoomedCpu);
+    if (f.lines <= MostExported) {
+        f.pdf = exportPdf(*model, f.pdfMb);
+        f.dxf = exportDxf(*model, f.dxfMb);
+    }
     delete model;
     return true;
 }
@@ -278,6 +342,17 @@ int main(int argc, char *argv[])
                     "(question + full redraw), %.0f times faster\n",
                     f.lines, theirs / 1000, ours, theirs / ours);
     }
+    std::printf("\nexports of the whole drawing, from the model to the file, beside the "
+                "full-view redraw\n");
+    std::printf("%9s %10s %10s %8s %10s %8s %10s\n", "lines", "full ms", "PDF ms", "PDF MB",
+                "DXF ms", "DXF MB", "PDF/full");
+    for (const Figures &f : all) {
+        if (f.pdf < 0)
+            continue;
+        std::printf("%9d %10.1f %10.1f %8.1f %10.1f %8.1f %10.1f\n", f.lines, f.full, f.pdf,
+                    f.pdfMb, f.dxf, f.dxfMb, f.pdf / f.full);
+    }
+    std::printf("targets: 100,000 lines exported as PDF < 3 s, as DXF < 2 s\n");
     std::printf("targets: 100,000 lines open < 1.5 s, full < 150 ms, zoomed < 20 ms, view change "
                 ">= 1000x; 1,000,000 lines open < 15 s, full < 1500 ms, zoomed < 50 ms, "
                 "memory < 200 MB\n");

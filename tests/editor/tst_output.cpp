@@ -19,6 +19,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintPreviewWidget>
@@ -39,6 +43,7 @@ private slots:
     void pdfPageAndPicture();
     void printPreviewAndFitting();
     void progressCancelAndFailure();
+    void printAndSaveThroughTheDialogs();
     void indexedColoursAndNames();
 };
 
@@ -531,6 +536,72 @@ void TestOutput::progressCancelAndFailure()
     QVERIFY(e->Output->StartDxf(closing));
     owner.reset();
     QVERIFY(!QFile::exists(closing));
+}
+
+void TestOutput::printAndSaveThroughTheDialogs()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    QVERIFY(makeDrawing(Form1->db()));
+    TForm13 *e = openEditor();
+    QVERIFY(e);
+    QScopedPointer<TForm13> owner(e);
+    const QString file = p.files.filePath("printed.pdf");
+    // The print dialog, printing to a file, with the program's options; then the preview.
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen << "dialog";
+        if (auto *black = dialog->findChild<QCheckBox *>("BlackBox"))
+            black->setChecked(true);
+        if (auto *name = dialog->findChild<QLineEdit *>("filename"))
+            name->setText(file);
+        dialog->printer()->setOutputFileName(file);
+        QTimer::singleShot(0, [&] {
+            auto *preview = qobject_cast<PrintPreview *>(QApplication::activeModalWidget());
+            if (!preview)
+                return;
+            seen << preview->findChild<QLabel *>("ScaleLabel")->text();
+            preview->findChild<QPushButton *>("PrintButton")->click();
+        });
+        dialog->accept();
+    });
+    // A dialog left open by a failed step is closed, so that the test cannot hang.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    guard.start(5000);
+    e->mnuOutPrint->trigger();
+    QCOMPARE(seen, QStringList({"dialog", QStringLiteral("原寸で印刷します")}));
+    QVERIFY(finished(e->Output));
+    QCOMPARE(e->Output->Progress(), QStringLiteral("印刷しました"));
+    const QImage page = rasterise(file, p.files.filePath("printed"));
+    QCOMPARE(page.size(), QSize(1191, 842));
+    QVERIFY(inkIn(page, page.rect()) > 1000);
+    QCOMPARE(inkIn(page, page.rect(), true), 0L);
+
+    // Saving a DXF from the menu: the file dialog suggests the drawing's name; a name typed
+    // without its suffix gets it.
+    QString suggested;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        suggested = dialog->selectedFiles().value(0);
+        dialog->selectFile(p.files.filePath("plan"));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    e->mnuOutDxf->trigger();
+    guard.stop();
+    QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("平面図 A.dxf"));
+    QVERIFY(finished(e->Output));
+    QVERIFY(QFileInfo(p.files.filePath("plan.dxf")).size() > 1000);
+    QVERIFY(messages.texts.isEmpty());
 }
 
 void TestOutput::indexedColoursAndNames()

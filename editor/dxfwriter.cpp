@@ -274,7 +274,7 @@ QByteArray DxfWriter::Head() const
 void DxfWriter::Lines(size_t from, size_t to, QByteArray &out) const
 {
     for (size_t i = from; i < to && i < drawing.lines.size(); ++i) {
-        const PaperLine &l = drawing.lines[i];
+        const SheetLine &l = drawing.lines[i];
         group(out, 0, "LINE");
         group(out, 8, layerBytes[size_t(l.layer)]);
         if (l.ownType)

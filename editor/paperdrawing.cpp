@@ -27,7 +27,7 @@ LinePen patternOf(const LinePen &pen)
 
 } // namespace
 
-LinePen PaperDrawing::PenOf(const PaperLine &line) const
+LinePen PaperDrawing::PenOf(const SheetLine &line) const
 {
     LinePen pen = types[size_t(line.type)].pattern;
     pen.colour = line.colour;
@@ -67,7 +67,7 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
     std::vector<int> layerAt(256, -1);
     for (size_t i = 0; i < model.Count(); ++i) {
         const EntityLine &e = model.At(i);
-        PaperLine p;
+        SheetLine p;
         if (!model.PaperLine(e, p.x1, p.y1, p.x2, p.y2))
             continue;
         const LayerRow *layer = model.Layer(e.line.layer);
@@ -112,7 +112,7 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
         sorted.push_back(d.layers[size_t(order[i])]);
     }
     d.layers = std::move(sorted);
-    for (PaperLine &p : d.lines)
+    for (SheetLine &p : d.lines)
         p.layer = newAt[size_t(p.layer)];
     return d;
 }

@@ -32,7 +32,7 @@ struct PaperLineType
     LinePen pattern;
 };
 
-struct PaperLine
+struct SheetLine
 {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // paper mm
     int32_t colour = 0; // 0x00BBGGRR
@@ -49,10 +49,10 @@ struct PaperDrawing
     double width = 0, height = 0; // mm
     std::vector<PaperLayer> layers; // ascending number
     std::vector<PaperLineType> types;
-    std::vector<PaperLine> lines;
+    std::vector<SheetLine> lines;
 
     // The line's pen with its pattern at the start.
-    LinePen PenOf(const PaperLine &line) const;
+    LinePen PenOf(const SheetLine &line) const;
 };
 
 // A sheet without a size is taken as 420 x 297, as the editor shows it.

@@ -57,7 +57,7 @@ void PaintPaperLines(QPainter &painter, const PaperDrawing &drawing, size_t from
         brushSet = false;
     };
     for (size_t i = from; i < to && i < drawing.lines.size(); ++i) {
-        const PaperLine &line = drawing.lines[i];
+        const SheetLine &line = drawing.lines[i];
         LinePen pen = drawing.PenOf(line);
         use(line.colour, line.width);
         WalkPaperLine(pen, line.x1, line.y1, line.x2, line.y2, -hw, -hh, hw, hh,

@@ -3,6 +3,7 @@
 #include "app/dbsettings.h"
 #include "app/globals.h"
 #include "app/messages.h"
+#include "app/placement.h"
 #include "collab/chatlog.h"
 #include "collab/chatwindow.h"
 #include "collab/pointerwindow.h"
@@ -14,12 +15,14 @@
 #include "register/drawingrecord.h"
 #include "register/revisions.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 
 TForm1 *Form1 = nullptr;
@@ -47,6 +50,38 @@ void DeleteProgramWindows()
     Form7 = nullptr;
     Form11 = nullptr;
 }
+
+namespace {
+
+// A child window that closes itself takes its frame along, however it was closed.
+class FrameCloser : public QObject
+{
+public:
+    explicit FrameCloser(QMdiSubWindow *frame) : QObject(frame), frame(frame) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Close || passing)
+            return false;
+        // Let the window decide first; only a close it accepts may end the frame.
+        passing = true;
+        QCoreApplication::sendEvent(watched, event);
+        passing = false;
+        if (event->isAccepted())
+            frame->close();
+        return true;
+    }
+
+private:
+    QMdiSubWindow *frame;
+    bool passing = false;
+};
+
+// The first size of the main window when no settings file gave one.
+constexpr QSize FirstSize(1280, 800);
+
+} // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 {
@@ -106,6 +141,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     mnuCadList = item(cad, "mnuCadList", QStringLiteral("一覧表示(&L)"),
                       &TForm1::mnuCadListClick);
 
+    // Narrower, the menu bar would hide its last menus behind an overflow button.
+    setMinimumWidth(menuBar()->sizeHint().width());
     SettingsFile = DefaultSettingsFile();
 }
 
@@ -181,15 +218,43 @@ void TForm1::LoadSettings()
 {
     Config() = LoadSettingsFile(SettingsFile);
     const Settings &s = Config();
-    if (!s.windowGeometryRead)
+    if (!s.windowGeometryRead) {
+        PlaceFirstTime();
         return;
+    }
     const auto &g = s.windowGeometry;
     move(g[0], g[1]);
     resize(g[2], g[3]);
+    KeepOnScreen(this);
     for (size_t i = 0; i < placedDialogs.size(); ++i) {
         if (placedDialogs[i])
             placedDialogs[i]->move(g[4 + 2 * i], g[5 + 2 * i]);
     }
+}
+
+void TForm1::PlaceFirstTime()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    const QSize extra = frameGeometry().size() - size();
+    resize(FirstSize.boundedTo(room.size() - extra));
+    const QSize outer = size() + extra;
+    move(room.left() + std::max(0, (room.width() - outer.width()) / 2),
+         room.top() + std::max(0, (room.height() - outer.height()) / 2));
+}
+
+QPoint TForm1::DialogPosition(const QWidget *dialog) const
+{
+    // Shown, or placed from the file: where it is. Never placed: where it would open,
+    // centred over the main window, so that the file never sends it to a corner.
+    if (dialog->testAttribute(Qt::WA_Moved))
+        return dialog->pos();
+    const QRect main = frameGeometry();
+    const QSize outer = dialog->frameGeometry().size();
+    return {main.left() + (main.width() - outer.width()) / 2,
+            main.top() + (main.height() - outer.height()) / 2};
 }
 
 void TForm1::SaveSettings()
@@ -202,8 +267,9 @@ void TForm1::SaveSettings()
     g[3] = height();
     for (size_t i = 0; i < placedDialogs.size(); ++i) {
         if (placedDialogs[i]) {
-            g[4 + 2 * i] = placedDialogs[i]->pos().x();
-            g[5 + 2 * i] = placedDialogs[i]->pos().y();
+            const QPoint p = DialogPosition(placedDialogs[i]);
+            g[4 + 2 * i] = p.x();
+            g[5 + 2 * i] = p.y();
         }
     }
     SaveSettingsFile(SettingsFile, s);
@@ -232,9 +298,9 @@ void TForm1::OpenChild(QWidget *child)
     child->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = area->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    child->installEventFilter(new FrameCloser(sub));
     child->show();
-    // A window bigger than the area is placed so that its frame and title stay reachable.
-    sub->move(std::max(sub->x(), 0), std::max(sub->y(), 0));
+    FitInArea(sub, area->isVisible() ? area->viewport()->size() : QSize());
 }
 
 void TForm1::mnuDBsetClick()

@@ -105,6 +105,8 @@ private:
     void FormClose();
     void LoadSettings();
     void SaveSettings();
+    void PlaceFirstTime();
+    QPoint DialogPosition(const QWidget *dialog) const;
     bool CloseChildren();
 
     QMdiArea *area;

@@ -1,5 +1,6 @@
 #include "app/ui.h"
 
+#include "app/placement.h"
 #include "db/textcodec.h"
 
 #include <QApplication>
@@ -98,6 +99,7 @@ void SetUpApplication()
     QFont font(QStringLiteral("ＭＳ ゴシック"));
     font.setPixelSize(13);
     QApplication::setFont(font);
+    KeepWindowsOnScreen();
 }
 
 namespace {

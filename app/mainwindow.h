@@ -70,6 +70,8 @@ public:
     // Adds a child window to the window area and shows it.
     void OpenChild(QWidget *child);
     QMdiArea *mdiArea() const { return area; }
+    // Closes as 終了 does when the program is ended from outside: open dialogs first.
+    void EndFromOutside();
 
     QAction *mnuDBset, *mnuAddTable1, *mnuAddTable2, *mnuPCnameSet, *mnuExit;
     QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;

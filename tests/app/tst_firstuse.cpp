@@ -43,6 +43,7 @@ private slots:
     void childWindowsWithinArea();
     void dialogPositionsKept();
     void windowsOnScreen();
+    void endedBySignal();
 };
 
 namespace {
@@ -220,6 +221,57 @@ void TestFirstUse::windowsOnScreen()
     Form2->hide();
     delete Form1;
     Form2 = nullptr;
+}
+
+void TestFirstUse::endedBySignal()
+{
+    // The real program, beside its own settings file naming a database it opens embedded.
+    QTemporaryDir place;
+    TestDb t;
+    const QString program = place.filePath("harokan");
+    QVERIFY(QFile::copy(HAROKAN_BINARY, program));
+    {
+        Database create;
+        QVERIFY(t.open(create));
+        create.DisconnectDatabase();
+    }
+
+    const QString dat = place.filePath("harokan.dat");
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        QFile f(dat);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\r\n" + ToCp932(t.folder()).value_or(QByteArray()) + "\r\nTEST.FDB\r\n");
+        f.close();
+        QProcess run;
+        const auto stop = qScopeGuard([&run] {
+            if (run.state() != QProcess::NotRunning) {
+                run.kill();
+                run.waitForFinished(5000);
+            }
+        });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        run.setProcessEnvironment(env);
+        run.start(program, {});
+        QVERIFY(run.waitForStarted(10000));
+        // Connected once the database file is open in the program.
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(run.processId());
+        auto connected = [&] {
+            for (const QFileInfo &fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
+                if (fd.symLinkTarget() == t.embeddedPath())
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(connected(), 30000);
+        QVERIFY(::kill(pid_t(run.processId()), number) == 0);
+        QVERIFY2(run.waitForFinished(15000), qPrintable(QString::number(number)));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 0);
+        const QStringList lines = fileLines(dat);
+        QCOMPARE(lines.size(), SettingsLineCount + 1);
+        QCOMPARE(lines[1], t.folder());
+    }
 }
 
 int main(int argc, char *argv[])

@@ -7,10 +7,15 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
+#include <QIcon>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QPushButton>
+#include <QSvgRenderer>
+#include <QTranslator>
 #include <QValidator>
 #include <QWidget>
 
@@ -99,7 +104,33 @@ void SetUpApplication()
     QFont font(QStringLiteral("ＭＳ ゴシック"));
     font.setPixelSize(13);
     QApplication::setFont(font);
+    // Standard buttons and dialogs read はい / いいえ / キャンセル whatever the locale.
+    auto *translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+    QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("harokan"));
     KeepWindowsOnScreen();
+}
+
+QIcon ProgramIcon()
+{
+    QSvgRenderer drawing(QStringLiteral(":/harokan.svg"));
+    QIcon icon;
+    if (!drawing.isValid())
+        return icon;
+    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawing.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 namespace {

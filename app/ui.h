@@ -30,6 +30,9 @@ QComboBox *AddComboBox(QWidget *parent, const QString &name, int left, int top, 
 QPushButton *AddButton(QWidget *parent, const QString &name, const QString &text, int left,
                        int top, int width, int height);
 
+class QIcon;
+// The program's own icon, drawn from its SVG.
+QIcon ProgramIcon();
 // Limits an edit to what a VARCHAR column of that many bytes holds in CP932 (a full-width
 // character takes two); characters CP932 cannot hold are refused as they are typed.
 void LimitBytes(QLineEdit *edit, int bytes);

@@ -1,8 +1,8 @@
 # Shared set-up of ./run, ./test and scripts/bench: locale, packages, build, local Firebird
 # server. Sourced with the project folder as the working directory. Every wait is bounded.
 
-PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev firebird-dev libfbclient2
-firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
+PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-translations-l10n
+firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
 # What only the tests use: an independent DXF reader and a PDF rasteriser.
 TEST_PACKAGES="python3-ezdxf poppler-utils"
 SYSDBA_PASSWORD=tallowfen

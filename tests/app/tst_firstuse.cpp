@@ -43,6 +43,8 @@ private slots:
     void childWindowsWithinArea();
     void dialogPositionsKept();
     void windowsOnScreen();
+    void japaneseStandardButtons();
+    void programIcon();
     void endedBySignal();
 };
 
@@ -221,6 +223,58 @@ void TestFirstUse::windowsOnScreen()
     Form2->hide();
     delete Form1;
     Form2 = nullptr;
+}
+
+void TestFirstUse::japaneseStandardButtons()
+{
+    QStringList buttons;
+    bool seen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        seen = true;
+        QAbstractButton *no = nullptr;
+        for (QAbstractButton *b : box->buttons()) {
+            buttons << b->text();
+            if (box->standardButton(b) == QMessageBox::No)
+                no = b;
+        }
+        if (no)
+            no->click();
+        box->done(QMessageBox::No); // never leave the test waiting
+    });
+    poll.start(10);
+    const bool yes = AskYesNo(QStringLiteral("CAD図面データ「A」(N:1)を削除します。よろしいですか？"));
+    QVERIFY(seen);
+    QVERIFY(!yes);
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
+}
+
+void TestFirstUse::programIcon()
+{
+    const QImage icon = QApplication::windowIcon().pixmap(32, 32).toImage();
+    QVERIFY(!icon.isNull());
+    QVERIFY(qAlpha(icon.pixel(16, 16)) > 0);
+    QVERIFY(qAlpha(icon.pixel(0, 0)) < 255); // rounded corners
+
+    // The install puts the program, its desktop entry and the icon in place.
+    QTemporaryDir prefix;
+    QProcess install;
+    install.start(QStringLiteral("cmake"), {"--install", HAROKAN_BUILD_DIR, "--prefix",
+                                            prefix.path()});
+    QVERIFY(install.waitForFinished(60000));
+    QCOMPARE(install.exitCode(), 0);
+    QVERIFY(QFile::exists(prefix.filePath("bin/harokan")));
+    QVERIFY(QFile::exists(prefix.filePath("share/icons/hicolor/scalable/apps/harokan.svg")));
+    QFile entry(prefix.filePath("share/applications/harokan.desktop"));
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QByteArray text = entry.readAll();
+    QVERIFY(text.contains("\nExec=harokan\n"));
+    QVERIFY(text.contains("\nIcon=harokan\n"));
 }
 
 void TestFirstUse::endedBySignal()

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgRenderer>
+#include <QToolTip>
 #include <QTranslator>
 #include <QValidator>
 #include <QWidget>
@@ -142,9 +143,14 @@ public:
 
     State validate(QString &input, int &) const override
     {
-        const std::optional<QByteArray> encoded = ToCp932(input);
-        return encoded && encoded->size() <= bytes ? Acceptable : Invalid;
+        const QString why = RefusalReason(input, bytes);
+        if (!why.isEmpty())
+            lastRefusal = why;
+        return why.isEmpty() ? Acceptable : Invalid;
     }
+
+    // Why the last refused input was refused; the edit says it when it drops the input.
+    mutable QString lastRefusal;
 
 private:
     int bytes;
@@ -152,10 +158,38 @@ private:
 
 } // namespace
 
+QString RefusalReason(const QString &text, int bytes)
+{
+    const std::optional<QByteArray> encoded = ToCp932(text);
+    if (!encoded) {
+        for (qsizetype i = 0; i < text.size();) {
+            const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            const QString character = text.mid(i, length);
+            if (!ToCp932(character))
+                return QStringLiteral("「%1」は使用出来ない文字です。").arg(character);
+            i += length;
+        }
+        return QStringLiteral("使用出来ない文字が含まれています。");
+    }
+    if (encoded->size() > bytes)
+        return QStringLiteral("入力出来るのは半角%1文字（全角%2文字）までです。")
+            .arg(bytes)
+            .arg(bytes / 2);
+    return {};
+}
+
 void LimitBytes(QLineEdit *edit, int bytes)
 {
-    edit->setMaxLength(bytes);
-    edit->setValidator(new Cp932Limit(bytes, edit));
+    // The byte check alone limits the length: a maximum length would cut a paste short
+    // without a word.
+    auto *limit = new Cp932Limit(bytes, edit);
+    edit->setValidator(limit);
+    QObject::connect(edit, &QLineEdit::inputRejected, edit, [edit, limit] {
+        if (limit->lastRefusal.isEmpty())
+            return;
+        QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), limit->lastRefusal,
+                           edit);
+    });
 }
 
 void NoInputMethod(QWidget *edit)

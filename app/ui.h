@@ -34,8 +34,11 @@ class QIcon;
 // The program's own icon, drawn from its SVG.
 QIcon ProgramIcon();
 // Limits an edit to what a VARCHAR column of that many bytes holds in CP932 (a full-width
-// character takes two); characters CP932 cannot hold are refused as they are typed.
+// character takes two). A typed or pasted input over the limit or with a character CP932
+// cannot hold is refused whole, and a tip at the edit says why.
 void LimitBytes(QLineEdit *edit, int bytes);
+// The message for a text the limit refuses; empty when the text fits.
+QString RefusalReason(const QString &text, int bytes);
 // Number and date fields: no input method.
 void NoInputMethod(QWidget *edit);
 // Runs the action when the widget is double-clicked (edits have no signal of their own).

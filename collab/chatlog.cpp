@@ -37,12 +37,12 @@ TForm7::TForm7(QWidget *parent)
     LimitBytes(Edit2, ChatChannel::TextBytes);
     Label5 = AddLabel(Panel1, QStringLiteral("Label5"), QStringLiteral("日付"), 8, 63);
     Edit3 = AddEdit(Panel1, QStringLiteral("Edit3"), 80, 60, 80);
-    Edit3->setMaxLength(8);
+    LimitBytes(Edit3, 8);
     NoInputMethod(Edit3);
     OnDoubleClick(Edit3, [this] { Edit3DblClick(); });
     Label6 = AddLabel(Panel1, QStringLiteral("Label6"), QStringLiteral("時間"), 200, 63);
     Edit4 = AddEdit(Panel1, QStringLiteral("Edit4"), 260, 60, 70);
-    Edit4->setMaxLength(6);
+    LimitBytes(Edit4, 6);
     NoInputMethod(Edit4);
     OnDoubleClick(Edit4, [this] { Edit4DblClick(); });
 

@@ -51,7 +51,7 @@ RegisterDialog::RegisterDialog(const Layout &layout, QWidget *parent)
     Place(Panel1, 8, panelTop, layout.width - 16, layout.panelHeight);
     Label3 = AddLabel(Panel1, "Label3", QStringLiteral("番号："), 8, 9);
     Edit1 = AddEdit(Panel1, "Edit1", 80, 6, 80);
-    Edit1->setMaxLength(16);
+    LimitBytes(Edit1, 16);
     NoInputMethod(Edit1);
     OnDoubleClick(Edit1, [this] { Edit1DblClick(); });
 

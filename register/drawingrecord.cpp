@@ -69,12 +69,9 @@ TForm10::TForm10(QWidget *parent) : QWidget(parent)
     };
     auto edit = [this](int n, int x, int y, int w, int bytes, bool number) {
         QLineEdit *e = AddEdit(Panel1, QStringLiteral("Edit%1").arg(n), x, y, w);
-        if (number) {
-            e->setMaxLength(bytes);
+        LimitBytes(e, bytes);
+        if (number)
             NoInputMethod(e);
-        } else {
-            LimitBytes(e, bytes);
-        }
         Edit[n] = e;
     };
     auto combo = [this](int n, int x, int y, int w) {

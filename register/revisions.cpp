@@ -35,7 +35,7 @@ TForm11::TForm11(QWidget *parent)
     NoInputMethod(ComboBox1);
     Label5 = AddLabel(Panel1, "Label5", QStringLiteral("改訂日付："), 280, 63);
     Edit3 = AddEdit(Panel1, "Edit3", 360, 60, 80);
-    Edit3->setMaxLength(8);
+    LimitBytes(Edit3, 8);
     NoInputMethod(Edit3);
     OnDoubleClick(Edit3, [this] { Edit3DblClick(); });
 }

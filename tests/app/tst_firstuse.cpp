@@ -44,6 +44,7 @@ private slots:
     void dialogPositionsKept();
     void windowsOnScreen();
     void japaneseStandardButtons();
+    void refusedInputExplained();
     void programIcon();
     void endedBySignal();
 };
@@ -252,6 +253,47 @@ void TestFirstUse::japaneseStandardButtons()
     QVERIFY(!yes);
     buttons.sort();
     QCOMPARE(buttons, QStringList({QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
+}
+
+void TestFirstUse::refusedInputExplained()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    Config().PcUserNo = 1;
+    Form1->DoCadNew();
+    TForm10 *form = newestChild<TForm10>();
+    QVERIFY(form);
+    QLineEdit *name = form->Edit[2];
+    name->setText(QStringLiteral("旧名称"));
+    name->selectAll();
+
+    // Too long for the column: the paste is refused whole, not cut short, and said so.
+    QApplication::clipboard()->setText(QString(81, u'a'));
+    name->paste();
+    QCOMPARE(name->text(), QStringLiteral("旧名称"));
+    QCOMPARE(QToolTip::text(), QStringLiteral("入力出来るのは半角80文字（全角40文字）までです。"));
+    QApplication::clipboard()->setText(QString(41, u'図'));
+    name->paste();
+    QCOMPARE(name->text(), QStringLiteral("旧名称"));
+
+    // A character the database's code page cannot hold.
+    QToolTip::hideText();
+    QApplication::clipboard()->setText(QStringLiteral("配管😀図"));
+    name->paste();
+    QCOMPARE(name->text(), QStringLiteral("旧名称"));
+    QCOMPARE(QToolTip::text(), QStringLiteral("「😀」は使用出来ない文字です。"));
+
+    // What fits goes in unchanged; a ninth digit typed into a date is refused with a word.
+    QApplication::clipboard()->setText(QString(40, u'図'));
+    name->paste();
+    QCOMPARE(name->text(), QString(40, u'図'));
+    QLineEdit *date = form->Edit[11];
+    QToolTip::hideText();
+    QTest::keyClicks(date, "202401019");
+    QCOMPARE(date->text(), QString("20240101"));
+    QCOMPARE(QToolTip::text(), QStringLiteral("入力出来るのは半角8文字（全角4文字）までです。"));
+    QVERIFY(messages.texts.isEmpty());
 }
 
 void TestFirstUse::programIcon()

@@ -359,10 +359,15 @@ void TForm12::Button9Click()
     const int number = SelectedDrawing();
     if (number <= 0)
         return;
-    if (!AskYesNo(QStringLiteral("CAD図面データ「") + SG1->Cell(1, SG1->Row())
-                  + QStringLiteral("」(N:") + QString::number(number)
-                  + QStringLiteral(")を削除します。よろしいですか？")))
+    const QString drawing = QStringLiteral("CAD図面データ「") + SG1->Cell(1, SG1->Row())
+                            + QStringLiteral("」(N:") + QString::number(number) + u')';
+    if (!AskYesNo(drawing + QStringLiteral("を削除します。よろしいですか？")))
         return;
-    DropDrawingTables(Form1->db(), number);
+    // The register row stays listed, so only the status bar can tell that it worked.
+    StatusBar1->clearMessage();
+    if (DropDrawingTables(Form1->db(), number))
+        StatusBar1->showMessage(drawing + QStringLiteral("を削除しました"));
+    else
+        ShowMessage(QStringLiteral("削除失敗"));
     Button4Click();
 }

@@ -178,10 +178,12 @@ bool EnsureDrawingTables(Database &db, int n)
     return complete;
 }
 
-void DropDrawingTables(Database &db, int n)
+bool DropDrawingTables(Database &db, int n)
 {
+    bool gone = true;
     for (const QString &name : DrawingTables(n)) {
-        if (db.TableExists(name))
-            db.DropTable(name);
+        if (db.TableExists(name) && !db.DropTable(name))
+            gone = gone && !db.TableExists(name);
     }
+    return gone;
 }

@@ -24,5 +24,5 @@ QList<DefaultRows> DefaultDrawingRows(int n);
 // set; two PCs doing this at once end with one copy of the defaults. False when something
 // is still missing afterwards.
 bool EnsureDrawingTables(Database &db, int n);
-// Drops each of drawing n's tables that exists.
-void DropDrawingTables(Database &db, int n);
+// Drops each of drawing n's tables that exists; false when one of them is still there.
+bool DropDrawingTables(Database &db, int n);

@@ -661,11 +661,15 @@ void TestRegister::deletingContents()
     QCOMPARE(messages.texts,
              QStringList({QStringLiteral("CAD図面データ「平面図」(N:4)を削除します。よろしいですか？")}));
     QVERIFY(Form1->TableExists("LAYER_4"));
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
     messages.answer(true);
     click(l->Button9);
     for (const QString &t : DrawingTables(4))
         QVERIFY2(!Form1->TableExists(t), qPrintable(t));
     QCOMPARE(messages.texts.size(), 2);
+    // The row stays listed, so the status bar is what tells that it worked.
+    QCOMPARE(l->StatusBar1->currentMessage(),
+             QStringLiteral("CAD図面データ「平面図」(N:4)を削除しました"));
     QCOMPARE(l->SG1->Cell(0, 1), QString("4")); // the register row stays
 }
 

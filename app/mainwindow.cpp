@@ -3,6 +3,7 @@
 #include "app/dbsettings.h"
 #include "app/globals.h"
 #include "app/messages.h"
+#include "app/mnemonics.h"
 #include "app/placement.h"
 #include "collab/chatlog.h"
 #include "collab/chatwindow.h"
@@ -97,6 +98,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     area->setObjectName(QStringLiteral("MdiArea"));
     area->setBackground(Qt::white);
     setCentralWidget(area);
+    RouteChildMnemonics(area);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

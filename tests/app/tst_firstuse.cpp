@@ -45,6 +45,7 @@ private slots:
     void windowsOnScreen();
     void japaneseStandardButtons();
     void refusedInputExplained();
+    void childMnemonicsFirst();
     void programIcon();
     void endedBySignal();
 };
@@ -293,6 +294,49 @@ void TestFirstUse::refusedInputExplained()
     QTest::keyClicks(date, "202401019");
     QCOMPARE(date->text(), QString("20240101"));
     QCOMPARE(QToolTip::text(), QStringLiteral("入力出来るのは半角8文字（全角4文字）までです。"));
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void TestFirstUse::childMnemonicsFirst()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "3, 'ABC', 420, 297"));
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1, 5000));
+
+    // With nothing open Alt+C is the main menu's.
+    QTest::keyClick(Form1, Qt::Key_C, Qt::AltModifier);
+    QAction *opened = Form1->menuBar()->activeAction();
+    QVERIFY(opened);
+    QCOMPARE(opened->text(), QStringLiteral("チャット(&C)"));
+    opened->menu()->close();
+    Form1->menuBar()->setActiveAction(nullptr);
+
+    // In the list it presses CAD(&C): the drawing opens, the chat menu stays shut.
+    Form1->DoCadList();
+    TForm12 *list = newestChild<TForm12>();
+    QVERIFY(list);
+    list->SG1->SetCurrentRow(1);
+    list->SG1->setFocus();
+    QTest::keyClick(list->SG1, Qt::Key_C, Qt::AltModifier);
+    TForm13 *editor = newestChild<TForm13>();
+    QVERIFY(editor);
+    QCOMPARE(editor->DrawingNo, 3);
+    QVERIFY(!Form1->menuBar()->activeAction());
+
+    // In the editor a letter both menus use opens the editor's own menu.
+    QVERIFY(Form1->mdiArea()->activeSubWindow() == editor->parentWidget());
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_Z, Qt::AltModifier);
+    const QMenuBar *own = editor->findChild<QMenuBar *>();
+    QVERIFY(own && own->activeAction());
+    QCOMPARE(own->activeAction()->text(), QStringLiteral("CAD図面(&Z)"));
+    QVERIFY(!Form1->menuBar()->activeAction());
+    own->activeAction()->menu()->close();
     QVERIFY(messages.texts.isEmpty());
 }
 

@@ -135,6 +135,8 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedWidth(52);
+    // Every tool button stays in reach, down to 四角 at 160 + 22.
+    Panel1->setMinimumHeight(184);
     QFont small(QStringLiteral("ＭＳ ゴシック"));
     small.setPixelSize(12);
     Panel1->setFont(small);
@@ -190,6 +192,8 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(menu);
+    // No menu hides behind the overflow arrow.
+    setMinimumWidth(menu->sizeHint().width());
     layout->addLayout(middle, 1);
     layout->addWidget(StatusBar1);
 

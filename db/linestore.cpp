@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -93,19 +94,27 @@ bool rowsFor(const LineOperation &op, const Numbers &at, std::vector<EntityLine>
     return true;
 }
 
-// The rows, each statement in the shape the other PCs' programs send, then the commit.
-// Numbers go into the text only as integers.
-bool write(Database &db, int drawing, const LineOperation &op, const Numbers &at,
-           const std::vector<EntityLine> &rows)
+// The operation number, in the shape the other PCs' programs send. A drawing whose variable
+// row went missing still numbers its operations on.
+bool writeOperation(Database &db, const QString &n, const Numbers &at)
 {
-    const QString n = QString::number(drawing);
     const QString k = number(at.operation + 1);
-    // A drawing whose variable row went missing still numbers its operations on.
     bool ok = db.SqlUpdateNoCommit(QStringLiteral("VAR_") + n, QStringLiteral("OPN=") + k,
                                    QStringLiteral("N=1"));
     if (ok && !at.variableRow)
         ok = db.SqlInsertNoCommit(QStringLiteral("VAR_") + n, QStringLiteral("N,OPN"),
                                   QStringLiteral("1,") + k);
+    return ok;
+}
+
+// The rows, each statement in the shape the other PCs' programs send. Numbers go into the
+// text only as integers.
+bool writeLines(Database &db, int drawing, const LineOperation &op, const Numbers &at,
+                const std::vector<EntityLine> &rows)
+{
+    const QString n = QString::number(drawing);
+    const QString k = number(at.operation + 1);
+    bool ok = writeOperation(db, n, at);
     for (size_t i = 0; ok && i < rows.size(); ++i) {
         ok = db.SqlInsertNoCommit(QStringLiteral("HISTORY_") + n, QStringLiteral("N,OPN,MD,EN"),
                                   number(at.history + 1 + int64_t(i)) + u',' + k
@@ -131,17 +140,73 @@ bool write(Database &db, int drawing, const LineOperation &op, const Numbers &at
                                   QStringLiteral("N,LAY,COL,LTP,WID,X1,Y1,X2,Y2"),
                                   values.join(u','));
     }
-    return ok && db.CommitTransaction();
+    return ok;
 }
 
-} // namespace
+// Entity numbers per statement: well below the server's limit on an IN list.
+constexpr size_t NumbersPerList = 500;
 
-StoreResult StoreLineOperation(Database &db, int drawing, const LineOperation &op,
-                               const NumberHints &hints, StoredOperation &out)
+QString numberList(const std::vector<int32_t> &n, size_t from)
 {
-    out = StoredOperation();
-    if (op.lines.empty())
-        return StoreResult::Failed;
+    QStringList out;
+    for (size_t i = from; i < n.size() && i < from + NumbersPerList; ++i)
+        out << QString::number(n[i]);
+    return out.join(u',');
+}
+
+enum class Written { Yes, No, Nothing };
+
+// Which of the entities exist, and how many of them have the state already, read after the
+// operation row is locked; then the operation number, the history rows and the states.
+Written writeStates(Database &db, int drawing, const StateOperation &op,
+                    const std::vector<int32_t> &named, const Numbers &at, StoredOperation &out)
+{
+    const QString n = QString::number(drawing);
+    out.entities.clear();
+    out.alreadySet = 0;
+    for (size_t i = 0; i < named.size(); i += NumbersPerList) {
+        fb::Result r;
+        const QString sql = "SELECT N, DS FROM ENTITY_" + n + " WHERE N IN ("
+                            + numberList(named, i) + ")";
+        if (!db.Connection().select(sql.toLatin1(), r))
+            return Written::No;
+        for (const fb::Row &row : r.rows) {
+            if (row.size() != 2)
+                return Written::No;
+            out.entities.push_back(int32_t(row[0].toLongLong()));
+            if (!row[1].isEmpty() && row[1].toLongLong() == op.state)
+                ++out.alreadySet;
+        }
+    }
+    std::sort(out.entities.begin(), out.entities.end());
+    out.missing = int(named.size() - out.entities.size());
+    if (out.entities.empty())
+        return Written::Nothing;
+    const QString k = number(at.operation + 1);
+    const QString kind = QString::number(op.state == 0 ? HistoryErased : HistoryRestored);
+    QList<QStringList> history;
+    history.reserve(qsizetype(out.entities.size()));
+    for (size_t i = 0; i < out.entities.size(); ++i)
+        history.push_back({number(at.history + 1 + int64_t(i)), k, kind,
+                           QString::number(out.entities[i])});
+    bool ok = writeOperation(db, n, at)
+              && db.SqlInsertRowsNoCommit(QStringLiteral("HISTORY_") + n,
+                                          {"N", "OPN", "MD", "EN"}, history);
+    for (size_t i = 0; ok && i < out.entities.size(); i += NumbersPerList) {
+        ok = db.SqlUpdateNoCommit(QStringLiteral("ENTITY_") + n,
+                                  QStringLiteral("DS=") + QString::number(op.state),
+                                  "N IN (" + numberList(out.entities, i) + u')');
+    }
+    return ok ? Written::Yes : Written::No;
+}
+
+// The one way an operation is stored: a transaction that reads the numbers after locking
+// the operation row, hands them to write and commits, tried again when another PC took
+// the same numbers first. write answers whether it wrote; it may refuse (BadScale).
+StoreResult storeOperation(Database &db, int drawing, int layer, const NumberHints &hints,
+                           int64_t newHistory, int64_t newEntities, StoredOperation &out,
+                           const std::function<StoreResult(const Numbers &, Written &)> &write)
+{
     for (int attempt = 1; attempt <= StoreAttempts; ++attempt) {
         out.attempts = attempt;
         // Nothing between the start and the commit waits for the user or the window.
@@ -151,21 +216,26 @@ StoreResult StoreLineOperation(Database &db, int drawing, const LineOperation &o
             || !db.Connection().start(fb::Session::Mode::WriteLatest, StoreLockSeconds)) {
             break;
         }
-        bool stored = readNumbers(db, drawing, op.layer, hints, at);
+        bool stored = readNumbers(db, drawing, layer, hints, at);
         // The key columns hold 32-bit numbers; beyond them nothing can be stored.
-        const int64_t count = int64_t(op.lines.size());
         if (stored
-            && std::max({at.operation + 1, at.history + count, at.entity + count,
-                         at.line + count}) > INT32_MAX) {
+            && std::max({at.operation + 1, at.history + newHistory, at.entity + newEntities,
+                         at.line + newEntities}) > INT32_MAX) {
             break;
         }
-        if (stored
-            && (!(at.scale > 0) || !std::isfinite(at.scale) || !rowsFor(op, at, out.rows))) {
-            db.CloseQuery();
-            out.rows.clear();
-            return StoreResult::BadScale;
+        Written written = Written::No;
+        if (stored) {
+            const StoreResult refused = write(at, written);
+            if (refused != StoreResult::Stored) {
+                db.CloseQuery();
+                return refused;
+            }
         }
-        stored = stored && write(db, drawing, op, at, out.rows);
+        if (written == Written::Nothing) {
+            db.CloseQuery();
+            return StoreResult::Stored;
+        }
+        stored = written == Written::Yes && db.CommitTransaction();
         const bool collision = !stored && db.LastErrorWasCollision();
         db.CloseQuery();
         if (stored) {
@@ -178,6 +248,47 @@ StoreResult StoreLineOperation(Database &db, int drawing, const LineOperation &o
             break;
     }
     db.CloseQuery();
-    out.rows.clear();
     return StoreResult::Failed;
+}
+
+} // namespace
+
+StoreResult StoreLineOperation(Database &db, int drawing, const LineOperation &op,
+                               const NumberHints &hints, StoredOperation &out)
+{
+    out = StoredOperation();
+    if (op.lines.empty())
+        return StoreResult::Failed;
+    const int64_t count = int64_t(op.lines.size());
+    const StoreResult r = storeOperation(
+        db, drawing, op.layer, hints, count, count, out,
+        [&](const Numbers &at, Written &written) {
+            if (!(at.scale > 0) || !std::isfinite(at.scale) || !rowsFor(op, at, out.rows))
+                return StoreResult::BadScale;
+            written = writeLines(db, drawing, op, at, out.rows) ? Written::Yes : Written::No;
+            return StoreResult::Stored;
+        });
+    if (r != StoreResult::Stored)
+        out.rows.clear();
+    return r;
+}
+
+StoreResult StoreStateOperation(Database &db, int drawing, const StateOperation &op,
+                                const NumberHints &hints, StoredOperation &out)
+{
+    out = StoredOperation();
+    std::vector<int32_t> named = op.entities;
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    if (named.empty() || (op.state != 0 && op.state != 1))
+        return StoreResult::Failed;
+    const StoreResult r = storeOperation(
+        db, drawing, 0, hints, int64_t(named.size()), 0, out,
+        [&](const Numbers &at, Written &written) {
+            written = writeStates(db, drawing, op, named, at, out);
+            return StoreResult::Stored;
+        });
+    if (r != StoreResult::Stored)
+        out.entities.clear();
+    return r;
 }

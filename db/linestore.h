@@ -1,6 +1,7 @@
-// Storing one drawing operation of new lines: the next numbers read in one go, then the
-// operation number, history, entity and line rows in one transaction of their own, tried
-// again with fresh numbers when another PC took the same numbers first.
+// Storing one drawing operation: new lines, or the erasing or restoring of stored ones. The
+// next numbers are read in one go, then the operation number, the history rows and the
+// entity (and line) rows are written in one transaction of their own, tried again with
+// fresh numbers when another PC took the same numbers first.
 #pragma once
 
 #include "db/drawingrows.h"
@@ -36,6 +37,17 @@ struct NumberHints
     int64_t line = 0;
 };
 
+// Entities already stored, set to a display state: 0 erases them, 1 restores them. Rows are
+// never deleted, so either can be taken back.
+struct StateOperation
+{
+    std::vector<int32_t> entities;
+    int16_t state = 0;
+};
+
+// What a history row says happened to its entity.
+enum HistoryKind { HistoryCreated = 0, HistoryErased = 1, HistoryRestored = 2 };
+
 struct StoredOperation
 {
     int64_t operation = 0;
@@ -44,6 +56,11 @@ struct StoredOperation
     std::vector<EntityLine> rows;
     double scale = 1; // of the layer: layer units to paper millimetres
     int attempts = 0;
+    // A state operation: the entities set, ascending; of those, how many had that state
+    // already (another PC set it meanwhile); and how many named no longer exist.
+    std::vector<int32_t> entities;
+    int alreadySet = 0;
+    int missing = 0;
 };
 
 enum class StoreResult {
@@ -61,3 +78,8 @@ constexpr int StoreLockSeconds = 3;
 
 StoreResult StoreLineOperation(Database &db, int drawing, const LineOperation &op,
                                const NumberHints &hints, StoredOperation &out);
+// One history row per existing entity named, MD 1 for an erase and 2 for a restore, and the
+// entities' DS set, whatever state another PC left them in. Stored with no entities when
+// none of them exists any more: nothing was written then.
+StoreResult StoreStateOperation(Database &db, int drawing, const StateOperation &op,
+                                const NumberHints &hints, StoredOperation &out);

@@ -160,6 +160,22 @@ void DrawingModel::AddStored(const std::vector<EntityLine> &rows, int64_t op,
     }
 }
 
+void DrawingModel::SetStored(const std::vector<int32_t> &entities, int16_t state, int64_t op,
+                             int64_t firstHistory)
+{
+    for (int32_t n : entities) {
+        auto it = std::lower_bound(items.begin(), items.end(), n,
+                                   [](const EntityLine &e, int32_t v) { return e.entity.n < v; });
+        // The line stays where the index has it; picking and drawing look at the state.
+        if (it != items.end() && it->entity.n == n)
+            it->entity.state = state;
+    }
+    if (!entities.empty() && op == operation + 1 && firstHistory == highestHistory + 1) {
+        operation = op;
+        highestHistory = firstHistory + int64_t(entities.size()) - 1;
+    }
+}
+
 bool DrawingModel::Look(const LineRow &line, LineLook &look) const
 {
     if (line.layer < 0 || line.layer > 255)

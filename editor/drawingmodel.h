@@ -56,6 +56,10 @@ public:
     // The rows of an operation this PC has just stored. Where the model stands moves on
     // past them only when nothing of other PCs lies in between, which Update then reads.
     void AddStored(const std::vector<EntityLine> &rows, int64_t operation, int64_t firstHistory);
+    // The display state an operation this PC has just stored gave the entities; entities
+    // not in memory are left to Update. Moves on as AddStored does.
+    void SetStored(const std::vector<int32_t> &entities, int16_t state, int64_t operation,
+                   int64_t firstHistory);
     int64_t HighestEntity() const { return items.empty() ? 0 : items.back().entity.n; }
 
     // The look of a line, or false when it is not drawn: its layer missing, hidden, not in

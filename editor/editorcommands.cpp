@@ -152,21 +152,21 @@ void TForm13::StoreFigure(const std::vector<PaperLine> &lines)
         break;
     }
     highestLine = stored.rows.back().line.n;
+    EditStep step{EditStep::Drawn, command.Name().remove(u'　') + QStringLiteral("の作図"), {}};
+    for (const EntityLine &e : stored.rows)
+        step.entities.push_back(e.entity.n);
+    history.Done(std::move(step));
     // While the drawing still loads, the load reads them in their turn.
     if (!loaded)
         return;
     model->AddStored(stored.rows, stored.operation, stored.firstHistory);
-    if (picture.isNull())
+    if (plain.isNull())
         return;
     {
-        Canvas canvas(picture);
+        Canvas canvas(plain);
         for (const EntityLine &e : stored.rows)
             RenderLine(canvas, view.Params(), *model, e);
     }
     // The band is off the screen here, and no zoom frame is held during a click.
-    screen = picture.copy();
-    zoomShown = false;
-    rubberShown = false;
-    FollowPick();
-    ShowScreen();
+    ShowSelection();
 }

@@ -97,6 +97,10 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuDrawLineY = item(draw, "mnuDrawLineY", QStringLiteral("垂直線(&Y)"));
     mnuDrawLine2 = item(draw, "mnuDrawLine2", QStringLiteral("線　分(&2)"));
     mnuDrawBox = item(draw, "mnuDrawBox", QStringLiteral("四　角(&B)"));
+    draw->addSeparator();
+    mnuDrawErase = item(draw, "mnuDrawErase", QStringLiteral("削除(&E)"));
+    mnuDrawUndo = item(draw, "mnuDrawUndo", QStringLiteral("元に戻す(&U)"));
+    mnuDrawRedo = item(draw, "mnuDrawRedo", QStringLiteral("やり直し(&R)"));
     QMenu *set = menu->addMenu(QStringLiteral("設定(&S)"));
     set->setObjectName(QStringLiteral("mnuSet"));
     mnuSetLayer = item(set, "mnuSetLayer", QStringLiteral("レイヤ(&L)"));
@@ -211,6 +215,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     pollTimer->setInterval(PollMs);
     connect(pollTimer, &QTimer::timeout, this, &TForm13::PollTick);
     SetUpCommands();
+    SetUpEditing();
 }
 
 // Nothing here may reach the database: the main window that owns it may be going first.
@@ -308,6 +313,7 @@ void TForm13::closeEvent(QCloseEvent *event)
     Config().EditorWidth = frame->width();
     Config().EditorHeight = frame->height();
     picture = QImage();
+    plain = QImage();
     screen = QImage();
     panSnapshot = QImage();
     QWidget::closeEvent(event);
@@ -379,11 +385,8 @@ void TForm13::Redraw()
         Canvas canvas(next);
         RenderPicture(canvas, view.Params(), *model, {PaperWidth, PaperHeight, CurGrid});
     }
-    picture = next;
-    screen = next.copy();
-    rubberShown = false;
-    FollowPick();
-    ShowScreen();
+    plain = next;
+    ShowSelection();
 }
 
 void TForm13::ViewChanged(bool changed)
@@ -477,6 +480,7 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
     if (std::isfinite(x) && std::isfinite(y))
         SetStatusText(0, number(x) + u',' + number(y));
     if ((ButtonState & Left) && (ButtonState & Right)) {
+        HideFrame();
         if (zoomShown)
             DrawZoomRect();
         zoomX1 = PressX;
@@ -488,11 +492,14 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
     } else if ((ButtonState & Middle) && !panSnapshot.isNull()) {
         zoomShown = false;
         rubberShown = false;
+        frameShown = false;
         screen.fill(Qt::white);
         QPainter p(&screen);
         p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);
         p.end();
         ShowScreen();
+    } else if ((ButtonState & Left) && !command.Waiting()) {
+        TrackFrame(at.x(), at.y());
     }
     TrackPoint(p.x, p.y);
 }
@@ -502,6 +509,8 @@ void TForm13::PaintBox1MouseUp(QMouseEvent *event)
     const QPoint at = event->position().toPoint();
     const int state = ButtonState;
     ButtonState = 0;
+    if (!(state & Left) || (state & (Right | Middle)))
+        HideFrame();
     if ((state & Left) && (state & Right)) {
         if (zoomShown) {
             DrawZoomRect();
@@ -513,6 +522,8 @@ void TForm13::PaintBox1MouseUp(QMouseEvent *event)
         const PaperPoint p0 = view.ToPaper(PressX, PressY);
         const PaperPoint p1 = view.ToPaper(at.x(), at.y());
         ViewChanged(view.MoveBy(p0.x - p1.x, p0.y - p1.y));
+    } else if ((state & Left) && !command.Waiting()) {
+        SelectAt(at.x(), at.y(), (state & Shift) || (event->modifiers() & Qt::ShiftModifier));
     } else if (state & Left) {
         const PaperPoint p = view.ToPaper(at.x(), at.y());
         GivePoint(p.x, p.y);
@@ -590,6 +601,22 @@ void TForm13::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Escape:
         CancelCommand();
+        ClearSelection();
+        break;
+    // Reached when the menu's shortcuts did not take the key.
+    case Qt::Key_Delete:
+        EraseSelected();
+        break;
+    case Qt::Key_Z:
+    case Qt::Key_Y:
+        if (event->modifiers() != Qt::ControlModifier) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        if (event->key() == Qt::Key_Z)
+            Undo();
+        else
+            Redo();
         break;
     default:
         QWidget::keyPressEvent(event);

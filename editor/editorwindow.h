@@ -4,6 +4,8 @@
 #pragma once
 
 #include "editor/commands.h"
+#include "editor/edithistory.h"
+#include "editor/selection.h"
 #include "editor/view.h"
 
 #include <QImage>
@@ -50,6 +52,7 @@ public:
     QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;
     QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
     QAction *mnuDrawLineX, *mnuDrawLineY, *mnuDrawLine2, *mnuDrawBox;
+    QAction *mnuDrawErase, *mnuDrawUndo, *mnuDrawRedo;
     QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
     // Printing and the PDF and DXF files, with their progress in the status bar.
@@ -85,6 +88,16 @@ public:
     // The pointer position the command follows, on the grid.
     double PickX = 0, PickY = 0;
     bool RubberShown() const { return rubberShown; }
+
+    // Lines picked with the mouse while no command waits, shown highlighted; erased with
+    // Delete. Undo and Redo take back and do again this window's own drawing and erasing.
+    const Selection &Selected() const { return selection; }
+    const EditHistory &History() const { return history; }
+    bool FrameShown() const { return frameShown; }
+    void ClearSelection();
+    void EraseSelected();
+    void Undo();
+    void Redo();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -123,6 +136,17 @@ private:
     void DrawRubber();
     void StoreFigure(const std::vector<PaperLine> &lines);
     NumberHints StoreHints();
+    void SetUpEditing();
+    // The picture from the lines of the last redraw with the selection over them, and the
+    // screen from it.
+    void ShowSelection();
+    void TrackFrame(int x, int y);
+    void HideFrame();
+    void DrawSelectFrame();
+    void SelectAt(int x, int y, bool shift);
+    // Stores the state for the entities as one operation and takes it in; false when the
+    // store failed.
+    bool StoreStates(const std::vector<int32_t> &entities, int16_t state, StoredOperation &out);
 
     Database &db;
     std::unique_ptr<DrawingModel> model;
@@ -149,4 +173,9 @@ private:
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;
     int64_t highestLine = 0;
+    QImage plain; // the picture of the last redraw without the selection
+    Selection selection;
+    EditHistory history;
+    bool frameShown = false;
+    int frameX2 = 0, frameY2 = 0;
 };

@@ -109,6 +109,18 @@ void RenderLines(Canvas &canvas, const ViewParams &view, const DrawingModel &mod
         RenderLine(canvas, view, model, model.At(i));
 }
 
+void RenderHighlight(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                     const std::vector<int32_t> &entities)
+{
+    SetPen(canvas, HighlightColour, 0, 3);
+    for (int32_t n : entities) {
+        const EntityLine *e = model.Find(n);
+        double x1, y1, x2, y2;
+        if (e && model.PaperLine(*e, x1, y1, x2, y2))
+            DrawClippedLine(canvas, view, x1, y1, x2, y2);
+    }
+}
+
 void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                    const Sheet &sheet)
 {

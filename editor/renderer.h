@@ -3,6 +3,9 @@
 
 #include "editor/pen/pen.h"
 
+#include <cstdint>
+#include <vector>
+
 class Canvas;
 class DrawingModel;
 struct EntityLine;
@@ -27,6 +30,13 @@ void RenderLines(Canvas &canvas, const ViewParams &view, const DrawingModel &mod
 // One entity as the picture draws it; nothing for one that is not a live, shown line.
 void RenderLine(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                 const EntityLine &e);
+// 0x00BBGGRR: orange, unlike the cyan of bands and frames and the usual line colours.
+constexpr int32_t HighlightColour = 0x00A5FF;
+
+// The selected entities' lines over the picture, 3 pixels wide in orange; entities that are
+// not live, shown lines are passed over.
+void RenderHighlight(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                     const std::vector<int32_t> &entities);
 // DrawStyledLine's stroke, with the dash pattern begun at (x1, y1) but walked only from
 // where the segment enters the view.
 void DrawStyledLineInView(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1,

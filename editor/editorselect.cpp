@@ -1,0 +1,205 @@
+// The editor's selection, erasing, undo and redo: lines picked or framed with the left
+// button while no command waits, highlighted over the picture, and each erase, undo or redo
+// stored as one operation that other PCs follow.
+#include "editor/editorwindow.h"
+
+#include "app/messages.h"
+#include "editor/drawingmodel.h"
+#include "editor/pen/canvas.h"
+#include "editor/renderer.h"
+
+#include <QAction>
+#include <QKeySequence>
+
+#include <cstdlib>
+
+namespace {
+
+// A press and release further apart than this along either axis frame; nearer, they pick.
+constexpr int ClickSlack = 3;
+constexpr double PickPixels = 5;
+
+// What the status bar adds when another PC changed some of the lines first.
+QString meanwhile(const StoredOperation &out, bool erase)
+{
+    const int changed = out.alreadySet + out.missing;
+    if (changed == 0)
+        return QString();
+    if (erase)
+        return QStringLiteral("（うち %1 本は他のPCで既に削除されていました）").arg(changed);
+    return QStringLiteral("（うち %1 本は他のPCで変更されていました）").arg(changed);
+}
+
+} // namespace
+
+void TForm13::SetUpEditing()
+{
+    const std::pair<QAction *, QKeySequence> keys[] = {
+        {mnuDrawErase, QKeySequence(Qt::Key_Delete)},
+        {mnuDrawUndo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {mnuDrawRedo, QKeySequence(Qt::CTRL | Qt::Key_Y)}};
+    for (const auto &[action, key] : keys) {
+        action->setShortcut(key);
+        // Whichever of the editor's widgets has the focus, in whatever window holds it.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    }
+    connect(mnuDrawErase, &QAction::triggered, this, &TForm13::EraseSelected);
+    connect(mnuDrawUndo, &QAction::triggered, this, &TForm13::Undo);
+    connect(mnuDrawRedo, &QAction::triggered, this, &TForm13::Redo);
+}
+
+void TForm13::ShowSelection()
+{
+    if (plain.isNull())
+        return;
+    selection.KeepLive(*model);
+    if (selection.Empty()) {
+        picture = plain;
+    } else {
+        picture = plain.copy();
+        Canvas canvas(picture);
+        RenderHighlight(canvas, view.Params(), *model, selection.Entities());
+    }
+    // Every figure is painted over; the band is drawn again.
+    screen = picture.copy();
+    zoomShown = false;
+    rubberShown = false;
+    frameShown = false;
+    FollowPick();
+    ShowScreen();
+}
+
+void TForm13::DrawSelectFrame()
+{
+    if (screen.isNull())
+        return;
+    {
+        Canvas canvas(screen);
+        SetXorMode(canvas);
+        // Dragged to the left, the frame takes what it touches and is drawn dashed.
+        SetPen(canvas, 0xFFFF00, frameX2 < PressX ? 1 : 0, 1);
+        DrawFrameRect(canvas, PressX, PressY, frameX2, frameY2);
+    }
+    ShowScreen();
+}
+
+void TForm13::HideFrame()
+{
+    if (frameShown)
+        DrawSelectFrame();
+    frameShown = false;
+}
+
+void TForm13::TrackFrame(int x, int y)
+{
+    if (!frameShown && std::abs(x - PressX) <= ClickSlack && std::abs(y - PressY) <= ClickSlack)
+        return;
+    HideFrame();
+    frameX2 = x;
+    frameY2 = y;
+    DrawSelectFrame();
+    frameShown = true;
+}
+
+void TForm13::SelectAt(int x, int y, bool shift)
+{
+    HideFrame();
+    if (std::abs(x - PressX) <= ClickSlack && std::abs(y - PressY) <= ClickSlack) {
+        const PaperPoint p = view.ToPaper(x, y);
+        const int32_t picked = PickLine(*model, p.x, p.y, PickPixels / view.Rect().scale);
+        if (shift) {
+            if (picked)
+                selection.Toggle(picked);
+        } else if (picked) {
+            selection.Set({picked});
+        } else {
+            selection.Clear();
+        }
+    } else {
+        const PaperPoint p0 = view.ToPaper(PressX, PressY), p1 = view.ToPaper(x, y);
+        std::vector<int32_t> framed = FrameLines(*model, {p0.x, p0.y, p1.x, p1.y}, x < PressX);
+        if (shift)
+            selection.Add(framed);
+        else
+            selection.Set(std::move(framed));
+    }
+    ShowSelection();
+    SetNotice(selection.Empty() ? QString()
+                                : QStringLiteral("%1 本選択").arg(selection.Size()));
+}
+
+void TForm13::ClearSelection()
+{
+    if (selection.Empty())
+        return;
+    selection.Clear();
+    ShowSelection();
+    SetNotice(QString());
+}
+
+bool TForm13::StoreStates(const std::vector<int32_t> &entities, int16_t state,
+                          StoredOperation &out)
+{
+    if (StoreStateOperation(db, DrawingNo, {entities, state}, StoreHints(), out)
+        != StoreResult::Stored) {
+        return false;
+    }
+    model->SetStored(out.entities, state, out.operation, out.firstHistory);
+    return true;
+}
+
+void TForm13::EraseSelected()
+{
+    selection.KeepLive(*model);
+    if (selection.Empty()) {
+        SetNotice(QStringLiteral("削除する線が選択されていません"));
+        return;
+    }
+    StoredOperation out;
+    if (!StoreStates(selection.Entities(), 0, out)) {
+        ShowMessage(QStringLiteral("削除失敗"));
+        return;
+    }
+    selection.Clear();
+    const int count = int(out.entities.size());
+    history.Done({EditStep::Erased, QStringLiteral("%1 本の線の削除").arg(count), out.entities});
+    Redraw();
+    SetNotice(QStringLiteral("%1 本の線を削除しました").arg(count) + meanwhile(out, true));
+}
+
+void TForm13::Undo()
+{
+    const EditStep *step = history.NextUndo();
+    if (!step) {
+        SetNotice(QStringLiteral("元に戻す操作はありません"));
+        return;
+    }
+    const QString name = step->name;
+    StoredOperation out;
+    if (!StoreStates(step->entities, step->UndoState(), out)) {
+        ShowMessage(QStringLiteral("変更失敗"));
+        return;
+    }
+    history.Undone();
+    Redraw();
+    SetNotice(QStringLiteral("元に戻しました：") + name + meanwhile(out, false));
+}
+
+void TForm13::Redo()
+{
+    const EditStep *step = history.NextRedo();
+    if (!step) {
+        SetNotice(QStringLiteral("やり直す操作はありません"));
+        return;
+    }
+    const QString name = step->name;
+    StoredOperation out;
+    if (!StoreStates(step->entities, step->RedoState(), out)) {
+        ShowMessage(QStringLiteral("変更失敗"));
+        return;
+    }
+    history.Redone();
+    Redraw();
+    SetNotice(QStringLiteral("やり直しました：") + name + meanwhile(out, false));
+}

@@ -143,33 +143,62 @@ bool writeLines(Database &db, int drawing, const LineOperation &op, const Number
     return ok;
 }
 
-// Entity numbers per statement: well below the server's limit on an IN list.
-constexpr size_t NumbersPerList = 500;
+// Terms per statement: the server's work on a condition grows faster than its length.
+constexpr int TermsPerCondition = 100;
 
-QString numberList(const std::vector<int32_t> &n, size_t from)
+// Conditions on N that together name the numbers (ascending, each once): runs as ranges,
+// the rest in lists.
+QStringList numberConditions(const std::vector<int32_t> &n)
 {
-    QStringList out;
-    for (size_t i = from; i < n.size() && i < from + NumbersPerList; ++i)
-        out << QString::number(n[i]);
-    return out.join(u',');
+    QStringList out, ranges, singles;
+    int terms = 0;
+    auto flush = [&] {
+        if (!singles.isEmpty())
+            ranges << QStringLiteral("N IN (") + singles.join(u',') + u')';
+        if (!ranges.isEmpty())
+            out << ranges.join(QStringLiteral(" OR "));
+        ranges.clear();
+        singles.clear();
+        terms = 0;
+    };
+    for (size_t i = 0; i < n.size();) {
+        size_t j = i;
+        while (j + 1 < n.size() && int64_t(n[j + 1]) == int64_t(n[j]) + 1)
+            ++j;
+        if (j - i >= 2) {
+            ranges << QStringLiteral("N BETWEEN %1 AND %2").arg(n[i]).arg(n[j]);
+            i = j + 1;
+        } else {
+            singles << QString::number(n[i]);
+            ++i;
+        }
+        if (++terms == TermsPerCondition)
+            flush();
+    }
+    flush();
+    return out;
 }
 
 enum class Written { Yes, No, Nothing };
 
 // Which of the entities exist, and how many of them have the state already, read after the
-// operation row is locked; then the operation number, the history rows and the states.
+// operation row is locked; then the operation number, a history row for each existing
+// entity in ascending order, and the states.
 Written writeStates(Database &db, int drawing, const StateOperation &op,
                     const std::vector<int32_t> &named, const Numbers &at, StoredOperation &out)
 {
     const QString n = QString::number(drawing);
+    const QStringList conditions = numberConditions(named);
+    std::vector<int64_t> existing;
     out.entities.clear();
     out.alreadySet = 0;
-    for (size_t i = 0; i < named.size(); i += NumbersPerList) {
+    for (const QString &where : conditions) {
         fb::Result r;
-        const QString sql = "SELECT N, DS FROM ENTITY_" + n + " WHERE N IN ("
-                            + numberList(named, i) + ")";
-        if (!db.Connection().select(sql.toLatin1(), r))
+        if (!db.Connection().select(("SELECT N, DS FROM ENTITY_" + n + " WHERE " + where)
+                                        .toLatin1(),
+                                    r)) {
             return Written::No;
+        }
         for (const fb::Row &row : r.rows) {
             if (row.size() != 2)
                 return Written::No;
@@ -177,6 +206,7 @@ Written writeStates(Database &db, int drawing, const StateOperation &op,
             if (!row[1].isEmpty() && row[1].toLongLong() == op.state)
                 ++out.alreadySet;
         }
+        existing.push_back(int64_t(r.rows.size()));
     }
     std::sort(out.entities.begin(), out.entities.end());
     out.missing = int(named.size() - out.entities.size());
@@ -184,18 +214,21 @@ Written writeStates(Database &db, int drawing, const StateOperation &op,
         return Written::Nothing;
     const QString k = number(at.operation + 1);
     const QString kind = QString::number(op.state == 0 ? HistoryErased : HistoryRestored);
-    QList<QStringList> history;
-    history.reserve(qsizetype(out.entities.size()));
-    for (size_t i = 0; i < out.entities.size(); ++i)
-        history.push_back({number(at.history + 1 + int64_t(i)), k, kind,
-                           QString::number(out.entities[i])});
-    bool ok = writeOperation(db, n, at)
-              && db.SqlInsertRowsNoCommit(QStringLiteral("HISTORY_") + n,
-                                          {"N", "OPN", "MD", "EN"}, history);
-    for (size_t i = 0; ok && i < out.entities.size(); i += NumbersPerList) {
-        ok = db.SqlUpdateNoCommit(QStringLiteral("ENTITY_") + n,
-                                  QStringLiteral("DS=") + QString::number(op.state),
-                                  "N IN (" + numberList(out.entities, i) + u')');
+    bool ok = writeOperation(db, n, at);
+    int64_t history = at.history;
+    for (qsizetype i = 0; ok && i < conditions.size(); ++i) {
+        // Numbered in the order of the entities, as the rows read above.
+        ok = existing[size_t(i)] == 0
+             || db.ExecSqlLinesNoCommit(
+                 {"INSERT INTO HISTORY_" + n + " (N, OPN, MD, EN)",
+                  "SELECT " + number(history) + " + ROW_NUMBER() OVER (ORDER BY N), " + k
+                      + ", " + kind + ", N",
+                  "FROM ENTITY_" + n + " WHERE " + conditions[i]});
+        history += existing[size_t(i)];
+        ok = ok
+             && db.SqlUpdateNoCommit(QStringLiteral("ENTITY_") + n,
+                                     QStringLiteral("DS=") + QString::number(op.state),
+                                     conditions[i]);
     }
     return ok ? Written::Yes : Written::No;
 }

@@ -205,13 +205,17 @@ bool DrawingModel::PaperLine(const EntityLine &e, double &x1, double &y1, double
 {
     if (e.entity.state != 1 || e.entity.type != 1 || !e.hasLine)
         return false;
-    LineLook look;
-    if (!Look(e.line, look))
+    // As Look decides whether a line is drawn, without making its pen: picking and framing
+    // ask this of every line.
+    const LayerRow *layer = e.line.layer >= 0 && e.line.layer <= 255 ? Layer(e.line.layer)
+                                                                      : nullptr;
+    if (!layer || layer->visible == 0 || !std::isfinite(layer->scale))
         return false;
-    x1 = e.line.x1 * look.scale;
-    y1 = e.line.y1 * look.scale;
-    x2 = e.line.x2 * look.scale;
-    y2 = e.line.y2 * look.scale;
+    const double s = layer->scale;
+    x1 = e.line.x1 * s;
+    y1 = e.line.y1 * s;
+    x2 = e.line.x2 * s;
+    y2 = e.line.y2 * s;
     return finite(x1, y1, x2, y2);
 }
 

@@ -214,21 +214,22 @@ Written writeStates(Database &db, int drawing, const StateOperation &op,
         return Written::Nothing;
     const QString k = number(at.operation + 1);
     const QString kind = QString::number(op.state == 0 ? HistoryErased : HistoryRestored);
-    bool ok = writeOperation(db, n, at);
-    int64_t history = at.history;
+    // From the numbers read: the entities are not visited a second time.
+    QList<QStringList> history;
+    history.reserve(qsizetype(out.entities.size()));
+    for (size_t i = 0; i < out.entities.size(); ++i) {
+        history.push_back({number(at.history + 1 + int64_t(i)), k, kind,
+                           QString::number(out.entities[i])});
+    }
+    bool ok = writeOperation(db, n, at)
+              && db.SqlInsertRowsNoCommit(QStringLiteral("HISTORY_") + n,
+                                          {"N", "OPN", "MD", "EN"}, history);
     for (qsizetype i = 0; ok && i < conditions.size(); ++i) {
-        // Numbered in the order of the entities, as the rows read above.
-        ok = existing[size_t(i)] == 0
-             || db.ExecSqlLinesNoCommit(
-                 {"INSERT INTO HISTORY_" + n + " (N, OPN, MD, EN)",
-                  "SELECT " + number(history) + " + ROW_NUMBER() OVER (ORDER BY N), " + k
-                      + ", " + kind + ", N",
-                  "FROM ENTITY_" + n + " WHERE " + conditions[i]});
-        history += existing[size_t(i)];
-        ok = ok
-             && db.SqlUpdateNoCommit(QStringLiteral("ENTITY_") + n,
-                                     QStringLiteral("DS=") + QString::number(op.state),
-                                     conditions[i]);
+        if (existing[size_t(i)] > 0) {
+            ok = db.SqlUpdateNoCommit(QStringLiteral("ENTITY_") + n,
+                                      QStringLiteral("DS=") + QString::number(op.state),
+                                      conditions[i]);
+        }
     }
     return ok ? Written::Yes : Written::No;
 }

@@ -163,6 +163,11 @@ void TForm13::EraseSelected()
     }
     selection.Clear();
     const int count = int(out.entities.size());
+    if (count == 0) {
+        Redraw();
+        SetNotice(QStringLiteral("選択した線は既にありません"));
+        return;
+    }
     history.Done({EditStep::Erased, QStringLiteral("%1 本の線の削除").arg(count), out.entities});
     Redraw();
     SetNotice(QStringLiteral("%1 本の線を削除しました").arg(count) + meanwhile(out, true));

@@ -14,12 +14,14 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSvgRenderer>
 #include <QToolTip>
 #include <QTranslator>
 #include <QValidator>
 #include <QWidget>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 
@@ -95,6 +97,25 @@ QPushButton *AddButton(QWidget *parent, const QString &name, const QString &text
     QPushButton *button = named(new QPushButton(text, parent), name);
     Place(button, left, top, width, height);
     return button;
+}
+
+QPoint OnScreenPosition(const QPoint &saved, const QSize &size)
+{
+    // Enough of the title bar to grab it with the mouse.
+    const QRect titleStrip(saved, QSize(std::max(size.width(), 1), 20));
+    const int needed = std::min(std::max(size.width(), 1), 40);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (const QScreen *s : screens) {
+        const QRect shown = s->availableGeometry().intersected(titleStrip);
+        if (shown.width() >= needed && shown.height() >= 10)
+            return saved;
+    }
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return saved;
+    const QRect area = primary->availableGeometry();
+    return area.topLeft()
+           + QPoint(std::min(100, area.width() / 4), std::min(100, area.height() / 4));
 }
 
 void SetUpApplication()

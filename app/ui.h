@@ -5,12 +5,17 @@
 
 #include <functional>
 
+class QPoint;
+class QSize;
 class QWidget;
 
 // Fixed single border with system menu and minimise box, given client size, white.
 void SetFixedDialog(QWidget *dialog, int width, int height);
 // Places a control at a designer position.
 void Place(QWidget *control, int left, int top, int width = -1, int height = -1);
+// Where a window saved at that position opens: there when its title strip shows on some
+// screen, else near the top left of the primary screen (a removed monitor must not hide it).
+QPoint OnScreenPosition(const QPoint &saved, const QSize &size);
 // A UTF-8 character type (when the user's locale has none), the application name and the
 // program's font; the program and its tests start with this, after the application object.
 void SetUpApplication();

@@ -9,6 +9,11 @@
 #include "collab/chatwindow.h"
 #include "collab/pointerwindow.h"
 #include "db/schema.h"
+#include "drawsettings/colours.h"
+#include "drawsettings/gridspacing.h"
+#include "drawsettings/layers.h"
+#include "drawsettings/linetypes.h"
+#include "drawsettings/linewidth.h"
 #include "master/members.h"
 #include "master/pcuser.h"
 #include "master/sections.h"
@@ -39,6 +44,11 @@ void CreateProgramWindows()
     Form5 = new TForm5(Form1);
     Form4 = new TForm4(Form1);
     Form11 = new TForm11(Form1);
+    Form16 = new TForm16(Form1);
+    Form14 = new TForm14(Form1);
+    Form15 = new TForm15(Form1);
+    Form18 = new TForm18(Form1);
+    Form17 = new TForm17(Form1);
     Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5, Form7, Form11});
 }
 
@@ -52,6 +62,11 @@ void DeleteProgramWindows()
     Form5 = nullptr;
     Form7 = nullptr;
     Form11 = nullptr;
+    Form14 = nullptr;
+    Form15 = nullptr;
+    Form16 = nullptr;
+    Form17 = nullptr;
+    Form18 = nullptr;
 }
 
 namespace {

@@ -1,0 +1,24 @@
+// The grid dialog: the spacing of the editor's grid in paper millimetres (0 = no grid).
+#pragma once
+
+#include "drawsettings/valuedialog.h"
+
+class TForm18 : public ValueDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TForm18(QWidget *parent = nullptr);
+
+    // 0 to 10000 mm; taken back by the editor only when Accepted.
+    double GridSpacing = 0;
+
+    QLabel *Label2;
+
+protected:
+    QString ValueText() const override;
+    bool TakeValue(const QString &text) override;
+    QString RangeMessage() const override;
+};
+
+extern TForm18 *Form18;

@@ -1,0 +1,24 @@
+// The line width dialog: the editor's current line width (0 = the layer's own).
+#pragma once
+
+#include "drawsettings/valuedialog.h"
+
+class TForm17 : public ValueDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TForm17(QWidget *parent = nullptr);
+
+    // 1/100 mm, 0 to 30000; taken back by the editor only when Accepted.
+    int LineWidth = 0;
+
+    QLabel *Label5;
+
+protected:
+    QString ValueText() const override;
+    bool TakeValue(const QString &text) override;
+    QString RangeMessage() const override;
+};
+
+extern TForm17 *Form17;

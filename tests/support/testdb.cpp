@@ -151,7 +151,9 @@ void whenShown(QDialog *dialog, std::function<void()> action)
         poll->stop();
         poll->deleteLater();
         action();
-        dialog->reject();
+        // Kept from a dialog the action closed, so that exec() returns what the action chose.
+        if (dialog->isVisible())
+            dialog->reject();
     });
     poll->start(10);
 }

@@ -1,0 +1,596 @@
+#include "app/globals.h"
+#include "app/grid.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/ui.h"
+#include "db/database.h"
+#include "drawsettings/colours.h"
+#include "drawsettings/gridspacing.h"
+#include "drawsettings/layers.h"
+#include "drawsettings/linetypes.h"
+#include "drawsettings/linewidth.h"
+#include "register/drawingset.h"
+#include "support/testdb.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QtTest>
+
+class TestDrawSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layersRoundTrip();
+    void layersChecks();
+    void layersWithGap();
+    void layersChoosers();
+    void coloursRoundTrip();
+    void lineTypes();
+    void lineWidthAndGrid();
+    void positionsAndColumns();
+};
+
+namespace {
+
+constexpr int Drawing = 1;
+
+QString layerRow(int n)
+{
+    QStringList values;
+    if (Form1->SqlSelectRow("LNAME, VISI, PRN, COL, LTP, WID, SCL",
+                            QStringLiteral("LAYER_%1").arg(Drawing), QStringLiteral("N=%1").arg(n),
+                            values)
+        < 0)
+        return QStringLiteral("<no row>");
+    return values.join(u'|');
+}
+
+struct Program
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    bool ready = p.connected && EnsureDrawingTables(Form1->db(), Drawing);
+};
+
+} // namespace
+
+void TestDrawSettings::layersRoundTrip()
+{
+    Program program;
+    QVERIFY(program.ready);
+    MessageRecorder &messages = program.messages;
+    TForm14 *f = Form14;
+    f->DrawingNo = Drawing;
+    f->CurrentLayer = 3;
+    f->Changed = true;
+    f->show();
+    QCOMPARE(f->windowTitle(), QStringLiteral("レイヤ"));
+    QCOMPARE(f->SG1->horizontalHeaderItem(7)->text(), QStringLiteral("尺度"));
+    QCOMPARE(f->SG1->RowCount(), 257);
+    QCOMPARE(f->SG1->RowCells(1).join(u'|'), QStringLiteral("0|LAYER_0|1|1|1|1|18|1"));
+    QCOMPARE(f->SG1->RowCells(256).value(1), QStringLiteral("LAYER_255"));
+    QVERIFY(!f->Changed);
+    QCOMPARE(f->SG1->currentRow(), 3);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("3"));
+    QCOMPARE(f->Edit2->text(), QStringLiteral("LAYER_3"));
+    QVERIFY(f->CheckBox1->isChecked());
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：3"));
+
+    clickRow(f->SG1, 6);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
+    f->Edit2->setText(QStringLiteral(" 配管 "));
+    f->CheckBox1->setChecked(false);
+    f->Edit3->setText("2");
+    f->Edit4->setText("3");
+    f->Edit5->setText("50");
+    f->Edit6->setText("0.01");
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QVERIFY(f->Changed);
+    // The name as typed, blanks kept.
+    QCOMPARE(layerRow(5), QStringLiteral(" 配管 |0|1|2|3|50|0.01"));
+    QCOMPARE(f->SG1->RowCells(6).join(u'|'), QStringLiteral("5| 配管 |0|1|2|3|50|0.01"));
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：3"));
+
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 5);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：5"));
+    QVERIFY(f->isVisible());
+    click(f->Button3);
+    QVERIFY(!f->isVisible());
+    QCOMPARE(f->CurrentLayer, 5);
+
+    // A second showing starts unchanged and on the current layer.
+    f->show();
+    QVERIFY(!f->Changed);
+    QCOMPARE(f->Edit2->text(), QStringLiteral(" 配管 "));
+    QVERIFY(!f->CheckBox1->isChecked());
+    f->reject();
+}
+
+void TestDrawSettings::layersChecks()
+{
+    Program program;
+    QVERIFY(program.ready);
+    MessageRecorder &messages = program.messages;
+    TForm14 *f = Form14;
+    f->DrawingNo = Drawing;
+    f->CurrentLayer = 1;
+    f->show();
+    QCOMPARE(f->Edit1->text(), QStringLiteral("1"));
+    const QString before = layerRow(1);
+    const QString longName = QString(128, QChar(u'図'));
+    struct Case
+    {
+        QString name, colour, lineType, width, scale, message;
+        QLineEdit *focus;
+    };
+    const QString nameMessage = QStringLiteral("名称を入力して下さい");
+    const QString colourMessage = QStringLiteral("レイヤ依存色は1～255の整数で入力して下さい");
+    const QString scaleMessage = QStringLiteral("尺度値は、0.00001～100000の実数値で入力して下さい");
+    const Case cases[] = {
+        {QStringLiteral(" 　\t"), "0", "0", "0", "0", nameMessage, f->Edit2},
+        {QStringLiteral("a'b"), "0", "0", "0", "0",
+         QStringLiteral("引用符「'」「\"」を入力しないで下さい"), f->Edit2},
+        {longName, "1", "1", "1", "1",
+         QStringLiteral("名称は半角255文字（全角127文字）以内で入力して下さい"), f->Edit2},
+        {QStringLiteral("é"), "1", "1", "1", "1",
+         QStringLiteral("名称に使用出来ない文字が含まれています"), f->Edit2},
+        {"L", "0", "0", "0", "0", colourMessage, f->Edit3},
+        {"L", "256", "1", "1", "1", colourMessage, f->Edit3},
+        {"L", "1", "33", "1", "1", QStringLiteral("レイヤ依存線種は1～32の整数で入力して下さい"),
+         f->Edit4},
+        {"L", "1", "1", "30001", "1",
+         QStringLiteral("レイヤ依存線幅は1/100mm単位（mmの100倍値）で、1～30000の整数で入力して下さい"),
+         f->Edit5},
+        {"L", "1", "1", "1", "0", scaleMessage, f->Edit6},
+        {"L", "1", "1", "1", "-1", scaleMessage, f->Edit6},
+        {"L", "1", "1", "1", "100000.1", scaleMessage, f->Edit6},
+        {"L", "1", "1", "1", "nan", scaleMessage, f->Edit6},
+        {"L", "1", "1", "1", "inf", scaleMessage, f->Edit6},
+        {"L", "1", "1", "1", "1e999", scaleMessage, f->Edit6},
+        {"L", "1", "1", "1", "abc", scaleMessage, f->Edit6},
+    };
+    for (const Case &c : cases) {
+        messages.clear();
+        f->Edit2->setText(c.name);
+        f->Edit3->setText(c.colour);
+        f->Edit4->setText(c.lineType);
+        f->Edit5->setText(c.width);
+        f->Edit6->setText(c.scale);
+        f->Button1->setFocus();
+        const QStringList lastSql = Form1->LastSql();
+        click(f->Button1);
+        QCOMPARE(messages.texts, QStringList{c.message});
+        QCOMPARE(f->focusWidget(), c.focus);
+        QCOMPARE(Form1->LastSql(), lastSql);
+    }
+    QCOMPARE(layerRow(1), before);
+    QVERIFY(!f->Changed);
+
+    // The ends of every range are accepted; a 127-character Japanese name fits.
+    f->Edit2->setText(longName.left(127));
+    for (const auto &[colour, lineType, width, scale] :
+         {std::tuple{"1", "1", "1", "0.00001"}, std::tuple{"255", "32", "30000", "100000"}}) {
+        f->Edit3->setText(colour);
+        f->Edit4->setText(lineType);
+        f->Edit5->setText(width);
+        f->Edit6->setText(scale);
+        click(f->Button1);
+        QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    }
+    QCOMPARE(layerRow(1), longName.left(127) + QStringLiteral("|1|1|255|32|30000|100000"));
+
+    // No row loaded: apply does nothing at all, least of all overwrite layer 0.
+    const QString layer0 = layerRow(0);
+    f->Edit1->clear();
+    messages.clear();
+    click(f->Button1);
+    QVERIFY(messages.texts.isEmpty());
+    QCOMPARE(layerRow(0), layer0);
+    f->reject();
+}
+
+void TestDrawSettings::layersWithGap()
+{
+    Program program;
+    QVERIFY(program.ready);
+    const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
+    QVERIFY(Form1->SqlDelete(table, "N=2"));
+    TForm14 *f = Form14;
+    f->DrawingNo = Drawing;
+    f->CurrentLayer = 5;
+    f->show();
+    // Layer 5 sits one row higher than its number suggests.
+    QCOMPARE(f->SG1->currentRow() + 1, 5);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
+    clickRow(f->SG1, 7);
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：7"));
+
+    // The blank row past the data, and no row at all, leave the current layer alone.
+    QVERIFY(f->SG1->Cell(0, 256).isEmpty());
+    clickRow(f->SG1, 256);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("7"));
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    f->SG1->clearSelection();
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    f->reject();
+
+    // A current layer without a row: nothing selected, nothing loaded, nothing to apply.
+    f->CurrentLayer = 2;
+    f->show();
+    QVERIFY(f->SG1->selectionModel()->selectedRows().isEmpty());
+    QVERIFY(f->Edit1->text().isEmpty());
+    QVERIFY(f->Edit2->text().isEmpty());
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 2);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：2"));
+    f->reject();
+}
+
+void TestDrawSettings::layersChoosers()
+{
+    Program program;
+    QVERIFY(program.ready);
+    MessageRecorder &messages = program.messages;
+    TForm14 *f = Form14;
+    f->DrawingNo = Drawing;
+    f->CurrentLayer = 0;
+    f->show();
+    QCOMPARE(f->Edit3->text(), QStringLiteral("1"));
+
+    // Text opens the colours on colour 1; a colour written there is a change here too.
+    f->Edit3->setText("x");
+    QString shownOn;
+    whenShown(Form15, [&] {
+        shownOn = Form15->Edit1->text();
+        clickRow(Form15->SG1, 8);
+        Form15->Edit3->setText("255");
+        click(Form15->Button1);
+        click(Form15->Button2);
+    });
+    QTest::mouseDClick(f->Edit3, Qt::LeftButton);
+    QCOMPARE(shownOn, QStringLiteral("1"));
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(f->Edit3->text(), QStringLiteral("7"));
+    QVERIFY(f->Changed);
+    QCOMPARE(QueryValue(Form1->db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=7"),
+             QStringLiteral("255"));
+
+    // The layer-dependent entry is no layer colour: the edit keeps its value.
+    whenShown(Form15, [&] {
+        shownOn = Form15->Edit1->text();
+        clickRow(Form15->SG1, 1);
+        click(Form15->Button2);
+    });
+    QTest::mouseDClick(f->Edit3, Qt::LeftButton);
+    QCOMPARE(shownOn, QStringLiteral("7"));
+    QCOMPARE(f->Edit3->text(), QStringLiteral("7"));
+
+    f->reject();
+    f->show();
+    QVERIFY(!f->Changed);
+    whenShown(Form16, [&] {
+        shownOn = Form16->Edit1->text();
+        clickRow(Form16->SG1, 5);
+        click(Form16->Button2);
+    });
+    QTest::mouseDClick(f->Edit4, Qt::LeftButton);
+    QCOMPARE(shownOn, QStringLiteral("1"));
+    QCOMPARE(f->Edit4->text(), QStringLiteral("4"));
+    QVERIFY(!f->Changed);
+    whenShown(Form16, [&] {
+        clickRow(Form16->SG1, 3);
+        Form16->PitchEdit[1]->setText("300");
+        click(Form16->Button1);
+    });
+    QTest::mouseDClick(f->Edit4, Qt::LeftButton);
+    QVERIFY(f->Changed);
+    QCOMPARE(f->Edit4->text(), QStringLiteral("4"));
+    f->reject();
+}
+
+void TestDrawSettings::coloursRoundTrip()
+{
+    Program program;
+    QVERIFY(program.ready);
+    MessageRecorder &messages = program.messages;
+    TForm15 *f = Form15;
+    f->DrawingNo = Drawing;
+    f->CurrentColor = 0;
+    f->resize(f->size());
+    f->show();
+    QCOMPARE(f->windowTitle(), QStringLiteral("色"));
+    QCOMPARE(f->SG1->RowCount(), 257);
+    QCOMPARE(f->SG1->RowCells(1).join(u'|'), QStringLiteral("0|レイヤ依存色||"));
+    QCOMPARE(f->SG1->RowCells(3).join(u'|'), QStringLiteral("2|red|255|"));
+    QCOMPARE(f->SG1->RowCells(256).join(u'|'), QStringLiteral("255|COLOR_255|0|"));
+    QCOMPARE(f->Edit1->text(), QStringLiteral("0"));
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の色：0"));
+
+    // The swatch shows the value beside it.
+    auto swatch = [f](int row) {
+        f->SG1->scrollToItem(f->SG1->item(row - 1, 0));
+        const QRect cell = f->SG1->visualItemRect(f->SG1->item(row - 1, 3));
+        return f->SG1->viewport()->grab().toImage().pixelColor(cell.center());
+    };
+    QCOMPARE(swatch(3), QColor(255, 0, 0));
+    QCOMPARE(swatch(5), QColor(0, 0, 255));
+    QCOMPARE(swatch(1), QColor(0, 0, 0));
+
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("No.0 レイヤ依存色の設定は出来ません"));
+    clickRow(f->SG1, 5);
+    QCOMPARE(f->Edit3->text(), QStringLiteral("16711680"));
+    const QString valueMessage = QStringLiteral("色値は0～16777215($ffffff) の整数で入力して下さい");
+    for (const char *bad : {"16777216", "-1"}) {
+        f->Edit3->setText(bad);
+        f->Button1->setFocus();
+        click(f->Button1);
+        QCOMPARE(messages.last(), valueMessage);
+        QCOMPARE(f->focusWidget(), f->Edit3);
+    }
+    f->Edit3->setText("$ff00");
+    f->Edit2->setText(QStringLiteral("緑"));
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QVERIFY(f->Changed);
+    QCOMPARE(f->SG1->RowCells(5).join(u'|'), QStringLiteral("4|緑|65280|"));
+    QCOMPARE(swatch(5), QColor(0, 255, 0));
+    f->Edit3->setText(QStringLiteral("緑"));
+    click(f->Button1);
+    QCOMPARE(QueryValue(Form1->db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=4"),
+             QStringLiteral("0"));
+
+    // The system chooser opens on the value and gives the chosen one back, written at apply.
+    f->Edit3->setText("65535");
+    QColor openedOn;
+    whenShown(f->ColorDialog1, [&] {
+        openedOn = f->ColorDialog1->currentColor();
+        f->ColorDialog1->setCurrentColor(QColor(1, 2, 3));
+        f->ColorDialog1->accept();
+    });
+    click(f->Button4);
+    QCOMPARE(openedOn, QColor(255, 255, 0));
+    QCOMPARE(f->Edit3->text(), QString::number(1 + 2 * 256 + 3 * 65536));
+    whenShown(f->ColorDialog1, [] {});
+    click(f->Button4);
+    QCOMPARE(f->Edit3->text(), QString::number(1 + 2 * 256 + 3 * 65536));
+    QCOMPARE(QueryValue(Form1->db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=4"),
+             QStringLiteral("0"));
+
+    click(f->Button2);
+    QCOMPARE(f->CurrentColor, 4);
+    clickRow(f->SG1, 1);
+    click(f->Button2);
+    QCOMPARE(f->CurrentColor, 0);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の色：0"));
+    f->reject();
+}
+
+void TestDrawSettings::lineTypes()
+{
+    Program program;
+    QVERIFY(program.ready);
+    MessageRecorder &messages = program.messages;
+    const QString table = QStringLiteral("LTYPE_%1").arg(Drawing);
+    TForm16 *f = Form16;
+    f->DrawingNo = Drawing;
+    f->CurrentLineType = 4;
+    f->show();
+    QCOMPARE(f->SG1->RowCount(), 34);
+    QCOMPARE(f->SG1->RowCells(1).join(u'|'), QStringLiteral("0|レイヤ依存線種|||||||||||"));
+    QCOMPARE(f->SG1->RowCells(5).join(u'|'),
+             QStringLiteral("4|long dashed dotted|4|1200|150|25|150|0|0|0|0|0|0"));
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("4"));
+    QCOMPARE(f->PitchEdit[2]->text(), QStringLiteral("25"));
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の線種：4"));
+
+    // The preview draws the pattern: a solid line has no gaps along its middle.
+    auto gaps = [f] {
+        const QImage image = f->Preview->grab().toImage();
+        const int y = f->Preview->height() / 2;
+        int white = 0;
+        for (int x = 4; x < image.width() - 4; ++x)
+            white += image.pixelColor(x, y) == QColor(Qt::white);
+        return white;
+    };
+    QVERIFY(gaps() > 10);
+    f->ComboBox1->setCurrentIndex(0);
+    QCOMPARE(gaps(), 0);
+
+    // Nothing chosen is a solid line; pitches past the count are not kept.
+    f->Edit2->setText(QStringLiteral("実線"));
+    f->ComboBox1->setCurrentIndex(-1);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(f->SG1->RowCells(5).join(u'|'), QStringLiteral("4|実線|0|0|0|0|0|0|0|0|0|0|0"));
+
+    f->ComboBox1->setCurrentIndex(2);
+    const char *pitches[] = {"600", "30001", "-1", "x", "99"};
+    for (int i = 0; i < 5; ++i)
+        f->PitchEdit[i]->setText(pitches[i]);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("登録OK"));
+    QCOMPARE(QueryValue(Form1->db(),
+                        "SN || '|' || P1 || '|' || P2 || '|' || P3 || '|' || P4 || '|' || P5",
+                        table, "N=4"),
+             QStringLiteral("4|600|0|0|0|0"));
+    for (int i = 0; i < 5; ++i)
+        f->PitchEdit[i]->setText("0");
+    messages.clear();
+    click(f->Button1);
+    QCOMPARE(messages.texts, QStringList{QStringLiteral("線種の各ピッチを入力して下さい")});
+
+    // A stored count that is no chooser entry shows as 0.
+    QVERIFY(Form1->SqlUpdate(table, 1, {"SN"}, {"3"}, "N=6"));
+    f->reject();
+    f->show();
+    clickRow(f->SG1, 7);
+    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("0"));
+
+    clickRow(f->SG1, 1);
+    click(f->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("No.0 レイヤ依存線種の設定は出来ません"));
+    click(f->Button2);
+    QCOMPARE(f->CurrentLineType, 0);
+    f->reject();
+}
+
+void TestDrawSettings::lineWidthAndGrid()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    TForm17 *w = Form17;
+    QVERIFY(w);
+    w->LineWidth = 35;
+    w->show();
+    QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("35"));
+    QCOMPARE(w->focusWidget(), w->ComboBox1);
+    QCOMPARE(w->ComboBox1->itemText(0), QString());
+    const QString widthMessage = QStringLiteral(
+        "線幅は1/100mm単位（mmの100倍値）で、0～30000の整数で入力して下さい(0:レイヤ依存線幅)");
+    for (const char *bad : {"30001", "-1"}) {
+        w->ComboBox1->setEditText(bad);
+        w->Button2->setFocus();
+        click(w->Button1);
+        QCOMPARE(messages.last(), widthMessage);
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->Accepted);
+        QCOMPARE(w->focusWidget(), w->ComboBox1);
+    }
+    QCOMPARE(w->LineWidth, 35);
+    for (const auto &[text, value] : {std::pair{"30000", 30000}, std::pair{"", 0},
+                                      std::pair{"abc", 0}}) {
+        w->show();
+        w->ComboBox1->setEditText(text);
+        QTest::keyClick(w->ComboBox1, Qt::Key_Return);
+        QVERIFY(!w->isVisible());
+        QVERIFY(w->Accepted);
+        QCOMPARE(w->LineWidth, value);
+    }
+    w->LineWidth = 50;
+    w->show();
+    QVERIFY(!w->Accepted);
+    w->ComboBox1->setEditText("70");
+    QTest::keyClick(w->ComboBox1, Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
+    QVERIFY(!w->Accepted);
+    QCOMPARE(w->LineWidth, 50);
+
+    TForm18 *g = Form18;
+    QVERIFY(g);
+    g->GridSpacing = 2.25;
+    g->show();
+    QCOMPARE(g->ComboBox1->currentText(), QStringLiteral("2.25"));
+    QCOMPARE(g->ComboBox1->itemText(0), QStringLiteral("表示しない"));
+    const QString gridMessage = QStringLiteral("グリッド間隔は 0～10000範囲内で入力して下さい");
+    messages.clear();
+    for (const char *bad : {"10000.5", "-0.1", "0.000009", "1e-300"}) {
+        g->ComboBox1->setEditText(bad);
+        click(g->Button1);
+        QCOMPARE(messages.last(), gridMessage);
+        QVERIFY(g->isVisible());
+    }
+    QCOMPARE(messages.texts.size(), 4);
+    QCOMPARE(g->GridSpacing, 2.25);
+    for (const auto &[text, value] : {std::pair{"10000", 10000.0}, std::pair{"0.00001", 0.00001},
+                                      std::pair{"表示しない", 0.0}, std::pair{"nan", 0.0}}) {
+        g->show();
+        g->ComboBox1->setEditText(text);
+        click(g->Button1);
+        QVERIFY(g->Accepted);
+        QCOMPARE(g->GridSpacing, value);
+    }
+    g->show();
+    QCOMPARE(g->ComboBox1->currentText(), QStringLiteral("0"));
+    g->ComboBox1->setEditText("5");
+    click(g->Button2);
+    QVERIFY(!g->Accepted);
+    QCOMPARE(g->GridSpacing, 0.0);
+}
+
+void TestDrawSettings::positionsAndColumns()
+{
+    Program program;
+    QVERIFY(program.ready);
+    Settings &s = Config();
+    s.LayersDialog = {140, 120};
+    s.LayersColumns[1] = 90;
+    TForm14 *f = Form14;
+    f->DrawingNo = Drawing;
+    f->show();
+    QCOMPARE(f->pos(), QPoint(140, 120));
+    QCOMPARE(f->SG1->columnWidth(1), 90);
+
+    // Stored however the dialog closes: its close button, Escape, the window's own close.
+    f->move(150, 130);
+    f->SG1->setColumnWidth(2, 44);
+    click(f->Button3);
+    QCOMPARE(s.LayersDialog.left, 150);
+    QCOMPARE(s.LayersDialog.top, 130);
+    QCOMPARE(s.LayersColumns[2], 44);
+    f->show();
+    QCOMPARE(f->SG1->columnWidth(2), 44);
+    f->move(160, 140);
+    QTest::keyClick(f, Qt::Key_Escape);
+    QVERIFY(!f->isVisible());
+    QCOMPARE(s.LayersDialog.left, 160);
+    Form15->DrawingNo = Drawing;
+    Form15->show();
+    Form15->move(170, 150);
+    Form15->SG1->setColumnWidth(3, 60);
+    Form15->close();
+    QVERIFY(!Form15->isVisible());
+    QCOMPARE(s.ColorsDialog.left, 170);
+    QCOMPARE(s.ColorsColumns[3], 60);
+    Form18->show();
+    Form18->move(180, 160);
+    Form18->close();
+    QCOMPARE(s.GridDialog.top, 160);
+
+    // A position on a monitor that is gone opens on the primary screen instead.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    s.LtypesDialog = {screen.right() + 3000, screen.bottom() + 3000};
+    s.WidthDialog = {-5000, 100};
+    Form16->DrawingNo = Drawing;
+    Form16->show();
+    QVERIFY(screen.contains(Form16->pos()));
+    Form16->reject();
+    Form17->show();
+    QVERIFY(screen.contains(Form17->pos()));
+    Form17->reject();
+
+    // They reach the settings file in its lines.
+    QVERIFY(SaveSettingsFile(Form1->SettingsFile, s));
+    QFile file(Form1->SettingsFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() >= 75);
+    QCOMPARE(lines[40].trimmed(), QByteArray("160"));
+    QCOMPARE(lines[44].trimmed(), QByteArray("44"));
+    QCOMPARE(lines[50].trimmed(), QByteArray("170"));
+    QCOMPARE(lines[55].trimmed(), QByteArray("60"));
+    QCOMPARE(lines[73].trimmed(), QByteArray("180"));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    TestDrawSettings test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_drawsettings.moc"

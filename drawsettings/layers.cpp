@@ -5,8 +5,7 @@
 #include "app/ui.h"
 #include "app/values.h"
 #include "db/sqltext.h"
-#include "drawsettings/colours.h"
-#include "drawsettings/linetypes.h"
+#include "drawsettings/handshake.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -127,29 +126,21 @@ QStringList TForm14::WriteValues() const
 
 void TForm14::Edit3DblClick()
 {
-    if (!Form15)
-        return;
-    const int colour = StrToIntZ(Edit3->text());
-    Form15->DrawingNo = DrawingNo;
-    Form15->CurrentColor = colour >= 1 && colour <= 255 ? colour : 1;
-    Form15->exec();
+    const int typed = StrToIntZ(Edit3->text());
+    int colour = typed >= 1 && typed <= 255 ? typed : 1;
     // A colour written there changes what the editor shows as much as a layer written here.
-    if (Form15->Changed)
+    if (ChooseColour(DrawingNo, colour))
         Changed = true;
-    if (Form15->CurrentColor >= 1 && Form15->CurrentColor <= 255)
-        Edit3->setText(QString::number(Form15->CurrentColor));
+    if (colour >= 1 && colour <= 255)
+        Edit3->setText(QString::number(colour));
 }
 
 void TForm14::Edit4DblClick()
 {
-    if (!Form16)
-        return;
-    const int lineType = StrToIntZ(Edit4->text());
-    Form16->DrawingNo = DrawingNo;
-    Form16->CurrentLineType = lineType >= 1 && lineType <= 32 ? lineType : 1;
-    Form16->exec();
-    if (Form16->Changed)
+    const int typed = StrToIntZ(Edit4->text());
+    int lineType = typed >= 1 && typed <= 32 ? typed : 1;
+    if (ChooseLineType(DrawingNo, lineType))
         Changed = true;
-    if (Form16->CurrentLineType >= 1 && Form16->CurrentLineType <= 32)
-        Edit4->setText(QString::number(Form16->CurrentLineType));
+    if (lineType >= 1 && lineType <= 32)
+        Edit4->setText(QString::number(lineType));
 }

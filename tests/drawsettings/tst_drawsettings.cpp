@@ -7,6 +7,7 @@
 #include "db/database.h"
 #include "drawsettings/colours.h"
 #include "drawsettings/gridspacing.h"
+#include "drawsettings/handshake.h"
 #include "drawsettings/layers.h"
 #include "drawsettings/linetypes.h"
 #include "drawsettings/linewidth.h"
@@ -35,6 +36,7 @@ private slots:
     void lineTypes();
     void lineWidthAndGrid();
     void positionsAndColumns();
+    void handshake();
 };
 
 namespace {
@@ -583,6 +585,79 @@ void TestDrawSettings::positionsAndColumns()
     QCOMPARE(lines[50].trimmed(), QByteArray("170"));
     QCOMPARE(lines[55].trimmed(), QByteArray("60"));
     QCOMPARE(lines[73].trimmed(), QByteArray("180"));
+}
+
+void TestDrawSettings::handshake()
+{
+    Program program;
+    QVERIFY(program.ready);
+    // The current layer comes back after select and close, whichever way the dialog closes.
+    int layer = 3;
+    int shownAt = -1;
+    whenShown(Form14, [&] {
+        shownAt = Form14->SG1->currentRow() + 1;
+        clickRow(Form14->SG1, 6);
+        click(Form14->Button2);
+        QTest::keyClick(Form14, Qt::Key_Escape);
+    });
+    QVERIFY(!ChooseLayer(Drawing, layer));
+    QCOMPARE(shownAt, 4);
+    QCOMPARE(layer, 5);
+    whenShown(Form14, [&] {
+        clickRow(Form14->SG1, 9);
+        Form14->Edit6->setText("2");
+        click(Form14->Button1);
+    });
+    QVERIFY(ChooseLayer(Drawing, layer));
+    QCOMPARE(layer, 5);
+    QCOMPARE(layerRow(8).section(u'|', 6), QStringLiteral("2"));
+
+    int colour = 2;
+    whenShown(Form15, [&] {
+        clickRow(Form15->SG1, 1);
+        click(Form15->Button2);
+        Form15->close();
+    });
+    QVERIFY(!ChooseColour(Drawing, colour));
+    QCOMPARE(colour, 0);
+    int lineType = 0;
+    whenShown(Form16, [&] {
+        clickRow(Form16->SG1, 3);
+        click(Form16->Button2);
+    });
+    QVERIFY(!ChooseLineType(Drawing, lineType));
+    QCOMPARE(lineType, 2);
+
+    // Width and grid come back only after OK.
+    int width = 35;
+    whenShown(Form17, [&] {
+        Form17->ComboBox1->setEditText("70");
+        click(Form17->Button1);
+    });
+    QVERIFY(ChooseLineWidth(width));
+    QCOMPARE(width, 70);
+    whenShown(Form17, [&] {
+        Form17->ComboBox1->setEditText("100");
+        click(Form17->Button2);
+    });
+    QVERIFY(!ChooseLineWidth(width));
+    QCOMPARE(width, 70);
+    whenShown(Form17, [&] { Form17->ComboBox1->setEditText("100"); });
+    QVERIFY(!ChooseLineWidth(width));
+    QCOMPARE(width, 70);
+    double grid = 0;
+    whenShown(Form18, [&] {
+        Form18->ComboBox1->setEditText("0.5");
+        click(Form18->Button1);
+    });
+    QVERIFY(ChooseGrid(grid));
+    QCOMPARE(grid, 0.5);
+    whenShown(Form18, [&] {
+        Form18->ComboBox1->setEditText("5");
+        Form18->close();
+    });
+    QVERIFY(!ChooseGrid(grid));
+    QCOMPARE(grid, 0.5);
 }
 
 int main(int argc, char *argv[])

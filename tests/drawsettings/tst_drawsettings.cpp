@@ -573,18 +573,6 @@ void TestDrawSettings::positionsAndColumns()
     Form17->show();
     QVERIFY(screen.contains(Form17->pos()));
     Form17->reject();
-
-    // They reach the settings file in its lines.
-    QVERIFY(SaveSettingsFile(Form1->SettingsFile, s));
-    QFile file(Form1->SettingsFile);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QVERIFY(lines.size() >= 75);
-    QCOMPARE(lines[40].trimmed(), QByteArray("160"));
-    QCOMPARE(lines[44].trimmed(), QByteArray("44"));
-    QCOMPARE(lines[50].trimmed(), QByteArray("170"));
-    QCOMPARE(lines[55].trimmed(), QByteArray("60"));
-    QCOMPARE(lines[73].trimmed(), QByteArray("180"));
 }
 
 void TestDrawSettings::handshake()

@@ -216,6 +216,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     connect(pollTimer, &QTimer::timeout, this, &TForm13::PollTick);
     SetUpCommands();
     SetUpEditing();
+    SetUpSettings();
 }
 
 // Nothing here may reach the database: the main window that owns it may be going first.

@@ -124,6 +124,15 @@ private:
     void PollTick();
     void SetNotice(const QString &text);
     void SetUpCommands();
+    void SetUpSettings();
+    // The settings buttons and their menu items.
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    // Reads the named small tables again into the drawing and redraws.
+    void TakeSettingTables(bool layers, bool colours, bool lineTypes);
     void CancelCommand();
     void ShowCommand();
     void TrackPoint(double x, double y);

@@ -11,6 +11,8 @@
 #include "drawsettings/layers.h"
 #include "drawsettings/linetypes.h"
 #include "drawsettings/linewidth.h"
+#include "editor/editorwindow.h"
+#include "editor/pen/pen.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"
 
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolButton>
 #include <QtTest>
 
 class TestDrawSettings : public QObject
@@ -37,6 +40,8 @@ private slots:
     void lineWidthAndGrid();
     void positionsAndColumns();
     void handshake();
+    void editorPicture();
+    void editorValues();
 };
 
 namespace {
@@ -60,6 +65,50 @@ struct Program
     ProgramFixture p;
     bool ready = p.connected && EnsureDrawingTables(Form1->db(), Drawing);
 };
+
+// An editor on the test drawing, its first picture painted; nullptr when none came.
+TForm13 *openEditor()
+{
+    // Large enough for a millimetre to take more than a pixel.
+    Config().EditorWidth = 900;
+    Config().EditorHeight = 700;
+    auto *e = new TForm13(Form1->db(), Drawing, 420, 297);
+    Form1->OpenChild(e);
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()
+           && (e->Picture().isNull() || e->Picture().size() != e->PaintBox1->size()
+               || !e->Loaded()))
+        QTest::qWait(10);
+    return e->Picture().isNull() || !e->Loaded() ? nullptr : e;
+}
+
+// The picture's colour at a paper point.
+QRgb paperPixel(const TForm13 *e, double x, double y)
+{
+    const ViewParams p = e->CurrentView().Params();
+    const QPoint at(RoundHalfAway((x - p.x1) * p.scale),
+                    p.height - RoundHalfAway((y - p.y1) * p.scale));
+    return e->Picture().valid(at) ? e->Picture().pixel(at) & 0xFFFFFF : QRgb(0x123456);
+}
+
+// How many of the points every 0.1 mm from x1 to x2 at height y are not white.
+int drawnAlong(const TForm13 *e, double x1, double x2, double y)
+{
+    int drawn = 0;
+    for (double x = x1; x <= x2; x += 0.1)
+        drawn += paperPixel(e, x, y) != 0xFFFFFF;
+    return drawn;
+}
+
+// The run of non-white pixels across the line at x, in pixels.
+int thicknessAt(const TForm13 *e, double x, double y)
+{
+    const ViewParams p = e->CurrentView().Params();
+    int drawn = 0;
+    for (double dy = -8; dy <= 8; dy += 1 / p.scale)
+        drawn += paperPixel(e, x, y + dy) != 0xFFFFFF;
+    return drawn;
+}
 
 } // namespace
 
@@ -646,6 +695,181 @@ void TestDrawSettings::handshake()
     });
     QVERIFY(!ChooseGrid(grid));
     QCOMPARE(grid, 0.5);
+}
+
+void TestDrawSettings::editorPicture()
+{
+    Program program;
+    QVERIFY(program.ready);
+    QVERIFY(storeLine(Form1->db(), Drawing, 1, 4, -100, 20, 100, 20));
+    TForm13 *e = openEditor();
+    QVERIFY(e);
+    QCOMPARE(paperPixel(e, 0, 20), QRgb(0));
+    const int length = drawnAlong(e, -90, 90, 20);
+    QVERIFY(length > 1700);
+
+    // Layer 4 hidden and shown again; the picture follows as the dialog closes.
+    auto layerApply = [&](std::function<void()> edit) {
+        whenShown(Form14, [&] {
+            clickRow(Form14->SG1, 5);
+            edit();
+            click(Form14->Button1);
+        });
+        QTest::mouseClick(e->SpeedButton1, Qt::LeftButton);
+    };
+    layerApply([] { Form14->CheckBox1->setChecked(false); });
+    QCOMPARE(paperPixel(e, 0, 20), QRgb(0xFFFFFF));
+    layerApply([] { Form14->CheckBox1->setChecked(true); });
+    QCOMPARE(paperPixel(e, 0, 20), QRgb(0));
+
+    // A colour value changed through the colours button, then one through the layers
+    // dialog's chooser, which is a change of the layers dialog too.
+    whenShown(Form15, [] {
+        clickRow(Form15->SG1, 2);
+        Form15->Edit3->setText("255");
+        click(Form15->Button1);
+    });
+    e->mnuSetColor->trigger();
+    QCOMPARE(paperPixel(e, 0, 20), QRgb(0xFF0000));
+    layerApply([] {
+        whenShown(Form15, [] {
+            clickRow(Form15->SG1, 2);
+            Form15->Edit3->setText(QString::number(0xFF0000)); // blue
+            click(Form15->Button1);
+        });
+        QTest::mouseDClick(Form14->Edit3, Qt::LeftButton);
+        Form14->Edit1->clear(); // nothing written here: the chooser's change alone counts
+    });
+    QCOMPARE(paperPixel(e, 0, 20), QRgb(0x0000FF));
+
+    // Line type 1 given 2 mm dashes with 8 mm gaps: well under half the line left.
+    whenShown(Form16, [] {
+        clickRow(Form16->SG1, 2);
+        Form16->ComboBox1->setCurrentIndex(1);
+        Form16->PitchEdit[0]->setText("200");
+        Form16->PitchEdit[1]->setText("800");
+        click(Form16->Button1);
+    });
+    QTest::mouseClick(e->SpeedButton3, Qt::LeftButton);
+    const int dashed = drawnAlong(e, -90, 90, 20);
+    QVERIFY2(dashed > length / 10 && dashed < length * 45 / 100,
+             qPrintable(QStringLiteral("%1 of %2").arg(dashed).arg(length)));
+    whenShown(Form16, [] {
+        clickRow(Form16->SG1, 2);
+        Form16->ComboBox1->setCurrentIndex(0);
+        click(Form16->Button1);
+    });
+    e->mnuSetLtype->trigger();
+    QCOMPARE(drawnAlong(e, -90, 90, 20), length);
+
+    // Width 3 mm and scale 0.5: a thick line at half the height and length.
+    const double pixelsPerMm = e->CurrentView().Params().scale;
+    QVERIFY(thicknessAt(e, 20, 20) <= 2);
+    layerApply([] {
+        Form14->Edit5->setText("300");
+        Form14->Edit6->setText("0.5");
+    });
+    QCOMPARE(paperPixel(e, 0, 20), QRgb(0xFFFFFF));
+    QCOMPARE(paperPixel(e, 0, 10), QRgb(0x0000FF));
+    QCOMPARE(paperPixel(e, 70, 10), QRgb(0xFFFFFF));
+    const int thick = thicknessAt(e, 20, 10);
+    QVERIFY2(std::abs(thick - 3 * pixelsPerMm) <= 1.5,
+             qPrintable(QStringLiteral("%1 px at %2 px/mm").arg(thick).arg(pixelsPerMm)));
+    e->close();
+}
+
+void TestDrawSettings::editorValues()
+{
+    Program program;
+    QVERIFY(program.ready);
+    TForm13 *e = openEditor();
+    QVERIFY(e);
+    const QImage plain = e->Picture().copy();
+    auto values = [e] {
+        return QStringList{e->LabelA1->text(), e->LabelA2->text(), e->LabelA3->text(),
+                           e->LabelA4->text(), e->LabelA5->text()}
+            .join(u'|');
+    };
+    auto hints = [e] {
+        return QStringList{e->SpeedButton1->toolTip(), e->SpeedButton2->toolTip(),
+                           e->SpeedButton3->toolTip(), e->SpeedButton4->toolTip(),
+                           e->SpeedButton5->toolTip()};
+    };
+
+    // Layer, colour and line type come back after select, however the dialog closes; each
+    // dialog opens on the editor's value.
+    QString shown;
+    whenShown(Form14, [&] {
+        shown = Form14->LabelA1->text() + Form14->Edit1->text();
+        clickRow(Form14->SG1, 6);
+        click(Form14->Button2);
+        QTest::keyClick(Form14, Qt::Key_Escape);
+    });
+    QTest::mouseClick(e->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(shown, QStringLiteral("現在のレイヤ：00"));
+    whenShown(Form15, [&] {
+        clickRow(Form15->SG1, 3);
+        click(Form15->Button2);
+        Form15->close();
+    });
+    QTest::mouseClick(e->SpeedButton2, Qt::LeftButton);
+    whenShown(Form16, [&] {
+        clickRow(Form16->SG1, 4);
+        click(Form16->Button2);
+        click(Form16->Button3);
+    });
+    e->mnuSetLtype->trigger();
+    QCOMPARE((std::tuple{e->CurLayer, e->CurColor, e->CurLineType}), std::tuple(5, 2, 3));
+    QCOMPARE(values(), QStringLiteral("5|2|3|0|0"));
+    QCOMPARE(hints(), (QStringList{"レイヤ：現在のレイヤ＝5", "色：現在の色＝2",
+                                   "線種：現在の線種＝3", "線幅：現在の線幅＝レイヤ依存線幅",
+                                   "グリッド：0.0＝表示しない"}));
+    // Nothing written: the picture stays.
+    QCOMPARE(e->Picture(), plain);
+    whenShown(Form15, [&] {
+        shown = Form15->LabelA1->text();
+        clickRow(Form15->SG1, 1);
+        click(Form15->Button2);
+    });
+    e->mnuSetColor->trigger();
+    QCOMPARE(shown, QStringLiteral("現在の色：2"));
+    QCOMPARE(e->CurColor, 0);
+    QCOMPARE(e->SpeedButton2->toolTip(), QStringLiteral("色：現在の色＝レイヤ依存色"));
+
+    // Width and grid only after OK; cancel, Escape and the window's close keep them.
+    auto setValue = [&](QAction *item, ValueDialog *dialog, const QString &text, int how) {
+        whenShown(dialog, [&] {
+            shown = dialog->ComboBox1->currentText();
+            dialog->ComboBox1->setEditText(text);
+            if (how == 0)
+                click(dialog->Button1);
+            else if (how == 1)
+                click(dialog->Button2);
+            else
+                QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        item->trigger();
+    };
+    setValue(e->mnuSetWidth, Form17, "70", 0);
+    QCOMPARE(shown, QStringLiteral("0"));
+    setValue(e->mnuSetWidth, Form17, "100", 1);
+    QCOMPARE(shown, QStringLiteral("70"));
+    setValue(e->mnuSetWidth, Form17, "100", 2);
+    QCOMPARE(e->CurWidth, 70);
+    QCOMPARE(e->SpeedButton4->toolTip(), QStringLiteral("線幅：現在の線幅＝70"));
+    setValue(e->mnuSetGrid, Form18, "10", 0);
+    QCOMPARE(e->CurGrid, 10.0);
+    // The grid appears in the picture at once.
+    QCOMPARE(paperPixel(e, 50, 50), QRgb(0xCCCCCC));
+    setValue(e->mnuSetGrid, Form18, "5", 1);
+    QCOMPARE(shown, QStringLiteral("10"));
+    QCOMPARE(e->CurGrid, 10.0);
+    QCOMPARE(values(), QStringLiteral("5|0|3|70|10"));
+    QCOMPARE(e->SpeedButton5->toolTip(), QStringLiteral("グリッド：10"));
+    setValue(e->mnuSetGrid, Form18, "0", 0);
+    QCOMPARE(e->SpeedButton5->toolTip(), QStringLiteral("グリッド：表示しない"));
+    QCOMPARE(e->Picture(), plain);
+    e->close();
 }
 
 int main(int argc, char *argv[])

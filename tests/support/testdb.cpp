@@ -77,6 +77,22 @@ QString QueryValue(Database &db, const QString &columns, const QString &table,
     return values.value(0);
 }
 
+bool storeLine(Database &db, int drawing, int n, int layer, double x1, double y1, double x2,
+               double y2)
+{
+    const QString s = QString::number(drawing);
+    const QString v = QStringLiteral("%1, %2, %3, %4").arg(x1).arg(y1).arg(x2).arg(y2);
+    return db.StartTransaction()
+           && db.SqlUpdateNoCommit("VAR_" + s, QStringLiteral("OPN=%1").arg(n), "N=1")
+           && db.SqlInsertNoCommit("HISTORY_" + s, "N,OPN,MD,EN",
+                                   QStringLiteral("%1,%1,0,%1").arg(n))
+           && db.SqlInsertNoCommit("ENTITY_" + s, "N,MN,DS,DT,DN",
+                                   QStringLiteral("%1,1,1,1,%1").arg(n))
+           && db.SqlInsertNoCommit("ENT_LINE_" + s, "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                   QStringLiteral("%1,%2,0,0,0,").arg(n).arg(layer) + v)
+           && db.CommitTransaction();
+}
+
 bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);

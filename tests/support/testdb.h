@@ -42,6 +42,10 @@ private:
 QString QueryValue(Database &db, const QString &columns, const QString &table,
                    const QString &where = QString());
 
+// One line stored as the drawing commands store it, in its layer's colour, type and width.
+bool storeLine(Database &db, int drawing, int n, int layer, double x1, double y1, double x2,
+               double y2);
+
 // Waits, at most timeoutMs, until count writing transactions of other connections to the
 // watcher's database are busy at once (as when they wait for another's lock).
 bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs);

@@ -28,7 +28,6 @@ class TestCommands : public QObject
 
 private slots:
     void commandSteps();
-    void zeroFiguresAndSwitching();
     void gridRounding();
     void snapRules();
     void storedRows();
@@ -79,6 +78,14 @@ EntityLine entityLine(int entity, int line, int layer, double x1, double y1, dou
     return e;
 }
 
+using Points = std::vector<std::pair<double, double>>;
+
+void give(DrawCommand &c, const Points &points)
+{
+    for (const auto &[x, y] : points)
+        c.Give(x, y);
+}
+
 } // namespace
 
 void TestCommands::commandSteps()
@@ -86,107 +93,85 @@ void TestCommands::commandSteps()
     DrawCommand c;
     QVERIFY(!c.Waiting());
     QVERIFY(c.Give(1, 2).empty());
-    QCOMPARE(c.Given(), 0);
+    const QString Through = QStringLiteral("通過点を指示して下さい"),
+                  From = QStringLiteral("開始点を指示して下さい"),
+                  To = QStringLiteral("終了点を指示して下さい");
+    struct Case
+    {
+        int code;
+        QString name;
+        QStringList prompts; // before each point, when given
+        Points points;
+        size_t count;
+        std::vector<PaperLine> lines; // checked when given
+    };
+    const std::vector<PaperLine> box = {
+        {0, 0, 10, 0}, {10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}};
+    // The horizontal line takes only the through point's y and the start and end x.
+    const Case cases[] = {
+        {HorizontalLine, "水平線", {Through, From, To}, {{99, 12.3}, {0, -40}, {50, 7}}, 1,
+         {{0, 12.3, 50, 12.3}}},
+        {VerticalLine, "垂直線", {}, {{-3, 99}, {50, 1}, {70, 9}}, 1, {{-3, 1, -3, 9}}},
+        {TwoPointLine, "線　分", {From, To}, {{1, 2}, {3, 4}}, 1, {{1, 2, 3, 4}}},
+        {BoxCommand, "四　角", {From, To}, {{0, 0}, {10, 5}}, 4, box}, // bottom, right, top, left
+        // Figures of no length or no area are dropped; the command starts over.
+        {HorizontalLine, {}, {}, {{0, 5}, {10, 0}, {10 + 5e-9, 30}}, 0, {}},
+        {HorizontalLine, {}, {}, {{0, 5}, {10, 0}, {10 + 2e-8, 0}}, 1, {}},
+        {VerticalLine, {}, {}, {{1, 0}, {0, 3}, {40, 3}}, 0, {}},
+        {TwoPointLine, {}, {}, {{1, 1}, {1, 1 + 1e-9}}, 0, {}},
+        {TwoPointLine, {}, {}, {{1, 1}, {1, 2}}, 1, {}},
+        {BoxCommand, {}, {}, {{0, 0}, {10, 0}}, 0, {}},
+        {BoxCommand, {}, {}, {{0, 0}, {0, 10}}, 0, {}},
+        {BoxCommand, {}, {}, {{0, 0}, {-1, -1}}, 4, {}},
+    };
+    for (const Case &t : cases) {
+        c.Start(t.code);
+        QCOMPARE(c.Code(), t.code);
+        if (!t.name.isEmpty())
+            QCOMPARE(c.Name(), t.name);
+        std::vector<PaperLine> got;
+        for (size_t i = 0; i < t.points.size(); ++i) {
+            if (i < size_t(t.prompts.size()))
+                QCOMPARE(c.Prompt(), t.prompts[i]);
+            QCOMPARE(c.AsksLast(), i + 1 == t.points.size());
+            if (i + 1 < t.points.size())
+                QVERIFY(c.Give(t.points[i].first, t.points[i].second).empty());
+            else
+                got = c.Give(t.points[i].first, t.points[i].second);
+        }
+        QCOMPARE(got.size(), t.count);
+        for (size_t i = 0; i < t.lines.size(); ++i) {
+            const PaperLine &l = t.lines[i];
+            QVERIFY2(same(got[i], l.x1, l.y1, l.x2, l.y2), qPrintable(t.name));
+        }
+        QCOMPARE(c.Given(), 0);
+        QCOMPARE(c.Prompt(), t.prompts.value(0, c.Prompt()));
+    }
 
-    // The horizontal line: only the through point's y and the start and end x count.
+    // The band follows only the coordinate that counts.
     c.Start(HorizontalLine);
-    QCOMPARE(c.Name(), QStringLiteral("水平線"));
-    QCOMPARE(c.Prompt(), QStringLiteral("通過点を指示して下さい"));
-    QVERIFY(c.Give(99, 12.3).empty());
-    QCOMPARE(c.Prompt(), QStringLiteral("開始点を指示して下さい"));
-    QVERIFY(!c.AsksLast());
-    QVERIFY(c.Give(0, -40).empty());
-    QCOMPARE(c.Prompt(), QStringLiteral("終了点を指示して下さい"));
-    QVERIFY(c.AsksLast());
+    give(c, {{99, 12.3}, {0, -40}});
     QCOMPARE(c.Rubber(30, 80).size(), size_t(1));
     QVERIFY(same(c.Rubber(30, 80)[0], 0, 12.3, 30, 12.3));
-    QVERIFY(!c.RubberMoved(30, 80, 30, 10)); // y plays no part
+    QVERIFY(!c.RubberMoved(30, 80, 30, 10));
     QVERIFY(c.RubberMoved(30, 80, 30.1, 80));
-    std::vector<PaperLine> got = c.Give(50, 7);
-    QCOMPARE(got.size(), size_t(1));
-    QVERIFY(same(got[0], 0, 12.3, 50, 12.3));
-    QCOMPARE(c.Prompt(), QStringLiteral("通過点を指示して下さい"));
-    QCOMPARE(c.Code(), int(HorizontalLine));
-
     c.Start(VerticalLine);
-    QCOMPARE(c.Name(), QStringLiteral("垂直線"));
-    c.Give(-3, 99);
-    c.Give(50, 1);
+    give(c, {{-3, 99}, {50, 1}});
     QVERIFY(c.RubberMoved(0, 1, 0, 2));
     QVERIFY(!c.RubberMoved(0, 1, 5, 1));
-    got = c.Give(70, 9);
-    QCOMPARE(got.size(), size_t(1));
-    QVERIFY(same(got[0], -3, 1, -3, 9));
-
-    c.Start(TwoPointLine);
-    QCOMPARE(c.Name(), QStringLiteral("線　分"));
-    QCOMPARE(c.Prompt(), QStringLiteral("開始点を指示して下さい"));
-    c.Give(1, 2);
-    QCOMPARE(c.Prompt(), QStringLiteral("終了点を指示して下さい"));
-    got = c.Give(3, 4);
-    QCOMPARE(got.size(), size_t(1));
-    QVERIFY(same(got[0], 1, 2, 3, 4));
-
-    // The box: bottom, right, top, left.
     c.Start(BoxCommand);
-    QCOMPARE(c.Name(), QStringLiteral("四　角"));
-    c.Give(0, 0);
+    give(c, {{0, 0}});
     QCOMPARE(c.Rubber(4, 4).size(), size_t(4));
-    got = c.Give(10, 5);
-    QCOMPARE(got.size(), size_t(4));
-    QVERIFY(same(got[0], 0, 0, 10, 0));
-    QVERIFY(same(got[1], 10, 0, 10, 5));
-    QVERIFY(same(got[2], 10, 5, 0, 5));
-    QVERIFY(same(got[3], 0, 5, 0, 0));
-    QCOMPARE(c.Given(), 0);
-
     // Points that are not numbers are not taken.
-    c.Give(NaN, 1);
-    c.Give(1, Inf);
-    QCOMPARE(c.Given(), 0);
-}
-
-void TestCommands::zeroFiguresAndSwitching()
-{
-    DrawCommand c;
-    c.Start(HorizontalLine);
-    c.Give(0, 5);
-    c.Give(10, 0);
-    QVERIFY(c.Give(10 + 5e-9, 30).empty()); // no length along x
-    QCOMPARE(c.Given(), 0);
-    QCOMPARE(c.Prompt(), QStringLiteral("通過点を指示して下さい"));
-    c.Give(0, 5);
-    c.Give(10, 0);
-    QCOMPARE(c.Give(10 + 2e-8, 0).size(), size_t(1));
-
-    c.Start(VerticalLine);
-    c.Give(1, 0);
-    c.Give(0, 3);
-    QVERIFY(c.Give(40, 3).empty());
-
-    c.Start(TwoPointLine);
-    c.Give(1, 1);
-    QVERIFY(c.Give(1, 1 + 1e-9).empty());
-    c.Give(1, 1);
-    QCOMPARE(c.Give(1, 2).size(), size_t(1)); // vertical is fine
-
-    c.Start(BoxCommand);
-    c.Give(0, 0);
-    QVERIFY(c.Give(10, 0).empty()); // flat
-    c.Give(0, 0);
-    QVERIFY(c.Give(0, 10).empty()); // narrow
-    c.Give(0, 0);
-    QCOMPARE(c.Give(-1, -1).size(), size_t(4));
+    give(c, {{NaN, 1}, {1, Inf}});
+    QCOMPARE(c.Given(), 1);
 
     // Another command ends the running one: a half-given line is dropped.
     c.Start(HorizontalLine);
-    c.Give(0, 5);
-    c.Give(3, 0);
-    QVERIFY(c.AsksLast());
+    give(c, {{0, 5}, {3, 0}});
     c.Start(BoxCommand);
     QCOMPARE(c.Given(), 0);
-    QCOMPARE(c.Name(), QStringLiteral("四　角"));
-    QCOMPARE(c.Prompt(), QStringLiteral("開始点を指示して下さい"));
+    QCOMPARE(c.Prompt(), From);
     QVERIFY(c.Rubber(1, 1).empty());
     c.Give(0, 0);
     c.Start(BoxCommand); // the same one again starts over
@@ -194,8 +179,7 @@ void TestCommands::zeroFiguresAndSwitching()
 
     c.Cancel();
     QVERIFY(!c.Waiting());
-    QVERIFY(c.Name().isEmpty());
-    QVERIFY(c.Prompt().isEmpty());
+    QVERIFY(c.Name().isEmpty() && c.Prompt().isEmpty());
     QVERIFY(c.Give(1, 1).empty());
     c.Start(99999);
     QVERIFY(!c.Waiting());
@@ -203,25 +187,20 @@ void TestCommands::zeroFiguresAndSwitching()
 
 void TestCommands::gridRounding()
 {
+    // x, y, grid, expected x and y; a grid that cannot round falls back to five decimals.
+    const double cases[][5] = {
+        {7.4, -2.6, 5, 5, -5},          {7.5, 2.4, 5, 10, 0},
+        {-2.4, -0.000001, 5, 0, 0},     {0.123456, -7.654321, 0, 0.12346, -7.65432},
+        {0.123456, 3.000004, NaN, 0.12346, 3}, {0.123456, 3.000004, Inf, 0.12346, 3},
+        {0.123456, 3.000004, -5, 0.12346, 3},  {0.123456, 3.000004, 1e-320, 0.12346, 3},
+    };
     double x = 0, y = 0;
-    QVERIFY(GridPoint(7.4, -2.6, 5, x, y));
-    QCOMPARE(x, 5.0);
-    QCOMPARE(y, -5.0);
-    QVERIFY(GridPoint(7.5, 2.4, 5, x, y));
-    QCOMPARE(x, 10.0);
-    QCOMPARE(y, 0.0);
-    QVERIFY(!std::signbit(y));
-    QVERIFY(GridPoint(-2.4, -0.000001, 5, x, y));
-    QVERIFY(!std::signbit(x) && !std::signbit(y));
-    QVERIFY(GridPoint(0.123456, -7.654321, 0, x, y));
-    QCOMPARE(x, 0.12346);
-    QCOMPARE(y, -7.65432);
-
-    // A grid that cannot round falls back to five decimals.
-    for (double bad : {NaN, Inf, -5.0, 1e-320}) {
-        QVERIFY(GridPoint(0.123456, 3.000004, bad, x, y));
-        QCOMPARE(x, 0.12346);
-        QCOMPARE(y, 3.0);
+    for (const auto &t : cases) {
+        QVERIFY(GridPoint(t[0], t[1], t[2], x, y));
+        QCOMPARE(x, t[3]);
+        QCOMPARE(y, t[4]);
+        QCOMPARE(std::signbit(x), std::signbit(t[3])); // no "-0"
+        QCOMPARE(std::signbit(y), std::signbit(t[4]));
     }
     QVERIFY(GridPoint(1e300, -1e300, 1e-10, x, y));
     QVERIFY(std::isfinite(x) && std::isfinite(y));
@@ -251,33 +230,25 @@ void TestCommands::snapRules()
     m.Add(entityLine(8, 25, 0, 120, 0, 125, 0, 0)); // not live
     m.Add(entityLine(9, 26, 0, 129, 1, 139, 1));
 
+    // x, y, tolerance, the end found.
+    const double hits[][5] = {
+        {10.5, 0.5, 1, 10, 0},    // ends line 9 and starts line 4: line 4 is the lower number
+        {19.2, -0.9, 1, 20, 0},
+        {1, 1, 1, 0, 0},          // the tolerance is a square: its corner counts
+        {50.4, 9.7, 0.5, 50, 10}, // layer units times the scale: stored (5000, 1000)
+        {134, 1, 5, 129, 1},      // both ends near: the start wins
+    };
     double x = 0, y = 0;
-    // (10, 0) ends line 9 and starts line 4: line 4 is the lower number.
-    QVERIFY(SnapToLineEnd(m, 10.5, 0.5, 1, x, y));
-    QCOMPARE(x, 10.0);
-    QCOMPARE(y, 0.0);
-    QVERIFY(SnapToLineEnd(m, 19.2, -0.9, 1, x, y));
-    QCOMPARE(x, 20.0);
-    // The tolerance is a square: a corner counts, a little beyond does not.
-    QVERIFY(SnapToLineEnd(m, 1, 1, 1, x, y));
-    QCOMPARE(x, 0.0);
-    QVERIFY(!SnapToLineEnd(m, 1.01, 0, 1, x, y));
-    QVERIFY(!SnapToLineEnd(m, 5, 0, 1, x, y)); // mid-line is no end
-    // Hidden layer, scale 0, a layer without a row, a layer beyond 0-255, a dead line.
-    QVERIFY(!SnapToLineEnd(m, 30, 0, 1, x, y));
-    QVERIFY(!SnapToLineEnd(m, 70, 0, 1, x, y));
-    QVERIFY(!SnapToLineEnd(m, 90, 0, 1, x, y));
-    QVERIFY(!SnapToLineEnd(m, 100, 0, 1, x, y));
-    QVERIFY(!SnapToLineEnd(m, 120, 0, 1, x, y));
-    // Layer units times the scale: stored (5000, 1000) lies at paper (50, 10).
-    QVERIFY(SnapToLineEnd(m, 50.4, 9.7, 0.5, x, y));
-    QCOMPARE(x, 50.0);
-    QCOMPARE(y, 10.0);
-    // Both ends near: the start wins.
-    QVERIFY(SnapToLineEnd(m, 134, 1, 5, x, y));
-    QCOMPARE(x, 129.0);
-    QVERIFY(!SnapToLineEnd(m, NaN, 0, 1, x, y));
-    QVERIFY(!SnapToLineEnd(m, 0, 0, NaN, x, y));
+    for (const auto &t : hits) {
+        QVERIFY(SnapToLineEnd(m, t[0], t[1], t[2], x, y));
+        QCOMPARE(QPointF(x, y), QPointF(t[3], t[4]));
+    }
+    // A little beyond, mid-line, hidden layer, scale 0, a layer without a row, a layer beyond
+    // 0-255, a dead line, not numbers.
+    const double misses[][3] = {{1.01, 0, 1}, {5, 0, 1},   {30, 0, 1},  {70, 0, 1},
+                                {90, 0, 1},   {100, 0, 1}, {120, 0, 1}, {NaN, 0, 1}, {0, 0, NaN}};
+    for (const auto &t : misses)
+        QVERIFY2(!SnapToLineEnd(m, t[0], t[1], t[2], x, y), qPrintable(QString::number(t[0])));
 }
 
 void TestCommands::storedRows()

@@ -87,6 +87,15 @@ TForm13 *openEditor(Database &db)
     return e;
 }
 
+// This PC is member 7; editors open 700 x 500.
+void editorSettings()
+{
+    Globals() = ProgramValues();
+    Config().PcUserNo = 7;
+    Config().EditorWidth = 700;
+    Config().EditorHeight = 500;
+}
+
 struct Editor
 {
     TestDb place;
@@ -95,15 +104,24 @@ struct Editor
 
     bool prepare()
     {
-        Globals() = ProgramValues();
-        Config().PcUserNo = 7;
-        Config().EditorWidth = 700;
-        Config().EditorHeight = 500;
+        editorSettings();
         return place.open(db) && EnsureDrawingTables(db, 1);
+    }
+
+    bool open()
+    {
+        window = openEditor(db);
+        return window;
     }
 
     ~Editor() { delete window; }
 };
+
+// Operation, first history row, entities already in the state and missing.
+QList<int64_t> counts(const StoredOperation &out)
+{
+    return {out.operation, out.firstHistory, out.alreadySet, out.missing};
+}
 
 QPoint pixelOf(TForm13 *e, double x, double y)
 {
@@ -184,14 +202,13 @@ void TestSelect::pickFrameAndHistoryRules()
     m.Add(entityLine(6, 0, -5, 10, 15, 20)); // a slant
     m.Add(entityLine(7, 0, 0, 2, 10, 2)); // the same as 2, drawn later
 
-    // Nearest to the segment, not to an end; the erased and the hidden are not there.
-    QCOMPARE(PickLine(m, 5, 0.6, 1), 1);
-    QCOMPARE(PickLine(m, 5, 1.1, 0.5), 0);
-    QCOMPARE(PickLine(m, 5, 1.5, 1), 7); // equally near 2 and 7: the one on top
-    QCOMPARE(PickLine(m, 11, 0, 1), 1); // beyond the end, within the tolerance
-    QCOMPARE(PickLine(m, 11.1, 0, 1), 0);
-    QCOMPARE(PickLine(m, 25, 50.5, 1), 5);
-    QCOMPARE(PickLine(m, 5, std::nan(""), 1), 0);
+    // Nearest to the segment, not to an end; the erased and the hidden are not there; of two
+    // equally near (2 and 7) the one on top; beyond the end within the tolerance.
+    const double picks[][4] = {{5, 0.6, 1, 1},  {5, 1.1, 0.5, 0}, {5, 1.5, 1, 7},
+                               {11, 0, 1, 1},   {11.1, 0, 1, 0},  {25, 50.5, 1, 5},
+                               {5, std::nan(""), 1, 0}};
+    for (const auto &t : picks)
+        QCOMPARE(PickLine(m, t[0], t[1], t[2]), int32_t(t[3]));
 
     // To the right: wholly inside; to the left: whatever meets the frame.
     QCOMPARE(FrameLines(m, {-1, -1, 11, 3}, false), Ns({1, 2, 7}));
@@ -254,11 +271,8 @@ void TestSelect::storedStates()
 
     // An erase: one operation, one history row per entity with MD 1, DS 0.
     QCOMPARE(StoreStateOperation(db, 1, {{5, 3, 2, 3}, 0}, {}, out), StoreResult::Stored);
-    QCOMPARE(out.operation, int64_t(3));
-    QCOMPARE(out.firstHistory, int64_t(6));
+    QCOMPARE(counts(out), QList<int64_t>({3, 6, 0, 0}));
     QCOMPARE(out.entities, Ns({2, 3, 5}));
-    QCOMPARE(out.alreadySet, 0);
-    QCOMPARE(out.missing, 0);
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"3"});
     QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_1", "N>5"),
              QStringList({"6 3 1 2", "7 3 1 3", "8 3 1 5"}));
@@ -269,8 +283,7 @@ void TestSelect::storedStates()
     QCOMPARE(StoreStateOperation(db, 1, {{2, 3, 4, 99}, 1}, {8, 5, 5}, out),
              StoreResult::Stored);
     QCOMPARE(out.entities, Ns({2, 3, 4}));
-    QCOMPARE(out.alreadySet, 1);
-    QCOMPARE(out.missing, 1);
+    QCOMPARE(counts(out), QList<int64_t>({4, 9, 1, 1}));
     QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_1", "N>8"),
              QStringList({"9 4 2 2", "10 4 2 3", "11 4 2 4"}));
     QCOMPARE(rows(db, "N, DS", "ENTITY_1"),
@@ -313,8 +326,7 @@ void TestSelect::editorSelects()
     QVERIFY(storeRaw(ed.db, 1, -60, 0, -20, 0));
     QVERIFY(storeRaw(ed.db, 2, -60, 20, -20, 20));
     QVERIFY(storeRaw(ed.db, 3, 0, -30, 60, 30));
-    ed.window = openEditor(ed.db);
-    QVERIFY(ed.window);
+    QVERIFY(ed.open());
     TForm13 *e = ed.window;
     QCOMPARE(e->Model().Count(), size_t(3));
     QCOMPARE(at(e, -40, 0), QRgb(0));
@@ -384,8 +396,7 @@ void TestSelect::editorErasesUndoesRedoes()
 {
     Editor ed;
     QVERIFY(ed.prepare());
-    ed.window = openEditor(ed.db);
-    QVERIFY(ed.window);
+    QVERIFY(ed.open());
     TForm13 *e = ed.window;
     e->CurGrid = 10;
     Database &db = ed.db;
@@ -481,10 +492,7 @@ void TestSelect::editorErasesUndoesRedoes()
 void TestSelect::twoPcsThroughServer()
 {
     TestDb place;
-    Globals() = ProgramValues();
-    Config().PcUserNo = 7;
-    Config().EditorWidth = 700;
-    Config().EditorHeight = 500;
+    editorSettings();
     Database a, b;
     QVERIFY2(place.open(a, true), qPrintable(a.LastError()));
     QVERIFY(EnsureDrawingTables(a, 1));
@@ -495,15 +503,14 @@ void TestSelect::twoPcsThroughServer()
     QPointer<TForm13> onA = openEditor(a), onB = openEditor(b);
     QVERIFY(onA && onB);
     QCOMPARE(at(onB, -40, 0), QRgb(0));
-
     // Erased on one, gone on the other within two seconds, with the same view.
     clickAt(onA, -40, 0);
     QTest::keyClick(onA, Qt::Key_Delete);
     QCOMPARE(QueryValue(a, "DS", "ENTITY_1", "N=1"), QString("0"));
     const ViewRect before = onB->CurrentView().Rect();
     QTRY_VERIFY_WITH_TIMEOUT(gone(onB, -40, 0), 2500);
-    QCOMPARE(onB->CurrentView().Rect().scale, before.scale);
-    QCOMPARE(onB->CurrentView().Rect().x1, before.x1);
+    QCOMPARE(QPointF(onB->CurrentView().Rect().scale, onB->CurrentView().Rect().x1),
+             QPointF(before.scale, before.x1));
     QCOMPARE(at(onB, -40, 20), QRgb(0));
     // Undone there: back here.
     onA->mnuDrawUndo->trigger();
@@ -539,13 +546,11 @@ void TestSelect::otherBuildsErasedRows()
     QVERIFY(storeRaw(ed.db, 1, -60, 0, -20, 0, 0));
     QVERIFY(storeRaw(ed.db, 2, -60, 20, -20, 20));
     QVERIFY(storeRaw(ed.db, 3, 0, 0, 40, 0, 0));
-    ed.window = openEditor(ed.db);
-    QVERIFY(ed.window);
+    QVERIFY(ed.open());
     TForm13 *e = ed.window;
     QCOMPARE(e->Model().Count(), size_t(3));
-    QCOMPARE(at(e, -40, 0), QRgb(0xFFFFFF));
-    QCOMPARE(at(e, 20, 0), QRgb(0xFFFFFF));
-    QCOMPARE(at(e, -40, 20), QRgb(0));
+    QCOMPARE(QList<QRgb>({at(e, -40, 0), at(e, 20, 0), at(e, -40, 20)}),
+             QList<QRgb>({0xFFFFFF, 0xFFFFFF, 0}));
 
     clickAt(e, -40, 0);
     QVERIFY(e->Selected().Empty());
@@ -555,12 +560,10 @@ void TestSelect::otherBuildsErasedRows()
 
     // No snap to an end of theirs; one of the live line is found.
     e->SpeedButton8->click();
-    click(e, pixelOf(e, -60, 0) + QPoint(1, 1), Qt::NoModifier, Qt::RightButton);
-    QCOMPARE(e->Command().Given(), 0);
-    click(e, pixelOf(e, 40, 0), Qt::NoModifier, Qt::RightButton);
-    QCOMPARE(e->Command().Given(), 0);
-    click(e, pixelOf(e, -60, 20) + QPoint(1, 1), Qt::NoModifier, Qt::RightButton);
-    QCOMPARE(e->Command().Given(), 1);
+    for (auto [x, y, given] : {std::tuple{-60, 0, 0}, {40, 0, 0}, {-60, 20, 1}}) {
+        click(e, pixelOf(e, x, y) + QPoint(1, 1), Qt::NoModifier, Qt::RightButton);
+        QCOMPARE(e->Command().Given(), given);
+    }
     QCOMPARE(e->PickX, -60.0);
 }
 

@@ -69,6 +69,27 @@ QPoint pixelOf(const ViewParams &v, double x, double y)
     return {RoundHalfAway((x - v.x1) * v.scale), v.height - RoundHalfAway((y - v.y1) * v.scale)};
 }
 
+// The colour at a paper point.
+QRgb at(const QImage &image, const ViewParams &v, double x, double y)
+{
+    const QPoint p = pixelOf(v, x, y);
+    return rgb(image, p.x(), p.y());
+}
+
+bool centredAt(const View &v, double x, double y)
+{
+    return near(v.Centre().x, x) && near(v.Centre().y, y);
+}
+
+// Colour, width and dash count of a line's pen, or "-" when it is not drawn.
+QString look(const DrawingModel &m, const EntityLine &e)
+{
+    LineLook l;
+    if (!m.Look(e.line, l))
+        return "-";
+    return QStringLiteral("%1/%2/%3").arg(l.pen.colour).arg(l.pen.width).arg(l.pen.count);
+}
+
 QImage render(const View &view, const DrawingModel &m, const Sheet &sheet)
 {
     QImage image(view.Width(), view.Height(), QImage::Format_RGB32);
@@ -93,7 +114,7 @@ void TestDrawing::fitAndZoom()
     View v;
     QVERIFY(v.Fit(420, 297, 336, 272));
     QVERIFY(near(v.Rect().scale, 0.72));
-    QVERIFY(near(v.Centre().x, 0) && near(v.Centre().y, 0));
+    QVERIFY(centredAt(v, 0, 0));
     QVERIFY(near(v.Rect().x2 - v.Rect().x1, 336 / 0.72));
     QVERIFY(near(v.Rect().y2 - v.Rect().y1, 272 / 0.72));
 
@@ -109,17 +130,16 @@ void TestDrawing::fitAndZoom()
     // Zoom window: the rectangle fills the tighter direction, no margin.
     QVERIFY(v.ZoomWindow({-10, -5}, {30, 25}, 336, 272));
     QVERIFY(near(v.Rect().scale, std::min(336 / 40.0, 272 / 30.0)));
-    QVERIFY(near(v.Centre().x, 10) && near(v.Centre().y, 10));
+    QVERIFY(centredAt(v, 10, 10));
     // Zoom out halves whatever the rectangle, centred on it.
     const double s = v.Rect().scale;
     QVERIFY(v.ZoomOutWindow({0, 0}, {2, 2}, 336, 272));
     QVERIFY(near(v.Rect().scale, s / 2));
-    QVERIFY(near(v.Centre().x, 1) && near(v.Centre().y, 1));
+    QVERIFY(centredAt(v, 1, 1));
     QVERIFY(v.CenterOn({-50, 40}, 336, 272));
-    QVERIFY(near(v.Centre().x, -50) && near(v.Centre().y, 40));
-    QVERIFY(near(v.Rect().scale, s / 2));
+    QVERIFY(centredAt(v, -50, 40) && near(v.Rect().scale, s / 2));
     QVERIFY(v.MoveBy(5, -5));
-    QVERIFY(near(v.Centre().x, -45) && near(v.Centre().y, 35));
+    QVERIFY(centredAt(v, -45, 35));
     QVERIFY(near(v.Rect().x2 - v.Rect().x1, 336 / v.Rect().scale));
 }
 
@@ -142,12 +162,12 @@ void TestDrawing::previousViewAndResize()
     QVERIFY(v.Resize(500, 100));
     QCOMPARE(v.Width(), 500);
     QCOMPARE(v.Rect().scale, zoomed.scale);
-    QVERIFY(near(v.Centre().x, c.x) && near(v.Centre().y, c.y));
+    QVERIFY(centredAt(v, c.x, c.y));
     QVERIFY(near(v.Rect().x2 - v.Rect().x1, 500 / zoomed.scale));
     // The previous view comes back with edges for the paint box as it is now.
     QVERIFY(v.SwapPrevious(500, 100));
     QCOMPARE(v.Rect().scale, fitted.scale);
-    QVERIFY(near(v.Centre().x, 0) && near(v.Centre().y, 0));
+    QVERIFY(centredAt(v, 0, 0));
     QVERIFY(near(v.Rect().x2 - v.Rect().x1, 500 / fitted.scale));
     QVERIFY(near(v.Rect().y2 - v.Rect().y1, 100 / fitted.scale));
 }
@@ -156,10 +176,10 @@ void TestDrawing::viewStaysSane()
 {
     View v;
     // A paper without a size fits 420 x 297.
-    QVERIFY(v.Fit(0, 0, 336, 272));
-    QVERIFY(near(v.Rect().scale, 0.72));
-    QVERIFY(v.Fit(NaN, 297, 336, 272));
-    QVERIFY(near(v.Rect().scale, 0.72));
+    for (double w : {0.0, NaN}) {
+        QVERIFY(v.Fit(w, w == 0 ? 0 : 297, 336, 272));
+        QVERIFY(near(v.Rect().scale, 0.72));
+    }
     // A paint box without area leaves the view as it was.
     const ViewRect r = v.Rect();
     QVERIFY(!v.Fit(420, 297, 0, 272));
@@ -190,50 +210,37 @@ void TestDrawing::missingRows()
 {
     DrawingModel m;
     defaultTables(m);
-    LineLook look;
     // The layer's values for 0, the line's own otherwise.
-    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1).line, look));
-    QCOMPARE(look.pen.colour, 0);
-    QCOMPARE(look.pen.width, 18);
-    QCOMPARE(look.pen.count, 0);
-    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 2, 2, 70).line, look));
-    QCOMPARE(look.pen.colour, 255);
-    QCOMPARE(look.pen.width, 70);
-    QCOMPARE(look.pen.count, 2);
-    QCOMPARE(look.pen.total, 7.5);
+    QCOMPARE(look(m, lineOf(1, 5, 0, 0, 1, 1)), QString("0/18/0"));
+    LineLook dashed;
+    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 2, 2, 70).line, dashed));
+    QCOMPARE(QStringLiteral("%1/%2/%3").arg(dashed.pen.colour).arg(dashed.pen.width)
+                 .arg(dashed.pen.count), QString("255/70/2"));
+    QCOMPARE(dashed.pen.total, 7.5);
     // A colour with no row is black, a line type with no row or an odd count continuous,
     // even after a line that had them.
-    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 99, 99).line, look));
-    QCOMPARE(look.pen.colour, 0);
-    QCOMPARE(look.pen.count, 0);
-    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 2, 3).line, look));
-    QCOMPARE(look.pen.count, 0);
+    QCOMPARE(look(m, lineOf(1, 5, 0, 0, 1, 1, 99, 99)), QString("0/18/0"));
+    QCOMPARE(look(m, lineOf(1, 5, 0, 0, 1, 1, 2, 3)), QString("255/18/0"));
     // No layer row, a layer beyond 0-255, a hidden layer, a scale not finite: not drawn.
-    QVERIFY(!m.Look(lineOf(1, 300, 0, 0, 1, 1).line, look));
-    QVERIFY(!m.Look(lineOf(1, -1, 0, 0, 1, 1).line, look));
     std::vector<LayerRow> layers = m.Layers();
     layers[7].visible = 0;
     layers[8].scale = NaN;
     layers.erase(layers.begin() + 9);
     QVERIFY(m.SetLayers(layers));
     QVERIFY(!m.SetLayers(layers));
-    QVERIFY(!m.Look(lineOf(1, 7, 0, 0, 1, 1).line, look));
-    QVERIFY(!m.Look(lineOf(1, 8, 0, 0, 1, 1).line, look));
-    QVERIFY(!m.Look(lineOf(1, 9, 0, 0, 1, 1).line, look));
+    for (int layer : {300, -1, 7, 8, 9})
+        QVERIFY2(look(m, lineOf(1, layer, 0, 0, 1, 1)) == "-", qPrintable(QString::number(layer)));
     // An entity without its line row, of another state or type, or with a coordinate that
     // is not finite is not a line to draw.
     double x1, y1, x2, y2;
-    EntityLine e = lineOf(1, 5, 0, 0, 10, 0);
-    QVERIFY(m.PaperLine(e, x1, y1, x2, y2));
-    e.hasLine = false;
-    QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
-    e = lineOf(1, 5, 0, 0, 10, 0);
-    e.entity.state = 0;
-    QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
-    e = lineOf(1, 5, 0, 0, 10, 0);
-    e.entity.type = 2;
-    QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
-    QVERIFY(!m.PaperLine(lineOf(1, 5, 0, NaN, 10, 0), x1, y1, x2, y2));
+    QVERIFY(m.PaperLine(lineOf(1, 5, 0, 0, 10, 0), x1, y1, x2, y2));
+    EntityLine bad[4] = {lineOf(1, 5, 0, 0, 10, 0), lineOf(1, 5, 0, 0, 10, 0),
+                         lineOf(1, 5, 0, 0, 10, 0), lineOf(1, 5, 0, NaN, 10, 0)};
+    bad[0].hasLine = false;
+    bad[1].entity.state = 0;
+    bad[2].entity.type = 2;
+    for (const EntityLine &e : bad)
+        QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
 
     // Add keeps entity order and replaces an entity of the same number.
     m.Add(lineOf(5, 0, 0, 0, 1, 0));
@@ -243,8 +250,7 @@ void TestDrawing::missingRows()
     again.entity.state = 0;
     m.Add(again);
     QCOMPARE(m.Count(), size_t(3));
-    QCOMPARE(m.At(0).entity.n, 2);
-    QCOMPARE(m.At(2).entity.n, 9);
+    QCOMPARE(m.At(0).entity.n + 10 * m.At(2).entity.n, 92);
     QCOMPARE(m.Find(5)->entity.state, int16_t(0));
     QVERIFY(!m.Find(4));
     QCOMPARE(m.HighestEntity(), int64_t(9));
@@ -320,9 +326,8 @@ void TestDrawing::newDrawingPicture()
     const QImage image = render(v, m, {420, 297, 0});
     const ViewParams p = v.Params();
     // Cyan window frame, white inside.
-    QCOMPARE(rgb(image, 0, 0), QRgb(0x00FFFF));
-    QCOMPARE(rgb(image, 334, 270), QRgb(0x00FFFF));
-    QCOMPARE(rgb(image, 0, 100), QRgb(0x00FFFF));
+    for (QPoint frame : {QPoint(0, 0), QPoint(334, 270), QPoint(0, 100)})
+        QCOMPARE(rgb(image, frame.x(), frame.y()), QRgb(0x00FFFF));
     QCOMPARE(rgb(image, 5, 5), QRgb(0xFFFFFF));
     // Black paper frame, three pixels wide, along the bottom edge.
     const QPoint bottom = pixelOf(p, 0, -148.5);
@@ -330,13 +335,11 @@ void TestDrawing::newDrawingPicture()
     for (int dy = -3; dy <= 3; ++dy)
         black += rgb(image, bottom.x() + 40, bottom.y() + dy) == 0;
     QCOMPARE(black, 3);
-    QCOMPARE(rgb(image, pixelOf(p, 210, 0).x(), pixelOf(p, 210, 0).y()), QRgb(0));
+    QCOMPARE(at(image, p, 210, 0), QRgb(0));
     // The red origin cross reaches five pixels each way.
     const QPoint o = pixelOf(p, 0, 0);
-    QCOMPARE(rgb(image, o.x(), o.y()), QRgb(0xFF0000));
-    QCOMPARE(rgb(image, o.x() + 5, o.y()), QRgb(0xFF0000));
-    QCOMPARE(rgb(image, o.x() - 5, o.y()), QRgb(0xFF0000));
-    QCOMPARE(rgb(image, o.x(), o.y() - 5), QRgb(0xFF0000));
+    for (QPoint d : {QPoint(0, 0), QPoint(5, 0), QPoint(-5, 0), QPoint(0, -5)})
+        QCOMPARE(rgb(image, o.x() + d.x(), o.y() + d.y()), QRgb(0xFF0000));
     QCOMPARE(rgb(image, o.x() + 7, o.y()), QRgb(0xFFFFFF));
     QCOMPARE(countColour(image, 0xFF0000), 21);
 }
@@ -360,10 +363,9 @@ void TestDrawing::gridThresholds()
     QVERIFY(near(v.Rect().scale, 2.0));
     image = render(v, m, {420, 297, 10});
     const ViewParams q = v.Params();
-    QCOMPARE(rgb(image, pixelOf(q, 10, 0).x(), 20), QRgb(0xEEEEEE));
-    QCOMPARE(rgb(image, pixelOf(q, 30, 0).x(), 20), QRgb(0xEEEEEE));
-    QCOMPARE(rgb(image, pixelOf(q, 50, 0).x(), 20), QRgb(0xCCCCCC));
-    QCOMPARE(rgb(image, pixelOf(q, 15, 0).x(), 20), QRgb(0xFFFFFF));
+    for (auto [x, colour] : {std::pair{10, 0xEEEEEE}, {30, 0xEEEEEE}, {50, 0xCCCCCC},
+                             {15, 0xFFFFFF}})
+        QCOMPARE(rgb(image, pixelOf(q, x, 0).x(), 20), QRgb(colour));
     QCOMPARE(rgb(image, 20, pixelOf(q, 0, 20).y()), QRgb(0xEEEEEE));
     QCOMPARE(pixelOf(q, 30, 0).x() - pixelOf(q, 10, 0).x(), 40);
     // A grid finer than the precision of the coordinates neither stalls nor draws.
@@ -392,27 +394,23 @@ void TestDrawing::layerDependence()
     QVERIFY(v.Fit(420, 297, 840, 594)); // 1.8 pixels a millimetre
     const ViewParams p = v.Params();
     const QImage image = render(v, m, {420, 297, 0});
-    // Layer 1: red, 1.8 pixels wide (rounds to 2), dashes and gaps of 6 mm.
+    // Layer 1: red, 1.8 pixels wide (rounds to 2), dashes and gaps of 6 mm. The line's own
+    // values win on layer 1's second line: green, solid through the gap, one pixel. Hidden
+    // layer and erased entity: nothing. Scale 0.01: stored 0-100 at -8000 is drawn from 0 to
+    // 1 mm at -80.
+    const std::tuple<double, double, QRgb> colours[] = {
+        {-97, 50, 0xFF0000}, {-91, 50, 0xFFFFFF}, {-85, 50, 0xFF0000}, {-91, 0, 0x00FF00},
+        {-40, -50, 0xFFFFFF}, {-40, 30, 0xFFFFFF}, {0.5, -80, 0x0000FF}, {3, -80, 0xFFFFFF}};
+    for (const auto &[x, y, colour] : colours)
+        QVERIFY2(at(image, p, x, y) == colour, qPrintable(QStringLiteral("%1 %2").arg(x).arg(y)));
     const int y = pixelOf(p, 0, 50).y();
-    QCOMPARE(rgb(image, pixelOf(p, -97, 50).x(), y), QRgb(0xFF0000));
-    QCOMPARE(rgb(image, pixelOf(p, -91, 50).x(), y), QRgb(0xFFFFFF));
-    QCOMPARE(rgb(image, pixelOf(p, -85, 50).x(), y), QRgb(0xFF0000));
     int thick = 0;
     for (int dy = -3; dy <= 3; ++dy)
         thick += rgb(image, pixelOf(p, -97, 50).x(), y + dy) == 0xFF0000;
     QCOMPARE(thick, 2);
-    // The line's own values win: green, solid through the gap, one pixel.
-    const int y0 = pixelOf(p, 0, 0).y();
-    QCOMPARE(rgb(image, pixelOf(p, -91, 0).x(), y0), QRgb(0x00FF00));
-    QCOMPARE(rgb(image, pixelOf(p, -91, 0).x(), y0 - 1), QRgb(0xFFFFFF));
-    QCOMPARE(rgb(image, pixelOf(p, -91, 0).x(), y0 + 1), QRgb(0xFFFFFF));
-    // Hidden layer and erased entity: nothing.
-    QCOMPARE(rgb(image, pixelOf(p, -40, -50).x(), pixelOf(p, 0, -50).y()), QRgb(0xFFFFFF));
-    QCOMPARE(rgb(image, pixelOf(p, -40, 30).x(), pixelOf(p, 0, 30).y()), QRgb(0xFFFFFF));
-    // Scale 0.01: stored 0-100 at -8000 is drawn from 0 to 1 mm at -80.
-    const int yb = pixelOf(p, 0, -80).y();
-    QCOMPARE(rgb(image, pixelOf(p, 0.5, -80).x(), yb), QRgb(0x0000FF));
-    QCOMPARE(rgb(image, pixelOf(p, 3, -80).x(), yb), QRgb(0xFFFFFF));
+    const QPoint green = pixelOf(p, -91, 0);
+    QCOMPARE(rgb(image, green.x(), green.y() - 1), QRgb(0xFFFFFF));
+    QCOMPARE(rgb(image, green.x(), green.y() + 1), QRgb(0xFFFFFF));
     QCOMPARE(countColour(image, 0x0000FF), pixelOf(p, 1, 0).x() - pixelOf(p, 0, 0).x() + 1);
 }
 
@@ -425,10 +423,8 @@ void TestDrawing::dashesStartAtTheirPhase()
     const ViewParams view{4, 1000, 1000, 1100, 1075, 400, 300};
     LinePen pen;
     pen.count = 4;
-    pen.pitches[0] = 6;
-    pen.pitches[1] = 1.5;
-    pen.pitches[2] = 0;
-    pen.pitches[3] = 1.5;
+    const double pitches[] = {6, 1.5, 0, 1.5};
+    std::copy(pitches, pitches + 4, pen.pitches);
     pen.total = 9;
     pen.width = 50;
     for (double angle : {0.0, 0.3, 1.2, 2.5}) {

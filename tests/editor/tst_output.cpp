@@ -140,6 +140,22 @@ TForm13 *openEditor()
     return e;
 }
 
+// The program on the known drawing with an editor open on it, its messages recorded.
+struct OpenDrawing
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QScopedPointer<TForm13> editor;
+
+    // More SQL, when given, runs on the drawing before the editor opens.
+    bool open(const QString &more = QString())
+    {
+        if (p.connected && makeDrawing(Form1->db()) && (more.isEmpty() || exec(Form1->db(), more)))
+            editor.reset(openEditor());
+        return !editor.isNull();
+    }
+};
+
 bool finished(DrawingOutput *o)
 {
     return QTest::qWaitFor([o] { return !o->Busy(); }, 30000);
@@ -252,13 +268,9 @@ QRect pixels(double x1, double y1, double x2, double y2)
 
 void TestOutput::dxfReadBack()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    QVERIFY(makeDrawing(Form1->db()));
-    TForm13 *e = openEditor();
-    QVERIFY(e);
-    QScopedPointer<TForm13> owner(e);
+    OpenDrawing d;
+    QVERIFY(d.open());
+    TForm13 *e = d.editor.get();
 
     // The menu a user finds.
     QMenu *out = e->findChild<QMenu *>("mnuOut");
@@ -269,11 +281,11 @@ void TestOutput::dxfReadBack()
     QCOMPARE(e->mnuOutDxf->text(), QStringLiteral("DXF出力(&X)..."));
     QVERIFY(out->actions().contains(e->mnuOutDxf));
 
-    const QString file = p.files.filePath("drawing.dxf");
+    const QString file = d.p.files.filePath("drawing.dxf");
     QVERIFY(e->Output->StartDxf(file));
     QVERIFY(finished(e->Output));
     QCOMPARE(e->Output->Progress(), QStringLiteral("DXFを保存しました：") + file);
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(d.messages.texts.isEmpty());
 
     const QJsonObject dxf = readDxf(file);
     QVERIFY2(!dxf.isEmpty(), "the reader could not read the file");
@@ -325,30 +337,24 @@ void TestOutput::dxfReadBack()
     const QJsonObject layers = dxf["layers"].toObject();
     for (const char *absent : {"LAYER_2", "LAYER_3"})
         QVERIFY2(!layers.contains(absent), absent);
-    QCOMPARE(layers["外形線"].toObject()["color"].toInt(), 1);
-    QCOMPARE(layers["LAYER_0"].toObject()["color"].toInt(), 7); // black
+    // Red, black and blue layers; the dashed one names its line type.
+    QCOMPARE(QList<int>({layers["外形線"].toObject()["color"].toInt(),
+                         layers["LAYER_0"].toObject()["color"].toInt(),
+                         layers["LAYER_5"].toObject()["color"].toInt()}),
+             QList<int>({1, 7, 5}));
     QCOMPARE(layers["LAYER_5"].toObject()["linetype"].toString(), QStringLiteral("破線"));
-    QCOMPARE(layers["LAYER_5"].toObject()["color"].toInt(), 5); // blue
     QVERIFY(layers.contains("0"));
     // 6 mm dash, 1.5 mm gap.
-    const QJsonArray dashed = dxf["types"].toObject()["破線"].toArray();
-    QCOMPARE(dashed.size(), 3);
-    QCOMPARE(dashed.at(0).toDouble(), 7.5);
-    QCOMPARE(dashed.at(1).toDouble(), 6.0);
-    QCOMPARE(dashed.at(2).toDouble(), -1.5);
+    QCOMPARE(dxf["types"].toObject()["破線"].toArray(), QJsonArray({7.5, 6.0, -1.5}));
 }
 
 void TestOutput::pdfPageAndPicture()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    QVERIFY(makeDrawing(Form1->db()));
-    TForm13 *e = openEditor();
-    QVERIFY(e);
-    QScopedPointer<TForm13> owner(e);
+    OpenDrawing d;
+    QVERIFY(d.open());
+    TForm13 *e = d.editor.get();
 
-    const QString file = p.files.filePath("drawing.pdf");
+    const QString file = d.p.files.filePath("drawing.pdf");
     QVERIFY(e->Output->StartPdf(file));
     QVERIFY(finished(e->Output));
     QCOMPARE(e->Output->Progress(), QStringLiteral("PDFを保存しました：") + file);
@@ -363,7 +369,7 @@ void TestOutput::pdfPageAndPicture()
     QVERIFY(std::fabs(size.captured(1).toDouble() - PaperW / 25.4 * 72) < 0.5);
     QVERIFY(std::fabs(size.captured(2).toDouble() - PaperH / 25.4 * 72) < 0.5);
 
-    const QImage page = rasterise(file, p.files.filePath("page"));
+    const QImage page = rasterise(file, d.p.files.filePath("page"));
     QVERIFY(!page.isNull());
     QCOMPARE(page.size(), QSize(1191, 842));
     const QImage screen = screenPicture(e->Model(), page.size());
@@ -400,23 +406,19 @@ void TestOutput::pdfPageAndPicture()
         }
         QVERIFY2(runs >= 23 && runs <= 25, qPrintable(QString::number(runs)));
     }
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(d.messages.texts.isEmpty());
 }
 
 void TestOutput::printPreviewAndFitting()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    QVERIFY(makeDrawing(Form1->db()));
-    TForm13 *e = openEditor();
-    QVERIFY(e);
-    QScopedPointer<TForm13> owner(e);
+    OpenDrawing d;
+    QVERIFY(d.open());
+    TForm13 *e = d.editor.get();
     const PaperDrawing drawing = e->Output->TakeDrawing();
     QCOMPARE(drawing.lines.size(), size_t(6));
 
     // Full scale: the printer's page is the drawing's A3.
-    const QString exported = p.files.filePath("export.pdf");
+    const QString exported = d.p.files.filePath("export.pdf");
     QVERIFY(e->Output->StartPdf(exported));
     QVERIFY(finished(e->Output));
     QPrinter printer(QPrinter::HighResolution);
@@ -424,7 +426,7 @@ void TestOutput::printPreviewAndFitting()
     QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A3);
     QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    const QString previewed = p.files.filePath("preview.pdf");
+    const QString previewed = d.p.files.filePath("preview.pdf");
     printer.setOutputFileName(previewed);
     {
         PrintPreview preview(printer, drawing, PaperStyle());
@@ -436,8 +438,8 @@ void TestOutput::printPreviewAndFitting()
         // The pages the preview shows, sent on to the printer.
         preview.Preview->print();
     }
-    const QImage fromPreview = rasterise(previewed, p.files.filePath("previewed"));
-    const QImage fromExport = rasterise(exported, p.files.filePath("exported"));
+    const QImage fromPreview = rasterise(previewed, d.p.files.filePath("previewed"));
+    const QImage fromExport = rasterise(exported, d.p.files.filePath("exported"));
     QVERIFY(!fromPreview.isNull() && !fromExport.isNull());
     QCOMPARE(fromPreview.size(), fromExport.size());
     const double lost = unmatched(fromExport, fromPreview, fromExport.rect(), 1);
@@ -449,7 +451,7 @@ void TestOutput::printPreviewAndFitting()
     PreparePrinter(*a4, drawing);
     a4->setPageSize(QPageSize(QPageSize::A4));
     a4->setOutputFormat(QPrinter::PdfFormat);
-    const QString fitted = p.files.filePath("fitted.pdf");
+    const QString fitted = d.p.files.filePath("fitted.pdf");
     a4->setOutputFileName(fitted);
     const SheetPlacement place = PlaceSheet(*a4, drawing);
     QVERIFY(std::fabs(place.scale - 190.0 / 297) < 1e-6);
@@ -459,37 +461,31 @@ void TestOutput::printPreviewAndFitting()
     bool ok = false;
     const QString text = QString::fromUtf8(run("pdftotext", {fitted, "-"}, &ok));
     QVERIFY2(ok && text.contains(QStringLiteral("縮尺 64.0%")), qPrintable(text));
-    const QImage small = rasterise(fitted, p.files.filePath("fitted"));
+    const QImage small = rasterise(fitted, d.p.files.filePath("fitted"));
     QVERIFY(!small.isNull());
     QCOMPARE(small.size(), QSize(842, 595));
     QVERIFY(inkIn(small, small.rect()) > 500);
     QCOMPARE(inkIn(small, small.rect(), true), 0L);
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(d.messages.texts.isEmpty());
 }
 
 void TestOutput::progressCancelAndFailure()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    QVERIFY(makeDrawing(Form1->db()));
-    const QString s = QString::number(Drawing);
     // Enough lines for several steps.
-    QVERIFY(exec(Form1->db(),
-                 QStringLiteral("EXECUTE BLOCK AS DECLARE I INTEGER = 100; BEGIN "
-                                "WHILE (I < 60100) DO BEGIN I = I + 1; "
-                                "INSERT INTO ENTITY_%1 (N, MN, DS, DT, DN) VALUES (:I, 1, 1, 1, :I); "
-                                "INSERT INTO ENT_LINE_%1 (N, LAY, COL, LTP, WID, X1, Y1, X2, Y2) "
-                                "VALUES (:I, 5, 0, 0, 0, MOD(:I, 400) - 200, MOD(:I, 280) - 140, "
-                                "MOD(:I, 400) - 190, MOD(:I, 280) - 130); END END")
-                     .arg(s)));
-    TForm13 *e = openEditor();
-    QVERIFY(e);
-    QScopedPointer<TForm13> owner(e);
+    OpenDrawing d;
+    QVERIFY(d.open(
+        QStringLiteral("EXECUTE BLOCK AS DECLARE I INTEGER = 100; BEGIN "
+                       "WHILE (I < 60100) DO BEGIN I = I + 1; "
+                       "INSERT INTO ENTITY_%1 (N, MN, DS, DT, DN) VALUES (:I, 1, 1, 1, :I); "
+                       "INSERT INTO ENT_LINE_%1 (N, LAY, COL, LTP, WID, X1, Y1, X2, Y2) "
+                       "VALUES (:I, 5, 0, 0, 0, MOD(:I, 400) - 200, MOD(:I, 280) - 140, "
+                       "MOD(:I, 400) - 190, MOD(:I, 280) - 130); END END")
+            .arg(Drawing)));
+    TForm13 *e = d.editor.get();
     QCOMPARE(e->Model().Count(), size_t(60010));
 
     // A cancelled export leaves the file that was there as it was.
-    const QString file = p.files.filePath("kept.pdf");
+    const QString file = d.p.files.filePath("kept.pdf");
     {
         QFile old(file);
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -500,8 +496,8 @@ void TestOutput::progressCancelAndFailure()
     QCOMPARE(e->Output->Progress(), QStringLiteral("PDF出力中… 0%"));
     QVERIFY(e->Output->CancelButton->isVisible());
     // A second export waits for the first.
-    QVERIFY(!e->Output->StartDxf(p.files.filePath("second.dxf")));
-    QCOMPARE(messages.last(), QStringLiteral("出力中です。終わるまでお待ち下さい"));
+    QVERIFY(!e->Output->StartDxf(d.p.files.filePath("second.dxf")));
+    QCOMPARE(d.messages.last(), QStringLiteral("出力中です。終わるまでお待ち下さい"));
     QTest::mouseClick(e->Output->CancelButton, Qt::LeftButton);
     QVERIFY(!e->Output->Busy());
     QVERIFY(!e->Output->CancelButton->isVisible());
@@ -509,10 +505,10 @@ void TestOutput::progressCancelAndFailure()
     QFile kept(file);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("old"));
-    QVERIFY(!QFile::exists(p.files.filePath("second.dxf")));
+    QVERIFY(!QFile::exists(d.p.files.filePath("second.dxf")));
 
     // Progress is shown between steps, and the window answers meanwhile.
-    const QString big = p.files.filePath("big.dxf");
+    const QString big = d.p.files.filePath("big.dxf");
     QVERIFY(e->Output->StartDxf(big));
     bool sawProgress = false;
     QVERIFY(QTest::qWaitFor([&] {
@@ -525,29 +521,25 @@ void TestOutput::progressCancelAndFailure()
     Q_UNUSED(sawProgress); // one step may do it all on a fast machine
 
     // A file that cannot be written says so and leaves nothing behind.
-    messages.clear();
-    const QString nowhere = p.files.filePath("no such folder/drawing.dxf");
+    d.messages.clear();
+    const QString nowhere = d.p.files.filePath("no such folder/drawing.dxf");
     QVERIFY(!e->Output->StartDxf(nowhere));
-    QCOMPARE(messages.last(), QStringLiteral("DXFファイルを保存出来ませんでした：") + nowhere);
+    QCOMPARE(d.messages.last(), QStringLiteral("DXFファイルを保存出来ませんでした：") + nowhere);
     QVERIFY(!e->Output->Busy());
 
     // Closing the window during an export drops the half-written file.
-    const QString closing = p.files.filePath("closing.dxf");
+    const QString closing = d.p.files.filePath("closing.dxf");
     QVERIFY(e->Output->StartDxf(closing));
-    owner.reset();
+    d.editor.reset();
     QVERIFY(!QFile::exists(closing));
 }
 
 void TestOutput::printAndSaveThroughTheDialogs()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    QVERIFY(makeDrawing(Form1->db()));
-    TForm13 *e = openEditor();
-    QVERIFY(e);
-    QScopedPointer<TForm13> owner(e);
-    const QString file = p.files.filePath("printed.pdf");
+    OpenDrawing d;
+    QVERIFY(d.open());
+    TForm13 *e = d.editor.get();
+    const QString file = d.p.files.filePath("printed.pdf");
     // The print dialog, printing to a file, with the program's options; then the preview.
     QStringList seen;
     QTimer::singleShot(0, [&] {
@@ -580,7 +572,7 @@ void TestOutput::printAndSaveThroughTheDialogs()
     QCOMPARE(seen, QStringList({"dialog", QStringLiteral("原寸で印刷します")}));
     QVERIFY(finished(e->Output));
     QCOMPARE(e->Output->Progress(), QStringLiteral("印刷しました"));
-    const QImage page = rasterise(file, p.files.filePath("printed"));
+    const QImage page = rasterise(file, d.p.files.filePath("printed"));
     QCOMPARE(page.size(), QSize(1191, 842));
     QVERIFY(inkIn(page, page.rect()) > 1000);
     QCOMPARE(inkIn(page, page.rect(), true), 0L);
@@ -593,25 +585,23 @@ void TestOutput::printAndSaveThroughTheDialogs()
         if (!dialog)
             return;
         suggested = dialog->selectedFiles().value(0);
-        dialog->selectFile(p.files.filePath("plan"));
+        dialog->selectFile(d.p.files.filePath("plan"));
         static_cast<QDialog *>(dialog)->accept();
     });
     e->mnuOutDxf->trigger();
     guard.stop();
     QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("平面図 A.dxf"));
     QVERIFY(finished(e->Output));
-    QVERIFY(QFileInfo(p.files.filePath("plan.dxf")).size() > 1000);
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(QFileInfo(d.p.files.filePath("plan.dxf")).size() > 1000);
+    QVERIFY(d.messages.texts.isEmpty());
 }
 
 void TestOutput::indexedColoursAndNames()
 {
     // Black and white are 7; the palette's own colours map onto themselves.
-    QCOMPARE(DxfWriter::NearestIndexedColour(0), 7);
-    QCOMPARE(DxfWriter::NearestIndexedColour(0xFFFFFF), 7);
-    QCOMPARE(DxfWriter::NearestIndexedColour(0x0000FF), 1);
-    QCOMPARE(DxfWriter::NearestIndexedColour(0x00FF00), 3);
-    QCOMPARE(DxfWriter::NearestIndexedColour(0xFF0000), 5);
+    for (auto [colour, index] : {std::pair{0, 7}, {0xFFFFFF, 7}, {0x0000FF, 1}, {0x00FF00, 3},
+                                 {0xFF0000, 5}})
+        QCOMPARE(DxfWriter::NearestIndexedColour(colour), index);
     QCOMPARE(DxfWriter::Encode(QStringLiteral("A外")), QByteArray("A\x8a\x4f"));
     QCOMPARE(DxfWriter::Encode(QStringLiteral("aā")), QByteArray("a\\U+0101"));
     // Each colour of the reader's palette is picked as itself or one close to it there.

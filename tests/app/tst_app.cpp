@@ -77,6 +77,12 @@ protected:
     }
 };
 
+QString connection(const Settings &s)
+{
+    return QStringList({s.ServerName, s.DataFolder, s.DbFileName, QString::number(s.PcUserNo),
+                        s.PcUserName}).join(u'|');
+}
+
 QStringList fileLines(const QString &path)
 {
     QFile f(path);
@@ -128,10 +134,8 @@ void TestApp::integerConversion()
     };
     for (const auto &c : cases)
         QVERIFY2(StrToIntZ(c.first) == c.second, qPrintable(c.first));
-    QVERIFY(IsAllDigits(""));
-    QVERIFY(IsAllDigits("0123"));
-    QVERIFY(!IsAllDigits("12a"));
-    QVERIFY(!IsAllDigits("１"));
+    QVERIFY(IsAllDigits("") && IsAllDigits("0123"));
+    QVERIFY(!IsAllDigits("12a") && !IsAllDigits("１"));
 }
 
 void TestApp::realConversion()
@@ -156,23 +160,30 @@ void TestApp::dates()
 
 void TestApp::blanksQuotesColons()
 {
-    QCOMPARE(RemoveBlanks(QStringLiteral(" A　B C ")), QString("ABC"));
-    QCOMPARE(RemoveBlanks(QStringLiteral("  　 ")), QString());
-    QCOMPARE(RemoveBlanks(QStringLiteral("a\tb\n")), QString("ab"));
-    QCOMPARE(RemoveQuotes(QStringLiteral("'It's' \"so\"")), QString("Its so"));
-    // No character before a quote can hide it.
-    QCOMPARE(RemoveQuotes(QStringLiteral("表'示\u0080'x\t")), QStringLiteral("表示\u0080x"));
-    QVERIFY(HasQuote(QStringLiteral("ソ'")));
-    QVERIFY(HasQuote(QStringLiteral("\"")));
+    using Change = QString (*)(const QString &);
+    const struct
+    {
+        Change change;
+        QString in, out;
+    } cases[] = {
+        {RemoveBlanks, QStringLiteral(" A　B C "), "ABC"},
+        {RemoveBlanks, QStringLiteral("  　 "), ""},
+        {RemoveBlanks, "a\tb\n", "ab"},
+        {RemoveQuotes, "'It's' \"so\"", "Its so"},
+        // No character before a quote can hide it.
+        {RemoveQuotes, QStringLiteral("表'示\u0080'x\t"), QStringLiteral("表示\u0080x")},
+        {TextBeforeColon, QStringLiteral("12:山田"), "12"},
+        {TextBeforeColon, QStringLiteral("0:指定無し"), "0"},
+        {TextBeforeColon, "abc", ""},
+        {TextBeforeColon, ":x", ""},
+        {TextAfterColon, QStringLiteral("12:山田:A"), QStringLiteral("山田:A")},
+        {TextAfterColon, "abc", ""},
+        {TextAfterColon, "", ""},
+    };
+    for (const auto &c : cases)
+        QCOMPARE(c.change(c.in), c.out);
+    QVERIFY(HasQuote(QStringLiteral("ソ'")) && HasQuote("\""));
     QVERIFY(!HasQuote(QStringLiteral("表示")));
-    QCOMPARE(TextBeforeColon(QStringLiteral("12:山田")), QString("12"));
-    QCOMPARE(TextBeforeColon(QStringLiteral("0:指定無し")), QString("0"));
-    QCOMPARE(TextBeforeColon("abc"), QString());
-    QCOMPARE(TextBeforeColon(":x"), QString());
-    QCOMPARE(StrToIntZ(TextBeforeColon(":x")), 0);
-    QCOMPARE(TextAfterColon(QStringLiteral("12:山田:A")), QStringLiteral("山田:A"));
-    QCOMPARE(TextAfterColon("abc"), QString());
-    QCOMPARE(TextAfterColon(""), QString());
 }
 
 void TestApp::waitTicks()
@@ -189,35 +200,22 @@ void TestApp::waitTicks()
 void TestApp::settingsDefaultsAndShortFile()
 {
     const QString path = files->filePath("h.dat");
+    // No file: the defaults, the window places unread.
     Settings s = LoadSettingsFile(path);
-    QCOMPARE(s.ServerName, QString("localhost:"));
-    QCOMPARE(s.DataFolder, QString());
-    QCOMPARE(s.DbFileName, QString("CAD.FDB"));
-    QCOMPARE(s.PcUserNo, 0);
+    QCOMPARE(connection(s), QString("localhost:||CAD.FDB|0|"));
     QVERIFY(!s.windowGeometryRead);
-    QCOMPARE(s.ChatWindow.width, 320);
-    QCOMPARE(s.ListWindow.height, 240);
-    QCOMPARE(s.ListColumns[12], 32);
-    QCOMPARE(s.LayersDialog.left, 100);
-    QCOMPARE(s.LtypesColumns[0], 32);
-    QCOMPARE(s.GridDialog.top, 100);
+    QCOMPARE(QList<int>({s.ChatWindow.width, s.ListWindow.height, s.ListColumns[12]}),
+             QList<int>({320, 240, 32}));
 
+    // A short file: what it holds, zero places, sizes and columns at their least.
     writeSettings(path, {"srv:", " /data/ ", "x.fdb"});
     s = LoadSettingsFile(path);
-    QCOMPARE(s.ServerName, QString("srv:"));
-    QCOMPARE(s.DataFolder, QString(" /data/ "));
-    QCOMPARE(s.DbFileName, QString("x.fdb"));
-    QCOMPARE(s.PcUserNo, 0);
-    QCOMPARE(s.PcUserName, QString());
+    QCOMPARE(connection(s), QString("srv:| /data/ |x.fdb|0|"));
     QVERIFY(s.windowGeometryRead);
-    QCOMPARE(s.windowGeometry[2], 0);
-    QCOMPARE(s.ChatWindow.width, 0);
-    QCOMPARE(s.EditorHeight, 0);
-    QCOMPARE(s.ListWindow.width, 80);
-    QCOMPARE(s.ListWindow.height, 80);
-    QCOMPARE(s.ListColumns[0], 32);
-    QCOMPARE(s.ColorsColumns[3], 16);
-    QCOMPARE(s.LayersDialog.left, 0);
+    QCOMPARE(QList<int>({s.windowGeometry[2], s.ChatWindow.width, s.EditorHeight,
+                         s.LayersDialog.left, s.ListWindow.width, s.ListWindow.height,
+                         s.ListColumns[0], s.ColorsColumns[3]}),
+             QList<int>({0, 0, 0, 0, 80, 80, 32, 16}));
 }
 
 void TestApp::settingsMinimumsAndBadNumbers()
@@ -234,16 +232,10 @@ void TestApp::settingsMinimumsAndBadNumbers()
     const QString path = files->filePath("h.dat");
     writeSettings(path, lines);
     const Settings s = LoadSettingsFile(path);
-    QCOMPARE(s.PcUserNo, 0);
-    QCOMPARE(s.ListWindow.width, 80);
-    QCOMPARE(s.ListWindow.height, 120);
-    QCOMPARE(s.ListColumns[0], 32);
-    QCOMPARE(s.ListColumns[1], 32);
-    QCOMPARE(s.ColorsColumns[0], 16);
-    QCOMPARE(s.LayersColumns[0], 16);
-    QCOMPARE(s.LtypesColumns[0], 17);
-    QCOMPARE(s.EditorWidth, 0);
-    QCOMPARE(s.EditorHeight, 5);
+    QCOMPARE(QList<int>({s.PcUserNo, s.ListWindow.width, s.ListWindow.height, s.ListColumns[0],
+                         s.ListColumns[1], s.ColorsColumns[0], s.LayersColumns[0],
+                         s.LtypesColumns[0], s.EditorWidth, s.EditorHeight}),
+             QList<int>({0, 80, 120, 32, 32, 16, 16, 17, 0, 5}));
 }
 
 void TestApp::settingsRoundTrip()
@@ -265,11 +257,9 @@ void TestApp::settingsRoundTrip()
     QVERIFY(all.endsWith("\r\n"));
     QVERIFY(all.contains("localhost:\r\n\r\nCAD.FDB\r\n12\r\n"));
     const Settings r = LoadSettingsFile(path);
-    QCOMPARE(r.PcUserName, s.PcUserName);
-    QCOMPARE(r.PcUserNo, 12);
-    QCOMPARE(r.ListColumns[4], 77);
-    QCOMPARE(r.GridDialog.top, -20);
-    QCOMPARE(r.windowGeometry[15], 321);
+    QCOMPARE(connection(r), QStringLiteral("localhost:||CAD.FDB|12|山田～太郎"));
+    QCOMPARE(QList<int>({r.ListColumns[4], r.GridDialog.top, r.windowGeometry[15]}),
+             QList<int>({77, -20, 321}));
 }
 
 void TestApp::settingsFailedSaveKeepsFile()
@@ -318,11 +308,11 @@ void TestApp::dbSettingsChecks()
     QCOMPARE(messages.texts.size(), 2);
     QCOMPARE(Config().DataFolder, QString()); // nothing stored yet
 
-    QCOMPARE(NormalizeDbFileName("cad"), QString("CAD.FDB"));
-    QCOMPARE(NormalizeDbFileName("Work.gdb"), QString("WORK.GDB"));
-    QCOMPARE(NormalizeDbFileName("dir.x/cad"), QString("DIR.X/CAD.FDB"));
-    QCOMPARE(NormalizeDbFileName("d.x\\cad"), QString("D.X\\CAD.FDB"));
-    QCOMPARE(NormalizeDbFileName("c:cad"), QString("C:CAD.FDB"));
+    const char *names[][2] = {{"cad", "CAD.FDB"}, {"Work.gdb", "WORK.GDB"},
+                              {"dir.x/cad", "DIR.X/CAD.FDB"}, {"d.x\\cad", "D.X\\CAD.FDB"},
+                              {"c:cad", "C:CAD.FDB"}};
+    for (const auto &n : names)
+        QCOMPARE(NormalizeDbFileName(n[0]), QString(n[1]));
 
     // An unreachable place: the message, focus on the server, the dialog stays open and
     // the typed values stay stored.
@@ -334,8 +324,7 @@ void TestApp::dbSettingsChecks()
              QStringLiteral("データベースが作成・接続出来ません。設定を確認して下さい。"));
     QCOMPARE(Form2->focusWidget(), Form2->Edit1);
     QVERIFY(Form2->isVisible());
-    QCOMPARE(Config().DbFileName, QString("CAD.FDB"));
-    QCOMPARE(Config().ServerName, QString());
+    QCOMPARE(Config().ServerName + u'|' + Config().DbFileName, QString("|CAD.FDB"));
     QVERIFY(!Form1->DatabaseConnected());
 }
 
@@ -384,8 +373,8 @@ void TestApp::dbSettingsEmbeddedAndServer()
         QVERIFY(Form1->EnsureTable("MEMBER"));
         Form1->DisconnectDatabase();
     }
-    QVERIFY(QFile::exists(t.folder() + "EMBEDDED.FDB"));
-    QVERIFY(QFile::exists(t.folder() + "SERVED.FDB"));
+    for (const char *file : {"EMBEDDED.FDB", "SERVED.FDB"})
+        QVERIFY2(QFile::exists(t.folder() + file), file);
 }
 
 void TestApp::japaneseFolderWithoutUtf8Locale()
@@ -444,8 +433,7 @@ void TestApp::pcUserCheckAndEnsureTable()
                        Form1->mnuMousePointer})
         a->trigger();
     QCOMPARE(messages.texts.size(), 5);
-    QVERIFY(Form1->TableExists("CHAT"));
-    QVERIFY(Form1->TableExists("MOUSEPOS"));
+    QVERIFY(Form1->TableExists("CHAT") && Form1->TableExists("MOUSEPOS"));
 
     // With a PC user the checks pass silently.
     Config().PcUserNo = 3;
@@ -538,9 +526,7 @@ void TestApp::shutDownOrder()
     QVERIFY(!Form1->DatabaseConnected());
     const QStringList lines = fileLines(path);
     QCOMPARE(lines.size(), SettingsLineCount + 1); // the last line break ends the file
-    QCOMPARE(lines[5], QString("70\r"));
-    QCOMPARE(lines[9], QString("11\r"));
-    QCOMPARE(lines[10], QString("12\r"));
+    QCOMPARE(QStringList({lines[5], lines[9], lines[10]}), QStringList({"70\r", "11\r", "12\r"}));
 }
 
 int main(int argc, char *argv[])

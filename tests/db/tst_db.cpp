@@ -39,45 +39,31 @@ int rowCount(Database &db, const QString &table)
 QStringList describeTable(Database &db, const QString &table)
 {
     QStringList key;
-    const int keys = db.SqlSelect(
-        QStringLiteral("S.RDB$FIELD_NAME"),
-        QStringLiteral("RDB$RELATION_CONSTRAINTS C JOIN RDB$INDEX_SEGMENTS S "
-                       "ON C.RDB$INDEX_NAME=S.RDB$INDEX_NAME"),
-        QStringLiteral("C.RDB$RELATION_NAME='%1' AND C.RDB$CONSTRAINT_TYPE='UNIQUE'")
-            .arg(table),
-        QString());
-    QStringList row;
-    for (int i = 0; i < keys; ++i) {
-        i == 0 ? db.FetchRow(row) : db.FetchNextRow(row);
-        key << row[0].trimmed();
-    }
-    db.CloseSelect();
-
+    for (const QStringList &row :
+         db.SelectRows("S.RDB$FIELD_NAME",
+                       "RDB$RELATION_CONSTRAINTS C JOIN RDB$INDEX_SEGMENTS S "
+                       "ON C.RDB$INDEX_NAME=S.RDB$INDEX_NAME",
+                       QStringLiteral("C.RDB$RELATION_NAME='%1' AND "
+                                      "C.RDB$CONSTRAINT_TYPE='UNIQUE'").arg(table),
+                       QString()))
+        key << row.value(0).trimmed();
     QStringList columns;
-    const int n = db.SqlSelect(
-        QStringLiteral("RF.RDB$FIELD_NAME, F.RDB$FIELD_TYPE, F.RDB$FIELD_LENGTH, "
-                       "RF.RDB$NULL_FLAG"),
-        QStringLiteral("RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F "
-                       "ON RF.RDB$FIELD_SOURCE=F.RDB$FIELD_NAME"),
-        QStringLiteral("RF.RDB$RELATION_NAME='%1'").arg(table),
-        QStringLiteral("RF.RDB$FIELD_POSITION"));
-    for (int i = 0; i < n; ++i) {
-        i == 0 ? db.FetchRow(row) : db.FetchNextRow(row);
-        const QString name = row[0].trimmed();
-        QString type;
-        switch (row[1].toInt()) {
-        case 7: type = QStringLiteral("S"); break;
-        case 8: type = QStringLiteral("I"); break;
-        case 27: type = QStringLiteral("D"); break;
-        case 37: type = QStringLiteral("V") + row[2]; break;
-        default: type = QStringLiteral("?") + row[1];
-        }
-        const bool notNull = row[3] == QStringLiteral("1");
-        if (key.contains(name) != notNull)
-            type += QStringLiteral("!"); // a key without NOT NULL, or the reverse
-        columns << name + u':' + type + (key.contains(name) ? QStringLiteral("*") : QString());
+    const QHash<int, QString> types = {{7, "S"}, {8, "I"}, {27, "D"}, {37, "V"}};
+    for (const QStringList &row :
+         db.SelectRows("RF.RDB$FIELD_NAME, F.RDB$FIELD_TYPE, F.RDB$FIELD_LENGTH, RF.RDB$NULL_FLAG",
+                       "RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F "
+                       "ON RF.RDB$FIELD_SOURCE=F.RDB$FIELD_NAME",
+                       QStringLiteral("RF.RDB$RELATION_NAME='%1'").arg(table),
+                       "RF.RDB$FIELD_POSITION")) {
+        const QString name = row.value(0).trimmed();
+        QString type = types.value(row.value(1).toInt(), "?" + row.value(1));
+        if (type == "V")
+            type += row.value(2);
+        // "!" marks a key without NOT NULL, or the reverse.
+        if (key.contains(name) != (row.value(3) == "1"))
+            type += u'!';
+        columns << name + u':' + type + (key.contains(name) ? "*" : "");
     }
-    db.CloseSelect();
     return columns;
 }
 
@@ -94,12 +80,11 @@ void TestDatabase::connection()
     db.CreateDatabase(t.embeddedPath());
     QVERIFY2(db.DatabaseConnected(), qPrintable(db.LastError()));
     QVERIFY(CreateSectionTable(db));
-    QVERIFY(db.TableExists(QStringLiteral("section")));
-    QVERIFY(!db.TableExists(QStringLiteral("SECT")));
-    QVERIFY(!db.TableExists(QStringLiteral("SECTION' OR 1=1 OR 'A'='")));
+    QVERIFY(db.TableExists("section"));
+    // Only whole names of our own tables count: no prefix, quote trick, view or system table.
     QVERIFY(db.ExecSqlLines({"CREATE VIEW V_SECTION AS SELECT N FROM SECTION"}));
-    QVERIFY(!db.TableExists(QStringLiteral("V_SECTION")));
-    QVERIFY(!db.TableExists(QStringLiteral("RDB$RELATIONS")));
+    for (const char *no : {"SECT", "SECTION' OR 1=1 OR 'A'='", "V_SECTION", "RDB$RELATIONS"})
+        QVERIFY2(!db.TableExists(no), no);
     db.DisconnectDatabase();
     QVERIFY(!db.DatabaseConnected());
     db.CreateDatabase(t.embeddedPath());
@@ -118,21 +103,18 @@ void TestDatabase::connection()
     remote.DisconnectDatabase();
     remote.ConnectDatabase(s.serverPath());
     QVERIFY(remote.TableExists(QStringLiteral("MEMBER")));
-    QCOMPARE(QueryValue(remote, QStringLiteral("MON$PAGE_SIZE"),
-                        QStringLiteral("MON$DATABASE")),
-             QStringLiteral("4096"));
-    QCOMPARE(QueryValue(remote, QStringLiteral("MON$SQL_DIALECT"),
-                        QStringLiteral("MON$DATABASE")),
-             QStringLiteral("3"));
+    QCOMPARE(QueryValue(remote, "MON$PAGE_SIZE || '/' || MON$SQL_DIALECT", "MON$DATABASE"),
+             QString("4096/3"));
 
     // Unreachable places are refused and leave the connection closed.
     Database bad;
-    bad.CreateDatabase(t.folder() + QStringLiteral("missing/dir/X.FDB"));
+    bad.CreateDatabase(t.folder() + "missing/dir/X.FDB");
     QVERIFY(!bad.DatabaseConnected());
-    bad.ConnectDatabase(t.folder() + QStringLiteral("NONE.FDB"));
-    QVERIFY(!bad.DatabaseConnected());
-    bad.ConnectDatabase(QStringLiteral("localhost/1:") + t.folder() + QStringLiteral("NONE.FDB"));
-    QVERIFY(!bad.DatabaseConnected());
+    const QString none = t.folder() + "NONE.FDB";
+    for (const QString &place : {none, "localhost/1:" + none}) {
+        bad.ConnectDatabase(place);
+        QVERIFY2(!bad.DatabaseConnected(), qPrintable(place));
+    }
 }
 
 void TestDatabase::writerLines()
@@ -484,8 +466,7 @@ void TestDatabase::twoPcsSameNumber()
     QCOMPARE(b.SqlSelectMax("SECTION", "N", "").toInt() + 1, next);
     const bool first = a.SqlInsert("SECTION", 2, sectionColumns(), {QString::number(next), "'A'"});
     const bool second = b.SqlInsert("SECTION", 2, sectionColumns(), {QString::number(next), "'B'"});
-    QVERIFY(first);
-    QVERIFY(!second);
+    QVERIFY(first && !second);
     QCOMPARE(rowCount(b, "SECTION"), 1);
     QCOMPARE(QueryValue(b, "SNAME", "SECTION"), QString("A"));
 }

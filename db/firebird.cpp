@@ -167,6 +167,19 @@ const std::vector<Column> &columnsOf(const void *p)
     return *static_cast<const std::vector<Column> *>(p);
 }
 
+// Ends a read transaction after a failure; one whose rollback fails too is released.
+void abandon(ITransaction *t)
+{
+    if (!t)
+        return;
+    try {
+        Status st;
+        t->rollback(&st);
+    } catch (const FbException &) {
+        t->release();
+    }
+}
+
 } // namespace
 
 int Cells::count() const
@@ -572,14 +585,7 @@ bool Session::selectAside(const QByteArray &sql, Result &out)
         return unreadable.isEmpty();
     } catch (const FbException &e) {
         d->error = describe(e);
-        if (t) {
-            try {
-                Status st;
-                t->rollback(&st);
-            } catch (const FbException &) {
-                t->release();
-            }
-        }
+        abandon(t);
         return false;
     }
 }
@@ -624,14 +630,7 @@ bool Session::readEach(const QByteArray &sql, const std::function<void(const Cel
             meta->release();
         if (stmt)
             stmt->release();
-        if (t) {
-            try {
-                Status st;
-                t->rollback(&st);
-            } catch (const FbException &) {
-                t->release();
-            }
-        }
+        abandon(t);
         return false;
     }
 }

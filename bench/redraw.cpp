@@ -187,40 +187,21 @@ struct Figures
 // Exports are measured up to this many lines.
 constexpr int MostExported = 100000;
 
-// The drawing taken from memory and written as a PDF of the sheet, as the output menu does.
-double exportPdf(const DrawingModel &model, double &mb)
+// The sheet as a PDF, as the output menu writes it.
+void writePdf(QFile &file, const PaperDrawing &d)
 {
-    QTemporaryFile file;
-    QElapsedTimer clock;
-    clock.start();
-    const PaperDrawing d = TakePaperDrawing(model, QStringLiteral("bench"), PaperWidth,
-                                            PaperHeight);
-    if (!file.open())
-        return -1;
-    {
-        QPdfWriter writer(&file);
-        writer.setPageLayout(QPageLayout(QPageSize(QSizeF(d.width, d.height),
-                                                   QPageSize::Millimeter),
-                                         QPageLayout::Portrait, QMarginsF()));
-        QPainter painter(&writer);
-        MapSheet(painter, d, QRectF(0, 0, writer.width(), writer.height()));
-        PaintSheetFrame(painter, d);
-        PaintPaperLines(painter, d, 0, d.lines.size(), PaperStyle());
-    }
-    file.flush();
-    mb = file.size() / 1048576.0;
-    return ms(clock);
+    QPdfWriter writer(&file);
+    writer.setPageLayout(QPageLayout(QPageSize(QSizeF(d.width, d.height), QPageSize::Millimeter),
+                                     QPageLayout::Portrait, QMarginsF()));
+    QPainter painter(&writer);
+    MapSheet(painter, d, QRectF(0, 0, writer.width(), writer.height()));
+    PaintSheetFrame(painter, d);
+    PaintPaperLines(painter, d, 0, d.lines.size(), PaperStyle());
 }
 
-double exportDxf(const DrawingModel &model, double &mb)
+// The sheet as a DXF, written in steps as the output menu writes it.
+void writeDxf(QFile &file, const PaperDrawing &d)
 {
-    QTemporaryFile file;
-    QElapsedTimer clock;
-    clock.start();
-    const PaperDrawing d = TakePaperDrawing(model, QStringLiteral("bench"), PaperWidth,
-                                            PaperHeight);
-    if (!file.open())
-        return -1;
     const DxfWriter writer(d);
     file.write(writer.Head());
     QByteArray buffer;
@@ -230,6 +211,20 @@ double exportDxf(const DrawingModel &model, double &mb)
         file.write(buffer);
     }
     file.write(writer.Tail());
+}
+
+// Milliseconds to take the drawing from memory and write it to a file; -1 when no file.
+double timedExport(const DrawingModel &model, double &mb,
+                   void (*write)(QFile &, const PaperDrawing &))
+{
+    QTemporaryFile file;
+    QElapsedTimer clock;
+    clock.start();
+    const PaperDrawing d = TakePaperDrawing(model, QStringLiteral("bench"), PaperWidth,
+                                            PaperHeight);
+    if (!file.open())
+        return -1;
+    write(file, d);
     file.flush();
     mb = file.size() / 1048576.0;
     return ms(clock);
@@ -283,8 +278,8 @@ bool measure(Database &db, int n, Figures &f)
     f.zoomed = medianMs(5, [&] { RenderPicture(canvas, zoomed, *model, sheet); },
                         &f.zoomedCpu);
     if (f.lines <= MostExported) {
-        f.pdf = exportPdf(*model, f.pdfMb);
-        f.dxf = exportDxf(*model, f.dxfMb);
+        f.pdf = timedExport(*model, f.pdfMb, writePdf);
+        f.dxf = timedExport(*model, f.dxfMb, writeDxf);
     }
     delete model;
     return true;

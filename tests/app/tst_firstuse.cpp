@@ -75,14 +75,43 @@ QStringList fileLines(const QString &path)
     return lines;
 }
 
+// The program on a fresh database, PC user 1, its messages recorded.
+struct Program
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    Program() { Config().PcUserNo = 1; }
+};
+
+// A main window keeping its settings in path, placing the database settings dialog and,
+// when asked, the sections dialog.
+void startMain(const QString &path, bool sections)
+{
+    Globals() = ProgramValues();
+    Form1 = new TForm1;
+    Form1->SettingsFile = path;
+    Form2 = new TForm2(Form1);
+    Form3 = sections ? new TForm3(Form1) : nullptr;
+    std::vector<QWidget *> placed{Form2};
+    if (sections)
+        placed.push_back(Form3);
+    Form1->SetPlacedDialogs(placed);
+    Form1->show();
+}
+
+void endMain()
+{
+    delete Form1;
+    Form2 = nullptr;
+    Form3 = nullptr;
+}
+
 } // namespace
 
 void TestFirstUse::recordFormClosesItsFrame()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    Config().PcUserNo = 1;
+    Program program;
+    QVERIFY(program.p.connected);
 
     Form1->DoCadNew();
     TForm10 *form = newestChild<TForm10>();
@@ -107,15 +136,13 @@ void TestFirstUse::recordFormClosesItsFrame()
     QVERIFY(frames().value(0)->close());
     QVERIFY(frames().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(inner.isNull(), 5000);
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(program.messages.texts.isEmpty());
 }
 
 void TestFirstUse::childWindowsWithinArea()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    Config().PcUserNo = 1;
+    Program program;
+    QVERIFY(program.p.connected);
     const QRect area = Form1->mdiArea()->viewport()->rect();
 
     // At its default size the list shows every button and the filter chooser.
@@ -145,18 +172,10 @@ void TestFirstUse::dialogPositionsKept()
     QTemporaryDir files;
     const QString path = files.filePath("h.dat");
     auto run = [&](const std::function<void()> &use) {
-        Globals() = ProgramValues();
-        Form1 = new TForm1;
-        Form1->SettingsFile = path;
-        Form2 = new TForm2(Form1);
-        Form3 = new TForm3(Form1);
-        Form1->SetPlacedDialogs({Form2, Form3});
-        Form1->show();
+        startMain(path, true);
         use();
         Form1->close();
-        delete Form1;
-        Form2 = nullptr;
-        Form3 = nullptr;
+        endMain();
     };
 
     // First run, no file: the dialogs never shown get the place they would open at.
@@ -191,26 +210,18 @@ void TestFirstUse::windowsOnScreen()
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
 
     // No settings file: a comfortable first size, no bigger than the screen.
-    Globals() = ProgramValues();
-    Form1 = new TForm1;
-    Form1->SettingsFile = path;
-    Form1->show();
+    startMain(path, false);
     const QSize frame = Form1->frameGeometry().size() - Form1->size();
     QCOMPARE(Form1->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
     QVERIFY(screen.contains(Form1->frameGeometry()));
-    delete Form1;
+    endMain();
 
     // Positions off every screen, from another PC's screens, come back to this one.
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("\r\n\r\nCAD.FDB\r\n0\r\n\r\n5000\r\n4000\r\n400\r\n300\r\n-3000\r\n-200\r\n");
     f.close();
-    Globals() = ProgramValues();
-    Form1 = new TForm1;
-    Form1->SettingsFile = path;
-    Form2 = new TForm2(Form1);
-    Form1->SetPlacedDialogs({Form2});
-    Form1->show();
+    startMain(path, false);
     QVERIFY(OnSomeScreen(Form1->frameGeometry()));
     QCOMPARE(Form1->size(), QSize(400, 300));
     QCOMPARE(Form2->pos(), QPoint(-3000, -200)); // as read, while not shown
@@ -223,8 +234,7 @@ void TestFirstUse::windowsOnScreen()
     Form2->show();
     QCOMPARE(Form2->pos(), QPoint(screen.right() - 100, screen.top() + 10));
     Form2->hide();
-    delete Form1;
-    Form2 = nullptr;
+    endMain();
 }
 
 void TestFirstUse::japaneseStandardButtons()
@@ -250,18 +260,15 @@ void TestFirstUse::japaneseStandardButtons()
     });
     poll.start(10);
     const bool yes = AskYesNo(QStringLiteral("CAD図面データ「A」(N:1)を削除します。よろしいですか？"));
-    QVERIFY(seen);
-    QVERIFY(!yes);
+    QVERIFY(seen && !yes);
     buttons.sort();
     QCOMPARE(buttons, QStringList({QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
 }
 
 void TestFirstUse::refusedInputExplained()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    Config().PcUserNo = 1;
+    Program program;
+    QVERIFY(program.p.connected);
     Form1->DoCadNew();
     TForm10 *form = newestChild<TForm10>();
     QVERIFY(form);
@@ -294,15 +301,13 @@ void TestFirstUse::refusedInputExplained()
     QTest::keyClicks(date, "202401019");
     QCOMPARE(date->text(), QString("20240101"));
     QCOMPARE(QToolTip::text(), QStringLiteral("入力出来るのは半角8文字（全角4文字）までです。"));
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(program.messages.texts.isEmpty());
 }
 
 void TestFirstUse::childMnemonicsFirst()
 {
-    MessageRecorder messages;
-    ProgramFixture p;
-    QVERIFY(p.connected);
-    Config().PcUserNo = 1;
+    Program program;
+    QVERIFY(program.p.connected);
     QVERIFY(CreateCadListTable(Form1->db()));
     QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "3, 'ABC', 420, 297"));
     Form1->activateWindow();
@@ -337,7 +342,7 @@ void TestFirstUse::childMnemonicsFirst()
     QCOMPARE(own->activeAction()->text(), QStringLiteral("CAD図面(&Z)"));
     QVERIFY(!Form1->menuBar()->activeAction());
     own->activeAction()->menu()->close();
-    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(program.messages.texts.isEmpty());
 }
 
 void TestFirstUse::programIcon()
@@ -359,8 +364,7 @@ void TestFirstUse::programIcon()
     QFile entry(prefix.filePath("share/applications/harokan.desktop"));
     QVERIFY(entry.open(QIODevice::ReadOnly));
     const QByteArray text = entry.readAll();
-    QVERIFY(text.contains("\nExec=harokan\n"));
-    QVERIFY(text.contains("\nIcon=harokan\n"));
+    QVERIFY(text.contains("\nExec=harokan\n") && text.contains("\nIcon=harokan\n"));
 }
 
 void TestFirstUse::endedBySignal()

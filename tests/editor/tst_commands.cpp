@@ -1,21 +1,12 @@
-#include "app/globals.h"
-#include "app/messages.h"
-#include "db/database.h"
-#include "db/linestore.h"
-#include "editor/commands.h"
-#include "editor/drawingmodel.h"
-#include "editor/editorwindow.h"
-#include "editor/snap.h"
-#include "register/drawingset.h"
-#include "support/testdb.h"
+#include "editortest.h"
 
-#include <QApplication>
-#include <QMouseEvent>
+#include "app/messages.h"
+#include "editor/commands.h"
+#include "editor/snap.h"
+
 #include <QAction>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QToolButton>
-#include <QtTest>
 
 #include <atomic>
 #include <cmath>
@@ -49,33 +40,6 @@ bool same(const PaperLine &l, double x1, double y1, double x2, double y2)
 {
     return std::fabs(l.x1 - x1) < 1e-12 && std::fabs(l.y1 - y1) < 1e-12
            && std::fabs(l.x2 - x2) < 1e-12 && std::fabs(l.y2 - y2) < 1e-12;
-}
-
-QStringList rows(Database &db, const QString &columns, const QString &table)
-{
-    QStringList out;
-    for (const QStringList &r : db.SelectRows(columns, table, QString(), "N"))
-        out << r.join(u' ');
-    return out;
-}
-
-LineOperation lineOp(double x1, double y1, double x2, double y2, int layer = 0)
-{
-    LineOperation op;
-    op.member = 7;
-    op.layer = layer;
-    op.lines = {{x1, y1, x2, y2}};
-    return op;
-}
-
-EntityLine entityLine(int entity, int line, int layer, double x1, double y1, double x2,
-                      double y2, int state = 1)
-{
-    EntityLine e;
-    e.entity = {entity, 1, int16_t(state), 1, line};
-    e.hasLine = true;
-    e.line = {line, int16_t(layer), 0, 0, 0, x1, y1, x2, y2};
-    return e;
 }
 
 using Points = std::vector<std::pair<double, double>>;
@@ -211,9 +175,7 @@ void TestCommands::gridRounding()
 void TestCommands::snapRules()
 {
     DrawingModel m(1);
-    std::vector<LayerRow> layers;
-    for (int n = 0; n < 256; ++n)
-        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
+    std::vector<LayerRow> layers = plainLayers();
     layers[2].visible = 0;
     layers[3].scale = 0.01;
     layers[4].scale = 0;
@@ -501,74 +463,6 @@ void TestCommands::twoPcsAtOnce()
 
 namespace {
 
-struct Editor
-{
-    TestDb place;
-    Database db;
-    QPointer<TForm13> window;
-
-    bool prepare(int drawing = 1)
-    {
-        Globals() = ProgramValues();
-        Config().PcUserNo = 7;
-        Config().EditorWidth = 700;
-        Config().EditorHeight = 500;
-        return place.open(db) && EnsureDrawingTables(db, drawing);
-    }
-
-    bool open(int drawing = 1)
-    {
-        if (!prepare(drawing))
-            return false;
-        window = another(drawing);
-        return !window.isNull();
-    }
-
-    TForm13 *another(int drawing)
-    {
-        auto *e = new TForm13(db, drawing, 420, 297);
-        e->show();
-        if (!QTest::qWaitForWindowExposed(e))
-            return nullptr;
-        for (int i = 0; i < 200 && e->Picture().isNull(); ++i)
-            QTest::qWait(10);
-        return e->Picture().isNull() || !e->Loaded() ? nullptr : e;
-    }
-
-    ~Editor()
-    {
-        delete window;
-    }
-};
-
-QPoint pixelOf(TForm13 *e, double x, double y)
-{
-    const ViewParams v = e->CurrentView().Params();
-    return {RoundHalfAway((x - v.x1) * v.scale), v.height - RoundHalfAway((y - v.y1) * v.scale)};
-}
-
-void mouse(TForm13 *e, QEvent::Type type, QPoint at, Qt::MouseButton button,
-           Qt::MouseButtons held)
-{
-    QMouseEvent ev(type, QPointF(at), QPointF(e->PaintBox1->mapToGlobal(at)), button, held,
-                   Qt::NoModifier);
-    QApplication::sendEvent(e->PaintBox1, &ev);
-}
-
-void moveTo(TForm13 *e, double x, double y)
-{
-    mouse(e, QEvent::MouseMove, pixelOf(e, x, y), Qt::NoButton, Qt::NoButton);
-}
-
-void click(TForm13 *e, double x, double y, Qt::MouseButton button = Qt::LeftButton,
-           QPoint nudge = QPoint())
-{
-    const QPoint at = pixelOf(e, x, y) + nudge;
-    mouse(e, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
-    mouse(e, QEvent::MouseButtonPress, at, button, button);
-    mouse(e, QEvent::MouseButtonRelease, at, button, Qt::NoButton);
-}
-
 QString status(TForm13 *e)
 {
     return e->StatusText(1) + u'/' + e->StatusText(2);
@@ -584,20 +478,20 @@ bool white(const QImage &image, QPoint p)
 void TestCommands::editorDrawsAndStores()
 {
     Editor ed;
-    QVERIFY(ed.open());
+    QVERIFY(ed.prepare() && ed.open());
     TForm13 *e = ed.window;
     e->CurGrid = 5;
     const QPoint mid = pixelOf(e, 20, 15);
     QVERIFY(white(e->Picture(), mid));
 
     // A point with no command waiting is ignored.
-    click(e, 20, 20);
+    clickAt(e, 20, 20);
     QCOMPARE(status(e), QStringLiteral("/"));
     e->SpeedButton6->click();
     QCOMPARE(status(e), QStringLiteral("水平線/通過点を指示して下さい"));
-    click(e, 40.4, 14.2); // rounds to (40, 15)
+    clickAt(e, 40.4, 14.2); // rounds to (40, 15)
     QCOMPARE(status(e), QStringLiteral("水平線/開始点を指示して下さい"));
-    click(e, 0.6, -30);
+    clickAt(e, 0.6, -30);
     QCOMPARE(status(e), QStringLiteral("水平線/終了点を指示して下さい"));
     QVERIFY(e->RubberShown()); // from the start point to itself
     moveTo(e, 30, 60);
@@ -612,7 +506,7 @@ void TestCommands::editorDrawsAndStores()
     QVERIFY(e->RubberShown());
     QVERIFY(e->Screen().pixel(pixelOf(e, 20, 15)) != e->Picture().pixel(pixelOf(e, 20, 15)));
 
-    click(e, 50, 3);
+    clickAt(e, 50, 3);
     QCOMPARE(status(e), QStringLiteral("水平線/通過点を指示して下さい"));
     QVERIFY(!e->RubberShown());
     QCOMPARE(rows(ed.db, "*", "ENT_LINE_1"), QStringList{"1 0 0 0 0 0 15 50 15"});
@@ -631,8 +525,8 @@ void TestCommands::editorDrawsAndStores()
     e->CurColor = 2;
     e->mnuDrawBox->trigger();
     QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
-    click(e, -50, -20);
-    click(e, -20, -10);
+    clickAt(e, -50, -20);
+    clickAt(e, -20, -10);
     QCOMPARE(rows(ed.db, "N, LAY, COL, X1, Y1, X2, Y2", "ENT_LINE_1").mid(1),
              QStringList({"2 3 2 -50 -20 -20 -20", "3 3 2 -20 -20 -20 -10",
                           "4 3 2 -20 -10 -50 -10", "5 3 2 -50 -10 -50 -20"}));
@@ -640,8 +534,8 @@ void TestCommands::editorDrawsAndStores()
     QVERIFY(!white(e->Picture(), pixelOf(e, -35, -20)));
 
     // A flat box asks again without storing.
-    click(e, 0, 0);
-    click(e, 30, 0);
+    clickAt(e, 0, 0);
+    clickAt(e, 30, 0);
     QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
 }
@@ -649,21 +543,21 @@ void TestCommands::editorDrawsAndStores()
 void TestCommands::editorSwitchCancelClose()
 {
     Editor ed;
-    QVERIFY(ed.open());
+    QVERIFY(ed.prepare() && ed.open());
     TForm13 *e = ed.window;
     e->CurGrid = 10;
 
     // Another command while the end point is awaited: band gone, nothing stored.
     e->SpeedButton6->click();
-    click(e, 0, 10);
-    click(e, 0, 0);
+    clickAt(e, 0, 10);
+    clickAt(e, 0, 0);
     moveTo(e, 60, 0);
     QVERIFY(e->RubberShown());
     e->SpeedButton9->click();
     QVERIFY(!e->RubberShown());
     QCOMPARE(e->Screen(), e->Picture());
     QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
-    click(e, 60, 0); // the box's first corner, not the line's end
+    clickAt(e, 60, 0); // the box's first corner, not the line's end
     QCOMPARE(e->Command().Given(), 1);
     moveTo(e, 80, 40);
     QVERIFY(e->RubberShown());
@@ -674,12 +568,12 @@ void TestCommands::editorSwitchCancelClose()
     QVERIFY(!e->RubberShown());
     QCOMPARE(e->Screen(), e->Picture());
     QCOMPARE(status(e), QStringLiteral("/"));
-    click(e, 80, 40);
+    clickAt(e, 80, 40);
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("0"));
 
     // A zoom while waiting keeps the command and its band.
     e->SpeedButton8->click();
-    click(e, 10, 10);
+    clickAt(e, 10, 10);
     moveTo(e, 30, 30);
     QTest::keyClick(e, Qt::Key_PageUp);
     QVERIFY(e->RubberShown());
@@ -705,21 +599,20 @@ void TestCommands::editorSnapsAndReportsFailure()
                                 "2,4,0,0,0,70.5,20.5,90,20.5"));
     QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"VISI"}, {"0"}, "N=4"));
     QVERIFY(ed.db.SqlUpdate("VAR_1", 1, {"OPN"}, {"2"}, "N=1"));
-    ed.window = ed.another(1);
-    QVERIFY(ed.window);
+    QVERIFY(ed.open());
     TForm13 *e = ed.window;
     QCOMPARE(e->Model().Count(), size_t(2));
 
     e->SpeedButton8->click();
-    click(e, 70.5, 20.5, Qt::RightButton); // hidden: keeps waiting
+    rightClickAt(e, 70.5, 20.5); // hidden: keeps waiting
     QCOMPARE(e->Command().Given(), 0);
-    click(e, 40, 40, Qt::RightButton); // nothing near
+    rightClickAt(e, 40, 40); // nothing near
     QCOMPARE(e->Command().Given(), 0);
-    click(e, 10.123, 20.456, Qt::RightButton, QPoint(3, -2));
+    rightClickAt(e, 10.123, 20.456, QPoint(3, -2));
     QCOMPARE(e->Command().Given(), 1);
     QCOMPARE(e->PickX, 10.123);
     QCOMPARE(e->PickY, 20.456);
-    click(e, -40, 20.456, Qt::RightButton, QPoint(-2, 3));
+    rightClickAt(e, -40, 20.456, QPoint(-2, 3));
     QCOMPARE(rows(ed.db, "N, X1, Y1, X2, Y2", "ENT_LINE_1").value(2),
              QString("3 10.123 20.456 -40 20.456"));
     QCOMPARE(rows(ed.db, "N, OPN, EN", "HISTORY_1"), QStringList{"1 3 3"});
@@ -727,8 +620,8 @@ void TestCommands::editorSnapsAndReportsFailure()
     // A layer scale that cannot be used: said, nothing stored, the command goes on.
     MessageRecorder messages;
     QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"SCL"}, {"0"}, "N=0"));
-    click(e, 0, 0);
-    click(e, 30, 30);
+    clickAt(e, 0, 0);
+    clickAt(e, 30, 30);
     QCOMPARE(messages.texts.size(), 1);
     QVERIFY(messages.last().contains(QStringLiteral("レイヤ0の尺度")));
     QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
@@ -738,8 +631,8 @@ void TestCommands::editorSnapsAndReportsFailure()
     messages.clear();
     QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"SCL"}, {"1"}, "N=0"));
     QVERIFY(ed.db.DropTable("HISTORY_1"));
-    click(e, 0, 0);
-    click(e, 30, 30);
+    clickAt(e, 0, 0);
+    clickAt(e, 30, 30);
     QCOMPARE(messages.texts, QStringList{"登録失敗"});
     QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
@@ -749,8 +642,8 @@ void TestCommands::editorSnapsAndReportsFailure()
 void TestCommands::twoEditorsAtOnce()
 {
     Editor ed;
-    QVERIFY(ed.open());
-    QPointer<TForm13> other = ed.another(1);
+    QVERIFY(ed.prepare() && ed.open());
+    QPointer<TForm13> other = openEditor(ed.db);
     QVERIFY(other);
     TForm13 *a = ed.window;
     a->CurGrid = 10;
@@ -759,13 +652,13 @@ void TestCommands::twoEditorsAtOnce()
     // Each runs its own command; points go to the editor they are given in.
     a->SpeedButton6->click();
     other->SpeedButton9->click();
-    click(a, 0, 50);
-    click(other, 100, 100);
-    click(a, -100, 0);
+    clickAt(a, 0, 50);
+    clickAt(other, 100, 100);
+    clickAt(a, -100, 0);
     QCOMPARE(status(a), QStringLiteral("水平線/終了点を指示して下さい"));
     QCOMPARE(other->Command().Given(), 1);
-    click(other, 150, 120);
-    click(a, -60, 0);
+    clickAt(other, 150, 120);
+    clickAt(a, -60, 0);
     QCOMPARE(status(a), QStringLiteral("水平線/通過点を指示して下さい"));
     QCOMPARE(status(other), QStringLiteral("四　角/開始点を指示して下さい"));
     QCOMPARE(rows(ed.db, "N, X1, Y1, X2, Y2", "ENT_LINE_1"),

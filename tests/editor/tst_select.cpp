@@ -1,20 +1,11 @@
-#include "app/globals.h"
+#include "editortest.h"
+
 #include "app/messages.h"
-#include "db/database.h"
-#include "db/linestore.h"
-#include "editor/drawingmodel.h"
 #include "editor/edithistory.h"
-#include "editor/editorwindow.h"
 #include "editor/selection.h"
-#include "register/drawingset.h"
-#include "support/testdb.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QMouseEvent>
-#include <QPointer>
 #include <QToolButton>
-#include <QtTest>
 
 class TestSelect : public QObject
 {
@@ -33,33 +24,6 @@ namespace {
 
 constexpr QRgb Orange = 0xFFA500;
 
-EntityLine entityLine(int n, int layer, double x1, double y1, double x2, double y2,
-                      int state = 1)
-{
-    EntityLine e;
-    e.entity = {n, 1, int16_t(state), 1, n};
-    e.hasLine = true;
-    e.line = {n, int16_t(layer), 0, 0, 0, x1, y1, x2, y2};
-    return e;
-}
-
-QStringList rows(Database &db, const QString &columns, const QString &table,
-                 const QString &where = QString())
-{
-    QStringList out;
-    for (const QStringList &r : db.SelectRows(columns, table, where, "N"))
-        out << r.join(u' ');
-    return out;
-}
-
-LineOperation lineOp(double x1, double y1, double x2, double y2)
-{
-    LineOperation op;
-    op.member = 7;
-    op.lines = {{x1, y1, x2, y2}};
-    return op;
-}
-
 // Lines stored as another PC's program stores them, with the state it gave them.
 bool storeRaw(Database &db, int n, double x1, double y1, double x2, double y2, int state = 1)
 {
@@ -68,86 +32,6 @@ bool storeRaw(Database &db, int n, double x1, double y1, double x2, double y2, i
            && db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
                                QStringLiteral("%1,0,0,0,0,%2,%3,%4,%5")
                                    .arg(n).arg(x1).arg(y1).arg(x2).arg(y2));
-}
-
-TForm13 *openEditor(Database &db)
-{
-    auto *e = new TForm13(db, 1, 420, 297);
-    e->show();
-    if (!QTest::qWaitForWindowExposed(e)) {
-        delete e;
-        return nullptr;
-    }
-    for (int i = 0; i < 200 && e->Picture().isNull(); ++i)
-        QTest::qWait(10);
-    if (e->Picture().isNull() || !e->Loaded()) {
-        delete e;
-        return nullptr;
-    }
-    return e;
-}
-
-// This PC is member 7; editors open 700 x 500.
-void editorSettings()
-{
-    Globals() = ProgramValues();
-    Config().PcUserNo = 7;
-    Config().EditorWidth = 700;
-    Config().EditorHeight = 500;
-}
-
-struct Editor
-{
-    TestDb place;
-    Database db;
-    QPointer<TForm13> window;
-
-    bool prepare()
-    {
-        editorSettings();
-        return place.open(db) && EnsureDrawingTables(db, 1);
-    }
-
-    bool open()
-    {
-        window = openEditor(db);
-        return window;
-    }
-
-    ~Editor() { delete window; }
-};
-
-// Operation, first history row, entities already in the state and missing.
-QList<int64_t> counts(const StoredOperation &out)
-{
-    return {out.operation, out.firstHistory, out.alreadySet, out.missing};
-}
-
-QPoint pixelOf(TForm13 *e, double x, double y)
-{
-    const ViewParams v = e->CurrentView().Params();
-    return {RoundHalfAway((x - v.x1) * v.scale), v.height - RoundHalfAway((y - v.y1) * v.scale)};
-}
-
-void mouse(TForm13 *e, QEvent::Type type, QPoint at, Qt::MouseButton button,
-           Qt::MouseButtons held, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QMouseEvent ev(type, QPointF(at), QPointF(e->PaintBox1->mapToGlobal(at)), button, held,
-                   mods);
-    QApplication::sendEvent(e->PaintBox1, &ev);
-}
-
-void click(TForm13 *e, QPoint at, Qt::KeyboardModifiers mods = Qt::NoModifier,
-           Qt::MouseButton button = Qt::LeftButton)
-{
-    mouse(e, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, mods);
-    mouse(e, QEvent::MouseButtonPress, at, button, button, mods);
-    mouse(e, QEvent::MouseButtonRelease, at, button, Qt::NoButton, mods);
-}
-
-void clickAt(TForm13 *e, double x, double y, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    click(e, pixelOf(e, x, y), mods);
 }
 
 // A left drag between two paper points, checking the frame is on screen half-way.
@@ -183,24 +67,28 @@ std::vector<int32_t> selected(TForm13 *e)
 
 using Ns = std::vector<int32_t>;
 
+// Operation, first history row, entities already in the state and missing.
+QList<int64_t> counts(const StoredOperation &out)
+{
+    return {out.operation, out.firstHistory, out.alreadySet, out.missing};
+}
+
 } // namespace
 
 void TestSelect::pickFrameAndHistoryRules()
 {
     DrawingModel m(1);
-    std::vector<LayerRow> layers;
-    for (int n = 0; n < 256; ++n)
-        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
+    std::vector<LayerRow> layers = plainLayers();
     layers[2].visible = 0;
     layers[3].scale = 10;
     m.SetLayers(layers);
-    m.Add(entityLine(1, 0, 0, 0, 10, 0));
-    m.Add(entityLine(2, 0, 0, 2, 10, 2));
-    m.Add(entityLine(3, 0, 0, 1, 10, 1, 0)); // erased, between the two
-    m.Add(entityLine(4, 2, 0, 1.2, 10, 1.2)); // hidden layer
-    m.Add(entityLine(5, 3, 2, 5, 3, 5)); // (20, 50)-(30, 50) on paper
-    m.Add(entityLine(6, 0, -5, 10, 15, 20)); // a slant
-    m.Add(entityLine(7, 0, 0, 2, 10, 2)); // the same as 2, drawn later
+    m.Add(entityLine(1, 1, 0, 0, 0, 10, 0));
+    m.Add(entityLine(2, 2, 0, 0, 2, 10, 2));
+    m.Add(entityLine(3, 3, 0, 0, 1, 10, 1, 0)); // erased, between the two
+    m.Add(entityLine(4, 4, 2, 0, 1.2, 10, 1.2)); // hidden layer
+    m.Add(entityLine(5, 5, 3, 2, 5, 3, 5)); // (20, 50)-(30, 50) on paper
+    m.Add(entityLine(6, 6, 0, -5, 10, 15, 20)); // a slant
+    m.Add(entityLine(7, 7, 0, 0, 2, 10, 2)); // the same as 2, drawn later
 
     // Nearest to the segment, not to an end; the erased and the hidden are not there; of two
     // equally near (2 and 7) the one on top; beyond the end within the tolerance.
@@ -561,7 +449,7 @@ void TestSelect::otherBuildsErasedRows()
     // No snap to an end of theirs; one of the live line is found.
     e->SpeedButton8->click();
     for (auto [x, y, given] : {std::tuple{-60, 0, 0}, {40, 0, 0}, {-60, 20, 1}}) {
-        click(e, pixelOf(e, x, y) + QPoint(1, 1), Qt::NoModifier, Qt::RightButton);
+        rightClickAt(e, x, y, QPoint(1, 1));
         QCOMPARE(e->Command().Given(), given);
     }
     QCOMPARE(e->PickX, -60.0);

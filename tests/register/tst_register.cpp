@@ -346,38 +346,37 @@ void TestRegister::twoFormsAtOnce()
 
 namespace {
 
-// 150 drawings whose names, codes and dates sort differently from their numbers.
-void fillRegister(Database &db, int count)
+// Drawings whose names, codes and dates sort differently from their numbers; false on failure.
+bool fillRegister(Database &db, int count)
 {
-    QVERIFY(db.TableExists("CADLIST") || CreateCadListTable(db));
     // One transaction for them all: a commit per row would cost most of the test's time.
-    QVERIFY(db.StartTransaction());
+    if (!(db.TableExists("CADLIST") || CreateCadListTable(db)) || !db.StartTransaction())
+        return false;
+    auto text = [](bool present, const QString &value) {
+        return present ? "'" + value + "'" : QStringLiteral("NULL");
+    };
     for (int n = 1; n <= count; ++n) {
-        const int k = (n * 37) % 11;
-        const QString date = QString::number(20200101 + (n * 7) % 28);
-        const QString values = QStringLiteral("%1, 'name%2', %3, 'title%4', 'sub', %5, %6, %7, "
-                                              "%8, '%9', %10, %11, %12, %13, %14")
-                                   .arg(n)
-                                   .arg(k)
-                                   .arg(n % 3 ? QStringLiteral("'code%1'").arg(n % 5) : "NULL")
-                                   .arg((n * 13) % 7)
-                                   .arg(n % 4 ? QStringLiteral("'memo%1'").arg(n % 9) : "NULL")
-                                   .arg(n % 14)
-                                   .arg(n % 2 ? "'" + date + "'" : QStringLiteral("NULL"))
-                                   .arg("'" + QString::number(20190101 + n % 20) + "'")
-                                   .arg(QString::number(20180101 + (n * 3) % 17))
-                                   .arg(n % 5 ? "'20170101'" : "NULL")
-                                   .arg(n % 6 ? "'2016010" + QString::number(n % 7 + 1) + "'" : "NULL")
-                                   .arg("'2015" + QString::number(1001 + n % 3) + "'")
-                                   .arg(n % 2 ? "NULL" : "'20140101'")
-                                   .arg("'2013" + QString::number(1010 + n % 11) + "'");
-        QVERIFY2(db.SqlInsertNoCommit("CADLIST",
-                                      "N, ZNAME, ZUMENN, MTITLE, STITLE, MEMO1, PAPER, DDATE, "
-                                      "UDATE, KDATE, ADATE, PDATE, RDATE, MEMO2, MEMO3",
-                                      values),
-                 qPrintable(db.LastError()));
+        const QStringList values = {
+            QString::number(n), text(true, QStringLiteral("name%1").arg((n * 37) % 11)),
+            text(n % 3, QStringLiteral("code%1").arg(n % 5)),
+            text(true, QStringLiteral("title%1").arg((n * 13) % 7)), "'sub'",
+            text(n % 4, QStringLiteral("memo%1").arg(n % 9)), QString::number(n % 14),
+            text(n % 2, QString::number(20200101 + (n * 7) % 28)),
+            text(true, QString::number(20190101 + n % 20)),
+            text(true, QString::number(20180101 + (n * 3) % 17)), text(n % 5, "20170101"),
+            text(n % 6, "2016010" + QString::number(n % 7 + 1)),
+            text(true, "2015" + QString::number(1001 + n % 3)), text(n % 2 == 0, "20140101"),
+            text(true, "2013" + QString::number(1010 + n % 11))};
+        if (!db.SqlInsertNoCommit("CADLIST",
+                                  "N, ZNAME, ZUMENN, MTITLE, STITLE, MEMO1, PAPER, DDATE, "
+                                  "UDATE, KDATE, ADATE, PDATE, RDATE, MEMO2, MEMO3",
+                                  values.join(", "))) {
+            qWarning() << db.LastError();
+            db.RollbackTransaction();
+            return false;
+        }
     }
-    QVERIFY(db.CommitTransaction());
+    return db.CommitTransaction();
 }
 
 QStringList firstColumn(const StringGrid *grid)
@@ -415,7 +414,7 @@ void TestRegister::listPaging()
     QVERIFY(recordForms().isEmpty());
     l->close();
 
-    fillRegister(Form1->db(), 150);
+    QVERIFY(fillRegister(Form1->db(), 150));
     l = openList();
     QVERIFY(l);
     QCOMPARE(firstColumn(l->SG1), range(1, 100));
@@ -447,7 +446,7 @@ void TestRegister::listSortOrders()
 {
     ProgramFixture p;
     Config().PcUserNo = 1;
-    fillRegister(Form1->db(), 150);
+    QVERIFY(fillRegister(Form1->db(), 150));
     // Every order computed here from the rows themselves, NULL below every text.
     QList<QStringList> rows = Form1->SelectRows("*", "CADLIST", "", "");
     TForm12 *l = openList();
@@ -523,7 +522,7 @@ void TestRegister::listEditOpensRecord()
     MessageRecorder messages;
     ProgramFixture p;
     Config().PcUserNo = 1;
-    fillRegister(Form1->db(), 3);
+    QVERIFY(fillRegister(Form1->db(), 3));
     TForm12 *l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 5); // blank

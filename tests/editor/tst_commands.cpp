@@ -408,11 +408,11 @@ void TestCommands::twoPcsAtOnce()
     auto pc = [&](int who) {
         Database db;
         db.ConnectDatabase(place.serverPath());
+        ++started; // even when not connected, so that the other does not wait for ever
         if (!db.DatabaseConnected()) {
             failures += Figures;
             return;
         }
-        ++started;
         while (started < 2)
             std::this_thread::yield();
         NumberHints hints;

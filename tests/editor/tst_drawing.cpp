@@ -250,7 +250,7 @@ void TestDrawing::missingRows()
     again.entity.state = 0;
     m.Add(again);
     QCOMPARE(m.Count(), size_t(3));
-    QCOMPARE(m.At(0).entity.n + 10 * m.At(2).entity.n, 92);
+    QCOMPARE(QPoint(m.At(0).entity.n, m.At(2).entity.n), QPoint(2, 9));
     QCOMPARE(m.Find(5)->entity.state, int16_t(0));
     QVERIFY(!m.Find(4));
     QCOMPARE(m.HighestEntity(), int64_t(9));

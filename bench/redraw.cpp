@@ -24,6 +24,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <unistd.h>
@@ -270,10 +271,18 @@ bool measure(Database &db, int n, Figures &f)
         std::fprintf(stderr, "an unchanged drawing was reported changed\n");
         return false;
     }
-    // A tenth of the paper each way: about one line in a hundred.
-    view.ZoomWindow({100, 50}, {100 + PaperWidth / 10, 50 + PaperHeight / 10}, Width, Height);
-    const ViewParams zoomed = view.Params();
-    model->LinesIn({zoomed.x1, zoomed.y1, zoomed.x2, zoomed.y2}, seen);
+    // Zoomed in until about one line in a hundred shows, from a hundredth of the paper's
+    // area in the paint box's proportions (lines crossing its edges show too).
+    double zoomHeight = std::sqrt(PaperWidth * PaperHeight / 100 * Height / Width);
+    ViewParams zoomed;
+    for (int step = 0; step < 100; ++step, zoomHeight *= 0.95) {
+        const double zoomWidth = zoomHeight * Width / Height;
+        view.ZoomWindow({100, 50}, {100 + zoomWidth, 50 + zoomHeight}, Width, Height);
+        zoomed = view.Params();
+        model->LinesIn({zoomed.x1, zoomed.y1, zoomed.x2, zoomed.y2}, seen);
+        if (seen.size() <= model->Count() / 100)
+            break;
+    }
     f.zoomedLines = seen.size();
     f.zoomed = medianMs(5, [&] { RenderPicture(canvas, zoomed, *model, sheet); },
                         &f.zoomedCpu);

@@ -258,9 +258,14 @@ void TForm1::LoadSettings()
         return;
     }
     const auto &g = s.windowGeometry;
-    move(g[0], g[1]);
-    resize(g[2], g[3]);
-    KeepOnScreen(this);
+    if (g[2] > 0 && g[3] > 0) {
+        move(g[0], g[1]);
+        resize(g[2], g[3]);
+        KeepOnScreen(this);
+    } else {
+        // A file that holds no size for the main window (a short one, written by hand).
+        PlaceFirstTime();
+    }
     for (size_t i = 0; i < placedDialogs.size(); ++i) {
         if (placedDialogs[i])
             placedDialogs[i]->move(g[4 + 2 * i], g[5 + 2 * i]);

@@ -216,6 +216,15 @@ void TestFirstUse::windowsOnScreen()
     QVERIFY(screen.contains(Form1->frameGeometry()));
     endMain();
 
+    // A file without the main window's size (only the database lines): the same first size.
+    QFile shortFile(path);
+    QVERIFY(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write("\r\n\r\nCAD.FDB\r\n");
+    shortFile.close();
+    startMain(path, false);
+    QCOMPARE(Form1->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
+    endMain();
+
     // Positions off every screen, from another PC's screens, come back to this one.
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));

@@ -494,6 +494,7 @@ bool Session::execute(const QByteArray &sql)
 
 bool Session::executeEach(const QByteArray &sql, const std::vector<Row> &rows)
 {
+    d->collision = false;
     if (!d->tra) {
         d->error = QStringLiteral("no transaction");
         return false;
@@ -544,6 +545,7 @@ bool Session::executeEach(const QByteArray &sql, const std::vector<Row> &rows)
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
+        d->collision = isCollision(e);
         if (meta)
             meta->release();
         if (stmt)

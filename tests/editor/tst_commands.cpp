@@ -392,7 +392,11 @@ void TestCommands::collisionRetried()
                              "BEGIN INSERT INTO TAKEN (N) VALUES (1); END"}));
     QCOMPARE(StoreLineOperation(db, 1, lineOp(0, 0, 9, 9), {}, out), StoreResult::Failed);
     QCOMPARE(out.attempts, StoreAttempts);
+    // An erase writes its history rows in blocks: the same collision, tried as often.
+    QCOMPARE(StoreStateOperation(db, 1, {{1, 2}, 0}, {}, out), StoreResult::Failed);
+    QCOMPARE(out.attempts, StoreAttempts);
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"5"});
+    QCOMPARE(rows(db, "DS", "ENTITY_1", "N <= 2"), QStringList({"1", "1"}));
 }
 
 void TestCommands::twoPcsAtOnce()

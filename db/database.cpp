@@ -83,7 +83,11 @@ struct Database::Impl
             lastError = session.lastError();
             return false;
         }
-        if (!send(lines, &result)) {
+        const bool sent = send(lines, &result);
+        // The rows are all in memory: no transaction stays open while the caller goes
+        // through them, whatever runs in between.
+        session.rollback();
+        if (!sent) {
             closeResult();
             return false;
         }

@@ -1,4 +1,5 @@
 #include "db/database.h"
+#include "db/firebird.h"
 #include "db/schema.h"
 #include "db/textcodec.h"
 #include "support/testdb.h"
@@ -231,6 +232,8 @@ void TestDatabase::fetchCycle()
 
     QStringList row;
     QCOMPARE(db.SqlSelect("N, SNAME", "SECTION", "", "N"), 2);
+    // The rows are read; no transaction waits open while the caller goes through them.
+    QVERIFY(!db.Connection().active());
     db.FetchRow(row);
     QCOMPARE(row, QStringList({"1", "one"}));
     db.FetchNextRow(row);

@@ -3,6 +3,7 @@
 #include "app/values.h"
 #include "db/database.h"
 #include "db/schema.h"
+#include "db/sqltext.h"
 
 #include <QSet>
 
@@ -180,10 +181,20 @@ bool EnsureDrawingTables(Database &db, int n)
 
 bool DropDrawingTables(Database &db, int n)
 {
-    bool gone = true;
-    for (const QString &name : DrawingTables(n)) {
-        if (db.TableExists(name) && !db.DropTable(name))
-            gone = gone && !db.TableExists(name);
+    const QStringList names = DrawingTables(n);
+    for (const QString &name : names) {
+        if (db.TableExists(name))
+            db.DropTable(name);
     }
-    return gone;
+    // Asked once more at the end, so that a server that stopped answering on the way counts
+    // as tables still there, never as "deleted".
+    QStringList quoted;
+    for (const QString &name : names)
+        quoted << SqlQuoted(name);
+    QStringList left;
+    return db.SqlSelectRow(QStringLiteral("COUNT(*)"), QStringLiteral("RDB$RELATIONS"),
+                           QStringLiteral("RDB$RELATION_NAME IN (") + quoted.join(u',') + u')',
+                           left)
+               == 1
+           && left.value(0) == QStringLiteral("0");
 }

@@ -659,6 +659,16 @@ void TestRegister::deletingContents()
     QCOMPARE(l->StatusBar1->currentMessage(),
              QStringLiteral("CAD図面データ「平面図」(N:4)を削除しました"));
     QCOMPARE(l->SG1->Cell(0, 1), QString("4")); // the register row stays
+
+    // A connection the server dropped on the way: nothing is reported as deleted.
+    QVERIFY(EnsureDrawingTables(Form1->db(), 5));
+    Database other;
+    other.ConnectDatabase(p.db.embeddedPath());
+    QVERIFY(other.DatabaseConnected());
+    QVERIFY(other.ExecSqlLines(
+        {"DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION"}));
+    QVERIFY(!DropDrawingTables(Form1->db(), 5));
+    QCOMPARE(QueryValue(other, "COUNT(*)", "LAYER_5"), QString("256"));
 }
 
 void TestRegister::twoPcsOpenNewDrawing()

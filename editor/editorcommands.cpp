@@ -137,6 +137,11 @@ NumberHints TForm13::StoreHints()
 
 void TForm13::StoreFigure(const std::vector<PaperLine> &lines)
 {
+    if (gone) {
+        // The tables another PC deleted may have been made anew for a new drawing.
+        ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
+        return;
+    }
     const LineOperation op{Config().PcUserNo, CurLayer, CurColor, CurLineType, CurWidth, lines};
     StoredOperation stored;
     switch (StoreLineOperation(db, DrawingNo, op, StoreHints(), stored)) {

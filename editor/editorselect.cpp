@@ -141,6 +141,9 @@ void TForm13::ClearSelection()
 bool TForm13::StoreStates(const std::vector<int32_t> &entities, int16_t state,
                           StoredOperation &out)
 {
+    // Entity numbers of deleted tables would name other lines in tables made anew.
+    if (gone)
+        return false;
     if (StoreStateOperation(db, DrawingNo, {entities, state}, StoreHints(), out)
         != StoreResult::Stored) {
         return false;

@@ -328,6 +328,18 @@ void TestEditor::followsAnotherPc()
     // A view change afterwards keeps the lines it has.
     QTest::keyClick(e, Qt::Key_PageUp);
     QCOMPARE(e->Model().Count(), size_t(1));
+
+    // The tables made anew for the drawing hold other lines under the same numbers: the
+    // stale editor erases none of them.
+    MessageRecorder messages;
+    QVERIFY(EnsureDrawingTables(other, 5));
+    QVERIFY(storeLine(other, 5, 1, 0, 100, -80, 120, -80));
+    const QPoint at = pixelOf(e->CurrentView(), 0, 30);
+    mouse(e->PaintBox1, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, at);
+    mouse(e->PaintBox1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at);
+    QTest::keyClick(e, Qt::Key_Delete);
+    QCOMPARE(messages.texts, QStringList{QStringLiteral("削除失敗")});
+    QCOMPARE(QueryValue(other, "DS", "ENTITY_5", "N=1"), QString("1"));
 }
 
 int main(int argc, char *argv[])

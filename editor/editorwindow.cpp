@@ -298,6 +298,9 @@ void TForm13::Refresh()
             SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"));
             return;
         }
+        // What was read before the failure is in memory already; the next poll may find
+        // nothing new, so the picture follows now.
+        Redraw();
         break;
     }
     }

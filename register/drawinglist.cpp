@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -335,8 +336,12 @@ void TForm12::Button8Click()
     };
     notice(QStringLiteral("新規作成作業中です。しばらくお待ち下さい"));
     // An editor on a half-made set would lose what is drawn into the missing tables; the
-    // next opening completes the set.
-    if (!EnsureDrawingTables(Form1->db(), number)) {
+    // next opening completes the set. Its waits let this list (or the program) close.
+    const QPointer<TForm12> self(this);
+    const bool complete = EnsureDrawingTables(Form1->db(), number);
+    if (!self || !Form1)
+        return;
+    if (!complete) {
         notice(QString());
         ShowMessage(QStringLiteral("CAD図面データが作成出来ませんでした"));
         return;

@@ -623,7 +623,17 @@ void TestRegister::incompleteSetCompleted()
     QVERIFY(editors().isEmpty());
     QVERIFY(l->StatusBar1->currentMessage().isEmpty());
     QCOMPARE(QueryValue(db, "COUNT(*)", "LAYER_20"), QString("256"));
+    // The list closed during the waits between attempts: nothing touches it afterwards.
+    QPointer<TForm12> list(l);
+    QTimer::singleShot(200, l, [l] { WindowFrame(l)->close(); });
+    click(l->Button8);
+    QTRY_VERIFY(list.isNull());
+    QCOMPARE(messages.texts.size(), 1);
+
     QVERIFY(Form1->ExecSqlLines({"DROP VIEW COLOR_20"}));
+    l = openList();
+    QVERIFY(l);
+    clickRow(l->SG1, 1);
     click(l->Button8);
     QCOMPARE(editors().size(), 1);
     QCOMPARE(setCounts(db, 20), QString("256/255/32/1"));

@@ -178,36 +178,30 @@ void TForm13::EraseSelected()
 
 void TForm13::Undo()
 {
-    const EditStep *step = history.NextUndo();
-    if (!step) {
-        SetNotice(QStringLiteral("元に戻す操作はありません"));
-        return;
-    }
-    const QString name = step->name;
-    StoredOperation out;
-    if (!StoreStates(step->entities, step->UndoState(), out)) {
-        ShowMessage(QStringLiteral("変更失敗"));
-        return;
-    }
-    history.Undone();
-    Redraw();
-    SetNotice(QStringLiteral("元に戻しました：") + name + meanwhile(out, false));
+    Replay(true);
 }
 
 void TForm13::Redo()
 {
-    const EditStep *step = history.NextRedo();
+    Replay(false);
+}
+
+void TForm13::Replay(bool back)
+{
+    const EditStep *step = back ? history.NextUndo() : history.NextRedo();
     if (!step) {
-        SetNotice(QStringLiteral("やり直す操作はありません"));
+        SetNotice(back ? QStringLiteral("元に戻す操作はありません")
+                       : QStringLiteral("やり直す操作はありません"));
         return;
     }
     const QString name = step->name;
     StoredOperation out;
-    if (!StoreStates(step->entities, step->RedoState(), out)) {
+    if (!StoreStates(step->entities, back ? step->UndoState() : step->RedoState(), out)) {
         ShowMessage(QStringLiteral("変更失敗"));
         return;
     }
-    history.Redone();
+    back ? history.Undone() : history.Redone();
     Redraw();
-    SetNotice(QStringLiteral("やり直しました：") + name + meanwhile(out, false));
+    SetNotice((back ? QStringLiteral("元に戻しました：") : QStringLiteral("やり直しました："))
+              + name + meanwhile(out, false));
 }

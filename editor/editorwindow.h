@@ -156,6 +156,8 @@ private:
     // Stores the state for the entities as one operation and takes it in; false when the
     // store failed.
     bool StoreStates(const std::vector<int32_t> &entities, int16_t state, StoredOperation &out);
+    // Undo (back) or redo of the next step of the window's history.
+    void Replay(bool back);
 
     Database &db;
     std::unique_ptr<DrawingModel> model;

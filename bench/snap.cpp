@@ -6,10 +6,10 @@
 // of a row each.
 #include "app/values.h"
 #include "db/database.h"
-#include "db/linestore.h"
-#include "editor/drawingmodel.h"
-#include "editor/selection.h"
-#include "editor/snap.h"
+#include "db/changestore.h"
+#include "editor/model/drawingmodel.h"
+#include "editor/view/selection.h"
+#include "editor/view/snap.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"
 

@@ -23,28 +23,59 @@ int32_t whole(const fb::Cells &c, int column)
     return int32_t(std::clamp<qint64>(c.integer(column), INT32_MIN, INT32_MAX));
 }
 
-// Entity columns first (0-4), then the line row's (5-13); a missing line row reads NULL.
-QByteArray entityLineColumns()
+// The entity's columns (0-4), then each kind's row; the rows of the other kinds read NULL.
+QByteArray entityColumns()
 {
-    return "E.N, E.MN, E.DS, E.DT, E.DN, L.N, L.LAY, L.COL, L.LTP, L.WID, "
-           "L.X1, L.Y1, L.X2, L.Y2";
+    return "E.N, E.MN, E.DS, E.DT, E.DN, "
+           "L.N, L.LAY, L.COL, L.LTP, L.WID, L.X1, L.Y1, L.X2, L.Y2, "
+           "C.N, C.LAY, C.COL, C.LTP, C.WID, C.CX, C.CY, C.CR, "
+           "A.N, A.LAY, A.COL, A.LTP, A.WID, A.CX, A.CY, A.CR, A.SA, A.EA, "
+           "T.N, T.LAY, T.COL, T.STL, T.BAS, T.DIR, T.PX, T.PY, T.MH, T.MW, T.MD, T.ANG, "
+           "T.FNT, T.TXT";
 }
 
-QByteArray lineJoin(int drawing)
+QByteArray kindJoins(int drawing)
 {
-    return " LEFT JOIN ENT_LINE_" + suffix(drawing) + " L ON E.DT = 1 AND L.N = E.DN";
+    const QByteArray n = suffix(drawing);
+    return " LEFT JOIN ENT_LINE_" + n + " L ON E.DT = 1 AND L.N = E.DN"
+           " LEFT JOIN ENT_CIRCLE_" + n + " C ON E.DT = 2 AND C.N = E.DN"
+           " LEFT JOIN ENT_ARC_" + n + " A ON E.DT = 3 AND A.N = E.DN"
+           " LEFT JOIN ENT_TEXT_" + n + " T ON E.DT = 4 AND T.N = E.DN";
 }
 
-EntityLine entityLineAt(const fb::Cells &c, int first)
+// The common columns of a kind's row starting at column k: N, LAY, COL and, but for texts,
+// LTP and WID.
+void lookAt(const fb::Cells &c, int k, bool lined, EntityRecord &e)
 {
-    EntityLine e;
+    e.row = whole(c, k);
+    e.look.layer = small(c, k + 1);
+    e.look.colour = small(c, k + 2);
+    if (lined) {
+        e.look.lineType = small(c, k + 3);
+        e.look.width = small(c, k + 4);
+    }
+}
+
+EntityRecord entityAt(const fb::Cells &c, int first)
+{
+    EntityRecord e;
     e.entity = {whole(c, first), whole(c, first + 1), small(c, first + 2), small(c, first + 3),
                 whole(c, first + 4)};
-    e.hasLine = !c.null(first + 5);
-    if (e.hasLine) {
-        e.line = {whole(c, first + 5), small(c, first + 6), small(c, first + 7),
-                  small(c, first + 8), small(c, first + 9), c.real(first + 10),
-                  c.real(first + 11), c.real(first + 12), c.real(first + 13)};
+    const auto r = [&](int k) { return c.real(first + k); };
+    if (!c.null(first + 5)) {
+        lookAt(c, first + 5, true, e);
+        e.shape = LineShape{r(10), r(11), r(12), r(13)};
+    } else if (!c.null(first + 14)) {
+        lookAt(c, first + 14, true, e);
+        e.shape = CircleShape{r(19), r(20), r(21)};
+    } else if (!c.null(first + 22)) {
+        lookAt(c, first + 22, true, e);
+        e.shape = ArcShape{r(27), r(28), r(29), r(30), r(31)};
+    } else if (!c.null(first + 32)) {
+        lookAt(c, first + 32, false, e);
+        e.shape = TextShape{r(38), r(39), r(40), r(41), r(42), r(43),
+                            small(c, first + 35), small(c, first + 36), small(c, first + 37),
+                            FromCp932(c.bytes(first + 44)), FromCp932(c.bytes(first + 45))};
     }
     return e;
 }
@@ -141,31 +172,31 @@ bool ReadHistoryStart(Database &db, int drawing, int64_t &highestHistory, int64_
                 });
 }
 
-bool ReadEntityLines(Database &db, int drawing, int64_t after, int limit,
-                     const std::function<void(const EntityLine &)> &each)
+bool ReadEntities(Database &db, int drawing, int64_t after, int limit,
+                  const std::function<void(const EntityRecord &)> &each)
 {
-    QByteArray sql = "SELECT " + entityLineColumns() + " FROM ENTITY_" + suffix(drawing) + " E"
-                     + lineJoin(drawing) + " WHERE E.N > " + QByteArray::number(qint64(after))
+    QByteArray sql = "SELECT " + entityColumns() + " FROM ENTITY_" + suffix(drawing) + " E"
+                     + kindJoins(drawing) + " WHERE E.N > " + QByteArray::number(qint64(after))
                      + " ORDER BY E.N";
     if (limit > 0)
         sql += " ROWS " + QByteArray::number(limit);
-    return read(db, sql, [&](const fb::Cells &c) { each(entityLineAt(c, 0)); });
+    return read(db, sql, [&](const fb::Cells &c) { each(entityAt(c, 0)); });
 }
 
 bool ReadChangedEntities(Database &db, int drawing, int64_t afterHistory,
                          int64_t &highestHistory,
-                         const std::function<void(const EntityLine &)> &each)
+                         const std::function<void(const EntityRecord &)> &each)
 {
     // Driven by the history's own index; an entity named twice comes twice.
-    const QByteArray sql = "SELECT H.N, " + entityLineColumns() + " FROM HISTORY_"
+    const QByteArray sql = "SELECT H.N, " + entityColumns() + " FROM HISTORY_"
                            + suffix(drawing) + " H LEFT JOIN ENTITY_" + suffix(drawing)
-                           + " E ON E.N = H.EN" + lineJoin(drawing) + " WHERE H.N > "
+                           + " E ON E.N = H.EN" + kindJoins(drawing) + " WHERE H.N > "
                            + QByteArray::number(qint64(afterHistory)) + " ORDER BY H.N";
     int64_t highest = highestHistory;
     const bool ok = read(db, sql, [&](const fb::Cells &c) {
         highest = std::max<int64_t>(highest, c.integer(0));
         if (!c.null(1))
-            each(entityLineAt(c, 1));
+            each(entityAt(c, 1));
     });
     if (ok)
         highestHistory = highest;

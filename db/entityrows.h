@@ -1,5 +1,5 @@
-// The rows of a drawing's entities as plain values: the entity row and the geometry row of
-// its kind, as read from the database and as written to it. Coordinates and radii in layer
+// The rows of a drawing's tables as plain values: its layers, colours and line types, and
+// each entity's row with the geometry row of its kind, as read and as written. Coordinates and radii in layer
 // units, angles in degrees counter-clockwise from +x, text sizes in paper millimetres.
 #pragma once
 
@@ -7,6 +7,36 @@
 
 #include <cstdint>
 #include <variant>
+
+struct LayerRow
+{
+    int32_t n = 0;
+    QString name;
+    int32_t visible = 0; // 0 hidden
+    int32_t printed = 0;
+    int32_t colour = 0;
+    int32_t lineType = 0;
+    int32_t width = 0; // 1/100 mm
+    double scale = 1.0; // NULL reads as 1.0
+    bool operator==(const LayerRow &) const = default;
+};
+
+struct ColourRow
+{
+    int32_t n = 0;
+    QString name;
+    int32_t value = 0; // red + 256 green + 65536 blue
+    bool operator==(const ColourRow &) const = default;
+};
+
+struct LineTypeRow
+{
+    int32_t n = 0;
+    QString name;
+    int32_t count = 0; // pitches in use
+    int32_t pitches[10] = {}; // 1/100 mm, dash first
+    bool operator==(const LineTypeRow &) const = default;
+};
 
 // ENTITY_<n>.DT: which geometry table holds the entity's row.
 enum EntityKind : int16_t { KindLine = 1, KindCircle = 2, KindArc = 3, KindText = 4 };

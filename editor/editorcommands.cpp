@@ -2,12 +2,13 @@
 // on screen, and each finished figure stored, taken into the drawing and drawn at once.
 #include "editor/editorwindow.h"
 
+#include "editor/textdialog.h"
 #include "app/globals.h"
 #include "app/messages.h"
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
-#include "editor/renderer.h"
-#include "editor/snap.h"
+#include "editor/view/renderer.h"
+#include "editor/view/snap.h"
 
 #include <QAction>
 #include <QStatusBar>
@@ -17,13 +18,23 @@
 
 void TForm13::SetUpCommands()
 {
-    const std::pair<QToolButton *, QAction *> starters[] = {{SpeedButton6, mnuDrawLineX},
-                                                            {SpeedButton7, mnuDrawLineY},
-                                                            {SpeedButton8, mnuDrawLine2},
-                                                            {SpeedButton9, mnuDrawBox}};
-    const int codes[] = {HorizontalLine, VerticalLine, TwoPointLine, BoxCommand};
-    for (int i = 0; i < 4; ++i) {
+    const std::pair<QToolButton *, QAction *> starters[] = {
+        {SpeedButton6, mnuDrawLineX}, {SpeedButton7, mnuDrawLineY}, {SpeedButton8, mnuDrawLine2},
+        {SpeedButton9, mnuDrawBox},   {SpeedButton10, mnuDrawCircle}, {SpeedButton11, mnuDrawArc},
+        {SpeedButton12, mnuDrawArc3}, {SpeedButton13, mnuDrawText}};
+    const int codes[] = {HorizontalLine, VerticalLine,  TwoPointLine,  BoxCommand,
+                         CircleCommand,  ArcCommand,    ThreePointArc, TextCommand};
+    const char *const hints[] = {"水平線：通過点、開始点、終了点",
+                                 "垂直線：通過点、開始点、終了点",
+                                 "線分：開始点、終了点",
+                                 "四角：対角の２点",
+                                 "円：中心点、円周上の点",
+                                 "円弧：中心点、開始点、終了点（反時計回り）",
+                                 "3点円弧：開始点、通過点、終了点",
+                                 "文字：文字を入力して位置を指示"};
+    for (int i = 0; i < 8; ++i) {
         const int code = codes[i];
+        starters[i].first->setToolTip(QString::fromUtf8(hints[i]));
         connect(starters[i].first, &QToolButton::clicked, this, [this, code] {
             StartCommand(code);
         });
@@ -41,8 +52,53 @@ void TForm13::StartCommand(int code)
         rubberShown = false;
         ShowScreen();
     }
+    if (code == TextCommand && !AskText())
+        code = NoCommand;
     command.Start(code);
     ShowCommand();
+}
+
+bool TForm13::AskText()
+{
+    if (!textDialog)
+        textDialog = new TextDialog(this);
+    textDialog->SetValue(command.Text().height > 0 ? command.Text() : textDialog->Value());
+    if (textDialog->exec() != QDialog::Accepted)
+        return false;
+    command.SetText(textDialog->Value());
+    return true;
+}
+
+void TForm13::EditText(int32_t entity)
+{
+    const Entity *e = model->Find(entity);
+    if (!e || !std::holds_alternative<TextRef>(e->shape))
+        return;
+    const EntityRecord old = model->Record(*e);
+    const LayerRow *layer = model->Layer(old.look.layer);
+    const double s = layer && layer->scale > 0 && std::isfinite(layer->scale) ? layer->scale : 1;
+    TextShape text = std::get<TextShape>(old.shape);
+    text.px *= s;
+    text.py *= s;
+    if (!textDialog)
+        textDialog = new TextDialog(this);
+    const TextShape kept = textDialog->Value();
+    textDialog->SetValue(text);
+    const bool accepted = textDialog->exec() == QDialog::Accepted;
+    TextShape changed = textDialog->Value();
+    textDialog->SetValue(kept); // the command's next texts keep their own values
+    if (!accepted)
+        return;
+    changed.px = text.px;
+    changed.py = text.py;
+    EntityRecord next = old;
+    next.shape = changed;
+    ChangeSet changes;
+    changes.name = QStringLiteral("文字の変更");
+    changes.member = Config().PcUserNo;
+    changes.created.push_back(next);
+    changes.erased.push_back(entity);
+    StoreChangeSet(changes);
 }
 
 void TForm13::CancelCommand()
@@ -88,9 +144,7 @@ void TForm13::DrawRubber()
     Canvas canvas(screen);
     SetXorMode(canvas);
     SetPen(canvas, 0xFFFF00, 0, 1);
-    const ViewParams v = view.Params();
-    for (const PaperLine &l : command.Rubber(rubberX, rubberY))
-        DrawClippedLine(canvas, v, l.x1, l.y1, l.x2, l.y2);
+    RenderBand(canvas, view.Params(), command.Rubber(rubberX, rubberY));
 }
 
 void TForm13::GivePoint(double x, double y)
@@ -103,7 +157,7 @@ void TForm13::GivePoint(double x, double y)
 void TForm13::SnapPoint(double x, double y)
 {
     double sx, sy;
-    if (command.Waiting() && SnapToLineEnd(*model, x, y, 5 / view.Rect().scale, sx, sy))
+    if (command.Waiting() && ::SnapPoint(*model, x, y, 5 / view.Rect().scale, sx, sy))
         TakePoint(sx, sy);
 }
 
@@ -115,63 +169,92 @@ void TForm13::TakePoint(double x, double y)
     }
     PickX = x;
     PickY = y;
-    const std::vector<PaperLine> lines = command.Give(x, y);
+    const std::vector<Shape> shapes = command.Give(x, y);
     ShowCommand();
+    if (!command.Note().isEmpty())
+        SetNotice(command.Note());
     FollowPick();
     ShowScreen();
-    if (!lines.empty())
-        StoreFigure(lines);
+    if (!shapes.empty())
+        StoreFigure(shapes);
 }
 
 NumberHints TForm13::StoreHints()
 {
     // Numbers already in memory spare the reads a pass over the whole tables.
-    if (highestLine == 0 && loaded) {
-        for (size_t i = 0; i < model->Count(); ++i) {
-            if (model->At(i).hasLine)
-                highestLine = std::max<int64_t>(highestLine, model->At(i).line.n);
-        }
-    }
-    return {model->HighestHistory(), model->HighestEntity(), highestLine};
+    NumberHints hints{model->HighestHistory(), model->HighestEntity(), {}};
+    for (int kind = KindLine; kind <= KindText; ++kind)
+        hints.rows[kind] = model->HighestRow(kind);
+    return hints;
 }
 
-void TForm13::StoreFigure(const std::vector<PaperLine> &lines)
+void TForm13::StoreFigure(const std::vector<Shape> &shapes)
+{
+    ChangeSet changes;
+    changes.name = command.Name().remove(u'　') + QStringLiteral("の作図");
+    changes.member = Config().PcUserNo;
+    for (const Shape &shape : shapes) {
+        EntityRecord e;
+        e.look = {int16_t(CurLayer), int16_t(CurColor), int16_t(CurLineType), int16_t(CurWidth)};
+        e.shape = shape;
+        changes.created.push_back(e);
+    }
+    StoreChangeSet(changes);
+}
+
+bool TForm13::StoreChangeSet(const ChangeSet &changes)
 {
     if (gone) {
         // The tables another PC deleted may have been made anew for a new drawing.
         ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
-        return;
+        return false;
     }
-    const LineOperation op{Config().PcUserNo, CurLayer, CurColor, CurLineType, CurWidth, lines};
     StoredOperation stored;
-    switch (StoreLineOperation(db, DrawingNo, op, StoreHints(), stored)) {
+    switch (StoreChanges(db, DrawingNo, changes, StoreHints(), stored)) {
     case StoreResult::BadScale:
         ShowMessage(QStringLiteral("レイヤ%1の尺度が正しくないため登録出来ません。"
                                    "レイヤの設定で尺度を直して下さい。")
-                        .arg(CurLayer));
-        return;
+                        .arg(changes.created.empty() ? CurLayer
+                                                     : changes.created.front().look.layer));
+        return false;
+    case StoreResult::BadText:
+        ShowMessage(QStringLiteral("文字が長すぎるか使用出来ない文字が含まれているため"
+                                   "登録出来ません"));
+        return false;
     case StoreResult::Failed:
-        ShowMessage(QStringLiteral("登録失敗"));
-        return;
+        ShowMessage(changes.created.empty() ? QStringLiteral("変更失敗")
+                                            : QStringLiteral("登録失敗"));
+        return false;
     case StoreResult::Stored:
         break;
     }
-    highestLine = stored.rows.back().line.n;
-    EditStep step{EditStep::Drawn, command.Name().remove(u'　') + QStringLiteral("の作図"), {}};
-    for (const EntityLine &e : stored.rows)
-        step.entities.push_back(e.entity.n);
+    TakeStored(changes.name, stored);
+    return true;
+}
+
+void TForm13::TakeStored(const QString &name, const StoredOperation &stored)
+{
+    EditStep step{name, {}, stored.erased, stored.restored};
+    for (const EntityRecord &e : stored.rows)
+        step.created.push_back(e.entity.n);
     history.Done(std::move(step));
     // While the drawing still loads, the load reads them in their turn.
     if (!loaded)
         return;
-    model->AddStored(stored.rows, stored.operation, stored.firstHistory);
+    model->TakeStored(stored.rows, stored.erased, stored.restored, stored.operation,
+                      stored.firstHistory);
     if (plain.isNull())
         return;
-    {
+    if (stored.erased.empty() && stored.restored.empty()) {
         Canvas canvas(plain);
-        for (const EntityLine &e : stored.rows)
-            RenderLine(canvas, view.Params(), *model, e);
+        for (const EntityRecord &e : stored.rows) {
+            if (const Entity *in = model->Find(e.entity.n))
+                RenderEntity(canvas, view.Params(), *model, *in);
+        }
+        // The band is off the screen here, and no zoom frame is held during a click.
+        ShowSelection();
+        return;
     }
-    // The band is off the screen here, and no zoom frame is held during a click.
-    ShowSelection();
+    selection.KeepLive(*model);
+    Redraw();
 }

@@ -3,13 +3,15 @@
 // stored as one operation that other PCs follow.
 #include "editor/editorwindow.h"
 
+#include "app/globals.h"
 #include "app/messages.h"
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
-#include "editor/renderer.h"
+#include "editor/view/renderer.h"
 
 #include <QAction>
 #include <QKeySequence>
+#include <QMouseEvent>
 
 #include <cstdlib>
 
@@ -107,7 +109,7 @@ void TForm13::SelectAt(int x, int y, bool shift)
     HideFrame();
     if (std::abs(x - PressX) <= ClickSlack && std::abs(y - PressY) <= ClickSlack) {
         const PaperPoint p = view.ToPaper(x, y);
-        const int32_t picked = PickLine(*model, p.x, p.y, PickPixels / view.Rect().scale);
+        const int32_t picked = PickEntity(*model, p.x, p.y, PickPixels / view.Rect().scale);
         if (shift) {
             if (picked)
                 selection.Toggle(picked);
@@ -118,7 +120,7 @@ void TForm13::SelectAt(int x, int y, bool shift)
         }
     } else {
         const PaperPoint p0 = view.ToPaper(PressX, PressY), p1 = view.ToPaper(x, y);
-        std::vector<int32_t> framed = FrameLines(*model, {p0.x, p0.y, p1.x, p1.y}, x < PressX);
+        std::vector<int32_t> framed = FrameEntities(*model, {p0.x, p0.y, p1.x, p1.y}, x < PressX);
         if (shift)
             selection.Add(framed);
         else
@@ -127,6 +129,20 @@ void TForm13::SelectAt(int x, int y, bool shift)
     ShowSelection();
     SetNotice(selection.Empty() ? QString()
                                 : QStringLiteral("%1 本選択").arg(selection.Size()));
+}
+
+bool TForm13::EditTextAt(QMouseEvent *event)
+{
+    if (command.Waiting() || event->button() != Qt::LeftButton || !loaded)
+        return false;
+    const QPointF at = event->position();
+    const PaperPoint p = view.ToPaper(at.x(), at.y());
+    const int32_t picked = PickEntity(*model, p.x, p.y, PickPixels / view.Rect().scale);
+    const Entity *e = picked ? model->Find(picked) : nullptr;
+    if (!e || !std::holds_alternative<TextRef>(e->shape))
+        return false;
+    EditText(picked);
+    return true;
 }
 
 void TForm13::ClearSelection()
@@ -138,18 +154,30 @@ void TForm13::ClearSelection()
     SetNotice(QString());
 }
 
-bool TForm13::StoreStates(const std::vector<int32_t> &entities, int16_t state,
-                          StoredOperation &out)
+bool TForm13::StoreStates(const std::vector<int32_t> &erase,
+                          const std::vector<int32_t> &restore, StoredOperation &out)
 {
-    // Entity numbers of deleted tables would name other lines in tables made anew.
+    // Entity numbers of deleted tables would name other entities in tables made anew.
     if (gone)
         return false;
-    if (StoreStateOperation(db, DrawingNo, {entities, state}, StoreHints(), out)
-        != StoreResult::Stored) {
+    ChangeSet changes;
+    changes.member = Config().PcUserNo;
+    changes.erased = erase;
+    changes.restored = restore;
+    if (StoreChanges(db, DrawingNo, changes, StoreHints(), out) != StoreResult::Stored)
         return false;
-    }
-    model->SetStored(out.entities, state, out.operation, out.firstHistory);
+    model->TakeStored({}, out.erased, out.restored, out.operation, out.firstHistory);
     return true;
+}
+
+QString TForm13::Counted(const std::vector<int32_t> &entities) const
+{
+    const bool lines = std::all_of(entities.begin(), entities.end(), [&](int32_t n) {
+        const Entity *e = model->Find(n);
+        return e && e->entity.type == KindLine;
+    });
+    return lines ? QStringLiteral("%1 本の線").arg(entities.size())
+                 : QStringLiteral("%1 個の図形").arg(entities.size());
 }
 
 void TForm13::EraseSelected()
@@ -160,20 +188,21 @@ void TForm13::EraseSelected()
         return;
     }
     StoredOperation out;
-    if (!StoreStates(selection.Entities(), 0, out)) {
+    if (!StoreStates(selection.Entities(), {}, out)) {
         ShowMessage(QStringLiteral("削除失敗"));
         return;
     }
     selection.Clear();
-    const int count = int(out.entities.size());
+    const int count = int(out.erased.size());
     if (count == 0) {
         Redraw();
         SetNotice(QStringLiteral("選択した線は既にありません"));
         return;
     }
-    history.Done({EditStep::Erased, QStringLiteral("%1 本の線の削除").arg(count), out.entities});
+    const QString what = Counted(out.erased);
+    history.Done({what + QStringLiteral("の削除"), {}, out.erased, {}});
     Redraw();
-    SetNotice(QStringLiteral("%1 本の線を削除しました").arg(count) + meanwhile(out, true));
+    SetNotice(what + QStringLiteral("を削除しました") + meanwhile(out, true));
 }
 
 void TForm13::Undo()
@@ -196,7 +225,8 @@ void TForm13::Replay(bool back)
     }
     const QString name = step->name;
     StoredOperation out;
-    if (!StoreStates(step->entities, back ? step->UndoState() : step->RedoState(), out)) {
+    if (!StoreStates(back ? step->UndoErases() : step->RedoErases(),
+                     back ? step->UndoRestores() : step->RedoRestores(), out)) {
         ShowMessage(QStringLiteral("変更失敗"));
         return;
     }

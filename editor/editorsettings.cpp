@@ -4,7 +4,7 @@
 
 #include "db/drawingrows.h"
 #include "drawsettings/handshake.h"
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
 
 #include <QAction>
 #include <QToolButton>

@@ -5,10 +5,11 @@
 #include "app/ui.h"
 #include "app/values.h"
 #include "db/drawingrows.h"
-#include "editor/drawingmodel.h"
-#include "editor/drawingoutput.h"
+#include "editor/drawingloader.h"
+#include "editor/model/drawingmodel.h"
+#include "editor/output/drawingoutput.h"
 #include "editor/pen/canvas.h"
-#include "editor/renderer.h"
+#include "editor/view/renderer.h"
 
 #include <QBoxLayout>
 #include <QCursor>
@@ -97,6 +98,10 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuDrawLineY = item(draw, "mnuDrawLineY", QStringLiteral("垂直線(&Y)"));
     mnuDrawLine2 = item(draw, "mnuDrawLine2", QStringLiteral("線　分(&2)"));
     mnuDrawBox = item(draw, "mnuDrawBox", QStringLiteral("四　角(&B)"));
+    mnuDrawCircle = item(draw, "mnuDrawCircle", QStringLiteral("円(&C)"));
+    mnuDrawArc = item(draw, "mnuDrawArc", QStringLiteral("円弧(&A)"));
+    mnuDrawArc3 = item(draw, "mnuDrawArc3", QStringLiteral("3点円弧(&3)"));
+    mnuDrawText = item(draw, "mnuDrawText", QStringLiteral("文字(&T)"));
     draw->addSeparator();
     mnuDrawErase = item(draw, "mnuDrawErase", QStringLiteral("削除(&E)"));
     mnuDrawUndo = item(draw, "mnuDrawUndo", QStringLiteral("元に戻す(&U)"));
@@ -138,9 +143,9 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedWidth(52);
-    // Every tool button stays in reach, down to 四角 at 160 + 22.
-    Panel1->setMinimumHeight(184);
+    Panel1->setFixedWidth(PanelWidth);
+    // Every tool button stays in reach, down to 文字 at 256 + 22.
+    Panel1->setMinimumHeight(280);
     QFont small(QStringLiteral("ＭＳ ゴシック"));
     small.setPixelSize(12);
     Panel1->setFont(small);
@@ -157,7 +162,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     auto label = [this](const char *name, int l, int t) {
         auto *a = new QLabel(Panel1);
         a->setObjectName(QString::fromLatin1(name));
-        a->setGeometry(l, t, 52 - l, 14);
+        a->setGeometry(l, t, PanelWidth - l, 14);
         return a;
     };
     SpeedButton1 = button("SpeedButton1", QStringLiteral("&L"), 1, 1, 18, 18);
@@ -165,10 +170,16 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     SpeedButton3 = button("SpeedButton3", QStringLiteral("&T"), 1, 35, 18, 18);
     SpeedButton4 = button("SpeedButton4", QStringLiteral("&W"), 1, 52, 18, 18);
     SpeedButton5 = button("SpeedButton5", QStringLiteral("&G"), 1, 70, 18, 18);
-    SpeedButton6 = button("SpeedButton6", QStringLiteral("水平(&X"), 1, 88, 48, 22);
-    SpeedButton7 = button("SpeedButton7", QStringLiteral("垂直(&Y"), 1, 112, 48, 22);
-    SpeedButton8 = button("SpeedButton8", QStringLiteral("線分(&2"), 1, 136, 48, 22);
-    SpeedButton9 = button("SpeedButton9", QStringLiteral("四角(&B"), 1, 160, 48, 22);
+    // Wide enough for every caption whole.
+    const int bw = PanelWidth - 4;
+    SpeedButton6 = button("SpeedButton6", QStringLiteral("水平(&X)"), 1, 88, bw, 22);
+    SpeedButton7 = button("SpeedButton7", QStringLiteral("垂直(&Y)"), 1, 112, bw, 22);
+    SpeedButton8 = button("SpeedButton8", QStringLiteral("線分(&2)"), 1, 136, bw, 22);
+    SpeedButton9 = button("SpeedButton9", QStringLiteral("四角(&B)"), 1, 160, bw, 22);
+    SpeedButton10 = button("SpeedButton10", QStringLiteral("円(&C)"), 1, 184, bw, 22);
+    SpeedButton11 = button("SpeedButton11", QStringLiteral("円弧(&A)"), 1, 208, bw, 22);
+    SpeedButton12 = button("SpeedButton12", QStringLiteral("3点円弧"), 1, 232, bw, 22);
+    SpeedButton13 = button("SpeedButton13", QStringLiteral("文字(&T)"), 1, 256, bw, 22);
     LabelA1 = label("LabelA1", 22, 4);
     LabelA2 = label("LabelA2", 22, 21);
     LabelA3 = label("LabelA3", 22, 38);
@@ -237,7 +248,7 @@ void TForm13::FormShow()
     zoomShown = false;
     ShowCurrentValues();
     Shown = true;
-    if (!model->BeginLoad(db)) {
+    if (!BeginLoad(db, *model)) {
         bool present = true;
         ReadDrawingTablesPresent(db, DrawingNo, present);
         gone = !present;
@@ -254,7 +265,7 @@ void TForm13::FormShow()
 
 void TForm13::LoadStep()
 {
-    const int read = model->ContinueLoad(db, LoadStepLines);
+    const int read = ContinueLoad(db, *model, LoadStepLines);
     if (read == LoadStepLines) {
         SetNotice(QStringLiteral("図面を読み込んでいます… %1 本").arg(model->Count()));
         StatusBar1->repaint();
@@ -284,13 +295,13 @@ void TForm13::Refresh()
     if (!loaded || gone)
         return;
     pollTimer->stop();
-    switch (model->Update(db)) {
-    case DrawingModel::Refresh::Changed:
+    switch (UpdateModel(db, *model)) {
+    case Refresh::Changed:
         Redraw();
         break;
-    case DrawingModel::Refresh::Unchanged:
+    case Refresh::Unchanged:
         break;
-    case DrawingModel::Refresh::Failed: {
+    case Refresh::Failed: {
         bool present = true;
         if (ReadDrawingTablesPresent(db, DrawingNo, present) && !present) {
             // Said once; the picture stays as it was.
@@ -398,7 +409,7 @@ void TForm13::ViewChanged(bool changed)
     if (!changed)
         return;
     // The view change is the moment another PC's work is looked for.
-    if (loaded && !gone && model->Update(db) == DrawingModel::Refresh::Failed)
+    if (loaded && !gone && UpdateModel(db, *model) == Refresh::Failed)
         Refresh();
     Redraw();
 }
@@ -424,8 +435,12 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Resize:
         PaintBox1Resize();
         return false;
-    case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
+        if (EditTextAt(static_cast<QMouseEvent *>(event)))
+            return true;
+        PaintBox1MouseDown(static_cast<QMouseEvent *>(event));
+        return true;
+    case QEvent::MouseButtonPress:
         PaintBox1MouseDown(static_cast<QMouseEvent *>(event));
         return true;
     case QEvent::MouseMove:

@@ -3,10 +3,11 @@
 // off screen and painted from the drawing in memory, which follows the database.
 #pragma once
 
-#include "editor/commands.h"
-#include "editor/edithistory.h"
-#include "editor/selection.h"
-#include "editor/view.h"
+#include "db/changestore.h"
+#include "editor/commands/drawcommand.h"
+#include "editor/commands/edithistory.h"
+#include "editor/view/selection.h"
+#include "editor/view/view.h"
 
 #include <QImage>
 #include <QWidget>
@@ -47,11 +48,13 @@ public:
     QFrame *Panel1;
     QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4, *SpeedButton5;
     QToolButton *SpeedButton6, *SpeedButton7, *SpeedButton8, *SpeedButton9;
+    QToolButton *SpeedButton10, *SpeedButton11, *SpeedButton12, *SpeedButton13;
     QLabel *LabelA1, *LabelA2, *LabelA3, *LabelA4, *LabelA5;
     QStatusBar *StatusBar1;
     QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;
     QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
     QAction *mnuDrawLineX, *mnuDrawLineY, *mnuDrawLine2, *mnuDrawBox;
+    QAction *mnuDrawCircle, *mnuDrawArc, *mnuDrawArc3, *mnuDrawText;
     QAction *mnuDrawErase, *mnuDrawUndo, *mnuDrawRedo;
     QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
@@ -143,7 +146,13 @@ private:
     // true when the screen changed.
     bool FollowPick();
     void DrawRubber();
-    void StoreFigure(const std::vector<PaperLine> &lines);
+    void StoreFigure(const std::vector<Shape> &shapes);
+    // The text command's dialog: its values for the next texts; false when cancelled.
+    bool AskText();
+    // Opens the dialog on a stored text and stores the change as one operation.
+    void EditText(int32_t entity);
+    // A double click on a text while no command waits opens it in the dialog.
+    bool EditTextAt(QMouseEvent *event);
     NumberHints StoreHints();
     void SetUpEditing();
     // The picture from the lines of the last redraw with the selection over them, and the
@@ -155,7 +164,14 @@ private:
     void SelectAt(int x, int y, bool shift);
     // Stores the state for the entities as one operation and takes it in; false when the
     // store failed.
-    bool StoreStates(const std::vector<int32_t> &entities, int16_t state, StoredOperation &out);
+    bool StoreStates(const std::vector<int32_t> &erase, const std::vector<int32_t> &restore,
+                     StoredOperation &out);
+    // Stores the change set as one operation and takes it in; false (after a message) when
+    // it could not be stored.
+    bool StoreChangeSet(const ChangeSet &changes);
+    void TakeStored(const QString &name, const StoredOperation &stored);
+    // "N 本の線", or "N 個の図形" when not all of them are lines.
+    QString Counted(const std::vector<int32_t> &entities) const;
     // Undo (back) or redo of the next step of the window's history.
     void Replay(bool back);
 
@@ -170,6 +186,7 @@ private:
     bool loaded = false;
     bool gone = false;
     static constexpr double ZoomStep = 1.5;
+    static constexpr int PanelWidth = 84;
     int ButtonState = 0;
     int PressX = 0, PressY = 0;
     int zoomX1 = 0, zoomY1 = 0, zoomX2 = 0, zoomY2 = 0;
@@ -183,7 +200,8 @@ private:
     DrawCommand command;
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;
-    int64_t highestLine = 0;
+    // The text dialog, made when first needed; it remembers its values.
+    class TextDialog *textDialog = nullptr;
     QImage plain; // the picture of the last redraw without the selection
     Selection selection;
     EditHistory history;

@@ -4,8 +4,8 @@
 
 #include "app/globals.h"
 #include "db/database.h"
-#include "db/linestore.h"
-#include "editor/drawingmodel.h"
+#include "db/changestore.h"
+#include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"

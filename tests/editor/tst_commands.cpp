@@ -1,8 +1,8 @@
 #include "editortest.h"
 
 #include "app/messages.h"
-#include "editor/commands.h"
-#include "editor/snap.h"
+#include "editor/commands/drawcommand.h"
+#include "editor/view/snap.h"
 
 #include <QAction>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
-#include "editor/renderer.h"
-#include "editor/view.h"
+#include "editor/view/renderer.h"
+#include "editor/view/view.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -3,7 +3,7 @@
 #include "app/messages.h"
 #include "app/ui.h"
 #include "db/database.h"
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"

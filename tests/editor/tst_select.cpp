@@ -1,8 +1,8 @@
 #include "editortest.h"
 
 #include "app/messages.h"
-#include "editor/edithistory.h"
-#include "editor/selection.h"
+#include "editor/commands/edithistory.h"
+#include "editor/view/selection.h"
 
 #include <QAction>
 #include <QToolButton>

@@ -3,7 +3,7 @@
 // corner), the options page of the print dialog and the preview window.
 #pragma once
 
-#include "editor/paperpainter.h"
+#include "editor/output/paperpainter.h"
 
 #include <QDialog>
 #include <QRectF>

@@ -1,6 +1,6 @@
-#include "editor/paperdrawing.h"
+#include "editor/output/paperdrawing.h"
 
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +10,9 @@ namespace {
 // The look a layer's lines take where they depend on it.
 bool layerLook(const DrawingModel &model, int layer, LineLook &look)
 {
-    LineRow row;
-    row.layer = int16_t(layer);
-    return model.Look(row, look);
+    Entity e;
+    e.look.layer = int16_t(layer);
+    return model.Look(e, look);
 }
 
 LinePen patternOf(const LinePen &pen)
@@ -66,20 +66,32 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
 
     std::vector<int> layerAt(256, -1);
     for (size_t i = 0; i < model.Count(); ++i) {
-        const EntityLine &e = model.At(i);
+        const Entity &e = model.At(i);
         SheetLine p;
-        if (!model.PaperLine(e, p.x1, p.y1, p.x2, p.y2))
+        const PaperShape shape = model.Paper(e);
+        if (const LineShape *l = std::get_if<LineShape>(&shape)) {
+            p.x1 = l->x1, p.y1 = l->y1, p.x2 = l->x2, p.y2 = l->y2;
+        } else if (const CircleShape *c = std::get_if<CircleShape>(&shape)) {
+            p.shape = *c;
+        } else if (const ArcShape *a = std::get_if<ArcShape>(&shape)) {
+            p.shape = *a;
+        } else if (const TextRef *t = std::get_if<TextRef>(&shape)) {
+            const TextStrings &strings = model.Strings(*t);
+            p.shape = TextShape{t->px, t->py, t->height, t->width, t->spacing, t->angle,
+                                t->style, t->anchor, t->vertical, strings.font, strings.text};
+        } else {
             continue;
-        const LayerRow *layer = model.Layer(e.line.layer);
+        }
+        const LayerRow *layer = model.Layer(e.look.layer);
         if (!layer || layer->printed == 0)
             continue;
         LineLook look;
-        if (!model.Look(e.line, look))
+        if (!model.Look(e, look))
             continue;
-        int &at = layerAt[size_t(e.line.layer)];
+        int &at = layerAt[size_t(e.look.layer)];
         if (at < 0) {
             LineLook own;
-            layerLook(model, e.line.layer, own);
+            layerLook(model, e.look.layer, own);
             PaperLayer l;
             l.n = layer->n;
             l.name = layer->name;
@@ -90,13 +102,13 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
             at = int(d.layers.size());
             d.layers.push_back(l);
         }
-        const int number = e.line.lineType != 0 ? e.line.lineType : layer->lineType;
+        const int number = e.look.lineType != 0 ? e.look.lineType : layer->lineType;
         p.colour = look.pen.colour;
         p.width = look.pen.width;
         p.layer = at;
         p.type = typeOf(number >= 0 && number < 32768 ? number : 0, look.pen);
-        p.ownColour = e.line.colour != 0;
-        p.ownType = e.line.lineType != 0;
+        p.ownColour = e.look.colour != 0;
+        p.ownType = e.look.lineType != 0;
         d.lines.push_back(p);
     }
     // Layers in ascending number, the lines' positions following.

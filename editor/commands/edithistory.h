@@ -1,5 +1,5 @@
 // What an editor window has done to its drawing, to be taken back and done again while the
-// window is open: each step the entities it drew or erased.
+// window is open: each step the entities it created, erased and restored.
 #pragma once
 
 #include <QString>
@@ -9,14 +9,17 @@
 
 struct EditStep
 {
-    enum Kind { Drawn, Erased };
-    Kind kind = Drawn;
     QString name; // what the status bar calls it
-    std::vector<int32_t> entities;
+    std::vector<int32_t> created;
+    std::vector<int32_t> erased;
+    std::vector<int32_t> restored;
 
-    // The display state taking the step back gives its entities, and doing it again.
-    int16_t UndoState() const { return kind == Drawn ? 0 : 1; }
-    int16_t RedoState() const { return kind == Drawn ? 1 : 0; }
+    bool Empty() const { return created.empty() && erased.empty() && restored.empty(); }
+    // The entities taking the step back erases and restores, and doing it again.
+    std::vector<int32_t> UndoErases() const;
+    std::vector<int32_t> UndoRestores() const { return erased; }
+    std::vector<int32_t> RedoErases() const { return erased; }
+    std::vector<int32_t> RedoRestores() const;
 };
 
 class EditHistory

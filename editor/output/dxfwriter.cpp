@@ -1,6 +1,6 @@
-#include "editor/dxfwriter.h"
+#include "editor/output/dxfwriter.h"
 
-#include "editor/paperdrawing.h"
+#include "editor/output/paperdrawing.h"
 
 #include <QStringEncoder>
 
@@ -275,7 +275,10 @@ void DxfWriter::Lines(size_t from, size_t to, QByteArray &out) const
 {
     for (size_t i = from; i < to && i < drawing.lines.size(); ++i) {
         const SheetLine &l = drawing.lines[i];
-        group(out, 0, "LINE");
+        const TextShape *text = std::get_if<TextShape>(&l.shape);
+        const CircleShape *circle = std::get_if<CircleShape>(&l.shape);
+        const ArcShape *arc = std::get_if<ArcShape>(&l.shape);
+        group(out, 0, text ? "TEXT" : circle ? "CIRCLE" : arc ? "ARC" : "LINE");
         group(out, 8, layerBytes[size_t(l.layer)]);
         if (l.ownType)
             group(out, 6, typeBytes[size_t(l.type)]);
@@ -285,8 +288,41 @@ void DxfWriter::Lines(size_t from, size_t to, QByteArray &out) const
                 it = indexed.emplace(l.colour, NearestIndexedColour(l.colour)).first;
             group(out, 62, it->second);
         }
-        point(out, 10, l.x1, l.y1);
-        point(out, 11, l.x2, l.y2);
+        if (circle || arc) {
+            point(out, 10, circle ? circle->cx : arc->cx, circle ? circle->cy : arc->cy);
+            group(out, 40, circle ? circle->r : arc->r);
+            if (arc) {
+                group(out, 50, arc->sa);
+                group(out, 51, arc->ea);
+            }
+        } else if (text) {
+            TextPlacement(*text, out);
+        } else {
+            point(out, 10, l.x1, l.y1);
+            point(out, 11, l.x2, l.y2);
+        }
+    }
+}
+
+void DxfWriter::TextPlacement(const TextShape &t, QByteArray &out)
+{
+    // The anchor as the format's alignment: 72 left, centre, right; 73 bottom, middle, top.
+    // Lower left is the plain first alignment point; any other goes in both points.
+    const int anchor = t.anchor >= 1 && t.anchor <= 9 ? t.anchor : 1;
+    const int horizontal = (anchor - 1) % 3, vertical = (anchor - 1) / 3 + 1;
+    point(out, 10, t.px, t.py);
+    group(out, 40, t.height);
+    group(out, 1, Encode(t.text));
+    if (t.angle != 0)
+        group(out, 50, t.angle);
+    if (t.width > 0) {
+        // The width factor against the font's own width for the height.
+        group(out, 41, t.width / t.height);
+    }
+    if (anchor != 1) {
+        group(out, 72, horizontal);
+        point(out, 11, t.px, t.py);
+        group(out, 73, vertical);
     }
 }
 

@@ -1,11 +1,11 @@
-#include "editor/drawingoutput.h"
+#include "editor/output/drawingoutput.h"
 
 #include "app/messages.h"
 #include "db/database.h"
-#include "editor/drawingmodel.h"
-#include "editor/dxfwriter.h"
+#include "editor/model/drawingmodel.h"
+#include "editor/output/dxfwriter.h"
 #include "editor/editorwindow.h"
-#include "editor/printing.h"
+#include "editor/output/printing.h"
 
 #include <QCheckBox>
 #include <QDir>

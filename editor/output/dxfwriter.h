@@ -1,6 +1,6 @@
 // A drawing as an ASCII DXF of release 12, which nearly every drafting program reads: a layer
-// per layer with lines, a line type per line type in use, and a LINE in paper millimetres for
-// every line. Names go out in code page 932, as the release expects of a Japanese drawing.
+// per layer with entities, a line type per line type in use, and a LINE, CIRCLE, ARC or TEXT
+// in paper millimetres for every entity. Names go out in code page 932, as the release expects of a Japanese drawing.
 #pragma once
 
 #include <QByteArray>
@@ -12,6 +12,7 @@
 #include <vector>
 
 struct PaperDrawing;
+struct TextShape;
 
 class DxfWriter
 {
@@ -27,6 +28,9 @@ public:
     const std::vector<QString> &LayerNames() const { return layerNames; }
     const std::vector<QString> &TypeNames() const { return typeNames; }
 
+    // A TEXT's placement groups after its layer: insertion, height, string, angle, width
+    // factor and alignment.
+    static void TextPlacement(const TextShape &t, QByteArray &out);
     // The indexed colour nearest to 0x00BBGGRR; black and white are 7, which the reading
     // program shows against its background.
     static int NearestIndexedColour(int32_t colour);

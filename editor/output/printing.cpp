@@ -1,6 +1,6 @@
-#include "editor/printing.h"
+#include "editor/output/printing.h"
 
-#include "editor/paperdrawing.h"
+#include "editor/output/paperdrawing.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>

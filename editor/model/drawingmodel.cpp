@@ -1,7 +1,10 @@
-#include "editor/drawingmodel.h"
+#include "editor/model/drawingmodel.h"
+
+#include "editor/model/shapes.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -42,11 +45,31 @@ bool meets(const PaperBox &a, const PaperBox &b)
     return a.x1 <= b.x2 && b.x1 <= a.x2 && a.y1 <= b.y2 && b.y1 <= a.y2;
 }
 
-bool sameGeometry(const EntityLine &a, const EntityLine &b)
+template<typename T>
+bool sameShape(const T &a, const T &b)
 {
-    return a.hasLine == b.hasLine && a.entity.type == b.entity.type
-           && a.line.layer == b.line.layer && a.line.x1 == b.line.x1 && a.line.y1 == b.line.y1
-           && a.line.x2 == b.line.x2 && a.line.y2 == b.line.y2;
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+bool sameGeometry(const Entity &a, const Entity &b)
+{
+    if (a.entity.type != b.entity.type || a.look.layer != b.look.layer
+        || a.shape.index() != b.shape.index())
+        return false;
+    return std::visit(
+        [&](const auto &s) {
+            using S = std::decay_t<decltype(s)>;
+            if constexpr (std::is_same_v<S, std::monostate>)
+                return true;
+            else if constexpr (std::is_same_v<S, TextRef>) {
+                const TextRef &t = std::get<TextRef>(b.shape);
+                return s.px == t.px && s.py == t.py && s.height == t.height
+                       && s.width == t.width && s.spacing == t.spacing && s.angle == t.angle
+                       && s.anchor == t.anchor && s.vertical == t.vertical;
+            } else
+                return sameShape(s, std::get<S>(b.shape));
+        },
+        a.shape);
 }
 
 // Finest cells: about one for every eight lines, at most this many.
@@ -114,15 +137,34 @@ bool DrawingModel::SetLineTypes(std::vector<LineTypeRow> rows)
     return true;
 }
 
-const EntityLine *DrawingModel::Find(int32_t entity) const
+const Entity *DrawingModel::Find(int32_t entity) const
 {
     auto it = std::lower_bound(items.begin(), items.end(), entity,
-                               [](const EntityLine &e, int32_t n) { return e.entity.n < n; });
+                               [](const Entity &e, int32_t n) { return e.entity.n < n; });
     return it != items.end() && it->entity.n == entity ? &*it : nullptr;
 }
 
-void DrawingModel::Add(const EntityLine &e)
+int64_t DrawingModel::HighestRow(int kind) const
 {
+    return kind >= KindLine && kind <= KindText ? highestRows[kind] : 0;
+}
+
+void DrawingModel::Reset(int64_t op, int64_t history)
+{
+    items.clear();
+    texts.Clear();
+    std::fill(std::begin(highestRows), std::end(highestRows), 0);
+    indexValid = false;
+    operation = op;
+    highestHistory = history;
+}
+
+void DrawingModel::Add(const EntityRecord &record)
+{
+    const int kind = record.entity.type;
+    if (kind >= KindLine && kind <= KindText && record.row > 0)
+        highestRows[kind] = std::max<int64_t>(highestRows[kind], record.row);
+    const Entity e = ToEntity(record, texts);
     if (items.empty() || e.entity.n > items.back().entity.n) {
         items.push_back(e);
         if (indexValid)
@@ -130,7 +172,7 @@ void DrawingModel::Add(const EntityLine &e)
         return;
     }
     auto it = std::lower_bound(items.begin(), items.end(), e.entity.n,
-                               [](const EntityLine &x, int32_t n) { return x.entity.n < n; });
+                               [](const Entity &x, int32_t n) { return x.entity.n < n; });
     if (it != items.end() && it->entity.n == e.entity.n) {
         // A change of state keeps the line where the index has it.
         if (!sameGeometry(*it, e))
@@ -142,54 +184,59 @@ void DrawingModel::Add(const EntityLine &e)
     indexValid = false;
 }
 
-void DrawingModel::Add(const std::vector<EntityLine> &rows)
+void DrawingModel::Add(const std::vector<EntityRecord> &rows)
 {
-    for (const EntityLine &e : rows)
+    for (const EntityRecord &e : rows)
         Add(e);
 }
 
-void DrawingModel::AddStored(const std::vector<EntityLine> &rows, int64_t op,
-                             int64_t firstHistory)
-{
-    const bool next = !rows.empty() && op == operation + 1 && firstHistory == highestHistory + 1
-                      && rows.front().entity.n == HighestEntity() + 1;
-    Add(rows);
-    if (next) {
-        operation = op;
-        highestHistory = firstHistory + int64_t(rows.size()) - 1;
-    }
-}
-
-void DrawingModel::SetStored(const std::vector<int32_t> &entities, int16_t state, int64_t op,
-                             int64_t firstHistory)
+void DrawingModel::setState(const std::vector<int32_t> &entities, int16_t state)
 {
     for (int32_t n : entities) {
         auto it = std::lower_bound(items.begin(), items.end(), n,
-                                   [](const EntityLine &e, int32_t v) { return e.entity.n < v; });
-        // The line stays where the index has it; picking and drawing look at the state.
+                                   [](const Entity &e, int32_t v) { return e.entity.n < v; });
+        // The entity stays where the index has it; picking and drawing look at the state.
         if (it != items.end() && it->entity.n == n)
             it->entity.state = state;
     }
-    if (!entities.empty() && op == operation + 1 && firstHistory == highestHistory + 1) {
+}
+
+void DrawingModel::TakeStored(const std::vector<EntityRecord> &rows,
+                              const std::vector<int32_t> &erased,
+                              const std::vector<int32_t> &restored, int64_t op,
+                              int64_t firstHistory)
+{
+    const size_t count = rows.size() + erased.size() + restored.size();
+    const bool next = count > 0 && op == operation + 1 && firstHistory == highestHistory + 1
+                      && (rows.empty() || rows.front().entity.n == HighestEntity() + 1);
+    Add(rows);
+    setState(erased, 0);
+    setState(restored, 1);
+    if (next) {
         operation = op;
-        highestHistory = firstHistory + int64_t(entities.size()) - 1;
+        highestHistory = firstHistory + int64_t(count) - 1;
     }
 }
 
-bool DrawingModel::Look(const LineRow &line, LineLook &look) const
+const LayerRow *DrawingModel::drawnLayer(int n) const
 {
-    if (line.layer < 0 || line.layer > 255)
-        return false;
-    const LayerRow *layer = Layer(line.layer);
-    if (!layer || layer->visible == 0 || !std::isfinite(layer->scale))
+    const LayerRow *layer = n >= 0 && n <= 255 ? Layer(n) : nullptr;
+    return layer && layer->visible != 0 && std::isfinite(layer->scale) ? layer : nullptr;
+}
+
+bool DrawingModel::Look(const Entity &e, LineLook &look) const
+{
+    const LayerRow *layer = drawnLayer(e.look.layer);
+    if (!layer)
         return false;
     look.scale = layer->scale;
     LinePen &pen = look.pen;
     pen = LinePen();
-    const ColourRow *colour = Colour(line.colour != 0 ? line.colour : layer->colour);
+    const ColourRow *colour = Colour(e.look.colour != 0 ? e.look.colour : layer->colour);
     pen.colour = colour ? colour->value & 0xFFFFFF : 0;
-    pen.width = line.width != 0 ? line.width : layer->width;
-    const LineTypeRow *type = LineType(line.lineType != 0 ? line.lineType : layer->lineType);
+    pen.width = e.look.width != 0 ? e.look.width : layer->width;
+    const LineTypeRow *type = LineType(e.look.lineType != 0 ? e.look.lineType
+                                                            : layer->lineType);
     if (type && type->count > 0 && type->count <= 10 && type->count % 2 == 0) {
         pen.count = type->count;
         for (int i = 0; i < pen.count; ++i) {
@@ -200,39 +247,79 @@ bool DrawingModel::Look(const LineRow &line, LineLook &look) const
     return true;
 }
 
-bool DrawingModel::PaperLine(const EntityLine &e, double &x1, double &y1, double &x2,
-                             double &y2) const
+namespace {
+
+// The shape scaled to paper, monostate when a value cannot be drawn.
+PaperShape scaled(const ModelShape &shape, double s)
 {
-    if (e.entity.state != 1 || e.entity.type != 1 || !e.hasLine)
-        return false;
-    // As Look decides whether a line is drawn, without making its pen: picking and framing
-    // ask this of every line.
-    const LayerRow *layer = e.line.layer >= 0 && e.line.layer <= 255 ? Layer(e.line.layer)
-                                                                      : nullptr;
-    if (!layer || layer->visible == 0 || !std::isfinite(layer->scale))
-        return false;
-    const double s = layer->scale;
-    x1 = e.line.x1 * s;
-    y1 = e.line.y1 * s;
-    x2 = e.line.x2 * s;
-    y2 = e.line.y2 * s;
-    return finite(x1, y1, x2, y2);
+    return std::visit(
+        [&](const auto &g) -> PaperShape {
+            using G = std::decay_t<decltype(g)>;
+            if constexpr (std::is_same_v<G, LineShape>) {
+                const LineShape p{g.x1 * s, g.y1 * s, g.x2 * s, g.y2 * s};
+                return finite(p.x1, p.y1, p.x2, p.y2) ? PaperShape(p) : PaperShape();
+            } else if constexpr (std::is_same_v<G, CircleShape>) {
+                const CircleShape p{g.cx * s, g.cy * s, g.r * s};
+                return finite(p.cx, p.cy, p.r, 0) && p.r > 0 ? PaperShape(p) : PaperShape();
+            } else if constexpr (std::is_same_v<G, ArcShape>) {
+                const ArcShape p{g.cx * s, g.cy * s, g.r * s, g.sa, g.ea};
+                return finite(p.cx, p.cy, p.r, p.sa) && std::isfinite(p.ea) && p.r > 0
+                           ? PaperShape(p)
+                           : PaperShape();
+            } else if constexpr (std::is_same_v<G, TextRef>) {
+                TextRef p = g;
+                p.px *= s;
+                p.py *= s;
+                return finite(p.px, p.py, p.height, p.angle) && std::isfinite(p.width)
+                               && std::isfinite(p.spacing) && p.height > 0
+                           ? PaperShape(p)
+                           : PaperShape();
+            } else {
+                return PaperShape();
+            }
+        },
+        shape);
 }
 
-// The paper extent of a line that could ever be drawn, whatever its state and visibility.
-bool DrawingModel::extent(const EntityLine &e, PaperBox &box) const
+} // namespace
+
+PaperShape DrawingModel::Paper(const Entity &e) const
 {
-    if (e.entity.type != 1 || !e.hasLine || e.line.layer < 0 || e.line.layer > 255)
+    if (e.entity.state != 1)
+        return {};
+    const LayerRow *layer = drawnLayer(e.look.layer);
+    if (!layer)
+        return {};
+    PaperShape p = scaled(e.shape, layer->scale);
+    if (const TextRef *t = std::get_if<TextRef>(&p); t && Strings(*t).text.isEmpty())
+        return {};
+    return p;
+}
+
+bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
+{
+    if (e.look.layer < 0 || e.look.layer > 255)
         return false;
-    const LayerRow *layer = Layer(e.line.layer);
+    const LayerRow *layer = Layer(e.look.layer);
     if (!layer || !std::isfinite(layer->scale))
         return false;
-    const double s = layer->scale;
-    const double x1 = e.line.x1 * s, y1 = e.line.y1 * s, x2 = e.line.x2 * s, y2 = e.line.y2 * s;
-    if (!finite(x1, y1, x2, y2))
-        return false;
-    box = {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
-    return true;
+    const PaperShape p = scaled(e.shape, layer->scale);
+    return std::visit(
+        [&](const auto &g) {
+            using G = std::decay_t<decltype(g)>;
+            if constexpr (std::is_same_v<G, LineShape>)
+                box = LineBox(g);
+            else if constexpr (std::is_same_v<G, CircleShape>)
+                box = CircleBox(g);
+            else if constexpr (std::is_same_v<G, ArcShape>)
+                box = ArcBox(g);
+            else if constexpr (std::is_same_v<G, TextRef>)
+                box = TextBox(g, Strings(g).text);
+            else
+                return false;
+            return finite(box.x1, box.y1, box.x2, box.y2);
+        },
+        p);
 }
 
 void DrawingModel::buildIndex() const
@@ -243,9 +330,9 @@ void DrawingModel::buildIndex() const
     indexedCount = items.size();
     bool any = false;
     PaperBox all;
-    for (const EntityLine &e : items) {
+    for (const Entity &e : items) {
         PaperBox b;
-        if (!extent(e, b))
+        if (!Extent(e, b))
             continue;
         if (!any) {
             all = b;
@@ -286,7 +373,7 @@ void DrawingModel::buildIndex() const
 void DrawingModel::addToIndex(uint32_t position) const
 {
     PaperBox b;
-    if (!extent(items[position], b))
+    if (!Extent(items[position], b))
         return;
     const double cx = (b.x1 + b.x2) / 2, cy = (b.y1 + b.y2) / 2;
     const double w = b.x2 - b.x1, h = b.y2 - b.y1;
@@ -305,20 +392,20 @@ void DrawingModel::addToIndex(uint32_t position) const
     wide.push_back(position);
 }
 
-void DrawingModel::LinesIn(const PaperBox &box, std::vector<uint32_t> &out) const
+void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) const
 {
     out.clear();
     if (!finite(box.x1, box.y1, box.x2, box.y2))
         return;
-    // Lines drawn since the grid was built beyond its extent are looked at every time;
+    // Entities drawn since the grid was built beyond its extent are looked at every time;
     // when they grow many, or the drawing has doubled, the grid is built again.
     if (!indexValid || wide.size() > 4096 + items.size() / 16
         || items.size() > 2 * indexedCount + 1024)
         buildIndex();
     auto take = [&](uint32_t i) {
-        const EntityLine &e = items[i];
+        const Entity &e = items[i];
         PaperBox b;
-        if (e.entity.state == 1 && extent(e, b) && meets(b, box))
+        if (e.entity.state == 1 && Extent(e, b) && meets(b, box))
             out.push_back(i);
     };
     // A box over much of the grid is served faster by one pass in order than by sorting.
@@ -352,74 +439,14 @@ void DrawingModel::LinesIn(const PaperBox &box, std::vector<uint32_t> &out) cons
             }
         }
     }
-    // Each line lives in one cell only, so sorting is all that is left.
+    // Each entity lives in one cell only, so sorting is all that is left.
     std::sort(out.begin(), out.end());
-}
-
-bool DrawingModel::BeginLoad(Database &db)
-{
-    std::vector<LayerRow> l;
-    std::vector<ColourRow> c;
-    std::vector<LineTypeRow> t;
-    int64_t history = 0, op = 0;
-    if (!ReadLayers(db, drawing, l) || !ReadColours(db, drawing, c)
-        || !ReadLineTypes(db, drawing, t) || !ReadHistoryStart(db, drawing, history, op))
-        return false;
-    SetLayers(std::move(l));
-    SetColours(std::move(c));
-    SetLineTypes(std::move(t));
-    items.clear();
-    indexValid = false;
-    highestHistory = history;
-    operation = op;
-    return true;
-}
-
-int DrawingModel::ContinueLoad(Database &db, int limit)
-{
-    int read = 0;
-    const bool ok = ReadEntityLines(db, drawing, HighestEntity(), limit,
-                                    [&](const EntityLine &e) {
-                                        Add(e);
-                                        ++read;
-                                    });
-    if (!ok)
-        return -1;
-    if (read < limit)
-        items.shrink_to_fit();
-    return read;
-}
-
-DrawingModel::Refresh DrawingModel::Update(Database &db)
-{
-    std::vector<LayerRow> l;
-    std::vector<ColourRow> c;
-    std::vector<LineTypeRow> t;
-    DrawingMarks marks;
-    if (!ReadLayers(db, drawing, l) || !ReadColours(db, drawing, c)
-        || !ReadLineTypes(db, drawing, t)
-        || !ReadDrawingMarks(db, drawing, HighestEntity(), highestHistory, marks))
-        return Refresh::Failed;
-    bool changed = SetLayers(std::move(l));
-    changed = SetColours(std::move(c)) || changed;
-    changed = SetLineTypes(std::move(t)) || changed;
-    auto add = [&](const EntityLine &e) {
-        Add(e);
-        changed = true;
-    };
-    if (marks.historyAbove
-        && !ReadChangedEntities(db, drawing, highestHistory, highestHistory, add))
-        return Refresh::Failed;
-    if ((marks.entitiesAbove || marks.operation != operation)
-        && !ReadEntityLines(db, drawing, HighestEntity(), 0, add))
-        return Refresh::Failed;
-    operation = marks.operation;
-    return changed ? Refresh::Changed : Refresh::Unchanged;
 }
 
 size_t DrawingModel::MemoryBytes() const
 {
-    size_t bytes = items.capacity() * sizeof(EntityLine) + wide.capacity() * sizeof(uint32_t);
+    size_t bytes = items.capacity() * sizeof(Entity) + wide.capacity() * sizeof(uint32_t)
+                   + texts.MemoryBytes();
     for (const Level &level : levels) {
         bytes += level.cells.capacity() * sizeof(std::vector<uint32_t>);
         for (const std::vector<uint32_t> &cell : level.cells)

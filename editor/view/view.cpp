@@ -1,4 +1,4 @@
-#include "editor/view.h"
+#include "editor/view/view.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,7 @@
 // The picture of a drawing for a view, painted from the drawing in memory onto a canvas.
 #pragma once
 
+#include "db/entityrows.h"
 #include "editor/pen/pen.h"
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 
 class Canvas;
 class DrawingModel;
-struct EntityLine;
+struct Entity;
+struct TextRef;
+struct TextStrings;
 
 // What the picture shows besides the lines: the paper size in mm and the grid spacing
 // (0 for none).
@@ -20,21 +23,26 @@ struct Sheet
 };
 
 // White, the cyan window frame, fine and coarse grid, the black paper frame, the red
-// origin mark, then every live line in ascending entity number.
+// origin mark, then every live entity in ascending entity number.
 void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                    const Sheet &sheet);
-// Everything but the lines.
+// Everything but the entities.
 void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
-// Every live line that meets the view, in ascending entity number.
-void RenderLines(Canvas &canvas, const ViewParams &view, const DrawingModel &model);
-// One entity as the picture draws it; nothing for one that is not a live, shown line.
-void RenderLine(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
-                const EntityLine &e);
+// Every live entity that meets the view, in ascending entity number.
+void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &model);
+// One entity as the picture draws it, whatever its kind; nothing for one that is not live
+// and shown. Circles and arcs are stroked with the line type walked along the curve.
+void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                  const Entity &e);
+void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
+                const TextStrings &strings, int32_t colour);
+// A command's band in the canvas's pen: curves as chords, texts as their boxes.
+void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape> &band);
 // 0x00BBGGRR: orange, unlike the cyan of bands and frames and the usual line colours.
 constexpr int32_t HighlightColour = 0x00A5FF;
 
-// The selected entities' lines over the picture, 3 pixels wide in orange; entities that are
-// not live, shown lines are passed over.
+// The selected entities over the picture, 3 pixels wide in orange; entities that are not
+// live and shown are passed over.
 void RenderHighlight(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                      const std::vector<int32_t> &entities);
 // DrawStyledLine's stroke, with the dash pattern begun at (x1, y1) but walked only from

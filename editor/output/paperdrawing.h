@@ -1,9 +1,10 @@
-// A drawing as it goes to paper: the sheet, and the live lines of layers that are shown and
+// A drawing as it goes to paper: the sheet, and the live entities of layers that are shown and
 // printed, in ascending entity number, with everything the pen needs resolved. Taken from
 // the drawing in memory in one go, so that printing and exporting in steps see one state of
 // the drawing whatever the editor takes in meanwhile.
 #pragma once
 
+#include "db/entityrows.h"
 #include "editor/pen/pen.h"
 
 #include <QString>
@@ -32,9 +33,11 @@ struct PaperLineType
     LinePen pattern;
 };
 
+// A line, or another kind in shape (paper mm; a text's strings with it).
 struct SheetLine
 {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // paper mm
+    Shape shape; // nothing for a line
     int32_t colour = 0; // 0x00BBGGRR
     int32_t width = 0; // 1/100 mm
     int32_t layer = 0; // position in PaperDrawing::layers

@@ -1,8 +1,20 @@
-#include "editor/edithistory.h"
+#include "editor/commands/edithistory.h"
+
+std::vector<int32_t> EditStep::UndoErases() const
+{
+    std::vector<int32_t> v = created;
+    v.insert(v.end(), restored.begin(), restored.end());
+    return v;
+}
+
+std::vector<int32_t> EditStep::RedoRestores() const
+{
+    return UndoErases();
+}
 
 void EditHistory::Done(EditStep step)
 {
-    if (step.entities.empty())
+    if (step.Empty())
         return;
     undo.push_back(std::move(step));
     redo.clear();

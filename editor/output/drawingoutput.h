@@ -4,8 +4,8 @@
 // so that no window waits for more than a moment.
 #pragma once
 
-#include "editor/paperdrawing.h"
-#include "editor/paperpainter.h"
+#include "editor/output/paperdrawing.h"
+#include "editor/output/paperpainter.h"
 
 #include <QObject>
 #include <QString>

@@ -1,0 +1,338 @@
+#include "editor/commands/drawcommand.h"
+
+#include "editor/pen/pen.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double Zero = 1e-8;
+constexpr double FineStep = 0.00001;
+
+double rounded(double value, double step)
+{
+    double r = RoundToStep(value, step);
+    if (!std::isfinite(r) || !std::isfinite(value / step))
+        r = RoundToStep(value, FineStep);
+    if (!std::isfinite(r))
+        r = value;
+    return r == 0 ? 0.0 : r; // never -0
+}
+
+constexpr double Pi = 3.14159265358979323846;
+
+bool flat(double a, double b)
+{
+    return std::fabs(a - b) < Zero;
+}
+
+double degrees(double dx, double dy)
+{
+    double a = std::atan2(dy, dx) * 180 / Pi;
+    if (a < 0)
+        a += 360;
+    return a >= 360 ? 0 : a;
+}
+
+// 水平線: a start, a through point whose x ends the line, the line on the start's y.
+class HorizontalLineCommand : public Command
+{
+public:
+    QString Name() const override { return QStringLiteral("水平線"); }
+    int Points() const override { return 3; }
+    QString Prompt(int given) const override
+    {
+        return given == 0 ? QStringLiteral("通過点を指示して下さい")
+                          : given == 1 ? QStringLiteral("開始点を指示して下さい")
+                                       : QStringLiteral("終了点を指示して下さい");
+    }
+    std::vector<Shape> Figure(const double *px, const double *py, double x, double) const override
+    {
+        return {LineShape{px[1], py[0], x, py[0]}};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const LineShape &l = std::get<LineShape>(f[0]);
+        return flat(l.x1, l.x2) ? QStringLiteral("長さが０のため作図しません") : QString();
+    }
+    int Follows() const override { return 1; }
+};
+
+class VerticalLineCommand : public HorizontalLineCommand
+{
+public:
+    QString Name() const override { return QStringLiteral("垂直線"); }
+    std::vector<Shape> Figure(const double *px, const double *py, double, double y) const override
+    {
+        return {LineShape{px[0], py[1], px[0], y}};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const LineShape &l = std::get<LineShape>(f[0]);
+        return flat(l.y1, l.y2) ? QStringLiteral("長さが０のため作図しません") : QString();
+    }
+    int Follows() const override { return 2; }
+};
+
+class TwoPointLineCommand : public Command
+{
+public:
+    QString Name() const override { return QStringLiteral("線　分"); }
+    int Points() const override { return 2; }
+    QString Prompt(int given) const override
+    {
+        return given == 0 ? QStringLiteral("開始点を指示して下さい")
+                          : QStringLiteral("終了点を指示して下さい");
+    }
+    std::vector<Shape> Figure(const double *px, const double *py, double x, double y) const override
+    {
+        return {LineShape{px[0], py[0], x, y}};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const LineShape &l = std::get<LineShape>(f[0]);
+        return flat(l.x1, l.x2) && flat(l.y1, l.y2) ? QStringLiteral("長さが０のため作図しません")
+                                                    : QString();
+    }
+};
+
+class BoxFigureCommand : public TwoPointLineCommand
+{
+public:
+    QString Name() const override { return QStringLiteral("四　角"); }
+    std::vector<Shape> Figure(const double *px, const double *py, double x, double y) const override
+    {
+        // Bottom, right, top, left.
+        return {LineShape{px[0], py[0], x, py[0]}, LineShape{x, py[0], x, y},
+                LineShape{x, y, px[0], y}, LineShape{px[0], y, px[0], py[0]}};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const LineShape &bottom = std::get<LineShape>(f[0]), &right = std::get<LineShape>(f[1]);
+        return flat(bottom.x1, bottom.x2) || flat(right.y1, right.y2)
+                   ? QStringLiteral("幅か高さが０のため作図しません")
+                   : QString();
+    }
+};
+
+// 円: the centre, then a point on the circle.
+class CircleFigureCommand : public Command
+{
+public:
+    QString Name() const override { return QStringLiteral("円"); }
+    int Points() const override { return 2; }
+    QString Prompt(int given) const override
+    {
+        return given == 0 ? QStringLiteral("中心点を指示して下さい")
+                          : QStringLiteral("円周上の点を指示して下さい");
+    }
+    std::vector<Shape> Figure(const double *px, const double *py, double x, double y) const override
+    {
+        return {CircleShape{px[0], py[0], std::hypot(x - px[0], y - py[0])}};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const double r = std::get<CircleShape>(f[0]).r;
+        return r < Zero || !std::isfinite(r) ? QStringLiteral("半径が０のため作図しません")
+                                             : QString();
+    }
+};
+
+// 円弧: the centre, the start (which gives the radius), the end's direction;
+// counter-clockwise.
+class ArcFigureCommand : public Command
+{
+public:
+    QString Name() const override { return QStringLiteral("円弧"); }
+    int Points() const override { return 3; }
+    QString Prompt(int given) const override
+    {
+        return given == 0 ? QStringLiteral("中心点を指示して下さい")
+                          : given == 1 ? QStringLiteral("開始点を指示して下さい")
+                                       : QStringLiteral("終了点を指示して下さい");
+    }
+    std::vector<Shape> Figure(const double *px, const double *py, double x, double y) const override
+    {
+        const double r = std::hypot(px[1] - px[0], py[1] - py[0]);
+        return {ArcShape{px[0], py[0], r, degrees(px[1] - px[0], py[1] - py[0]),
+                         degrees(x - px[0], y - py[0])}};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const ArcShape &a = std::get<ArcShape>(f[0]);
+        if (a.r < Zero || !std::isfinite(a.r))
+            return QStringLiteral("半径が０のため作図しません");
+        if (std::fabs(a.sa - a.ea) < 1e-9)
+            return QStringLiteral("開始点と終了点の方向が同じため作図しません");
+        return QString();
+    }
+};
+
+// 3点円弧: the start, a point the arc passes, the end.
+class ThreePointArcCommand : public Command
+{
+public:
+    QString Name() const override { return QStringLiteral("3点円弧"); }
+    int Points() const override { return 3; }
+    QString Prompt(int given) const override
+    {
+        return given == 0 ? QStringLiteral("開始点を指示して下さい")
+                          : given == 1 ? QStringLiteral("通過点を指示して下さい")
+                                       : QStringLiteral("終了点を指示して下さい");
+    }
+    std::vector<Shape> Figure(const double *px, const double *py, double x, double y) const override
+    {
+        ArcShape a;
+        if (!ArcThroughThree(px[0], py[0], px[1], py[1], x, y, a))
+            return {LineShape{px[0], py[0], x, y}};
+        return {a};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        return std::holds_alternative<ArcShape>(f[0])
+                   ? QString()
+                   : QStringLiteral("３点が一直線上にあるため作図しません");
+    }
+};
+
+// 文字: the dialog's text placed at each point given; the band follows before the click.
+class TextFigureCommand : public Command
+{
+public:
+    explicit TextFigureCommand(const TextShape *text) : text(text) {}
+    QString Name() const override { return QStringLiteral("文字"); }
+    int Points() const override { return 1; }
+    QString Prompt(int) const override { return QStringLiteral("文字の位置を指示して下さい"); }
+    std::vector<Shape> Figure(const double *, const double *, double x, double y) const override
+    {
+        TextShape t = *text;
+        t.px = x;
+        t.py = y;
+        return {t};
+    }
+    QString Empty(const std::vector<Shape> &f) const override
+    {
+        const TextShape &t = std::get<TextShape>(f[0]);
+        return t.text.isEmpty() || !(t.height > 0) ? QStringLiteral("文字が無いため作図しません")
+                                                   : QString();
+    }
+
+private:
+    const TextShape *text;
+};
+
+} // namespace
+
+bool ArcThroughThree(double x1, double y1, double x2, double y2, double x3, double y3,
+                     ArcShape &out)
+{
+    const double d = 2 * (x1 * (y2 - y3) + x2 * (y3 - y1) + x3 * (y1 - y2));
+    const double scale = std::max({std::hypot(x2 - x1, y2 - y1), std::hypot(x3 - x2, y3 - y2),
+                                   std::hypot(x1 - x3, y1 - y3)});
+    if (!std::isfinite(d) || !(scale > 0) || std::fabs(d) <= 1e-12 * scale * scale)
+        return false;
+    const double s1 = x1 * x1 + y1 * y1, s2 = x2 * x2 + y2 * y2, s3 = x3 * x3 + y3 * y3;
+    const double cx = (s1 * (y2 - y3) + s2 * (y3 - y1) + s3 * (y1 - y2)) / d;
+    const double cy = (s1 * (x3 - x2) + s2 * (x1 - x3) + s3 * (x2 - x1)) / d;
+    const double r = std::hypot(x1 - cx, y1 - cy);
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !(r > 0) || r > 1e9)
+        return false;
+    const double a1 = degrees(x1 - cx, y1 - cy), a3 = degrees(x3 - cx, y3 - cy);
+    // Counter-clockwise input runs from the first point; clockwise from the last.
+    if (d > 0)
+        out = {cx, cy, r, a1, a3};
+    else
+        out = {cx, cy, r, a3, a1};
+    return true;
+}
+
+std::unique_ptr<Command> DrawCommand::make(int id) const
+{
+    switch (id) {
+    case HorizontalLine:
+        return std::make_unique<HorizontalLineCommand>();
+    case VerticalLine:
+        return std::make_unique<VerticalLineCommand>();
+    case TwoPointLine:
+        return std::make_unique<TwoPointLineCommand>();
+    case BoxCommand:
+        return std::make_unique<BoxFigureCommand>();
+    case CircleCommand:
+        return std::make_unique<CircleFigureCommand>();
+    case ArcCommand:
+        return std::make_unique<ArcFigureCommand>();
+    case ThreePointArc:
+        return std::make_unique<ThreePointArcCommand>();
+    case TextCommand:
+        return std::make_unique<TextFigureCommand>(&text);
+    default:
+        return nullptr;
+    }
+}
+
+void DrawCommand::Start(int c)
+{
+    command = make(c);
+    code = command ? c : NoCommand;
+    given = 0;
+    note.clear();
+}
+
+QString DrawCommand::Name() const
+{
+    return command ? command->Name() : QString();
+}
+
+QString DrawCommand::Prompt() const
+{
+    return command ? command->Prompt(given) : QString();
+}
+
+bool DrawCommand::AsksLast() const
+{
+    return command && given == command->Points() - 1;
+}
+
+std::vector<Shape> DrawCommand::Rubber(double x, double y) const
+{
+    if (!AsksLast())
+        return {};
+    return command->Figure(px, py, x, y);
+}
+
+bool DrawCommand::RubberMoved(double fromX, double fromY, double x, double y) const
+{
+    const int follows = command ? command->Follows() : 3;
+    return ((follows & 1) && std::fabs(x - fromX) > Zero)
+           || ((follows & 2) && std::fabs(y - fromY) > Zero);
+}
+
+std::vector<Shape> DrawCommand::Give(double x, double y)
+{
+    if (!Waiting() || !std::isfinite(x) || !std::isfinite(y))
+        return {};
+    note.clear();
+    if (!AsksLast()) {
+        px[given] = x;
+        py[given] = y;
+        ++given;
+        return {};
+    }
+    std::vector<Shape> figure = command->Figure(px, py, x, y);
+    given = 0;
+    note = command->Empty(figure);
+    if (!note.isEmpty())
+        figure.clear();
+    return figure;
+}
+
+bool GridPoint(double x, double y, double grid, double &gx, double &gy)
+{
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return false;
+    const double step = grid > 0 && std::isfinite(grid) ? grid : FineStep;
+    gx = rounded(x, step);
+    gy = rounded(y, step);
+    return true;
+}

@@ -1,0 +1,124 @@
+// One drawing in memory: its layers, colours and line types, and its entities of every kind
+// in ascending entity number, with a grid of cells over the paper that finds the entities
+// meeting a rectangle without looking at the others. Filled and refreshed from the database
+// by the editor's loader; it knows no database itself.
+#pragma once
+
+#include "editor/model/entity.h"
+#include "editor/pen/pen.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// How an entity is drawn once its layer, colour and line type rows are looked up.
+struct LineLook
+{
+    LinePen pen;
+    double scale = 1; // layer units to paper millimetres
+};
+
+// An entity's shape on paper: coordinates and radii in millimetres (a text's sizes are
+// paper millimetres already).
+using PaperShape = std::variant<std::monostate, LineShape, CircleShape, ArcShape, TextRef>;
+
+class DrawingModel
+{
+public:
+    explicit DrawingModel(int drawing = 0);
+    DrawingModel(const DrawingModel &) = delete;
+    DrawingModel &operator=(const DrawingModel &) = delete;
+
+    int Drawing() const { return drawing; }
+
+    // The small tables. The lookups give nullptr for a number with no row.
+    const std::vector<LayerRow> &Layers() const { return layers; }
+    const std::vector<ColourRow> &Colours() const { return colours; }
+    const std::vector<LineTypeRow> &LineTypes() const { return lineTypes; }
+    const LayerRow *Layer(int n) const;
+    const ColourRow *Colour(int n) const;
+    const LineTypeRow *LineType(int n) const;
+    // Each gives true when something changed.
+    bool SetLayers(std::vector<LayerRow> rows);
+    bool SetColours(std::vector<ColourRow> rows);
+    bool SetLineTypes(std::vector<LineTypeRow> rows);
+
+    // Entities in ascending number; Add replaces an entity of the same number.
+    size_t Count() const { return items.size(); }
+    const Entity &At(size_t i) const { return items[i]; }
+    const Entity *Find(int32_t entity) const;
+    const TextStrings &Strings(const TextRef &text) const { return texts.At(text.strings); }
+    EntityRecord Record(const Entity &e) const { return ToRecord(e, texts); }
+    void Add(const EntityRecord &e);
+    void Add(const std::vector<EntityRecord> &rows);
+    // An operation this PC has just stored: the rows it created, the entities it erased and
+    // restored (those not in memory are left to the loader). Where the model stands moves
+    // on past it only when nothing of other PCs lies in between, which the loader then
+    // reads.
+    void TakeStored(const std::vector<EntityRecord> &rows, const std::vector<int32_t> &erased,
+                    const std::vector<int32_t> &restored, int64_t operation,
+                    int64_t firstHistory);
+    int64_t HighestEntity() const { return items.empty() ? 0 : items.back().entity.n; }
+    // The highest geometry row number of the kind seen so far.
+    int64_t HighestRow(int kind) const;
+
+    // The look of an entity, or false when it is not drawn: its layer missing, hidden, not
+    // in 0-255 or of a scale that is not finite. A missing colour row gives black, a missing
+    // or unusable line type continuous.
+    bool Look(const Entity &e, LineLook &look) const;
+    // A live entity's shape on paper, or monostate when it is not live, not drawn, or its
+    // values cannot be drawn (not finite, a radius not positive, a text of no height).
+    PaperShape Paper(const Entity &e) const;
+    // The paper extent of an entity that could ever be drawn, whatever its state and
+    // visibility; false for one that never can.
+    bool Extent(const Entity &e, PaperBox &box) const;
+    // The positions (for At) of live entities whose paper extent meets the box, ascending.
+    void EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) const;
+
+    // Where the model stands against the database: set by the loader.
+    int64_t Operation() const { return operation; }
+    int64_t HighestHistory() const { return highestHistory; }
+    void Reset(int64_t operation, int64_t highestHistory);
+    void SetOperation(int64_t op) { operation = op; }
+    void SetHighestHistory(int64_t h) { highestHistory = h; }
+    void Trim() { items.shrink_to_fit(); }
+
+    // Bytes held for the drawing, roughly.
+    size_t MemoryBytes() const;
+
+private:
+    // One level of the grid: cells of equal size over the extent the entities had when it
+    // was built, each level's cells twice as large as the one below. An entity lives in the
+    // one cell of the finest level whose cells are at least its size that holds its centre,
+    // so it lies within half a cell around that cell.
+    struct Level
+    {
+        int columns = 0, rows = 0;
+        double cellWidth = 1, cellHeight = 1;
+        std::vector<std::vector<uint32_t>> cells;
+    };
+
+    void setState(const std::vector<int32_t> &entities, int16_t state);
+    void buildIndex() const;
+    void addToIndex(uint32_t position) const;
+    const LayerRow *drawnLayer(int layer) const;
+
+    int drawing;
+    std::vector<LayerRow> layers;
+    std::vector<ColourRow> colours;
+    std::vector<LineTypeRow> lineTypes;
+    // Positions in the vectors above by number 0-255, -1 for none.
+    std::vector<int32_t> layerAt, colourAt, lineTypeAt;
+    std::vector<Entity> items;
+    TextPool texts;
+    int64_t highestRows[5] = {};
+    int64_t operation = 0;
+    int64_t highestHistory = 0;
+
+    mutable bool indexValid = false;
+    mutable PaperBox gridBox;
+    mutable std::vector<Level> levels;
+    // Entities too large for every level or lying beyond the extent: looked at every time.
+    mutable std::vector<uint32_t> wide;
+    mutable size_t indexedCount = 0;
+};

@@ -3,6 +3,7 @@
 // the way of four single-row queries a line measured on 1,000 lines in the same run.
 #include "app/values.h"
 #include "db/database.h"
+#include "editor/drawingloader.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/dxfwriter.h"
 #include "editor/output/paperdrawing.h"
@@ -237,17 +238,17 @@ bool measure(Database &db, int n, Figures &f)
     auto *model = new DrawingModel(n);
     QElapsedTimer clock;
     clock.start();
-    if (!model->BeginLoad(db))
+    if (!BeginLoad(db, *model))
         return false;
     for (;;) {
-        const int read = model->ContinueLoad(db, LoadStep);
+        const int read = ContinueLoad(db, *model, LoadStep);
         if (read < 0)
             return false;
         if (read < LoadStep)
             break;
     }
     std::vector<uint32_t> seen;
-    model->LinesIn({0, 0, 1, 1}, seen); // builds the grid
+    model->EntitiesIn({0, 0, 1, 1}, seen); // builds the grid
     f.open = ms(clock) / 1000;
     if (model->Count() != size_t(f.lines)) {
         std::fprintf(stderr, "read %zu lines of %d\n", model->Count(), f.lines);
@@ -265,7 +266,7 @@ bool measure(Database &db, int n, Figures &f)
                       &f.fullCpu);
     bool unchanged = true;
     f.question = medianMs(9, [&] {
-        unchanged = model->Update(db) == DrawingModel::Refresh::Unchanged && unchanged;
+        unchanged = UpdateModel(db, *model) == Refresh::Unchanged && unchanged;
     });
     if (!unchanged) {
         std::fprintf(stderr, "an unchanged drawing was reported changed\n");
@@ -279,7 +280,7 @@ bool measure(Database &db, int n, Figures &f)
         const double zoomWidth = zoomHeight * Width / Height;
         view.ZoomWindow({100, 50}, {100 + zoomWidth, 50 + zoomHeight}, Width, Height);
         zoomed = view.Params();
-        model->LinesIn({zoomed.x1, zoomed.y1, zoomed.x2, zoomed.y2}, seen);
+        model->EntitiesIn({zoomed.x1, zoomed.y1, zoomed.x2, zoomed.y2}, seen);
         if (seen.size() <= model->Count() / 100)
             break;
     }

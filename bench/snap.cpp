@@ -7,6 +7,7 @@
 #include "app/values.h"
 #include "db/database.h"
 #include "db/changestore.h"
+#include "editor/drawingloader.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/view/selection.h"
 #include "editor/view/snap.h"
@@ -107,11 +108,12 @@ bool scanSnap(Database &db, double x, double y, double tolerance, double &sx, do
 
 // Single-row reads of the layer, colour and line type, maxima over whole tables, then one
 // transaction.
-bool storeTheOldWay(Database &db, const LineOperation &op)
+bool storeTheOldWay(Database &db, const ChangeSet &op)
 {
     const QString s = QString::number(Drawing);
+    const int layerNo = op.created.front().look.layer;
     QStringList layer, colour, type;
-    db.SqlSelectRow("*", "LAYER_" + s, "N=" + QString::number(op.layer), layer);
+    db.SqlSelectRow("*", "LAYER_" + s, "N=" + QString::number(layerNo), layer);
     db.SqlSelectRow("*", "COLOR_" + s, "N=" + layer.value(4), colour);
     db.SqlSelectRow("*", "LTYPE_" + s, "N=" + layer.value(5), type);
     const double scale = layer.value(7).isEmpty() ? 1.0 : StrToFloatZ(layer.value(7));
@@ -119,7 +121,7 @@ bool storeTheOldWay(Database &db, const LineOperation &op)
     const int h = StrToIntZ(db.SqlSelectMax("HISTORY_" + s, "N", "")) + 1;
     const int e = StrToIntZ(db.SqlSelectMax("ENTITY_" + s, "N", "")) + 1;
     const int l = StrToIntZ(db.SqlSelectMax("ENT_LINE_" + s, "N", "")) + 1;
-    const int n = int(op.lines.size());
+    const int n = int(op.created.size());
     bool ok = db.StartTransaction()
               && db.SqlUpdateNoCommit("VAR_" + s, "OPN=" + QString::number(k), "N=1");
     for (int i = 0; ok && i < n; ++i)
@@ -129,9 +131,9 @@ bool storeTheOldWay(Database &db, const LineOperation &op)
         ok = db.SqlInsertNoCommit("ENTITY_" + s, "N,MN,DS,DT,DN",
                                   QStringLiteral("%1,1,1,1,%2").arg(e + i).arg(l + i));
     for (int i = 0; ok && i < n; ++i) {
-        const PaperLine &p = op.lines[size_t(i)];
+        const LineShape &p = std::get<LineShape>(op.created[size_t(i)].shape);
         ok = db.SqlInsertNoCommit("ENT_LINE_" + s, "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
-                                  QStringLiteral("%1,%2,0,0,0,").arg(l + i).arg(op.layer)
+                                  QStringLiteral("%1,%2,0,0,0,").arg(l + i).arg(layerNo)
                                       + QStringList{FloatText(p.x1 / scale),
                                                     FloatText(p.y1 / scale),
                                                     FloatText(p.x2 / scale),
@@ -143,16 +145,32 @@ bool storeTheOldWay(Database &db, const LineOperation &op)
     return ok;
 }
 
-LineOperation figure(int i, bool box)
+ChangeSet figure(int i, bool box)
 {
-    LineOperation op;
+    ChangeSet op;
     op.member = 1;
     const double x = -500 + i, y = 400;
-    op.lines = {{x, y, x + 10, y}};
+    std::vector<LineShape> lines = {{x, y, x + 10, y}};
     if (box)
-        op.lines = {{x, y, x + 10, y}, {x + 10, y, x + 10, y + 5}, {x + 10, y + 5, x, y + 5},
-                    {x, y + 5, x, y}};
+        lines = {{x, y, x + 10, y}, {x + 10, y, x + 10, y + 5}, {x + 10, y + 5, x, y + 5},
+                 {x, y + 5, x, y}};
+    for (const LineShape &l : lines) {
+        EntityRecord e;
+        e.shape = l;
+        op.created.push_back(e);
+    }
     return op;
+}
+
+// A live, drawn line's ends on paper.
+bool paperLine(const DrawingModel &model, const Entity &e, double &x1, double &y1, double &x2,
+               double &y2)
+{
+    const PaperShape p = model.Paper(e);
+    const LineShape *l = std::get_if<LineShape>(&p);
+    if (l)
+        x1 = l->x1, y1 = l->y1, x2 = l->x2, y2 = l->y2;
+    return l;
 }
 
 // The nearest live line by a pass over every line in memory.
@@ -162,7 +180,7 @@ int32_t scanPick(const DrawingModel &model, double x, double y, double tolerance
     double bestDistance = tolerance;
     for (size_t i = 0; i < model.Count(); ++i) {
         double x1, y1, x2, y2;
-        if (!model.PaperLine(model.At(i), x1, y1, x2, y2))
+        if (!paperLine(model, model.At(i), x1, y1, x2, y2))
             continue;
         const double dx = x2 - x1, dy = y2 - y1, l2 = dx * dx + dy * dy;
         const double t = l2 > 0 ? std::clamp(((x - x1) * dx + (y - y1) * dy) / l2, 0.0, 1.0) : 0;
@@ -180,7 +198,7 @@ size_t scanFrame(const DrawingModel &model, const PaperBox &b)
     size_t n = 0;
     for (size_t i = 0; i < model.Count(); ++i) {
         double x1, y1, x2, y2;
-        n += model.PaperLine(model.At(i), x1, y1, x2, y2) && x1 >= b.x1 && x2 <= b.x2
+        n += paperLine(model, model.At(i), x1, y1, x2, y2) && x1 >= b.x1 && x2 <= b.x2
              && x2 >= b.x1 && x1 <= b.x2 && std::min(y1, y2) >= b.y1 && std::max(y1, y2) <= b.y2;
     }
     return n;
@@ -215,7 +233,7 @@ bool selectAndErase(Database &db, DrawingModel &model,
         const auto [x, y] = points[i];
         QElapsedTimer clock;
         clock.start();
-        const int32_t n = PickLine(model, x, y, tolerance);
+        const int32_t n = PickEntity(model, x, y, tolerance);
         pick.push_back(ms(clock));
         picked += n != 0;
         if (i < 3) {
@@ -242,10 +260,10 @@ bool selectAndErase(Database &db, DrawingModel &model,
         for (int i = 0; i < 5; ++i) {
             QElapsedTimer clock;
             clock.start();
-            *out = FrameLines(model, box, false);
+            *out = FrameEntities(model, box, false);
             t.push_back(ms(clock));
             clock.restart();
-            FrameLines(model, box, true);
+            FrameEntities(model, box, true);
             crossing.push_back(ms(clock));
         }
         QElapsedTimer clock;
@@ -267,7 +285,7 @@ bool selectAndErase(Database &db, DrawingModel &model,
     std::vector<int32_t> together(all.begin(), all.begin() + count), apart;
     for (size_t i = 0; i < count; ++i)
         apart.push_back(all[i * (all.size() / count)]);
-    NumberHints hints{model.HighestHistory(), model.HighestEntity(), 0};
+    NumberHints hints{model.HighestHistory(), model.HighestEntity(), {}};
     double times[2][2] = {};
     for (int which = 0; which < 2; ++which) {
         for (int16_t state : {int16_t(0), int16_t(1)}) {
@@ -275,15 +293,17 @@ bool selectAndErase(Database &db, DrawingModel &model,
             StoredOperation out;
             QElapsedTimer clock;
             clock.start();
-            if (StoreStateOperation(db, Drawing, {chosen, state}, hints, out)
-                    != StoreResult::Stored
-                || out.entities.size() != chosen.size()) {
+            ChangeSet changes;
+            (state == 0 ? changes.erased : changes.restored) = chosen;
+            const std::vector<int32_t> &done = state == 0 ? out.erased : out.restored;
+            if (StoreChanges(db, Drawing, changes, hints, out) != StoreResult::Stored
+                || done.size() != chosen.size()) {
                 std::fprintf(stderr, "erasing failed: %s\n", qPrintable(db.LastError()));
                 return false;
             }
-            model.SetStored(out.entities, state, out.operation, out.firstHistory);
+            model.TakeStored({}, out.erased, out.restored, out.operation, out.firstHistory);
             times[which][state] = ms(clock);
-            hints.history = out.firstHistory + int64_t(out.entities.size()) - 1;
+            hints.history = out.firstHistory + int64_t(done.size()) - 1;
         }
     }
     const std::vector<int32_t> &chosen = apart;
@@ -334,10 +354,10 @@ int main(int argc, char *argv[])
 
     DrawingModel model(Drawing);
     clock.restart();
-    if (!model.BeginLoad(db))
+    if (!BeginLoad(db, model))
         return 1;
     for (int read = LoadStep; read == LoadStep;) {
-        read = model.ContinueLoad(db, LoadStep);
+        read = ContinueLoad(db, model, LoadStep);
         if (read < 0)
             return 1;
     }
@@ -355,14 +375,14 @@ int main(int argc, char *argv[])
     }
     double sx = 0, sy = 0;
     clock.restart();
-    SnapToLineEnd(model, 0, 0, tolerance, sx, sy);
+    SnapPoint(model, 0, 0, tolerance, sx, sy);
     const double first = ms(clock);
     std::vector<double> t;
     int found = 0;
     for (auto [x, y] : points) {
         QElapsedTimer one;
         one.start();
-        found += SnapToLineEnd(model, x, y, tolerance, sx, sy);
+        found += SnapPoint(model, x, y, tolerance, sx, sy);
         t.push_back(ms(one));
     }
     const double ours = median(t);
@@ -376,7 +396,7 @@ int main(int argc, char *argv[])
         const bool hit = scanSnap(db, points[size_t(i)].first, points[size_t(i)].second,
                                   tolerance, tx, ty);
         theirs.push_back(ms(clock));
-        SnapToLineEnd(model, points[size_t(i)].first, points[size_t(i)].second, tolerance, sx, sy);
+        SnapPoint(model, points[size_t(i)].first, points[size_t(i)].second, tolerance, sx, sy);
         if (!hit || tx != sx || ty != sy) {
             std::fprintf(stderr, "the two snaps disagree\n");
             return 1;
@@ -390,13 +410,13 @@ int main(int argc, char *argv[])
         for (bool isBox : {false, true}) {
             StoredOperation out;
             clock.restart();
-            if (StoreLineOperation(db, Drawing, figure(i, isBox), hints, out)
+            if (StoreChanges(db, Drawing, figure(i, isBox), hints, out)
                 != StoreResult::Stored) {
                 std::fprintf(stderr, "storing failed: %s\n", qPrintable(db.LastError()));
                 return 1;
             }
             (isBox ? box : line).push_back(ms(clock));
-            hints = {out.firstHistory, out.rows.back().entity.n, out.rows.back().line.n};
+            hints = {out.firstHistory, out.rows.back().entity.n, {0, out.rows.back().row}};
         }
     }
     std::vector<double> oldLine, oldBox;

@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "db/firebird.h"
+#include "db/sqltext.h"
 #include "db/textcodec.h"
 
 #include <algorithm>
@@ -206,6 +207,24 @@ bool writeOperation(Database &db, const QString &n, const Numbers &at)
     return ok;
 }
 
+// Operations of a few rows go as one statement per row, in the shape other PCs' programs
+// send for a drawn line or box; larger ones in batches.
+constexpr int RowsOneByOne = 4;
+
+bool insertRows(Database &db, const QString &table, const QStringList &columns,
+                const QList<QStringList> &rows, const QList<int> &texts = {})
+{
+    if (rows.size() > RowsOneByOne)
+        return db.SqlInsertRowsNoCommit(table, columns, rows);
+    for (QStringList values : rows) {
+        for (int i : texts)
+            values[i] = SqlText(values[i]);
+        if (!db.SqlInsertNoCommit(table, columns.join(u','), values.join(u',')))
+            return false;
+    }
+    return true;
+}
+
 QStringList lookValues(const EntityRecord &e, bool lined)
 {
     QStringList v{number(e.row), QString::number(e.look.layer), QString::number(e.look.colour)};
@@ -252,9 +271,9 @@ bool writeShapes(Database &db, const QString &n, const std::vector<EntityRecord>
         {"N", "LAY", "COL", "STL", "BAS", "DIR", "PX", "PY", "MH", "MW", "MD", "ANG", "FNT",
          "TXT"}};
     for (int k = KindLine; k <= KindText; ++k) {
+        const QList<int> texts = k == KindText ? QList<int>{12, 13} : QList<int>{};
         if (!byKind[k].isEmpty()
-            && !db.SqlInsertRowsNoCommit(QLatin1String(kindTables[k]) + n, columns[k],
-                                         byKind[k])) {
+            && !insertRows(db, QLatin1String(kindTables[k]) + n, columns[k], byKind[k], texts)) {
             return false;
         }
     }
@@ -374,11 +393,10 @@ Written writeChanges(Database &db, int drawing, const ChangeSet &changes,
     for (int32_t e : out.restored)
         history.push_back({number(++h), k, QString::number(HistoryRestored), number(e)});
     const bool ok = writeOperation(db, n, at)
-                    && db.SqlInsertRowsNoCommit(QStringLiteral("HISTORY_") + n,
-                                                {"N", "OPN", "MD", "EN"}, history)
-                    && (entities.isEmpty()
-                        || db.SqlInsertRowsNoCommit(QStringLiteral("ENTITY_") + n,
-                                                    {"N", "MN", "DS", "DT", "DN"}, entities))
+                    && insertRows(db, QStringLiteral("HISTORY_") + n, {"N", "OPN", "MD", "EN"},
+                                  history)
+                    && insertRows(db, QStringLiteral("ENTITY_") + n, {"N", "MN", "DS", "DT", "DN"},
+                                  entities)
                     && writeShapes(db, n, out.rows)
                     && setStates(db, n, erasedFrom, restoredFrom - 1, 0)
                     && setStates(db, n, restoredFrom, h, 1);

@@ -172,14 +172,14 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     SpeedButton5 = button("SpeedButton5", QStringLiteral("&G"), 1, 70, 18, 18);
     // Wide enough for every caption whole.
     const int bw = PanelWidth - 4;
-    SpeedButton6 = button("SpeedButton6", QStringLiteral("水平(&X)"), 1, 88, bw, 22);
-    SpeedButton7 = button("SpeedButton7", QStringLiteral("垂直(&Y)"), 1, 112, bw, 22);
-    SpeedButton8 = button("SpeedButton8", QStringLiteral("線分(&2)"), 1, 136, bw, 22);
-    SpeedButton9 = button("SpeedButton9", QStringLiteral("四角(&B)"), 1, 160, bw, 22);
-    SpeedButton10 = button("SpeedButton10", QStringLiteral("円(&C)"), 1, 184, bw, 22);
-    SpeedButton11 = button("SpeedButton11", QStringLiteral("円弧(&A)"), 1, 208, bw, 22);
+    SpeedButton6 = button("SpeedButton6", QStringLiteral("水平(&X"), 1, 88, bw, 22);
+    SpeedButton7 = button("SpeedButton7", QStringLiteral("垂直(&Y"), 1, 112, bw, 22);
+    SpeedButton8 = button("SpeedButton8", QStringLiteral("線分(&2"), 1, 136, bw, 22);
+    SpeedButton9 = button("SpeedButton9", QStringLiteral("四角(&B"), 1, 160, bw, 22);
+    SpeedButton10 = button("SpeedButton10", QStringLiteral("円(&C"), 1, 184, bw, 22);
+    SpeedButton11 = button("SpeedButton11", QStringLiteral("円弧(&A"), 1, 208, bw, 22);
     SpeedButton12 = button("SpeedButton12", QStringLiteral("3点円弧"), 1, 232, bw, 22);
-    SpeedButton13 = button("SpeedButton13", QStringLiteral("文字(&T)"), 1, 256, bw, 22);
+    SpeedButton13 = button("SpeedButton13", QStringLiteral("文字(&T"), 1, 256, bw, 22);
     LabelA1 = label("LabelA1", 22, 4);
     LabelA2 = label("LabelA2", 22, 21);
     LabelA3 = label("LabelA3", 22, 38);

@@ -16,14 +16,20 @@
 #include <QtTest>
 
 // An entity of number entity showing line row line, live when state is 1.
-inline EntityLine entityLine(int entity, int line, int layer, double x1, double y1, double x2,
-                             double y2, int state = 1)
+inline EntityRecord entityLine(int entity, int line, int layer, double x1, double y1, double x2,
+                               double y2, int state = 1)
 {
-    EntityLine e;
-    e.entity = {entity, 1, int16_t(state), 1, line};
-    e.hasLine = true;
-    e.line = {line, int16_t(layer), 0, 0, 0, x1, y1, x2, y2};
+    EntityRecord e;
+    e.entity = {entity, 1, int16_t(state), KindLine, line};
+    e.row = line;
+    e.look.layer = int16_t(layer);
+    e.shape = LineShape{x1, y1, x2, y2};
     return e;
+}
+
+inline const LineShape &lineOf(const EntityRecord &e)
+{
+    return std::get<LineShape>(e.shape);
 }
 
 // The 256 layers of a new drawing, all shown at full scale.
@@ -36,12 +42,23 @@ inline std::vector<LayerRow> plainLayers()
 }
 
 // One line drawn by member 7.
-inline LineOperation lineOp(double x1, double y1, double x2, double y2, int layer = 0)
+inline ChangeSet lineOp(double x1, double y1, double x2, double y2, int layer = 0)
 {
-    LineOperation op;
+    ChangeSet op;
     op.member = 7;
-    op.layer = layer;
-    op.lines = {{x1, y1, x2, y2}};
+    EntityRecord e;
+    e.look.layer = int16_t(layer);
+    e.shape = LineShape{x1, y1, x2, y2};
+    op.created.push_back(e);
+    return op;
+}
+
+// The entities named erased (state 0) or restored (1), by member 7.
+inline ChangeSet stateOp(const std::vector<int32_t> &entities, int state)
+{
+    ChangeSet op;
+    op.member = 7;
+    (state == 0 ? op.erased : op.restored) = entities;
     return op;
 }
 

@@ -36,8 +36,12 @@ namespace {
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
 
-bool same(const PaperLine &l, double x1, double y1, double x2, double y2)
+bool same(const Shape &shape, double x1, double y1, double x2, double y2)
 {
+    const LineShape *found = std::get_if<LineShape>(&shape);
+    if (!found)
+        return false;
+    const LineShape &l = *found;
     return std::fabs(l.x1 - x1) < 1e-12 && std::fabs(l.y1 - y1) < 1e-12
            && std::fabs(l.x2 - x2) < 1e-12 && std::fabs(l.y2 - y2) < 1e-12;
 }
@@ -67,9 +71,9 @@ void TestCommands::commandSteps()
         QStringList prompts; // before each point, when given
         Points points;
         size_t count;
-        std::vector<PaperLine> lines; // checked when given
+        std::vector<LineShape> lines; // checked when given
     };
-    const std::vector<PaperLine> box = {
+    const std::vector<LineShape> box = {
         {0, 0, 10, 0}, {10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}};
     // The horizontal line takes only the through point's y and the start and end x.
     const Case cases[] = {
@@ -93,7 +97,7 @@ void TestCommands::commandSteps()
         QCOMPARE(c.Code(), t.code);
         if (!t.name.isEmpty())
             QCOMPARE(c.Name(), t.name);
-        std::vector<PaperLine> got;
+        std::vector<Shape> got;
         for (size_t i = 0; i < t.points.size(); ++i) {
             if (i < size_t(t.prompts.size()))
                 QCOMPARE(c.Prompt(), t.prompts[i]);
@@ -105,7 +109,7 @@ void TestCommands::commandSteps()
         }
         QCOMPARE(got.size(), t.count);
         for (size_t i = 0; i < t.lines.size(); ++i) {
-            const PaperLine &l = t.lines[i];
+            const LineShape &l = t.lines[i];
             QVERIFY2(same(got[i], l.x1, l.y1, l.x2, l.y2), qPrintable(t.name));
         }
         QCOMPARE(c.Given(), 0);
@@ -202,7 +206,7 @@ void TestCommands::snapRules()
     };
     double x = 0, y = 0;
     for (const auto &t : hits) {
-        QVERIFY(SnapToLineEnd(m, t[0], t[1], t[2], x, y));
+        QVERIFY(SnapPoint(m, t[0], t[1], t[2], x, y));
         QCOMPARE(QPointF(x, y), QPointF(t[3], t[4]));
     }
     // A little beyond, mid-line, hidden layer, scale 0, a layer without a row, a layer beyond
@@ -210,7 +214,7 @@ void TestCommands::snapRules()
     const double misses[][3] = {{1.01, 0, 1}, {5, 0, 1},   {30, 0, 1},  {70, 0, 1},
                                 {90, 0, 1},   {100, 0, 1}, {120, 0, 1}, {NaN, 0, 1}, {0, 0, NaN}};
     for (const auto &t : misses)
-        QVERIFY2(!SnapToLineEnd(m, t[0], t[1], t[2], x, y), qPrintable(QString::number(t[0])));
+        QVERIFY2(!SnapPoint(m, t[0], t[1], t[2], x, y), qPrintable(QString::number(t[0])));
 }
 
 void TestCommands::storedRows()
@@ -222,7 +226,7 @@ void TestCommands::storedRows()
     QVERIFY(db.SqlUpdate("LAYER_4", 1, {"SCL"}, {"0.01"}, "N=9"));
 
     StoredOperation out;
-    QCOMPARE(StoreLineOperation(db, 4, lineOp(0, 12.3, 50, 12.3), {}, out), StoreResult::Stored);
+    QCOMPARE(StoreChanges(db, 4, lineOp(0, 12.3, 50, 12.3), {}, out), StoreResult::Stored);
     QCOMPARE(db.LastSql(),
              QStringList({"INSERT INTO ENT_LINE_4 (", "   N,LAY,COL,LTP,WID,X1,Y1,X2,Y2", "   ) ",
                           "  VALUES (", "   1,0,0,0,0,0,12.3,50,12.3", "   );"}));
@@ -234,12 +238,13 @@ void TestCommands::storedRows()
     QCOMPARE(rows(db, "*", "ENT_LINE_4"), QStringList{"1 0 0 0 0 0 12.3 50 12.3"});
 
     // A box is one operation of four lines: bottom, right, top, left; current values kept.
-    LineOperation box = lineOp(0, 0, 10, 0, 1);
-    box.colour = 3;
-    box.lineType = 2;
-    box.width = 35;
-    box.lines = {{0, 0, 10, 0}, {10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}};
-    QCOMPARE(StoreLineOperation(db, 4, box, {}, out), StoreResult::Stored);
+    ChangeSet box = lineOp(0, 0, 10, 0, 1);
+    box.created[0].look = {1, 3, 2, 35};
+    for (const LineShape &edge : std::vector<LineShape>{{10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}}) {
+        box.created.push_back(box.created[0]);
+        box.created.back().shape = edge;
+    }
+    QCOMPARE(StoreChanges(db, 4, box, {}, out), StoreResult::Stored);
     QCOMPARE(out.rows.size(), size_t(4));
     QCOMPARE(out.rows[3].entity.n, 5);
     QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"2"});
@@ -252,18 +257,17 @@ void TestCommands::storedRows()
                           "4 1 3 2 35 10 5 0 5", "5 1 3 2 35 0 5 0 0"}));
 
     // Layer units: a scale of 0.01 stores a hundred times the paper length.
-    QCOMPARE(StoreLineOperation(db, 4, lineOp(0, 0, 10, 0, 9), {}, out), StoreResult::Stored);
+    QCOMPARE(StoreChanges(db, 4, lineOp(0, 0, 10, 0, 9), {}, out), StoreResult::Stored);
     QCOMPARE(db.SelectRows("*", "ENT_LINE_4", "N=6", "").value(0).join(u' '),
              QString("6 9 0 0 0 0 0 1000 0"));
-    QCOMPARE(out.rows[0].line.x2, 1000.0);
-    QCOMPARE(out.scale, 0.01);
+    QCOMPARE(lineOf(out.rows[0]).x2, 1000.0);
 
     // Hints above what exists, or below it, still give the next numbers.
-    QCOMPARE(StoreLineOperation(db, 4, lineOp(1, 1, 2, 2), {100, 100, 100}, out),
+    QCOMPARE(StoreChanges(db, 4, lineOp(1, 1, 2, 2), {100, 100, {0, 100}}, out),
              StoreResult::Stored);
     QCOMPARE(out.rows[0].entity.n, 7);
-    QCOMPARE(StoreLineOperation(db, 4, lineOp(1, 1, 2, 2), {2, 3, 1}, out), StoreResult::Stored);
-    QCOMPARE(QPoint(out.rows[0].entity.n, out.rows[0].line.n), QPoint(8, 8));
+    QCOMPARE(StoreChanges(db, 4, lineOp(1, 1, 2, 2), {2, 3, {0, 1}}, out), StoreResult::Stored);
+    QCOMPARE(QPoint(out.rows[0].entity.n, out.rows[0].row), QPoint(8, 8));
     QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"5"});
 }
 
@@ -278,7 +282,7 @@ void TestCommands::storeRefusalsAndRepairs()
     // A scale that cannot divide refuses the store and writes nothing.
     for (const char *scale : {"0", "-2", "1e-300"}) {
         QVERIFY(db.SqlUpdate("LAYER_2", 1, {"SCL"}, {scale}, "N=1"));
-        QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 1e10, 0, 1), {}, out),
+        QCOMPARE(StoreChanges(db, 2, lineOp(0, 0, 1e10, 0, 1), {}, out),
                  StoreResult::BadScale);
         QVERIFY(out.rows.empty());
     }
@@ -286,13 +290,13 @@ void TestCommands::storeRefusalsAndRepairs()
     QCOMPARE(rows(db, "N", "ENT_LINE_2"), QStringList());
     // A scale left empty stores paper millimetres.
     QVERIFY(db.SqlUpdate("LAYER_2", 1, {"SCL"}, {"NULL"}, "N=1"));
-    QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 3, 0, 1), {}, out), StoreResult::Stored);
+    QCOMPARE(StoreChanges(db, 2, lineOp(0, 0, 3, 0, 1), {}, out), StoreResult::Stored);
     QCOMPARE(rows(db, "X2", "ENT_LINE_2"), QStringList{"3"});
 
     // A missing variable row is made again with the operation number.
     QVERIFY(db.SqlDelete("VAR_2", ""));
     for (int k = 1; k <= 2; ++k) {
-        QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 3 + k, 0), {}, out), StoreResult::Stored);
+        QCOMPARE(StoreChanges(db, 2, lineOp(0, 0, 3 + k, 0), {}, out), StoreResult::Stored);
         QCOMPARE(out.operation, int64_t(k));
         QCOMPARE(rows(db, "N, OPN", "VAR_2"), QStringList{"1 " + QString::number(k)});
     }
@@ -300,7 +304,7 @@ void TestCommands::storeRefusalsAndRepairs()
 
     // A failure that is no collision is not tried again and leaves nothing half-written.
     QVERIFY(db.DropTable("ENT_LINE_2"));
-    QCOMPARE(StoreLineOperation(db, 2, lineOp(0, 0, 6, 0), {}, out), StoreResult::Failed);
+    QCOMPARE(StoreChanges(db, 2, lineOp(0, 0, 6, 0), {}, out), StoreResult::Failed);
     QCOMPARE(out.attempts, 1);
     QCOMPARE(rows(db, "OPN", "VAR_2"), QStringList{"2"});
     QCOMPARE(rows(db, "N", "HISTORY_2").size(), 3);
@@ -308,9 +312,9 @@ void TestCommands::storeRefusalsAndRepairs()
     // Numbers beyond the key columns' range are not written.
     QVERIFY(EnsureDrawingTables(db, 3));
     QVERIFY(db.SqlInsertList("HISTORY_3", "N,OPN,MD,EN", "2147483646,1,0,1"));
-    LineOperation box = lineOp(0, 0, 1, 0);
-    box.lines.resize(4, box.lines[0]);
-    QCOMPARE(StoreLineOperation(db, 3, box, {}, out), StoreResult::Failed);
+    ChangeSet box = lineOp(0, 0, 1, 0);
+    box.created.resize(4, box.created[0]);
+    QCOMPARE(StoreChanges(db, 3, box, {}, out), StoreResult::Failed);
     QCOMPARE(rows(db, "N", "ENTITY_3"), QStringList());
 }
 
@@ -348,7 +352,7 @@ StoreResult storeMeanwhile(Database &db, const QString &path, int k, bool operat
     std::thread other(otherPcStores, path, k, operationFirst, holdMs, std::ref(stage));
     for (int i = 0; i < 500 && stage == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const StoreResult r = stage == 1 ? StoreLineOperation(db, 1, lineOp(0, 0, 8, 8), {}, out)
+    const StoreResult r = stage == 1 ? StoreChanges(db, 1, lineOp(0, 0, 8, 8), {}, out)
                                      : StoreResult::Failed;
     other.join();
     return stage == 2 ? r : StoreResult::Failed;
@@ -390,10 +394,10 @@ void TestCommands::collisionRetried()
     QVERIFY(db.SqlInsertList("TAKEN", "N", "1"));
     QVERIFY(db.ExecSqlLines({"CREATE TRIGGER TAKEN_AGAIN FOR HISTORY_1 BEFORE INSERT AS",
                              "BEGIN INSERT INTO TAKEN (N) VALUES (1); END"}));
-    QCOMPARE(StoreLineOperation(db, 1, lineOp(0, 0, 9, 9), {}, out), StoreResult::Failed);
+    QCOMPARE(StoreChanges(db, 1, lineOp(0, 0, 9, 9), {}, out), StoreResult::Failed);
     QCOMPARE(out.attempts, StoreAttempts);
     // An erase writes its history rows in blocks: the same collision, tried as often.
-    QCOMPARE(StoreStateOperation(db, 1, {{1, 2}, 0}, {}, out), StoreResult::Failed);
+    QCOMPARE(StoreChanges(db, 1, stateOp({1, 2}, 0), {}, out), StoreResult::Failed);
     QCOMPARE(out.attempts, StoreAttempts);
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"5"});
     QCOMPARE(rows(db, "DS", "ENTITY_1", "N <= 2"), QStringList({"1", "1"}));
@@ -422,18 +426,20 @@ void TestCommands::twoPcsAtOnce()
         NumberHints hints;
         for (int i = 0; i < Figures; ++i) {
             const double x = who * 1000 + i;
-            LineOperation op = lineOp(x, 0, x, 1);
+            ChangeSet op = lineOp(x, 0, x, 1);
             op.member = who;
-            if (i % 2)
-                op.lines = {{x, 0, x, 1}, {x, 1, x, 2}, {x, 2, x, 3}, {x, 3, x, 4}};
+            for (int k = 1; i % 2 && k < 4; ++k) {
+                op.created.push_back(op.created[0]);
+                op.created.back().shape = LineShape{x, double(k), x, double(k + 1)};
+            }
             StoredOperation out;
-            if (StoreLineOperation(db, 1, op, hints, out) != StoreResult::Stored) {
+            if (StoreChanges(db, 1, op, hints, out) != StoreResult::Stored) {
                 qWarning("PC %d, attempt %d: %s", who, out.attempts, qPrintable(db.LastError()));
                 ++failures;
                 continue;
             }
             retries += out.attempts - 1;
-            hints = {out.firstHistory, out.rows.back().entity.n, out.rows.back().line.n};
+            hints = {out.firstHistory, out.rows.back().entity.n, {0, out.rows.back().row}};
             std::this_thread::sleep_for(
                 std::chrono::microseconds(QRandomGenerator::global()->bounded(3000)));
         }

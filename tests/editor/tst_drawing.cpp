@@ -49,14 +49,32 @@ void defaultTables(DrawingModel &m)
     m.SetLineTypes({continuous, dashed, odd, spaced});
 }
 
-EntityLine lineOf(int n, int layer, double x1, double y1, double x2, double y2, int colour = 0,
+EntityRecord lineOf(int n, int layer, double x1, double y1, double x2, double y2, int colour = 0,
                   int type = 0, int width = 0)
 {
-    EntityLine e;
-    e.entity = {n, 1, 1, 1, n};
-    e.hasLine = true;
-    e.line = {n, int16_t(layer), int16_t(colour), int16_t(type), int16_t(width), x1, y1, x2, y2};
+    EntityRecord e;
+    e.entity = {n, 1, 1, KindLine, n};
+    e.row = n;
+    e.look = {int16_t(layer), int16_t(colour), int16_t(type), int16_t(width)};
+    e.shape = LineShape{x1, y1, x2, y2};
     return e;
+}
+
+Entity entityOf(const EntityRecord &r)
+{
+    TextPool pool;
+    return ToEntity(r, pool);
+}
+
+// A live, drawn line's ends on paper.
+bool paperLine(const DrawingModel &m, const EntityRecord &r, double &x1, double &y1, double &x2,
+               double &y2)
+{
+    const PaperShape p = m.Paper(entityOf(r));
+    const LineShape *l = std::get_if<LineShape>(&p);
+    if (l)
+        x1 = l->x1, y1 = l->y1, x2 = l->x2, y2 = l->y2;
+    return l;
 }
 
 QRgb rgb(const QImage &image, int x, int y)
@@ -82,10 +100,10 @@ bool centredAt(const View &v, double x, double y)
 }
 
 // Colour, width and dash count of a line's pen, or "-" when it is not drawn.
-QString look(const DrawingModel &m, const EntityLine &e)
+QString look(const DrawingModel &m, const EntityRecord &e)
 {
     LineLook l;
-    if (!m.Look(e.line, l))
+    if (!m.Look(entityOf(e), l))
         return "-";
     return QStringLiteral("%1/%2/%3").arg(l.pen.colour).arg(l.pen.width).arg(l.pen.count);
 }
@@ -213,7 +231,7 @@ void TestDrawing::missingRows()
     // The layer's values for 0, the line's own otherwise.
     QCOMPARE(look(m, lineOf(1, 5, 0, 0, 1, 1)), QString("0/18/0"));
     LineLook dashed;
-    QVERIFY(m.Look(lineOf(1, 5, 0, 0, 1, 1, 2, 2, 70).line, dashed));
+    QVERIFY(m.Look(entityOf(lineOf(1, 5, 0, 0, 1, 1, 2, 2, 70)), dashed));
     QCOMPARE(QStringLiteral("%1/%2/%3").arg(dashed.pen.colour).arg(dashed.pen.width)
                  .arg(dashed.pen.count), QString("255/70/2"));
     QCOMPARE(dashed.pen.total, 7.5);
@@ -233,20 +251,21 @@ void TestDrawing::missingRows()
     // An entity without its line row, of another state or type, or with a coordinate that
     // is not finite is not a line to draw.
     double x1, y1, x2, y2;
-    QVERIFY(m.PaperLine(lineOf(1, 5, 0, 0, 10, 0), x1, y1, x2, y2));
-    EntityLine bad[4] = {lineOf(1, 5, 0, 0, 10, 0), lineOf(1, 5, 0, 0, 10, 0),
+    QVERIFY(paperLine(m, lineOf(1, 5, 0, 0, 10, 0), x1, y1, x2, y2));
+    EntityRecord bad[4] = {lineOf(1, 5, 0, 0, 10, 0), lineOf(1, 5, 0, 0, 10, 0),
                          lineOf(1, 5, 0, 0, 10, 0), lineOf(1, 5, 0, NaN, 10, 0)};
-    bad[0].hasLine = false;
+    bad[0].shape = std::monostate();
     bad[1].entity.state = 0;
-    bad[2].entity.type = 2;
-    for (const EntityLine &e : bad)
-        QVERIFY(!m.PaperLine(e, x1, y1, x2, y2));
+    bad[2].entity.type = 7;
+    bad[2].shape = std::monostate();
+    for (const EntityRecord &e : bad)
+        QVERIFY(!paperLine(m, e, x1, y1, x2, y2));
 
     // Add keeps entity order and replaces an entity of the same number.
     m.Add(lineOf(5, 0, 0, 0, 1, 0));
     m.Add(lineOf(2, 0, 0, 0, 2, 0));
     m.Add(lineOf(9, 0, 0, 0, 3, 0));
-    EntityLine again = lineOf(5, 0, 0, 0, 1, 0);
+    EntityRecord again = lineOf(5, 0, 0, 0, 1, 0);
     again.entity.state = 0;
     m.Add(again);
     QCOMPARE(m.Count(), size_t(3));
@@ -273,7 +292,7 @@ void TestDrawing::gridIndexFindsWhatAScanFinds()
             const double a = random.bounded(6.28);
             const int layer = n % 4;
             const double s = layer == 2 ? 100 : 1;
-            EntityLine e = lineOf(n, layer, x * s, y * s, (x + length * std::cos(a)) * s,
+            EntityRecord e = lineOf(n, layer, x * s, y * s, (x + length * std::cos(a)) * s,
                                   (y + length * std::sin(a)) * s);
             e.entity.state = n % 17 == 0 ? 0 : 1;
             m.Add(e);
@@ -281,16 +300,16 @@ void TestDrawing::gridIndexFindsWhatAScanFinds()
     };
     auto check = [&](const PaperBox &box) {
         std::vector<uint32_t> found;
-        m.LinesIn(box, found);
+        m.EntitiesIn(box, found);
         std::vector<uint32_t> scanned;
         for (uint32_t i = 0; i < m.Count(); ++i) {
-            const EntityLine &e = m.At(i);
-            LineLook look;
-            if (e.entity.state != 1 || !e.hasLine || e.line.layer < 0 || e.line.layer > 255)
+            const Entity &e = m.At(i);
+            const LineShape *l = std::get_if<LineShape>(&e.shape);
+            if (e.entity.state != 1 || !l || e.look.layer < 0 || e.look.layer > 255)
                 continue;
-            const double s = m.Layer(e.line.layer)->scale;
-            const double x1 = e.line.x1 * s, x2 = e.line.x2 * s;
-            const double y1 = e.line.y1 * s, y2 = e.line.y2 * s;
+            const double s = m.Layer(e.look.layer)->scale;
+            const double x1 = l->x1 * s, x2 = l->x2 * s;
+            const double y1 = l->y1 * s, y2 = l->y2 * s;
             if (std::min(x1, x2) <= box.x2 && std::max(x1, x2) >= box.x1
                 && std::min(y1, y2) <= box.y2 && std::max(y1, y2) >= box.y1)
                 scanned.push_back(i);
@@ -313,7 +332,7 @@ void TestDrawing::gridIndexFindsWhatAScanFinds()
     }
     QVERIFY(check({-1e9, -1e9, 1e9, 1e9}));
     std::vector<uint32_t> none;
-    m.LinesIn({NaN, 0, 1, 1}, none);
+    m.EntitiesIn({NaN, 0, 1, 1}, none);
     QVERIFY(none.empty());
 }
 
@@ -387,7 +406,7 @@ void TestDrawing::layerDependence()
     m.Add(lineOf(2, 1, -100, 0, 100, 0, 3, 1, 18)); // its own green, continuous, thin
     m.Add(lineOf(3, 2, -100, -50, 100, -50)); // hidden layer
     m.Add(lineOf(4, 3, 0, -8000, 100, -8000)); // 1 mm long at y -80
-    EntityLine erased = lineOf(5, 0, -100, 30, 100, 30);
+    EntityRecord erased = lineOf(5, 0, -100, 30, 100, 30);
     erased.entity.state = 2;
     m.Add(erased);
     View v;

@@ -252,7 +252,7 @@ QImage screenPicture(const DrawingModel &model, QSize size)
     v.y1 = -PaperH / 2;
     v.x2 = v.x1 + size.width() / v.scale;
     v.y2 = v.y1 + size.height() / v.scale;
-    RenderLines(canvas, v, model);
+    RenderEntities(canvas, v, model);
     return image;
 }
 

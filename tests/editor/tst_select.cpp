@@ -96,17 +96,17 @@ void TestSelect::pickFrameAndHistoryRules()
                                {11, 0, 1, 1},   {11.1, 0, 1, 0},  {25, 50.5, 1, 5},
                                {5, std::nan(""), 1, 0}};
     for (const auto &t : picks)
-        QCOMPARE(PickLine(m, t[0], t[1], t[2]), int32_t(t[3]));
+        QCOMPARE(PickEntity(m, t[0], t[1], t[2]), int32_t(t[3]));
 
     // To the right: wholly inside; to the left: whatever meets the frame.
-    QCOMPARE(FrameLines(m, {-1, -1, 11, 3}, false), Ns({1, 2, 7}));
-    QCOMPARE(FrameLines(m, {11, 3, -1, -1}, false), Ns({1, 2, 7})); // corners either way
-    QCOMPARE(FrameLines(m, {4, -1, 6, 3}, false), Ns());
-    QCOMPARE(FrameLines(m, {4, -1, 6, 3}, true), Ns({1, 2, 7}));
+    QCOMPARE(FrameEntities(m, {-1, -1, 11, 3}, false), Ns({1, 2, 7}));
+    QCOMPARE(FrameEntities(m, {11, 3, -1, -1}, false), Ns({1, 2, 7})); // corners either way
+    QCOMPARE(FrameEntities(m, {4, -1, 6, 3}, false), Ns());
+    QCOMPARE(FrameEntities(m, {4, -1, 6, 3}, true), Ns({1, 2, 7}));
     // The slant passes through a frame that holds neither of its ends.
-    QCOMPARE(FrameLines(m, {9, 16.8, 10, 17.2}, true), Ns({6}));
-    QCOMPARE(FrameLines(m, {9, 17.6, 10, 18}, true), Ns());
-    QCOMPARE(FrameLines(m, {19, 49, 31, 51}, false), Ns({5}));
+    QCOMPARE(FrameEntities(m, {9, 16.8, 10, 17.2}, true), Ns({6}));
+    QCOMPARE(FrameEntities(m, {9, 17.6, 10, 18}, true), Ns());
+    QCOMPARE(FrameEntities(m, {19, 49, 31, 51}, false), Ns({5}));
 
     Selection s;
     s.Set({2, 5});
@@ -118,29 +118,30 @@ void TestSelect::pickFrameAndHistoryRules()
     QVERIFY(s.Contains(3) && !s.Contains(5));
     QVERIFY(s.KeepLive(m)); // 3 is erased
     QCOMPARE(s.Entities(), Ns({1, 2, 7}));
-    m.SetStored({2}, 0, 0, 0);
+    m.TakeStored({}, {2}, {}, 0, 0);
     QVERIFY(s.KeepLive(m));
     QCOMPARE(s.Entities(), Ns({1, 7}));
-    QCOMPARE(PickLine(m, 5, 1.9, 1), 7);
+    QCOMPARE(PickEntity(m, 5, 1.9, 1), 7);
 
     EditHistory h;
     QVERIFY(!h.NextUndo() && !h.NextRedo());
-    h.Done({EditStep::Drawn, "a", {1}});
-    h.Done({EditStep::Erased, "b", {2, 3}});
-    h.Done({EditStep::Drawn, "empty", {}}); // nothing to take back
+    h.Done({"a", {1}, {}, {}});
+    h.Done({"b", {}, {2, 3}, {}});
+    h.Done({"empty", {}, {}, {}}); // nothing to take back
     QCOMPARE(h.UndoCount(), size_t(2));
     QVERIFY(h.NextUndo());
     QCOMPARE(h.NextUndo()->name, QString("b"));
-    QCOMPARE(h.NextUndo()->UndoState(), int16_t(1));
+    QCOMPARE(h.NextUndo()->UndoRestores(), Ns({2, 3}));
+    QVERIFY(h.NextUndo()->UndoErases().empty());
     h.Undone();
     h.Undone();
     h.Undone(); // nothing left: no change
     QCOMPARE(h.RedoCount(), size_t(2));
     QVERIFY(h.NextRedo());
     QCOMPARE(h.NextRedo()->name, QString("a"));
-    QCOMPARE(h.NextRedo()->RedoState(), int16_t(1));
+    QCOMPARE(h.NextRedo()->RedoRestores(), Ns({1}));
     h.Redone();
-    h.Done({EditStep::Drawn, "c", {9}});
+    h.Done({"c", {9}, {}, {}});
     QCOMPARE(h.RedoCount(), size_t(0));
     QCOMPARE(h.UndoCount(), size_t(2));
 }
@@ -152,15 +153,18 @@ void TestSelect::storedStates()
     QVERIFY(place.open(db));
     QVERIFY(EnsureDrawingTables(db, 1));
     StoredOperation out;
-    QCOMPARE(StoreLineOperation(db, 1, lineOp(0, 0, 5, 0), {}, out), StoreResult::Stored);
-    LineOperation box = lineOp(0, 0, 10, 0);
-    box.lines = {{0, 0, 10, 0}, {10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}};
-    QCOMPARE(StoreLineOperation(db, 1, box, {}, out), StoreResult::Stored);
+    QCOMPARE(StoreChanges(db, 1, lineOp(0, 0, 5, 0), {}, out), StoreResult::Stored);
+    ChangeSet box = lineOp(0, 0, 10, 0);
+    for (const LineShape &edge : std::vector<LineShape>{{10, 0, 10, 5}, {10, 5, 0, 5}, {0, 5, 0, 0}}) {
+        box.created.push_back(box.created[0]);
+        box.created.back().shape = edge;
+    }
+    QCOMPARE(StoreChanges(db, 1, box, {}, out), StoreResult::Stored);
 
     // An erase: one operation, one history row per entity with MD 1, DS 0.
-    QCOMPARE(StoreStateOperation(db, 1, {{5, 3, 2, 3}, 0}, {}, out), StoreResult::Stored);
+    QCOMPARE(StoreChanges(db, 1, stateOp({5, 3, 2, 3}, 0), {}, out), StoreResult::Stored);
     QCOMPARE(counts(out), QList<int64_t>({3, 6, 0, 0}));
-    QCOMPARE(out.entities, Ns({2, 3, 5}));
+    QCOMPARE(out.erased, Ns({2, 3, 5}));
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"3"});
     QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_1", "N>5"),
              QStringList({"6 3 1 2", "7 3 1 3", "8 3 1 5"}));
@@ -168,9 +172,9 @@ void TestSelect::storedStates()
              QStringList({"1 1", "2 0", "3 0", "4 1", "5 0"}));
 
     // A restore of two of them and one already live, and one that does not exist.
-    QCOMPARE(StoreStateOperation(db, 1, {{2, 3, 4, 99}, 1}, {8, 5, 5}, out),
+    QCOMPARE(StoreChanges(db, 1, stateOp({2, 3, 4, 99}, 1), {8, 5, {0, 5}}, out),
              StoreResult::Stored);
-    QCOMPARE(out.entities, Ns({2, 3, 4}));
+    QCOMPARE(out.restored, Ns({2, 3, 4}));
     QCOMPARE(counts(out), QList<int64_t>({4, 9, 1, 1}));
     QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_1", "N>8"),
              QStringList({"9 4 2 2", "10 4 2 3", "11 4 2 4"}));
@@ -180,13 +184,12 @@ void TestSelect::storedStates()
     QCOMPARE(QueryValue(db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
 
     // Nothing that exists: nothing written, no operation taken.
-    QCOMPARE(StoreStateOperation(db, 1, {{98, 99}, 0}, {}, out), StoreResult::Stored);
-    QVERIFY(out.entities.empty());
+    QCOMPARE(StoreChanges(db, 1, stateOp({98, 99}, 0), {}, out), StoreResult::Stored);
+    QVERIFY(out.erased.empty());
     QCOMPARE(out.operation, int64_t(0));
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"4"});
-    // No entities, or a state that is not 0 or 1: refused before anything is written.
-    QCOMPARE(StoreStateOperation(db, 1, {{}, 0}, {}, out), StoreResult::Failed);
-    QCOMPARE(StoreStateOperation(db, 1, {{1}, 5}, {}, out), StoreResult::Failed);
+    // An empty change set is refused before anything is written.
+    QCOMPARE(StoreChanges(db, 1, ChangeSet(), {}, out), StoreResult::Failed);
     QCOMPARE(QueryValue(db, "COUNT(*)", "HISTORY_1"), QString("11"));
 
     // Many at once, beyond one statement's list.
@@ -195,14 +198,14 @@ void TestSelect::storedStates()
         many.push_back(1 + i % 5);
     for (int i = 0; i < 1200; ++i)
         many.push_back(1000 + i);
-    QCOMPARE(StoreStateOperation(db, 1, {many, 0}, {}, out), StoreResult::Stored);
-    QCOMPARE(out.entities.size(), size_t(5));
+    QCOMPARE(StoreChanges(db, 1, stateOp(many, 0), {}, out), StoreResult::Stored);
+    QCOMPARE(out.erased.size(), size_t(5));
     QCOMPARE(out.missing, 1200);
     QCOMPARE(QueryValue(db, "COUNT(*)", "ENTITY_1", "DS=0"), QString("5"));
 
     // A failure leaves nothing half-written.
     QVERIFY(db.DropTable("HISTORY_1"));
-    QCOMPARE(StoreStateOperation(db, 1, {{1}, 1}, {}, out), StoreResult::Failed);
+    QCOMPARE(StoreChanges(db, 1, stateOp({1}, 1), {}, out), StoreResult::Failed);
     QCOMPARE(rows(db, "OPN", "VAR_1"), QStringList{"5"});
     QCOMPARE(QueryValue(db, "COUNT(*)", "ENTITY_1", "DS=0"), QString("5"));
 }

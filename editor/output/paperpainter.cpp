@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -86,11 +87,18 @@ void PaintPaperText(QPainter &painter, const TextShape &t, const QColor &colour)
     painter.rotate(t.angle);
     const double h = t.height;
     const QList<uint> codes = t.text.toUcs4();
-    double at = t.vertical ? 0 : 0;
-    double boxHeight = 0;
-    for (uint c : codes)
-        boxHeight += h;
-    boxHeight += std::max(0.0, t.spacing) * std::max<qsizetype>(0, codes.size() - 1);
+    double at = 0;
+    const double boxHeight = h * double(codes.size())
+                             + std::max(0.0, t.spacing) * double(std::max<qsizetype>(0, codes.size() - 1));
+    if (!t.vertical && !(t.width > 0) && !(t.spacing > 0)) {
+        // One run: the font's own advances are the cells' widths.
+        const double s = h / em;
+        painter.translate(0, metrics.descent() * s);
+        painter.scale(s, -s);
+        painter.drawText(QPointF(0, 0), t.text);
+        painter.restore();
+        return;
+    }
     for (uint c : codes) {
         const QString ch = QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
         const double natural = h * (metrics.horizontalAdvance(ch) > 75 ? 1 : 0.5);
@@ -163,7 +171,16 @@ void PaintPaperLines(QPainter &painter, const PaperDrawing &drawing, size_t from
                 if (sweep <= 0)
                     sweep += 360;
             }
-            WalkPaperCurve(pen, cx, cy, r, sa, sweep, each);
+            if (pen.count == 0 || r * sweep * 3.14159265358979323846 / 180 <= pen.total) {
+                // Continuous: the curve itself, which every device draws smooth.
+                QPainterPath path;
+                const QRectF bounds(cx - r, cy - r, 2 * r, 2 * r);
+                path.arcMoveTo(bounds, -sa);
+                path.arcTo(bounds, -sa, -sweep);
+                painter.drawPath(path);
+            } else {
+                WalkPaperCurve(pen, cx, cy, r, sa, sweep, each);
+            }
         }
     }
     painter.setBrush(Qt::NoBrush);

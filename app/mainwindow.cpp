@@ -25,6 +25,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -162,7 +163,9 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 
     // Narrower, the menu bar would hide its last menus behind an overflow button.
     setMinimumWidth(menuBar()->sizeHint().width());
-    SettingsFile = DefaultSettingsFile();
+    const SettingsPlace place = DefaultSettingsPlace();
+    SettingsFile = place.file;
+    SettingsStartingPoints = place.startingPoints;
 }
 
 TForm1::~TForm1()
@@ -175,12 +178,6 @@ QString TForm1::DatabasePath()
 {
     const Settings &s = Config();
     return s.ServerName + s.DataFolder + s.DbFileName;
-}
-
-QString TForm1::DefaultSettingsFile()
-{
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    return program.path() + u'/' + program.completeBaseName() + QStringLiteral(".dat");
 }
 
 void TForm1::SetPlacedDialogs(const std::vector<QWidget *> &dialogs)
@@ -239,6 +236,8 @@ void TForm1::EndFromOutside()
         QTimer::singleShot(20, this, &TForm1::EndFromOutside);
         return;
     }
+    // No message box may stop an end asked for from outside.
+    endingFromOutside = true;
     close();
     QCoreApplication::quit();
 }
@@ -251,7 +250,23 @@ bool TForm1::CloseChildren()
 
 void TForm1::LoadSettings()
 {
-    Config() = LoadSettingsFile(SettingsFile);
+    QString source = SettingsFile;
+    for (const QString &start : SettingsStartingPoints) {
+        if (QFile::exists(source))
+            break;
+        source = start;
+    }
+    SettingsRead read = SettingsRead::Missing;
+    Config() = LoadSettingsFile(source, &read);
+    if (read == SettingsRead::NotSettings) {
+        // Told once the window is up; the file is kept for whoever wants to look at it.
+        const QString aside = source == SettingsFile ? SetSettingsFileAside(source) : QString();
+        QString text = QStringLiteral("設定ファイル %1 は設定ファイルとして読めないため、"
+                                      "初期値で起動しました。").arg(source);
+        if (!aside.isEmpty())
+            text += QStringLiteral("\n元のファイルは %1 に残しました。").arg(aside);
+        QTimer::singleShot(0, this, [text] { ShowMessage(text); });
+    }
     const Settings &s = Config();
     if (!s.windowGeometryRead) {
         PlaceFirstTime();
@@ -312,7 +327,15 @@ void TForm1::SaveSettings()
             g[5 + 2 * i] = p.y();
         }
     }
-    SaveSettingsFile(SettingsFile, s);
+    if (SaveSettingsFile(SettingsFile, s) || saveFailureTold)
+        return;
+    saveFailureTold = true;
+    const QString text =
+        QStringLiteral("設定を保存出来ませんでした。%1 に書き込めません。").arg(SettingsFile);
+    if (endingFromOutside)
+        qWarning("%s", qPrintable(text));
+    else
+        ShowMessage(text);
 }
 
 bool TForm1::EnsureTable(const QString &table)

@@ -53,10 +53,12 @@ public:
 
     // ServerName + DataFolder + DbFileName of the settings, nothing between.
     static QString DatabasePath();
-    // The settings file: the program's path with ".dat" for its extension.
-    static QString DefaultSettingsFile();
-    // Start-up reads and shut-down writes this file; tests point it elsewhere.
+    // Start-up reads and shut-down writes this file (the program's path with ".dat" for its
+    // extension, or the user's own when the program's folder cannot be written); tests
+    // point it elsewhere.
     QString SettingsFile;
+    // Read in order while SettingsFile does not exist yet.
+    QStringList SettingsStartingPoints;
 
     // The dialogs whose positions the settings file keeps, in file order: database
     // settings, sections, members, PC user, chat log, revision history. Missing ones are
@@ -114,6 +116,8 @@ private:
     QMdiArea *area;
     std::vector<QWidget *> placedDialogs;
     bool started = false;
+    bool endingFromOutside = false;
+    bool saveFailureTold = false;
 };
 
 extern TForm1 *Form1;

@@ -3,9 +3,12 @@
 #include "db/textcodec.h"
 #include "app/values.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <climits>
 #include <vector>
@@ -72,6 +75,27 @@ bool isReadOnly(const QString &path)
     return info.exists() && !(info.permissions() & writeBits);
 }
 
+bool hasWriteBits(const QFileInfo &info)
+{
+    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return bool(info.permissions() & writeBits);
+}
+
+// Written by people and by this program: lines of text. A file holding control bytes (a
+// binary file, another program's) must not be taken for one and overwritten at exit; odd
+// numbers in a text file are still read as the described zeros.
+bool looksLikeSettings(const QByteArray &content)
+{
+    if (content.size() > 64 * 1024)
+        return false;
+    for (const char c : content) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\r' && b != '\n' && b != '\t') || b == 0x7f)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 Settings::Settings()
@@ -82,14 +106,23 @@ Settings::Settings()
     LtypesColumns.fill(32);
 }
 
-Settings LoadSettingsFile(const QString &path)
+Settings LoadSettingsFile(const QString &path, SettingsRead *status)
 {
     Settings s;
+    SettingsRead dummy;
+    SettingsRead &read = status ? *status : dummy;
+    read = SettingsRead::Missing;
     QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return s;
-    QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray content = file.read(64 * 1024 + 1);
     file.close();
+    QList<QByteArray> lines = content.split('\n');
+    if (!looksLikeSettings(content)) {
+        read = SettingsRead::NotSettings;
+        return s;
+    }
+    read = SettingsRead::Read;
     s.windowGeometryRead = true;
     const std::vector<Field> fields = fieldsOf(s);
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -128,6 +161,8 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
         }
         content += "\r\n";
     }
+    // The user's configuration folder may not exist before the first save.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -136,4 +171,50 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
         return false;
     }
     return file.commit();
+}
+
+SettingsPlace ChooseSettingsPlace(const QString &programFile, const QString &userFile,
+                                  const QStringList &siteFiles)
+{
+    // Judged on the permission bits as well, so that an installed program run by root
+    // does not write into the system's program folder.
+    const QFileInfo file(programFile);
+    const QFileInfo folder(file.absolutePath());
+    const bool writable = file.exists()
+        ? file.isWritable() && hasWriteBits(file) && folder.isWritable()
+        : folder.isDir() && folder.isWritable() && hasWriteBits(folder);
+    if (writable)
+        return {programFile, {}};
+    return {userFile, QStringList{programFile} + siteFiles};
+}
+
+SettingsPlace DefaultSettingsPlace()
+{
+    // The folder is named after the program file, not the window title the application
+    // name carries.
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    const QString base = program.completeBaseName();
+    const QString name = base + QStringLiteral(".dat");
+    const QStringList folders =
+        QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QStringList site;
+    for (const QString &folder : folders) {
+        if (folder != user)
+            site.append(QDir(folder).filePath(base + u'/' + name));
+    }
+    return ChooseSettingsPlace(program.path() + u'/' + name,
+                               QDir(user).filePath(base + u'/' + name), site);
+}
+
+QString SetSettingsFileAside(const QString &path)
+{
+    for (int i = 1; i <= 100; ++i) {
+        const QString aside = path + (i == 1 ? QStringLiteral(".broken")
+                                             : QStringLiteral(".broken%1").arg(i));
+        if (QFile::exists(aside))
+            continue;
+        return QFile::rename(path, aside) ? aside : QString();
+    }
+    return {};
 }

@@ -1,7 +1,9 @@
-// The settings file beside the program: 75 CR LF lines in CP932, a value per line.
+// The settings file: 75 CR LF lines in CP932, a value per line, beside the program or, when
+// the program's folder is not writable, in the user's configuration folder.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -51,8 +53,28 @@ struct Settings
 
 constexpr int SettingsLineCount = 75;
 
-// Defaults, then whatever the file holds; a missing or unreadable file leaves defaults.
-Settings LoadSettingsFile(const QString &path);
+enum class SettingsRead { Missing, Read, NotSettings };
+
+// Defaults, then whatever the file holds; a missing or unreadable file leaves defaults, and
+// so does one that is not a settings file at all (status NotSettings).
+Settings LoadSettingsFile(const QString &path, SettingsRead *status = nullptr);
 // All or nothing: on any failure (a value CP932 cannot hold, a read-only file, a failed
 // write) the old file stays exactly as it was.
 bool SaveSettingsFile(const QString &path, const Settings &settings);
+
+// Where this PC's settings live: the file written at exit, and the files read in order when
+// it does not exist yet (an administrator's default beside the program, a site-wide one).
+struct SettingsPlace
+{
+    QString file;
+    QStringList startingPoints;
+};
+
+// The program's own file while its folder can be written (as existing set-ups and other
+// builds expect), else the user's file.
+SettingsPlace ChooseSettingsPlace(const QString &programFile, const QString &userFile,
+                                  const QStringList &siteFiles);
+// The same for the running program, with the standard user and site folders.
+SettingsPlace DefaultSettingsPlace();
+// Moves a file that is not a settings file out of the way; gives its new name, or empty.
+QString SetSettingsFileAside(const QString &path);

@@ -41,6 +41,7 @@ private slots:
     void settingsMinimumsAndBadNumbers();
     void settingsRoundTrip();
     void settingsFailedSaveKeepsFile();
+    void settingsPlaceAndForeignFile();
 
     void dbSettingsChecks();
     void dbSettingsCreatesAndAccepts();
@@ -114,6 +115,7 @@ void TestApp::makeWindows(const QString &settingsFile)
 {
     CreateProgramWindows();
     Form1->SettingsFile = settingsFile;
+    Form1->SettingsStartingPoints.clear();
 }
 
 void TestApp::writeSettings(const QString &path, const QStringList &lines)
@@ -285,6 +287,87 @@ void TestApp::settingsFailedSaveKeepsFile()
     QVERIFY(!SaveSettingsFile(path, changed));
     QCOMPARE(fileLines(path), before);
     QVERIFY(QDir(files->path()).entryList(QDir::Files).size() == 1); // no leftovers
+}
+
+void TestApp::settingsPlaceAndForeignFile()
+{
+    // A writable program folder keeps the file beside the program; a read-only folder or
+    // file sends it to the user's folder, the program's file read as the starting point.
+    const QString folder = files->filePath("bin");
+    QVERIFY(QDir().mkpath(folder));
+    const QString program = folder + "/harokan.dat";
+    const QString user = files->filePath("config/harokan/harokan.dat");
+    const QStringList site{files->filePath("xdg/harokan/harokan.dat")};
+    QCOMPARE(ChooseSettingsPlace(program, user, site).file, program);
+    QVERIFY(ChooseSettingsPlace(program, user, site).startingPoints.isEmpty());
+    writeSettings(program, {"", "", "ADMIN.FDB"});
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    SettingsPlace place = ChooseSettingsPlace(program, user, site);
+    QCOMPARE(place.file, user);
+    QCOMPARE(place.startingPoints, QStringList({program}) + site);
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QCOMPARE(ChooseSettingsPlace(folder + "/new.dat", user, site).file, user);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                      | QFileDevice::ExeOwner);
+
+    // The first start in the user's folder begins from the administrator's file and saves
+    // into the user's, making its folder.
+    {
+        MessageRecorder messages;
+        makeWindows(user);
+        Form1->SettingsStartingPoints = place.startingPoints;
+        Form1->show();
+        QCOMPARE(Config().DbFileName, QString("ADMIN.FDB"));
+        Config().PcUserName = QStringLiteral("佐藤");
+        Form1->close();
+        QCOMPARE(fileLines(user).value(4), QStringLiteral("佐藤\r"));
+        QCOMPARE(fileLines(program).value(2), QString("ADMIN.FDB\r"));
+        QVERIFY(messages.texts.isEmpty());
+        DeleteProgramWindows();
+    }
+
+    // Not a settings file: defaults (so no connection is tried), a word once the window is
+    // up, the file kept aside and a good one written at exit.
+    {
+        MessageRecorder messages;
+        QFile junk(program);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        const QByteArray garbage("\x7f" "ELF\x02\x01\x00\x00srv:/x/\r\n", 17);
+        junk.write(garbage);
+        junk.close();
+        SettingsRead read = SettingsRead::Read;
+        QCOMPARE(LoadSettingsFile(program, &read).DataFolder, QString());
+        QCOMPARE(read, SettingsRead::NotSettings);
+        makeWindows(program);
+        Form1->show();
+        QVERIFY(messages.texts.isEmpty()); // not before the window shows
+        QTRY_COMPARE_WITH_TIMEOUT(messages.texts.size(), 1, 2000);
+        QVERIFY(messages.last().contains(program));
+        QVERIFY(messages.last().contains(program + ".broken"));
+        QVERIFY(!Form1->DatabaseConnected());
+        QFile aside(program + ".broken");
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll(), garbage);
+        Form1->close();
+        QCOMPARE(fileLines(program).size(), SettingsLineCount + 1);
+        DeleteProgramWindows();
+    }
+
+    // A file that cannot be written gets one message naming it, however often it closes.
+    {
+        MessageRecorder messages;
+        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        makeWindows(program);
+        Form1->show();
+        Form1->close();
+        Form1->show();
+        Form1->close();
+        QCOMPARE(messages.texts.size(), 1);
+        QVERIFY(messages.last().contains(program));
+        DeleteProgramWindows();
+        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
 }
 
 void TestApp::dbSettingsChecks()

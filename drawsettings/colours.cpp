@@ -56,7 +56,7 @@ TForm15::TForm15(QWidget *parent)
     const int top = EditTop() + 26;
     Label1 = AddLabel(this, QStringLiteral("Label1"), QStringLiteral("色値："), 8, top + 3);
     Edit3 = AddEdit(this, QStringLiteral("Edit3"), 56, top, 80);
-    Edit3->setMaxLength(8);
+    LimitBytes(Edit3, 8);
     NoInputMethod(Edit3);
     Button4 = AddButton(this, QStringLiteral("Button4"), QStringLiteral("参照(R)"), 144, top - 1,
                         80, 23);

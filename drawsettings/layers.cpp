@@ -28,7 +28,7 @@ TForm14::TForm14(QWidget *parent)
     };
     auto number = [this](const char *name, int length, int x, int y, int width) {
         QLineEdit *e = AddEdit(this, QString::fromLatin1(name), x, y, width);
-        e->setMaxLength(length);
+        LimitBytes(e, length);
         NoInputMethod(e);
         return e;
     };

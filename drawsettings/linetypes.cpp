@@ -82,7 +82,7 @@ TForm16::TForm16(QWidget *parent)
     for (int i = 0; i < 10; ++i) {
         QLineEdit *e = AddEdit(this, QStringLiteral("Edit%1").arg(i + 3), 112 + i * 49, top + 26,
                                46);
-        e->setMaxLength(5);
+        LimitBytes(e, 5);
         NoInputMethod(e);
         PitchEdit[i] = e;
     }

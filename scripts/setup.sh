@@ -3,8 +3,8 @@
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-translations-l10n
 firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
-# What only the tests use: an independent DXF reader and a PDF rasteriser.
-TEST_PACKAGES="python3-ezdxf poppler-utils"
+# What only the tests use: an independent DXF reader, a PDF rasteriser and the package builder.
+TEST_PACKAGES="python3-ezdxf poppler-utils dpkg-dev"
 SYSDBA_PASSWORD=tallowfen
 FB_SECURITY_DB=/var/lib/firebird/3.0/system/security3.fdb
 FB_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password

@@ -48,6 +48,7 @@ private slots:
     void childMnemonicsFirst();
     void programIcon();
     void endedBySignal();
+    void packageInstalls();
 };
 
 namespace {
@@ -425,6 +426,92 @@ void TestFirstUse::endedBySignal()
         QCOMPARE(lines.size(), SettingsLineCount + 1);
         QCOMPARE(lines[1], t.folder());
     }
+}
+
+void TestFirstUse::packageInstalls()
+{
+    if (QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+        QSKIP("dpkg-dev is not installed");
+    QTemporaryDir work;
+    auto run = [](const QString &program, const QStringList &args, int ms = 60000) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(program, args);
+        const bool done = p.waitForFinished(ms);
+        if (!done) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        const QByteArray out = p.readAll();
+        return std::make_pair(done && p.exitStatus() == QProcess::NormalExit
+                                  && p.exitCode() == 0, out);
+    };
+    const auto [packed, log] = run("cpack", {"--config", HAROKAN_BUILD_DIR "/CPackConfig.cmake",
+                                             "-G", "DEB", "-B", work.path()}, 170000);
+    QVERIFY2(packed, log.constData());
+    const QStringList debs = QDir(work.path()).entryList({"harokan_*.deb"}, QDir::Files);
+    QCOMPARE(debs.size(), 1);
+    const QString deb = work.filePath(debs[0]);
+
+    // Dependencies from the libraries, and what they cannot tell.
+    const auto [asked, depends] = run("dpkg-deb", {"-f", deb, "Depends"});
+    QVERIFY(asked);
+    for (const char *needed : {"libqt6widgets6", "libfbclient2", "fonts-ipafont-gothic",
+                               "qt6-translations-l10n"})
+        QVERIFY2(depends.contains(needed), depends.constData());
+
+    const QString root = work.filePath("root");
+    QVERIFY(run("dpkg", {"-x", deb, root}).first);
+    for (const char *file : {"usr/bin/harokan", "usr/share/doc/harokan/README.md",
+                             "usr/share/doc/harokan/COPYING",
+                             "usr/share/icons/hicolor/scalable/apps/harokan.svg"})
+        QVERIFY2(QFile::exists(root + "/" + file), file);
+    QFile entry(root + "/usr/share/applications/harokan.desktop");
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QVERIFY(entry.readAll().contains("\nName[ja]="));
+
+    // Installed, its folder not writable: it starts from the site-wide default and keeps
+    // its settings in the user's folder.
+    const QString bin = root + "/usr/bin";
+    QVERIFY(QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                           | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    const auto writable = qScopeGuard([&bin] {
+        QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                       | QFileDevice::ExeOwner);
+    });
+    const QString home = work.filePath("home");
+    const QString site = work.filePath("xdg/harokan/harokan.dat");
+    QVERIFY(QDir().mkpath(QFileInfo(site).path()) && QDir().mkpath(home));
+    QFile defaults(site);
+    QVERIFY(defaults.open(QIODevice::WriteOnly));
+    defaults.write("localhost:\r\n\r\nSITE.FDB\r\n");
+    defaults.close();
+
+    QProcess program;
+    const auto stop = qScopeGuard([&program] {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home);
+    env.remove("XDG_CONFIG_HOME");
+    env.insert("XDG_CONFIG_DIRS", work.filePath("xdg"));
+    program.setProcessEnvironment(env);
+    program.start(bin + "/harokan", {});
+    QVERIFY(program.waitForStarted(10000));
+    QTest::qWait(1500);
+    QCOMPARE(program.state(), QProcess::Running);
+    QVERIFY(::kill(pid_t(program.processId()), SIGTERM) == 0);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitCode(), 0);
+    const QStringList lines = fileLines(home + "/.config/harokan/harokan.dat");
+    QCOMPARE(lines.size(), SettingsLineCount + 1);
+    QCOMPARE(lines[2], QString("SITE.FDB"));
+    QVERIFY(lines[7].toInt() > 0); // the main window's width: it was there
+    QVERIFY(!QFile::exists(bin + "/harokan.dat"));
 }
 
 int main(int argc, char *argv[])

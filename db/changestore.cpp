@@ -122,6 +122,12 @@ double normalDegrees(double a)
     return a >= 360 ? 0 : a;
 }
 
+// Normal as sent: a hair below 360 goes as "360", which is 0.
+double sentDegrees(double a)
+{
+    return normalDegrees(sent(normalDegrees(a)));
+}
+
 // The created entities with numbers following the highest ones, coordinates and radii in
 // layer units; false when a value would not be finite or a radius not positive.
 bool rowsFor(const ChangeSet &changes, const Numbers &at, std::vector<EntityRecord> &rows)
@@ -156,14 +162,14 @@ bool rowsFor(const ChangeSet &changes, const Numbers &at, std::vector<EntityReco
                     unit(g.cx), unit(g.cy), radius(g.r);
                 } else if constexpr (std::is_same_v<G, ArcShape>) {
                     unit(g.cx), unit(g.cy), radius(g.r);
-                    g.sa = sent(normalDegrees(g.sa));
-                    g.ea = sent(normalDegrees(g.ea));
+                    g.sa = sentDegrees(g.sa);
+                    g.ea = sentDegrees(g.ea);
                     ok = ok && std::isfinite(g.sa) && std::isfinite(g.ea);
                 } else if constexpr (std::is_same_v<G, TextShape>) {
                     unit(g.px), unit(g.py);
                     for (double *v : {&g.height, &g.width, &g.spacing})
                         *v = sent(*v), ok = ok && std::isfinite(*v);
-                    g.angle = sent(normalDegrees(g.angle));
+                    g.angle = sentDegrees(g.angle);
                     ok = ok && std::isfinite(g.angle) && g.height > 0;
                 }
             },

@@ -317,7 +317,9 @@ bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
                 box = TextBox(g, Strings(g).text);
             else
                 return false;
-            return finite(box.x1, box.y1, box.x2, box.y2);
+            // An extent too wide for a double cannot be placed in the index.
+            return finite(box.x1, box.y1, box.x2, box.y2) && std::isfinite(box.x2 - box.x1)
+                   && std::isfinite(box.y2 - box.y1);
         },
         p);
 }
@@ -343,6 +345,11 @@ void DrawingModel::buildIndex() const
     }
     if (!any)
         all = {-1, -1, 1, 1};
+    // Entities far apart at the ends of the range: the grid covers what a double can span,
+    // the others are looked at every time.
+    constexpr double Reach = 1e300;
+    all = {std::clamp(all.x1, -Reach, Reach), std::clamp(all.y1, -Reach, Reach),
+           std::clamp(all.x2, -Reach, Reach), std::clamp(all.y2, -Reach, Reach)};
     // Room around the lines of today for those drawn next to them.
     const double w = std::max(all.x2 - all.x1, 1.0), h = std::max(all.y2 - all.y1, 1.0);
     gridBox = {all.x1 - w / 8, all.y1 - h / 8, all.x1 + w * 9 / 8, all.y1 + h * 9 / 8};

@@ -277,7 +277,15 @@ void DxfWriter::Lines(size_t from, size_t to, QByteArray &out) const
         const SheetLine &l = drawing.lines[i];
         const TextShape *text = std::get_if<TextShape>(&l.shape);
         const CircleShape *circle = std::get_if<CircleShape>(&l.shape);
+        CircleShape circleOfArc;
         const ArcShape *arc = std::get_if<ArcShape>(&l.shape);
+        // Equal ends are a full turn on screen and paper; readers take an ARC of them for
+        // nothing.
+        if (arc && std::fmod(arc->ea - arc->sa, 360.0) == 0) {
+            circleOfArc = CircleShape{arc->cx, arc->cy, arc->r};
+            circle = &circleOfArc;
+            arc = nullptr;
+        }
         group(out, 0, text ? "TEXT" : circle ? "CIRCLE" : arc ? "ARC" : "LINE");
         group(out, 8, layerBytes[size_t(l.layer)]);
         if (l.ownType)

@@ -85,6 +85,10 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
         const LayerRow *layer = model.Layer(e.look.layer);
         if (!layer || layer->printed == 0)
             continue;
+        // What the screen cannot place (far beyond what a double spans) stays off paper too.
+        PaperBox extent;
+        if (!model.Extent(e, extent))
+            continue;
         LineLook look;
         if (!model.Look(e, look))
             continue;

@@ -51,7 +51,9 @@ void WalkPaperCurve(LinePen &pen, double cx, double cy, double r, double sa, dou
     constexpr double Pi = 3.14159265358979323846;
     // Chords within a hundredth of a millimetre of the curve.
     const double step = r > 0.01 ? 2 * std::acos(1 - 0.01 / r) : Pi / 2;
-    const int count = std::clamp(int(std::ceil(sweep * Pi / 180 / step)), 8, 65536);
+    // A radius so large that no step shows in a double asks for endless chords.
+    const double wanted = std::ceil(sweep * Pi / 180 / step);
+    const int count = wanted < 65536 ? std::max(8, int(wanted)) : 65536;
     const double d = sweep * Pi / 180 / count, a0 = sa * Pi / 180;
     pen.index = 0;
     pen.offset = 0;

@@ -109,7 +109,9 @@ void chords(const ViewParams &view, double cx, double cy, double r, double sa, d
     if (!(rp > 0) || !std::isfinite(rp) || !(sweep > 0))
         return;
     const double step = rp > ChordPixels ? 2 * std::acos(1 - ChordPixels / rp) : Pi / 2;
-    const int count = std::clamp(int(std::ceil(sweep * Pi / 180 / step)), 2, MostChords);
+    // A radius so large that no step shows in a double asks for endless chords.
+    const double wanted = std::ceil(sweep * Pi / 180 / step);
+    const int count = wanted < MostChords ? std::max(2, int(wanted)) : MostChords;
     const double d = sweep * Pi / 180 / count;
     const double a0 = sa * Pi / 180;
     double x1 = cx + r * std::cos(a0), y1 = cy + r * std::sin(a0);

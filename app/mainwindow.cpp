@@ -163,6 +163,13 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 
     // Narrower, the menu bar would hide its last menus behind an overflow button.
     setMinimumWidth(menuBar()->sizeHint().width());
+    // Said in the status bar, not in a box: every timer of every window would raise one.
+    WatchConnection([this](bool lost) {
+        StatusBar1->showMessage(lost ? QStringLiteral("データベースとの接続が切れました。"
+                                                      "再接続しています…")
+                                     : QStringLiteral("データベースに再接続しました"),
+                                lost ? 0 : 10000);
+    });
     const SettingsPlace place = DefaultSettingsPlace();
     SettingsFile = place.file;
     SettingsStartingPoints = place.startingPoints;

@@ -49,6 +49,7 @@ public:
     using Database::SqlUpdateNoCommit;
     using Database::StartTransaction;
     using Database::TableExists;
+    using Database::WatchConnection;
     Database &db() { return *this; }
 
     // ServerName + DataFolder + DbFileName of the settings, nothing between.

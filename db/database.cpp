@@ -135,6 +135,11 @@ void Database::CreateDatabase(const QString &path)
         d->lastError = d->session.lastError();
 }
 
+void Database::WatchConnection(std::function<void(bool lost)> watcher)
+{
+    d->session.watchConnection(std::move(watcher));
+}
+
 void Database::ConnectDatabase(const QString &path)
 {
     if (DatabaseConnected())

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace fb {
@@ -24,6 +25,9 @@ public:
     void ConnectDatabase(const QString &path);
     void DisconnectDatabase();
     bool DatabaseConnected() const;
+    // Told when the connection is found lost (true) and when it is made again (false); the
+    // next helper after a loss re-connects by itself, trying at most every two seconds.
+    void WatchConnection(std::function<void(bool lost)> watcher);
     bool TableExists(const QString &table);
 
     // Committing writers: true when the statement ran and was committed.

@@ -2,6 +2,8 @@
 
 #include <firebird/Interface.h>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -45,6 +47,26 @@ bool isCollision(const FbException &e)
         }
         const intptr_t code = *v++;
         if (type == isc_arg_gds && (code == isc_unique_key_violation || code == isc_no_dup))
+            return true;
+    }
+    return false;
+}
+
+// The server went away (stopped, restarted, the network cut) or ended this attachment: the
+// attachment is dead, and only a new one can go on.
+bool isConnectionLoss(const FbException &e)
+{
+    static const intptr_t lost[] = {isc_network_error, isc_net_read_err, isc_net_write_err,
+                                    isc_lost_db_connection, isc_shutdown, isc_att_shutdown,
+                                    isc_conn_lost, isc_bad_db_handle};
+    for (const intptr_t *v = e.getStatus()->getErrors(); *v != isc_arg_end;) {
+        const intptr_t type = *v++;
+        if (type == isc_arg_cstring) {
+            v += 2;
+            continue;
+        }
+        const intptr_t code = *v++;
+        if (type == isc_arg_gds && std::find(std::begin(lost), std::end(lost), code) != std::end(lost))
             return true;
     }
     return false;
@@ -260,6 +282,67 @@ struct Session::Impl
     ITransaction *tra = nullptr;
     QString error;
     bool collision = false;
+    // What attached, so that a lost attachment can be made again.
+    QByteArray path;
+    QByteArray params;
+    bool lost = false;
+    QElapsedTimer sinceTry;
+    std::function<void(bool)> watcher;
+
+    void fail(const FbException &e)
+    {
+        error = describe(e);
+        collision = isCollision(e);
+        if (isConnectionLoss(e) && att && !lost) {
+            lost = true;
+            sinceTry.invalidate();
+            if (watcher)
+                watcher(true);
+        }
+    }
+
+    // The attachment, made again after a loss: at most one try every two seconds, so that
+    // timers asking meanwhile neither wait nor flood the server.
+    bool usable()
+    {
+        if (!att) {
+            error = QStringLiteral("not attached");
+            return false;
+        }
+        if (!lost)
+            return true;
+        if (sinceTry.isValid() && sinceTry.elapsed() < 2000) {
+            error = QStringLiteral("connection lost");
+            return false;
+        }
+        sinceTry.start();
+        if (tra) {
+            tra->release();
+            tra = nullptr;
+        }
+        try {
+            Status st;
+            IProvider *prov = master()->getDispatcher();
+            IAttachment *fresh = nullptr;
+            try {
+                fresh = prov->attachDatabase(&st, path.constData(), unsigned(params.size()),
+                                             reinterpret_cast<const unsigned char *>(params.constData()));
+            } catch (...) {
+                prov->release();
+                throw;
+            }
+            prov->release();
+            att->release();
+            att = fresh;
+            lost = false;
+            if (watcher)
+                watcher(false);
+            return true;
+        } catch (const FbException &e) {
+            error = describe(e);
+            return false;
+        }
+    }
 
     static QByteArray dpb(const Credentials &who, int pageSize)
     {
@@ -272,6 +355,8 @@ struct Session::Impl
             b->insertInt(&st, isc_dpb_page_size, pageSize);
             b->insertInt(&st, isc_dpb_sql_dialect, 3);
         }
+        // A server that does not answer must not hold the program for minutes.
+        b->insertInt(&st, isc_dpb_connect_timeout, 10);
         QByteArray out(reinterpret_cast<const char *>(b->getBuffer(&st)),
                        int(b->getBufferLength(&st)));
         b->dispose();
@@ -369,6 +454,8 @@ bool Session::create(const QByteArray &path, const Credentials &who, int pageSiz
             throw;
         }
         prov->release();
+        d->path = path;
+        d->params = Impl::dpb(who, 0);
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
@@ -391,6 +478,8 @@ bool Session::attach(const QByteArray &path, const Credentials &who)
             throw;
         }
         prov->release();
+        d->path = path;
+        d->params = params;
         return true;
     } catch (const FbException &e) {
         d->error = describe(e);
@@ -403,6 +492,13 @@ void Session::detach()
     rollback();
     if (!d->att)
         return;
+    if (d->lost) {
+        // Nothing to say goodbye to.
+        d->att->release();
+        d->att = nullptr;
+        d->lost = false;
+        return;
+    }
     try {
         Status st;
         d->att->detach(&st);
@@ -421,16 +517,14 @@ bool Session::attached() const
 bool Session::start(Mode mode, int lockSeconds)
 {
     d->collision = false;
-    if (!d->att) {
-        d->error = QStringLiteral("not attached");
-        return false;
-    }
     rollback();
+    if (!d->usable())
+        return false;
     try {
         d->tra = d->begin(mode, lockSeconds);
         return true;
     } catch (const FbException &e) {
-        d->error = describe(e);
+        d->fail(e);
         return false;
     }
 }
@@ -448,8 +542,7 @@ bool Session::commit()
         d->tra = nullptr;
         return true;
     } catch (const FbException &e) {
-        d->error = describe(e);
-        d->collision = isCollision(e);
+        d->fail(e);
         rollback();
         return false;
     }
@@ -486,8 +579,7 @@ bool Session::execute(const QByteArray &sql)
         d->att->execute(&st, d->tra, 0, sql.constData(), 3, nullptr, nullptr, nullptr, nullptr);
         return true;
     } catch (const FbException &e) {
-        d->error = describe(e);
-        d->collision = isCollision(e);
+        d->fail(e);
         return false;
     }
 }
@@ -544,8 +636,7 @@ bool Session::executeEach(const QByteArray &sql, const std::vector<Row> &rows)
         stmt->free(&st);
         return true;
     } catch (const FbException &e) {
-        d->error = describe(e);
-        d->collision = isCollision(e);
+        d->fail(e);
         if (meta)
             meta->release();
         if (stmt)
@@ -565,18 +656,15 @@ bool Session::select(const QByteArray &sql, Result &out)
         d->error = d->fetchAll(d->tra, sql, out);
         return d->error.isEmpty();
     } catch (const FbException &e) {
-        d->error = describe(e);
-        d->collision = isCollision(e);
+        d->fail(e);
         return false;
     }
 }
 
 bool Session::selectAside(const QByteArray &sql, Result &out)
 {
-    if (!d->att) {
-        d->error = QStringLiteral("not attached");
+    if (!d->usable())
         return false;
-    }
     ITransaction *t = nullptr;
     try {
         t = d->begin(Mode::Read);
@@ -586,7 +674,7 @@ bool Session::selectAside(const QByteArray &sql, Result &out)
         d->error = unreadable;
         return unreadable.isEmpty();
     } catch (const FbException &e) {
-        d->error = describe(e);
+        d->fail(e);
         abandon(t);
         return false;
     }
@@ -594,10 +682,8 @@ bool Session::selectAside(const QByteArray &sql, Result &out)
 
 bool Session::readEach(const QByteArray &sql, const std::function<void(const Cells &)> &each)
 {
-    if (!d->att) {
-        d->error = QStringLiteral("not attached");
+    if (!d->usable())
         return false;
-    }
     ITransaction *t = nullptr;
     IStatement *stmt = nullptr;
     IMessageMetadata *meta = nullptr;
@@ -625,7 +711,7 @@ bool Session::readEach(const QByteArray &sql, const std::function<void(const Cel
         t->commit(&st);
         return true;
     } catch (const FbException &e) {
-        d->error = describe(e);
+        d->fail(e);
         if (rs)
             rs->release();
         if (meta)
@@ -640,6 +726,11 @@ bool Session::readEach(const QByteArray &sql, const std::function<void(const Cel
 QString Session::lastError() const
 {
     return d->error;
+}
+
+void Session::watchConnection(std::function<void(bool lost)> watcher)
+{
+    d->watcher = std::move(watcher);
 }
 
 bool Session::lastErrorWasCollision() const

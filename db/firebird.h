@@ -86,6 +86,9 @@ public:
     bool readEach(const QByteArray &sql, const std::function<void(const Cells &)> &each);
 
     QString lastError() const;
+    // Told when the attachment is found lost (true) and when a later transaction has made
+    // it again (false). Until then every call fails at once but for a try every two seconds.
+    void watchConnection(std::function<void(bool lost)> watcher);
     // Whether the last statement, select or commit failed because another connection had
     // taken the same key first: tried again with fresh numbers it may succeed. A row lock
     // waited for in vain is no such collision.

@@ -175,8 +175,13 @@ void TForm13::TakePoint(double x, double y)
         SetNotice(command.Note());
     FollowPick();
     ShowScreen();
-    if (!shapes.empty())
-        StoreFigure(shapes);
+    if (!shapes.empty() && !StoreFigure(shapes)) {
+        // Kept on screen, the figure is stored by one more click once the database answers.
+        command.TakeBack();
+        ShowCommand();
+        FollowPick();
+        ShowScreen();
+    }
 }
 
 NumberHints TForm13::StoreHints()
@@ -188,7 +193,7 @@ NumberHints TForm13::StoreHints()
     return hints;
 }
 
-void TForm13::StoreFigure(const std::vector<Shape> &shapes)
+bool TForm13::StoreFigure(const std::vector<Shape> &shapes)
 {
     ChangeSet changes;
     changes.name = command.Name().remove(u'　') + QStringLiteral("の作図");
@@ -199,7 +204,7 @@ void TForm13::StoreFigure(const std::vector<Shape> &shapes)
         e.shape = shape;
         changes.created.push_back(e);
     }
-    StoreChangeSet(changes);
+    return StoreChangeSet(changes);
 }
 
 bool TForm13::StoreChangeSet(const ChangeSet &changes)

@@ -146,7 +146,7 @@ private:
     // true when the screen changed.
     bool FollowPick();
     void DrawRubber();
-    void StoreFigure(const std::vector<Shape> &shapes);
+    bool StoreFigure(const std::vector<Shape> &shapes);
     // The text command's dialog: its values for the next texts; false when cancelled.
     bool AskText();
     // Opens the dialog on a stored text and stores the change as one operation.

@@ -276,6 +276,7 @@ void DrawCommand::Start(int c)
     command = make(c);
     code = command ? c : NoCommand;
     given = 0;
+    finished = false;
     note.clear();
 }
 
@@ -313,6 +314,7 @@ std::vector<Shape> DrawCommand::Give(double x, double y)
     if (!Waiting() || !std::isfinite(x) || !std::isfinite(y))
         return {};
     note.clear();
+    finished = false;
     if (!AsksLast()) {
         px[given] = x;
         py[given] = y;
@@ -322,9 +324,18 @@ std::vector<Shape> DrawCommand::Give(double x, double y)
     std::vector<Shape> figure = command->Figure(px, py, x, y);
     given = 0;
     note = command->Empty(figure);
+    finished = note.isEmpty();
     if (!note.isEmpty())
         figure.clear();
     return figure;
+}
+
+void DrawCommand::TakeBack()
+{
+    if (!finished || !command)
+        return;
+    finished = false;
+    given = command->Points() - 1;
 }
 
 bool GridPoint(double x, double y, double grid, double &gx, double &gy)

@@ -72,6 +72,9 @@ public:
     // point while no command waits, or one that is not finite, is ignored.
     std::vector<Shape> Give(double x, double y);
     QString Note() const { return note; }
+    // The figure just finished was not stored: asks for its last point again, the points
+    // before it kept, so that one more click stores it. Nothing once another point came.
+    void TakeBack();
     // The text the text command places, with its sizes; its place comes from the point.
     void SetText(const TextShape &t) { text = t; }
     const TextShape &Text() const { return text; }
@@ -81,6 +84,7 @@ private:
 
     int code = NoCommand;
     int given = 0;
+    bool finished = false;
     std::unique_ptr<Command> command;
     double px[2] = {}, py[2] = {}; // the points given before the last
     QString note;

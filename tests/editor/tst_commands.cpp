@@ -627,26 +627,32 @@ void TestCommands::editorSnapsAndReportsFailure()
              QString("3 10.123 20.456 -40 20.456"));
     QCOMPARE(rows(ed.db, "N, OPN, EN", "HISTORY_1"), QStringList{"1 3 3"});
 
-    // A layer scale that cannot be used: said, nothing stored, the command goes on.
+    // A layer scale that cannot be used: said, nothing stored, the figure kept for one
+    // more click, which stores it once the scale is mended.
     MessageRecorder messages;
     QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"SCL"}, {"0"}, "N=0"));
     clickAt(e, 0, 0);
     clickAt(e, 30, 30);
     QCOMPARE(messages.texts.size(), 1);
     QVERIFY(messages.last().contains(QStringLiteral("レイヤ0の尺度")));
-    QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
+    QCOMPARE(status(e), QStringLiteral("線　分/終了点を指示して下さい"));
+    QVERIFY(e->RubberShown());
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
-
-    // A store that fails is said once; the command keeps going.
-    messages.clear();
     QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"SCL"}, {"1"}, "N=0"));
+    clickAt(e, 30, 30);
+    QCOMPARE(messages.texts.size(), 1);
+    QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("4"));
+
+    // A store that fails is said once; the figure stays.
+    messages.clear();
     QVERIFY(ed.db.DropTable("HISTORY_1"));
     clickAt(e, 0, 0);
     clickAt(e, 30, 30);
     QCOMPARE(messages.texts, QStringList{"登録失敗"});
-    QCOMPARE(status(e), QStringLiteral("線　分/開始点を指示して下さい"));
-    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
-    QCOMPARE(e->Model().Count(), size_t(3));
+    QCOMPARE(status(e), QStringLiteral("線　分/終了点を指示して下さい"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("4"));
+    QCOMPARE(e->Model().Count(), size_t(4));
 }
 
 void TestCommands::twoEditorsAtOnce()

@@ -1,0 +1,197 @@
+// The local server stopped and started again while the program works on it: every window
+// goes on by itself, nothing committed is lost, and no timer raises a message box.
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "collab/chatwindow.h"
+#include "db/changestore.h"
+#include "db/database.h"
+#include "db/schema.h"
+#include "editor/editorwindow.h"
+#include "editor/model/drawingmodel.h"
+#include "register/drawingset.h"
+#include "support/testdb.h"
+
+#include <QAction>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTcpSocket>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <unistd.h>
+
+class TestRestart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void serverRestarted();
+};
+
+namespace {
+
+bool serverListening()
+{
+    for (const char *host : {"127.0.0.1", "::1"}) {
+        QTcpSocket s;
+        s.connectToHost(QString::fromLatin1(host), 3050);
+        if (s.waitForConnected(300))
+            return true;
+    }
+    return false;
+}
+
+bool waitListening(bool wanted, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        if (serverListening() == wanted)
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+// Stops the server as a power cut would (its process gone), then, after the pause, starts
+// it again as the set-up does.
+bool restartServer(int pauseMs, const std::function<void()> &whileDown)
+{
+    if (QProcess::execute("pkill", {"-KILL", "-x", "firebird"}) != 0)
+        return false;
+    if (!waitListening(false, 10000))
+        return false;
+    whileDown();
+    QTest::qWait(pauseMs);
+    // Lock files of a killed server would refuse every connection.
+    QProcess::execute("rm", {"-rf", "/tmp/firebird"});
+    if (!QProcess::startDetached("runuser", {"-u", "firebird", "--", "env", "LANG=C.UTF-8",
+                                             "setsid", "/usr/sbin/firebird"}))
+        return false;
+    return waitListening(true, 10000);
+}
+
+QPoint pixelOf(TForm13 *e, double x, double y)
+{
+    const ViewParams v = e->CurrentView().Params();
+    return {RoundHalfAway((x - v.x1) * v.scale), v.height - RoundHalfAway((y - v.y1) * v.scale)};
+}
+
+void clickAt(TForm13 *e, double x, double y)
+{
+    const QPoint at = pixelOf(e, x, y);
+    for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress,
+                              QEvent::MouseButtonRelease}) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                       : Qt::NoButton;
+        QMouseEvent ev(type, QPointF(at), QPointF(e->PaintBox1->mapToGlobal(at)), button, held,
+                       Qt::NoModifier);
+        QApplication::sendEvent(e->PaintBox1, &ev);
+    }
+}
+
+ChangeSet otherLine(double y)
+{
+    ChangeSet op;
+    op.member = 2;
+    EntityRecord e;
+    e.shape = LineShape{0, y, 100, y};
+    op.created.push_back(e);
+    return op;
+}
+
+bool hasLineAt(const DrawingModel &m, double y)
+{
+    for (size_t i = 0; i < m.Count(); ++i) {
+        const EntityRecord r = m.Record(m.At(i));
+        if (const auto *l = std::get_if<LineShape>(&r.shape); l && l->y1 == y && l->y2 == y)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void TestRestart::serverRestarted()
+{
+    if (geteuid() != 0 || !QFile::exists("/usr/sbin/firebird"))
+        QSKIP("restarting the local server takes root");
+    MessageRecorder messages;
+    ProgramFixture p(true);
+    QVERIFY(p.connected);
+    Config().PcUserNo = 5;
+    Config().PcUserName = QStringLiteral("鈴木");
+    Config().EditorWidth = 700;
+    Config().EditorHeight = 500;
+    Database other;
+    other.ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(other.DatabaseConnected());
+    QVERIFY(CreateMemberTable(Form1->db()) && CreateChatTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+
+    auto *editor = new TForm13(Form1->db(), 1, 420, 297);
+    Form1->OpenChild(editor);
+    QPointer<TForm13> e(editor);
+    QTRY_VERIFY_WITH_TIMEOUT(e->Loaded() && !e->Picture().isNull(), 10000);
+    Form1->mnuChatStart->trigger();
+    const QList<TForm6 *> chats = ChildWindows<TForm6>();
+    QCOMPARE(chats.size(), 1);
+    QPointer<TForm6> chat(chats[0]);
+
+    StoredOperation stored;
+    QCOMPARE(StoreChanges(other, 1, otherLine(10), {}, stored), StoreResult::Stored);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLineAt(e->Model(), 10), 5000);
+
+    e->SpeedButton8->click(); // 線分
+    const bool restarted = restartServer(3000, [&] {
+        // Drawn while the server is down: said once, the figure kept.
+        clickAt(e, 0, 50);
+        clickAt(e, 100, 50);
+        QCOMPARE(messages.texts, QStringList{"登録失敗"});
+        QVERIFY(e->RubberShown());
+        QTest::qWait(2500); // timers tick meanwhile
+        QCOMPARE(messages.texts.size(), 1);
+    });
+    QVERIFY(restarted);
+    QVERIFY(Form1->StatusBar1->currentMessage().contains(QStringLiteral("接続が切れました")));
+
+    // Drawn by the other PC once the server is back: on screen within 10 s.
+    other.DisconnectDatabase();
+    other.ConnectDatabase(Form1->DatabasePath());
+    QVERIFY(other.DatabaseConnected());
+    QCOMPARE(StoreChanges(other, 1, otherLine(20), {}, stored), StoreResult::Stored);
+    QVERIFY(other.SqlInsertList("CHAT", "N, MN, CTEXT, CDATE, CTIME",
+                                QStringLiteral("1, 2, '戻りました', '%1', '120000'")
+                                    .arg(TodayText())));
+    QTRY_VERIFY_WITH_TIMEOUT(hasLineAt(e->Model(), 20), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(chat && chat->RichEdit1->toPlainText().contains(
+                                 QStringLiteral("戻りました")), 10000);
+    QVERIFY(Form1->StatusBar1->currentMessage().contains(QStringLiteral("再接続しました")));
+
+    // The kept figure goes in with one more click.
+    clickAt(e, 100, 50);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLineAt(e->Model(), 50), 2000);
+    QCOMPARE(messages.texts.size(), 1);
+    QCOMPARE(QueryValue(other, "COUNT(*)", "ENT_LINE_1"), QString("3"));
+
+    // One 終了 ends it all.
+    Form1->close();
+    QTRY_VERIFY_WITH_TIMEOUT(Form1->mdiArea()->subWindowList().isEmpty(), 5000);
+    QCOMPARE(messages.texts.size(), 1);
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    TestRestart test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_restart.moc"

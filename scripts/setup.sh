@@ -179,6 +179,14 @@ stop_server() {
         sleep 0.1
     done
     server_listening && as_root pkill -KILL -P "$FB_STARTED_PID" 2>/dev/null
+    # A test that restarts the server leaves one that is no child of ours.
+    if server_listening; then
+        as_root pkill -TERM -x firebird 2>/dev/null
+        for _ in $(seq 1 50); do
+            server_listening || break
+            sleep 0.1
+        done
+    fi
     FB_STARTED_PID=
 }
 

@@ -209,7 +209,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    // Never narrower than the described widths; wide enough for a position on the largest
+    // Never narrower than 100, 60 and 50 pixels; wide enough for a position on the largest
     // sheet zoomed out, the longest command name and the prompt shown.
     const QFontMetrics metrics(StatusBar1->font());
     const int margin = 8;

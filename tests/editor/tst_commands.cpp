@@ -567,7 +567,7 @@ void TestCommands::updateDateOnChange()
         clickAt(e, 30, y);
         e->StartCommand(NoCommand);
     };
-    // Dates by hand, as described, unless this PC keeps them otherwise.
+    // Dates by hand, unless this PC keeps them otherwise.
     QVERIFY(!Config().AutoRegisterDates);
     line(10);
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("1"));

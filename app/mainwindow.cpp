@@ -113,6 +113,10 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     area = new QMdiArea(this);
     area->setObjectName(QStringLiteral("MdiArea"));
     area->setBackground(Qt::white);
+    // A window opened or activated beside a maximised one (the chat beside an editor, say)
+    // leaves that one as it is and opens at its own size.
+    area->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
+    connect(area, &QMdiArea::subWindowActivated, this, &TForm1::ShowDuplicateMenus);
     setCentralWidget(area);
     RouteChildMnemonics(area);
 
@@ -143,7 +147,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     init->addSeparator();
     mnuExit = item(init, "mnuExit", QStringLiteral("終了(&X)"), &TForm1::mnuExitClick);
 
-    QMenu *chat = menuBar()->addMenu(QStringLiteral("チャット(&C)"));
+    QMenu *chat = mnuChat = menuBar()->addMenu(QStringLiteral("チャット(&C)"));
     chat->setObjectName(QStringLiteral("mnuChat"));
     mnuChatStart = item(chat, "mnuChatStart", QStringLiteral("チャット開始(&S)"),
                         &TForm1::mnuChatStartClick);
@@ -153,7 +157,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     mnuMousePointer = item(chat, "mnuMousePointer", QStringLiteral("マウスポインタ(&M)"),
                            &TForm1::mnuMousePointerClick);
 
-    QMenu *cad = menuBar()->addMenu(QStringLiteral("CAD図面(&Z)"));
+    QMenu *cad = mnuCad = menuBar()->addMenu(QStringLiteral("CAD図面(&Z)"));
     cad->setObjectName(QStringLiteral("mnuCad"));
     mnuCadNew = item(cad, "mnuCadNew", QStringLiteral("新規作成(&N)"), &TForm1::mnuCadNewClick);
     mnuCadEdit = item(cad, "mnuCadEdit", QStringLiteral("編集(&E)"), &TForm1::mnuCadEditClick);
@@ -218,21 +222,28 @@ void TForm1::FormShow()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    FormClose();
+    if (!FormClose()) {
+        // A child window asked and was told to stay (an unregistered stamp).
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
 }
 
-void TForm1::FormClose()
+bool TForm1::FormClose()
 {
     // Children first, so that they store their geometry and publish that they are gone
     // while the connection is still open.
-    CloseChildren();
+    if (!CloseChildren() && !Ending)
+        return false;
     DisconnectDatabase();
     SaveSettings();
+    return true;
 }
 
 void TForm1::EndFromOutside()
 {
+    Ending = true;
     // A modal dialog's own loop must end before the main window can close; each try ends
     // the topmost one.
     if (QWidget *modal = QApplication::activeModalWidget()) {
@@ -369,8 +380,25 @@ void TForm1::OpenChild(QWidget *child)
     QMdiSubWindow *sub = area->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     child->installEventFilter(new FrameCloser(sub));
+    connect(sub, &QMdiSubWindow::windowStateChanged, this, &TForm1::ShowDuplicateMenus);
+    connect(sub, &QObject::destroyed, this, &TForm1::ShowDuplicateMenus, Qt::QueuedConnection);
     child->show();
     FitInArea(sub, area->isVisible() ? area->viewport()->size() : QSize());
+    ShowDuplicateMenus();
+}
+
+void TForm1::ShowDuplicateMenus()
+{
+    // A maximised window with menus of its own (the editor's チャット and CAD図面) shows
+    // them under these; while it is, the main window's copies step aside.
+    bool covered = false;
+    for (QMdiSubWindow *w : area->subWindowList()) {
+        if (w->isVisible() && w->isMaximized() && w->widget()
+            && w->widget()->property(OwnMenusProperty).toBool())
+            covered = true;
+    }
+    mnuChat->menuAction()->setVisible(!covered);
+    mnuCad->menuAction()->setVisible(!covered);
 }
 
 void TForm1::mnuDBsetClick()

@@ -10,6 +10,7 @@
 
 class QAction;
 class QMdiArea;
+class QMenu;
 class QStatusBar;
 
 class TForm1 : public QMainWindow, private Database
@@ -75,7 +76,14 @@ public:
     QMdiArea *mdiArea() const { return area; }
     // Closes as 終了 does when the program is ended from outside: open dialogs first.
     void EndFromOutside();
+    // Set once the program is ended from outside: windows close without asking.
+    bool Ending = false;
 
+    // A child window with this property set carries the main menu's チャット and CAD図面
+    // itself; the main window's copies are hidden while such a window is maximised.
+    static constexpr const char *OwnMenusProperty = "ownMenus";
+    void ShowDuplicateMenus();
+    QMenu *mnuChat, *mnuCad;
     QAction *mnuDBset, *mnuAddTable1, *mnuAddTable2, *mnuPCnameSet, *mnuExit;
     QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;
     QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
@@ -107,7 +115,7 @@ protected:
 
 private:
     void FormShow();
-    void FormClose();
+    bool FormClose();
     void LoadSettings();
     void SaveSettings();
     void PlaceFirstTime();

@@ -10,7 +10,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -106,6 +108,14 @@ Settings::Settings()
     LtypesColumns.fill(32);
 }
 
+bool EditorSizeKept(const Settings &settings)
+{
+    const Settings defaults;
+    return settings.EditorWidth > 0 && settings.EditorHeight > 0
+           && (settings.EditorWidth != defaults.EditorWidth
+               || settings.EditorHeight != defaults.EditorHeight);
+}
+
 Settings LoadSettingsFile(const QString &path, SettingsRead *status)
 {
     Settings s;
@@ -138,6 +148,15 @@ Settings LoadSettingsFile(const QString &path, SettingsRead *status)
                 *f.number = f.minimum;
         }
     }
+    auto extra = [&](int index) {
+        QByteArray line = index < lines.size() ? lines[index] : QByteArray();
+        if (line.endsWith('\r'))
+            line.chop(1);
+        return StrToIntZ(QString::fromLatin1(line)) == 1;
+    };
+    s.WheelTowardUserZoomsOut = extra(SettingsLineCount);
+    s.AutoRegisterDates = extra(SettingsLineCount + 1);
+    s.ChatReadableTime = extra(SettingsLineCount + 2);
     return s;
 }
 
@@ -160,6 +179,12 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
             content += QByteArray::number(*f.number);
         }
         content += "\r\n";
+    }
+    const bool extras[] = {settings.WheelTowardUserZoomsOut, settings.AutoRegisterDates,
+                           settings.ChatReadableTime};
+    if (std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
+        for (const bool on : extras)
+            content += on ? "1\r\n" : "0\r\n";
     }
     // The user's configuration folder may not exist before the first save.
     QDir().mkpath(QFileInfo(path).absolutePath());

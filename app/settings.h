@@ -48,8 +48,22 @@ struct Settings
     WindowPos WidthDialog;
     WindowPos GridDialog;
 
+    // Past the 75 lines, written only when it differs from the default, so that a file
+    // with the default holds exactly the 75 lines older builds read.
+    // Line 76: the wheel toward the user zooms out (1) instead of in (0, the default).
+    bool WheelTowardUserZoomsOut = false;
+    // Line 77: the creation date filled in at a new registration and the update date when
+    // an editor stores a change (1); by hand only (0, the default).
+    bool AutoRegisterDates = false;
+    // Line 78: the chat shows a line's time as 2026/12/07 13:02:41 (1) instead of
+    // 20261207 130241 (0, the default).
+    bool ChatReadableTime = false;
+
     Settings();
 };
+
+// False while the editor's size is the default one: no editor was sized on this PC yet.
+bool EditorSizeKept(const Settings &settings);
 
 constexpr int SettingsLineCount = 75;
 

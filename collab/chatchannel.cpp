@@ -52,8 +52,13 @@ bool ChatChannel::Poll(const QDateTime &now, QStringList &lines)
     if (!db.DatabaseConnected() || !db.LastError().isEmpty())
         return false;
     for (const QStringList &row : rows) {
-        lines << row.value(1) + u'＞' + row.value(2) + u'(' + row.value(3) + u' ' + row.value(4)
-                     + u')';
+        QString date = row.value(3), time = row.value(4);
+        // Only a well-formed date and time are reshaped; anything else shows as stored.
+        if (ReadableTime && date.size() == 8 && time.size() == 6) {
+            date = date.left(4) + u'/' + date.mid(4, 2) + u'/' + date.mid(6);
+            time = time.left(2) + u':' + time.mid(2, 2) + u':' + time.mid(4);
+        }
+        lines << row.value(1) + u'＞' + row.value(2) + u'(' + date + u' ' + time + u')';
         lastChatNo = std::max(lastChatNo, StrToIntZ(row.value(0)));
     }
     return true;

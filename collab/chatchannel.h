@@ -26,6 +26,9 @@ public:
     // What the user is told when a send did not go through; empty for Sent.
     static QString Message(SendResult result);
 
+    // Times shown as "2026/12/07 13:02:41" rather than "20261207 130241".
+    bool ReadableTime = false;
+
     int LastChatNo() const { return lastChatNo; }
     // The number of the last line this channel wrote; 0 before any.
     int LastSentNo() const { return lastSentNo; }

@@ -6,7 +6,14 @@
 #include "app/ui.h"
 #include "app/values.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,6 +34,25 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // About 4,000,000 characters of lines of at most 80 bytes; the oldest go first.
     RichEdit1->setMaximumBlockCount(50000);
+    mnuReadableTime = new QAction(QStringLiteral("日時を 2026/12/07 13:02:41 の形で表示(&T)"), this);
+    mnuReadableTime->setObjectName(QStringLiteral("mnuReadableTime"));
+    mnuReadableTime->setCheckable(true);
+    connect(mnuReadableTime, &QAction::toggled, this, [this](bool on) {
+        Config().ChatReadableTime = on;
+        channel.ReadableTime = on;
+        // The day's lines again, all in the chosen form.
+        channel.Reset(Clock());
+        RichEdit1->clear();
+        LoadNewLines();
+    });
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu *menu = RichEdit1->createStandardContextMenu(at);
+        menu->addSeparator();
+        menu->addAction(mnuReadableTime);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(RichEdit1->viewport()->mapToGlobal(at));
+    });
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -72,6 +98,18 @@ void TForm6::FormShow()
 {
     const WindowSize &size = Config().ChatWindow;
     WindowFrame(this)->resize(size.width, size.height);
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+        // Seen once the window is brought forward.
+        connect(frame, &QMdiSubWindow::aboutToActivate, this, [this] {
+            unseen = 0;
+            ShowUnseen();
+        });
+    }
+    channel.ReadableTime = Config().ChatReadableTime;
+    {
+        const QSignalBlocker quiet(mnuReadableTime);
+        mnuReadableTime->setChecked(channel.ReadableTime);
+    }
     channel.Reset(Clock());
     RichEdit1->clear();
     LoadNewLines();
@@ -79,22 +117,59 @@ void TForm6::FormShow()
     Timer1->start(PollMs);
 }
 
-void TForm6::LoadNewLines()
+int TForm6::LoadNewLines()
 {
     QStringList lines;
     if (channel.Poll(Clock(), lines)) {
         for (const QString &line : lines)
             RichEdit1->appendPlainText(line);
     }
-    RichEdit1->moveCursor(QTextCursor::End);
+    // The newest line in view from its start: at its end a long line would scroll the
+    // writer's name out of sight.
+    QTextCursor cursor = RichEdit1->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    RichEdit1->setTextCursor(cursor);
     RichEdit1->ensureCursorVisible();
+    RichEdit1->horizontalScrollBar()->setValue(0);
+    return int(lines.size());
 }
 
 void TForm6::Timer1Timer()
 {
     Timer1->stop();
-    LoadNewLines();
+    // Lines found by the poll are other PCs' (this PC's own show up as they are sent).
+    const int added = LoadNewLines();
+    if (added > 0 && !IsActive()) {
+        unseen += added;
+        ShowUnseen();
+        QApplication::alert(this);
+    }
     Timer1->start(PollMs);
+}
+
+bool TForm6::IsActive() const
+{
+    auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (!frame)
+        return isActiveWindow();
+    return isActiveWindow() && frame->mdiArea() && frame->mdiArea()->activeSubWindow() == frame;
+}
+
+void TForm6::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The program brought back from another one, with the chat the active window.
+    if (event->type() == QEvent::ActivationChange && unseen > 0 && IsActive()) {
+        unseen = 0;
+        ShowUnseen();
+    }
+}
+
+void TForm6::ShowUnseen()
+{
+    setWindowTitle(unseen > 0 ? QStringLiteral("チャット（新着 %1 件）").arg(unseen)
+                              : QStringLiteral("チャット"));
 }
 
 void TForm6::Edit1KeyPress()

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QAction;
 class QFrame;
 class QLineEdit;
 class QPlainTextEdit;
@@ -27,11 +28,17 @@ public:
     QLineEdit *Edit1;
     QStatusBar *StatusBar1;
     QTimer *Timer1;
+    // In the log's context menu: times as 2026/12/07 13:02:41, kept with this PC's settings.
+    QAction *mnuReadableTime;
 
     // The local date and time the window goes by; tests put another clock here.
     std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
 
     static constexpr int PollMs = 5000;
+
+    // Lines that came in while the window was not the active one; the title says so until
+    // the window is activated.
+    int UnseenLines() const { return unseen; }
 
 public slots:
     void Edit1KeyPress();
@@ -40,10 +47,16 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormShow();
-    void LoadNewLines();
+    // The number of lines added.
+    int LoadNewLines();
+    bool IsActive() const;
+    void ShowUnseen();
+
+    int unseen = 0;
 
     ChatChannel channel;
     bool shown = false;

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/sqltext.h"
 
+#include <algorithm>
 #include <type_traits>
 
 namespace {
@@ -205,6 +206,18 @@ bool InsertDrawingRow(Database &db, const DrawingRow &row)
 bool UpdateDrawingRow(Database &db, const DrawingRow &row)
 {
     return writeDrawing(db, row, false);
+}
+
+bool TouchDrawingUpdateDate(Database &db, int n, const QString &day)
+{
+    if (day.size() != 8 || !std::all_of(day.begin(), day.end(), [](QChar c) {
+            return c >= u'0' && c <= u'9';
+        }))
+        return false;
+    const QString quoted = u'\'' + day + u'\'';
+    // Rewriting the same day would only add a record version for nothing.
+    return db.SqlUpdate(QStringLiteral("CADLIST"), 1, {QStringLiteral("UDATE")}, {quoted},
+                        QStringLiteral("N=%1 AND (UDATE IS NULL OR UDATE<>%2)").arg(n).arg(quoted));
 }
 
 QList<RevisionRow> ReadRevisionRows(Database &db, int n, const QString &order)

@@ -52,6 +52,9 @@ QList<DrawingRow> ReadDrawingRows(Database &db, const QStringList &select, qsize
 // Writes the row under its number as a new row, or over the stored one.
 bool InsertDrawingRow(Database &db, const DrawingRow &row);
 bool UpdateDrawingRow(Database &db, const DrawingRow &row);
+// Sets UDATE of drawing n to day ("yyyymmdd") unless it holds that day already; false when
+// day is not eight digits or the database refused.
+bool TouchDrawingUpdateDate(Database &db, int n, const QString &day);
 
 // The revisions of drawing n in the given order.
 QList<RevisionRow> ReadRevisionRows(Database &db, int n, const QString &order);

@@ -21,6 +21,8 @@ ValueDialog::ValueDialog(const QString &objectName, const QString &caption,
     ComboBox1 = AddComboBox(this, QStringLiteral("ComboBox1"), 104, 8, 130);
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text counts as typed: completing "0" to "0.01" would turn "no grid" into a grid.
+    ComboBox1->setCompleter(nullptr);
     ComboBox1->addItems(entries);
     NoInputMethod(ComboBox1);
     NoInputMethod(ComboBox1->lineEdit());

@@ -5,14 +5,19 @@
 #include "editor/textdialog.h"
 #include "app/globals.h"
 #include "app/messages.h"
+#include "app/values.h"
+#include "db/registerrows.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"
 #include "editor/view/snap.h"
 
+#include <QLabel>
 #include <QAction>
 #include <QStatusBar>
 #include <QToolButton>
+
+#include <map>
 
 #include <algorithm>
 
@@ -110,6 +115,9 @@ void TForm13::ShowCommand()
 {
     SetStatusText(1, command.Name());
     SetStatusText(2, command.Prompt());
+    hint->setText(command.Waiting()
+                      ? QStringLiteral("左クリック：グリッド点　右クリック：線の端点")
+                      : QString());
     StatusBar1->repaint();
 }
 
@@ -234,7 +242,23 @@ bool TForm13::StoreChangeSet(const ChangeSet &changes)
         break;
     }
     TakeStored(changes.name, stored);
+    NoteContentsChanged();
     return true;
+}
+
+void TForm13::NoteContentsChanged()
+{
+    if (!Config().AutoRegisterDates)
+        return;
+    // One register write a day for a drawing, however many editors on this PC change it.
+    static std::map<int, QString> touched;
+    const QString today = TodayText();
+    QString &day = touched[DrawingNo];
+    if (day == today)
+        return;
+    // A drawing without a register row (or a register another PC dropped) is left alone.
+    day = today;
+    TouchDrawingUpdateDate(db, DrawingNo, today);
 }
 
 void TForm13::TakeStored(const QString &name, const StoredOperation &stored)

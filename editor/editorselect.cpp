@@ -167,6 +167,7 @@ bool TForm13::StoreStates(const std::vector<int32_t> &erase,
     if (StoreChanges(db, DrawingNo, changes, StoreHints(), out) != StoreResult::Stored)
         return false;
     model->TakeStored({}, out.erased, out.restored, out.operation, out.firstHistory);
+    NoteContentsChanged();
     return true;
 }
 

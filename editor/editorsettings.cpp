@@ -93,5 +93,7 @@ void TForm13::TakeSettingTables(bool layers, bool colours, bool lineTypes)
     // A drawing deleted meanwhile is said so; otherwise the next poll takes the rows in.
     if (!read)
         Refresh();
+    // A layer's new name shows beside its number.
+    ShowCurrentValues();
     Redraw();
 }

@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "app/ui.h"
+#include "app/settings.h"
 #include "app/values.h"
 #include "db/drawingrows.h"
 #include "editor/drawingloader.h"
@@ -24,6 +25,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -70,6 +72,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     setObjectName(QStringLiteral("Form13"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("CAD"));
+    setProperty(TForm1::OwnMenusProperty, true);
     setFocusPolicy(Qt::StrongFocus);
     QFont f(QStringLiteral("ＭＳ ゴシック"));
     f.setPixelSize(13);
@@ -113,6 +116,20 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuSetLtype = item(set, "mnuSetLtype", QStringLiteral("線種(&T)"));
     mnuSetWidth = item(set, "mnuSetWidth", QStringLiteral("線幅(&W)"));
     mnuSetGrid = item(set, "mnuSetGrid", QStringLiteral("グリッド(&G)"));
+    set->addSeparator();
+    // Kept with this PC's settings, for every editor.
+    mnuSetWheel = item(set, "mnuSetWheel", QStringLiteral("ホイール手前で縮小(&H)"));
+    mnuSetWheel->setCheckable(true);
+    connect(set, &QMenu::aboutToShow, this,
+            [this] { mnuSetWheel->setChecked(Config().WheelTowardUserZoomsOut); });
+    connect(mnuSetWheel, &QAction::toggled, this,
+            [](bool on) { Config().WheelTowardUserZoomsOut = on; });
+    mnuSetDates = item(set, "mnuSetDates", QStringLiteral("作成日付・更新日付の自動記入(&D)"));
+    mnuSetDates->setCheckable(true);
+    connect(set, &QMenu::aboutToShow, this,
+            [this] { mnuSetDates->setChecked(Config().AutoRegisterDates); });
+    connect(mnuSetDates, &QAction::toggled, this,
+            [](bool on) { Config().AutoRegisterDates = on; });
     QMenu *out = menu->addMenu(QStringLiteral("出力(&O)"));
     out->setObjectName(QStringLiteral("mnuOut"));
     mnuOutPrint = item(out, "mnuOutPrint", QStringLiteral("印刷(&P)..."));
@@ -185,18 +202,36 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     LabelA3 = label("LabelA3", 22, 38);
     LabelA4 = label("LabelA4", 22, 55);
     LabelA5 = label("LabelA5", 22, 73);
+    // Room for "255" before the name.
+    LabelA1->setFixedWidth(LabelA1->fontMetrics().horizontalAdvance(QStringLiteral("255")) + 2);
+    LayerName = label("LayerName", LabelA1->geometry().right() + 3, 4);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    const int widths[3] = {100, 60, 50};
+    // Never narrower than 100, 60 and 50 pixels; wide enough for a position on the largest
+    // sheet zoomed out, the longest command name and the prompt shown.
+    const QFontMetrics metrics(StatusBar1->font());
+    const int margin = 8;
+    const int widths[3] = {
+        std::max(100, metrics.horizontalAdvance(QStringLiteral("-00000.00,-00000.00")) + margin),
+        std::max(60, metrics.horizontalAdvance(QStringLiteral("3点円弧")) + margin), 50};
     for (int i = 0; i < 3; ++i) {
         panels[i] = new QLabel(StatusBar1);
-        panels[i]->setFixedWidth(widths[i]);
+        if (i < 2)
+            panels[i]->setFixedWidth(widths[i]);
+        else
+            panels[i]->setMinimumWidth(widths[i]);
         StatusBar1->addWidget(panels[i]);
     }
+    hint = new QLabel(StatusBar1);
+    hint->setObjectName(QStringLiteral("PointHint"));
+    StatusBar1->addWidget(hint);
     notice = new QLabel(StatusBar1);
     StatusBar1->addWidget(notice, 1);
+    noticeTimer = new QTimer(this);
+    noticeTimer->setSingleShot(true);
+    connect(noticeTimer, &QTimer::timeout, notice, &QLabel::clear);
 
     auto *middle = new QHBoxLayout;
     middle->setContentsMargins(0, 0, 0, 0);
@@ -242,7 +277,18 @@ void TForm13::showEvent(QShowEvent *event)
 
 void TForm13::FormShow()
 {
-    WindowFrame(this)->resize(Config().EditorWidth, Config().EditorHeight);
+    QWidget *frame = WindowFrame(this);
+    const Settings &s = Config();
+    // A maximised frame keeps its size; the first opening on a PC (no size kept yet) fills
+    // the window area.
+    QWidget *area = frame != this ? frame->parentWidget() : nullptr;
+    if (!frame->isMaximized()) {
+        if (!EditorSizeKept(s) && area && !area->size().isEmpty())
+            frame->setGeometry(QRect(QPoint(0, 0), area->size()));
+        else
+            frame->resize(s.EditorWidth, s.EditorHeight);
+    }
+    wasMaximised = frame->isMaximized();
     ButtonState = 0;
     PressX = PressY = 0;
     zoomShown = false;
@@ -253,7 +299,8 @@ void TForm13::FormShow()
         ReadDrawingTablesPresent(db, DrawingNo, present);
         gone = !present;
         SetNotice(gone ? QStringLiteral("この図面のデータは削除されています")
-                       : QStringLiteral("図面データを読み込めませんでした"));
+                       : QStringLiteral("図面データを読み込めませんでした"),
+                  true);
         loaded = true;
         if (!gone)
             pollTimer->start();
@@ -267,13 +314,14 @@ void TForm13::LoadStep()
 {
     const int read = ContinueLoad(db, *model, LoadStepLines);
     if (read == LoadStepLines) {
-        SetNotice(QStringLiteral("図面を読み込んでいます… %1 本").arg(model->Count()));
+        SetNotice(QStringLiteral("図面を読み込んでいます… %1 本").arg(model->Count()), true);
         StatusBar1->repaint();
         loadTimer->start();
         return;
     }
     loaded = true;
-    SetNotice(read < 0 ? QStringLiteral("図面データを読み込めませんでした") : QString());
+    SetNotice(read < 0 ? QStringLiteral("図面データを読み込めませんでした") : QString(), true);
+    ShowCurrentValues();
     Redraw();
     pollTimer->start();
 }
@@ -306,7 +354,7 @@ void TForm13::Refresh()
         if (ReadDrawingTablesPresent(db, DrawingNo, present) && !present) {
             // Said once; the picture stays as it was.
             gone = true;
-            SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"));
+            SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"), true);
             return;
         }
         // What was read before the failure is in memory already; the next poll may find
@@ -337,6 +385,11 @@ void TForm13::closeEvent(QCloseEvent *event)
 void TForm13::ShowCurrentValues()
 {
     LabelA1->setText(QString::number(CurLayer));
+    const LayerRow *layer = model->Layer(CurLayer);
+    const QString name = layer ? layer->name : QString();
+    LayerName->setText(LayerName->fontMetrics().elidedText(name, Qt::ElideRight,
+                                                           LayerName->width()));
+    LayerName->setToolTip(name);
     LabelA2->setText(QString::number(CurColor));
     LabelA3->setText(QString::number(CurLineType));
     LabelA4->setText(QString::number(CurWidth));
@@ -372,9 +425,32 @@ QString TForm13::Notice() const
     return notice->text();
 }
 
-void TForm13::SetNotice(const QString &text)
+QString TForm13::PointHint() const
+{
+    return hint->text();
+}
+
+void TForm13::SetNotice(const QString &text, bool lasting)
 {
     notice->setText(text);
+    if (lasting || text.isEmpty())
+        noticeTimer->stop();
+    else
+        noticeTimer->start(NoticeMs);
+}
+
+bool TForm13::WholeSheetShown() const
+{
+    double w = PaperWidth, h = PaperHeight;
+    if (!(w > 0) || !(h > 0)) {
+        w = 420;
+        h = 297;
+    }
+    const ViewRect &r = view.Rect();
+    // A pixel of slack for rounding.
+    const double slack = r.scale > 0 ? 1 / r.scale : 0;
+    return r.x1 <= -w / 2 + slack && r.x2 >= w / 2 - slack && r.y1 <= -h / 2 + slack
+           && r.y2 >= h / 2 - slack;
 }
 
 void TForm13::ShowScreen()
@@ -472,8 +548,19 @@ void TForm13::PaintBox1Paint()
 
 void TForm13::PaintBox1Resize()
 {
+    if (!fitted)
+        return;
+    const bool maximised = WindowFrame(this)->isMaximized();
+    const bool stateChanged = maximised != wasMaximised;
+    wasMaximised = maximised;
+    // Maximised or restored, a sheet seen whole is fitted to the new size; a zoomed view
+    // keeps its scale.
+    if (stateChanged && WholeSheetShown()) {
+        FitPaper();
+        return;
+    }
     // Shown at once for the new size, so that what is seen is where a click lands.
-    if (fitted && view.Resize(PaintBox1->width(), PaintBox1->height()))
+    if (view.Resize(PaintBox1->width(), PaintBox1->height()))
         Redraw();
 }
 
@@ -494,7 +581,8 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const PaperPoint p = view.ToPaper(at.x(), at.y());
-    const double step = CurGrid > 0 ? CurGrid : 0.00001;
+    // Hundredths of a millimetre are as fine as a drafter reads a position.
+    const double step = CurGrid > 0 ? CurGrid : 0.01;
     const double x = RoundToStep(p.x, step), y = RoundToStep(p.y, step);
     if (std::isfinite(x) && std::isfinite(y))
         SetStatusText(0, number(x) + u',' + number(y));
@@ -590,7 +678,8 @@ void TForm13::wheelEvent(QWheelEvent *event)
     while (std::abs(wheelRest) >= 120) {
         const bool towardUser = wheelRest < 0;
         wheelRest += towardUser ? 120 : -120;
-        ZoomAt(at.x(), at.y(), towardUser ? ZoomStep : 1 / ZoomStep);
+        const bool zoomIn = towardUser != Config().WheelTowardUserZoomsOut;
+        ZoomAt(at.x(), at.y(), zoomIn ? ZoomStep : 1 / ZoomStep);
     }
     event->accept();
 }

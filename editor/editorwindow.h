@@ -50,6 +50,8 @@ public:
     QToolButton *SpeedButton6, *SpeedButton7, *SpeedButton8, *SpeedButton9;
     QToolButton *SpeedButton10, *SpeedButton11, *SpeedButton12, *SpeedButton13;
     QLabel *LabelA1, *LabelA2, *LabelA3, *LabelA4, *LabelA5;
+    // The current layer's name, beside its number.
+    QLabel *LayerName;
     QStatusBar *StatusBar1;
     QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;
     QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
@@ -57,6 +59,7 @@ public:
     QAction *mnuDrawCircle, *mnuDrawArc, *mnuDrawArc3, *mnuDrawText;
     QAction *mnuDrawErase, *mnuDrawUndo, *mnuDrawRedo;
     QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
+    QAction *mnuSetWheel, *mnuSetDates;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
     // Printing and the PDF and DXF files, with their progress in the status bar.
     DrawingOutput *Output;
@@ -74,6 +77,10 @@ public:
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString &text);
     QString Notice() const;
+    // How to give a point, while a command waits for one.
+    QString PointHint() const;
+    // A passing note goes after this long; lasting ones (loading, a deleted drawing) stay.
+    int NoticeMs = 10000;
     bool Loaded() const { return loaded; }
     bool Polling() const;
 
@@ -125,7 +132,9 @@ private:
     void ViewChanged(bool changed);
     void LoadStep();
     void PollTick();
-    void SetNotice(const QString &text);
+    void SetNotice(const QString &text, bool lasting = false);
+    // True when the view shows the whole sheet, as after a fit.
+    bool WholeSheetShown() const;
     void SetUpCommands();
     void SetUpSettings();
     // The settings buttons and their menu items.
@@ -170,6 +179,8 @@ private:
     // it could not be stored.
     bool StoreChangeSet(const ChangeSet &changes);
     void TakeStored(const QString &name, const StoredOperation &stored);
+    // After a stored change: the register's update date, when this PC keeps it so.
+    void NoteContentsChanged();
     // "N 本の線", or "N 個の図形" when not all of them are lines.
     QString Counted(const std::vector<int32_t> &entities) const;
     // Undo (back) or redo of the next step of the window's history.
@@ -197,6 +208,11 @@ private:
     QTimer *pollTimer;
     QLabel *panels[3];
     QLabel *notice;
+    QLabel *hint;
+    QTimer *noticeTimer;
+    // The frame's maximised state at the last resize: maximising or restoring refits a view
+    // that showed the whole sheet.
+    bool wasMaximised = false;
     DrawCommand command;
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;

@@ -149,13 +149,25 @@ bool RegisterDialog::QuoteFree(const QString &text, QWidget *focus)
     return false;
 }
 
+QString RegisterDialog::FailureReason(int number) const
+{
+    // The usual cause: the number was taken, perhaps by another PC meanwhile.
+    if (Form1->SqlSelectPairs(table, QStringLiteral("N"), QString(), number))
+        return QStringLiteral("番号 %1 は既に使用されています。別の番号を入力して下さい。")
+            .arg(number);
+    if (!Form1->DatabaseConnected())
+        return QStringLiteral("データベースに接続出来ません。");
+    return QStringLiteral("データベースに書き込めませんでした。");
+}
+
 void RegisterDialog::Button1Click()
 {
     if (!CheckNumber(false) || !CheckQuotes())
         return;
     const QStringList columns = WriteColumns();
-    const bool ok = Form1->SqlInsert(table, int(columns.size()), columns, WriteValues(Number()));
-    ShowMessage(ok ? QStringLiteral("登録OK") : QStringLiteral("登録失敗"));
+    const int number = Number();
+    const bool ok = Form1->SqlInsert(table, int(columns.size()), columns, WriteValues(number));
+    ShowMessage(ok ? QStringLiteral("登録OK") : QStringLiteral("登録失敗\n") + FailureReason(number));
     RefreshGrid();
 }
 

@@ -67,6 +67,8 @@ protected:
 
     // Shows the quote message and focuses the edit when the text holds a quote.
     static bool QuoteFree(const QString &text, QWidget *focus);
+    // Why an add failed, for the line under "登録失敗".
+    QString FailureReason(int number) const;
 
     // Some dialogs check quotes before the number's existence on change, others after.
     bool quotesBeforeExistence = false;

@@ -12,7 +12,10 @@
 #include "register/drawingrecord.h"
 #include "register/drawingset.h"
 
+#include <algorithm>
+
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -211,8 +214,10 @@ void TForm12::showEvent(QShowEvent *event)
     shown = true;
     const Settings &s = Config();
     WindowFrame(this)->resize(s.ListWindow.width, s.ListWindow.height);
+    const std::array<int, 13> widths =
+        ListColumnsKept(s) ? s.ListColumns : DefaultListColumns(SG1->fontMetrics());
     for (int c = 0; c < 13; ++c)
-        SG1->setColumnWidth(c, s.ListColumns[c]);
+        SG1->setColumnWidth(c, widths[c]);
     pageStart = 1;
     nextPageStart = 0;
     filterWhere.clear();
@@ -231,6 +236,36 @@ void TForm12::closeEvent(QCloseEvent *event)
     for (int c = 0; c < 13; ++c)
         s.ListColumns[c] = SG1->columnWidth(c);
     QWidget::closeEvent(event);
+}
+
+bool ListColumnsKept(const Settings &settings)
+{
+    const Settings defaults;
+    return settings.ListColumns != defaults.ListColumns;
+}
+
+std::array<int, 13> DefaultListColumns(const QFontMetrics &metrics)
+{
+    // What a column typically holds: names and titles of a dozen full-width characters,
+    // drawing numbers like "ABC-1234-56", dates of eight digits.
+    static const char16_t *const typical[13] = {
+        u"99999",         u"図面名称図面名称図面", u"ABC-1234-56", u"表題表題表題表題表題",
+        u"副題副題副題副題", u"メモメモメモメモ",   u"A3横",        u"20261207",
+        u"20261207",      u"20261207",          u"20261207",    u"20261207",
+        u"20261207"};
+    static const char16_t *const headers[13] = {u"番号",     u"図面名称", u"図番",
+                                               u"表題",     u"副題",     u"メモ１",
+                                               u"用紙",     u"作成日付", u"更新日付",
+                                               u"検図日付", u"承認日付", u"出図日付",
+                                               u"改訂日付"};
+    // Cell and header padding, and room for the sort mark of a header.
+    const int padding = 16;
+    std::array<int, 13> widths{};
+    for (int c = 0; c < 13; ++c)
+        widths[c] = std::max({32, metrics.horizontalAdvance(QString::fromUtf16(typical[c])),
+                              metrics.horizontalAdvance(QString::fromUtf16(headers[c]))})
+                    + padding;
+    return widths;
 }
 
 void TForm12::ClearGrid()

@@ -6,9 +6,11 @@
 
 #include <QWidget>
 
+#include <array>
 #include <optional>
 
 class QComboBox;
+class QFontMetrics;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -77,3 +79,9 @@ QString DrawingListOrder(int index);
 QString DrawingListAfter(const QString &sortOrder, const DrawingRow &row);
 // The 13 grid cells of a register row.
 QStringList DrawingListCells(const DrawingRow &row);
+
+struct Settings;
+// False while the 13 column widths are the defaults: none was ever set on this PC.
+bool ListColumnsKept(const Settings &settings);
+// Widths that show each header and a column's typical contents whole.
+std::array<int, 13> DefaultListColumns(const QFontMetrics &metrics);

@@ -10,6 +10,7 @@
 #include "master/chooser.h"
 #include "register/revisions.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -250,6 +251,7 @@ void TForm10::Button4Click()
         ShowRow(*row);
     else
         Button2Click();
+    KeepStamps();
     RefillMemo(number);
     Edit[2]->setFocus();
 }
@@ -387,9 +389,17 @@ void TForm10::Button1Click()
     const int number = StrToIntZ(Edit[1]->text());
     if (!CheckInput(number))
         return;
-    const DrawingRow row = RowToWrite(number);
+    DrawingRow row = RowToWrite(number);
+    // Kept so on this PC: a new drawing is dated by its registration.
+    const bool dated = mode == 0 && Config().AutoRegisterDates && row.DDATE.isEmpty();
+    if (dated)
+        row.DDATE = TodayText();
     const bool ok = mode == 0 ? InsertDrawingRow(Form1->db(), row)
                               : UpdateDrawingRow(Form1->db(), row);
+    if (ok && dated)
+        Edit[11]->setText(row.DDATE);
+    if (ok)
+        KeepStamps();
     ShowMessage(ok ? QStringLiteral("CAD図面一覧データを登録しました")
                    : QStringLiteral("CAD図面一覧データが登録出来ませんでした"));
 }
@@ -401,9 +411,51 @@ void TForm10::Button2Click()
     for (int i = 1; i <= 6; ++i)
         ComboBox[i]->setCurrentIndex(0);
     Memo1->clear();
+    KeepStamps();
 }
 
 void TForm10::Button3Click()
 {
     close();
+}
+
+QStringList TForm10::StampValues() const
+{
+    QStringList values;
+    for (int i = 0; i < 3; ++i)
+        values << ComboBox[3 + i]->currentText() << Edit[13 + i]->text();
+    return values;
+}
+
+void TForm10::KeepStamps()
+{
+    keptStamps = StampValues();
+}
+
+QStringList TForm10::UnstoredStamps() const
+{
+    static const char16_t *const names[3] = {u"検図", u"承認", u"出図"};
+    const QStringList now = StampValues();
+    QStringList changed;
+    for (int i = 0; i < 3; ++i) {
+        if (keptStamps.size() == now.size()
+            && (now[2 * i] != keptStamps[2 * i] || now[2 * i + 1] != keptStamps[2 * i + 1]))
+            changed << QString::fromUtf16(names[i]);
+    }
+    return changed;
+}
+
+void TForm10::closeEvent(QCloseEvent *event)
+{
+    // A stamp is a signature: it is not dropped without a word. The program ended from
+    // outside asks nobody.
+    const QStringList stamps = UnstoredStamps();
+    if (!stamps.isEmpty() && !(Form1 && Form1->Ending)
+        && !AskYesNo(stamps.join(u'・')
+                     + QStringLiteral("の押印が登録されていません。\n"
+                                      "登録せずに閉じてよろしいですか？"))) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }

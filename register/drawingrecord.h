@@ -2,6 +2,7 @@
 // and check / approval / issue / revision stamps.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 class QComboBox;
@@ -27,6 +28,9 @@ public:
         *Button8, *Button9;
 
     int Mode() const { return mode; }
+    // Names of the check, approval and issue stamps made here and not yet registered
+    // ("検図", "承認", "出図").
+    QStringList UnstoredStamps() const;
 
 public slots:
     void Edit1DblClick();
@@ -44,6 +48,7 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void FormShow();
@@ -53,6 +58,11 @@ private:
     void Stamp(QComboBox *chooser, QLineEdit *date);
     bool CheckInput(int number);
 
+    // The three stamps (member item and date) as last loaded, cleared or registered.
+    QStringList StampValues() const;
+    void KeepStamps();
+
+    QStringList keptStamps;
     int mode = 0;
     int startNumber = 0;
     bool shown = false;

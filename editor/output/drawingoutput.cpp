@@ -121,13 +121,14 @@ struct PrintJob : DrawingOutput::Job
 {
     std::unique_ptr<QPrinter> printer;
     PaperStyle style;
+    PrintChoice choice;
     QPainter painter;
 
     bool Begin() override
     {
         if (!painter.begin(printer.get()))
             return false;
-        BeginSheetPage(painter, *printer, drawing);
+        BeginSheetPage(painter, *printer, drawing, choice);
         return true;
     }
     bool Lines(size_t from, size_t to) override
@@ -245,18 +246,21 @@ void DrawingOutput::mnuOutPrintClick()
     PaperDrawing drawing = TakeDrawing();
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     PreparePrinter(*printer, drawing);
+    // What is printed is chosen looking at it; the printer after that.
+    const ViewRect &r = editor.CurrentView().Rect();
+    PrintChoice view;
+    view.part = true;
+    view.x1 = r.x1;
+    view.y1 = r.y1;
+    view.x2 = r.x2;
+    view.y2 = r.y2;
+    PrintPreview preview(*printer, drawing, PaperStyle(), &editor, view);
+    if (preview.exec() != QDialog::Accepted)
+        return;
     QPrintDialog dialog(printer.get(), &editor);
-    auto *options = new PrintOptionsPage;
-    dialog.setOptionTabs({options});
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const PaperStyle style{options->BlackBox->isChecked()};
-    if (options->PreviewBox->isChecked()) {
-        PrintPreview preview(*printer, drawing, style, &editor);
-        if (preview.exec() != QDialog::Accepted)
-            return;
-    }
-    startPrint(std::move(printer), style, std::move(drawing));
+    startPrint(std::move(printer), preview.Style(), std::move(drawing), preview.Choice());
 }
 
 bool DrawingOutput::StartPdf(const QString &file)
@@ -281,17 +285,19 @@ bool DrawingOutput::StartDxf(const QString &file)
     return start(std::move(next));
 }
 
-bool DrawingOutput::StartPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style)
+bool DrawingOutput::StartPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style,
+                               const PrintChoice &choice)
 {
-    return startPrint(std::move(printer), style, TakeDrawing());
+    return startPrint(std::move(printer), style, TakeDrawing(), choice);
 }
 
 bool DrawingOutput::startPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style,
-                               PaperDrawing drawing)
+                               PaperDrawing drawing, const PrintChoice &choice)
 {
     auto next = std::make_unique<PrintJob>();
     next->printer = std::move(printer);
     next->style = style;
+    next->choice = choice;
     next->drawing = std::move(drawing);
     next->what = QStringLiteral("印刷中");
     next->done = QStringLiteral("印刷しました");

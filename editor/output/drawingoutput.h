@@ -6,6 +6,7 @@
 
 #include "editor/output/paperdrawing.h"
 #include "editor/output/paperpainter.h"
+#include "editor/output/printchoice.h"
 
 #include <QObject>
 #include <QString>
@@ -34,7 +35,8 @@ public:
     // The work itself, without dialogs; false with a message when it cannot start.
     bool StartPdf(const QString &file);
     bool StartDxf(const QString &file);
-    bool StartPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style);
+    bool StartPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style,
+                    const PrintChoice &choice = PrintChoice());
 
     bool Busy() const { return job != nullptr; }
     void Cancel();
@@ -53,7 +55,7 @@ signals:
 
 private:
     bool startPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style,
-                    PaperDrawing drawing);
+                    PaperDrawing drawing, const PrintChoice &choice);
     bool start(std::unique_ptr<Job> next);
     void step();
     void finish(bool ok, const QString &message);

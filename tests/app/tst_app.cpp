@@ -262,6 +262,28 @@ void TestApp::settingsRoundTrip()
     QCOMPARE(connection(r), QStringLiteral("localhost:||CAD.FDB|12|山田～太郎"));
     QCOMPARE(QList<int>({r.ListColumns[4], r.GridDialog.top, r.windowGeometry[15]}),
              QList<int>({77, -20, 321}));
+    QVERIFY(!r.WheelTowardUserZoomsOut);
+    QVERIFY(!EditorSizeKept(r));
+
+    // The wheel the other way round: one line past the 75, which older builds never read;
+    // the 75 stay as they were.
+    f.close();
+    Settings wheel = s;
+    wheel.WheelTowardUserZoomsOut = true;
+    wheel.EditorWidth = 900;
+    QVERIFY(SaveSettingsFile(path, wheel));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray longer = f.readAll();
+    f.close();
+    QCOMPARE(longer.count("\r\n"), SettingsLineCount + 3);
+    QVERIFY(longer.endsWith("\r\n1\r\n0\r\n0\r\n"));
+    QCOMPARE(longer.split('\n').mid(0, 38), all.split('\n').mid(0, 38));
+    const Settings back = LoadSettingsFile(path);
+    QVERIFY(back.WheelTowardUserZoomsOut);
+    QVERIFY(!back.AutoRegisterDates);
+    QVERIFY(!back.ChatReadableTime);
+    QVERIFY(EditorSizeKept(back));
+    QCOMPARE(back.GridDialog.top, -20);
 }
 
 void TestApp::settingsFailedSaveKeepsFile()

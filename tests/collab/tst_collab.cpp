@@ -12,6 +12,7 @@
 #include "db/database.h"
 #include "db/schema.h"
 #include "register/revisions.h"
+#include "register/drawinglist.h"
 #include "support/testdb.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QScrollBar>
 #include <QtTest>
 
 class TestCollab : public QObject
@@ -31,6 +33,7 @@ class TestCollab : public QObject
 
 private slots:
     void chatFollowsTheOtherPc();
+    void chatNoticeWhenBehind();
     void chatNumbering();
     void chatRefusalsKeepTheText();
     void chatAcrossMidnight();
@@ -146,6 +149,55 @@ void TestCollab::chatFollowsTheOtherPc()
     QTRY_COMPARE(ChildWindows<TForm6>().size(), 0);
     Form1->mnuChatStart->trigger();
     QCOMPARE(ChildWindows<TForm6>().size(), 1);
+}
+
+void TestCollab::chatNoticeWhenBehind()
+{
+    TwoPcs pcs;
+    QVERIFY(pcs.ready);
+    const QString today = TodayText();
+    TForm6 *chat = openedBy<TForm6>(Form1->mnuChatStart);
+    QVERIFY(chat);
+    Form1->mnuCadList->trigger();
+    QVERIFY(!ChildWindows<TForm12>().isEmpty());
+    QWidget *list = WindowFrame(ChildWindows<TForm12>().first());
+    Form1->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(list));
+    QCOMPARE(Form1->mdiArea()->activeSubWindow(), list);
+
+    // Behind the list, a line of the other PC marks the title; a long one shows from the
+    // writer's name.
+    const QString longText = QString(38, QChar(u'長'));
+    QVERIFY(pcs.otherWrites(1, 2, longText, today, "130241"));
+    chat->Timer1Timer();
+    QCOMPARE(chat->UnseenLines(), 1);
+    QCOMPARE(chat->windowTitle(), QStringLiteral("チャット（新着 1 件）"));
+    QVERIFY(chat->RichEdit1->horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(chat->RichEdit1->horizontalScrollBar()->value(), 0);
+    QVERIFY(pcs.otherWrites(2, 2, "二行目", today));
+    chat->Timer1Timer();
+    QCOMPARE(chat->windowTitle(), QStringLiteral("チャット（新着 2 件）"));
+    // No new line, no new mark.
+    chat->Timer1Timer();
+    QCOMPARE(chat->UnseenLines(), 2);
+
+    // Brought forward, the title is the plain one again.
+    Form1->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(WindowFrame(chat)));
+    QCOMPARE(chat->UnseenLines(), 0);
+    QCOMPARE(chat->windowTitle(), QStringLiteral("チャット"));
+    // This PC's own line, sent from the window, marks nothing.
+    say(chat, QStringLiteral("了解"));
+    QCOMPARE(chat->UnseenLines(), 0);
+    QVERIFY(shownLines(chat).last().startsWith(QStringLiteral("鈴木＞了解(")));
+
+    // Times in the readable form, kept for the next chat window.
+    QVERIFY(!Config().ChatReadableTime);
+    chat->mnuReadableTime->trigger();
+    QVERIFY(Config().ChatReadableTime);
+    const QString slashed = today.left(4) + u'/' + today.mid(4, 2) + u'/' + today.mid(6);
+    QCOMPARE(shownLines(chat).size(), 3);
+    QCOMPARE(shownLines(chat).first(),
+             QStringLiteral("山田＞") + longText + u'(' + slashed + QStringLiteral(" 13:02:41)"));
+    Config().ChatReadableTime = false;
 }
 
 void TestCollab::chatNumbering()

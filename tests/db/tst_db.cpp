@@ -1,5 +1,6 @@
 #include "db/database.h"
 #include "db/firebird.h"
+#include "db/registerrows.h"
 #include "db/schema.h"
 #include "db/textcodec.h"
 #include "support/testdb.h"
@@ -22,6 +23,7 @@ private slots:
     void schemaTables_data();
     void schemaTables();
     void twoPcsSameNumber();
+    void updateDateTouched();
 };
 
 namespace {
@@ -472,6 +474,26 @@ void TestDatabase::twoPcsSameNumber()
     QVERIFY(first && !second);
     QCOMPARE(rowCount(b, "SECTION"), 1);
     QCOMPARE(QueryValue(b, "SNAME", "SECTION"), QString("A"));
+}
+
+void TestDatabase::updateDateTouched()
+{
+    TestDb t;
+    Database db;
+    QVERIFY(t.open(db));
+    QVERIFY(CreateCadListTable(db));
+    QVERIFY(db.SqlInsertList("CADLIST", "N, UDATE", "3, NULL"));
+    QVERIFY(db.SqlInsertList("CADLIST", "N, UDATE", "4, '20200101'"));
+    QVERIFY(TouchDrawingUpdateDate(db, 3, "20261208"));
+    QCOMPARE(QueryValue(db, "UDATE", "CADLIST", "N=3"), QString("20261208"));
+    QCOMPARE(QueryValue(db, "UDATE", "CADLIST", "N=4"), QString("20200101"));
+    // The same day again changes nothing and is no failure.
+    QVERIFY(TouchDrawingUpdateDate(db, 3, "20261208"));
+    QCOMPARE(QueryValue(db, "UDATE", "CADLIST", "N=3"), QString("20261208"));
+    // Only eight digits reach the SQL.
+    for (const char *bad : {"2026120'", "2026-1208", "202612080", ""})
+        QVERIFY(!TouchDrawingUpdateDate(db, 4, bad));
+    QCOMPARE(QueryValue(db, "UDATE", "CADLIST", "N=4"), QString("20200101"));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -570,6 +570,23 @@ void TestDrawSettings::lineWidthAndGrid()
     click(g->Button2);
     QVERIFY(!g->Accepted);
     QCOMPARE(g->GridSpacing, 0.0);
+
+    // Typed keys stay as typed: "0" is no grid, not the list's "0.01"; "1" is width 1.
+    g->GridSpacing = 5;
+    g->show();
+    g->ComboBox1->lineEdit()->selectAll();
+    QTest::keyClicks(g->ComboBox1->lineEdit(), "0");
+    QCOMPARE(g->ComboBox1->currentText(), QStringLiteral("0"));
+    QTest::keyClick(g->ComboBox1, Qt::Key_Return);
+    QVERIFY(g->Accepted);
+    QCOMPARE(g->GridSpacing, 0.0);
+    w->show();
+    w->ComboBox1->lineEdit()->selectAll();
+    QTest::keyClicks(w->ComboBox1->lineEdit(), "1");
+    QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("1"));
+    QTest::keyClick(w->ComboBox1, Qt::Key_Return);
+    QVERIFY(w->Accepted);
+    QCOMPARE(w->LineWidth, 1);
 }
 
 void TestDrawSettings::positionsAndColumns()

@@ -1,6 +1,8 @@
 #include "editortest.h"
 
 #include "app/messages.h"
+#include "app/values.h"
+#include "db/schema.h"
 #include "editor/commands/drawcommand.h"
 #include "editor/view/snap.h"
 
@@ -26,6 +28,7 @@ private slots:
     void collisionRetried();
     void twoPcsAtOnce();
     void editorDrawsAndStores();
+    void updateDateOnChange();
     void editorSwitchCancelClose();
     void editorSnapsAndReportsFailure();
     void twoEditorsAtOnce();
@@ -548,6 +551,37 @@ void TestCommands::editorDrawsAndStores()
     clickAt(e, 30, 0);
     QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
+}
+
+void TestCommands::updateDateOnChange()
+{
+    Editor ed;
+    QVERIFY(ed.prepare());
+    QVERIFY(CreateCadListTable(ed.db));
+    QVERIFY(ed.db.SqlInsertList("CADLIST", "N, ZNAME", "1, 'plan'"));
+    QVERIFY(ed.open());
+    TForm13 *e = ed.window;
+    auto line = [&](double y) {
+        e->SpeedButton8->click();
+        clickAt(e, 0, y);
+        clickAt(e, 30, y);
+        e->StartCommand(NoCommand);
+    };
+    // Dates by hand, unless this PC keeps them otherwise.
+    QVERIFY(!Config().AutoRegisterDates);
+    line(10);
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("1"));
+    QCOMPARE(QueryValue(ed.db, "COALESCE(UDATE, 'null')", "CADLIST", "N=1"), QString("null"));
+    e->mnuSetDates->trigger();
+    QVERIFY(Config().AutoRegisterDates);
+    line(20);
+    QCOMPARE(QueryValue(ed.db, "UDATE", "CADLIST", "N=1"), TodayText());
+    // Once a day: a date set by hand meanwhile stays for the rest of the day.
+    QVERIFY(ed.db.SqlUpdate("CADLIST", 1, {"UDATE"}, {"'20000101'"}, "N=1"));
+    line(30);
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
+    QCOMPARE(QueryValue(ed.db, "UDATE", "CADLIST", "N=1"), QString("20000101"));
+    Config().AutoRegisterDates = false;
 }
 
 void TestCommands::editorSwitchCancelClose()

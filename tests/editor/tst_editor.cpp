@@ -6,6 +6,10 @@
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
 #include "register/drawingset.h"
+#include "collab/chatwindow.h"
+#include "collab/pointerwindow.h"
+#include "db/schema.h"
+#include "app/settings.h"
 #include "support/testdb.h"
 
 #include <QElapsedTimer>
@@ -14,6 +18,8 @@
 #include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
@@ -27,6 +33,8 @@ private slots:
     void wheelAndKeys();
     void buttonGestures();
     void resizeRedrawsAtOnce();
+    void windowStates();
+    void statusBar();
     void closingTheMainWindowClosesEditors();
     void followsAnotherPc();
 };
@@ -124,11 +132,11 @@ void TestEditor::opensWithItsDrawing()
     }
     QCOMPARE(e->mnuDrawLine2->text(), QString("線　分(&2)"));
 
-    // Panel 0 follows the pointer, rounded to five decimals or to the grid.
+    // Panel 0 follows the pointer, rounded to hundredths or to the grid.
     mouse(e->PaintBox1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(w / 2, h / 2));
     const PaperPoint c = v.ToPaper(w / 2, h / 2);
-    QCOMPARE(e->StatusText(0), QStringLiteral("%1,%2").arg(RoundToStep(c.x, 0.00001))
-                                   .arg(RoundToStep(c.y, 0.00001)));
+    QCOMPARE(e->StatusText(0), QStringLiteral("%1,%2").arg(RoundToStep(c.x, 0.01))
+                                   .arg(RoundToStep(c.y, 0.01)));
     e->CurGrid = 10;
     mouse(e->PaintBox1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, pixelOf(v, 23, -26));
     QCOMPARE(e->StatusText(0), QString("20,-30"));
@@ -157,6 +165,16 @@ void TestEditor::wheelAndKeys()
     wheel(e, at, 60);
     QVERIFY(near(v.Rect().scale, s0));
     QVERIFY(near(v.ToPaper(at.x(), at.y()).x, under.x));
+    // This PC set the other way round in the settings menu, for every editor.
+    QVERIFY(!e->mnuSetWheel->isChecked());
+    e->mnuSetWheel->trigger();
+    QVERIFY(Config().WheelTowardUserZoomsOut);
+    wheel(e, at, -120);
+    QVERIFY(near(v.Rect().scale, s0 / 1.5));
+    wheel(e, at, 120);
+    QVERIFY(near(v.Rect().scale, s0));
+    e->mnuSetWheel->trigger();
+    QVERIFY(!Config().WheelTowardUserZoomsOut);
 
     // Page Up / Down about the paint box centre; Home fits; End and Insert centre the paper.
     const int w = e->PaintBox1->width(), h = e->PaintBox1->height();
@@ -283,6 +301,142 @@ void TestEditor::resizeRedrawsAtOnce()
     QCOMPARE(v.Rect().scale, scale);
     QVERIFY(near(v.Centre().x, centre.x) && near(v.Centre().y, centre.y));
     QCOMPARE(rgb(e->Picture(), pixelOf(v, 0, 0)), QRgb(0xFF0000));
+}
+
+namespace {
+
+bool fitsWhole(TForm13 *e)
+{
+    const int w = e->PaintBox1->width(), h = e->PaintBox1->height();
+    return w > 0 && h > 0 && e->CurrentView().Width() == w
+           && near(e->CurrentView().Rect().scale, std::min(w / 420.0, h / 297.0) * 0.9);
+}
+
+} // namespace
+
+void TestEditor::windowStates()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    Config().PcUserNo = 7;
+    QMdiArea *area = Form1->mdiArea();
+    QTRY_VERIFY(area->viewport()->width() > 400);
+
+    // No size kept on this PC: the first editor fills the window area, the sheet fitted.
+    TForm13 *e = openEditor(1);
+    QTRY_VERIFY(pictureReady(e));
+    auto *frame = qobject_cast<QMdiSubWindow *>(e->parentWidget());
+    QVERIFY(frame);
+    QCOMPARE(frame->geometry(), QRect(QPoint(0, 0), area->viewport()->size()));
+    QVERIFY(fitsWhole(e));
+    QVERIFY(Form1->mnuChat->menuAction()->isVisible());
+
+    // Maximised and restored, a sheet seen whole is fitted again; the main window's copies
+    // of the editor's menus step aside while it is maximised.
+    frame->resize(500, 380);
+    QTRY_COMPARE(e->PaintBox1->height() < 380, true);
+    QTest::keyClick(e, Qt::Key_Home);
+    QVERIFY(fitsWhole(e));
+    const QSize small = e->PaintBox1->size();
+    frame->showMaximized();
+    QTRY_VERIFY(e->PaintBox1->size() != small);
+    QVERIFY(fitsWhole(e));
+    QVERIFY(!Form1->mnuChat->menuAction()->isVisible());
+    QVERIFY(!Form1->mnuCad->menuAction()->isVisible());
+    frame->showNormal();
+    QTRY_COMPARE(e->PaintBox1->size(), small);
+    QVERIFY(fitsWhole(e));
+    QVERIFY(Form1->mnuChat->menuAction()->isVisible());
+
+    // Zoomed in, maximising keeps the scale.
+    QTest::keyClick(e, Qt::Key_PageUp);
+    const double zoomed = e->CurrentView().Rect().scale;
+    frame->showMaximized();
+    QTRY_VERIFY(e->PaintBox1->size() != small);
+    QCOMPARE(e->CurrentView().Rect().scale, zoomed);
+
+    // The chat and the pointer window open beside it at their own sizes; the editor stays
+    // maximised with its view.
+    QVERIFY(CreateSharedTable(Form1->db(), "MEMBER"));
+    Form1->mnuChatStart->trigger();
+    QCOMPARE(ChildWindows<TForm6>().size(), 1);
+    QWidget *chat = WindowFrame(ChildWindows<TForm6>().first());
+    QVERIFY(!chat->isMaximized());
+    QCOMPARE(chat->size(), QSize(Config().ChatWindow.width, Config().ChatWindow.height));
+    Form1->mnuMousePointer->trigger();
+    QCOMPARE(ChildWindows<TForm8>().size(), 1);
+    QWidget *pointers = WindowFrame(ChildWindows<TForm8>().first());
+    QVERIFY(!pointers->isMaximized());
+    QVERIFY(pointers->width() < area->viewport()->width());
+    QVERIFY(frame->isMaximized());
+    QCOMPARE(e->CurrentView().Rect().scale, zoomed);
+    QVERIFY(!Form1->mnuChat->menuAction()->isVisible());
+
+    // Closed maximised, a later editor opens at the kept size.
+    e->close();
+    QTRY_VERIFY(ChildWindows<TForm13>().isEmpty());
+    QVERIFY(EditorSizeKept(Config()));
+    QTRY_VERIFY(Form1->mnuChat->menuAction()->isVisible());
+    Config().EditorWidth = 520;
+    Config().EditorHeight = 410;
+    TForm13 *again = openEditor(1);
+    QTRY_VERIFY(pictureReady(again));
+    QCOMPARE(WindowFrame(again)->size(), QSize(520, 410));
+    QVERIFY(fitsWhole(again));
+}
+
+void TestEditor::statusBar()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(Form1->db().SqlUpdate("LAYER_1", 1, {"LNAME"}, {"'外形線'"}, "N=0"));
+    TForm13 *e = openEditor(1);
+    QTRY_VERIFY(pictureReady(e));
+    const View &v = e->CurrentView();
+
+    // The pointer to hundredths of a millimetre, whole in its panel.
+    const QPoint at = pixelOf(v, -40.61538, 78.694);
+    mouse(e->PaintBox1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, at);
+    const PaperPoint under = v.ToPaper(at.x(), at.y());
+    const QString shown = e->StatusText(0);
+    QCOMPARE(shown, QStringLiteral("%1,%2").arg(RoundToStep(under.x, 0.01))
+                        .arg(RoundToStep(under.y, 0.01)));
+    QVERIFY2(QRegularExpression("^-?[0-9]+(\\.[0-9]{1,2})?,-?[0-9]+(\\.[0-9]{1,2})?$")
+                 .match(shown)
+                 .hasMatch(),
+             qPrintable(shown));
+    QLabel *panel0 = nullptr;
+    for (QLabel *l : e->StatusBar1->findChildren<QLabel *>()) {
+        if (l->text() == shown)
+            panel0 = l;
+    }
+    QVERIFY(panel0);
+    QVERIFY(panel0->fontMetrics().horizontalAdvance(QStringLiteral("-1189.99,-841.99"))
+            <= panel0->width());
+
+    // While a command waits, how to give a point; Escape takes it away.
+    QCOMPARE(e->PointHint(), QString());
+    QTest::mouseClick(e->SpeedButton8, Qt::LeftButton);
+    QVERIFY(e->Command().Waiting());
+    QCOMPARE(e->PointHint(), QStringLiteral("左クリック：グリッド点　右クリック：線の端点"));
+    QTest::keyClick(e, Qt::Key_Escape);
+    QCOMPARE(e->PointHint(), QString());
+
+    // The current layer by number and name, the name whole or cut with its tip.
+    QCOMPARE(e->LabelA1->text(), QString("0"));
+    QCOMPARE(e->LayerName->toolTip(), QStringLiteral("外形線"));
+    QVERIFY(e->LayerName->geometry().left() > e->LabelA1->geometry().left());
+    QVERIFY(e->LayerName->geometry().right() < e->Panel1->width());
+
+    // A passing note goes by itself; a lasting one stays.
+    e->NoticeMs = 50;
+    e->Undo();
+    QCOMPARE(e->Notice(), QStringLiteral("元に戻す操作はありません"));
+    QTRY_COMPARE(e->Notice(), QString());
 }
 
 void TestEditor::closingTheMainWindowClosesEditors()

@@ -15,6 +15,7 @@
 #include "support/testdb.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,6 +32,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+
+#include <functional>
 
 #include <cmath>
 
@@ -466,6 +469,43 @@ void TestOutput::printPreviewAndFitting()
     QCOMPARE(small.size(), QSize(842, 595));
     QVERIFY(inkIn(small, small.rect()) > 500);
     QCOMPARE(inkIn(small, small.rect(), true), 0L);
+
+    // Chosen scales and the part the editor shows: a JIS 1:5 is a fifth of the sheet, 2:1
+    // twice it; a part is clipped to and centred on the page; fitted fills the page.
+    QPrinter a3(QPrinter::HighResolution);
+    PreparePrinter(a3, drawing);
+    const SheetPlacement whole = PlaceSheet(a3, drawing);
+    QCOMPARE(whole.scale, 1.0);
+    QVERIFY(whole.clip.isEmpty());
+    PrintChoice fifth;
+    fifth.mode = PrintChoice::Fixed;
+    fifth.scale = 0.2;
+    const SheetPlacement p5 = PlaceSheet(a3, drawing, fifth);
+    QVERIFY(std::fabs(p5.target.width() - whole.target.width() / 5) < 1e-6);
+    QVERIFY(std::fabs(p5.target.center().x() - whole.target.center().x()) < 1e-6);
+    QCOMPARE(ScaleNote(p5, fifth), QStringLiteral("縮尺 1:5"));
+    PrintChoice twice = fifth;
+    twice.scale = 2;
+    QCOMPARE(ScaleNote(PlaceSheet(a3, drawing, twice), twice), QStringLiteral("縮尺 2:1"));
+    PrintChoice part;
+    part.mode = PrintChoice::Fit;
+    part.part = true;
+    part.x1 = 0;
+    part.y1 = 0;
+    part.x2 = 400; // beyond the sheet's right edge at 210
+    part.y2 = 100;
+    const SheetPlacement pp = PlaceSheet(a3, drawing, part);
+    QVERIFY(!pp.clip.isEmpty());
+    // 210 x 100 of the sheet fitted into 400 x 277: the width binds.
+    QVERIFY(std::fabs(pp.scale - 400.0 / 210) < 1e-6);
+    QVERIFY(std::fabs(pp.clip.center().x() - whole.target.center().x()) < 1);
+    // The sheet's centre lies at the part's lower left.
+    QVERIFY(std::fabs(pp.target.center().x() - pp.clip.left()) < 1e-6);
+    QVERIFY(std::fabs(pp.target.center().y() - pp.clip.bottom()) < 1e-6);
+    PrintChoice beside = part;
+    beside.x1 = 500;
+    beside.x2 = 600;
+    QVERIFY(PlaceSheet(a3, drawing, beside).clip.isEmpty());
     QVERIFY(d.messages.texts.isEmpty());
 }
 
@@ -540,26 +580,36 @@ void TestOutput::printAndSaveThroughTheDialogs()
     QVERIFY(d.open());
     TForm13 *e = d.editor.get();
     const QString file = d.p.files.filePath("printed.pdf");
-    // The print dialog, printing to a file, with the program's options; then the preview.
+    // The preview first, where scale, part and colours are chosen; then the print dialog,
+    // printing to a file.
     QStringList seen;
+    std::function<void(int)> handle;
     QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
+        auto *preview = qobject_cast<PrintPreview *>(QApplication::activeModalWidget());
+        if (!preview)
             return;
-        seen << "dialog";
-        if (auto *black = dialog->findChild<QCheckBox *>("BlackBox"))
-            black->setChecked(true);
-        if (auto *name = dialog->findChild<QLineEdit *>("filename"))
-            name->setText(file);
-        dialog->printer()->setOutputFileName(file);
-        QTimer::singleShot(0, [&] {
-            auto *preview = qobject_cast<PrintPreview *>(QApplication::activeModalWidget());
-            if (!preview)
+        seen << preview->ScaleLabel->text();
+        QVERIFY(preview->AreaBox->isEnabled());
+        preview->BlackBox->setChecked(true);
+        preview->ScaleBox->setCurrentText(QStringLiteral("1:2"));
+        seen << preview->ScaleLabel->text();
+        // The print dialog opens once the preview's own loop has ended: looked for a
+        // bounded number of times.
+        handle = [&](int tries) {
+            auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+            if (!dialog) {
+                if (tries > 0)
+                    QTimer::singleShot(10, [&handle, tries] { handle(tries - 1); });
                 return;
-            seen << preview->findChild<QLabel *>("ScaleLabel")->text();
-            preview->findChild<QPushButton *>("PrintButton")->click();
-        });
-        dialog->accept();
+            }
+            seen << "dialog";
+            if (auto *name = dialog->findChild<QLineEdit *>("filename"))
+                name->setText(file);
+            dialog->printer()->setOutputFileName(file);
+            dialog->accept();
+        };
+        QTimer::singleShot(0, [&handle] { handle(300); });
+        preview->findChild<QPushButton *>("PrintButton")->click();
     });
     // A dialog left open by a failed step is closed, so that the test cannot hang.
     QTimer guard;
@@ -569,13 +619,22 @@ void TestOutput::printAndSaveThroughTheDialogs()
     });
     guard.start(5000);
     e->mnuOutPrint->trigger();
-    QCOMPARE(seen, QStringList({"dialog", QStringLiteral("原寸で印刷します")}));
+    QCOMPARE(seen, QStringList({QStringLiteral("原寸で印刷します"),
+                                QStringLiteral("縮尺 1:2 で印刷します"), "dialog"}));
     QVERIFY(finished(e->Output));
     QCOMPARE(e->Output->Progress(), QStringLiteral("印刷しました"));
     const QImage page = rasterise(file, d.p.files.filePath("printed"));
     QCOMPARE(page.size(), QSize(1191, 842));
     QVERIFY(inkIn(page, page.rect()) > 1000);
     QCOMPARE(inkIn(page, page.rect(), true), 0L);
+    // At 1:2 the sheet takes the middle half of the page; the margins stay blank.
+    QVERIFY(inkIn(page, QRect(320, 230, 550, 380)) > 500);
+    QCOMPARE(inkIn(page, QRect(0, 0, 1191, 200)), 0L);
+    QCOMPARE(inkIn(page, QRect(0, 0, 280, 842)), 0L);
+    bool read = false;
+    QVERIFY(QString::fromUtf8(run("pdftotext", {file, "-"}, &read)).contains(
+        QStringLiteral("縮尺 1:2")));
+    QVERIFY(read);
 
     // Saving a DXF from the menu: the file dialog suggests the drawing's name; a name typed
     // without its suffix gets it.

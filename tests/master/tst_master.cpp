@@ -82,8 +82,10 @@ void TestMaster::sectionsRoundTrip()
     f->Edit1->setText("1");
     f->Edit2->setText(QStringLiteral("別"));
     click(f->Button1);
-    QCOMPARE(messages.last(), QStringLiteral("登録失敗"));
+    QCOMPARE(messages.last(), QStringLiteral("登録失敗\n番号 1 は既に使用されています。"
+                                             "別の番号を入力して下さい。"));
     QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|設計"), "3|"}));
+
 
     clickRow(f->SG1, 2);
     QCOMPARE(f->Edit1->text(), QString("3"));

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
+#include <QPointer>
 #include <QtTest>
 
 #include <algorithm>
@@ -35,6 +36,7 @@ private slots:
     void recordNewMode();
     void recordChecks();
     void recordEditModeAndStamps();
+    void unstoredStampAsked();
     void twoFormsAtOnce();
     void listPaging();
     void listSortOrders();
@@ -325,6 +327,53 @@ void TestRegister::recordEditModeAndStamps()
     QCOMPARE(f->Mode(), 1);
 }
 
+void TestRegister::unstoredStampAsked()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    addMembers();
+    QVERIFY(CreateCadListTable(Form1->db()));
+    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPER", QStringLiteral("7, '配置図', 4")));
+    OpenDrawingRecord(1, 7);
+    QCOMPARE(recordForms().size(), 1);
+    QPointer<TForm10> f = recordForms().first();
+    QCOMPARE(f->Edit[2]->text(), QStringLiteral("配置図"));
+
+    // Loaded and untouched, or only the title typed: no question.
+    f->Edit[4]->setText(QStringLiteral("表題"));
+    QVERIFY(f->UnstoredStamps().isEmpty());
+
+    // A stamp not registered: closing asks; No keeps the form with its stamp.
+    click(f->Button5);
+    click(f->Button7);
+    QCOMPARE(f->UnstoredStamps(), QStringList({QStringLiteral("検図"), QStringLiteral("出図")}));
+    messages.answer(false);
+    click(f->Button3);
+    QCOMPARE(messages.last(), QStringLiteral("検図・出図の押印が登録されていません。\n"
+                                             "登録せずに閉じてよろしいですか？"));
+    QVERIFY(f);
+    QVERIFY(f->isVisible());
+    QCOMPARE(f->Edit[13]->text(), TodayText());
+    // The main window stays too, rather than drop it.
+    messages.answer(false);
+    Form1->close();
+    QVERIFY(Form1->isVisible());
+    QVERIFY(Form1->DatabaseConnected());
+    QVERIFY(f);
+
+    // Registered, the form closes without a word and the stamps are stored.
+    click(f->Button1);
+    QCOMPARE(messages.last(), registered());
+    QCOMPARE(QueryValue(Form1->db(), "KN || '/' || KDATE || '/' || PN", "CADLIST", "N=7"),
+             QStringLiteral("5/") + TodayText() + QStringLiteral("/5"));
+    const int asked = messages.texts.size();
+    click(f->Button6);
+    messages.answer(true);
+    QTest::keyClick(f, Qt::Key_Escape);
+    QCOMPARE(messages.texts.size(), asked + 1);
+    QTRY_VERIFY(!f);
+}
+
 void TestRegister::twoFormsAtOnce()
 {
     MessageRecorder messages;
@@ -408,6 +457,14 @@ void TestRegister::listPaging()
     QVERIFY(l);
     QCOMPARE(l->SG1->RowCount(), 101);
     QVERIFY(firstColumn(l->SG1).isEmpty());
+    // No widths kept on this PC: every header and a date or a dozen-character name whole.
+    const QFontMetrics m = l->SG1->fontMetrics();
+    for (int c = 0; c < 13; ++c) {
+        const QString header = l->SG1->Cell(c, 0);
+        QVERIFY2(l->SG1->columnWidth(c) >= m.horizontalAdvance(header) + 8, qPrintable(header));
+    }
+    QVERIFY(l->SG1->columnWidth(1) >= m.horizontalAdvance(QStringLiteral("北棟二階配管系統図改")));
+    QVERIFY(l->SG1->columnWidth(7) >= m.horizontalAdvance(QStringLiteral("20261207")) + 8);
     click(l->Button3);
     QVERIFY(firstColumn(l->SG1).isEmpty());
     click(l->Button7);
@@ -438,8 +495,13 @@ void TestRegister::listPaging()
 
     // Window and column sizes are kept for the next list.
     l->SG1->setColumnWidth(3, 99);
+    const int dateWidth = l->SG1->columnWidth(7);
     l->close();
     QCOMPARE(Config().ListColumns[3], 99);
+    TForm12 *again = openList();
+    QVERIFY(again);
+    QCOMPARE(again->SG1->columnWidth(3), 99);
+    QCOMPARE(again->SG1->columnWidth(7), dateWidth);
 }
 
 void TestRegister::listSortOrders()

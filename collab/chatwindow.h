@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class LiveWatch;
 class QFrame;
 class QLineEdit;
 class QPlainTextEdit;
@@ -46,5 +47,6 @@ private:
     void LoadNewLines();
 
     ChatChannel channel;
+    LiveWatch *live;
     bool shown = false;
 };

@@ -5,7 +5,9 @@
 #include "app/ui.h"
 #include "app/values.h"
 #include "db/drawingrows.h"
+#include "db/liveevents.h"
 #include "editor/drawingloader.h"
+#include "editor/livecursors.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/drawingoutput.h"
 #include "editor/pen/canvas.h"
@@ -228,6 +230,12 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     SetUpCommands();
     SetUpEditing();
     SetUpSettings();
+
+    // Another PC's stored work is looked for as soon as the server says so.
+    live = new LiveWatch(db.Live(), this);
+    connect(live, &LiveWatch::Noted, this, &TForm13::Refresh);
+    cursors = new LiveCursors(db, DrawingNo, Config().PcUserNo, StatusBar1, this);
+    connect(cursors, &LiveCursors::Changed, this, &TForm13::ShowScreen);
 }
 
 // Nothing here may reach the database: the main window that owns it may be going first.
@@ -255,8 +263,10 @@ void TForm13::FormShow()
         SetNotice(gone ? QStringLiteral("この図面のデータは削除されています")
                        : QStringLiteral("図面データを読み込めませんでした"));
         loaded = true;
-        if (!gone)
+        if (!gone) {
             pollTimer->start();
+            GoLive();
+        }
         return;
     }
     // A small drawing is complete before the first paint; a large one goes on by steps.
@@ -276,6 +286,18 @@ void TForm13::LoadStep()
     SetNotice(read < 0 ? QStringLiteral("図面データを読み込めませんでした") : QString());
     Redraw();
     pollTimer->start();
+    GoLive();
+}
+
+void TForm13::GoLive()
+{
+    live->Add(LiveEvents::DrawingEvent(DrawingNo));
+    cursors->Start();
+}
+
+void TForm13::SetPollMs(int ms)
+{
+    pollTimer->setInterval(std::max(ms, 1));
 }
 
 void TForm13::PollTick()
@@ -306,6 +328,8 @@ void TForm13::Refresh()
         if (ReadDrawingTablesPresent(db, DrawingNo, present) && !present) {
             // Said once; the picture stays as it was.
             gone = true;
+            live->Clear();
+            cursors->Stop();
             SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"));
             return;
         }
@@ -324,6 +348,8 @@ void TForm13::closeEvent(QCloseEvent *event)
     command.Cancel();
     loadTimer->stop();
     pollTimer->stop();
+    live->Clear();
+    cursors->Stop();
     QWidget *frame = WindowFrame(this);
     Config().EditorWidth = frame->width();
     Config().EditorHeight = frame->height();
@@ -446,6 +472,9 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove:
         PaintBox1MouseMove(static_cast<QMouseEvent *>(event));
         return true;
+    case QEvent::Leave:
+        cursors->PointerLeft();
+        return false;
     case QEvent::MouseButtonRelease:
         PaintBox1MouseUp(static_cast<QMouseEvent *>(event));
         return true;
@@ -468,6 +497,7 @@ void TForm13::PaintBox1Paint()
         return;
     }
     p.drawImage(0, 0, screen);
+    cursors->Paint(p, view);
 }
 
 void TForm13::PaintBox1Resize()
@@ -494,6 +524,7 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const PaperPoint p = view.ToPaper(at.x(), at.y());
+    cursors->PointerAt(at.x(), at.y(), p.x, p.y);
     const double step = CurGrid > 0 ? CurGrid : 0.00001;
     const double x = RoundToStep(p.x, step), y = RoundToStep(p.y, step);
     if (std::isfinite(x) && std::isfinite(y))

@@ -17,6 +17,8 @@
 class Database;
 class DrawingModel;
 class DrawingOutput;
+class LiveCursors;
+class LiveWatch;
 class QAction;
 class QFrame;
 class QLabel;
@@ -76,6 +78,9 @@ public:
     QString Notice() const;
     bool Loaded() const { return loaded; }
     bool Polling() const;
+    // The others on this drawing, and the interval of the change poll (tests lengthen it).
+    LiveCursors &Cursors() { return *cursors; }
+    void SetPollMs(int ms);
 
     // Paints the picture for the current view from the drawing in memory.
     void Redraw();
@@ -125,6 +130,8 @@ private:
     void ViewChanged(bool changed);
     void LoadStep();
     void PollTick();
+    // From here on other PCs' notes and pointers are followed.
+    void GoLive();
     void SetNotice(const QString &text);
     void SetUpCommands();
     void SetUpSettings();
@@ -207,4 +214,6 @@ private:
     EditHistory history;
     bool frameShown = false;
     int frameX2 = 0, frameY2 = 0;
+    LiveWatch *live;
+    LiveCursors *cursors;
 };

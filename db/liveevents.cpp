@@ -84,8 +84,13 @@ private:
     std::atomic_int refs{1};
 };
 
+// All names in one block: the client library mixes up several blocks queued on one
+// attachment when a delivered one is released, so there is only ever one.
+constexpr int MostNames = 15;
+
 struct Registration
 {
+    QStringList names;
     unsigned char *buffer = nullptr;
     unsigned char *result = nullptr;
     unsigned length = 0;
@@ -102,7 +107,7 @@ struct LiveEvents::Impl
     std::shared_ptr<Mailbox> box = std::make_shared<Mailbox>();
     IAttachment *att = nullptr;
     qint64 attachmentId = 0;
-    QHash<QString, Registration> regs;
+    Registration reg;
     // Callbacks the client may still hold until the attachment is gone.
     std::vector<Callback *> retired;
     quint64 nextSerial = 1;
@@ -139,13 +144,21 @@ struct LiveEvents::Impl
         }
     }
 
-    bool queue(const QString &name, Registration &r)
+    bool queue(Registration &r)
     {
-        if (!att)
+        if (!att || r.names.isEmpty())
             return false;
         if (!r.buffer) {
-            const QByteArray bytes = name.toLatin1();
-            r.length = unsigned(isc_event_block(&r.buffer, &r.result, 1, bytes.constData()));
+            QByteArray bytes[MostNames];
+            const char *n[MostNames] = {};
+            const int count = int(std::min<qsizetype>(r.names.size(), MostNames));
+            for (int i = 0; i < count; ++i) {
+                bytes[i] = r.names[i].toLatin1();
+                n[i] = bytes[i].constData();
+            }
+            r.length = unsigned(isc_event_block(&r.buffer, &r.result, ISC_USHORT(count), n[0],
+                                                n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8],
+                                                n[9], n[10], n[11], n[12], n[13], n[14]));
             if (!r.buffer || !r.result || r.length == 0)
                 return false;
             r.first = true;
@@ -237,7 +250,7 @@ void LiveEvents::Want(const QString &name)
     if (++wanted[name] > 1)
         return;
     if (d->att) {
-        if (!Arm(name))
+        if (!Arm())
             Lost();
     } else if (!retry->isActive()) {
         Open();
@@ -252,10 +265,11 @@ void LiveEvents::Drop(const QString &name)
     if (--it.value() > 0)
         return;
     wanted.erase(it);
-    Disarm(name);
     if (wanted.isEmpty()) {
         Close();
         retry->stop();
+    } else if (d->att && !Arm()) {
+        Lost();
     }
 }
 
@@ -278,8 +292,7 @@ bool LiveEvents::Listening() const
     if (!d->att || wanted.isEmpty())
         return false;
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        const auto r = d->regs.constFind(it.key());
-        if (r == d->regs.cend() || !r->events)
+        if (!d->reg.events || !d->reg.names.contains(it.key()))
             return false;
     }
     return true;
@@ -344,11 +357,9 @@ void LiveEvents::Open()
         return;
     }
     d->attachmentId = d->readAttachmentId();
-    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        if (!Arm(it.key())) {
-            Lost();
-            return;
-        }
+    if (!Arm()) {
+        Lost();
+        return;
     }
     attempt = 0;
     check->start();
@@ -362,9 +373,8 @@ void LiveEvents::Open()
 void LiveEvents::Close()
 {
     check->stop();
-    for (Registration &r : d->regs)
-        d->drop(r, true);
-    d->regs.clear();
+    d->drop(d->reg, true);
+    d->reg.names.clear();
     if (d->att) {
         try {
             Status st;
@@ -400,19 +410,18 @@ void LiveEvents::Check()
     }
 }
 
-bool LiveEvents::Arm(const QString &name)
+bool LiveEvents::Arm()
 {
-    Registration &r = d->regs[name];
-    return r.events || d->queue(name, r);
-}
-
-void LiveEvents::Disarm(const QString &name)
-{
-    auto it = d->regs.find(name);
-    if (it == d->regs.end())
-        return;
-    d->drop(*it, true);
-    d->regs.erase(it);
+    QStringList names = wanted.keys();
+    names.sort();
+    // Beyond the most one block holds, names are left to the polls.
+    names = names.mid(0, MostNames);
+    Registration &r = d->reg;
+    if (r.events && r.names == names)
+        return true;
+    d->drop(r, true);
+    r.names = names;
+    return d->queue(r);
 }
 
 void LiveEvents::TakeMail()
@@ -424,32 +433,31 @@ void LiveEvents::TakeMail()
         d->box->posted = false;
     }
     QStringList posted;
+    Registration &r = d->reg;
     for (const Mail &m : mail) {
-        auto it = d->regs.begin();
-        while (it != d->regs.end() && it->serial != m.serial)
-            ++it;
-        // A registration since dropped or armed again.
-        if (it == d->regs.end() || m.serial == 0)
+        // A block since dropped or armed again.
+        if (m.serial == 0 || m.serial != r.serial || !r.events)
             continue;
         if (m.data.isEmpty()) {
             Lost();
             return;
         }
-        Registration &r = *it;
         std::memcpy(r.result, m.data.constData(), std::min<size_t>(r.length, m.data.size()));
         ISC_ULONG counts[20] = {};
         isc_event_counts(counts, short(r.length), r.buffer, r.result);
-        if (!r.first && counts[0] > 0)
-            posted << it.key();
+        for (qsizetype i = 0; !r.first && i < r.names.size() && i < MostNames; ++i) {
+            if (counts[i] > 0)
+                posted << r.names[i];
+        }
         r.first = false;
-        // Delivered: the registration is spent and is made again from the new counts.
+        // Delivered: the block is spent and is queued again with the new counts.
         r.events->release();
         r.events = nullptr;
         r.callback->release();
         r.callback = nullptr;
-        if (!d->queue(it.key(), r)) {
+        if (!d->queue(r)) {
             Lost();
-            break;
+            return;
         }
     }
     for (const QString &name : posted) {

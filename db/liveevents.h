@@ -66,8 +66,8 @@ private:
     void Close();
     void Lost();
     void Check();
-    bool Arm(const QString &name);
-    void Disarm(const QString &name);
+    // Queues the block of the wanted names unless it is queued already.
+    bool Arm();
 
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -138,6 +138,23 @@ private slots:
                 && b.CommitTransaction());
         QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 2, NoteMs);
         QVERIFY(!b.PostEventNoCommit("HAROKAN_D3'; END"));
+        b.RollbackTransaction();
+
+        // Several names at once, each heard again and again, and only itself.
+        live.Want("HAROKAN_CHAT");
+        QVERIFY(listening(a));
+        QTest::qWait(100);
+        posted.clear();
+        for (int i = 0; i < 3; ++i) {
+            for (const char *name : {"HAROKAN_CHAT", "HAROKAN_D3"}) {
+                QVERIFY(b.StartTransaction() && b.PostEventNoCommit(name) && b.CommitTransaction());
+                QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, NoteMs);
+                QCOMPARE(posted.takeFirst().at(0).toString(), QString::fromLatin1(name));
+            }
+        }
+        // Nothing was taken for a lost connection on the way.
+        QCOMPARE(live.Reopened(), 0);
+        live.Drop("HAROKAN_CHAT");
 
         live.Drop("HAROKAN_D3");
         QVERIFY(!live.Listening());

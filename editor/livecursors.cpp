@@ -47,8 +47,9 @@ void LiveCursors::Start()
         return;
     started = true;
     live->Add(LiveEvents::PresenceEvent());
-    Publish();
-    ReadOthers();
+    // On the next turns, not inside whatever opened the editor.
+    pending->start(0);
+    readLater->start(0);
     keepAlive->start();
     reader->start();
 }
@@ -92,11 +93,9 @@ void LiveCursors::PublishSoon()
 {
     if (!started || pending->isActive())
         return;
+    // Never inside the mouse handler itself: the window answers first.
     const qint64 since = sincePublish.isValid() ? sincePublish.elapsed() : PublishMs;
-    if (since >= PublishMs)
-        Publish();
-    else
-        pending->start(int(PublishMs - since));
+    pending->start(int(std::max<qint64>(PublishMs - since, 0)));
 }
 
 void LiveCursors::Publish()

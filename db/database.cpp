@@ -182,7 +182,12 @@ LiveEvents &Database::Live()
 bool Database::PostEventNoCommit(const QString &name)
 {
     const QString sql = LiveEvents::PostStatement(name);
-    return !sql.isEmpty() && ExecSqlLinesNoCommit({sql});
+    // The note is no statement of the caller's: the last one sent stays the caller's.
+    const QStringList last = d->lastSql;
+    const bool ok = !sql.isEmpty() && ExecSqlLinesNoCommit({sql});
+    if (ok)
+        d->lastSql = last;
+    return ok;
 }
 
 fb::Session &Database::Connection()

@@ -53,7 +53,10 @@ bool RemovePresence(Database &db, const QString &pc)
 {
     if (!db.DatabaseConnected() || pc.isEmpty() || !db.TableExists(Table))
         return false;
-    return writeAndPost(db, QStringLiteral("DELETE FROM PRESENCE WHERE PC = ") + SqlQuoted(pc));
+    // Rows left by PCs that went away without a word go too, long after they stopped
+    // counting, so the table stays small.
+    return writeAndPost(db, QStringLiteral("DELETE FROM PRESENCE WHERE PC = ") + SqlQuoted(pc)
+                                + QStringLiteral(" OR TS < DATEADD(-1 HOUR TO CURRENT_TIMESTAMP)"));
 }
 
 bool ReadPresence(Database &db, int drawing, const QString &exceptPc,

@@ -25,7 +25,8 @@ constexpr int PresenceStaleSeconds = 10;
 // event in the same transaction; false when nothing was written.
 bool PublishPresence(Database &db, const QString &pc, int member, int drawing, double x,
                      double y, bool inside);
-// The editor closes: its row goes, and the others hear of it.
+// The editor closes: its row goes, with any not refreshed for an hour, and the others hear
+// of it.
 bool RemovePresence(Database &db, const QString &pc);
 // The other editors on the drawing whose rows are fresh by the server's clock, by member;
 // false when the database did not answer (a missing table is an empty answer).

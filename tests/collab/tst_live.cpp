@@ -256,6 +256,19 @@ private slots:
                  ChatChannel::SendResult::Sent);
         QTRY_VERIFY_WITH_TIMEOUT(chats.first()->RichEdit1->toPlainText().contains("ポーリング"),
                                  TForm6::PollMs + 1500);
+
+        // Closing takes this editor's row away, and rows long dead with it; a live one stays.
+        QVERIFY(PublishPresence(pcs.other, "pc-old", 8, 1, 1, 1, true));
+        QVERIFY(PublishPresence(pcs.other, "pc-b", 8, 1, 1, 1, true));
+        QVERIFY(pcs.other.ExecSqlLines(
+            {"UPDATE PRESENCE SET TS = DATEADD(-2 HOUR TO CURRENT_TIMESTAMP) "
+             "WHERE PC = 'pc-old'"}));
+        const QString mine = e->Cursors().Key();
+        QCOMPARE(QueryValue(pcs.other, "COUNT(*)", "PRESENCE", "PC = '" + mine + "'"),
+                 QStringLiteral("1"));
+        QVERIFY(e->parentWidget()->close());
+        QCOMPARE(QueryValue(pcs.other, "COUNT(*)", "PRESENCE"), QStringLiteral("1"));
+        QCOMPARE(QueryValue(pcs.other, "PC", "PRESENCE"), QStringLiteral("pc-b"));
     }
 
     // The listening connection is cut on the server: it comes back by itself, what was

@@ -2,6 +2,7 @@
 
 #include "app/values.h"
 #include "db/database.h"
+#include "db/liveevents.h"
 #include "db/sqltext.h"
 #include "db/textcodec.h"
 
@@ -100,11 +101,15 @@ ChatChannel::SendResult ChatChannel::Send(const QString &text, int writer, const
         number = std::max(number, max) + 1;
         if (number > INT_MAX)
             return SendResult::NoNumber;
-        if (db.SqlInsert(QStringLiteral("CHAT"), 5, columns,
-                         QStringList{QString::number(number)} + fixed)) {
+        // The other PCs' windows hear of the line once it is committed, not before.
+        if (db.StartTransaction()
+            && db.SqlInsertNoCommit(QStringLiteral("CHAT"), columns.join(u','),
+                                    (QStringList{QString::number(number)} + fixed).join(u','))
+            && db.PostEventNoCommit(LiveEvents::ChatEvent()) && db.CommitTransaction()) {
             lastSentNo = int(number);
             return SendResult::Sent;
         }
+        db.RollbackTransaction();
     }
     return SendResult::Busy;
 }

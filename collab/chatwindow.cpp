@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/liveevents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,6 +78,17 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &TForm6::Timer1Timer);
+
+    // Another PC's line shows as soon as the server says so; the poll stays for builds
+    // that say nothing.
+    live = new LiveWatch(Form1->db().Live(), this);
+    connect(live, &LiveWatch::Noted, this, [this] {
+        const bool polling = Timer1->isActive();
+        Timer1->stop();
+        LoadNewLines();
+        if (polling)
+            Timer1->start(PollMs);
+    });
 }
 
 TForm6::~TForm6()
@@ -115,6 +127,7 @@ void TForm6::FormShow()
     LoadNewLines();
     Edit1->setFocus();
     Timer1->start(PollMs);
+    live->Add(LiveEvents::ChatEvent());
 }
 
 int TForm6::LoadNewLines()
@@ -192,6 +205,7 @@ void TForm6::Edit1KeyPress()
 
 void TForm6::closeEvent(QCloseEvent *event)
 {
+    live->Clear();
     Timer1->stop();
     RichEdit1->clear();
     Globals().ChatWindowOpen = false;

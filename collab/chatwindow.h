@@ -9,6 +9,7 @@
 #include <functional>
 
 class QAction;
+class LiveWatch;
 class QFrame;
 class QLineEdit;
 class QPlainTextEdit;
@@ -59,5 +60,6 @@ private:
     int unseen = 0;
 
     ChatChannel channel;
+    LiveWatch *live;
     bool shown = false;
 };

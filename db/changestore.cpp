@@ -2,6 +2,7 @@
 
 #include "db/database.h"
 #include "db/firebird.h"
+#include "db/liveevents.h"
 #include "db/sqltext.h"
 #include "db/textcodec.h"
 
@@ -452,7 +453,10 @@ StoreResult StoreChanges(Database &db, int drawing, const ChangeSet &changes,
             db.CloseQuery();
             return StoreResult::Stored;
         }
-        stored = written == Written::Yes && db.CommitTransaction();
+        // The note goes with the rows: heard only once they are committed.
+        stored = written == Written::Yes
+                 && db.PostEventNoCommit(LiveEvents::DrawingEvent(drawing))
+                 && db.CommitTransaction();
         const bool collision = !stored && db.LastErrorWasCollision();
         db.CloseQuery();
         if (stored) {

@@ -2,6 +2,7 @@
 
 #include "db/textcodec.h"
 #include "db/firebird.h"
+#include "db/liveevents.h"
 #include "db/sqltext.h"
 
 #include <QFile>
@@ -31,8 +32,18 @@ struct Database::Impl
     size_t cursor = 0;
     QStringList lastSql;
     QString lastError;
+    QString path;
+    std::unique_ptr<LiveEvents> live;
 
     bool connected() const { return session.attached(); }
+
+    // The listener follows the connection to whichever database it goes.
+    void follow(const QString &to)
+    {
+        path = to;
+        if (live)
+            live->SetDatabase(to);
+    }
 
     // Sends the lines in the active transaction; a text CP932 cannot hold fails it.
     bool send(const QStringList &lines, fb::Result *rows)
@@ -133,6 +144,8 @@ void Database::CreateDatabase(const QString &path)
     DisconnectDatabase();
     if (!d->session.create(QFile::encodeName(path), sysdba(), 4096))
         d->lastError = d->session.lastError();
+    else
+        d->follow(path);
 }
 
 void Database::WatchConnection(std::function<void(bool lost)> watcher)
@@ -148,6 +161,8 @@ void Database::ConnectDatabase(const QString &path)
     if (!d->session.attach(QFile::encodeName(path), sysdba())) {
         d->lastError = d->session.lastError();
         DisconnectDatabase();
+    } else {
+        d->follow(path);
     }
 }
 
@@ -155,6 +170,29 @@ void Database::DisconnectDatabase()
 {
     d->closeQuery();
     d->session.detach();
+    d->follow(QString());
+}
+
+LiveEvents &Database::Live()
+{
+    if (!d->live) {
+        d->live = std::make_unique<LiveEvents>();
+        const fb::Credentials who = sysdba();
+        d->live->SetCredentials(who.user, who.password);
+        d->live->SetDatabase(d->path);
+    }
+    return *d->live;
+}
+
+bool Database::PostEventNoCommit(const QString &name)
+{
+    const QString sql = LiveEvents::PostStatement(name);
+    // The note is no statement of the caller's: the last one sent stays the caller's.
+    const QStringList last = d->lastSql;
+    const bool ok = !sql.isEmpty() && ExecSqlLinesNoCommit({sql});
+    if (ok)
+        d->lastSql = last;
+    return ok;
 }
 
 fb::Session &Database::Connection()

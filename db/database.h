@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class LiveEvents;
+
 namespace fb {
 class Session;
 }
@@ -87,6 +89,13 @@ public:
 
     // The connection itself, for the typed bulk readers of db/.
     fb::Session &Connection();
+
+    // What other PCs post about their changes, heard on an attachment of its own to the
+    // database connected to; made when first asked for.
+    LiveEvents &Live();
+    // Posts the event in the transaction begun with StartTransaction, seen by listeners
+    // once it commits; false when it could not be posted.
+    bool PostEventNoCommit(const QString &name);
 
 private:
     struct Impl;

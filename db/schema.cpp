@@ -43,6 +43,10 @@ const QList<TableDef> &tables()
         t << TableDef{"MOUSEPOS", columnsOf(Int, {"MN", "ST", "MX", "MY"})};
         t << TableDef{"CADLIST", DrawingRowColumns()};
         t << TableDef{"CADREV", RevisionRowColumns()};
+        // Who has which drawing open and where their pointer is; TS is the server's clock.
+        t << TableDef{"PRESENCE",
+                      {{"PC", varchar(40)}, {"MN", Int}, {"ZN", Int}, {"PX", Dbl}, {"PY", Dbl},
+                       {"ST", Small}, {"TS", QStringLiteral("TIMESTAMP")}}};
         t << TableDef{"WORKDISPLAY",
                       columnsOf(Int, {"N", "ZN", "PX", "PY", "SX", "SY"})
                           + columnsOf(Dbl, {"WX1", "WY1", "WX2", "WY2", "WSC"})};
@@ -120,6 +124,7 @@ bool CreateMousePosTable(Database &db) { return create(db, QStringLiteral("MOUSE
 bool CreateCadListTable(Database &db) { return create(db, QStringLiteral("CADLIST")); }
 bool CreateCadRevTable(Database &db) { return create(db, QStringLiteral("CADREV")); }
 bool CreateWorkDisplayTable(Database &db) { return create(db, QStringLiteral("WORKDISPLAY")); }
+bool CreatePresenceTable(Database &db) { return create(db, QStringLiteral("PRESENCE")); }
 
 bool CreateLayerTable(Database &db, int n) { return createDrawing(db, "LAYER_", n); }
 bool CreateColorTable(Database &db, int n) { return createDrawing(db, "COLOR_", n); }

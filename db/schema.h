@@ -15,6 +15,7 @@ bool CreateMousePosTable(Database &db);
 bool CreateCadListTable(Database &db);
 bool CreateCadRevTable(Database &db);
 bool CreateWorkDisplayTable(Database &db);
+bool CreatePresenceTable(Database &db);
 
 // The ten tables of drawing n.
 bool CreateLayerTable(Database &db, int n);

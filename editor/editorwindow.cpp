@@ -6,7 +6,9 @@
 #include "app/settings.h"
 #include "app/values.h"
 #include "db/drawingrows.h"
+#include "db/liveevents.h"
 #include "editor/drawingloader.h"
+#include "editor/livecursors.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/drawingoutput.h"
 #include "editor/pen/canvas.h"
@@ -263,6 +265,12 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     SetUpCommands();
     SetUpEditing();
     SetUpSettings();
+
+    // Another PC's stored work is looked for as soon as the server says so.
+    live = new LiveWatch(db.Live(), this);
+    connect(live, &LiveWatch::Noted, this, &TForm13::Refresh);
+    cursors = new LiveCursors(db, DrawingNo, Config().PcUserNo, StatusBar1, this);
+    connect(cursors, &LiveCursors::Changed, this, &TForm13::ShowScreen);
 }
 
 // Nothing here may reach the database: the main window that owns it may be going first.
@@ -302,8 +310,10 @@ void TForm13::FormShow()
                        : QStringLiteral("図面データを読み込めませんでした"),
                   true);
         loaded = true;
-        if (!gone)
+        if (!gone) {
             pollTimer->start();
+            GoLive();
+        }
         return;
     }
     // A small drawing is complete before the first paint; a large one goes on by steps.
@@ -324,6 +334,18 @@ void TForm13::LoadStep()
     ShowCurrentValues();
     Redraw();
     pollTimer->start();
+    GoLive();
+}
+
+void TForm13::GoLive()
+{
+    live->Add(LiveEvents::DrawingEvent(DrawingNo));
+    cursors->Start();
+}
+
+void TForm13::SetPollMs(int ms)
+{
+    pollTimer->setInterval(std::max(ms, 1));
 }
 
 void TForm13::PollTick()
@@ -354,6 +376,8 @@ void TForm13::Refresh()
         if (ReadDrawingTablesPresent(db, DrawingNo, present) && !present) {
             // Said once; the picture stays as it was.
             gone = true;
+            live->Clear();
+            cursors->Stop();
             SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"), true);
             return;
         }
@@ -372,6 +396,8 @@ void TForm13::closeEvent(QCloseEvent *event)
     command.Cancel();
     loadTimer->stop();
     pollTimer->stop();
+    live->Clear();
+    cursors->Stop();
     QWidget *frame = WindowFrame(this);
     Config().EditorWidth = frame->width();
     Config().EditorHeight = frame->height();
@@ -522,6 +548,9 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove:
         PaintBox1MouseMove(static_cast<QMouseEvent *>(event));
         return true;
+    case QEvent::Leave:
+        cursors->PointerLeft();
+        return false;
     case QEvent::MouseButtonRelease:
         PaintBox1MouseUp(static_cast<QMouseEvent *>(event));
         return true;
@@ -544,6 +573,7 @@ void TForm13::PaintBox1Paint()
         return;
     }
     p.drawImage(0, 0, screen);
+    cursors->Paint(p, view);
 }
 
 void TForm13::PaintBox1Resize()
@@ -581,6 +611,7 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const PaperPoint p = view.ToPaper(at.x(), at.y());
+    cursors->PointerAt(at.x(), at.y(), p.x, p.y);
     // Hundredths of a millimetre are as fine as a drafter reads a position.
     const double step = CurGrid > 0 ? CurGrid : 0.01;
     const double x = RoundToStep(p.x, step), y = RoundToStep(p.y, step);

@@ -17,6 +17,8 @@
 class Database;
 class DrawingModel;
 class DrawingOutput;
+class LiveCursors;
+class LiveWatch;
 class QAction;
 class QFrame;
 class QLabel;
@@ -83,6 +85,9 @@ public:
     int NoticeMs = 10000;
     bool Loaded() const { return loaded; }
     bool Polling() const;
+    // The others on this drawing, and the interval of the change poll (tests lengthen it).
+    LiveCursors &Cursors() { return *cursors; }
+    void SetPollMs(int ms);
 
     // Paints the picture for the current view from the drawing in memory.
     void Redraw();
@@ -132,6 +137,8 @@ private:
     void ViewChanged(bool changed);
     void LoadStep();
     void PollTick();
+    // From here on other PCs' notes and pointers are followed.
+    void GoLive();
     void SetNotice(const QString &text, bool lasting = false);
     // True when the view shows the whole sheet, as after a fit.
     bool WholeSheetShown() const;
@@ -223,4 +230,6 @@ private:
     EditHistory history;
     bool frameShown = false;
     int frameX2 = 0, frameY2 = 0;
+    LiveWatch *live;
+    LiveCursors *cursors;
 };

@@ -13,6 +13,10 @@ FB_PASSWORD_FILE=/etc/firebird/3.0/SYSDBA.password
 DATA_FOLDER=/var/lib/firebird/3.0/data/
 FB_STARTED_PID=
 FB_LOGIN_ERROR=
+FB_CONF=/etc/firebird/3.0/firebird.conf
+# The port the server sends its event notes through; by default a random one, which no
+# firewall rule can let through.
+FB_AUX_PORT=3051
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
@@ -102,11 +106,28 @@ server_utf8() {
     return 1
 }
 
+# Gives the server a fixed event port, taken when it next starts; a line already set to it is
+# left alone, another value of ours or the package's replaced, a commented one kept.
+fixed_aux_port() {
+    [ -f "$FB_CONF" ] || return 0
+    local set="^[[:space:]]*RemoteAuxPort[[:space:]]*="
+    if as_root grep -Eq "${set}[[:space:]]*${FB_AUX_PORT}[[:space:]]*\$" "$FB_CONF"; then
+        return 0
+    fi
+    if as_root grep -Eq "$set" "$FB_CONF"; then
+        as_root timeout 10 sed -i -E "s/${set}.*/RemoteAuxPort = ${FB_AUX_PORT}/" "$FB_CONF"
+    else
+        printf '\n# Harokan: event notes through a fixed port (firewall: 3050 and this one).\n%s\n' \
+            "RemoteAuxPort = $FB_AUX_PORT" | as_root timeout 10 tee -a "$FB_CONF" >/dev/null
+    fi || echo "Warning: could not set RemoteAuxPort in $FB_CONF." >&2
+}
+
 # The package's service runs under the system's locale, which a minimal machine leaves unset.
 use_utf8_service() {
     server_utf8 && return 0
     if [ -d /run/systemd/system ] && systemctl is-active -q firebird3.0 2>/dev/null; then
         echo "Restarting the firebird3.0 service under the C.UTF-8 locale."
+        fixed_aux_port
         as_root mkdir -p /etc/systemd/system/firebird3.0.service.d
         printf '[Service]\nEnvironment=LANG=C.UTF-8\n' |
             as_root tee /etc/systemd/system/firebird3.0.service.d/utf8-locale.conf >/dev/null
@@ -147,6 +168,7 @@ ensure_server() {
         echo "Setting the SYSDBA password in $FB_SECURITY_DB failed or took over 30 s." >&2
         return 1
     fi
+    fixed_aux_port
     as_root mkdir -p /run/firebird3.0
     as_root chown firebird:firebird /run/firebird3.0
     as_firebird /usr/sbin/firebird >/dev/null 2>&1 &

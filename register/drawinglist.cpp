@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/ui.h"
 #include "app/values.h"
+#include "db/presence.h"
 #include "db/registerrows.h"
 #include "db/sqltext.h"
 #include "editor/editorwindow.h"
@@ -204,6 +205,10 @@ TForm12::TForm12(QWidget *parent) : QWidget(parent)
     connect(ComboBox1, &QComboBox::activated, this, &TForm12::ComboBox1Select);
     connect(ComboBox2, &QComboBox::activated, this, &TForm12::ComboBox2Select);
     connect(SG1, &QTableWidget::cellDoubleClicked, this, &TForm12::Button8Click);
+    connect(SG1, &QTableWidget::currentCellChanged, this, [this](int row, int, int oldRow) {
+        if (row != oldRow)
+            ShowWhoIsIn();
+    });
 }
 
 void TForm12::showEvent(QShowEvent *event)
@@ -297,6 +302,26 @@ void TForm12::LoadPage(bool continuing)
         lastRow = rows.last();
         lastRowPosition = nextPageStart - 1;
     }
+}
+
+void TForm12::ShowWhoIsIn()
+{
+    // Asked once per row chosen: the list is not followed live.
+    const QString caption = QStringLiteral("この図面を開いている人：");
+    const int drawing = SelectedDrawing();
+    std::vector<PresenceRow> in;
+    if (drawing <= 0 || !ReadPresence(Form1->db(), drawing, QString(), in) || in.empty()) {
+        if (StatusBar1->currentMessage().startsWith(caption))
+            StatusBar1->clearMessage();
+        return;
+    }
+    QStringList names;
+    for (const PresenceRow &r : in) {
+        const QString name = r.name.isEmpty() ? QString::number(r.member) : r.name;
+        if (!names.contains(name))
+            names << name;
+    }
+    StatusBar1->showMessage(caption + names.join(QStringLiteral("、")));
 }
 
 int TForm12::SelectedDrawing() const

@@ -35,6 +35,8 @@ public:
     int PageStart() const { return pageStart; }
     // The drawing of the grid's current row; 0 for a blank row.
     int SelectedDrawing() const;
+    // The status bar names who has the chosen drawing open.
+    void ShowWhoIsIn();
 
 public slots:
     void Button1Click();

@@ -11,6 +11,7 @@
 #include "register/drawingrecord.h"
 #include "register/drawingset.h"
 #include "register/revisions.h"
+#include "db/presence.h"
 #include "support/testdb.h"
 
 #include <QAction>
@@ -42,6 +43,7 @@ private slots:
     void listSortOrders();
     void listFilter();
     void listEditOpensRecord();
+    void listNamesWhoIsIn();
     void openingCreatesTableSet();
     void incompleteSetCompleted();
     void deletingContents();
@@ -596,6 +598,30 @@ void TestRegister::listEditOpensRecord()
     TForm10 *f = recordForms().first();
     QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
     QCOMPARE(f->Edit[1]->text() + u'/' + f->Edit[2]->text(), QString("2/name8"));
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void TestRegister::listNamesWhoIsIn()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    addMembers();
+    QVERIFY(fillRegister(Form1->db(), 3));
+    TForm12 *l = openList();
+    QVERIFY(l);
+    clickRow(l->SG1, 2);
+    const int drawing = l->SelectedDrawing();
+    QVERIFY(drawing > 0);
+    QVERIFY(PublishPresence(Form1->db(), "pc-b", 2, drawing, 10, 10, true));
+    QVERIFY(PublishPresence(Form1->db(), "pc-c", 99, drawing, 10, 10, false));
+    clickRow(l->SG1, 1);
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
+    clickRow(l->SG1, 2);
+    QCOMPARE(l->StatusBar1->currentMessage(), QStringLiteral("この図面を開いている人：山田、99"));
+    QVERIFY(RemovePresence(Form1->db(), "pc-b") && RemovePresence(Form1->db(), "pc-c"));
+    clickRow(l->SG1, 1);
+    clickRow(l->SG1, 2);
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
     QVERIFY(messages.texts.isEmpty());
 }
 

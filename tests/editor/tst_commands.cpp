@@ -1,6 +1,7 @@
 #include "editortest.h"
 
 #include "app/messages.h"
+#include "app/ui.h"
 #include "app/values.h"
 #include "db/schema.h"
 #include "editor/commands/drawcommand.h"
@@ -8,6 +9,8 @@
 
 #include <QAction>
 #include <QRandomGenerator>
+#include <QMdiSubWindow>
+#include <QStyleOptionTitleBar>
 #include <QToolButton>
 
 #include <atomic>
@@ -30,6 +33,7 @@ private slots:
     void editorDrawsAndStores();
     void updateDateOnChange();
     void editorSwitchCancelClose();
+    void closeButtonOnceWhileWaiting();
     void editorSnapsAndReportsFailure();
     void twoEditorsAtOnce();
 };
@@ -628,6 +632,40 @@ void TestCommands::editorSwitchCancelClose()
     QTRY_VERIFY(ed.window.isNull());
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("0"));
     QCOMPARE(QueryValue(ed.db, "OPN", "VAR_1"), QString("0"));
+}
+
+void TestCommands::closeButtonOnceWhileWaiting()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected && EnsureDrawingTables(Form1->db(), 1));
+    auto *editor = new TForm13(Form1->db(), 1, 420, 297);
+    Form1->OpenChild(editor);
+    QPointer<TForm13> e(editor);
+    QTRY_VERIFY(e && e->Loaded() && !e->Picture().isNull());
+    e->SpeedButton8->click();
+    clickAt(e, 10, 10);
+    moveTo(e, 30, 30);
+    QVERIFY(e->RubberShown());
+
+    // One click on the frame's close button, as a user closes it.
+    auto *frame = qobject_cast<QMdiSubWindow *>(WindowFrame(e));
+    QVERIFY(frame);
+    QStyleOptionTitleBar o;
+    o.initFrom(frame);
+    o.titleBarFlags = frame->windowFlags();
+    o.titleBarState = frame->windowState();
+    o.subControls = QStyle::SC_All;
+    o.rect = QRect(0, 0, frame->width(),
+                   frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, &o, frame));
+    const QRect button = frame->style()->subControlRect(QStyle::CC_TitleBar, &o,
+                                                        QStyle::SC_TitleBarCloseButton, frame);
+    QVERIFY(button.isValid());
+    QTest::mouseMove(frame, button.center());
+    QTest::mouseClick(frame, Qt::LeftButton, {}, button.center());
+    QTRY_VERIFY_WITH_TIMEOUT(e.isNull(), 2000);
+    QVERIFY(Form1->mdiArea()->subWindowList().isEmpty());
+    QVERIFY(messages.texts.isEmpty());
 }
 
 void TestCommands::editorSnapsAndReportsFailure()

@@ -22,7 +22,7 @@ function(check_files pattern forbidden why)
     set(violations "${violations}" PARENT_SCOPE)
 endfunction()
 
-set(firebird "[<\"](firebird/|ibase\\.h|iberror\\.h)")
+set(firebird "[<\"](firebird/|ibase\\.h|iberror\\.h|db/fbclient\\.h)")
 foreach(dir app register editor drawsettings master collab tests bench)
     check_files("${ROOT}/${dir}/*.[ch]*" "${firebird}" "Firebird headers belong to db/")
 endforeach()

@@ -1,6 +1,6 @@
 #include "db/firebird.h"
 
-#include <firebird/Interface.h>
+#include "db/fbclient.h"
 
 #include <QElapsedTimer>
 
@@ -14,19 +14,8 @@ namespace fb {
 
 namespace {
 
-IMaster *master()
-{
-    static IMaster *m = fb_get_master_interface();
-    return m;
-}
-
-// A status wrapper that is disposed of however the block is left.
-class Status : public ThrowStatusWrapper
-{
-public:
-    Status() : ThrowStatusWrapper(master()->getStatus()) {}
-    ~Status() { dispose(); }
-};
+using fbclient::master;
+using fbclient::Status;
 
 QString describe(const FbException &e)
 {
@@ -35,9 +24,9 @@ QString describe(const FbException &e)
     return QString::fromLocal8Bit(text);
 }
 
-// A key another connection committed first. A row lock waited for in vain reports itself
-// as an update conflict, so that is no collision.
-bool isCollision(const FbException &e)
+// Whether any error code of the status is one of codes.
+template<size_t N>
+bool hasCode(const FbException &e, const intptr_t (&codes)[N])
 {
     for (const intptr_t *v = e.getStatus()->getErrors(); *v != isc_arg_end;) {
         const intptr_t type = *v++;
@@ -46,10 +35,19 @@ bool isCollision(const FbException &e)
             continue;
         }
         const intptr_t code = *v++;
-        if (type == isc_arg_gds && (code == isc_unique_key_violation || code == isc_no_dup))
+        if (type == isc_arg_gds
+            && std::find(std::begin(codes), std::end(codes), code) != std::end(codes))
             return true;
     }
     return false;
+}
+
+// A key another connection committed first. A row lock waited for in vain reports itself
+// as an update conflict, so that is no collision.
+bool isCollision(const FbException &e)
+{
+    static const intptr_t taken[] = {isc_unique_key_violation, isc_no_dup};
+    return hasCode(e, taken);
 }
 
 // The server went away (stopped, restarted, the network cut) or ended this attachment: the
@@ -59,17 +57,7 @@ bool isConnectionLoss(const FbException &e)
     static const intptr_t lost[] = {isc_network_error, isc_net_read_err, isc_net_write_err,
                                     isc_lost_db_connection, isc_shutdown, isc_att_shutdown,
                                     isc_conn_lost, isc_bad_db_handle};
-    for (const intptr_t *v = e.getStatus()->getErrors(); *v != isc_arg_end;) {
-        const intptr_t type = *v++;
-        if (type == isc_arg_cstring) {
-            v += 2;
-            continue;
-        }
-        const intptr_t code = *v++;
-        if (type == isc_arg_gds && std::find(std::begin(lost), std::end(lost), code) != std::end(lost))
-            return true;
-    }
-    return false;
+    return hasCode(e, lost);
 }
 
 QByteArray formatDouble(double v)

@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
-#include <firebird/Interface.h>
+#include "db/fbclient.h"
 
 #include <atomic>
 #include <cstring>
@@ -14,18 +14,8 @@ using namespace Firebird;
 
 namespace {
 
-IMaster *master()
-{
-    static IMaster *m = fb_get_master_interface();
-    return m;
-}
-
-class Status : public ThrowStatusWrapper
-{
-public:
-    Status() : ThrowStatusWrapper(master()->getStatus()) {}
-    ~Status() { dispose(); }
-};
+using fbclient::master;
+using fbclient::Status;
 
 // Seconds an attempt to reach the server may take before it counts as failed.
 constexpr int ConnectSeconds = 3;

@@ -233,19 +233,6 @@ bool near(double a, double b, double eps = 1e-9)
     return std::fabs(a - b) <= eps * std::max(1.0, std::fabs(b));
 }
 
-QByteArray run(const QString &program, const QStringList &args, bool *ok = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    const bool done = p.waitForStarted(10000) && p.waitForFinished(60000);
-    if (!done)
-        p.kill();
-    if (ok)
-        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (!done || p.exitCode() != 0)
-        qWarning() << program << args << p.readAllStandardError();
-    return p.readAllStandardOutput();
-}
 
 // Every entity an independent reader finds in a DXF file, as JSON.
 const char *ReadDxf = R"(
@@ -628,10 +615,10 @@ void TestEntities::pdfAndDxfCarryEveryKind()
     QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join(u'/')));
     bool ok = false;
     // In the order drawn: the turned text's characters go one by one.
-    const QString text = QString::fromUtf8(run("pdftotext", {"-raw", pdf, "-"}, &ok));
+    const QString text = QString::fromUtf8(RunProgram("pdftotext", {"-raw", pdf, "-"}, &ok));
     QVERIFY2(ok && text.contains(note) && text.contains(QStringLiteral("中央の文字")),
              qPrintable(text));
-    const QString info = QString::fromUtf8(run("pdfinfo", {pdf}, &ok));
+    const QString info = QString::fromUtf8(RunProgram("pdfinfo", {pdf}, &ok));
     QVERIFY(ok);
     const QRegularExpressionMatch size =
         QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
@@ -642,7 +629,8 @@ void TestEntities::pdfAndDxfCarryEveryKind()
     QVERIFY2(QRegularExpression(QStringLiteral("Pages:\\s+1\\s")).match(info).hasMatch(),
              qPrintable(info));
     if (!QStandardPaths::findExecutable("pdffonts").isEmpty()) {
-        const QStringList fonts = QString::fromUtf8(run("pdffonts", {pdf}, &ok)).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList fonts = QString::fromUtf8(RunProgram("pdffonts", {pdf}, &ok))
+                                      .split(u'\n', Qt::SkipEmptyParts);
         QVERIFY(ok && fonts.size() >= 3);
         for (const QString &line : fonts.mid(2)) {
             const QStringList cols = line.split(u' ', Qt::SkipEmptyParts);
@@ -658,8 +646,8 @@ void TestEntities::pdfAndDxfCarryEveryKind()
     QVERIFY(e->Output->StartDxf(dxfFile));
     QVERIFY(finished(e->Output));
     QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join(u'/')));
-    const QByteArray read = run(python, {"-c", ReadDxf, dxfFile}, &ok);
-    if (!ok && read.isEmpty() && run(python, {"-c", "import ezdxf"}, &ok).isEmpty() && !ok)
+    const QByteArray read = RunProgram(python, {"-c", ReadDxf, dxfFile}, &ok);
+    if (!ok && read.isEmpty() && RunProgram(python, {"-c", "import ezdxf"}, &ok).isEmpty() && !ok)
         QSKIP("ezdxf is missing");
     const QJsonObject dxf = QJsonDocument::fromJson(read).object();
     QCOMPARE(dxf["encoding"].toString(), QStringLiteral("cp932"));
@@ -806,7 +794,8 @@ void TestEntities::otherPcsOddRows()
     QVERIFY(finished(e->Output));
     if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
         bool ok = false;
-        const QString text = QString::fromUtf8(run("pdftotext", {"-raw", files.filePath("odd.pdf"), "-"}, &ok));
+        const QString text = QString::fromUtf8(
+            RunProgram("pdftotext", {"-raw", files.filePath("odd.pdf"), "-"}, &ok));
         QVERIFY2(ok && text.contains(QStringLiteral("書体なし")), qPrintable(text));
     }
     QVERIFY(e->Output->StartDxf(files.filePath("odd.dxf")));
@@ -834,7 +823,7 @@ void TestEntities::otherPcsOddRows()
     if (!python.isEmpty() && QFile::exists(python)) {
         bool ok = false;
         const QJsonObject dxf = QJsonDocument::fromJson(
-            run(python, {"-c", ReadDxf, files.filePath("odd.dxf")}, &ok)).object();
+            RunProgram(python, {"-c", ReadDxf, files.filePath("odd.dxf")}, &ok)).object();
         if (ok) {
             QStringList full;
             for (const QJsonValue &v : dxf["entities"].toArray()) {

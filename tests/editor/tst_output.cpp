@@ -55,20 +55,6 @@ namespace {
 constexpr int Drawing = 5;
 constexpr double PaperW = 420, PaperH = 297;
 
-// Runs a program to its end, at most a minute; its standard output, or empty on failure.
-QByteArray run(const QString &program, const QStringList &args, bool *ok = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    const bool done = p.waitForStarted(10000) && p.waitForFinished(60000);
-    if (!done)
-        p.kill();
-    if (ok)
-        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (!done || p.exitCode() != 0)
-        qWarning() << program << args << p.readAllStandardError();
-    return p.readAllStandardOutput();
-}
 
 bool exec(Database &db, const QString &sql)
 {
@@ -190,7 +176,7 @@ print(json.dumps({"version": doc.dxfversion, "encoding": doc.encoding,
 QJsonObject readDxf(const QString &file)
 {
     bool ok = false;
-    const QByteArray out = run(python(), {"-c", ReadDxf, file}, &ok);
+    const QByteArray out = RunProgram(python(), {"-c", ReadDxf, file}, &ok);
     return ok ? QJsonDocument::fromJson(out).object() : QJsonObject();
 }
 
@@ -198,7 +184,7 @@ QJsonObject readDxf(const QString &file)
 QImage rasterise(const QString &pdf, const QString &stem)
 {
     bool ok = false;
-    run("pdftoppm", {"-r", "72", "-aa", "no", "-aaVector", "no", "-png", "-singlefile", pdf,
+    RunProgram("pdftoppm", {"-r", "72", "-aa", "no", "-aaVector", "no", "-png", "-singlefile", pdf,
                      stem}, &ok);
     return ok ? QImage(stem + ".png").convertToFormat(QImage::Format_RGB32) : QImage();
 }
@@ -363,7 +349,7 @@ void TestOutput::pdfPageAndPicture()
     QCOMPARE(e->Output->Progress(), QStringLiteral("PDFを保存しました：") + file);
 
     bool ok = false;
-    const QString info = QString::fromUtf8(run("pdfinfo", {file}, &ok));
+    const QString info = QString::fromUtf8(RunProgram("pdfinfo", {file}, &ok));
     QVERIFY2(ok, "pdfinfo could not read the file");
     QVERIFY2(info.contains(QRegularExpression("Title:\\s+平面図 A\\n")), qPrintable(info));
     const QRegularExpressionMatch size =
@@ -462,7 +448,7 @@ void TestOutput::printPreviewAndFitting()
     QVERIFY(finished(e->Output));
     QCOMPARE(e->Output->Progress(), QStringLiteral("印刷しました"));
     bool ok = false;
-    const QString text = QString::fromUtf8(run("pdftotext", {fitted, "-"}, &ok));
+    const QString text = QString::fromUtf8(RunProgram("pdftotext", {fitted, "-"}, &ok));
     QVERIFY2(ok && text.contains(QStringLiteral("縮尺 64.0%")), qPrintable(text));
     const QImage small = rasterise(fitted, d.p.files.filePath("fitted"));
     QVERIFY(!small.isNull());
@@ -632,7 +618,7 @@ void TestOutput::printAndSaveThroughTheDialogs()
     QCOMPARE(inkIn(page, QRect(0, 0, 1191, 200)), 0L);
     QCOMPARE(inkIn(page, QRect(0, 0, 280, 842)), 0L);
     bool read = false;
-    QVERIFY(QString::fromUtf8(run("pdftotext", {file, "-"}, &read)).contains(
+    QVERIFY(QString::fromUtf8(RunProgram("pdftotext", {file, "-"}, &read)).contains(
         QStringLiteral("縮尺 1:2")));
     QVERIFY(read);
 
@@ -665,7 +651,7 @@ void TestOutput::indexedColoursAndNames()
     QCOMPARE(DxfWriter::Encode(QStringLiteral("aā")), QByteArray("a\\U+0101"));
     // Each colour of the reader's palette is picked as itself or one close to it there.
     bool ok = false;
-    const QByteArray out = run(python(), {"-c", "import ezdxf.colors\n"
+    const QByteArray out = RunProgram(python(), {"-c", "import ezdxf.colors\n"
                                                 "print(' '.join('%d,%d,%d' % ezdxf.colors."
                                                 "aci2rgb(i) for i in range(1, 256)))"},
                                &ok);

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -131,6 +132,20 @@ ProgramFixture::ProgramFixture(bool throughServer)
 ProgramFixture::~ProgramFixture()
 {
     DeleteProgramWindows();
+}
+
+QByteArray RunProgram(const QString &program, const QStringList &args, bool *ok)
+{
+    QProcess p;
+    p.start(program, args);
+    const bool done = p.waitForStarted(10000) && p.waitForFinished(60000);
+    if (!done)
+        p.kill();
+    if (ok)
+        *ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!done || p.exitCode() != 0)
+        qWarning() << program << args << p.readAllStandardError();
+    return p.readAllStandardOutput();
 }
 
 void click(QPushButton *button)

@@ -63,6 +63,9 @@ public:
     bool connected = false;
 };
 
+// Runs a program to its end, at most a minute; its standard output, or empty on failure.
+QByteArray RunProgram(const QString &program, const QStringList &args, bool *ok = nullptr);
+
 void click(QPushButton *button);
 // Clicks the first cell of a grid row (1 is the first data row).
 void clickRow(StringGrid *grid, int row, Qt::KeyboardModifiers modifiers = {});

@@ -370,3 +370,18 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2)
     if (!box.isEmpty())
         painter().drawEllipse(box.adjusted(0, 0, -1, -1));
 }
+
+void Canvas::FillPath(const QPainterPath &path, const QTransform &transform, uint32_t colour)
+{
+    // Many small fills a picture: the painter's state is set, not saved and restored.
+    if (!painterReady) {
+        paint.begin(&image);
+        painterReady = true;
+    }
+    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    paint.setRenderHint(QPainter::Antialiasing, true);
+    paint.setTransform(transform);
+    paint.fillPath(path, ColourOf(colour));
+    paint.resetTransform();
+    paint.setRenderHint(QPainter::Antialiasing, false);
+}

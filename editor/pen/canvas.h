@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
 
 #include <cstdint>
 
@@ -50,6 +52,9 @@ public:
     void Rectangle(int x1, int y1, int x2, int y2);
     // The ellipse inside the same box as Rectangle.
     void Ellipse(int x1, int y1, int x2, int y2);
+    // The path, mapped by transform onto pixel coordinates, filled smooth in the colour
+    // (always copied over, whatever the pen mode).
+    void FillPath(const QPainterPath &path, const QTransform &transform, uint32_t colour);
 
 private:
     void plot(int x, int y);

@@ -1,0 +1,35 @@
+// Texts drawn from their layout, each glyph of the font fitted into its cell: on screen as
+// outlines shaped once and kept, on paper as real text.
+#pragma once
+
+#include "editor/model/geometry.h"
+
+#include <QFont>
+#include <QPainterPath>
+#include <QTransform>
+
+#include <vector>
+
+// The family a text is drawn in: its own when installed, else IPA Gothic.
+QString TextFamily(const QString &font);
+// The family's font at the size texts are shaped in.
+QFont ShapingFont(const QString &font);
+
+struct PlacedGlyph
+{
+    QString text; // the character drawn
+    // From the font's pixel coordinates (y down, origin on the baseline) to the text's own
+    // axes in millimetres.
+    QTransform transform;
+};
+
+// Each glyph of the layout with the character drawn and where: scaled so that the font's
+// height fills the cell's, across to the cell's width, centred; in vertical writing the
+// vertical form where the font has it, else the character turned or moved.
+std::vector<PlacedGlyph> PlaceGlyphs(const Geometry::TextLayout &layout, const QFont &font);
+
+// The text's outline in its own axes for a character height of 1, shaped on first use for
+// its font, string, direction, anchor and proportions and kept for later redraws.
+const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QString &text);
+// How many outlines are kept, for tests and benchmarks.
+size_t KeptTextOutlines();

@@ -211,13 +211,25 @@ void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
         DrawClippedLine(canvas, view, x1, y1, x2, y2);
         return;
     }
+    // The anchor point on the canvas; a pixel's centre is half a pixel in.
+    const QPointF at((frame.px - view.x1) * k + 0.5, view.height - (frame.py - view.y1) * k + 0.5);
+    // Kept pictures of whole texts blend fastest; above their height, upright texts go
+    // glyph by glyph, touching only the pixels in the view; the outline is the last resort.
+    QPointF origin;
+    if (const QImage *picture = TextPictureOf(t, strings.font, strings.text, t.height * k,
+                                              uint32_t(colour), origin)) {
+        canvas.DrawImage(*picture, origin, at, -frame.angle);
+        return;
+    }
+    if (Geometry::Normal(frame.angle) == 0
+        && BlendUprightText(canvas, t, strings.font, strings.text, t.height * k, at,
+                            uint32_t(colour)))
+        return;
     const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
-    // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down; a
-    // pixel's centre is half a pixel in.
+    // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.
     const double a = frame.angle * Geometry::Pi / 180;
     const double c = std::cos(a) * t.height * k, s = std::sin(a) * t.height * k;
-    const QTransform onto(c, -s, -s, -c, (frame.px - view.x1) * k + 0.5,
-                          view.height - (frame.py - view.y1) * k + 0.5);
+    const QTransform onto(c, -s, -s, -c, at.x(), at.y());
     canvas.FillPath(outline, onto, uint32_t(colour));
 }
 
@@ -254,6 +266,7 @@ void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape>
 
 void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &model)
 {
+    BeginTextPictures();
     std::vector<uint32_t> seen;
     model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
     for (uint32_t i : seen)

@@ -1,8 +1,13 @@
 #include "editor/view/textpaint.h"
 
+#include "editor/pen/canvas.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QPainter>
+
+#include <cmath>
 
 #include <memory>
 
@@ -64,14 +69,80 @@ size_t qHash(const OutlineKey &k, size_t seed = 0)
     return qHashMulti(seed, k.family, k.text, k.flags, k.width, k.spacing);
 }
 
-// Kept outlines, and the faces they are made from. The screen is drawn on one thread.
+// A text shaped at a character height of 1: its outline, and each glyph's character
+// with the placement of the font's coordinates.
+struct Shaped
+{
+    QPainterPath outline;
+    std::vector<std::pair<char32_t, QTransform>> glyphs;
+};
+
+// A glyph's coverage at one size and turn on the screen, keyed by the family, the
+// character and the mapping from the font's coordinates onto pixels (in 1/1024).
+struct MaskKey
+{
+    QString family;
+    char32_t code = 0;
+    qint64 m[4] = {};
+    bool operator==(const MaskKey &o) const
+    {
+        return code == o.code && m[0] == o.m[0] && m[1] == o.m[1] && m[2] == o.m[2]
+               && m[3] == o.m[3] && family == o.family;
+    }
+};
+
+size_t qHash(const MaskKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.family, uint(k.code), k.m[0], k.m[1], k.m[2], k.m[3]);
+}
+
+struct GlyphMask
+{
+    QImage mask;
+    QPoint offset; // of its top left from the glyph's origin
+};
+
+// Room for the kept masks, in bytes.
+constexpr qsizetype MaskRoom = 64 << 20;
+
+struct TextPicture
+{
+    QImage image;
+    QPointF origin; // the lower left anchor's place in it
+};
+
+struct PictureKey
+{
+    OutlineKey outline;
+    int quarters = 0;
+    uint32_t colour = 0;
+    bool operator==(const PictureKey &o) const
+    {
+        return quarters == o.quarters && colour == o.colour && outline == o.outline;
+    }
+};
+
+size_t qHash(const PictureKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.outline, k.quarters, k.colour);
+}
+
+// Kept outlines and pictures, and the faces they are made from. The screen is drawn on
+// one thread.
 struct Kept
 {
     QHash<QString, QString> families;
     QHash<QString, std::shared_ptr<Face>> faces;
-    QHash<OutlineKey, QPainterPath> outlines;
+    QHash<OutlineKey, Shaped> outlines;
+    QHash<MaskKey, GlyphMask> masks;
+    qsizetype maskBytes = 0;
     qsizetype elements = 0;
+    QHash<PictureKey, TextPicture> pictures;
+    qsizetype pictureBytes = 0;
 };
+
+// Room for the kept pictures, in bytes.
+constexpr qsizetype PictureRoom = 96 << 20;
 
 Kept &kept()
 {
@@ -149,9 +220,10 @@ std::vector<PlacedGlyph> PlaceGlyphs(const Geometry::TextLayout &layout, const Q
     return out;
 }
 
-const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QString &text)
+namespace {
+
+OutlineKey outlineKey(const TextRef &t, const QString &font, const QString &text)
 {
-    Kept &k = kept();
     OutlineKey key;
     key.family = TextFamily(font);
     key.text = text;
@@ -159,6 +231,16 @@ const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QSt
     key.width = t.width > 0 && h > 0 ? t.width / h : 0;
     key.spacing = t.spacing > 0 && h > 0 ? t.spacing / h : 0;
     key.flags = (t.vertical ? 16 : 0) | (t.anchor >= 1 && t.anchor <= 9 ? t.anchor : 1);
+    return key;
+}
+
+} // namespace
+
+namespace {
+
+const Shaped &shapedOf(const OutlineKey &key, const TextRef &t, const QString &text)
+{
+    Kept &k = kept();
     auto it = k.outlines.find(key);
     if (it != k.outlines.end())
         return *it;
@@ -173,18 +255,147 @@ const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QSt
     unit.spacing = key.spacing;
     const Geometry::TextLayout layout = Geometry::LayOutText(unit, text);
     Face &face = faceOf(key.family);
-    QPainterPath path;
-    path.setFillRule(Qt::WindingFill);
+    Shaped shaped;
+    shaped.outline.setFillRule(Qt::WindingFill);
     for (const PlacedGlyph &p : PlaceGlyphs(layout, face.font)) {
         const QList<uint> codes = p.text.toUcs4();
-        if (!codes.isEmpty())
-            path.addPath(p.transform.map(face.Glyph(codes[0])));
+        if (codes.isEmpty())
+            continue;
+        shaped.outline.addPath(p.transform.map(face.Glyph(codes[0])));
+        shaped.glyphs.emplace_back(char32_t(codes[0]), p.transform);
     }
-    k.elements += path.elementCount();
-    return *k.outlines.insert(key, path);
+    k.elements += shaped.outline.elementCount() + qsizetype(shaped.glyphs.size()) * 4;
+    return *k.outlines.insert(key, std::move(shaped));
+}
+
+const GlyphMask *maskOf(const QString &family, char32_t code, const QTransform &onto)
+{
+    Kept &k = kept();
+    MaskKey key{family, code, {std::llround(onto.m11() * 1024), std::llround(onto.m12() * 1024),
+                               std::llround(onto.m21() * 1024), std::llround(onto.m22() * 1024)}};
+    auto it = k.masks.find(key);
+    if (it != k.masks.end())
+        return &*it;
+    if (k.maskBytes > MaskRoom)
+        return nullptr;
+    const QTransform linear(onto.m11(), onto.m12(), onto.m21(), onto.m22(), 0, 0);
+    const QPainterPath path = linear.map(faceOf(family).Glyph(code));
+    const QRectF bounds = path.boundingRect();
+    GlyphMask g;
+    g.offset = QPoint(int(std::floor(bounds.left())) - 1, int(std::floor(bounds.top())) - 1);
+    const double w = std::ceil(bounds.right()) - g.offset.x() + 1;
+    const double h = std::ceil(bounds.bottom()) - g.offset.y() + 1;
+    if (!(w * h <= double(1 << 22)))
+        return nullptr;
+    // A blank glyph (a space) keeps an empty mask, so it is not made again.
+    if (!path.isEmpty()) {
+        g.mask = QImage(int(w), int(h), QImage::Format_Alpha8);
+        if (g.mask.isNull())
+            return nullptr;
+        g.mask.fill(0);
+        QPainter painter(&g.mask);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.translate(-g.offset.x(), -g.offset.y());
+        painter.fillPath(path, Qt::black);
+    }
+    k.maskBytes += g.mask.sizeInBytes() + 64;
+    return &*k.masks.insert(key, std::move(g));
+}
+
+} // namespace
+
+const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QString &text)
+{
+    return shapedOf(outlineKey(t, font, text), t, text).outline;
+}
+
+bool BlendUprightText(Canvas &canvas, const TextRef &t, const QString &font,
+                      const QString &text, double pixels, const QPointF &at, uint32_t colour)
+{
+    if (!(pixels > 0) || pixels > MostMaskPixels)
+        return false;
+    const OutlineKey key = outlineKey(t, font, text);
+    // Copied: making a mask may make room by letting shaped texts go.
+    const std::vector<std::pair<char32_t, QTransform>> glyphs = shapedOf(key, t, text).glyphs;
+    const QTransform toPixels(pixels, 0, 0, -pixels, at.x(), at.y());
+    for (const auto &[code, place] : glyphs) {
+        const QTransform onto = place * toPixels;
+        // A glyph reaches at most about a cell from its origin.
+        if (onto.dx() < -2 * pixels || onto.dx() > canvas.Width() + pixels
+            || onto.dy() < -pixels || onto.dy() > canvas.Height() + 2 * pixels)
+            continue;
+        const GlyphMask *g = maskOf(key.family, code, onto);
+        if (!g)
+            return false;
+        if (g->mask.isNull())
+            continue;
+        canvas.BlendMask(g->mask, int(std::floor(onto.dx() + 0.5)) + g->offset.x(),
+                         int(std::floor(onto.dy() + 0.5)) + g->offset.y(), colour);
+    }
+    return true;
 }
 
 size_t KeptTextOutlines()
 {
     return size_t(kept().outlines.size());
+}
+
+const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
+                            double pixels, uint32_t colour, QPointF &origin)
+{
+    if (!(pixels > 0) || pixels > MostPicturePixels)
+        return nullptr;
+    Kept &k = kept();
+    // One picture for every anchor: drawn from the lower left, moved by the box.
+    TextRef lowerLeft = t;
+    lowerLeft.anchor = 1;
+    const PictureKey key{outlineKey(lowerLeft, font, text), int(std::lround(pixels * 4)),
+                         colour & 0xFFFFFF};
+    const double p = key.quarters / 4.0;
+    const Geometry::TextLayout frame = Geometry::TextFrame(t, text);
+    const QPointF shift(-frame.x / t.height * p, frame.y / t.height * p);
+    auto it = k.pictures.find(key);
+    if (it != k.pictures.end()) {
+        origin = it->origin + shift;
+        return &it->image;
+    }
+    if (k.pictureBytes > PictureRoom)
+        return nullptr;
+    const QPainterPath &outline = TextOutline(lowerLeft, font, text);
+    const QRectF bounds = outline.boundingRect();
+    const double w = std::ceil(bounds.width() * p) + 2, h = std::ceil(bounds.height() * p) + 2;
+    if (!(w * h <= double(1 << 22)) || bounds.isEmpty())
+        return nullptr;
+    TextPicture picture;
+    picture.image = QImage(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
+    if (picture.image.isNull())
+        return nullptr;
+    picture.image.fill(Qt::transparent);
+    // Own axes (y up) onto the picture, a pixel of room around for the smoothing.
+    const double top = bounds.y() + bounds.height();
+    picture.origin = QPointF(-bounds.x() * p + 1, top * p + 1);
+    {
+        QPainter painter(&picture.image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setTransform(QTransform(p, 0, 0, -p, picture.origin.x(), picture.origin.y()));
+        painter.fillPath(outline, QColor(colour & 0xFF, (colour >> 8) & 0xFF,
+                                         (colour >> 16) & 0xFF));
+    }
+    k.pictureBytes += picture.image.sizeInBytes();
+    it = k.pictures.insert(key, std::move(picture));
+    origin = it->origin + shift;
+    return &it->image;
+}
+
+void BeginTextPictures()
+{
+    Kept &k = kept();
+    if (k.maskBytes > MaskRoom) {
+        k.masks.clear();
+        k.maskBytes = 0;
+    }
+    if (k.pictureBytes > PictureRoom) {
+        k.pictures.clear();
+        k.pictureBytes = 0;
+    }
 }

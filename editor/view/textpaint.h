@@ -5,10 +5,13 @@
 #include "editor/model/geometry.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPainterPath>
 #include <QTransform>
 
 #include <vector>
+
+class Canvas;
 
 // The family a text is drawn in: its own when installed, else IPA Gothic.
 QString TextFamily(const QString &font);
@@ -33,3 +36,20 @@ std::vector<PlacedGlyph> PlaceGlyphs(const Geometry::TextLayout &layout, const Q
 const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QString &text);
 // How many outlines are kept, for tests and benchmarks.
 size_t KeptTextOutlines();
+
+// A text as a picture of itself, upright, at a character height in pixels (to a quarter)
+// and in a colour, kept for later redraws: blending it is much cheaper than filling its
+// outline. origin is where the anchor point lies in it. Null for texts too high to keep or
+// while the kept pictures fill their room.
+const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
+                            double pixels, uint32_t colour, QPointF &origin);
+// An upright text glyph by glyph from coverage masks kept per character, size and turn,
+// the anchor point at at (in pixels); false when the masks fill their room, and the
+// text is then drawn some other way, or the text is too high for them.
+bool BlendUprightText(Canvas &canvas, const TextRef &t, const QString &font,
+                      const QString &text, double pixels, const QPointF &at, uint32_t colour);
+constexpr double MostMaskPixels = 1024;
+// Before each picture: lets go of the kept pictures once they fill their room.
+void BeginTextPictures();
+// Pictures are kept up to this height in pixels.
+constexpr double MostPicturePixels = 128;

@@ -465,6 +465,21 @@ void TestGeometry::textOnScreen()
     QVERIFY(!comma.isNull() && comma.left() >= 140 && comma.bottom() < 204); // upper right
     QVERIFY(inkOf(image).left() >= 119 && inkOf(image).top() >= 39);
 
+    // Higher than the kept pictures go (160 pixels): glyph by glyph, at the same place.
+    t.px = -40;
+    t.py = -20;
+    t.height = 40;
+    t.anchor = 1;
+    t.vertical = 0;
+    t.spacing = 0;
+    strings.text = QStringLiteral("図");
+    image.fill(Qt::white);
+    {
+        Canvas canvas(image);
+        RenderText(canvas, view, t, strings, 0);
+    }
+    QVERIFY(within(inkOf(image), reference(QStringLiteral("図"), 40, 380, 160), 1));
+
     // Under 2 pixels high: a line through the box, no outline shaped.
     const size_t kept = KeptTextOutlines();
     t.height = 0.4;

@@ -309,15 +309,17 @@ const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QSt
     return shapedOf(outlineKey(t, font, text), t, text).outline;
 }
 
-bool BlendUprightText(Canvas &canvas, const TextRef &t, const QString &font,
-                      const QString &text, double pixels, const QPointF &at, uint32_t colour)
+bool BlendText(Canvas &canvas, const TextRef &t, const QString &font, const QString &text,
+               double pixels, const QPointF &at, uint32_t colour)
 {
     if (!(pixels > 0) || pixels > MostMaskPixels)
         return false;
     const OutlineKey key = outlineKey(t, font, text);
     // Copied: making a mask may make room by letting shaped texts go.
     const std::vector<std::pair<char32_t, QTransform>> glyphs = shapedOf(key, t, text).glyphs;
-    const QTransform toPixels(pixels, 0, 0, -pixels, at.x(), at.y());
+    const double a = std::isfinite(t.angle) ? Geometry::Normal(t.angle) * Geometry::Pi / 180 : 0;
+    const double c = std::cos(a) * pixels, s = std::sin(a) * pixels;
+    const QTransform toPixels(c, -s, -s, -c, at.x(), at.y());
     for (const auto &[code, place] : glyphs) {
         const QTransform onto = place * toPixels;
         // A glyph reaches at most about a cell from its origin.

@@ -43,11 +43,11 @@ size_t KeptTextOutlines();
 // while the kept pictures fill their room.
 const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
                             double pixels, uint32_t colour, QPointF &origin);
-// An upright text glyph by glyph from coverage masks kept per character, size and turn,
-// the anchor point at at (in pixels); false when the masks fill their room, and the
-// text is then drawn some other way, or the text is too high for them.
-bool BlendUprightText(Canvas &canvas, const TextRef &t, const QString &font,
-                      const QString &text, double pixels, const QPointF &at, uint32_t colour);
+// A text glyph by glyph from coverage masks kept per character, size and turn, the anchor
+// point at at (in pixels); only glyphs near the canvas are drawn. False when the masks
+// fill their room or the text is too high for them; the text is then drawn some other way.
+bool BlendText(Canvas &canvas, const TextRef &t, const QString &font, const QString &text,
+               double pixels, const QPointF &at, uint32_t colour);
 constexpr double MostMaskPixels = 1024;
 // Before each picture: lets go of the kept pictures once they fill their room.
 void BeginTextPictures();

@@ -478,7 +478,20 @@ void TestGeometry::textOnScreen()
         Canvas canvas(image);
         RenderText(canvas, view, t, strings, 0);
     }
-    QVERIFY(within(inkOf(image), reference(QStringLiteral("図"), 40, 380, 160), 1));
+    const QRect upright = reference(QStringLiteral("図"), 40, 380, 160);
+    QVERIFY(within(inkOf(image), upright, 1));
+    // The same turned a quarter about its anchor at pixel (240, 380): the ink turns with it.
+    t.px = 10;
+    t.angle = 90;
+    image.fill(Qt::white);
+    {
+        Canvas canvas(image);
+        RenderText(canvas, view, t, strings, 0);
+    }
+    const QRect turned(QPoint(upright.top() - 140, 420 - upright.right()),
+                       QPoint(upright.bottom() - 140, 420 - upright.left()));
+    QVERIFY(within(inkOf(image), turned, 1));
+    t.angle = 0;
 
     // Under 2 pixels high: a line through the box, no outline shaped.
     const size_t kept = KeptTextOutlines();

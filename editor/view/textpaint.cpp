@@ -103,7 +103,7 @@ struct GlyphMask
 };
 
 // Room for the kept masks, in bytes.
-constexpr qsizetype MaskRoom = 64 << 20;
+constexpr qsizetype MaskRoom = 32 << 20;
 
 struct TextPicture
 {
@@ -142,7 +142,7 @@ struct Kept
 };
 
 // Room for the kept pictures, in bytes.
-constexpr qsizetype PictureRoom = 96 << 20;
+constexpr qsizetype PictureRoom = 48 << 20;
 
 Kept &kept()
 {

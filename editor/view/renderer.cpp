@@ -213,15 +213,17 @@ void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
     }
     // The anchor point on the canvas; a pixel's centre is half a pixel in.
     const QPointF at((frame.px - view.x1) * k + 0.5, view.height - (frame.py - view.y1) * k + 0.5);
-    // Kept pictures of whole texts blend fastest; above their height texts go glyph by
-    // glyph, touching only the pixels in the view; the outline is the last resort.
+    // Kept pictures of whole texts blend fastest; above their height upright texts go glyph
+    // by glyph, touching only the pixels in the view; the outline is the last resort (turned
+    // texts' masks would be kept for one text each and soon fill their room).
     QPointF origin;
     if (const QImage *picture = TextPictureOf(t, strings.font, strings.text, t.height * k,
                                               uint32_t(colour), origin)) {
         canvas.DrawImage(*picture, origin, at, -frame.angle);
         return;
     }
-    if (BlendText(canvas, t, strings.font, strings.text, t.height * k, at, uint32_t(colour)))
+    if (Geometry::Normal(frame.angle) == 0
+        && BlendText(canvas, t, strings.font, strings.text, t.height * k, at, uint32_t(colour)))
         return;
     const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
     // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.

@@ -1,5 +1,6 @@
 #include "editor/commands/drawcommand.h"
 
+#include "editor/model/geometry.h"
 #include "editor/pen/pen.h"
 
 #include <algorithm>
@@ -29,10 +30,7 @@ bool flat(double a, double b)
 
 double degrees(double dx, double dy)
 {
-    double a = std::atan2(dy, dx) * 180 / Pi;
-    if (a < 0)
-        a += 360;
-    return a >= 360 ? 0 : a;
+    return Geometry::Normal(std::atan2(dy, dx) * 180 / Pi);
 }
 
 // 水平線: a start, a through point whose x ends the line, the line on the start's y.
@@ -184,7 +182,7 @@ public:
     std::vector<Shape> Figure(const double *px, const double *py, double x, double y) const override
     {
         ArcShape a;
-        if (!ArcThroughThree(px[0], py[0], px[1], py[1], x, y, a))
+        if (!Geometry::ArcThroughThree(px[0], py[0], px[1], py[1], x, y, a))
             return {LineShape{px[0], py[0], x, y}};
         return {a};
     }
@@ -223,29 +221,6 @@ private:
 };
 
 } // namespace
-
-bool ArcThroughThree(double x1, double y1, double x2, double y2, double x3, double y3,
-                     ArcShape &out)
-{
-    const double d = 2 * (x1 * (y2 - y3) + x2 * (y3 - y1) + x3 * (y1 - y2));
-    const double scale = std::max({std::hypot(x2 - x1, y2 - y1), std::hypot(x3 - x2, y3 - y2),
-                                   std::hypot(x1 - x3, y1 - y3)});
-    if (!std::isfinite(d) || !(scale > 0) || std::fabs(d) <= 1e-12 * scale * scale)
-        return false;
-    const double s1 = x1 * x1 + y1 * y1, s2 = x2 * x2 + y2 * y2, s3 = x3 * x3 + y3 * y3;
-    const double cx = (s1 * (y2 - y3) + s2 * (y3 - y1) + s3 * (y1 - y2)) / d;
-    const double cy = (s1 * (x3 - x2) + s2 * (x1 - x3) + s3 * (x2 - x1)) / d;
-    const double r = std::hypot(x1 - cx, y1 - cy);
-    if (!std::isfinite(cx) || !std::isfinite(cy) || !(r > 0) || r > 1e9)
-        return false;
-    const double a1 = degrees(x1 - cx, y1 - cy), a3 = degrees(x3 - cx, y3 - cy);
-    // Counter-clockwise input runs from the first point; clockwise from the last.
-    if (d > 0)
-        out = {cx, cy, r, a1, a3};
-    else
-        out = {cx, cy, r, a3, a1};
-    return true;
-}
 
 std::unique_ptr<Command> DrawCommand::make(int id) const
 {

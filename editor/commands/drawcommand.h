@@ -41,11 +41,6 @@ public:
     virtual int Follows() const { return 3; }
 };
 
-// The arc from the first point through the second to the third, counter-clockwise from sa
-// to ea whichever way the points turn; false when they lie on one line or coincide.
-bool ArcThroughThree(double x1, double y1, double x2, double y2, double x3, double y3,
-                     ArcShape &out);
-
 class DrawCommand
 {
 public:

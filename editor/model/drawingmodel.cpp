@@ -1,6 +1,6 @@
 #include "editor/model/drawingmodel.h"
 
-#include "editor/model/shapes.h"
+#include "editor/model/geometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -308,13 +308,13 @@ bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
         [&](const auto &g) {
             using G = std::decay_t<decltype(g)>;
             if constexpr (std::is_same_v<G, LineShape>)
-                box = LineBox(g);
+                box = Geometry::LineBox(g);
             else if constexpr (std::is_same_v<G, CircleShape>)
-                box = CircleBox(g);
+                box = Geometry::CircleBox(g);
             else if constexpr (std::is_same_v<G, ArcShape>)
-                box = ArcBox(g);
+                box = Geometry::ArcBox(g);
             else if constexpr (std::is_same_v<G, TextRef>)
-                box = TextBox(g, Strings(g).text);
+                box = Geometry::TextBox(g, Strings(g).text);
             else
                 return false;
             // An extent too wide for a double cannot be placed in the index.

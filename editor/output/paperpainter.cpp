@@ -1,8 +1,9 @@
 #include "editor/output/paperpainter.h"
 
 #include "editor/output/paperdrawing.h"
-#include "editor/model/shapes.h"
+#include "editor/model/geometry.h"
 #include "editor/pen/canvas.h"
+#include "editor/view/textpaint.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -43,79 +44,38 @@ void PaintSheetFrame(QPainter &painter, const PaperDrawing &drawing)
     painter.drawRect(QRectF(-hw, -hh, 2 * hw, 2 * hh));
 }
 
-void WalkPaperCurve(LinePen &pen, double cx, double cy, double r, double sa, double sweep,
-                    const std::function<void(bool dot, double, double, double, double)> &each)
-{
-    if (!(r > 0) || !std::isfinite(r) || !std::isfinite(cx) || !std::isfinite(cy))
-        return;
-    constexpr double Pi = 3.14159265358979323846;
-    // Chords within a hundredth of a millimetre of the curve.
-    const double step = r > 0.01 ? 2 * std::acos(1 - 0.01 / r) : Pi / 2;
-    // A radius so large that no step shows in a double asks for endless chords.
-    const double wanted = std::ceil(sweep * Pi / 180 / step);
-    const int count = wanted < 65536 ? std::max(8, int(wanted)) : 65536;
-    const double d = sweep * Pi / 180 / count, a0 = sa * Pi / 180;
-    pen.index = 0;
-    pen.offset = 0;
-    if (r * sweep * Pi / 180 <= pen.total)
-        pen.count = 0;
-    double x1 = cx + r * std::cos(a0), y1 = cy + r * std::sin(a0);
-    for (int i = 1; i <= count; ++i) {
-        const double x2 = cx + r * std::cos(a0 + d * i), y2 = cy + r * std::sin(a0 + d * i);
-        WalkDashes(pen, x1, y1, x2, y2, each);
-        x1 = x2;
-        y1 = y2;
-    }
-}
-
 void PaintPaperText(QPainter &painter, const TextShape &t, const QColor &colour)
 {
-    if (t.text.isEmpty() || !(t.height > 0) || !std::isfinite(t.height))
+    const Geometry::TextLayout layout = Geometry::LayOutText(Geometry::RefOf(t), t.text);
+    if (layout.glyphs.empty() || !std::isfinite(layout.width + layout.height + layout.px
+                                                + layout.py + layout.angle))
         return;
-    // Laid out in a font 100 units high, scaled into each character's cell.
-    QFont font(t.font.isEmpty() ? QStringLiteral("IPAGothic") : t.font);
-    font.setPixelSize(100);
-    const QFontMetricsF metrics(font);
-    const double em = metrics.ascent() + metrics.descent();
-    double xs[4], ys[4];
-    const TextRef ref{t.px, t.py, t.height, t.width, t.spacing, t.angle, t.style, t.anchor,
-                      t.vertical, 0};
-    TextCorners(ref, t.text, xs, ys);
+    const QFont font = ShapingFont(t.font);
     painter.save();
     painter.setFont(font);
     painter.setPen(colour);
-    // The text's own axes from its box's lower left corner, y up.
-    painter.translate(xs[0], ys[0]);
-    painter.rotate(t.angle);
-    const double h = t.height;
-    const QList<uint> codes = t.text.toUcs4();
-    double at = 0;
-    const double boxHeight = h * double(codes.size())
-                             + std::max(0.0, t.spacing) * double(std::max<qsizetype>(0, codes.size() - 1));
-    if (!t.vertical && !(t.width > 0) && !(t.spacing > 0)) {
-        // One run: the font's own advances are the cells' widths.
-        const double s = h / em;
-        painter.translate(0, metrics.descent() * s);
-        painter.scale(s, -s);
-        painter.drawText(QPointF(0, 0), t.text);
-        painter.restore();
-        return;
+    // The text's own axes, y up, from its anchor point.
+    painter.translate(layout.px, layout.py);
+    painter.rotate(layout.angle);
+    const QTransform own = painter.transform();
+    const std::vector<PlacedGlyph> glyphs = PlaceGlyphs(layout, font);
+    bool plain = !layout.vertical && !(t.width > 0) && !(t.spacing > 0);
+    if (plain) {
+        // One run where the font's own advances fill the cells, as with IPA Gothic: the
+        // same places, and much less to write.
+        const QFontMetricsF metrics(font);
+        const double s = layout.height / (metrics.ascent() + metrics.descent());
+        const double run = metrics.horizontalAdvance(t.text) * s;
+        plain = std::fabs(run - layout.width) <= 0.01 * layout.height;
     }
-    for (uint c : codes) {
-        const QString ch = QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
-        const double natural = h * (metrics.horizontalAdvance(ch) > 75 ? 1 : 0.5);
-        const double cellWidth = t.width > 0 ? t.width : (t.vertical ? h : natural);
-        painter.save();
-        if (t.vertical)
-            painter.translate((cellWidth - natural) / 2, boxHeight - at - h);
-        else
-            painter.translate(at, 0);
-        const double s = h / em;
-        painter.translate(0, metrics.descent() * s);
-        painter.scale(s * (t.width > 0 && !t.vertical ? cellWidth / natural : 1), -s);
-        painter.drawText(QPointF(0, 0), ch);
-        painter.restore();
-        at += (t.vertical ? h : cellWidth) + std::max(0.0, t.spacing);
+    if (plain) {
+        painter.setTransform(glyphs.front().transform * own);
+        painter.drawText(QPointF(0, 0), t.text);
+    } else {
+        for (const PlacedGlyph &g : glyphs) {
+            painter.setTransform(g.transform * own);
+            painter.drawText(QPointF(0, 0), g.text);
+        }
     }
     painter.restore();
 }
@@ -163,25 +123,25 @@ void PaintPaperLines(QPainter &painter, const PaperDrawing &drawing, size_t from
         } else if (std::holds_alternative<std::monostate>(line.shape)) {
             WalkPaperLine(pen, line.x1, line.y1, line.x2, line.y2, -hw, -hh, hw, hh, each);
         } else {
-            double cx, cy, r, sa = 0, sweep = 360;
-            if (const CircleShape *c = std::get_if<CircleShape>(&line.shape)) {
-                cx = c->cx, cy = c->cy, r = c->r;
-            } else {
-                const ArcShape &a = std::get<ArcShape>(line.shape);
-                cx = a.cx, cy = a.cy, r = a.r, sa = a.sa;
-                sweep = std::fmod(a.ea - a.sa, 360.0);
-                if (sweep <= 0)
-                    sweep += 360;
-            }
-            if (pen.count == 0 || r * sweep * 3.14159265358979323846 / 180 <= pen.total) {
+            ArcShape a;
+            if (const CircleShape *c = std::get_if<CircleShape>(&line.shape))
+                a = {c->cx, c->cy, c->r, 0, 0};
+            else
+                a = std::get<ArcShape>(line.shape);
+            const double sweep = Geometry::Sweep(a.sa, a.ea);
+            if (pen.count == 0 || a.r * sweep * Geometry::Pi / 180 <= pen.total) {
                 // Continuous: the curve itself, which every device draws smooth.
                 QPainterPath path;
-                const QRectF bounds(cx - r, cy - r, 2 * r, 2 * r);
-                path.arcMoveTo(bounds, -sa);
-                path.arcTo(bounds, -sa, -sweep);
+                const QRectF bounds(a.cx - a.r, a.cy - a.r, 2 * a.r, 2 * a.r);
+                path.arcMoveTo(bounds, -a.sa);
+                path.arcTo(bounds, -a.sa, -sweep);
                 painter.drawPath(path);
             } else {
-                WalkPaperCurve(pen, cx, cy, r, sa, sweep, each);
+                Geometry::DashPattern pattern;
+                pattern.count = pen.count >= 0 && pen.count <= 10 ? pen.count : 0;
+                std::copy(pen.pitches, pen.pitches + pattern.count, pattern.pitches);
+                // Chords within a hundredth of a millimetre of the curve.
+                Geometry::WalkArc(a, pattern, 0.01, nullptr, each);
             }
         }
     }

@@ -24,10 +24,8 @@ struct PaperStyle
 void MapSheet(QPainter &painter, const PaperDrawing &drawing, const QRectF &target);
 // The sheet's edge, drawn just inside it.
 void PaintSheetFrame(QPainter &painter, const PaperDrawing &drawing);
-// A curve's pattern along its chords, each dash and dot as WalkDashes gives them.
-void WalkPaperCurve(LinePen &pen, double cx, double cy, double r, double sa, double sweep,
-                    const std::function<void(bool dot, double, double, double, double)> &each);
-// A text as real text, each character in its cell, on a painter mapped by MapSheet.
+// A text as real text, each character in its cell as the screen draws it, on a painter
+// mapped by MapSheet.
 void PaintPaperText(QPainter &painter, const TextShape &t, const QColor &colour);
 // Entities from .. to - 1 of the drawing, in order.
 void PaintPaperLines(QPainter &painter, const PaperDrawing &drawing, size_t from, size_t to,

@@ -3,6 +3,7 @@
 #include <QPen>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -369,4 +370,76 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2)
     const QRect box = boxOf(x1, y1, x2, y2);
     if (!box.isEmpty())
         painter().drawEllipse(box.adjusted(0, 0, -1, -1));
+}
+
+void Canvas::FillPath(const QPainterPath &path, const QTransform &transform, uint32_t colour)
+{
+    // Many small fills a picture: the painter's state is set, not saved and restored.
+    if (!painterReady) {
+        paint.begin(&image);
+        painterReady = true;
+    }
+    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    paint.setRenderHint(QPainter::Antialiasing, true);
+    paint.setTransform(transform);
+    paint.fillPath(path, ColourOf(colour));
+    paint.resetTransform();
+    paint.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPointF &at,
+                       double degrees)
+{
+    if (!painterReady) {
+        paint.begin(&image);
+        painterReady = true;
+    }
+    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (degrees == 0) {
+        // A plain blend, no resampling.
+        paint.drawImage(QPoint(int(std::floor(at.x() - origin.x() + 0.5)),
+                               int(std::floor(at.y() - origin.y() + 0.5))),
+                        picture);
+        return;
+    }
+    paint.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    paint.translate(at);
+    paint.rotate(degrees);
+    paint.drawImage(-origin, picture);
+    paint.resetTransform();
+    paint.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
+{
+    if (mask.format() != QImage::Format_Alpha8)
+        return;
+    const int x0 = std::max(0, x), y0 = std::max(0, y);
+    const int x1 = std::min(image.width(), x + mask.width());
+    const int y1 = std::min(image.height(), y + mask.height());
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int row = y0; row < y1; ++row) {
+        QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
+        const uchar *cover = mask.constScanLine(row - y);
+        for (int col = x0; col < x1; ++col) {
+            const int a = cover[col - x];
+            if (a == 0)
+                continue;
+            QRgb &d = line[col];
+            if (a == 255) {
+                d = 0xFF000000u | uint(r) << 16 | uint(g) << 8 | uint(b);
+                continue;
+            }
+            // x / 255 as (x * 257 + 257) >> 16, exact enough for coverage.
+            const auto mix = [a](int from, int to) {
+                return from + (((to - from) * a * 257 + 257 * 128) >> 16);
+            };
+            d = 0xFF000000u | uint(mix(qRed(d), r)) << 16 | uint(mix(qGreen(d), g)) << 8
+                | uint(mix(qBlue(d), b));
+        }
+    }
 }

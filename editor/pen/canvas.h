@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
 
 #include <cstdint>
 
@@ -50,6 +52,16 @@ public:
     void Rectangle(int x1, int y1, int x2, int y2);
     // The ellipse inside the same box as Rectangle.
     void Ellipse(int x1, int y1, int x2, int y2);
+    // The path, mapped by transform onto pixel coordinates, filled smooth in the colour
+    // (always copied over, whatever the pen mode).
+    void FillPath(const QPainterPath &path, const QTransform &transform, uint32_t colour);
+    // The image blended over the picture with its point origin at at, turned by degrees
+    // clockwise about it; unturned, at whole pixels.
+    void DrawImage(const QImage &picture, const QPointF &origin, const QPointF &at,
+                   double degrees);
+    // An 8-bit coverage mask blended over the picture in the colour, its pixel (0, 0) at
+    // (x, y); what falls outside the image is left out.
+    void BlendMask(const QImage &mask, int x, int y, uint32_t colour);
 
 private:
     void plot(int x, int y);

@@ -1,8 +1,9 @@
 #include "editor/view/renderer.h"
 
 #include "editor/model/drawingmodel.h"
-#include "editor/model/shapes.h"
+#include "editor/model/geometry.h"
 #include "editor/pen/canvas.h"
+#include "editor/view/textpaint.h"
 
 #include <algorithm>
 #include <cmath>
@@ -94,41 +95,54 @@ void DrawStyledLineInView(Canvas &canvas, const ViewParams &view, LinePen &pen, 
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
 // Chords of a curve part from it by at most this many pixels.
 constexpr double ChordPixels = 0.25;
-constexpr int MostChords = 65536;
 
-// The chords of the arc ccw from sa over sweep degrees, each handed to each with the arc
-// length from the start to the chord's start.
-void chords(const ViewParams &view, double cx, double cy, double r, double sa, double sweep,
-            const std::function<void(double along, double x1, double y1, double x2, double y2)>
-                &each)
+Geometry::DashPattern patternOf(const LinePen &pen)
 {
-    const double rp = r * view.scale;
-    if (!(rp > 0) || !std::isfinite(rp) || !(sweep > 0))
-        return;
-    const double step = rp > ChordPixels ? 2 * std::acos(1 - ChordPixels / rp) : Pi / 2;
-    // A radius so large that no step shows in a double asks for endless chords.
-    const double wanted = std::ceil(sweep * Pi / 180 / step);
-    const int count = wanted < MostChords ? std::max(2, int(wanted)) : MostChords;
-    const double d = sweep * Pi / 180 / count;
-    const double a0 = sa * Pi / 180;
-    double x1 = cx + r * std::cos(a0), y1 = cy + r * std::sin(a0);
-    for (int i = 1; i <= count; ++i) {
-        const double x2 = cx + r * std::cos(a0 + d * i), y2 = cy + r * std::sin(a0 + d * i);
-        each(r * d * (i - 1), x1, y1, x2, y2);
-        x1 = x2;
-        y1 = y2;
-    }
+    Geometry::DashPattern p;
+    p.count = pen.count >= 0 && pen.count <= 10 ? pen.count : 0;
+    for (int i = 0; i < p.count; ++i)
+        p.pitches[i] = pen.pitches[i];
+    return p;
 }
 
-double sweepOf(double sa, double ea)
+// The pen's width in pixels, as the line pen rounds it.
+int pixelWidth(const LinePen &pen, const ViewParams &view)
 {
-    double sweep = std::fmod(ea - sa, 360.0);
-    if (sweep <= 0)
-        sweep += 360; // equal ends: the full circle
-    return sweep;
+    double pw = pen.width / 100.0 * view.scale;
+    if (!(pw > 0))
+        pw = 0;
+    return int(std::rint(std::min(pw, 400.0)));
+}
+
+ArcShape circleArc(const CircleShape &c)
+{
+    return {c.cx, c.cy, c.r, 0, 0};
+}
+
+// A curve with the pen's pattern walked along its length from its start; only the parts
+// in the view are stroked, the pattern taken up there at its place.
+void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const ArcShape &a)
+{
+    // Dots reach half the width beyond their place; a pixel more for rounding.
+    const double margin = std::fabs(pen.width) / 200.0 + 2 / view.scale;
+    const PaperBox clip{view.x1 - margin, view.y1 - margin, view.x2 + margin, view.y2 + margin};
+    const int ipw = pixelWidth(pen, view);
+    SetPen(canvas, pen.colour, 0, ipw);
+    SetBrush(canvas, pen.colour, 0);
+    Geometry::WalkArc(a, patternOf(pen), ChordPixels / view.scale, &clip,
+                      [&](bool dot, double x1, double y1, double x2, double y2) {
+                          if (!dot) {
+                              DrawClippedLine(canvas, view, x1, y1, x2, y2);
+                              return;
+                          }
+                          SetPen(canvas, pen.colour, 0, 0);
+                          SetBrush(canvas, pen.colour, 1);
+                          DrawDot(canvas, view, x1, y1, pen.width / 200.0);
+                          SetPen(canvas, pen.colour, 0, ipw);
+                          SetBrush(canvas, pen.colour, 0);
+                      });
 }
 
 bool boxOutside(const ViewParams &view, const PaperBox &b, double margin)
@@ -137,41 +151,12 @@ bool boxOutside(const ViewParams &view, const PaperBox &b, double margin)
            || b.y1 > view.y2 + margin;
 }
 
-// A curve stroked as its chords with the pen's pattern walked along them, begun afresh at
-// the start; chords wholly outside the view are passed over and the pattern sought at the
-// first one back inside.
-void strokeCurve(Canvas &canvas, const ViewParams &view, LinePen &pen, double cx, double cy,
-                 double r, double sa, double sweep)
-{
-    if (pen.count < 0 || pen.count > 10)
-        pen.count = 0;
-    pen.index = 0;
-    pen.offset = 0;
-    const double length = r * sweep * Pi / 180;
-    if (length <= pen.total)
-        pen.count = 0; // no longer than one period: continuous, as lines are
-    const double margin = std::fabs(pen.width) / 200.0 + 2 / view.scale;
-    bool skipped = false;
-    chords(view, cx, cy, r, sa, sweep, [&](double along, double x1, double y1, double x2, double y2) {
-        if (TrivialClipTest(x1, y1, x2, y2, view.x1 - margin, view.y1 - margin,
-                            view.x2 + margin, view.y2 + margin)
-            == 2) {
-            skipped = true;
-            return;
-        }
-        if (skipped && pen.count > 0)
-            SeekPattern(pen, along);
-        skipped = false;
-        DrawDashedLine(canvas, view, pen, x1, y1, x2, y2);
-    });
-}
-
-// The text's box as four edges, for texts too small to read and for bands.
+// The text's box as four edges, for bands and highlights.
 void textBoxEdges(const TextRef &t, const QString &text,
                   const std::function<void(double, double, double, double)> &edge)
 {
     double xs[4], ys[4];
-    TextCorners(t, text, xs, ys);
+    Geometry::TextCorners(t, text, xs, ys);
     for (int i = 0; i < 4; ++i)
         edge(xs[i], ys[i], xs[(i + 1) % 4], ys[(i + 1) % 4]);
 }
@@ -192,12 +177,11 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
                 // Ends that are not finite are refused by the pen's clipping.
                 DrawStyledLineInView(canvas, view, look.pen, g.x1, g.y1, g.x2, g.y2);
             } else if constexpr (std::is_same_v<G, CircleShape>) {
-                if (!boxOutside(view, CircleBox(g), std::fabs(look.pen.width) / 200.0))
-                    strokeCurve(canvas, view, look.pen, g.cx, g.cy, g.r, 0, 360);
+                if (!boxOutside(view, Geometry::CircleBox(g), std::fabs(look.pen.width) / 200.0))
+                    strokeArc(canvas, view, look.pen, circleArc(g));
             } else if constexpr (std::is_same_v<G, ArcShape>) {
-                if (!boxOutside(view, ArcBox(g), std::fabs(look.pen.width) / 200.0))
-                    strokeCurve(canvas, view, look.pen, g.cx, g.cy, g.r, g.sa,
-                                sweepOf(g.sa, g.ea));
+                if (!boxOutside(view, Geometry::ArcBox(g), std::fabs(look.pen.width) / 200.0))
+                    strokeArc(canvas, view, look.pen, g);
             } else if constexpr (std::is_same_v<G, TextRef>) {
                 RenderText(canvas, view, g, model.Strings(g), look.pen.colour);
             }
@@ -208,14 +192,51 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
 void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
                 const TextStrings &strings, int32_t colour)
 {
-    SetPen(canvas, colour, 0, 1);
-    textBoxEdges(t, strings.text, [&](double x1, double y1, double x2, double y2) {
+    const Geometry::TextLayout frame = Geometry::TextFrame(t, strings.text);
+    if (!(frame.width > 0) || !(frame.height > 0) || !std::isfinite(frame.width + frame.height)
+        || !std::isfinite(frame.px + frame.py))
+        return;
+    const double k = view.scale;
+    if (t.height * k < 2) {
+        // Too small to read: a line along the writing through the box's middle.
+        double x1, y1, x2, y2;
+        if (frame.vertical) {
+            frame.ToPaper(frame.x + frame.width / 2, frame.y + frame.height, x1, y1);
+            frame.ToPaper(frame.x + frame.width / 2, frame.y, x2, y2);
+        } else {
+            frame.ToPaper(frame.x, frame.y + frame.height / 2, x1, y1);
+            frame.ToPaper(frame.x + frame.width, frame.y + frame.height / 2, x2, y2);
+        }
+        SetPen(canvas, colour, 0, 1);
         DrawClippedLine(canvas, view, x1, y1, x2, y2);
-    });
+        return;
+    }
+    // The anchor point on the canvas; a pixel's centre is half a pixel in.
+    const QPointF at((frame.px - view.x1) * k + 0.5, view.height - (frame.py - view.y1) * k + 0.5);
+    // Kept pictures of whole texts blend fastest; above their height upright texts go glyph
+    // by glyph, touching only the pixels in the view; the outline is the last resort (turned
+    // texts' masks would be kept for one text each and soon fill their room).
+    QPointF origin;
+    if (const QImage *picture = TextPictureOf(t, strings.font, strings.text, t.height * k,
+                                              uint32_t(colour), origin)) {
+        canvas.DrawImage(*picture, origin, at, -frame.angle);
+        return;
+    }
+    if (Geometry::Normal(frame.angle) == 0
+        && BlendText(canvas, t, strings.font, strings.text, t.height * k, at, uint32_t(colour)))
+        return;
+    const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
+    // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.
+    const double a = frame.angle * Geometry::Pi / 180;
+    const double c = std::cos(a) * t.height * k, s = std::sin(a) * t.height * k;
+    const QTransform onto(c, -s, -s, -c, at.x(), at.y());
+    canvas.FillPath(outline, onto, uint32_t(colour));
 }
 
 void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape> &band)
 {
+    const double margin = 2 / view.scale;
+    const PaperBox clip{view.x1 - margin, view.y1 - margin, view.x2 + margin, view.y2 + margin};
     for (const Shape &shape : band) {
         std::visit(
             [&](const auto &g) {
@@ -226,19 +247,17 @@ void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape>
                 if constexpr (std::is_same_v<G, LineShape>) {
                     line(g.x1, g.y1, g.x2, g.y2);
                 } else if constexpr (std::is_same_v<G, CircleShape>) {
-                    chords(view, g.cx, g.cy, g.r, 0, 360,
-                           [&](double, double x1, double y1, double x2, double y2) {
-                               line(x1, y1, x2, y2);
-                           });
+                    Geometry::WalkArc(circleArc(g), {}, ChordPixels / view.scale, &clip,
+                                      [&](bool, double x1, double y1, double x2, double y2) {
+                                          line(x1, y1, x2, y2);
+                                      });
                 } else if constexpr (std::is_same_v<G, ArcShape>) {
-                    chords(view, g.cx, g.cy, g.r, g.sa, sweepOf(g.sa, g.ea),
-                           [&](double, double x1, double y1, double x2, double y2) {
-                               line(x1, y1, x2, y2);
-                           });
+                    Geometry::WalkArc(g, {}, ChordPixels / view.scale, &clip,
+                                      [&](bool, double x1, double y1, double x2, double y2) {
+                                          line(x1, y1, x2, y2);
+                                      });
                 } else if constexpr (std::is_same_v<G, TextShape>) {
-                    const TextRef t{g.px, g.py, g.height, g.width, g.spacing, g.angle,
-                                    g.style, g.anchor, g.vertical, 0};
-                    textBoxEdges(t, g.text, line);
+                    textBoxEdges(Geometry::RefOf(g), g.text, line);
                 }
             },
             shape);
@@ -247,6 +266,7 @@ void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape>
 
 void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &model)
 {
+    BeginTextPictures();
     std::vector<uint32_t> seen;
     model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
     for (uint32_t i : seen)
@@ -271,9 +291,9 @@ void RenderHighlight(Canvas &canvas, const ViewParams &view, const DrawingModel 
                 if constexpr (std::is_same_v<G, LineShape>) {
                     DrawClippedLine(canvas, view, g.x1, g.y1, g.x2, g.y2);
                 } else if constexpr (std::is_same_v<G, CircleShape>) {
-                    strokeCurve(canvas, view, pen, g.cx, g.cy, g.r, 0, 360);
+                    strokeArc(canvas, view, pen, circleArc(g));
                 } else if constexpr (std::is_same_v<G, ArcShape>) {
-                    strokeCurve(canvas, view, pen, g.cx, g.cy, g.r, g.sa, sweepOf(g.sa, g.ea));
+                    strokeArc(canvas, view, pen, g);
                 } else if constexpr (std::is_same_v<G, TextRef>) {
                     textBoxEdges(g, model.Strings(g).text,
                                  [&](double x1, double y1, double x2, double y2) {

@@ -34,6 +34,8 @@ void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &
 // and shown. Circles and arcs are stroked with the line type walked along the curve.
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                   const Entity &e);
+// A text glyph by glyph in its cells, shaped once and kept; under 2 pixels high a line
+// along its box; nothing for an empty text or a height that is not positive.
 void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
                 const TextStrings &strings, int32_t colour);
 // A command's band in the canvas's pen: curves as chords, texts as their boxes.

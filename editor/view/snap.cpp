@@ -1,7 +1,7 @@
 #include "editor/view/snap.h"
 
 #include "editor/model/drawingmodel.h"
-#include "editor/model/shapes.h"
+#include "editor/model/geometry.h"
 
 #include <cmath>
 #include <vector>
@@ -18,7 +18,7 @@ int snapPoints(const PaperShape &shape, double xs[6], double ys[6])
                 xs[0] = g.x1, ys[0] = g.y1, xs[1] = g.x2, ys[1] = g.y2;
                 return 2;
             } else if constexpr (std::is_same_v<G, ArcShape>) {
-                ArcEnds(g, xs[0], ys[0], xs[1], ys[1]);
+                Geometry::ArcEnds(g, xs[0], ys[0], xs[1], ys[1]);
                 xs[2] = g.cx, ys[2] = g.cy;
                 return 3;
             } else if constexpr (std::is_same_v<G, CircleShape>) {

@@ -105,10 +105,8 @@ ChatChannel::SendResult ChatChannel::Send(const QString &text, int writer, const
         if (db.StartTransaction()
             && db.SqlInsertNoCommit(QStringLiteral("CHAT"), columns.join(u','),
                                     (QStringList{QString::number(number)} + fixed).join(u','))
-            && db.PostEventNoCommit(LiveEvents::ChatEvent()) && db.CommitTransaction()) {
-            lastSentNo = int(number);
+            && db.PostEventNoCommit(LiveEvents::ChatEvent()) && db.CommitTransaction())
             return SendResult::Sent;
-        }
         db.RollbackTransaction();
     }
     return SendResult::Busy;

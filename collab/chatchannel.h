@@ -29,10 +29,6 @@ public:
     // Times shown as "2026/12/07 13:02:41" rather than "20261207 130241".
     bool ReadableTime = false;
 
-    int LastChatNo() const { return lastChatNo; }
-    // The number of the last line this channel wrote; 0 before any.
-    int LastSentNo() const { return lastSentNo; }
-
     // Bytes of the CTEXT column.
     static constexpr int TextBytes = 80;
     // Numbers tried one after another when other PCs took them first.
@@ -45,7 +41,6 @@ private:
 
     Database &db;
     int lastChatNo = 0;
-    int lastSentNo = 0;
     QString day;
     QString previousDay;
     QDateTime catchUpUntil;

@@ -24,10 +24,6 @@ public:
     void Lines(size_t from, size_t to, QByteArray &out) const;
     QByteArray Tail() const;
 
-    // The names the file gives the drawing's layers and line types, in their order.
-    const std::vector<QString> &LayerNames() const { return layerNames; }
-    const std::vector<QString> &TypeNames() const { return typeNames; }
-
     // A TEXT's placement groups after its layer: insertion, height, string, angle, width
     // factor and alignment.
     static void TextPlacement(const TextShape &t, QByteArray &out);

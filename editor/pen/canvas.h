@@ -36,11 +36,8 @@ public:
     void SetBrushColour(uint32_t colour);
     void SetBrushStyle(BrushStyle style);
 
-    uint32_t PenColour() const { return penColour; }
     int PenWidth() const { return penWidth; }
-    PenStyle Style() const { return penStyle; }
     PenMode Mode() const { return penMode; }
-    uint32_t BrushColour() const { return brushColour; }
     BrushStyle Brush() const { return brushStyle; }
 
     void MoveTo(int x, int y);

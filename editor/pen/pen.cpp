@@ -185,11 +185,6 @@ void SetXorMode(Canvas &canvas)
     canvas.SetPenMode(PenMode::Xor);
 }
 
-void SetCopyMode(Canvas &canvas)
-{
-    canvas.SetPenMode(PenMode::Copy);
-}
-
 void DrawPixelLine(Canvas &canvas, int x1, int y1, int x2, int y2)
 {
     canvas.MoveTo(x1, y1);

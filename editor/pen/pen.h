@@ -57,7 +57,6 @@ void SetPen(Canvas &canvas, int32_t colour, int style, int width);
 // 6 cross, 7 diagonal cross hatch, else no fill.
 void SetBrush(Canvas &canvas, int32_t colour, int kind);
 void SetXorMode(Canvas &canvas);
-void SetCopyMode(Canvas &canvas);
 
 // Pixel primitives. DrawPixelLine draws both end pixels.
 void DrawPixelLine(Canvas &canvas, int x1, int y1, int x2, int y2);

@@ -24,7 +24,6 @@ public:
     static constexpr double MaxScale = 1e6;
 
     const ViewRect &Rect() const { return now; }
-    const ViewRect &Previous() const { return previous; }
     int Width() const { return width; }
     int Height() const { return height; }
     ViewParams Params() const;

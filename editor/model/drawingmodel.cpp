@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -51,7 +52,8 @@ bool sameShape(const T &a, const T &b)
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-bool sameGeometry(const Entity &a, const Entity &b)
+// A text's extent depends on its characters, so changed characters move it in the index.
+bool sameGeometry(const Entity &a, const Entity &b, const TextPool &texts)
 {
     if (a.entity.type != b.entity.type || a.look.layer != b.look.layer
         || a.shape.index() != b.shape.index())
@@ -65,7 +67,8 @@ bool sameGeometry(const Entity &a, const Entity &b)
                 const TextRef &t = std::get<TextRef>(b.shape);
                 return s.px == t.px && s.py == t.py && s.height == t.height
                        && s.width == t.width && s.spacing == t.spacing && s.angle == t.angle
-                       && s.anchor == t.anchor && s.vertical == t.vertical;
+                       && s.anchor == t.anchor && s.vertical == t.vertical
+                       && texts.At(s.strings).text == texts.At(t.strings).text;
             } else
                 return sameShape(s, std::get<S>(b.shape));
         },
@@ -74,6 +77,25 @@ bool sameGeometry(const Entity &a, const Entity &b)
 
 // Finest cells: about one for every eight lines, at most this many.
 constexpr size_t MostCells = 1 << 18;
+
+// The float at or below a double, and the one at or above it.
+float floatBelow(double v)
+{
+    constexpr double Most = std::numeric_limits<float>::max();
+    if (v < -Most)
+        return -std::numeric_limits<float>::infinity();
+    const float f = float(std::min(v, Most));
+    return double(f) > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+}
+
+float floatAbove(double v)
+{
+    constexpr double Most = std::numeric_limits<float>::max();
+    if (v > Most)
+        return std::numeric_limits<float>::infinity();
+    const float f = float(std::max(v, -Most));
+    return double(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+}
 
 } // namespace
 
@@ -175,7 +197,7 @@ void DrawingModel::Add(const EntityRecord &record)
                                [](const Entity &x, int32_t n) { return x.entity.n < n; });
     if (it != items.end() && it->entity.n == e.entity.n) {
         // A change of state keeps the line where the index has it.
-        if (!sameGeometry(*it, e))
+        if (!sameGeometry(*it, e, texts))
             indexValid = false;
         *it = e;
         return;
@@ -393,7 +415,8 @@ void DrawingModel::addToIndex(uint32_t position) const
             continue;
         const int ix = std::min(level.columns - 1, int((cx - gridBox.x1) / level.cellWidth));
         const int iy = std::min(level.rows - 1, int((cy - gridBox.y1) / level.cellHeight));
-        level.cells[size_t(iy) * level.columns + ix].push_back(position);
+        level.cells[size_t(iy) * level.columns + ix].push_back(
+            {floatBelow(b.x1), floatBelow(b.y1), floatAbove(b.x2), floatAbove(b.y2), position});
         return;
     }
     wide.push_back(position);
@@ -441,8 +464,10 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) c
             continue;
         for (int r = r0; r <= r1; ++r) {
             for (int c = c0; c <= c1; ++c) {
-                for (uint32_t i : level.cells[size_t(r) * level.columns + c])
-                    take(i);
+                for (const Slot &s : level.cells[size_t(r) * level.columns + c]) {
+                    if (s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2)
+                        take(s.position);
+                }
             }
         }
     }
@@ -455,9 +480,9 @@ size_t DrawingModel::MemoryBytes() const
     size_t bytes = items.capacity() * sizeof(Entity) + wide.capacity() * sizeof(uint32_t)
                    + texts.MemoryBytes();
     for (const Level &level : levels) {
-        bytes += level.cells.capacity() * sizeof(std::vector<uint32_t>);
-        for (const std::vector<uint32_t> &cell : level.cells)
-            bytes += cell.capacity() * sizeof(uint32_t);
+        bytes += level.cells.capacity() * sizeof(std::vector<Slot>);
+        for (const std::vector<Slot> &cell : level.cells)
+            bytes += cell.capacity() * sizeof(Slot);
     }
     return bytes;
 }

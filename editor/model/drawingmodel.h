@@ -91,11 +91,18 @@ private:
     // was built, each level's cells twice as large as the one below. An entity lives in the
     // one cell of the finest level whose cells are at least its size that holds its centre,
     // so it lies within half a cell around that cell.
+    // An entity's place in a cell with its extent rounded outwards to floats, so that a
+    // query passes over those far away without working out their geometry.
+    struct Slot
+    {
+        float x1, y1, x2, y2;
+        uint32_t position;
+    };
     struct Level
     {
         int columns = 0, rows = 0;
         double cellWidth = 1, cellHeight = 1;
-        std::vector<std::vector<uint32_t>> cells;
+        std::vector<std::vector<Slot>> cells;
     };
 
     void setState(const std::vector<int32_t> &entities, int16_t state);

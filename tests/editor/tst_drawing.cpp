@@ -19,6 +19,7 @@ private slots:
     void viewStaysSane();
     void missingRows();
     void gridIndexFindsWhatAScanFinds();
+    void gridIndexEdgesAndTexts();
     void newDrawingPicture();
     void gridThresholds();
     void layerDependence();
@@ -334,6 +335,57 @@ void TestDrawing::gridIndexFindsWhatAScanFinds()
     std::vector<uint32_t> none;
     m.EntitiesIn({NaN, 0, 1, 1}, none);
     QVERIFY(none.empty());
+}
+
+void TestDrawing::gridIndexEdgesAndTexts()
+{
+    // Ends no float can hold met exactly by the box's edge, near zero and beyond a float's
+    // range.
+    for (double s : {1.0, 1e-30, 1e40, 1e300}) {
+        DrawingModel m;
+        defaultTables(m);
+        for (int n = 1; n <= 400; ++n) {
+            const double x = (n % 20) * 0.1 * s, y = (n / 20) * 0.1 * s;
+            m.Add(lineOf(n, 0, x, y, x + 0.07 * s, y + 0.03 * s));
+        }
+        for (int n = 1; n <= 400; n += 37) {
+            const double x = (n % 20) * 0.1 * s, y = (n / 20) * 0.1 * s;
+            std::vector<uint32_t> found;
+            m.EntitiesIn({x + 0.07 * s, y + 0.03 * s, x + 0.08 * s, y + 0.04 * s}, found);
+            QVERIFY2(found == std::vector<uint32_t>{uint32_t(n - 1)},
+                     qPrintable(QStringLiteral("%1 at %2").arg(n).arg(s)));
+            m.EntitiesIn({x - 0.01 * s, y - 0.01 * s, x, y}, found);
+            QVERIFY2(found == std::vector<uint32_t>{uint32_t(n - 1)},
+                     qPrintable(QStringLiteral("%1 at %2").arg(n).arg(s)));
+            m.EntitiesIn({x + 0.071 * s, y, x + 0.09 * s, y + 0.03 * s}, found);
+            QVERIFY2(found.empty(), qPrintable(QStringLiteral("%1 at %2").arg(n).arg(s)));
+        }
+    }
+
+    // A text given more characters reaches further and is found there.
+    DrawingModel m;
+    defaultTables(m);
+    for (int n = 1; n <= 2000; ++n)
+        m.Add(lineOf(n, 0, n % 200, n / 200 * 2, n % 200 + 0.5, n / 200 * 2 + 0.5));
+    EntityRecord t;
+    t.entity = {2001, 1, 1, KindText, 1};
+    t.row = 1;
+    t.look = {0, 0, 0, 0};
+    TextShape shape;
+    shape.px = 0;
+    shape.py = 10;
+    shape.height = 2;
+    shape.text = QStringLiteral("AB");
+    t.shape = shape;
+    m.Add(t);
+    std::vector<uint32_t> found;
+    m.EntitiesIn({30, 10.6, 31, 11}, found);
+    QVERIFY(found.empty());
+    shape.text = QString(40, QLatin1Char('A'));
+    t.shape = shape;
+    m.Add(t);
+    m.EntitiesIn({30, 10.6, 31, 11}, found);
+    QCOMPARE(found, std::vector<uint32_t>{2000});
 }
 
 void TestDrawing::newDrawingPicture()

@@ -61,6 +61,8 @@ struct Pc
     QElapsedTimer sinceRead;
     // What the measurement waits for, asked after every reading.
     std::function<void(Pc &)> seen;
+    // Where the load keeps how long each reading of the pointers took.
+    std::vector<double> *readMs = nullptr;
 
     void takeDrawing()
     {
@@ -80,6 +82,8 @@ struct Pc
     {
         sinceRead.start();
         ReadPresence(db, 1, key, others);
+        if (readMs)
+            readMs->push_back(sinceRead.nsecsElapsed() / 1e6);
         if (seen)
             seen(*this);
     }
@@ -402,7 +406,8 @@ int runPc(const QString &path, int index, int count, double seconds)
     auto msFromStart = [&] { return (nowUs() - start) / 1000.0; };
 
     int tries = 0, ok = 0, moved = 0, stores = 0, failed = 0;
-    std::vector<double> pointerLate, lineLate, writeMs;
+    std::vector<double> pointerLate, lineLate, writeMs, readMs;
+    pc->readMs = &readMs;
     std::vector<double> lastMove(count + 1, 0); // by member
     std::vector<int> lines(count + 1, 0); // by member
     std::unordered_set<int32_t> known;
@@ -483,6 +488,7 @@ int runPc(const QString &path, int index, int count, double seconds)
     pc->chatPoll.stop();
     pc->pointerPoll.stop();
     pc->seen = nullptr;
+    pc->readMs = nullptr;
 
     rusage use{};
     getrusage(RUSAGE_SELF, &use);
@@ -492,8 +498,9 @@ int runPc(const QString &path, int index, int count, double seconds)
     for (int m = 1; m <= count; ++m)
         if (m != pc->member)
             std::printf("saw %d %.0f %d\n", m, lastMove[m], lines[m]);
-    std::printf("pointer%s\nline%s\nwrite%s\ndone\n", joined(pointerLate).constData(),
-                joined(lineLate).constData(), joined(writeMs).constData());
+    std::printf("pointer%s\nline%s\nwrite%s\nread%s\ndone\n", joined(pointerLate).constData(),
+                joined(lineLate).constData(), joined(writeMs).constData(),
+                joined(readMs).constData());
     std::fflush(stdout);
     return 0;
 }
@@ -557,7 +564,7 @@ bool load(const QString &path, int count, double seconds)
     for (int i = 0; i < count; ++i)
         out[i] += kids[i]->readAllStandardOutput();
 
-    Figures pointers, lines, writes;
+    Figures pointers, lines, writes, reads;
     int tries = 0, moves = 0, stores = 0, failed = 0, silent = 0;
     double clientCpu = 0;
     std::vector<int> lastMove(count + 1, 0), stored(count + 1, 0);
@@ -582,8 +589,11 @@ bool load(const QString &path, int count, double seconds)
             } else if (w[0] == "saw" && w.size() == 4) {
                 saw[i + 1].push_back({w[1].toInt(), w[2].toInt()});
                 sawLines[i + 1].push_back({w[1].toInt(), w[3].toInt()});
-            } else if (w[0] == "pointer" || w[0] == "line" || w[0] == "write") {
-                Figures &f = w[0] == "pointer" ? pointers : w[0] == "line" ? lines : writes;
+            } else if (w[0] == "pointer" || w[0] == "line" || w[0] == "write" || w[0] == "read") {
+                Figures &f = w[0] == "pointer" ? pointers
+                             : w[0] == "line"  ? lines
+                             : w[0] == "write" ? writes
+                                               : reads;
                 for (int k = 1; k < w.size(); ++k)
                     f.ms.push_back(w[k].toDouble());
             }
@@ -605,6 +615,8 @@ bool load(const QString &path, int count, double seconds)
                 silent ? qPrintable(QStringLiteral(", %1 PCs gave no figures").arg(silent)) : "");
     std::printf("  one pointer move written    median %7.1f ms  99%% %7.1f ms\n",
                 writes.at(0.5), writes.at(0.99));
+    std::printf("  one reading of the pointers median %7.1f ms  99%% %7.1f ms\n", reads.at(0.5),
+                reads.at(0.99));
     std::printf("  pointer seen by the others  median %7.1f ms  99%% %7.1f ms  (%zu samples)\n",
                 pointers.at(0.5), pointers.at(0.99), pointers.ms.size());
     std::printf("  line in the others' drawing median %7.1f ms  99%% %7.1f ms  (%zu samples)\n",

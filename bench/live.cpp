@@ -623,8 +623,9 @@ bool load(const QString &path, int count, double seconds)
                 lines.at(0.5), lines.at(0.99), lines.ms.size());
     std::printf("  %d ms after the last move: furthest behind %d moves, %d lines (%s)\n",
                 SettleMs, behindMoves, behindLines,
-                behindMoves == 0 && behindLines == 0 && silent == 0
-                    ? "no PC fell behind" : "some PC fell behind");
+                silent ? "not known for every PC"
+                : behindMoves == 0 && behindLines == 0 ? "no PC fell behind"
+                                                       : "some PC fell behind");
     if (cpu0 >= 0 && cpu1 >= 0)
         std::printf("  server processor %.2f s in %.1f s: %.2f of one core "
                     "(the whole server, other users included)\n",

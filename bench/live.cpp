@@ -543,6 +543,10 @@ bool load(const QString &path, int count, double seconds)
     pump([&] { return ready() || anyGone(); }, 60000);
     if (!ready()) {
         std::fprintf(stderr, "  not every PC got ready\n");
+        for (int i = 0; i < count; ++i)
+            if (kids[i]->state() == QProcess::NotRunning)
+                std::fprintf(stderr, "  PC %d ended with %d: %s\n", i + 1, kids[i]->exitCode(),
+                             qPrintable(kids[i]->errorString()));
         stopAll();
         return false;
     }

@@ -409,6 +409,12 @@ void TestGeometry::textOnScreen()
         return inkOf(ref);
     };
 
+    const auto drawFresh = [&](const TextRef &text, const TextStrings &of) {
+        image.fill(Qt::white);
+        Canvas canvas(image);
+        RenderText(canvas, view, text, of, 0);
+    };
+
     // Across, anchored at its lower right (3) at paper (10, 5): pixel (240, 280); two
     // full-width characters 10 mm high (40 pixels) end there.
     TextRef t;
@@ -418,11 +424,7 @@ void TestGeometry::textOnScreen()
     t.anchor = 3;
     TextStrings strings{QString(), QStringLiteral("図面")};
     const size_t keptBefore = KeptTextOutlines();
-    image.fill(Qt::white);
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, strings, 0);
-    }
+    drawFresh(t, strings);
     const QRect firstInk = inkOf(image, QRect(0, 0, 200, 400));
     const QRect secondInk = inkOf(image, QRect(200, 0, 300, 400));
     const QRect firstWant = reference(QStringLiteral("図"), 160, 280, 40);
@@ -451,11 +453,7 @@ void TestGeometry::textOnScreen()
     t.vertical = 1;
     t.spacing = 2;
     strings.text = QStringLiteral("図面ー、");
-    image.fill(Qt::white);
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, strings, 0);
-    }
+    drawFresh(t, strings);
     QVERIFY(within(inkOf(image, QRect(0, 30, 500, 54)), reference(QStringLiteral("図"), 120, 80, 40), 1));
     QVERIFY(within(inkOf(image, QRect(0, 84, 500, 48)), reference(QStringLiteral("面"), 120, 128, 40), 1));
     const QRect bar = inkOf(image, QRect(0, 132, 500, 48));
@@ -473,21 +471,13 @@ void TestGeometry::textOnScreen()
     t.vertical = 0;
     t.spacing = 0;
     strings.text = QStringLiteral("図");
-    image.fill(Qt::white);
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, strings, 0);
-    }
+    drawFresh(t, strings);
     const QRect upright = reference(QStringLiteral("図"), 40, 380, 160);
     QVERIFY(within(inkOf(image), upright, 1));
     // The same turned a quarter about its anchor at pixel (240, 380): the ink turns with it.
     t.px = 10;
     t.angle = 90;
-    image.fill(Qt::white);
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, strings, 0);
-    }
+    drawFresh(t, strings);
     const QRect turned(QPoint(upright.top() - 140, 420 - upright.right()),
                        QPoint(upright.bottom() - 140, 420 - upright.left()));
     QVERIFY(within(inkOf(image), turned, 1));
@@ -502,11 +492,7 @@ void TestGeometry::textOnScreen()
     t.px = 0;
     t.py = 0;
     strings.text = QStringLiteral("小さな文字");
-    image.fill(Qt::white);
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, strings, 0);
-    }
+    drawFresh(t, strings);
     QCOMPARE(KeptTextOutlines(), kept);
     const QRect line = inkOf(image);
     QVERIFY2(!line.isNull() && line.height() <= 1 && line.left() >= 199 && line.right() <= 209,
@@ -515,11 +501,7 @@ void TestGeometry::textOnScreen()
     // Nothing for no height or no text; an unknown font is drawn in IPA Gothic.
     for (double h : {0.0, -3.0, double(NAN)}) {
         t.height = h;
-        image.fill(Qt::white);
-        {
-            Canvas canvas(image);
-            RenderText(canvas, view, t, strings, 0);
-        }
+        drawFresh(t, strings);
         QVERIFY(inkOf(image).isNull());
     }
     t.height = 10;

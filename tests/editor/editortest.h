@@ -118,6 +118,22 @@ struct Editor
     ~Editor() { delete window; }
 };
 
+// Two PCs on drawing 1 of a fresh database through the local server.
+struct TwoPcDrawing
+{
+    TestDb place;
+    Database a, b;
+
+    bool prepare()
+    {
+        editorSettings();
+        if (!place.open(a, true) || !EnsureDrawingTables(a, 1))
+            return false;
+        b.ConnectDatabase(place.serverPath());
+        return b.DatabaseConnected();
+    }
+};
+
 inline QPoint pixelOf(TForm13 *e, double x, double y)
 {
     const ViewParams v = e->CurrentView().Params();

@@ -519,13 +519,9 @@ void TestEntities::storedAndReadBack()
 void TestEntities::twoPcsSeeCurvesAndTexts()
 {
     MessageRecorder messages;
-    TestDb place;
-    editorSettings();
-    Database a, b;
-    QVERIFY2(place.open(a, true), qPrintable(a.LastError()));
-    QVERIFY(EnsureDrawingTables(a, 1));
-    b.ConnectDatabase(place.serverPath());
-    QVERIFY(b.DatabaseConnected());
+    TwoPcDrawing pcs;
+    QVERIFY2(pcs.prepare(), qPrintable(pcs.a.LastError() + pcs.b.LastError()));
+    Database &a = pcs.a, &b = pcs.b;
     QPointer<TForm13> onA = openEditor(a), onB = openEditor(b);
     QVERIFY(onA && onB);
     std::unique_ptr<TForm13> ownA(onA.data()), ownB(onB.data());

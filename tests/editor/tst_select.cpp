@@ -382,13 +382,9 @@ void TestSelect::editorErasesUndoesRedoes()
 
 void TestSelect::twoPcsThroughServer()
 {
-    TestDb place;
-    editorSettings();
-    Database a, b;
-    QVERIFY2(place.open(a, true), qPrintable(a.LastError()));
-    QVERIFY(EnsureDrawingTables(a, 1));
-    b.ConnectDatabase(place.serverPath());
-    QVERIFY(b.DatabaseConnected());
+    TwoPcDrawing pcs;
+    QVERIFY2(pcs.prepare(), qPrintable(pcs.a.LastError() + pcs.b.LastError()));
+    Database &a = pcs.a, &b = pcs.b;
     QVERIFY(storeRaw(a, 1, -60, 0, -20, 0));
     QVERIFY(storeRaw(a, 2, -60, 20, -20, 20));
     QPointer<TForm13> onA = openEditor(a), onB = openEditor(b);

@@ -254,8 +254,6 @@ void TForm1::EndFromOutside()
         QTimer::singleShot(20, this, &TForm1::EndFromOutside);
         return;
     }
-    // No message box may stop an end asked for from outside.
-    endingFromOutside = true;
     close();
     QCoreApplication::quit();
 }
@@ -350,7 +348,8 @@ void TForm1::SaveSettings()
     saveFailureTold = true;
     const QString text =
         QStringLiteral("設定を保存出来ませんでした。%1 に書き込めません。").arg(SettingsFile);
-    if (endingFromOutside)
+    // No message box may stop an end asked for from outside.
+    if (Ending)
         qWarning("%s", qPrintable(text));
     else
         ShowMessage(text);

@@ -125,7 +125,6 @@ private:
     QMdiArea *area;
     std::vector<QWidget *> placedDialogs;
     bool started = false;
-    bool endingFromOutside = false;
     bool saveFailureTold = false;
 };
 

@@ -76,6 +76,17 @@ QStringList fileLines(const QString &path)
     return lines;
 }
 
+// Ends the program run, if it still runs, however the test leaves.
+auto killedAtEnd(QProcess &run)
+{
+    return qScopeGuard([&run] {
+        if (run.state() != QProcess::NotRunning) {
+            run.kill();
+            run.waitForFinished(5000);
+        }
+    });
+}
+
 // The program on a fresh database, PC user 1, its messages recorded.
 struct Program
 {
@@ -397,12 +408,7 @@ void TestFirstUse::endedBySignal()
         f.write("\r\n" + ToCp932(t.folder()).value_or(QByteArray()) + "\r\nTEST.FDB\r\n");
         f.close();
         QProcess run;
-        const auto stop = qScopeGuard([&run] {
-            if (run.state() != QProcess::NotRunning) {
-                run.kill();
-                run.waitForFinished(5000);
-            }
-        });
+        const auto stop = killedAtEnd(run);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         run.setProcessEnvironment(env);
@@ -488,12 +494,7 @@ void TestFirstUse::packageInstalls()
     defaults.close();
 
     QProcess program;
-    const auto stop = qScopeGuard([&program] {
-        if (program.state() != QProcess::NotRunning) {
-            program.kill();
-            program.waitForFinished(5000);
-        }
-    });
+    const auto stop = killedAtEnd(program);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("HOME", home);

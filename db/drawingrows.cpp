@@ -203,6 +203,44 @@ bool ReadChangedEntities(Database &db, int drawing, int64_t afterHistory,
     return ok;
 }
 
+bool ReadTableSetIdentity(Database &db, int drawing, QByteArray &identity)
+{
+    const QByteArray n = suffix(drawing);
+    QByteArray sql = "SELECT (SELECT MON$DATABASE_NAME FROM MON$DATABASE), "
+                     "(SELECT CAST(MON$CREATION_DATE AS VARCHAR(32)) FROM MON$DATABASE)";
+    for (const char *table : {"LAYER_", "ENTITY_", "HISTORY_", "VAR_", "ENT_LINE_", "ENT_CIRCLE_",
+                              "ENT_ARC_", "ENT_TEXT_"})
+        sql += ", (SELECT RDB$RELATION_ID FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = '"
+               + QByteArray(table) + n + "')";
+    sql += " FROM RDB$DATABASE";
+    QByteArray id;
+    bool complete = true;
+    const bool ok = read(db, sql, [&](const fb::Cells &c) {
+        for (int i = 0; i < 10; ++i) {
+            complete = complete && !c.null(i);
+            id += (i < 2 ? c.bytes(i) : QByteArray::number(c.integer(i))) + '|';
+        }
+    });
+    if (!ok || !complete || id.isEmpty())
+        return false;
+    identity = id;
+    return true;
+}
+
+bool ReadEntitiesNumbered(Database &db, int drawing, const std::vector<int32_t> &numbers,
+                          const std::function<void(const EntityRecord &)> &each)
+{
+    if (numbers.empty())
+        return true;
+    QByteArray list;
+    for (int32_t v : numbers)
+        list += (list.isEmpty() ? "" : ", ") + QByteArray::number(v);
+    return read(db,
+                "SELECT " + entityColumns() + " FROM ENTITY_" + suffix(drawing) + " E"
+                    + kindJoins(drawing) + " WHERE E.N IN (" + list + ") ORDER BY E.N",
+                [&](const fb::Cells &c) { each(entityAt(c, 0)); });
+}
+
 bool ReadDrawingTablesPresent(Database &db, int drawing, bool &present)
 {
     const QByteArray n = suffix(drawing);

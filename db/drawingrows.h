@@ -38,6 +38,12 @@ bool ReadEntities(Database &db, int drawing, int64_t after, int limit,
 bool ReadChangedEntities(Database &db, int drawing, int64_t afterHistory,
                          int64_t &highestHistory,
                          const std::function<void(const EntityRecord &)> &each);
+// Which database file and which copy of the drawing's table set these are: the file's name
+// and creation time with the tables' own numbers, which a set made again does not keep.
+bool ReadTableSetIdentity(Database &db, int drawing, QByteArray &identity);
+// The entities of the given numbers that exist, in ascending number.
+bool ReadEntitiesNumbered(Database &db, int drawing, const std::vector<int32_t> &numbers,
+                          const std::function<void(const EntityRecord &)> &each);
 // Whether the drawing's layer, entity and line tables all exist; false when that could not
 // be read.
 bool ReadDrawingTablesPresent(Database &db, int drawing, bool &present);

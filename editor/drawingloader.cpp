@@ -2,6 +2,10 @@
 
 #include "db/drawingrows.h"
 #include "editor/model/drawingmodel.h"
+#include "editor/model/rowcache.h"
+
+#include <QCryptographicHash>
+#include <QDir>
 
 bool BeginLoad(Database &db, DrawingModel &model)
 {
@@ -64,4 +68,68 @@ Refresh UpdateModel(Database &db, DrawingModel &model)
         return Refresh::Failed;
     model.SetOperation(marks.operation);
     return changed ? Refresh::Changed : Refresh::Unchanged;
+}
+
+QString RowCache::path(int drawing) const
+{
+    const QByteArray key = QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex();
+    return QDir(folder).filePath(QString::fromLatin1(key.left(16)) + QLatin1Char('-')
+                                 + QString::number(drawing) + QStringLiteral(".rows"));
+}
+
+bool RowCache::Load(Database &db, DrawingModel &model)
+{
+    const int drawing = model.Drawing();
+    const int64_t operation = model.Operation(), history = model.HighestHistory();
+    identity.clear();
+    if (!ReadTableSetIdentity(db, drawing, identity))
+        return false;
+    RowCacheMarks marks;
+    std::vector<EntityRecord> rows;
+    if (!ReadRowCache(path(drawing), marks, rows) || marks.identity != identity
+        || marks.highestHistory > history || rows.empty())
+        return false;
+    // Spread samples and the last row: rows taken away or changed in place show there.
+    std::vector<int32_t> sample;
+    const size_t step = std::max<size_t>(1, rows.size() / 15);
+    for (size_t i = 0; i < rows.size(); i += step)
+        sample.push_back(rows[i].entity.n);
+    if (sample.back() != rows.back().entity.n)
+        sample.push_back(rows.back().entity.n);
+    model.Reset(marks.operation, marks.highestHistory);
+    model.Add(rows);
+    rows = {};
+    model.Trim();
+    size_t matched = 0;
+    const bool same = UpdateModel(db, model) != Refresh::Failed
+                      && ReadEntitiesNumbered(db, drawing, sample, [&](const EntityRecord &e) {
+                             const Entity *kept = model.Find(e.entity.n);
+                             matched += kept && SameRecord(model.Record(*kept), e);
+                         });
+    if (same && matched == sample.size())
+        return true;
+    model.Reset(operation, history);
+    return false;
+}
+
+bool RowCache::Keep(const DrawingModel &model) const
+{
+    if (identity.isEmpty() || !QDir().mkpath(folder))
+        return false;
+    const QString own = path(model.Drawing());
+    if (!WriteRowCache(own, {identity, model.Operation(), model.HighestHistory()}, model))
+        return false;
+    // Copies of drawings not opened for long go first once the folder holds too much.
+    constexpr qint64 MostBytes = qint64(2) << 30;
+    constexpr int MostFiles = 200;
+    qint64 bytes = 0;
+    int files = 0;
+    const QFileInfoList all = QDir(folder).entryInfoList({QStringLiteral("*.rows")}, QDir::Files,
+                                                         QDir::Time);
+    for (const QFileInfo &f : all) {
+        bytes += f.size();
+        if ((++files > MostFiles || bytes > MostBytes) && f.absoluteFilePath() != QFileInfo(own).absoluteFilePath())
+            QFile::remove(f.absoluteFilePath());
+    }
+    return true;
 }

@@ -2,6 +2,9 @@
 // store: the small tables, then the entities in steps, then only what changed.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 class Database;
 class DrawingModel;
 
@@ -15,3 +18,23 @@ enum class Refresh { Unchanged, Changed, Failed };
 // Reads the small tables again, then, when the operation number moved or rows exist above
 // the highest numbers known, the new entities and those the new history rows name.
 Refresh UpdateModel(Database &db, DrawingModel &model);
+
+// This PC's copy of the drawing's entities in a folder of its own: taken on opening when it
+// still matches the database (same file, same copy of the table set, history not behind,
+// sampled rows equal after catching up), written again on closing.
+class RowCache
+{
+public:
+    explicit RowCache(const QString &folder) : folder(folder) {}
+    // After BeginLoad: the entities from the copy and what changed since. False, the model
+    // as BeginLoad left it, when there is no usable copy.
+    bool Load(Database &db, DrawingModel &model);
+    // Needs a Load on this database first, used or not.
+    bool Keep(const DrawingModel &model) const;
+
+private:
+    QString path(int drawing) const;
+
+    QString folder;
+    QByteArray identity;
+};

@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -69,7 +70,9 @@ QString number(double v)
 TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double paperHeight,
                  QWidget *parent)
     : QWidget(parent), DrawingNo(drawingNo), PaperWidth(paperWidth), PaperHeight(paperHeight),
-      db(database), model(std::make_unique<DrawingModel>(drawingNo))
+      db(database), model(std::make_unique<DrawingModel>(drawingNo)),
+      rowCache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+               + QStringLiteral("/harokan"))
 {
     setObjectName(QStringLiteral("Form13"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -316,6 +319,10 @@ void TForm13::FormShow()
         }
         return;
     }
+    if (rowCache.Load(db, *model)) {
+        EndLoad(true);
+        return;
+    }
     // A small drawing is complete before the first paint; a large one goes on by steps.
     LoadStep();
 }
@@ -329,8 +336,14 @@ void TForm13::LoadStep()
         loadTimer->start();
         return;
     }
+    EndLoad(read >= 0);
+}
+
+void TForm13::EndLoad(bool ok)
+{
     loaded = true;
-    SetNotice(read < 0 ? QStringLiteral("図面データを読み込めませんでした") : QString(), true);
+    whole = ok;
+    SetNotice(ok ? QString() : QStringLiteral("図面データを読み込めませんでした"), true);
     ShowCurrentValues();
     Redraw();
     pollTimer->start();
@@ -398,6 +411,8 @@ void TForm13::closeEvent(QCloseEvent *event)
     pollTimer->stop();
     live->Clear();
     cursors->Stop();
+    if (whole && !gone)
+        rowCache.Keep(*model);
     QWidget *frame = WindowFrame(this);
     Config().EditorWidth = frame->width();
     Config().EditorHeight = frame->height();

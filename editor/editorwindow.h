@@ -5,6 +5,7 @@
 
 #include "db/changestore.h"
 #include "editor/commands/drawcommand.h"
+#include "editor/drawingloader.h"
 #include "editor/commands/edithistory.h"
 #include "editor/view/selection.h"
 #include "editor/view/view.h"
@@ -136,6 +137,7 @@ private:
     // Follows a view change: the database's question, then the picture.
     void ViewChanged(bool changed);
     void LoadStep();
+    void EndLoad(bool ok);
     void PollTick();
     // From here on other PCs' notes and pointers are followed.
     void GoLive();
@@ -203,6 +205,9 @@ private:
     bool fitted = false;
     bool loaded = false;
     bool gone = false;
+    // Every entity read: only then is the drawing worth keeping on this PC.
+    bool whole = false;
+    RowCache rowCache;
     static constexpr double ZoomStep = 1.5;
     static constexpr int PanelWidth = 84;
     int ButtonState = 0;

@@ -72,7 +72,9 @@ Refresh UpdateModel(Database &db, DrawingModel &model)
 
 QString RowCache::path(int drawing) const
 {
-    const QByteArray key = QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex();
+    // Named by the database file alone, so that a table set made again replaces its copy.
+    const QByteArray file = identity.left(identity.indexOf('|', identity.indexOf('|') + 1));
+    const QByteArray key = QCryptographicHash::hash(file, QCryptographicHash::Sha1).toHex();
     return QDir(folder).filePath(QString::fromLatin1(key.left(16)) + QLatin1Char('-')
                                  + QString::number(drawing) + QStringLiteral(".rows"));
 }

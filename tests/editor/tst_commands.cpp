@@ -4,6 +4,8 @@
 #include "app/ui.h"
 #include "app/values.h"
 #include "db/schema.h"
+#include "editor/drawingloader.h"
+#include "editor/model/rowcache.h"
 #include "editor/commands/drawcommand.h"
 #include "editor/view/snap.h"
 
@@ -27,6 +29,7 @@ private slots:
     void gridRounding();
     void snapRules();
     void storedRows();
+    void keptCopyOfRows();
     void storeRefusalsAndRepairs();
     void collisionRetried();
     void twoPcsAtOnce();
@@ -276,6 +279,109 @@ void TestCommands::storedRows()
     QCOMPARE(StoreChanges(db, 4, lineOp(1, 1, 2, 2), {2, 3, {0, 1}}, out), StoreResult::Stored);
     QCOMPARE(QPoint(out.rows[0].entity.n, out.rows[0].row), QPoint(8, 8));
     QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"5"});
+}
+
+void TestCommands::keptCopyOfRows()
+{
+    TestDb place;
+    QTemporaryDir folder;
+    Database db;
+    QVERIFY(place.open(db) && folder.isValid());
+    QVERIFY(EnsureDrawingTables(db, 1));
+    ChangeSet mixed = lineOp(0, 0, 10, 5);
+    for (int i = 1; i < 40; ++i) {
+        mixed.created.push_back(mixed.created[0]);
+        mixed.created.back().shape = LineShape{double(i), 0, double(i), 7.25};
+    }
+    EntityRecord e = mixed.created[0];
+    e.shape = CircleShape{5, 5, 2.5};
+    mixed.created.push_back(e);
+    e.shape = ArcShape{5, 5, 3, 10, 350};
+    mixed.created.push_back(e);
+    TextShape t;
+    t.px = 1, t.py = 2, t.height = 3.5, t.angle = 30, t.anchor = 5, t.text = "図番「Ａ－１」";
+    e.shape = t;
+    mixed.created.push_back(e);
+    StoredOperation out;
+    QCOMPARE(StoreChanges(db, 1, mixed, {}, out), StoreResult::Stored);
+
+    // Each opening with its own cache object, as each editor window has.
+    auto open = [&](DrawingModel &m, bool &warm) {
+        RowCache cache(folder.path());
+        if (!BeginLoad(db, m))
+            return false;
+        warm = cache.Load(db, m);
+        if (!warm && (m.Count() != 0 || ContinueLoad(db, m, 1 << 20) < 0))
+            return false;
+        return cache.Keep(m);
+    };
+    auto equal = [](const DrawingModel &a, const DrawingModel &b) {
+        if (a.Count() != b.Count() || a.Operation() != b.Operation()
+            || a.HighestHistory() != b.HighestHistory())
+            return false;
+        for (size_t i = 0; i < a.Count(); ++i)
+            if (!SameRecord(a.Record(a.At(i)), b.Record(b.At(i))))
+                return false;
+        return true;
+    };
+    auto cold = [&](DrawingModel &m) {
+        return BeginLoad(db, m) && ContinueLoad(db, m, 1 << 20) >= 0;
+    };
+    bool warm = true;
+    DrawingModel first(1);
+    QVERIFY(open(first, warm));
+    QVERIFY(!warm);
+    QCOMPARE(first.Count(), size_t(43));
+
+    // Warm again, after another PC's erase, and after rows another build added without
+    // history: each time the same drawing a cold read gives.
+    DrawingModel again(1), fresh(1);
+    QVERIFY(open(again, warm) && warm && cold(fresh) && equal(again, fresh));
+    QCOMPARE(StoreChanges(db, 1, stateOp({3, 41}, 0), {}, out), StoreResult::Stored);
+    QVERIFY(db.ExecSqlLines({"INSERT INTO ENT_LINE_1 (N,LAY,COL,LTP,WID,X1,Y1,X2,Y2) "
+                             "VALUES (500,0,0,0,0,1,1,2,2)"}));
+    QVERIFY(db.ExecSqlLines({"INSERT INTO ENTITY_1 (N,MN,DS,DT,DN) VALUES (44,3,1,1,500)"}));
+    for (int round = 0; round < 2; ++round) {
+        DrawingModel a(1), b(1);
+        QVERIFY(open(a, warm) && warm && cold(b) && equal(a, b));
+        QCOMPARE(a.Find(3)->entity.state, int16_t(0));
+        QVERIFY(a.Find(44));
+    }
+
+    // A row changed in place where the sample looks, rows taken away, a table set made
+    // again: the copy is not used and the cold read gives the truth.
+    QVERIFY(db.ExecSqlLines({"UPDATE ENT_LINE_1 SET X1 = 99 WHERE N = 500"}));
+    DrawingModel changed(1), truth(1);
+    QVERIFY(open(changed, warm) && !warm && cold(truth) && equal(changed, truth));
+    QVERIFY(DropDrawingTables(db, 1) && EnsureDrawingTables(db, 1));
+    QCOMPARE(StoreChanges(db, 1, mixed, {}, out), StoreResult::Stored);
+    QVERIFY(db.ExecSqlLines({"UPDATE ENT_LINE_1 SET X2 = 11 WHERE N = 1"}));
+    DrawingModel remade(1), remadeTruth(1);
+    QVERIFY(open(remade, warm) && !warm && cold(remadeTruth) && equal(remade, remadeTruth));
+    QCOMPARE(std::get<LineShape>(remade.Record(*remade.Find(1)).shape).x2, 11.0);
+
+    // A damaged copy reads as none, whatever is wrong with it.
+    const QStringList files = QDir(folder.path()).entryList({"*.rows"}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    const QString path = QDir(folder.path()).filePath(files[0]);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    f.close();
+    RowCacheMarks marks;
+    std::vector<EntityRecord> rows;
+    QVERIFY(ReadRowCache(path, marks, rows) && rows.size() == 43);
+    QByteArray flipped = good;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 1);
+    for (const QByteArray &bad : {good.left(good.size() - 9), flipped, QByteArray("HRKROWS1"),
+                                  QByteArray(4096, 'x'), QByteArray()}) {
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bad);
+        f.close();
+        QVERIFY(!ReadRowCache(path, marks, rows));
+        DrawingModel m(1), c(1);
+        QVERIFY(open(m, warm) && !warm && cold(c) && equal(m, c));
+    }
 }
 
 void TestCommands::storeRefusalsAndRepairs()

@@ -25,6 +25,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -206,6 +207,7 @@ struct Figures
     int lines = 0;
     bool mixed = true;
     double snap = 0, pick = 0; // medians at points all over the paper
+    double warm = 0; // opened again from this PC's copy of the rows
     double open = 0, full = 0, question = 0, zoomed = 0, memory = 0, rss = 0;
     double fullCpu = 0, zoomedCpu = 0;
     size_t zoomedLines = 0;
@@ -279,6 +281,25 @@ bool measure(Database &db, int n, Figures &f)
     if (model->Count() != size_t(f.lines)) {
         std::fprintf(stderr, "read %zu lines of %d\n", model->Count(), f.lines);
         return false;
+    }
+    {
+        QTemporaryDir folder;
+        RowCache kept(folder.path());
+        auto *again = new DrawingModel(n);
+        if (!BeginLoad(db, *again) || kept.Load(db, *again) || !kept.Keep(*model))
+            return false;
+        delete again;
+        again = new DrawingModel(n);
+        RowCache warm(folder.path());
+        clock.restart();
+        if (!BeginLoad(db, *again) || !warm.Load(db, *again))
+            return false;
+        again->EntitiesIn({0, 0, 1, 1}, seen);
+        f.warm = ms(clock) / 1000;
+        const bool same = again->Count() == model->Count();
+        delete again;
+        if (!same)
+            return false;
     }
     f.memory = model->MemoryBytes() / 1048576.0;
     f.rss = residentMb() - rssBefore;
@@ -396,6 +417,11 @@ int main(int argc, char *argv[])
                     f.lines, f.mixed ? "mixed" : "lines", f.open, f.full, f.fullCpu,
                     f.question, f.zoomed, f.zoomedCpu, f.zoomedLines, f.memory, f.rss, f.snap,
                     f.pick);
+    }
+    std::printf("\n");
+    for (size_t i = 0; i + 1 < all.size(); ++i) {
+        std::printf("open warm %d: %.2f s\n", all[i].lines, all[i].warm);
+        std::printf("open cold %d: %.2f s\n", all[i].lines, all[i].open);
     }
     const Figures &base = all.back(), &same = all[all.size() - 2];
     std::printf("\nmixed against lines only at %d: open %.2fx, full %.2fx, zoomed %.2fx, "

@@ -86,21 +86,31 @@ bool RowCache::Load(Database &db, DrawingModel &model)
     identity.clear();
     if (!ReadTableSetIdentity(db, drawing, identity))
         return false;
-    RowCacheMarks marks;
-    std::vector<EntityRecord> rows;
-    if (!ReadRowCache(path(drawing), marks, rows) || marks.identity != identity
-        || marks.highestHistory > history || rows.empty())
-        return false;
     // Spread samples and the last row: rows taken away or changed in place show there.
     std::vector<int32_t> sample;
-    const size_t step = std::max<size_t>(1, rows.size() / 15);
-    for (size_t i = 0; i < rows.size(); i += step)
-        sample.push_back(rows[i].entity.n);
-    if (sample.back() != rows.back().entity.n)
-        sample.push_back(rows.back().entity.n);
-    model.Reset(marks.operation, marks.highestHistory);
-    model.Add(rows);
-    rows = {};
+    size_t step = 1, at = 0;
+    int32_t last = 0;
+    const bool read = ReadRowCache(
+        path(drawing),
+        [&](const RowCacheMarks &marks) {
+            if (marks.identity != identity || marks.highestHistory > history || marks.count == 0)
+                return false;
+            step = std::max<size_t>(1, size_t(marks.count / 15));
+            model.Reset(marks.operation, marks.highestHistory);
+            return true;
+        },
+        [&](const EntityRecord &e) {
+            if (at++ % step == 0)
+                sample.push_back(e.entity.n);
+            last = e.entity.n;
+            model.Add(e);
+        });
+    if (!read) {
+        model.Reset(operation, history);
+        return false;
+    }
+    if (sample.back() != last)
+        sample.push_back(last);
     model.Trim();
     size_t matched = 0;
     const bool same = UpdateModel(db, model) != Refresh::Failed

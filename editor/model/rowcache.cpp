@@ -162,7 +162,8 @@ bool WriteRowCache(const QString &path, const RowCacheMarks &marks, const Drawin
     return f.open(QIODevice::WriteOnly) && f.write(o.bytes) == o.bytes.size() && f.commit();
 }
 
-bool ReadRowCache(const QString &path, RowCacheMarks &marks, std::vector<EntityRecord> &out)
+bool ReadRowCache(const QString &path, const std::function<bool(const RowCacheMarks &)> &accept,
+                  const std::function<void(const EntityRecord &)> &each)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() < qint64(sizeof Magic + 8))
@@ -178,28 +179,21 @@ bool ReadRowCache(const QString &path, RowCacheMarks &marks, std::vector<EntityR
         return false;
     In in(all.constData() + sizeof Magic, body - sizeof Magic);
     uint32_t endian = 0;
-    uint64_t count = 0;
     RowCacheMarks m;
     if (!in.get(endian) || endian != Endian || !in.get(m.identity, MostString)
-        || !in.get(m.operation) || !in.get(m.highestHistory) || !in.get(count)
-        || count > MostRecords)
+        || !in.get(m.operation) || !in.get(m.highestHistory) || !in.get(m.count)
+        || m.count > MostRecords || !accept(m))
         return false;
-    std::vector<EntityRecord> rows;
-    rows.reserve(size_t(count));
     int32_t last = INT32_MIN;
-    for (uint64_t i = 0; i < count; ++i) {
+    for (uint64_t i = 0; i < m.count; ++i) {
         EntityRecord e;
         // Ascending numbers, as the model keeps them.
         if (!getRecord(in, e) || e.entity.n <= last)
             return false;
         last = e.entity.n;
-        rows.push_back(std::move(e));
+        each(e);
     }
-    if (!in.done())
-        return false;
-    marks = m;
-    out = std::move(rows);
-    return true;
+    return in.done();
 }
 
 bool SameRecord(const EntityRecord &a, const EntityRecord &b)

@@ -9,7 +9,7 @@
 #include <QString>
 
 #include <cstdint>
-#include <vector>
+#include <functional>
 
 class DrawingModel;
 
@@ -18,9 +18,13 @@ struct RowCacheMarks
     QByteArray identity; // which database and which copy of the table set
     int64_t operation = 0;
     int64_t highestHistory = 0;
+    uint64_t count = 0; // of records
 };
 
 // Written whole or not at all.
 bool WriteRowCache(const QString &path, const RowCacheMarks &marks, const DrawingModel &model);
-bool ReadRowCache(const QString &path, RowCacheMarks &marks, std::vector<EntityRecord> &out);
+// The records go to each, in ascending number, once the whole file is found sound and accept
+// took its marks; false when it is not sound, was not accepted or ended early.
+bool ReadRowCache(const QString &path, const std::function<bool(const RowCacheMarks &)> &accept,
+                  const std::function<void(const EntityRecord &)> &each);
 bool SameRecord(const EntityRecord &a, const EntityRecord &b);

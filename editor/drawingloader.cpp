@@ -136,11 +136,11 @@ bool RowCache::Keep(const DrawingModel &model) const
     constexpr int MostFiles = 200;
     qint64 bytes = 0;
     int files = 0;
-    const QFileInfoList all = QDir(folder).entryInfoList({QStringLiteral("*.rows")}, QDir::Files,
-                                                         QDir::Time);
-    for (const QFileInfo &f : all) {
+    const QString kept = QFileInfo(own).absoluteFilePath();
+    for (const QFileInfo &f :
+         QDir(folder).entryInfoList({QStringLiteral("*.rows")}, QDir::Files, QDir::Time)) {
         bytes += f.size();
-        if ((++files > MostFiles || bytes > MostBytes) && f.absoluteFilePath() != QFileInfo(own).absoluteFilePath())
+        if ((++files > MostFiles || bytes > MostBytes) && f.absoluteFilePath() != kept)
             QFile::remove(f.absoluteFilePath());
     }
     return true;

@@ -159,7 +159,10 @@ bool WriteRowCache(const QString &path, const RowCacheMarks &marks, const Drawin
         putRecord(o, model.Record(model.At(i)));
     o.put(checksum(o.bytes.constData(), size_t(o.bytes.size())));
     QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(o.bytes) == o.bytes.size() && f.commit();
+    // A drawing is the team's, not everyone's on this PC.
+    return f.open(QIODevice::WriteOnly)
+           && f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+           && f.write(o.bytes) == o.bytes.size() && f.commit();
 }
 
 bool ReadRowCache(const QString &path, const std::function<bool(const RowCacheMarks &)> &accept,

@@ -7,6 +7,7 @@
 #include "db/changestore.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
+#include "editor/titleblock.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"
 
@@ -106,7 +107,8 @@ struct Editor
     bool prepare()
     {
         editorSettings();
-        return place.open(db) && EnsureDrawingTables(db, 1);
+        // The sheet's frame would put ink where these tests look for none.
+        return place.open(db) && EnsureDrawingTables(db, 1) && StoreFrameHidden(db, 1, true);
     }
 
     bool open()
@@ -127,7 +129,7 @@ struct TwoPcDrawing
     bool prepare()
     {
         editorSettings();
-        if (!place.open(a, true) || !EnsureDrawingTables(a, 1))
+        if (!place.open(a, true) || !EnsureDrawingTables(a, 1) || !StoreFrameHidden(a, 1, true))
             return false;
         b.ConnectDatabase(place.serverPath());
         return b.DatabaseConnected();

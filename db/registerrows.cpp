@@ -247,7 +247,8 @@ std::optional<TitleRecord> ReadTitleRecord(Database &db, int n)
     for (const std::optional<int> &m : {row->MN, row->KN, row->AN, row->PN})
         if (m && *m > 0)
             numbers << QString::number(*m);
-    if (!numbers.isEmpty() && db.TableExists(QStringLiteral("MEMBER"))) {
+    // Without a members' table the names stay empty.
+    if (!numbers.isEmpty()) {
         for (const QStringList &cells :
              db.SelectRows(QStringLiteral("N,PNAME"), QStringLiteral("MEMBER"),
                            QStringLiteral("N IN (") + numbers.join(u',') + u')', QString())) {

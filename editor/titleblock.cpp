@@ -44,20 +44,14 @@ TitleFields TitleFieldsOf(const TitleRecord &record, const QString &scale, const
 
 bool ReadFrameHidden(Database &db, int drawing, bool &hidden)
 {
-    QStringList values;
-    const int read = db.SqlSelectRow(QStringLiteral("OPN"), variables(drawing),
-                                     QStringLiteral("N=2"), values);
-    if (read < 0) {
-        // No row, or no table: told apart by asking for the row every drawing has.
-        QStringList first;
-        if (db.SqlSelectRow(QStringLiteral("OPN"), variables(drawing), QStringLiteral("N=1"),
-                            first)
-            < 0)
-            return false;
-        hidden = false;
-        return true;
-    }
-    hidden = values.value(0) == QStringLiteral("-1");
+    // The row N = 1 is always there: nothing read is a failed read.
+    const QList<QStringList> rows = db.SelectRows(QStringLiteral("N,OPN"), variables(drawing),
+                                                  QStringLiteral("N IN (1, 2)"), QString());
+    if (rows.isEmpty())
+        return false;
+    hidden = false;
+    for (const QStringList &r : rows)
+        hidden = hidden || r == QStringList{QStringLiteral("2"), QStringLiteral("-1")};
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include "db/changestore.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
-#include "editor/titleblock.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"
 
@@ -107,8 +106,7 @@ struct Editor
     bool prepare()
     {
         editorSettings();
-        // The sheet's frame would put ink where these tests look for none.
-        return place.open(db) && EnsureDrawingTables(db, 1) && StoreFrameHidden(db, 1, true);
+        return place.open(db) && EnsureDrawingTables(db, 1);
     }
 
     bool open()
@@ -129,7 +127,7 @@ struct TwoPcDrawing
     bool prepare()
     {
         editorSettings();
-        if (!place.open(a, true) || !EnsureDrawingTables(a, 1) || !StoreFrameHidden(a, 1, true))
+        if (!place.open(a, true) || !EnsureDrawingTables(a, 1))
             return false;
         b.ConnectDatabase(place.serverPath());
         return b.DatabaseConnected();

@@ -9,6 +9,7 @@
 #include "editor/output/drawingoutput.h"
 #include "editor/output/dxfwriter.h"
 #include "editor/output/paperdrawing.h"
+#include "editor/titleblock.h"
 
 #include <QAction>
 #include <QFile>

@@ -27,6 +27,7 @@ private slots:
     void contentsFromTheRegister();
     void approvalFromAnotherPc();
     void onPaperAndSwitchedOff();
+    void teamAndFilingMarginInTheSettingsFile();
 };
 
 namespace {
@@ -340,6 +341,38 @@ void TestSheetFrame::onPaperAndSwitchedOff()
     QVERIFY(!e->FrameHidden());
     QCOMPARE(QueryValue(db, "COUNT(*)", "VAR_1"), QStringLiteral("1"));
     QVERIFY(messages.texts.isEmpty());
+}
+
+void TestSheetFrame::teamAndFilingMarginInTheSettingsFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("harokan.dat");
+    Settings s;
+    QVERIFY(SaveSettingsFile(path, s));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll().count("\r\n"), SettingsLineCount);
+    f.close();
+
+    // Lines 80 and 81, with the ones before them at their defaults.
+    s.TeamName = QStringLiteral("設計第一チーム");
+    s.FilingMargin = true;
+    QVERIFY(SaveSettingsFile(path, s));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    f.close();
+    QCOMPARE(lines.size(), 82); // the last one empty after the final line break
+    QCOMPARE(lines[79], DxfWriter::Encode(s.TeamName) + "\r");
+    QCOMPARE(lines[80], QByteArray("1\r"));
+    const Settings back = LoadSettingsFile(path);
+    QCOMPARE(back.TeamName, s.TeamName);
+    QVERIFY(back.FilingMargin);
+    QVERIFY(!back.WheelTowardUserZoomsOut && !back.ChatReadableTime);
+
+    // A name that the file cannot hold keeps the file as it was.
+    s.TeamName = QStringLiteral("二行\nの名");
+    QVERIFY(!SaveSettingsFile(path, s));
+    QCOMPARE(LoadSettingsFile(path).TeamName, QStringLiteral("設計第一チーム"));
 }
 
 QTEST_MAIN(TestSheetFrame)

@@ -24,6 +24,9 @@ void TForm13::SetUpFrame(QMenu *set)
     mnuSetFrame->setCheckable(true);
     mnuSetFrame->setChecked(true);
     connect(mnuSetFrame, &QAction::triggered, this, [this](bool on) { SetFrameHidden(!on); });
+    mnuSetScale = set->addAction(QStringLiteral("表題欄の尺度(&S)..."));
+    mnuSetScale->setObjectName(QStringLiteral("mnuSetScale"));
+    connect(mnuSetScale, &QAction::triggered, this, &TForm13::AskFrameScale);
     // Kept with this PC's settings, for every drawing.
     mnuSetFiling = set->addAction(QStringLiteral("図枠の左にとじしろ(&M)"));
     mnuSetFiling->setObjectName(QStringLiteral("mnuSetFiling"));
@@ -69,10 +72,33 @@ void TForm13::AskTeamName()
     Redraw();
 }
 
+void TForm13::AskFrameScale()
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(
+        this, QStringLiteral("表題欄の尺度"),
+        QStringLiteral("尺度（1:50 のように。空欄で現在のレイヤの尺度）"), QLineEdit::Normal,
+        typedScale, &ok);
+    if (!ok)
+        return;
+    const QString typed = TypedScale(text);
+    if (!text.trimmed().isEmpty() && typed.isEmpty()) {
+        ShowMessage(QStringLiteral("尺度は 1:50 のように入力して下さい（1～9999）"));
+        return;
+    }
+    if (!StoreFrameScale(db, DrawingNo, typed)) {
+        ShowMessage(QStringLiteral("変更失敗"));
+        return;
+    }
+    typedScale = typed;
+    Redraw();
+}
+
 bool TForm13::ReadTitle()
 {
-    bool hidden = frameHidden;
-    ReadFrameHidden(db, DrawingNo, hidden);
+    FrameChoice choice{frameHidden, typedScale};
+    ReadFrameChoice(db, DrawingNo, choice);
+    const bool hidden = choice.hidden;
     const std::optional<TitleRecord> record = ReadTitleRecord(db, DrawingNo);
     // A failed read keeps what was shown.
     TitleFields fields = titleFields;
@@ -84,10 +110,11 @@ bool TForm13::ReadTitle()
                              fields.issuedBy,   fields.issuedOn,    fields.revision,
                              fields.revisionOn, fields.revisionText};
     const QString read = key.join(QChar(0));
-    const bool changed = read != titleRead || hidden != frameHidden;
+    const bool changed = read != titleRead || hidden != frameHidden || choice.scale != typedScale;
     titleRead = read;
     titleFields = fields;
     frameHidden = hidden;
+    typedScale = choice.scale;
     return changed;
 }
 
@@ -99,7 +126,8 @@ void TForm13::LayOutFrame()
     }
     TitleFields fields = titleFields;
     const LayerRow *layer = model->Layer(CurLayer);
-    fields.scale = SheetFrames::ScaleText(layer ? layer->scale : 1.0);
+    fields.scale = !typedScale.isEmpty() ? typedScale
+                                         : SheetFrames::ScaleText(layer ? layer->scale : 1.0);
     fields.team = Config().TeamName;
     FrameOptions options;
     options.filingMargin = Config().FilingMargin;

@@ -65,7 +65,7 @@ public:
     QAction *mnuSetWheel, *mnuSetDates;
     // The sheet's frame and title block: shown or not for this drawing on every PC, the
     // filing margin and the team's name for every drawing on this PC.
-    QAction *mnuSetFrame, *mnuSetFiling, *mnuSetTeam;
+    QAction *mnuSetFrame, *mnuSetScale, *mnuSetFiling, *mnuSetTeam;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
     // Printing and the PDF and DXF files, with their progress in the status bar.
     DrawingOutput *Output;
@@ -97,6 +97,8 @@ public:
     const SheetFrame &SheetFrameNow() const { return sheetFrame; }
     const TitleFields &Title() const { return titleFields; }
     bool FrameHidden() const { return frameHidden; }
+    // The scale typed for this drawing's title block; empty: the current layer's.
+    QString TypedFrameScale() const { return typedScale; }
     // Reads the title block's values and the frame's switch from the database; true when
     // something the picture shows changed.
     bool ReadTitle();
@@ -159,6 +161,7 @@ private:
     void SetUpFrame(class QMenu *set);
     void SetFrameHidden(bool hidden);
     void AskTeamName();
+    void AskFrameScale();
     // The frame laid out for the paper, the options and the values read last.
     void LayOutFrame();
     // The settings buttons and their menu items.
@@ -253,5 +256,6 @@ private:
     // What the values were read from, so that only a change redraws.
     QString titleRead;
     bool frameHidden = false;
+    QString typedScale;
     SheetFrame sheetFrame;
 };

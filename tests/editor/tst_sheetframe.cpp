@@ -12,6 +12,8 @@
 #include "editor/titleblock.h"
 
 #include <QAction>
+#include <QInputDialog>
+#include <QTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -323,6 +325,33 @@ void TestSheetFrame::onPaperAndSwitchedOff()
     QVERIFY(bytes.contains("\n" + DxfWriter::Encode(SheetFrameLayerName()) + "\r\n")
             || bytes.contains("\n" + DxfWriter::Encode(SheetFrameLayerName()) + "\n"));
     QVERIFY(bytes.contains(DxfWriter::Encode(QStringLiteral("第二工場 一階平面図"))));
+
+    // A scale typed for the drawing stands instead of the layer's, on every PC; a wrong one
+    // is refused, an empty one gives the layer's back.
+    const auto typeScale = [&](const QString &text) {
+        QTimer::singleShot(0, [text] {
+            if (auto *d = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                d->setTextValue(text);
+                d->accept();
+            }
+        });
+        e->mnuSetScale->trigger();
+    };
+    typeScale(QStringLiteral("１：５０"));
+    QCOMPARE(e->TypedFrameScale(), QStringLiteral("1:50"));
+    QVERIFY(texts(e->SheetFrameNow()).split(u'|').contains(QStringLiteral("1:50")));
+    FrameChoice choice;
+    QVERIFY(ReadFrameChoice(db, 1, choice) && choice.scale == QStringLiteral("1:50"));
+    typeScale(QStringLiteral("1/50"));
+    QCOMPARE(messages.texts.value(0), QStringLiteral("尺度は 1:50 のように入力して下さい（1～9999）"));
+    messages.texts.clear();
+    typeScale(QStringLiteral("0:5"));
+    QCOMPARE(messages.texts.size(), 1);
+    messages.texts.clear();
+    QCOMPARE(e->TypedFrameScale(), QStringLiteral("1:50"));
+    typeScale(QString());
+    QVERIFY(texts(e->SheetFrameNow()).split(u'|').contains(QStringLiteral("1:1")));
+    QVERIFY(ReadFrameChoice(db, 1, choice) && choice.scale.isEmpty());
 
     // Switched off for this drawing: gone from the picture and from paper, here and in an
     // editor opened later.

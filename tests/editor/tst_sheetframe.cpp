@@ -5,6 +5,7 @@
 #include "app/values.h"
 #include "db/registerrows.h"
 #include "db/schema.h"
+#include "register/drawingrecord.h"
 #include "editor/model/geometry.h"
 #include "editor/output/drawingoutput.h"
 #include "editor/output/dxfwriter.h"
@@ -28,6 +29,7 @@ private slots:
     void framesOfEveryPaper();
     void contentsFromTheRegister();
     void approvalFromAnotherPc();
+    void approvalThroughTheRecordForm();
     void onPaperAndSwitchedOff();
     void teamAndFilingMarginInTheSettingsFile();
 };
@@ -280,6 +282,35 @@ void TestSheetFrame::approvalFromAnotherPc()
     QVERIFY(texts(e->SheetFrameNow()).contains(QStringLiteral("2026/12/07")));
     QVERIFY(inkIn(e->Picture(), pixelsOf(e.get(), block)) > before);
     QVERIFY(messages.texts.isEmpty());
+}
+
+// The record form on this PC's connection, the editor on another PC's.
+void TestSheetFrame::approvalThroughTheRecordForm()
+{
+    MessageRecorder messages;
+    ProgramFixture p(true);
+    QVERIFY(p.connected);
+    editorSettings();
+    Database &here = Form1->db();
+    QVERIFY(makeRegister(here));
+    Config().PcUserNo = 4;
+    Config().PcUserName = QStringLiteral("鈴木");
+    Database other;
+    other.ConnectDatabase(p.db.serverPath());
+    QVERIFY(other.DatabaseConnected() && EnsureDrawingTables(other, 1));
+    QScopedPointer<TForm13> e(openEditor(other));
+    QVERIFY(e);
+    QCOMPARE(e->Title().approvedBy, QString());
+
+    OpenDrawingRecord(1, 1);
+    const QList<TForm10 *> forms = ChildWindows<TForm10>();
+    QCOMPARE(forms.size(), 1);
+    click(forms.first()->Button6);
+    click(forms.first()->Button1);
+    QCOMPARE(messages.last(), QStringLiteral("CAD図面一覧データを登録しました"));
+    QTRY_COMPARE_WITH_TIMEOUT(e->Title().approvedBy, QStringLiteral("鈴木"), 3000);
+    QCOMPARE(e->Title().approvedOn, SheetFrames::DateText(TodayText()));
+    QVERIFY(texts(e->SheetFrameNow()).split(u'|').contains(QStringLiteral("鈴木")));
 }
 
 void TestSheetFrame::onPaperAndSwitchedOff()

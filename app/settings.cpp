@@ -157,6 +157,14 @@ Settings LoadSettingsFile(const QString &path, SettingsRead *status)
     s.WheelTowardUserZoomsOut = extra(SettingsLineCount);
     s.AutoRegisterDates = extra(SettingsLineCount + 1);
     s.ChatReadableTime = extra(SettingsLineCount + 2);
+    // Line 79 is another value's.
+    if (lines.size() > 79) {
+        QByteArray team = lines[79];
+        if (team.endsWith('\r'))
+            team.chop(1);
+        s.TeamName = FromCp932(team);
+    }
+    s.FilingMargin = extra(80);
     return s;
 }
 
@@ -182,9 +190,19 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
     }
     const bool extras[] = {settings.WheelTowardUserZoomsOut, settings.AutoRegisterDates,
                            settings.ChatReadableTime};
-    if (std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
+    const bool framed = !settings.TeamName.isEmpty() || settings.FilingMargin;
+    if (framed || std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
         for (const bool on : extras)
             content += on ? "1\r\n" : "0\r\n";
+    }
+    if (framed) {
+        if (settings.TeamName.contains(u'\r') || settings.TeamName.contains(u'\n'))
+            return false;
+        const std::optional<QByteArray> team = ToCp932(settings.TeamName);
+        if (!team)
+            return false;
+        // Line 79 is another value's, left at its default here.
+        content += "0\r\n" + *team + "\r\n" + (settings.FilingMargin ? "1\r\n" : "0\r\n");
     }
     // The user's configuration folder may not exist before the first save.
     QDir().mkpath(QFileInfo(path).absolutePath());

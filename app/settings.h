@@ -58,6 +58,11 @@ struct Settings
     // Line 78: the chat shows a line's time as 2026/12/07 13:02:41 (1) instead of
     // 20261207 130241 (0, the default).
     bool ChatReadableTime = false;
+    // Line 80: the team's name in the sheets' title blocks (empty, the default).
+    QString TeamName;
+    // Line 81: the sheets' frames keep a 20 mm filing margin on the left (1) or the same
+    // margin all round (0, the default).
+    bool FilingMargin = false;
 
     Settings();
 };

@@ -231,3 +231,30 @@ QList<RevisionRow> ReadRevisionRows(Database &db, int n, const QString &order)
     }
     return rows;
 }
+
+std::optional<TitleRecord> ReadTitleRecord(Database &db, int n)
+{
+    std::optional<DrawingRow> row = ReadDrawingRow(db, n);
+    if (!row)
+        return std::nullopt;
+    TitleRecord out;
+    out.drawing = *row;
+    const QList<RevisionRow> revisions =
+        ReadRevisionRows(db, n, QStringLiteral("RDATE DESC,N DESC"));
+    out.revisions = int(revisions.size());
+    out.latest = revisions.value(0);
+    QStringList numbers;
+    for (const std::optional<int> &m : {row->MN, row->KN, row->AN, row->PN})
+        if (m && *m > 0)
+            numbers << QString::number(*m);
+    // Without a members' table the names stay empty.
+    if (!numbers.isEmpty()) {
+        for (const QStringList &cells :
+             db.SelectRows(QStringLiteral("N,PNAME"), QStringLiteral("MEMBER"),
+                           QStringLiteral("N IN (") + numbers.join(u',') + u')', QString())) {
+            if (cells.size() == 2)
+                out.names.insert(cells[0].toInt(), cells[1]);
+        }
+    }
+    return out;
+}

@@ -3,6 +3,7 @@
 // NULL text an empty text (and an empty text is written as NULL).
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -58,3 +59,16 @@ bool TouchDrawingUpdateDate(Database &db, int n, const QString &day);
 
 // The revisions of drawing n in the given order.
 QList<RevisionRow> ReadRevisionRows(Database &db, int n, const QString &order);
+
+// What a sheet's title block shows of the register: the drawing's row, how many revisions it
+// has with the latest of them (by date, then number), and the names of the members either
+// names by number.
+struct TitleRecord
+{
+    DrawingRow drawing;
+    int revisions = 0;
+    RevisionRow latest;
+    QHash<int, QString> names;
+};
+// Nothing when the drawing is not registered or the read failed.
+std::optional<TitleRecord> ReadTitleRecord(Database &db, int n);

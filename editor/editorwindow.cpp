@@ -135,6 +135,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
             [this] { mnuSetDates->setChecked(Config().AutoRegisterDates); });
     connect(mnuSetDates, &QAction::toggled, this,
             [](bool on) { Config().AutoRegisterDates = on; });
+    SetUpFrame(set);
     QMenu *out = menu->addMenu(QStringLiteral("出力(&O)"));
     out->setObjectName(QStringLiteral("mnuOut"));
     mnuOutPrint = item(out, "mnuOutPrint", QStringLiteral("印刷(&P)..."));
@@ -345,6 +346,7 @@ void TForm13::EndLoad(bool ok)
     whole = ok;
     SetNotice(ok ? QString() : QStringLiteral("図面データを読み込めませんでした"), true);
     ShowCurrentValues();
+    ReadTitle();
     Redraw();
     pollTimer->start();
     GoLive();
@@ -378,11 +380,16 @@ void TForm13::Refresh()
     if (!loaded || gone)
         return;
     pollTimer->stop();
+    // The register's row and revisions are written by the record form, which posts nothing:
+    // the poll reads them again, a few small rows.
+    const bool titled = ReadTitle();
     switch (UpdateModel(db, *model)) {
     case Refresh::Changed:
         Redraw();
         break;
     case Refresh::Unchanged:
+        if (titled)
+            Redraw();
         break;
     case Refresh::Failed: {
         bool present = true;
@@ -513,9 +520,11 @@ void TForm13::Redraw()
     QImage next(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return;
+    LayOutFrame();
     {
         Canvas canvas(next);
-        RenderPicture(canvas, view.Params(), *model, {PaperWidth, PaperHeight, CurGrid});
+        RenderPicture(canvas, view.Params(), *model,
+                      {PaperWidth, PaperHeight, CurGrid, &sheetFrame});
     }
     plain = next;
     ShowSelection();

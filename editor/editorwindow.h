@@ -7,6 +7,7 @@
 #include "editor/commands/drawcommand.h"
 #include "editor/drawingloader.h"
 #include "editor/commands/edithistory.h"
+#include "editor/model/sheetframe.h"
 #include "editor/view/selection.h"
 #include "editor/view/view.h"
 
@@ -63,6 +64,9 @@ public:
     QAction *mnuDrawErase, *mnuDrawUndo, *mnuDrawRedo;
     QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
     QAction *mnuSetWheel, *mnuSetDates;
+    // The sheet's frame and title block: shown or not for this drawing on every PC, the
+    // filing margin and the team's name for every drawing on this PC.
+    QAction *mnuSetFrame, *mnuSetScale, *mnuSetFiling, *mnuSetTeam;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
     // Printing and the PDF and DXF files, with their progress in the status bar.
     DrawingOutput *Output;
@@ -89,6 +93,16 @@ public:
     // The others on this drawing, and the interval of the change poll (tests lengthen it).
     LiveCursors &Cursors() { return *cursors; }
     void SetPollMs(int ms);
+
+    // The frame and title block as the picture shows them now; not shown when hidden.
+    const SheetFrame &SheetFrameNow() const { return sheetFrame; }
+    const TitleFields &Title() const { return titleFields; }
+    bool FrameHidden() const { return frameHidden; }
+    // The scale typed for this drawing's title block; empty: the current layer's.
+    QString TypedFrameScale() const { return typedScale; }
+    // Reads the title block's values and the frame's switch from the database; true when
+    // something the picture shows changed.
+    bool ReadTitle();
 
     // Paints the picture for the current view from the drawing in memory.
     void Redraw();
@@ -146,6 +160,12 @@ private:
     bool WholeSheetShown() const;
     void SetUpCommands();
     void SetUpSettings();
+    void SetUpFrame(class QMenu *set);
+    void SetFrameHidden(bool hidden);
+    void AskTeamName();
+    void AskFrameScale();
+    // The frame laid out for the paper, the options and the values read last.
+    void LayOutFrame();
     // The settings buttons and their menu items.
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -237,4 +257,10 @@ private:
     int frameX2 = 0, frameY2 = 0;
     LiveWatch *live;
     LiveCursors *cursors;
+    TitleFields titleFields;
+    // What the values were read from, so that only a change redraws.
+    QString titleRead;
+    bool frameHidden = false;
+    QString typedScale;
+    SheetFrame sheetFrame;
 };

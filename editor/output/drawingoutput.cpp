@@ -197,8 +197,10 @@ QString DrawingOutput::drawingName() const
 
 PaperDrawing DrawingOutput::TakeDrawing() const
 {
-    return TakePaperDrawing(editor.Model(), drawingName(), editor.PaperWidth,
-                            editor.PaperHeight);
+    PaperDrawing drawing = TakePaperDrawing(editor.Model(), drawingName(), editor.PaperWidth,
+                                            editor.PaperHeight);
+    AddSheetFrame(drawing, editor.SheetFrameNow());
+    return drawing;
 }
 
 QString DrawingOutput::Progress() const

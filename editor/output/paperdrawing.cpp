@@ -1,6 +1,7 @@
 #include "editor/output/paperdrawing.h"
 
 #include "editor/model/drawingmodel.h"
+#include "editor/model/sheetframe.h"
 
 #include <algorithm>
 #include <cmath>
@@ -154,4 +155,46 @@ void WalkPaperLine(LinePen &pen, double x1, double y1, double x2, double y2, dou
     }
     SeekPattern(pen, clipped == 1 ? Distance(x1, y1, cx1, cy1) : 0);
     WalkDashes(pen, cx1, cy1, cx2, cy2, each);
+}
+
+QString SheetFrameLayerName()
+{
+    return QStringLiteral("表題欄");
+}
+
+void AddSheetFrame(PaperDrawing &d, const SheetFrame &frame)
+{
+    if (!frame.shown)
+        return;
+    int type = -1;
+    for (size_t i = 0; i < d.types.size() && type < 0; ++i) {
+        if (d.types[i].pattern.count == 0)
+            type = int(i);
+    }
+    if (type < 0) {
+        type = int(d.types.size());
+        d.types.push_back({0, QStringLiteral("CONTINUOUS"), LinePen()});
+    }
+    PaperLayer layer;
+    layer.n = SheetFrameLayer;
+    layer.name = SheetFrameLayerName();
+    layer.width = 25;
+    layer.type = type;
+    const int at = int(d.layers.size());
+    d.layers.push_back(layer);
+    for (const FrameLine &l : frame.lines) {
+        SheetLine p;
+        p.x1 = l.line.x1, p.y1 = l.line.y1, p.x2 = l.line.x2, p.y2 = l.line.y2;
+        p.width = l.width;
+        p.layer = at;
+        p.type = type;
+        d.lines.push_back(p);
+    }
+    for (const TextShape &t : frame.texts) {
+        SheetLine p;
+        p.shape = t;
+        p.layer = at;
+        p.type = type;
+        d.lines.push_back(p);
+    }
 }

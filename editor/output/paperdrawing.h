@@ -14,6 +14,7 @@
 #include <vector>
 
 class DrawingModel;
+struct SheetFrame;
 
 // A layer that has lines on paper, with the look of its layer-dependent values.
 struct PaperLayer
@@ -62,6 +63,11 @@ struct PaperDrawing
 PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, double width,
                               double height);
 
+// The layer the frame and title block go out on, after every layer of the drawing.
+constexpr int SheetFrameLayer = 256;
+QString SheetFrameLayerName();
+// The frame's lines and texts on a layer of their own, in black and continuous.
+void AddSheetFrame(PaperDrawing &drawing, const SheetFrame &frame);
 // How a line is stroked on paper: the pattern begun at (x1, y1) as on screen, a line no
 // longer than one period continuous, walked only within box (paper mm) so that lines running
 // far beyond the sheet cost nothing. Each dash and dot as WalkDashes gives them.

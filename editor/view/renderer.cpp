@@ -2,6 +2,7 @@
 
 #include "editor/model/drawingmodel.h"
 #include "editor/model/geometry.h"
+#include "editor/model/sheetframe.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/textpaint.h"
 
@@ -68,6 +69,22 @@ void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet)
     const double d = 5 / view.scale;
     DrawClippedLine(canvas, view, -d, 0, d, 0);
     DrawClippedLine(canvas, view, 0, -d, 0, d);
+    if (sheet.frame)
+        RenderSheetFrame(canvas, view, *sheet.frame);
+}
+
+void RenderSheetFrame(Canvas &canvas, const ViewParams &view, const SheetFrame &frame)
+{
+    if (!frame.shown)
+        return;
+    for (const FrameLine &l : frame.lines) {
+        LinePen pen;
+        pen.colour = 0;
+        pen.width = l.width;
+        DrawStyledLineInView(canvas, view, pen, l.line.x1, l.line.y1, l.line.x2, l.line.y2);
+    }
+    for (const TextShape &t : frame.texts)
+        RenderText(canvas, view, Geometry::RefOf(t), {t.font, t.text}, 0);
 }
 
 void DrawStyledLineInView(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1,

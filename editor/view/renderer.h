@@ -9,6 +9,7 @@
 
 class Canvas;
 class DrawingModel;
+struct SheetFrame;
 struct Entity;
 struct TextRef;
 struct TextStrings;
@@ -20,14 +21,17 @@ struct Sheet
     double paperWidth = 0;
     double paperHeight = 0;
     double grid = 0;
+    // The frame and title block inside the paper; none when null or not shown.
+    const SheetFrame *frame = nullptr;
 };
 
 // White, the cyan window frame, fine and coarse grid, the black paper frame, the red
 // origin mark, then every live entity in ascending entity number.
 void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                    const Sheet &sheet);
-// Everything but the entities.
+// Everything but the entities; the frame and title block in black over the grid.
 void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
+void RenderSheetFrame(Canvas &canvas, const ViewParams &view, const SheetFrame &frame);
 // Every live entity that meets the view, in ascending entity number.
 void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &model);
 // One entity as the picture draws it, whatever its kind; nothing for one that is not live

@@ -1,0 +1,140 @@
+// The editor's sheet frame and title block: the values read from the register, the switch
+// kept with the drawing, and the layout the picture and the output draw.
+#include "editor/editorwindow.h"
+
+#include "app/globals.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "db/registerrows.h"
+#include "db/textcodec.h"
+#include "editor/model/drawingmodel.h"
+#include "editor/titleblock.h"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMenu>
+
+void TForm13::SetUpFrame(QMenu *set)
+{
+    set->addSeparator();
+    // Kept with the drawing: every PC shows its sheet alike.
+    mnuSetFrame = set->addAction(QStringLiteral("図枠・表題欄を表示(&F)"));
+    mnuSetFrame->setObjectName(QStringLiteral("mnuSetFrame"));
+    mnuSetFrame->setCheckable(true);
+    mnuSetFrame->setChecked(true);
+    connect(mnuSetFrame, &QAction::triggered, this, [this](bool on) { SetFrameHidden(!on); });
+    mnuSetScale = set->addAction(QStringLiteral("表題欄の尺度(&S)..."));
+    mnuSetScale->setObjectName(QStringLiteral("mnuSetScale"));
+    connect(mnuSetScale, &QAction::triggered, this, &TForm13::AskFrameScale);
+    // Kept with this PC's settings, for every drawing.
+    mnuSetFiling = set->addAction(QStringLiteral("図枠の左にとじしろ(&M)"));
+    mnuSetFiling->setObjectName(QStringLiteral("mnuSetFiling"));
+    mnuSetFiling->setCheckable(true);
+    connect(mnuSetFiling, &QAction::triggered, this, [this](bool on) {
+        Config().FilingMargin = on;
+        Redraw();
+    });
+    mnuSetTeam = set->addAction(QStringLiteral("表題欄のチーム名(&N)..."));
+    mnuSetTeam->setObjectName(QStringLiteral("mnuSetTeam"));
+    connect(mnuSetTeam, &QAction::triggered, this, &TForm13::AskTeamName);
+    connect(set, &QMenu::aboutToShow, this, [this] {
+        mnuSetFrame->setChecked(!frameHidden);
+        mnuSetFiling->setChecked(Config().FilingMargin);
+    });
+}
+
+void TForm13::SetFrameHidden(bool hidden)
+{
+    if (!StoreFrameHidden(db, DrawingNo, hidden)) {
+        mnuSetFrame->setChecked(!frameHidden);
+        ShowMessage(QStringLiteral("変更失敗"));
+        return;
+    }
+    frameHidden = hidden;
+    Redraw();
+}
+
+void TForm13::AskTeamName()
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("表題欄のチーム名"),
+                                               QStringLiteral("チーム名"), QLineEdit::Normal,
+                                               Config().TeamName, &ok)
+                             .trimmed();
+    if (!ok)
+        return;
+    if (!ToCp932(name)) {
+        ShowMessage(QStringLiteral("使用出来ない文字が含まれています"));
+        return;
+    }
+    Config().TeamName = name;
+    Redraw();
+}
+
+void TForm13::AskFrameScale()
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(
+        this, QStringLiteral("表題欄の尺度"),
+        QStringLiteral("尺度（1:50 のように。空欄で現在のレイヤの尺度）"), QLineEdit::Normal,
+        typedScale, &ok);
+    if (!ok)
+        return;
+    const QString typed = TypedScale(text);
+    if (!text.trimmed().isEmpty() && typed.isEmpty()) {
+        ShowMessage(QStringLiteral("尺度は 1:50 のように入力して下さい（1～9999）"));
+        return;
+    }
+    if (!StoreFrameScale(db, DrawingNo, typed)) {
+        ShowMessage(QStringLiteral("変更失敗"));
+        return;
+    }
+    typedScale = typed;
+    Redraw();
+}
+
+bool TForm13::ReadTitle()
+{
+    FrameChoice choice{frameHidden, typedScale};
+    ReadFrameChoice(db, DrawingNo, choice);
+    const bool hidden = choice.hidden;
+    const std::optional<TitleRecord> record = ReadTitleRecord(db, DrawingNo);
+    // A failed read keeps what was shown.
+    TitleFields fields = titleFields;
+    if (record)
+        fields = TitleFieldsOf(*record, QString(), QString());
+    const QStringList key = {fields.code,       fields.title,       fields.subtitle,
+                             fields.drawnBy,    fields.drawnOn,     fields.checkedBy,
+                             fields.checkedOn,  fields.approvedBy,  fields.approvedOn,
+                             fields.issuedBy,   fields.issuedOn,    fields.revision,
+                             fields.revisionOn, fields.revisionText};
+    const QString read = key.join(QChar(0));
+    const bool changed = read != titleRead || hidden != frameHidden || choice.scale != typedScale;
+    titleRead = read;
+    titleFields = fields;
+    frameHidden = hidden;
+    typedScale = choice.scale;
+    return changed;
+}
+
+void TForm13::LayOutFrame()
+{
+    if (frameHidden) {
+        sheetFrame = SheetFrame();
+        return;
+    }
+    TitleFields fields = titleFields;
+    const LayerRow *layer = model->Layer(CurLayer);
+    fields.scale = !typedScale.isEmpty() ? typedScale
+                                         : SheetFrames::ScaleText(layer ? layer->scale : 1.0);
+    fields.team = Config().TeamName;
+    FrameOptions options;
+    options.filingMargin = Config().FilingMargin;
+    double w = PaperWidth, h = PaperHeight;
+    if (!(w > 0) || !(h > 0)) {
+        w = 420;
+        h = 297;
+    }
+    sheetFrame = LayOutSheetFrame(w, h, options, fields);
+}

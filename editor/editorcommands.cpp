@@ -117,6 +117,9 @@ void TForm13::ShowCommand()
 {
     SetStatusText(1, command.Name());
     SetStatusText(2, command.Prompt());
+    // The prompt is read whole; the hint and the notice give way.
+    panels[2]->setMinimumWidth(
+        std::max(50, panels[2]->fontMetrics().horizontalAdvance(command.Prompt()) + 4));
     hint->setText(command.Waiting()
                       ? QStringLiteral("左クリック：グリッド点　右クリック：線の端点")
                       : QString());

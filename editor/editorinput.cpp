@@ -30,13 +30,10 @@ void TForm13::SetUpInput()
     connect(PointInput, &QLineEdit::returnPressed, this, &TForm13::EnterPoint);
     // After the pointer, command and prompt panels.
     StatusBar1->insertWidget(3, PointInput);
-    relative = new QLabel(StatusBar1);
-    relative->setObjectName(QStringLiteral("Relative"));
-    StatusBar1->insertWidget(4, relative);
     // A measure is read off and copied from here.
     notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Long texts are cut at the frame's edge rather than widen the editor as they come.
-    for (QLabel *l : {hint, relative, notice})
+    for (QLabel *l : {hint, notice})
         l->setMinimumWidth(1);
 
     OrthoPanel = new QToolButton(StatusBar1);
@@ -123,17 +120,20 @@ void TForm13::HoldPoint(double &x, double &y) const
         HoldOrtho(lastX, lastY, x, y);
 }
 
+// Once a point is given the mouse's hint has done its work, and its room shows where the
+// next point lies from it.
 void TForm13::ShowRelative()
 {
     double lastX, lastY;
-    relative->setText(command.Waiting() && command.Last(lastX, lastY)
-                          ? RelativeText(lastX, lastY, PickX, PickY)
-                          : QString());
+    if (!command.Waiting() || !command.Last(lastX, lastY))
+        return;
+    hint->setText(RelativeText(lastX, lastY, PickX, PickY));
 }
 
 QString TForm13::RelativeShown() const
 {
-    return relative->text();
+    double lastX, lastY;
+    return command.Waiting() && command.Last(lastX, lastY) ? hint->text() : QString();
 }
 
 void TForm13::StartMeasure()

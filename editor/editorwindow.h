@@ -246,7 +246,6 @@ private:
     bool wasMaximised = false;
     DrawCommand command;
     bool ortho = false;
-    QLabel *relative;
     QString inputError; // the notice of the last entry refused
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;

@@ -288,6 +288,8 @@ void TestPrecision::measureInEditor()
     clickAt(e, 30, 40);
     const QString measured = QStringLiteral("距離 50 mm　角度 53.13°　ΔX 30　ΔY 40");
     QCOMPARE(e->Notice(), measured);
+    // However long, what the status bar shows leaves the editor's size alone.
+    QCOMPARE(e->width(), 700);
     QCOMPARE(QGuiApplication::clipboard()->text(), measured);
     // Nothing stored; the measure asks for its first point again.
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("1"));

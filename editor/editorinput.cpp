@@ -115,8 +115,11 @@ void TForm13::SetOrtho(bool on)
 
 void TForm13::HoldPoint(double &x, double &y) const
 {
+    // The horizontal and vertical lines hold themselves; their through point is no origin.
+    if (!ortho || command.Code() == HorizontalLine || command.Code() == VerticalLine)
+        return;
     double lastX, lastY;
-    if (ortho && command.Last(lastX, lastY))
+    if (command.Last(lastX, lastY))
         HoldOrtho(lastX, lastY, x, y);
 }
 

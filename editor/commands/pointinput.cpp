@@ -167,8 +167,8 @@ bool PointToward(double fromX, double fromY, double towardX, double towardY, dou
     if (!(d > 1e-9) || !std::isfinite(d) || !std::isfinite(length))
         return false;
     // Along an axis the point stays exact.
-    x = fromX + (dy == 0 ? std::copysign(length, dx) : length * dx / d);
-    y = fromY + (dx == 0 ? std::copysign(length, dy) : length * dy / d);
+    x = fromX + (dy == 0 ? (dx > 0 ? length : -length) : length * dx / d);
+    y = fromY + (dx == 0 ? (dy > 0 ? length : -length) : length * dy / d);
     return std::isfinite(x) && std::isfinite(y);
 }
 

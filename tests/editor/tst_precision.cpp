@@ -123,6 +123,8 @@ void TestPrecision::orthoAndDirection()
     QCOMPARE(std::make_pair(x, y), std::make_pair(1.0, -19.0));
     QVERIFY(PointToward(0, 0, 3, 4, 10, x, y));
     QVERIFY(std::fabs(x - 6) < 1e-12 && std::fabs(y - 8) < 1e-12);
+    QVERIFY(PointToward(3, 0, 10, 0, -5, x, y)); // a negative length goes back
+    QCOMPARE(std::make_pair(x, y), std::make_pair(-2.0, 0.0));
     QVERIFY(!PointToward(2, 2, 2, 2, 10, x, y));
     QVERIFY(!PointToward(0, 0, 1, 1, std::nan(""), x, y));
 
@@ -264,6 +266,12 @@ void TestPrecision::orthoInEditor()
     clickAt(e, 0, 0);
     type(e, "@5,5");
     QCOMPARE(lineRows(ed.db).section(u'|', 2), QStringLiteral("0 0 5 5"));
+    // The horizontal line's start is free of its through point.
+    e->SpeedButton6->click();
+    clickAt(e, 0, 0);
+    moveTo(e, 5, 40);
+    QCOMPARE(std::make_pair(e->PickX, e->PickY), std::make_pair(5.0, 40.0));
+    e->SpeedButton8->click();
     e->OrthoPanel->click();
     QVERIFY(!e->Ortho());
     QVERIFY(!e->mnuDrawOrtho->isChecked());

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -111,6 +112,12 @@ void TForm13::SetOrtho(bool on)
     ortho = on;
     OrthoPanel->setChecked(on);
     mnuDrawOrtho->setChecked(on);
+    // The band turns at once, not at the next move of the mouse.
+    const QPoint at = PaintBox1->mapFromGlobal(QCursor::pos());
+    if (PaintBox1->rect().contains(at)) {
+        const PaperPoint p = view.ToPaper(at.x(), at.y());
+        TrackPoint(p.x, p.y);
+    }
 }
 
 void TForm13::HoldPoint(double &x, double &y) const

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -272,10 +273,15 @@ void TestPrecision::orthoInEditor()
     moveTo(e, 5, 40);
     QCOMPARE(std::make_pair(e->PickX, e->PickY), std::make_pair(5.0, 40.0));
     e->SpeedButton8->click();
+    clickAt(e, 0, 0);
+    moveTo(e, 30, 4);
+    QCursor::setPos(e->PaintBox1->mapToGlobal(pixelOf(e, 30, 4)));
+    QCOMPARE(e->PickY, 0.0);
+    // Turned off, the band goes to the pointer at once.
     e->OrthoPanel->click();
     QVERIFY(!e->Ortho());
     QVERIFY(!e->mnuDrawOrtho->isChecked());
-    clickAt(e, 0, 0);
+    QCOMPARE(e->PickY, 4.0);
     clickAt(e, 30, 4);
     QCOMPARE(lineRows(ed.db).section(u'|', 3), QStringLiteral("0 0 30 4"));
 }

@@ -14,6 +14,7 @@
 
 #include <QLabel>
 #include <QAction>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -27,6 +28,7 @@ void TForm13::SetUpCommands()
         {SpeedButton6, mnuDrawLineX}, {SpeedButton7, mnuDrawLineY}, {SpeedButton8, mnuDrawLine2},
         {SpeedButton9, mnuDrawBox},   {SpeedButton10, mnuDrawCircle}, {SpeedButton11, mnuDrawArc},
         {SpeedButton12, mnuDrawArc3}, {SpeedButton13, mnuDrawText}};
+    connect(mnuDrawMeasure, &QAction::triggered, this, &TForm13::StartMeasure);
     const int codes[] = {HorizontalLine, VerticalLine,  TwoPointLine,  BoxCommand,
                          CircleCommand,  ArcCommand,    ThreePointArc, TextCommand};
     const char *const hints[] = {"水平線：通過点、開始点、終了点",
@@ -115,9 +117,16 @@ void TForm13::ShowCommand()
 {
     SetStatusText(1, command.Name());
     SetStatusText(2, command.Prompt());
+    // The prompt is read whole; the hint and the notice give way.
+    panels[2]->setMinimumWidth(
+        std::max(50, panels[2]->fontMetrics().horizontalAdvance(command.Prompt()) + 4));
     hint->setText(command.Waiting()
                       ? QStringLiteral("左クリック：グリッド点　右クリック：線の端点")
                       : QString());
+    PointInput->setEnabled(command.Waiting());
+    if (!command.Waiting())
+        PointInput->clear();
+    ShowRelative();
     StatusBar1->repaint();
 }
 
@@ -125,6 +134,8 @@ void TForm13::TrackPoint(double x, double y)
 {
     if (!command.Waiting() || !GridPoint(x, y, CurGrid, PickX, PickY))
         return;
+    HoldPoint(PickX, PickY);
+    ShowRelative();
     if (FollowPick())
         ShowScreen();
 }
@@ -158,8 +169,10 @@ void TForm13::DrawRubber()
 void TForm13::GivePoint(double x, double y)
 {
     double gx, gy;
-    if (command.Waiting() && GridPoint(x, y, CurGrid, gx, gy))
-        TakePoint(gx, gy);
+    if (!command.Waiting() || !GridPoint(x, y, CurGrid, gx, gy))
+        return;
+    HoldPoint(gx, gy);
+    TakePoint(gx, gy);
 }
 
 void TForm13::SnapPoint(double x, double y)
@@ -183,6 +196,10 @@ void TForm13::TakePoint(double x, double y)
         SetNotice(command.Note());
     FollowPick();
     ShowScreen();
+    if (!shapes.empty() && !command.Stores()) {
+        ShowMeasured(shapes.front());
+        return;
+    }
     if (!shapes.empty() && !StoreFigure(shapes)) {
         // Kept on screen, the figure is stored by one more click once the database answers.
         command.TakeBack();

@@ -19,6 +19,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
@@ -110,6 +111,9 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuDrawArc = item(draw, "mnuDrawArc", QStringLiteral("円弧(&A)"));
     mnuDrawArc3 = item(draw, "mnuDrawArc3", QStringLiteral("3点円弧(&3)"));
     mnuDrawText = item(draw, "mnuDrawText", QStringLiteral("文字(&T)"));
+    draw->addSeparator();
+    mnuDrawMeasure = item(draw, "mnuDrawMeasure", QStringLiteral("測定(&M)"));
+    mnuDrawOrtho = item(draw, "mnuDrawOrtho", QStringLiteral("直交(&O)"));
     draw->addSeparator();
     mnuDrawErase = item(draw, "mnuDrawErase", QStringLiteral("削除(&E)"));
     mnuDrawUndo = item(draw, "mnuDrawUndo", QStringLiteral("元に戻す(&U)"));
@@ -268,6 +272,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     connect(pollTimer, &QTimer::timeout, this, &TForm13::PollTick);
     SetUpCommands();
     SetUpEditing();
+    SetUpInput();
     SetUpSettings();
 
     // Another PC's stored work is looked for as soon as the server says so.
@@ -552,6 +557,8 @@ void TForm13::ZoomAt(double px, double py, double factor)
 
 bool TForm13::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == PointInput && event->type() == QEvent::KeyPress)
+        return InputKey(static_cast<QKeyEvent *>(event));
     if (watched != PaintBox1)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
@@ -782,6 +789,8 @@ void TForm13::keyPressEvent(QKeyEvent *event)
             Redo();
         break;
     default:
+        if (TypeIntoInput(event))
+            break;
         QWidget::keyPressEvent(event);
         return;
     }

@@ -23,7 +23,9 @@ class LiveCursors;
 class LiveWatch;
 class QAction;
 class QFrame;
+class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QStatusBar;
 class QTimer;
 class QToolButton;
@@ -62,6 +64,11 @@ public:
     QAction *mnuDrawLineX, *mnuDrawLineY, *mnuDrawLine2, *mnuDrawBox;
     QAction *mnuDrawCircle, *mnuDrawArc, *mnuDrawArc3, *mnuDrawText;
     QAction *mnuDrawErase, *mnuDrawUndo, *mnuDrawRedo;
+    // 測定 and the ortho hold (F8), the latter also toggled by its status-bar panel.
+    QAction *mnuDrawMeasure, *mnuDrawOrtho;
+    // Points typed while a command waits; keys typed on the paint box go here.
+    QLineEdit *PointInput;
+    QToolButton *OrthoPanel;
     QAction *mnuSetLayer, *mnuSetColor, *mnuSetLtype, *mnuSetWidth, *mnuSetGrid;
     QAction *mnuSetWheel, *mnuSetDates;
     // The sheet's frame and title block: shown or not for this drawing on every PC, the
@@ -118,6 +125,12 @@ public:
     // The pointer position the command follows, on the grid.
     double PickX = 0, PickY = 0;
     bool RubberShown() const { return rubberShown; }
+    // Points after a figure's first held horizontal or vertical from the one before.
+    bool Ortho() const { return ortho; }
+    void SetOrtho(bool on);
+    // The distance and angle of the tracked point from the last one, as the status bar
+    // shows them.
+    QString RelativeShown() const;
 
     // Lines picked with the mouse while no command waits, shown highlighted; erased with
     // Delete. Undo and Redo take back and do again this window's own drawing and erasing.
@@ -185,6 +198,17 @@ private:
     bool FollowPick();
     void DrawRubber();
     bool StoreFigure(const std::vector<Shape> &shapes);
+    void SetUpInput();
+    // A printable key on the paint box starts a typed entry; false when it is not one.
+    bool TypeIntoInput(QKeyEvent *event);
+    bool InputKey(QKeyEvent *event);
+    void EnterPoint();
+    // (x, y) as ortho holds it from the last point.
+    void HoldPoint(double &x, double &y) const;
+    void ShowRelative();
+    // 測定: the one entity selected is measured at once; then two points are asked for.
+    void StartMeasure();
+    void ShowMeasured(const Shape &band);
     // The text command's dialog: its values for the next texts; false when cancelled.
     bool AskText();
     // Opens the dialog on a stored text and stores the change as one operation.
@@ -246,6 +270,8 @@ private:
     // that showed the whole sheet.
     bool wasMaximised = false;
     DrawCommand command;
+    bool ortho = false;
+    QString inputError; // the notice of the last entry refused
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;
     // The text dialog, made when first needed; it remembers its values.

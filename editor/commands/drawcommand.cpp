@@ -220,6 +220,20 @@ private:
     const TextShape *text;
 };
 
+// 測定: two points; the line between them is the band and what the window measures.
+class MeasureFigureCommand : public TwoPointLineCommand
+{
+public:
+    QString Name() const override { return QStringLiteral("測定"); }
+    QString Prompt(int given) const override
+    {
+        return given == 0 ? QStringLiteral("測定の始点を指示して下さい")
+                          : QStringLiteral("測定の終点を指示して下さい");
+    }
+    QString Empty(const std::vector<Shape> &) const override { return QString(); }
+    bool Stores() const override { return false; }
+};
+
 } // namespace
 
 std::unique_ptr<Command> DrawCommand::make(int id) const
@@ -241,6 +255,8 @@ std::unique_ptr<Command> DrawCommand::make(int id) const
         return std::make_unique<ThreePointArcCommand>();
     case TextCommand:
         return std::make_unique<TextFigureCommand>(&text);
+    case MeasureCommand:
+        return std::make_unique<MeasureFigureCommand>();
     default:
         return nullptr;
     }
@@ -263,6 +279,20 @@ QString DrawCommand::Name() const
 QString DrawCommand::Prompt() const
 {
     return command ? command->Prompt(given) : QString();
+}
+
+bool DrawCommand::Last(double &x, double &y) const
+{
+    if (!command || given <= 0)
+        return false;
+    x = px[given - 1];
+    y = py[given - 1];
+    return true;
+}
+
+bool DrawCommand::Stores() const
+{
+    return !command || command->Stores();
 }
 
 bool DrawCommand::AsksLast() const

@@ -20,7 +20,9 @@ enum CommandId {
     CircleCommand = 50,
     ArcCommand = 60,
     ThreePointArc = 70,
-    TextCommand = 80
+    TextCommand = 80,
+    // Two points measured, nothing stored.
+    MeasureCommand = 90
 };
 
 class Command
@@ -39,6 +41,8 @@ public:
     virtual QString Empty(const std::vector<Shape> &figure) const = 0;
     // Which coordinates of the tracked point the band follows (1 x, 2 y).
     virtual int Follows() const { return 3; }
+    // Whether a finished figure is stored.
+    virtual bool Stores() const { return true; }
 };
 
 class DrawCommand
@@ -55,6 +59,10 @@ public:
     int Given() const { return given; }
     QString Name() const;
     QString Prompt() const;
+    // The point given just before the one asked for; false for a figure's first point.
+    bool Last(double &x, double &y) const;
+    // Whether the figures it finishes are stored; the measure's are only shown.
+    bool Stores() const;
     // Whether the point asked for is the figure's last, which the band follows.
     bool AsksLast() const;
     // The band to the tracked point; none unless the last point is asked for.

@@ -157,6 +157,15 @@ Settings LoadSettingsFile(const QString &path, SettingsRead *status)
     s.WheelTowardUserZoomsOut = extra(SettingsLineCount);
     s.AutoRegisterDates = extra(SettingsLineCount + 1);
     s.ChatReadableTime = extra(SettingsLineCount + 2);
+    {
+        QByteArray line = SettingsLineCount + 3 < lines.size() ? lines[SettingsLineCount + 3]
+                                                                : QByteArray();
+        bool ok = false;
+        const int kinds = QString::fromLatin1(line.trimmed()).toInt(&ok);
+        // A value of no known kinds leaves the default rather than no snap at all.
+        if (ok && kinds >= 0 && kinds <= 511)
+            s.SnapKinds = kinds;
+    }
     return s;
 }
 
@@ -182,10 +191,14 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
     }
     const bool extras[] = {settings.WheelTowardUserZoomsOut, settings.AutoRegisterDates,
                            settings.ChatReadableTime};
-    if (std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
+    const bool snaps = settings.SnapKinds != Settings::DefaultSnapKinds
+                       && settings.SnapKinds >= 0 && settings.SnapKinds <= 511;
+    if (snaps || std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
         for (const bool on : extras)
             content += on ? "1\r\n" : "0\r\n";
     }
+    if (snaps)
+        content += QByteArray::number(settings.SnapKinds) + "\r\n";
     // The user's configuration folder may not exist before the first save.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

@@ -132,6 +132,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
             [this] { mnuSetDates->setChecked(Config().AutoRegisterDates); });
     connect(mnuSetDates, &QAction::toggled, this,
             [](bool on) { Config().AutoRegisterDates = on; });
+    mnuSnap = menu->addMenu(QStringLiteral("スナップ(&N)"));
     QMenu *out = menu->addMenu(QStringLiteral("出力(&O)"));
     out->setObjectName(QStringLiteral("mnuOut"));
     mnuOutPrint = item(out, "mnuOutPrint", QStringLiteral("印刷(&P)..."));
@@ -265,6 +266,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     SetUpCommands();
     SetUpEditing();
     SetUpSettings();
+    SetUpSnaps();
 
     // Another PC's stored work is looked for as soon as the server says so.
     live = new LiveWatch(db.Live(), this);
@@ -549,6 +551,7 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
         PaintBox1MouseMove(static_cast<QMouseEvent *>(event));
         return true;
     case QEvent::Leave:
+        HideMarker();
         cursors->PointerLeft();
         return false;
     case QEvent::MouseButtonRelease:
@@ -603,8 +606,10 @@ void TForm13::PaintBox1MouseDown(QMouseEvent *event)
     }
     ButtonState |= buttonBits(event->buttons() | event->button(), event->modifiers(),
                               event->type() == QEvent::MouseButtonDblClick);
-    if (ButtonState & Middle)
+    if (ButtonState & Middle) {
+        HideMarker();
         panSnapshot = screen.copy();
+    }
 }
 
 void TForm13::PaintBox1MouseMove(QMouseEvent *event)
@@ -631,6 +636,7 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
         zoomShown = false;
         rubberShown = false;
         frameShown = false;
+        markerShown = false;
         screen.fill(Qt::white);
         QPainter p(&screen);
         p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);

@@ -211,17 +211,20 @@ void TestCommands::snapRules()
         {50.4, 9.7, 0.5, 50, 10}, // layer units times the scale: stored (5000, 1000)
         {134, 1, 5, 129, 1},      // both ends near: the start wins
     };
-    double x = 0, y = 0;
+    SnapResult s;
     for (const auto &t : hits) {
-        QVERIFY(SnapPoint(m, t[0], t[1], t[2], x, y));
-        QCOMPARE(QPointF(x, y), QPointF(t[3], t[4]));
+        QVERIFY(FindSnap(m, {t[0], t[1], t[2], SnapEnd, false, 0, 0, 0}, s));
+        QCOMPARE(QPointF(s.x, s.y), QPointF(t[3], t[4]));
     }
-    // A little beyond, mid-line, hidden layer, scale 0, a layer without a row, a layer beyond
-    // 0-255, a dead line, not numbers.
-    const double misses[][3] = {{1.01, 0, 1}, {5, 0, 1},   {30, 0, 1},  {70, 0, 1},
-                                {90, 0, 1},   {100, 0, 1}, {120, 0, 1}, {NaN, 0, 1}, {0, 0, NaN}};
+    // No end a little beyond or mid-line; nothing of any kind on a hidden layer, one of
+    // scale 0, a layer without a row, a layer beyond 0-255, a dead line, or at no number.
+    QVERIFY(!FindSnap(m, {1.01, 0, 1, SnapEnd, false, 0, 0, 0}, s));
+    QVERIFY(!FindSnap(m, {5, 0, 1, SnapEnd, false, 0, 0, 0}, s));
+    const double misses[][3] = {{30, 0, 1},  {70, 0, 1},  {90, 0, 1}, {100, 0, 1},
+                                {120, 0, 1}, {NaN, 0, 1}, {0, 0, NaN}};
     for (const auto &t : misses)
-        QVERIFY2(!SnapPoint(m, t[0], t[1], t[2], x, y), qPrintable(QString::number(t[0])));
+        QVERIFY2(!FindSnap(m, {t[0], t[1], t[2], SnapAll, true, t[0] + 3, 7, 0}, s),
+                 qPrintable(QString::number(t[0])));
 }
 
 void TestCommands::storedRows()

@@ -187,9 +187,9 @@ void TestSnap::everyKind()
         {90.4, 3.1, SnapTangent, true, 100, 30, 0, SnapTangent, 100 - h, w},
         {3, 0.5, SnapAll, false, 0, 0, 0, SnapNearest, 3, 0},             // a line's
         {50, -10.4, SnapNearest, false, 0, 0, 0, SnapNearest, 50, -10},   // a circle's
-        {100.3, 10.4, SnapNearest, false, 0, 0, 0, SnapNearest, 100, 10}, // an arc's
+        {100, 10.4, SnapNearest, false, 0, 0, 0, SnapNearest, 100, 10}, // an arc's
         {150.5, 0.5, SnapNearest, false, 0, 0, 0, SnapNearest, 150, 0},   // a text's anchor
-        {201.3, 0.4, SnapAll, false, 0, 0, 5, SnapGrid, 200, 0},
+        {200.6, 0.4, SnapAll, false, 0, 0, 5, SnapGrid, 200, 0},
     };
     for (const Case &c : cases) {
         SnapResult s;

@@ -79,6 +79,8 @@ void TForm13::SetUpSnaps()
     SnapButton = new QToolButton(StatusBar1);
     SnapButton->setObjectName(QStringLiteral("SnapButton"));
     SnapButton->setAutoRaise(true);
+    // The keys stay with the drawing.
+    SnapButton->setFocusPolicy(Qt::NoFocus);
     SnapButton->setPopupMode(QToolButton::InstantPopup);
     SnapButton->setMenu(mnuSnap);
     SnapButton->setToolTip(QStringLiteral("右クリックで拾うスナップ"));

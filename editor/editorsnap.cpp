@@ -138,6 +138,8 @@ void TForm13::TrackSnap(double x, double y)
     if (markerShown && seen && markerKind == int(s.kind) && markerX == int(px)
         && markerY == int(py))
         return;
+    if (!markerShown && !seen)
+        return;
     if (markerShown)
         DrawMarker();
     markerShown = seen;

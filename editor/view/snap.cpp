@@ -4,6 +4,8 @@
 #include "editor/model/geometry.h"
 #include "editor/model/intersect.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -108,15 +110,27 @@ void pointsOf(Best &best, const SnapQuery &q, const PaperShape &shape)
     }
 }
 
-bool meets(const PaperBox &box, const PaperShape &shape)
+// Whether the figure passes through the box, and the part of its extent inside it.
+bool meets(const PaperBox &box, const PaperShape &shape, PaperBox &part)
 {
+    bool in = false;
+    PaperBox b;
     if (const auto *l = std::get_if<LineShape>(&shape))
-        return Geometry::SegmentMeetsBox(box, *l);
-    if (const auto *a = std::get_if<ArcShape>(&shape))
-        return Geometry::ArcMeetsBox(box, *a);
-    if (const auto *c = std::get_if<CircleShape>(&shape))
-        return Geometry::CircleMeetsBox(box, *c);
-    return false;
+        in = Geometry::SegmentMeetsBox(box, *l), b = Geometry::LineBox(*l);
+    else if (const auto *a = std::get_if<ArcShape>(&shape))
+        in = Geometry::ArcMeetsBox(box, *a), b = Geometry::ArcBox(*a);
+    else if (const auto *c = std::get_if<CircleShape>(&shape))
+        in = Geometry::CircleMeetsBox(box, *c), b = Geometry::CircleBox(*c);
+    part = {std::max(b.x1, box.x1), std::max(b.y1, box.y1), std::min(b.x2, box.x2),
+            std::min(b.y2, box.y2)};
+    return in;
+}
+
+// With a little slack for the rounding of the boxes' edges.
+bool overlap(const PaperBox &a, const PaperBox &b, double slack)
+{
+    return a.x1 <= b.x2 + slack && b.x1 <= a.x2 + slack && a.y1 <= b.y2 + slack
+           && b.y1 <= a.y2 + slack;
 }
 
 int crossings(const PaperShape &a, const PaperShape &b, double xs[2], double ys[2])
@@ -156,17 +170,24 @@ bool FindSnap(const DrawingModel &model, const SnapQuery &q, SnapResult &out)
                           q.y + q.tolerance};
     std::vector<uint32_t> near;
     model.EntitiesIn(square, near);
-    std::vector<PaperShape> crossing; // the figures through the square
+    // The figures through the square, with the part of their extents inside it: two
+    // whose parts do not overlap cannot cross inside the square.
+    std::vector<std::pair<PaperShape, PaperBox>> crossing;
     for (uint32_t i : near) {
         const PaperShape shape = model.Paper(model.At(i));
         pointsOf(best, q, shape);
-        if ((q.kinds & SnapIntersection) && meets(square, shape))
-            crossing.push_back(shape);
+        PaperBox part;
+        if ((q.kinds & SnapIntersection) && meets(square, shape, part))
+            crossing.emplace_back(shape, part);
     }
+    const double slack = 1e-9 * (1 + std::fabs(q.x) + std::fabs(q.y) + q.tolerance);
     for (size_t i = 0; i < crossing.size(); ++i) {
         for (size_t j = i + 1; j < crossing.size(); ++j) {
+            if (!overlap(crossing[i].second, crossing[j].second, slack))
+                continue;
             double xs[2], ys[2];
-            best.Offer(SnapIntersection, crossings(crossing[i], crossing[j], xs, ys), xs, ys);
+            best.Offer(SnapIntersection,
+                       crossings(crossing[i].first, crossing[j].first, xs, ys), xs, ys);
         }
     }
     if (q.grid > 0 && std::isfinite(q.grid))

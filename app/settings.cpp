@@ -157,7 +157,15 @@ Settings LoadSettingsFile(const QString &path, SettingsRead *status)
     s.WheelTowardUserZoomsOut = extra(SettingsLineCount);
     s.AutoRegisterDates = extra(SettingsLineCount + 1);
     s.ChatReadableTime = extra(SettingsLineCount + 2);
-    // Line 79 is another value's.
+    {
+        QByteArray line = SettingsLineCount + 3 < lines.size() ? lines[SettingsLineCount + 3]
+                                                                : QByteArray();
+        bool ok = false;
+        const int kinds = QString::fromLatin1(line.trimmed()).toInt(&ok);
+        // A value of no known kinds leaves the default rather than no snap at all.
+        if (ok && kinds >= 0 && kinds <= 511)
+            s.SnapKinds = kinds;
+    }
     if (lines.size() > 79) {
         QByteArray team = lines[79];
         if (team.endsWith('\r'))
@@ -190,19 +198,24 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
     }
     const bool extras[] = {settings.WheelTowardUserZoomsOut, settings.AutoRegisterDates,
                            settings.ChatReadableTime};
+    const bool snaps = settings.SnapKinds != Settings::DefaultSnapKinds
+                       && settings.SnapKinds >= 0 && settings.SnapKinds <= 511;
     const bool framed = !settings.TeamName.isEmpty() || settings.FilingMargin;
-    if (framed || std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
+    if (snaps || framed
+        || std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
         for (const bool on : extras)
             content += on ? "1\r\n" : "0\r\n";
     }
+    if (snaps || framed)
+        content += QByteArray::number(snaps ? settings.SnapKinds : Settings::DefaultSnapKinds)
+                   + "\r\n";
     if (framed) {
         if (settings.TeamName.contains(u'\r') || settings.TeamName.contains(u'\n'))
             return false;
         const std::optional<QByteArray> team = ToCp932(settings.TeamName);
         if (!team)
             return false;
-        // Line 79 is another value's, left at its default here.
-        content += "0\r\n" + *team + "\r\n" + (settings.FilingMargin ? "1\r\n" : "0\r\n");
+        content += *team + "\r\n" + (settings.FilingMargin ? "1\r\n" : "0\r\n");
     }
     // The user's configuration folder may not exist before the first save.
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -58,6 +58,11 @@ struct Settings
     // Line 78: the chat shows a line's time as 2026/12/07 13:02:41 (1) instead of
     // 20261207 130241 (0, the default).
     bool ChatReadableTime = false;
+    // Line 79: the snaps a right click takes, one bit a kind in the editor's priority
+    // order (end 1, intersection 2, centre 4, middle 8, quadrant 16, perpendicular 32,
+    // tangent 64, nearest 128, grid 256); 31 (the first five), the default, when absent.
+    int SnapKinds = DefaultSnapKinds;
+    static constexpr int DefaultSnapKinds = 31;
     // Line 80: the team's name in the sheets' title blocks (empty, the default).
     QString TeamName;
     // Line 81: the sheets' frames keep a 20 mm filing margin on the left (1) or the same

@@ -340,10 +340,10 @@ bool measure(Database &db, int n, Figures &f)
         std::vector<double> snaps, picks;
         for (int i = 0; i < 201; ++i) {
             const double x = -400 + (i * 7919 % 800), y = -280 + (i * 104729 % 560);
-            double sx, sy;
+            SnapResult snap;
             QElapsedTimer c;
             c.start();
-            SnapPoint(*model, x, y, tolerance, sx, sy);
+            FindSnap(*model, {x, y, tolerance, SnapDefault, false, 0, 0, 0}, snap);
             snaps.push_back(ms(c));
             c.restart();
             PickEntity(*model, x, y, tolerance);

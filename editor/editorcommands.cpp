@@ -10,7 +10,6 @@
 #include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"
-#include "editor/view/snap.h"
 
 #include <QLabel>
 #include <QAction>
@@ -59,9 +58,11 @@ void TForm13::StartCommand(int code)
         rubberShown = false;
         ShowScreen();
     }
+    HideMarker();
     if (code == TextCommand && !AskText())
         code = NoCommand;
     command.Start(code);
+    lastGiven = false;
     ShowCommand();
 }
 
@@ -121,7 +122,7 @@ void TForm13::ShowCommand()
     panels[2]->setMinimumWidth(
         std::max(50, panels[2]->fontMetrics().horizontalAdvance(command.Prompt()) + 4));
     hint->setText(command.Waiting()
-                      ? QStringLiteral("左クリック：グリッド点　右クリック：線の端点")
+                      ? QStringLiteral("左クリック：グリッド点　右クリック：スナップ")
                       : QString());
     PointInput->setEnabled(command.Waiting());
     if (!command.Waiting())
@@ -132,7 +133,10 @@ void TForm13::ShowCommand()
 
 void TForm13::TrackPoint(double x, double y)
 {
-    if (!command.Waiting() || !GridPoint(x, y, CurGrid, PickX, PickY))
+    if (!command.Waiting())
+        return;
+    TrackSnap(x, y);
+    if (!GridPoint(x, y, CurGrid, PickX, PickY))
         return;
     HoldPoint(PickX, PickY);
     ShowRelative();
@@ -175,22 +179,20 @@ void TForm13::GivePoint(double x, double y)
     TakePoint(gx, gy);
 }
 
-void TForm13::SnapPoint(double x, double y)
-{
-    double sx, sy;
-    if (command.Waiting() && ::SnapPoint(*model, x, y, 5 / view.Rect().scale, sx, sy))
-        TakePoint(sx, sy);
-}
-
 void TForm13::TakePoint(double x, double y)
 {
     if (rubberShown) {
         DrawRubber();
         rubberShown = false;
     }
+    // The marker found from the point before may not be what a click now takes.
+    HideMarker();
     PickX = x;
     PickY = y;
     const std::vector<Shape> shapes = command.Give(x, y);
+    lastGiven = true;
+    lastX = x;
+    lastY = y;
     ShowCommand();
     if (!command.Note().isEmpty())
         SetNotice(command.Note());

@@ -68,6 +68,7 @@ void TForm13::ShowSelection()
     zoomShown = false;
     rubberShown = false;
     frameShown = false;
+    markerShown = false;
     FollowPick();
     ShowScreen();
 }

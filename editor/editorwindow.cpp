@@ -140,6 +140,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     connect(mnuSetDates, &QAction::toggled, this,
             [](bool on) { Config().AutoRegisterDates = on; });
     SetUpFrame(set);
+    mnuSnap = menu->addMenu(QStringLiteral("スナップ(&N)"));
     QMenu *out = menu->addMenu(QStringLiteral("出力(&O)"));
     out->setObjectName(QStringLiteral("mnuOut"));
     mnuOutPrint = item(out, "mnuOutPrint", QStringLiteral("印刷(&P)..."));
@@ -274,6 +275,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     SetUpEditing();
     SetUpInput();
     SetUpSettings();
+    SetUpSnaps();
 
     // Another PC's stored work is looked for as soon as the server says so.
     live = new LiveWatch(db.Live(), this);
@@ -580,6 +582,7 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
         PaintBox1MouseMove(static_cast<QMouseEvent *>(event));
         return true;
     case QEvent::Leave:
+        HideMarker();
         cursors->PointerLeft();
         return false;
     case QEvent::MouseButtonRelease:
@@ -634,8 +637,10 @@ void TForm13::PaintBox1MouseDown(QMouseEvent *event)
     }
     ButtonState |= buttonBits(event->buttons() | event->button(), event->modifiers(),
                               event->type() == QEvent::MouseButtonDblClick);
-    if (ButtonState & Middle)
+    if (ButtonState & Middle) {
+        HideMarker();
         panSnapshot = screen.copy();
+    }
 }
 
 void TForm13::PaintBox1MouseMove(QMouseEvent *event)
@@ -662,6 +667,7 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
         zoomShown = false;
         rubberShown = false;
         frameShown = false;
+        markerShown = false;
         screen.fill(Qt::white);
         QPainter p(&screen);
         p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);

@@ -26,9 +26,11 @@ class QFrame;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QStatusBar;
 class QTimer;
 class QToolButton;
+struct SnapResult;
 
 class TForm13 : public QWidget
 {
@@ -132,6 +134,15 @@ public:
     // shows them.
     QString RelativeShown() const;
 
+    // The snaps a right click takes (SnapKind bits), for every editor of this PC; switched
+    // in the snap menu and by the status bar's button, which shows them.
+    unsigned SnapKinds() const;
+    void SetSnapKinds(unsigned kinds);
+    QMenu *mnuSnap;
+    QToolButton *SnapButton;
+    // The kind of the marker at the point a right click would take, 0 while none is shown.
+    int MarkerKind() const { return markerShown ? markerKind : 0; }
+
     // Lines picked with the mouse while no command waits, shown highlighted; erased with
     // Delete. Undo and Redo take back and do again this window's own drawing and erasing.
     const Selection &Selected() const { return selection; }
@@ -192,6 +203,13 @@ private:
     void TrackPoint(double x, double y);
     void GivePoint(double x, double y);
     void SnapPoint(double x, double y);
+    void SetUpSnaps();
+    void ShowSnapKinds();
+    bool SnapAt(double x, double y, SnapResult &out) const;
+    // The marker to the snap a right click at (x, y) would take, or off when there is none.
+    void TrackSnap(double x, double y);
+    void HideMarker();
+    void DrawMarker();
     void TakePoint(double x, double y);
     // The rubber band to (PickX, PickY), drawn again when it moved or is not on screen;
     // true when the screen changed.
@@ -274,6 +292,12 @@ private:
     QString inputError; // the notice of the last entry refused
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;
+    // The point given last while the command waits, which perpendicular and tangent snaps
+    // start from.
+    bool lastGiven = false;
+    double lastX = 0, lastY = 0;
+    bool markerShown = false;
+    int markerKind = 0, markerX = 0, markerY = 0; // at pixels of the screen
     // The text dialog, made when first needed; it remembers its values.
     class TextDialog *textDialog = nullptr;
     QImage plain; // the picture of the last redraw without the selection

@@ -284,6 +284,24 @@ void TestApp::settingsRoundTrip()
     QVERIFY(!back.ChatReadableTime);
     QVERIFY(EditorSizeKept(back));
     QCOMPARE(back.GridDialog.top, -20);
+    QCOMPARE(back.SnapKinds, Settings::DefaultSnapKinds);
+
+    // Other snaps: line 79 after the three before it; a value beyond every kind is not
+    // taken.
+    Settings snaps = s;
+    snaps.SnapKinds = 1 | 128 | 256;
+    QVERIFY(SaveSettingsFile(path, snaps));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray snapped = f.readAll();
+    f.close();
+    QCOMPARE(snapped.count("\r\n"), SettingsLineCount + 4);
+    QVERIFY(snapped.endsWith("\r\n0\r\n0\r\n0\r\n385\r\n"));
+    QCOMPARE(LoadSettingsFile(path).SnapKinds, 385);
+    snapped.replace("\r\n385\r\n", "\r\n4096\r\n");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(snapped);
+    f.close();
+    QCOMPARE(LoadSettingsFile(path).SnapKinds, Settings::DefaultSnapKinds);
 }
 
 void TestApp::settingsFailedSaveKeepsFile()

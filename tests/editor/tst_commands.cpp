@@ -38,6 +38,7 @@ private slots:
     void editorSwitchCancelClose();
     void closeButtonOnceWhileWaiting();
     void editorSnapsAndReportsFailure();
+    void editorSnapKinds();
     void twoEditorsAtOnce();
 };
 
@@ -214,17 +215,20 @@ void TestCommands::snapRules()
         {50.4, 9.7, 0.5, 50, 10}, // layer units times the scale: stored (5000, 1000)
         {134, 1, 5, 129, 1},      // both ends near: the start wins
     };
-    double x = 0, y = 0;
+    SnapResult s;
     for (const auto &t : hits) {
-        QVERIFY(SnapPoint(m, t[0], t[1], t[2], x, y));
-        QCOMPARE(QPointF(x, y), QPointF(t[3], t[4]));
+        QVERIFY(FindSnap(m, {t[0], t[1], t[2], SnapEnd, false, 0, 0, 0}, s));
+        QCOMPARE(QPointF(s.x, s.y), QPointF(t[3], t[4]));
     }
-    // A little beyond, mid-line, hidden layer, scale 0, a layer without a row, a layer beyond
-    // 0-255, a dead line, not numbers.
-    const double misses[][3] = {{1.01, 0, 1}, {5, 0, 1},   {30, 0, 1},  {70, 0, 1},
-                                {90, 0, 1},   {100, 0, 1}, {120, 0, 1}, {NaN, 0, 1}, {0, 0, NaN}};
+    // No end a little beyond or mid-line; nothing of any kind on a hidden layer, one of
+    // scale 0, a layer without a row, a layer beyond 0-255, a dead line, or at no number.
+    QVERIFY(!FindSnap(m, {1.01, 0, 1, SnapEnd, false, 0, 0, 0}, s));
+    QVERIFY(!FindSnap(m, {5, 0, 1, SnapEnd, false, 0, 0, 0}, s));
+    const double misses[][3] = {{30, 0, 1},  {70, 0, 1},  {90, 0, 1}, {100, 0, 1},
+                                {120, 0, 1}, {NaN, 0, 1}, {0, 0, NaN}};
     for (const auto &t : misses)
-        QVERIFY2(!SnapPoint(m, t[0], t[1], t[2], x, y), qPrintable(QString::number(t[0])));
+        QVERIFY2(!FindSnap(m, {t[0], t[1], t[2], SnapAll, true, t[0] + 3, 7, 0}, s),
+                 qPrintable(QString::number(t[0])));
 }
 
 void TestCommands::storedRows()
@@ -869,4 +873,75 @@ void TestCommands::twoEditorsAtOnce()
 }
 
 QTEST_MAIN(TestCommands)
+void TestCommands::editorSnapKinds()
+{
+    Editor ed;
+    QVERIFY(ed.prepare());
+    // A line crossing another at its middle.
+    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "1,2,1,1,1"));
+    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "2,2,1,1,2"));
+    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                "1,0,0,0,0,0,0,20,0"));
+    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
+                                "2,0,0,0,0,10,-10,10,10"));
+    QVERIFY(ed.db.SqlUpdate("VAR_1", 1, {"OPN"}, {"2"}, "N=1"));
+    QVERIFY(ed.open());
+    TForm13 *e = ed.window;
+    QCOMPARE(e->SnapButton->text(), QStringLiteral("スナップ:端交心中四"));
+
+    // No marker while no command waits; then the crossing's, in pixels around it alone.
+    const QPoint cross = pixelOf(e, 10, 0), off = cross + QPoint(2, -2);
+    mouse(e, QEvent::MouseMove, off, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(e->MarkerKind(), 0);
+    e->SpeedButton8->click();
+    mouse(e, QEvent::MouseMove, off, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(e->MarkerKind(), int(SnapIntersection));
+    auto changed = [e](const QRect &area) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += e->Screen().pixel(x, y) != e->Picture().pixel(x, y);
+        return n;
+    };
+    const QRect box(cross - QPoint(6, 6), QSize(13, 13));
+    QVERIFY(changed(box) > 8);
+    QCOMPARE(changed(e->Screen().rect()), changed(box));
+    moveTo(e, 100, 100); // nothing there: no trace left
+    QCOMPARE(e->MarkerKind(), 0);
+    QCOMPARE(changed(e->Screen().rect()), 0);
+
+    // The crossing switched off in the menu: the middle, then with that off too the end of
+    // the nearer line only when near it.
+    QAction *crossing = e->findChild<QAction *>("mnuSnap1");
+    QVERIFY(crossing && crossing->isChecked());
+    crossing->trigger();
+    QCOMPARE(Config().SnapKinds, 31 & ~2);
+    QCOMPARE(e->SnapButton->text(), QStringLiteral("スナップ:端心中四"));
+    mouse(e, QEvent::MouseMove, off, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(e->MarkerKind(), int(SnapMiddle));
+    e->findChild<QAction *>("mnuSnap3")->trigger();
+    mouse(e, QEvent::MouseMove, off, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(e->MarkerKind(), 0);
+    click(e, off, Qt::NoModifier, Qt::RightButton);
+    QCOMPARE(e->Command().Given(), 0);
+    // Perpendicular on: from the line's start, the foot on the other line.
+    e->findChild<QAction *>("mnuSnap5")->trigger();
+    rightClickAt(e, 0, 0, QPoint(2, 1));
+    QCOMPARE(e->Command().Given(), 1);
+    QCOMPARE(QPointF(e->PickX, e->PickY), QPointF(0, 0));
+    mouse(e, QEvent::MouseMove, off, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(e->MarkerKind(), int(SnapPerpendicular));
+    click(e, off, Qt::NoModifier, Qt::RightButton);
+    QCOMPARE(rows(ed.db, "N, X1, Y1, X2, Y2", "ENT_LINE_1").value(2), QString("3 0 0 10 0"));
+
+    // Kept for the next editor of this PC.
+    delete ed.window;
+    QVERIFY(ed.open());
+    e = ed.window;
+    QCOMPARE(e->SnapKinds(), unsigned(1 | 4 | 16 | 32));
+    QCOMPARE(e->SnapButton->text(), QStringLiteral("スナップ:端心四垂"));
+    QVERIFY(!e->findChild<QAction *>("mnuSnap1")->isChecked());
+    QVERIFY(e->findChild<QAction *>("mnuSnap5")->isChecked());
+}
+
 #include "tst_commands.moc"

@@ -422,7 +422,7 @@ void TestEditor::statusBar()
     QCOMPARE(e->PointHint(), QString());
     QTest::mouseClick(e->SpeedButton8, Qt::LeftButton);
     QVERIFY(e->Command().Waiting());
-    QCOMPARE(e->PointHint(), QStringLiteral("左クリック：グリッド点　右クリック：線の端点"));
+    QCOMPARE(e->PointHint(), QStringLiteral("左クリック：グリッド点　右クリック：スナップ"));
     QTest::keyClick(e, Qt::Key_Escape);
     QCOMPARE(e->PointHint(), QString());
 

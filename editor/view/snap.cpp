@@ -126,6 +126,17 @@ bool meets(const PaperBox &box, const PaperShape &shape, PaperBox &part)
     return in;
 }
 
+double distanceTo(const PaperShape &shape, double x, double y)
+{
+    if (const auto *l = std::get_if<LineShape>(&shape))
+        return Geometry::DistanceToSegment(x, y, *l);
+    if (const auto *a = std::get_if<ArcShape>(&shape))
+        return Geometry::DistanceToArc(x, y, *a);
+    if (const auto *c = std::get_if<CircleShape>(&shape))
+        return Geometry::DistanceToCircle(x, y, *c);
+    return 0;
+}
+
 // With a little slack for the rounding of the boxes' edges.
 bool overlap(const PaperBox &a, const PaperBox &b, double slack)
 {
@@ -179,6 +190,23 @@ bool FindSnap(const DrawingModel &model, const SnapQuery &q, SnapResult &out)
         PaperBox part;
         if ((q.kinds & SnapIntersection) && meets(square, shape, part))
             crossing.emplace_back(shape, part);
+    }
+    // In a crowd only the figures nearest the pointer are paired, which bounds the work by
+    // a constant where pairing every figure in the square grows with its square.
+    constexpr size_t MostCrossing = 32;
+    if (crossing.size() > MostCrossing) {
+        std::vector<std::pair<double, size_t>> order;
+        order.reserve(crossing.size());
+        for (size_t i = 0; i < crossing.size(); ++i)
+            order.emplace_back(distanceTo(crossing[i].first, q.x, q.y), i);
+        std::nth_element(order.begin(), order.begin() + MostCrossing, order.end());
+        order.resize(MostCrossing);
+        std::sort(order.begin(), order.end(),
+                  [](const auto &a, const auto &b) { return a.second < b.second; });
+        std::vector<std::pair<PaperShape, PaperBox>> nearest;
+        for (const auto &o : order)
+            nearest.push_back(std::move(crossing[o.second]));
+        crossing = std::move(nearest);
     }
     const double slack = 1e-9 * (1 + std::fabs(q.x) + std::fabs(q.y) + q.tolerance);
     for (size_t i = 0; i < crossing.size(); ++i) {

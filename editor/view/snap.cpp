@@ -64,6 +64,20 @@ void quadrants(Best &best, double cx, double cy, double r, const ArcShape *arc)
 }
 
 // The points of one entity alone.
+// What a circle and an arc offer alike, from the last point and near the pointer.
+template<typename Curve> void curvePoints(Best &best, const SnapQuery &q, const Curve &c)
+{
+    double xs[2], ys[2], nx, ny;
+    if (q.hasLast && (q.kinds & SnapPerpendicular))
+        best.Offer(SnapPerpendicular, Geometry::Foot(q.lastX, q.lastY, c, xs, ys), xs, ys);
+    if (q.hasLast && (q.kinds & SnapTangent))
+        best.Offer(SnapTangent, Geometry::Tangents(q.lastX, q.lastY, c, xs, ys), xs, ys);
+    if (q.kinds & SnapNearest) {
+        Geometry::Nearest(q.x, q.y, c, nx, ny);
+        best.Offer(SnapNearest, nx, ny);
+    }
+}
+
 void pointsOf(Best &best, const SnapQuery &q, const PaperShape &shape)
 {
     double xs[2], ys[2], nx, ny;
@@ -85,25 +99,11 @@ void pointsOf(Best &best, const SnapQuery &q, const PaperShape &shape)
         const double mid = Geometry::Pi / 180 * (a->sa + Geometry::Sweep(a->sa, a->ea) / 2);
         best.Offer(SnapMiddle, a->cx + a->r * std::cos(mid), a->cy + a->r * std::sin(mid));
         quadrants(best, a->cx, a->cy, a->r, a);
-        if (q.hasLast && (q.kinds & SnapPerpendicular))
-            best.Offer(SnapPerpendicular, Geometry::Foot(q.lastX, q.lastY, *a, xs, ys), xs, ys);
-        if (q.hasLast && (q.kinds & SnapTangent))
-            best.Offer(SnapTangent, Geometry::Tangents(q.lastX, q.lastY, *a, xs, ys), xs, ys);
-        if (q.kinds & SnapNearest) {
-            Geometry::Nearest(q.x, q.y, *a, nx, ny);
-            best.Offer(SnapNearest, nx, ny);
-        }
+        curvePoints(best, q, *a);
     } else if (const auto *c = std::get_if<CircleShape>(&shape)) {
         best.Offer(SnapCentre, c->cx, c->cy);
         quadrants(best, c->cx, c->cy, c->r, nullptr);
-        if (q.hasLast && (q.kinds & SnapPerpendicular))
-            best.Offer(SnapPerpendicular, Geometry::Foot(q.lastX, q.lastY, *c, xs, ys), xs, ys);
-        if (q.hasLast && (q.kinds & SnapTangent))
-            best.Offer(SnapTangent, Geometry::Tangents(q.lastX, q.lastY, *c, xs, ys), xs, ys);
-        if (q.kinds & SnapNearest) {
-            Geometry::Nearest(q.x, q.y, *c, nx, ny);
-            best.Offer(SnapNearest, nx, ny);
-        }
+        curvePoints(best, q, *c);
     } else if (const auto *t = std::get_if<TextRef>(&shape)) {
         best.Offer(SnapEnd, t->px, t->py);
         best.Offer(SnapNearest, t->px, t->py);

@@ -116,6 +116,8 @@ bool TForm13::SnapAt(double x, double y, SnapResult &out) const
     q.lastX = lastX;
     q.lastY = lastY;
     q.grid = CurGrid;
+    const std::vector<std::pair<double, double>> corners = sheetFrame.Corners();
+    q.corners = &corners;
     return FindSnap(*model, q, out);
 }
 

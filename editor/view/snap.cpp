@@ -218,6 +218,9 @@ bool FindSnap(const DrawingModel &model, const SnapQuery &q, SnapResult &out)
                        crossings(crossing[i].first, crossing[j].first, xs, ys), xs, ys);
         }
     }
+    if (q.corners)
+        for (const auto &[cx, cy] : *q.corners)
+            best.Offer(SnapEnd, cx, cy);
     if (q.grid > 0 && std::isfinite(q.grid))
         best.Offer(SnapGrid, std::round(q.x / q.grid) * q.grid, std::round(q.y / q.grid) * q.grid);
     return best.Take(out);

@@ -3,6 +3,9 @@
 // every entity.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 class DrawingModel;
 
 // In priority order: a point of an earlier kind wins over a nearer one of a later kind.
@@ -30,6 +33,8 @@ struct SnapQuery
     bool hasLast = false; // the command's last point given, for perpendicular and tangent
     double lastX = 0, lastY = 0;
     double grid = 0; // the grid spacing, 0 for none
+    // Points besides the drawing's that count as ends: the sheet frame's corners.
+    const std::vector<std::pair<double, double>> *corners = nullptr;
 };
 
 struct SnapResult

@@ -243,6 +243,18 @@ void TestSnap::priorityAndSwitches()
     }
     SnapResult s;
     QVERIFY(!FindSnap(m, {0.4, 0.05, 1.5, kinds, true, 0.4, -0.6, 10}, s));
+
+    // The sheet frame's corners are ends: taken when nearer than the line's, never when
+    // ends are switched off.
+    const std::vector<std::pair<double, double>> corners{{0.3, 0.3}, {50, 50}};
+    SnapQuery q{0.4, 0.2, 1.5, SnapAll, false, 0, 0, 0, &corners};
+    QVERIFY(FindSnap(m, q, s));
+    QCOMPARE(QPointF(s.x, s.y), QPointF(0.3, 0.3));
+    q.x = 0.05;
+    QVERIFY(FindSnap(m, q, s));
+    QCOMPARE(QPointF(s.x, s.y), QPointF(0, 0));
+    q.kinds = SnapAll & ~unsigned(SnapEnd);
+    QVERIFY(FindSnap(m, q, s) && s.kind != SnapEnd);
 }
 
 QTEST_MAIN(TestSnap)

@@ -104,14 +104,8 @@ bool TForm13::ReadTitle()
     TitleFields fields = titleFields;
     if (record)
         fields = TitleFieldsOf(*record, QString(), QString());
-    const QStringList key = {fields.code,       fields.title,       fields.subtitle,
-                             fields.drawnBy,    fields.drawnOn,     fields.checkedBy,
-                             fields.checkedOn,  fields.approvedBy,  fields.approvedOn,
-                             fields.issuedBy,   fields.issuedOn,    fields.revision,
-                             fields.revisionOn, fields.revisionText};
-    const QString read = key.join(QChar(0));
-    const bool changed = read != titleRead || hidden != frameHidden || choice.scale != typedScale;
-    titleRead = read;
+    const bool changed =
+        fields != titleFields || hidden != frameHidden || choice.scale != typedScale;
     titleFields = fields;
     frameHidden = hidden;
     typedScale = choice.scale;

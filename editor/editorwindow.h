@@ -308,8 +308,6 @@ private:
     LiveWatch *live;
     LiveCursors *cursors;
     TitleFields titleFields;
-    // What the values were read from, so that only a change redraws.
-    QString titleRead;
     bool frameHidden = false;
     QString typedScale;
     SheetFrame sheetFrame;

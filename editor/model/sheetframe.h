@@ -18,6 +18,7 @@ struct TitleFields
     QString approvedBy, approvedOn, issuedBy, issuedOn;
     QString revision, revisionOn, revisionText;
     QString team;
+    bool operator==(const TitleFields &) const = default;
 };
 
 struct FrameOptions

@@ -62,7 +62,6 @@ void TForm13::StartCommand(int code)
     if (code == TextCommand && !AskText())
         code = NoCommand;
     command.Start(code);
-    lastGiven = false;
     ShowCommand();
 }
 
@@ -190,9 +189,6 @@ void TForm13::TakePoint(double x, double y)
     PickX = x;
     PickY = y;
     const std::vector<Shape> shapes = command.Give(x, y);
-    lastGiven = true;
-    lastX = x;
-    lastY = y;
     ShowCommand();
     if (!command.Note().isEmpty())
         SetNotice(command.Note());

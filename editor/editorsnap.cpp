@@ -112,9 +112,7 @@ bool TForm13::SnapAt(double x, double y, SnapResult &out) const
     q.y = y;
     q.tolerance = 5 / view.Rect().scale;
     q.kinds = SnapKinds();
-    q.hasLast = lastGiven;
-    q.lastX = lastX;
-    q.lastY = lastY;
+    q.hasLast = command.Taken(q.lastX, q.lastY);
     q.grid = CurGrid;
     const std::vector<std::pair<double, double>> corners = sheetFrame.Corners();
     q.corners = &corners;

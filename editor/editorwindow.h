@@ -292,10 +292,6 @@ private:
     QString inputError; // the notice of the last entry refused
     bool rubberShown = false;
     double rubberX = 0, rubberY = 0;
-    // The point given last while the command waits, which perpendicular and tangent snaps
-    // start from.
-    bool lastGiven = false;
-    double lastX = 0, lastY = 0;
     bool markerShown = false;
     int markerKind = 0, markerX = 0, markerY = 0; // at pixels of the screen
     // The text dialog, made when first needed; it remembers its values.

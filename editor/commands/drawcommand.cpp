@@ -268,6 +268,7 @@ void DrawCommand::Start(int c)
     code = command ? c : NoCommand;
     given = 0;
     finished = false;
+    taken = false;
     note.clear();
 }
 
@@ -279,6 +280,15 @@ QString DrawCommand::Name() const
 QString DrawCommand::Prompt() const
 {
     return command ? command->Prompt(given) : QString();
+}
+
+bool DrawCommand::Taken(double &x, double &y) const
+{
+    if (!taken)
+        return false;
+    x = takenX;
+    y = takenY;
+    return true;
 }
 
 bool DrawCommand::Last(double &x, double &y) const
@@ -320,6 +330,9 @@ std::vector<Shape> DrawCommand::Give(double x, double y)
         return {};
     note.clear();
     finished = false;
+    taken = true;
+    takenX = x;
+    takenY = y;
     if (!AsksLast()) {
         px[given] = x;
         py[given] = y;

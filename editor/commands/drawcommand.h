@@ -61,6 +61,8 @@ public:
     QString Prompt() const;
     // The point given just before the one asked for; false for a figure's first point.
     bool Last(double &x, double &y) const;
+    // The point taken last since the command started, also from a figure finished before.
+    bool Taken(double &x, double &y) const;
     // Whether the figures it finishes are stored; the measure's are only shown.
     bool Stores() const;
     // Whether the point asked for is the figure's last, which the band follows.
@@ -90,6 +92,8 @@ private:
     bool finished = false;
     std::unique_ptr<Command> command;
     double px[2] = {}, py[2] = {}; // the points given before the last
+    bool taken = false;
+    double takenX = 0, takenY = 0;
     QString note;
     TextShape text;
 };

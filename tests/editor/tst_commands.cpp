@@ -878,13 +878,8 @@ void TestCommands::editorSnapKinds()
     Editor ed;
     QVERIFY(ed.prepare());
     // A line crossing another at its middle.
-    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "1,2,1,1,1"));
-    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "2,2,1,1,2"));
-    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
-                                "1,0,0,0,0,0,0,20,0"));
-    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
-                                "2,0,0,0,0,10,-10,10,10"));
-    QVERIFY(ed.db.SqlUpdate("VAR_1", 1, {"OPN"}, {"2"}, "N=1"));
+    QVERIFY(storeLine(ed.db, 1, 1, 0, 0, 0, 20, 0));
+    QVERIFY(storeLine(ed.db, 1, 2, 0, 10, -10, 10, 10));
     QVERIFY(ed.open());
     TForm13 *e = ed.window;
     QCOMPARE(e->SnapButton->text(), QStringLiteral("スナップ:端交心中四"));

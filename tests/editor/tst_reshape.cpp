@@ -1,0 +1,329 @@
+// The geometry of changing figures: offsets, trimming and extending to boundaries, rounded
+// and cut corners, and breaks, with the faults each gives for what cannot be done.
+#include "editor/model/geometry.h"
+#include "editor/model/reshape.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace Geometry;
+
+namespace {
+
+using F = ReshapeFault;
+
+bool near(double a, double b, double eps = 1e-9)
+{
+    return std::fabs(a - b) <= eps;
+}
+
+bool sameAngle(double a, double b)
+{
+    const double d = Normal(a - b);
+    return d <= 1e-9 || d >= 360 - 1e-9;
+}
+
+bool isLine(const Shape &s, double x1, double y1, double x2, double y2)
+{
+    const auto *l = std::get_if<LineShape>(&s);
+    if (!l)
+        return false;
+    const bool ok = near(l->x1, x1) && near(l->y1, y1) && near(l->x2, x2) && near(l->y2, y2);
+    if (!ok)
+        qWarning("line %.12g %.12g %.12g %.12g", l->x1, l->y1, l->x2, l->y2);
+    return ok;
+}
+
+bool isArc(const Shape &s, double cx, double cy, double r, double sa, double ea)
+{
+    const auto *a = std::get_if<ArcShape>(&s);
+    if (!a)
+        return false;
+    const bool ok = near(a->cx, cx) && near(a->cy, cy) && near(a->r, r) && sameAngle(a->sa, sa)
+                    && sameAngle(a->ea, ea);
+    if (!ok)
+        qWarning("arc %.12g %.12g r %.12g %.12g-%.12g", a->cx, a->cy, a->r, a->sa, a->ea);
+    return ok;
+}
+
+double degrees(double y, double x)
+{
+    return Normal(std::atan2(y, x) * 180 / Pi);
+}
+
+const double Inf = std::numeric_limits<double>::infinity();
+
+} // namespace
+
+class TestReshape : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void offset();
+    void trim();
+    void extend();
+    void fillet();
+    void chamfer();
+    void breaks();
+};
+
+void TestReshape::offset()
+{
+    Shape out;
+    const LineShape l{0, 0, 10, 0};
+    QCOMPARE(Offset(l, 2, 5, 3, out), F::None);
+    QVERIFY(isLine(out, 0, 2, 10, 2));
+    QCOMPARE(Offset(l, 2, 20, -1, out), F::None); // beyond the segment: its whole line counts
+    QVERIFY(isLine(out, 0, -2, 10, -2));
+    QCOMPARE(Offset(l, 2, 5, 0, out), F::NoSize);
+    QCOMPARE(Offset(l, 0, 5, 3, out), F::NoSize);
+    QCOMPARE(Offset(l, -1, 5, 3, out), F::NoSize);
+    QCOMPARE(Offset(l, NAN, 5, 3, out), F::NoSize);
+    QCOMPARE(Offset(l, 2, Inf, 3, out), F::NoSize);
+    QVERIFY(std::holds_alternative<std::monostate>(out));
+    QCOMPARE(Offset(TextShape{}, 2, 5, 3, out), F::Unsupported);
+
+    const CircleShape c{1, 1, 5};
+    QCOMPARE(Offset(c, 2, 11, 1, out), F::None);
+    QVERIFY(std::holds_alternative<CircleShape>(out) && near(std::get<CircleShape>(out).r, 7));
+    QCOMPARE(Offset(c, 2, 2, 1, out), F::None);
+    QVERIFY(near(std::get<CircleShape>(out).r, 3));
+    QCOMPARE(Offset(c, 5, 2, 1, out), F::PastCentre);
+    QCOMPARE(Offset(c, 6, 2, 1, out), F::PastCentre);
+    QCOMPARE(Offset(c, 2, 6, 1, out), F::NoSize); // on the circle
+
+    // An arc by its whole circle, its span kept; inwards past its centre it is gone.
+    const ArcShape a{0, 0, 5, 0, 90};
+    QCOMPARE(Offset(a, 1.5, -10, -10, out), F::None);
+    QVERIFY(isArc(out, 0, 0, 6.5, 0, 90));
+    QCOMPARE(Offset(a, 1.5, 1, 1, out), F::None);
+    QVERIFY(isArc(out, 0, 0, 3.5, 0, 90));
+    QCOMPARE(Offset(a, 5.5, 1, 1, out), F::PastCentre);
+
+    QVERIFY(near(OffsetDistance(l, 20, 4), 4));
+    QVERIFY(near(OffsetDistance(c, 1, 9), 3));
+    QVERIFY(near(OffsetDistance(a, -3, 0), 2));
+    QCOMPARE(OffsetDistance(l, NAN, 0), 0.0);
+}
+
+void TestReshape::trim()
+{
+    std::vector<Shape> pieces;
+    const LineShape l{0, 0, 10, 0};
+    const std::vector<Shape> two{LineShape{3, -1, 3, 1}, LineShape{7, -1, 7, 1}, TextShape{}};
+    QCOMPARE(Trim(l, 5, 0.2, two, pieces), F::None);
+    QCOMPARE(pieces.size(), size_t(2));
+    QVERIFY(isLine(pieces[0], 0, 0, 3, 0) && isLine(pieces[1], 7, 0, 10, 0));
+    QCOMPARE(Trim(l, 8, 0, two, pieces), F::None);
+    QCOMPARE(pieces.size(), size_t(1));
+    QVERIFY(isLine(pieces[0], 0, 0, 7, 0));
+    QCOMPARE(Trim(l, 1, 0, two, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 3, 0, 10, 0));
+
+    // A boundary short of the line, or meeting it only at an end, cuts nothing.
+    QCOMPARE(Trim(l, 5, 0, {LineShape{5, 1, 5, 4}}, pieces), F::NoCrossing);
+    QVERIFY(pieces.empty());
+    QCOMPARE(Trim(l, 5, 0, {LineShape{0, -1, 0, 1}, LineShape{10, -1, 10, 1}}, pieces),
+             F::NoCrossing);
+    QCOMPARE(Trim(l, 2, 0, {LineShape{0, -1, 0, 1}, CircleShape{7, 0, 2}}, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 5, 0, 10, 0));
+    // An arc boundary only within its span.
+    QCOMPARE(Trim(l, 5, 0, {ArcShape{5, 0, 2, 0, 90}}, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 7, 0, 10, 0));
+
+    // A circle loses the part between the crossings either side of the pick.
+    const CircleShape c{0, 0, 5};
+    const std::vector<Shape> across{LineShape{-10, 0, 10, 0}};
+    QCOMPARE(Trim(c, 0, 5, across, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 180, 0));
+    QCOMPARE(Trim(c, 0, -4, across, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 0, 180));
+    const std::vector<Shape> three{LineShape{-10, 0, 10, 0}, LineShape{0, 0, 0, 10}};
+    QCOMPARE(Trim(c, 4, 3, three, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 90, 0));
+    QCOMPARE(Trim(c, 0, 5, {LineShape{0, 0, 10, 0}}, pieces), F::NoCrossing);
+
+    // An arc along its span.
+    const ArcShape a{0, 0, 5, 0, 180};
+    QCOMPARE(Trim(a, 4, 3, {LineShape{0, -10, 0, 10}}, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 90, 180));
+    QCOMPARE(Trim(a, 0, 5, {LineShape{-3, 0, -3, 10}, LineShape{3, 0, 3, 10}}, pieces), F::None);
+    QCOMPARE(pieces.size(), size_t(2));
+    QVERIFY(isArc(pieces[0], 0, 0, 5, 0, degrees(4, 3)));
+    QVERIFY(isArc(pieces[1], 0, 0, 5, degrees(4, -3), 180));
+
+    QCOMPARE(Trim(l, NAN, 0, two, pieces), F::NoSize);
+    QCOMPARE(Trim(TextShape{}, 0, 0, two, pieces), F::Unsupported);
+    QCOMPARE(Trim(LineShape{0, 0, NAN, 0}, 1, 0, two, pieces), F::NoSize);
+}
+
+void TestReshape::extend()
+{
+    Shape out;
+    const LineShape l{0, 0, 5, 0};
+    const std::vector<Shape> walls{LineShape{8, 1, 8, 3}, LineShape{12, -1, 12, 1},
+                                   LineShape{-3, -1, -3, 1}};
+    QCOMPARE(Extend(l, 4, 0, walls, out), F::None); // the short wall is missed
+    QVERIFY(isLine(out, 0, 0, 12, 0));
+    QCOMPARE(Extend(l, 1, 0, walls, out), F::None);
+    QVERIFY(isLine(out, -3, 0, 5, 0));
+    QCOMPARE(Extend(l, 4, 0, {LineShape{8, -1, 8, 1}, LineShape{12, -1, 12, 1}}, out), F::None);
+    QVERIFY(isLine(out, 0, 0, 8, 0));
+    QCOMPARE(Extend(LineShape{0, 0, 2, 0}, 2, 0, {CircleShape{0, 0, 5}}, out), F::None);
+    QVERIFY(isLine(out, 0, 0, 5, 0));
+    QCOMPARE(Extend(l, 4, 0, {LineShape{-3, -1, -3, 1}, LineShape{3, -1, 3, 1}}, out),
+             F::NoCrossing);
+    QVERIFY(std::holds_alternative<std::monostate>(out));
+
+    // An arc along its circle, outwards from the nearer end.
+    const ArcShape a{0, 0, 5, 0, 90};
+    const std::vector<Shape> upright{LineShape{-3, -10, -3, 10}};
+    QCOMPARE(Extend(a, 0, 5, upright, out), F::None);
+    QVERIFY(isArc(out, 0, 0, 5, 0, degrees(4, -3)));
+    QCOMPARE(Extend(a, 5, 0.5, upright, out), F::None);
+    QVERIFY(isArc(out, 0, 0, 5, degrees(-4, -3), 90));
+    QCOMPARE(Extend(a, 0, 5, {ArcShape{-6, 0, 3, 90, 270}}, out), F::NoCrossing);
+
+    QCOMPARE(Extend(CircleShape{0, 0, 5}, 5, 0, upright, out), F::Unsupported);
+    QCOMPARE(Extend(TextShape{}, 5, 0, upright, out), F::Unsupported);
+    QCOMPARE(Extend(l, 4, Inf, walls, out), F::NoSize);
+}
+
+void TestReshape::fillet()
+{
+    Shape a, b;
+    ArcShape arc;
+    const LineShape across{0, 0, 10, 0}, up{0, 0, 0, 10};
+    QCOMPARE(Fillet(across, 8, 0, up, 0, 8, 2, a, b, arc), F::None);
+    QVERIFY(isLine(a, 2, 0, 10, 0) && isLine(b, 0, 2, 0, 10));
+    QVERIFY(isArc(arc, 2, 2, 2, 180, 270));
+
+    // The picks name the quadrant of two crossing lines.
+    const LineShape x{-10, 0, 10, 0}, y{0, -10, 0, 10};
+    QCOMPARE(Fillet(x, -5, 0, y, 0, -5, 2, a, b, arc), F::None);
+    QVERIFY(isLine(a, -10, 0, -2, 0) && isLine(b, 0, -10, 0, -2));
+    QVERIFY(isArc(arc, -2, -2, 2, 0, 90));
+
+    // Lines short of the corner are drawn on to the rounding; the radius may pass their
+    // near ends, not their far ones.
+    const LineShape shortX{5, 0, 10, 0}, shortY{0, 5, 0, 10};
+    QCOMPARE(Fillet(shortX, 8, 0, shortY, 0, 8, 3, a, b, arc), F::None);
+    QVERIFY(isLine(a, 3, 0, 10, 0) && isLine(b, 0, 3, 0, 10));
+    QCOMPARE(Fillet(shortX, 8, 0, shortY, 0, 8, 7, a, b, arc), F::None);
+    QVERIFY(isLine(a, 7, 0, 10, 0));
+    QCOMPARE(Fillet(shortX, 8, 0, shortY, 0, 8, 12, a, b, arc), F::TooBig);
+    QVERIFY(std::holds_alternative<std::monostate>(a));
+
+    // At 45 degrees the tangent points lie r / tan(22.5) from the corner.
+    const double t = 1 / std::tan(22.5 * Pi / 180), h = t * std::sqrt(0.5);
+    QCOMPARE(Fillet(across, 9, 0, LineShape{0, 0, 10, 10}, 9, 9, 1, a, b, arc), F::None);
+    QVERIFY(isLine(a, t, 0, 10, 0) && isLine(b, h, h, 10, 10));
+    QVERIFY(isArc(arc, t, 1, 1, 135, 270));
+
+    QCOMPARE(Fillet(LineShape{0, 0, 8, 0}, 4, 0, LineShape{10, 2, 10, 9}, 10, 5, 0, a, b, arc),
+             F::None);
+    QVERIFY(isLine(a, 0, 0, 10, 0) && isLine(b, 10, 0, 10, 9) && arc.r == 0);
+    QCOMPARE(Fillet(across, 5, 0, LineShape{0, 5, 10, 5}, 5, 5, 1, a, b, arc), F::Parallel);
+
+    // A line and an arc: outside the circle, then inside it.
+    const ArcShape top{0, 0, 5, 0, 180};
+    const double s35 = std::sqrt(35.0), s15 = std::sqrt(15.0);
+    QCOMPARE(Fillet(x, 8, 0, top, 2.5, 5 * std::sin(Pi / 3), 1, a, b, arc), F::None);
+    QVERIFY(isLine(a, s35, 0, 10, 0));
+    QVERIFY(isArc(b, 0, 0, 5, degrees(1, s35), 180));
+    QVERIFY(isArc(arc, s35, 1, 1, 180 + degrees(1, s35), 270));
+    QCOMPARE(Fillet(x, 3, 0, top, 2.5, 5 * std::sin(Pi / 3), 1, a, b, arc), F::None);
+    QVERIFY(isLine(a, -10, 0, s15, 0));
+    QVERIFY(isArc(b, 0, 0, 5, degrees(1, s15), 180));
+    QVERIFY(isArc(arc, s15, 1, 1, 270, degrees(1, s15)));
+    // The same with the figures the other way round.
+    QCOMPARE(Fillet(top, 2.5, 5 * std::sin(Pi / 3), x, 8, 0, 1, b, a, arc), F::None);
+    QVERIFY(isLine(a, s35, 0, 10, 0) && isArc(b, 0, 0, 5, degrees(1, s35), 180));
+    // Sharp: the arc drawn on from its nearer end to the line.
+    QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 30, 150}, 0, 5, 0, a, b, arc), F::None);
+    QVERIFY(isLine(a, 5, 0, 10, 0) && isArc(b, 0, 0, 5, 0, 150) && arc.r == 0);
+    // A line too far from a small arc for the rounding to touch both.
+    QCOMPARE(Fillet(LineShape{-5, 10, 5, 10}, 0, 10, ArcShape{0, 0, 1, 0, 180}, 0, 1, 1, a, b,
+                    arc),
+             F::TooBig);
+
+    // Two arcs rounded outside both, above where they cross.
+    const ArcShape left{0, 0, 5, 0, 120}, right{8, 0, 5, 60, 180};
+    const double s20 = std::sqrt(20.0), at = degrees(s20, 4);
+    QCOMPARE(Fillet(left, 5 * std::cos(100 * Pi / 180), 5 * std::sin(100 * Pi / 180), right,
+                    8 + 5 * std::cos(80 * Pi / 180), 5 * std::sin(80 * Pi / 180), 1, a, b, arc),
+             F::None);
+    QVERIFY(isArc(a, 0, 0, 5, at, 120) && isArc(b, 8, 0, 5, 60, 180 - at));
+    QVERIFY(isArc(arc, 4, s20, 1, 180 + at, 360 - at));
+
+    QCOMPARE(Fillet(CircleShape{0, 0, 5}, 5, 0, x, 0, 0, 1, a, b, arc), F::Unsupported);
+    QCOMPARE(Fillet(across, 8, 0, up, 0, 8, -1, a, b, arc), F::NoSize);
+    QCOMPARE(Fillet(across, NAN, 0, up, 0, 8, 1, a, b, arc), F::NoSize);
+}
+
+void TestReshape::chamfer()
+{
+    LineShape a, b, cut;
+    const LineShape across{0, 0, 10, 0}, up{0, 0, 0, 10};
+    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 2, 3, a, b, cut), F::None);
+    QVERIFY(isLine(a, 2, 0, 10, 0) && isLine(b, 0, 3, 0, 10) && isLine(cut, 2, 0, 0, 3));
+    // Short of the corner, and picks on the far side of a crossing.
+    QCOMPARE(Chamfer(LineShape{5, 0, 10, 0}, 8, 0, LineShape{0, 5, 0, 10}, 0, 8, 2, 2, a, b, cut),
+             F::None);
+    QVERIFY(isLine(a, 2, 0, 10, 0) && isLine(cut, 2, 0, 0, 2));
+    QCOMPARE(Chamfer(LineShape{-10, 0, 10, 0}, -4, 0, up, 0, 8, 1, 1, a, b, cut), F::None);
+    QVERIFY(isLine(a, -10, 0, -1, 0) && isLine(cut, -1, 0, 0, 1));
+    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 0, 0, a, b, cut), F::None);
+    QVERIFY(isLine(a, 0, 0, 10, 0) && isLine(cut, 0, 0, 0, 0));
+
+    QCOMPARE(Chamfer(across, 8, 0, LineShape{0, 5, 10, 5}, 5, 5, 1, 1, a, b, cut), F::Parallel);
+    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 11, 1, a, b, cut), F::TooBig);
+    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 1, 10, a, b, cut), F::TooBig);
+    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, -1, 1, a, b, cut), F::NoSize);
+    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 1, NAN, a, b, cut), F::NoSize);
+    QVERIFY(isLine(a, 0, 0, 0, 0));
+}
+
+void TestReshape::breaks()
+{
+    std::vector<Shape> pieces;
+    const LineShape l{0, 0, 10, 0};
+    QCOMPARE(BreakAt(l, 4, 1, pieces), F::None);
+    QVERIFY(pieces.size() == 2 && isLine(pieces[0], 0, 0, 4, 0) && isLine(pieces[1], 4, 0, 10, 0));
+    QCOMPARE(BreakAt(l, 0, 0, pieces), F::OnEnd);
+    QCOMPARE(BreakAt(l, -3, 1, pieces), F::OnEnd);
+    QVERIFY(pieces.empty());
+    QCOMPARE(BreakAt(CircleShape{0, 0, 5}, 5, 0, pieces), F::Unsupported);
+    QCOMPARE(BreakAt(l, NAN, 0, pieces), F::NoSize);
+    QCOMPARE(BreakAt(ArcShape{0, 0, 5, 0, 90}, 1, std::sqrt(3.0), pieces), F::None);
+    QVERIFY(pieces.size() == 2 && isArc(pieces[0], 0, 0, 5, 0, 60)
+            && isArc(pieces[1], 0, 0, 5, 60, 90));
+
+    QCOMPARE(BreakBetween(l, 7, 0, 3, 1, pieces), F::None);
+    QVERIFY(pieces.size() == 2 && isLine(pieces[0], 0, 0, 3, 0) && isLine(pieces[1], 7, 0, 10, 0));
+    QCOMPARE(BreakBetween(l, 0, 0, 4, 0, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 4, 0, 10, 0));
+    QCOMPARE(BreakBetween(l, 4, 0, 4, 2, pieces), F::OnEnd);
+    QCOMPARE(BreakBetween(l, -1, 0, 11, 0, pieces), F::OnEnd);
+
+    // A circle keeps the arc from the second point round to the first.
+    const CircleShape c{0, 0, 5};
+    QCOMPARE(BreakBetween(c, 5, 0, 0, 5, pieces), F::None);
+    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 90, 0));
+    QCOMPARE(BreakBetween(c, 5, 0, 9, 0, pieces), F::OnEnd);
+    QCOMPARE(BreakBetween(c, 5, 0, 0, Inf, pieces), F::NoSize);
+    // An arc over direction 0.
+    const ArcShape a{0, 0, 5, 300, 60};
+    QCOMPARE(BreakBetween(a, 5 * std::cos(Pi / 6), 5 * std::sin(Pi / 6), 5 * std::cos(Pi / 6),
+                          -5 * std::sin(Pi / 6), pieces),
+             F::None);
+    QVERIFY(pieces.size() == 2 && isArc(pieces[0], 0, 0, 5, 300, 330)
+            && isArc(pieces[1], 0, 0, 5, 30, 60));
+    QCOMPARE(BreakBetween(TextShape{}, 0, 0, 1, 1, pieces), F::Unsupported);
+}
+
+QTEST_MAIN(TestReshape)
+#include "tst_reshape.moc"

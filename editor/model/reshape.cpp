@@ -345,9 +345,11 @@ ReshapeFault Trim(const Shape &target, double px, double py, const std::vector<S
     } else {
         const auto &a = std::get<ArcShape>(target);
         if (lo)
-            pieces.push_back(ArcShape{a.cx, a.cy, a.r, a.sa, degreesOf(lo->x - a.cx, lo->y - a.cy)});
+            pieces.push_back(
+                ArcShape{a.cx, a.cy, a.r, a.sa, degreesOf(lo->x - a.cx, lo->y - a.cy)});
         if (hi)
-            pieces.push_back(ArcShape{a.cx, a.cy, a.r, degreesOf(hi->x - a.cx, hi->y - a.cy), a.ea});
+            pieces.push_back(
+                ArcShape{a.cx, a.cy, a.r, degreesOf(hi->x - a.cx, hi->y - a.cy), a.ea});
     }
     return checked(pieces);
 }
@@ -645,8 +647,11 @@ void keptWay(const Curve &c, double x, double y, double pickX, double pickY, dou
         const double s = (pickX - x) * kx + (pickY - y) * ky;
         const double s1 = (c.l.x1 - x) * kx + (c.l.y1 - y) * ky;
         const double s2 = (c.l.x2 - x) * kx + (c.l.y2 - y) * ky;
-        onwards = std::fabs(s) > Slack * std::max(1.0, lengthOf(c.l)) ? s > 0
-                                                                     : std::max(s1, s2) > -std::min(s1, s2);
+        // A pick on the corner names nothing: the longer part is kept.
+        if (std::fabs(s) > Slack * std::max(1.0, lengthOf(c.l)))
+            onwards = s > 0;
+        else
+            onwards = std::max(s1, s2) > -std::min(s1, s2);
     } else {
         const double sweep = Sweep(c.a.sa, c.a.ea);
         const double off = Normal(degreesOf(x - c.a.cx, y - c.a.cy) - c.a.sa);
@@ -673,7 +678,8 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
         double xs[2], ys[2];
         const int n = meetWhole(ca, cb, xs, ys);
         for (int i = 0; i < n; ++i) {
-            const double score = std::hypot(xs[i] - ax, ys[i] - ay) + std::hypot(xs[i] - bx, ys[i] - by);
+            const double score =
+                std::hypot(xs[i] - ax, ys[i] - ay) + std::hypot(xs[i] - bx, ys[i] - by);
             if (score < best) {
                 best = score;
                 tax = tbx = cx = xs[i];
@@ -705,9 +711,11 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
             const int n = meetLoci(la[i], lb[j], xs, ys);
             for (int k = 0; k < n; ++k) {
                 double pax, pay, pbx, pby;
-                if (!touchOf(ca, xs[k], ys[k], r, pax, pay) || !touchOf(cb, xs[k], ys[k], r, pbx, pby))
+                if (!touchOf(ca, xs[k], ys[k], r, pax, pay)
+                    || !touchOf(cb, xs[k], ys[k], r, pbx, pby))
                     continue;
-                const double score = std::hypot(pax - ax, pay - ay) + std::hypot(pbx - bx, pby - by);
+                const double score =
+                    std::hypot(pax - ax, pay - ay) + std::hypot(pbx - bx, pby - by);
                 if (std::isfinite(score) && score < best) {
                     best = score;
                     cx = xs[k];

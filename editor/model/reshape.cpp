@@ -666,6 +666,32 @@ void keptWay(const Curve &c, double x, double y, double pickX, double pickY, dou
     }
 }
 
+// The rounding about (cx, cy) touching the curves at the two points, running the shorter
+// way from the first to the second; each kept part leaves it the way it goes on.
+bool roundCorner(const Curve &ca, const Curve &cb, double cx, double cy, double r, double tax,
+                 double tay, double tbx, double tby, Shape &outA, Shape &outB, ArcShape &arc)
+{
+    const bool ccw = (tax - cx) * (tby - cy) - (tay - cy) * (tbx - cx) >= 0;
+    const double turn = ccw ? 1 : -1;
+    const double dax = -turn * (tay - cy), day = turn * (tax - cx);
+    const double dbx = -turn * (tby - cy), dby = turn * (tbx - cx);
+    if (keepFrom(ca, tax, tay, -dax, -day, outA) != ReshapeFault::None
+        || keepFrom(cb, tbx, tby, dbx, dby, outB) != ReshapeFault::None)
+        return false;
+    const double s = degreesOf(tax - cx, tay - cy), e = degreesOf(tbx - cx, tby - cy);
+    arc = ccw ? ArcShape{cx, cy, r, s, e} : ArcShape{cx, cy, r, e, s};
+    return true;
+}
+
+// Whether a point of the figure before the change is still on it.
+bool holdsPick(const Shape &kept, double x, double y)
+{
+    if (const auto *l = std::get_if<LineShape>(&kept))
+        return DistanceToSegment(x, y, *l) <= 1e-7 * (1 + lengthOf(*l));
+    const auto &a = std::get<ArcShape>(kept);
+    return DistanceToArc(x, y, a) <= 1e-7 * (1 + a.r);
+}
+
 ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb, double bx,
                           double by, double r, Shape &outA, Shape &outB, ArcShape &arc)
 {
@@ -673,8 +699,8 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
     nearestOn(ca, ax, ay, qax, qay);
     nearestOn(cb, bx, by, qbx, qby);
     double best = std::numeric_limits<double>::infinity();
-    double cx = 0, cy = 0, tax = 0, tay = 0, tbx = 0, tby = 0;
     if (r == 0) {
+        double cx = 0, cy = 0;
         double xs[2], ys[2];
         const int n = meetWhole(ca, cb, xs, ys);
         for (int i = 0; i < n; ++i) {
@@ -682,8 +708,8 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
                 std::hypot(xs[i] - ax, ys[i] - ay) + std::hypot(xs[i] - bx, ys[i] - by);
             if (score < best) {
                 best = score;
-                tax = tbx = cx = xs[i];
-                tay = tby = cy = ys[i];
+                cx = xs[i];
+                cy = ys[i];
             }
         }
         if (!std::isfinite(best))
@@ -697,10 +723,12 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
         arc = ArcShape{cx, cy, 0, 0, 0};
         return ReshapeFault::None;
     }
-    // The rounding lies on the side of each where the other's kept part is.
+    // The rounding lies on the side of each where the other's kept part is; of those the one
+    // whose kept parts hold the picks, then the one touching nearest them.
     const int wantA = sideOf(ca, qbx, qby), wantB = sideOf(cb, qax, qay);
     Locus la[2], lb[2];
     const int na = lociOf(ca, r, la), nb = lociOf(cb, r, lb);
+    bool bestHolds = false;
     for (int i = 0; i < na; ++i) {
         if (wantA && la[i].side != wantA)
             continue;
@@ -714,34 +742,25 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
                 if (!touchOf(ca, xs[k], ys[k], r, pax, pay)
                     || !touchOf(cb, xs[k], ys[k], r, pbx, pby))
                     continue;
+                Shape keptA, keptB;
+                ArcShape round;
+                if (!roundCorner(ca, cb, xs[k], ys[k], r, pax, pay, pbx, pby, keptA, keptB, round))
+                    continue;
+                const bool holds = holdsPick(keptA, qax, qay) && holdsPick(keptB, qbx, qby);
                 const double score =
                     std::hypot(pax - ax, pay - ay) + std::hypot(pbx - bx, pby - by);
-                if (std::isfinite(score) && score < best) {
-                    best = score;
-                    cx = xs[k];
-                    cy = ys[k];
-                    tax = pax;
-                    tay = pay;
-                    tbx = pbx;
-                    tby = pby;
-                }
+                if (!std::isfinite(score) || (bestHolds && !holds)
+                    || (holds == bestHolds && score >= best))
+                    continue;
+                best = score;
+                bestHolds = holds;
+                outA = keptA;
+                outB = keptB;
+                arc = round;
             }
         }
     }
-    if (!std::isfinite(best))
-        return ReshapeFault::TooBig;
-    // The rounding runs the shorter way from the first to the second; each kept part leaves
-    // it the way it goes on.
-    const bool ccw = (tax - cx) * (tby - cy) - (tay - cy) * (tbx - cx) >= 0;
-    const double turn = ccw ? 1 : -1;
-    const double dax = -turn * (tay - cy), day = turn * (tax - cx);
-    const double dbx = -turn * (tby - cy), dby = turn * (tbx - cx);
-    if (keepFrom(ca, tax, tay, -dax, -day, outA) != ReshapeFault::None
-        || keepFrom(cb, tbx, tby, dbx, dby, outB) != ReshapeFault::None)
-        return ReshapeFault::TooBig;
-    const double s = degreesOf(tax - cx, tay - cy), e = degreesOf(tbx - cx, tby - cy);
-    arc = ccw ? ArcShape{cx, cy, r, s, e} : ArcShape{cx, cy, r, e, s};
-    return ReshapeFault::None;
+    return std::isfinite(best) ? ReshapeFault::None : ReshapeFault::TooBig;
 }
 
 bool curveOf(const Shape &s, Curve &c)

@@ -723,12 +723,16 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
         arc = ArcShape{cx, cy, 0, 0, 0};
         return ReshapeFault::None;
     }
-    // The rounding lies on the side of each where the other's kept part is; of those the one
-    // whose kept parts hold the picks, then the one touching nearest them.
+    // The rounding lies on the side of each where the other's kept part is. Of those the
+    // nearest whose kept parts hold the picks, else the nearest: when that one cannot be
+    // made the radius does not fit, rather than a rounding somewhere else.
     const int wantA = sideOf(ca, qbx, qby), wantB = sideOf(cb, qax, qay);
     Locus la[2], lb[2];
     const int na = lociOf(ca, r, la), nb = lociOf(cb, r, lb);
-    bool bestHolds = false;
+    double nearest = std::numeric_limits<double>::infinity();
+    bool nearestMade = false;
+    Shape nearA, nearB;
+    ArcShape nearArc;
     for (int i = 0; i < na; ++i) {
         if (wantA && la[i].side != wantA)
             continue;
@@ -742,25 +746,39 @@ ReshapeFault filletCurves(const Curve &ca, double ax, double ay, const Curve &cb
                 if (!touchOf(ca, xs[k], ys[k], r, pax, pay)
                     || !touchOf(cb, xs[k], ys[k], r, pbx, pby))
                     continue;
-                Shape keptA, keptB;
-                ArcShape round;
-                if (!roundCorner(ca, cb, xs[k], ys[k], r, pax, pay, pbx, pby, keptA, keptB, round))
-                    continue;
-                const bool holds = holdsPick(keptA, qax, qay) && holdsPick(keptB, qbx, qby);
                 const double score =
                     std::hypot(pax - ax, pay - ay) + std::hypot(pbx - bx, pby - by);
-                if (!std::isfinite(score) || (bestHolds && !holds)
-                    || (holds == bestHolds && score >= best))
+                if (!std::isfinite(score))
                     continue;
-                best = score;
-                bestHolds = holds;
-                outA = keptA;
-                outB = keptB;
-                arc = round;
+                Shape keptA, keptB;
+                ArcShape round;
+                const bool made =
+                    roundCorner(ca, cb, xs[k], ys[k], r, pax, pay, pbx, pby, keptA, keptB, round);
+                if (score < nearest) {
+                    nearest = score;
+                    nearestMade = made;
+                    nearA = keptA;
+                    nearB = keptB;
+                    nearArc = round;
+                }
+                if (made && score < best && holdsPick(keptA, qax, qay)
+                    && holdsPick(keptB, qbx, qby)) {
+                    best = score;
+                    outA = keptA;
+                    outB = keptB;
+                    arc = round;
+                }
             }
         }
     }
-    return std::isfinite(best) ? ReshapeFault::None : ReshapeFault::TooBig;
+    if (std::isfinite(best))
+        return ReshapeFault::None;
+    if (!nearestMade)
+        return ReshapeFault::TooBig;
+    outA = nearA;
+    outB = nearB;
+    arc = nearArc;
+    return ReshapeFault::None;
 }
 
 bool curveOf(const Shape &s, Curve &c)

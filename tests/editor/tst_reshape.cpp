@@ -245,6 +245,15 @@ void TestReshape::fillet()
     // Sharp: the arc drawn on from its nearer end to the line.
     QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 30, 150}, 0, 5, 0, a, b, arc), F::None);
     QVERIFY(isLine(a, 5, 0, 10, 0) && isArc(b, 0, 0, 5, 0, 150) && arc.r == 0);
+    // The rounding would touch a short arc beyond its far end: not one somewhere else.
+    QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 0, 10}, 5 * std::cos(Pi / 36),
+                    5 * std::sin(Pi / 36), 3, a, b, arc),
+             F::TooBig);
+    QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 0, 30}, 5 * std::cos(Pi / 36),
+                    5 * std::sin(Pi / 36), 3, a, b, arc),
+             F::None);
+    const double s55 = std::sqrt(55.0);
+    QVERIFY(isLine(a, s55, 0, 10, 0) && isArc(b, 0, 0, 5, degrees(3, s55), 30));
     // A line too far from a small arc for the rounding to touch both.
     QCOMPARE(Fillet(LineShape{-5, 10, 5, 10}, 0, 10, ArcShape{0, 0, 1, 0, 180}, 0, 1, 1, a, b,
                     arc),

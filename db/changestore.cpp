@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <map>
 
 namespace {
@@ -333,7 +334,7 @@ std::vector<int32_t> ascendingOnce(std::vector<int32_t> v)
 // Which of the named entities exist, and how many have the state already, read after the
 // operation row is locked.
 bool existing(Database &db, const QString &n, const std::vector<int32_t> &named, int16_t state,
-              std::vector<int32_t> &found, int &alreadySet)
+              std::vector<int32_t> &found, int &alreadySet, std::vector<int32_t> *already = nullptr)
 {
     found.clear();
     for (const QString &where : numberConditions(named)) {
@@ -347,8 +348,11 @@ bool existing(Database &db, const QString &n, const std::vector<int32_t> &named,
             if (row.size() != 2)
                 return false;
             found.push_back(int32_t(row[0].toLongLong()));
-            if (!row[1].isEmpty() && row[1].toLongLong() == state)
+            if (!row[1].isEmpty() && row[1].toLongLong() == state) {
                 ++alreadySet;
+                if (already)
+                    already->push_back(found.back());
+            }
         }
     }
     std::sort(found.begin(), found.end());
@@ -370,7 +374,7 @@ bool setStates(Database &db, const QString &n, int64_t first, int64_t last, int1
          QStringLiteral("END")});
 }
 
-enum class Written { Yes, No, Nothing };
+enum class Written { Yes, No, Nothing, Gone };
 
 Written writeChanges(Database &db, int drawing, const ChangeSet &changes,
                      const std::vector<int32_t> &erase, const std::vector<int32_t> &restore,
@@ -378,10 +382,18 @@ Written writeChanges(Database &db, int drawing, const ChangeSet &changes,
 {
     const QString n = QString::number(drawing);
     out.alreadySet = 0;
-    if (!existing(db, n, erase, 0, out.erased, out.alreadySet)
+    if (!existing(db, n, erase, 0, out.erased, out.alreadySet, &out.gone)
         || !existing(db, n, restore, 1, out.restored, out.alreadySet)) {
         return Written::No;
     }
+    if (changes.replaces) {
+        std::set_difference(erase.begin(), erase.end(), out.erased.begin(), out.erased.end(),
+                            std::back_inserter(out.gone));
+        std::sort(out.gone.begin(), out.gone.end());
+        if (!out.gone.empty())
+            return Written::Gone;
+    }
+    out.gone.clear();
     out.missing = int(erase.size() + restore.size() - out.erased.size() - out.restored.size());
     if (out.rows.empty() && out.erased.empty() && out.restored.empty())
         return Written::Nothing;
@@ -452,6 +464,13 @@ StoreResult StoreChanges(Database &db, int drawing, const ChangeSet &changes,
         if (written == Written::Nothing) {
             db.CloseQuery();
             return StoreResult::Stored;
+        }
+        if (written == Written::Gone) {
+            db.CloseQuery();
+            std::vector<int32_t> gone = std::move(out.gone);
+            out = StoredOperation();
+            out.gone = std::move(gone);
+            return StoreResult::Gone;
         }
         // The note goes with the rows: heard only once they are committed.
         stored = written == Written::Yes

@@ -23,6 +23,9 @@ struct ChangeSet
     std::vector<EntityRecord> created;
     std::vector<int32_t> erased;
     std::vector<int32_t> restored;
+    // The created entities take the place of the erased ones: when another PC erased or
+    // deleted one of those first, nothing is stored at all.
+    bool replaces = false;
 
     bool Empty() const { return created.empty() && erased.empty() && restored.empty(); }
 };
@@ -52,6 +55,8 @@ struct StoredOperation
     std::vector<int32_t> restored;
     int alreadySet = 0;
     int missing = 0;
+    // Of a replacing change not stored: the named entities already erased or gone.
+    std::vector<int32_t> gone;
     int attempts = 0;
 };
 
@@ -62,6 +67,8 @@ enum class StoreResult {
     BadScale,
     // A text that CP932 cannot hold or that is longer than its column; nothing was written.
     BadText,
+    // A replacing change whose entities (out.gone) another PC erased first; nothing written.
+    Gone,
     // Not stored: the database failed, or other PCs took the numbers on every attempt.
     Failed
 };

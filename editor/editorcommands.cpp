@@ -62,6 +62,9 @@ void TForm13::StartCommand(int code)
     if (code == TextCommand && !AskText())
         code = NoCommand;
     command.Start(code);
+    // Picked or framed first, the figures go to the command at once.
+    if (command.Changes() && !selection.Empty())
+        HandSelection();
     ShowCommand();
 }
 
@@ -105,6 +108,7 @@ void TForm13::EditText(int32_t entity)
     changes.member = Config().PcUserNo;
     changes.created.push_back(next);
     changes.erased.push_back(entity);
+    changes.replaces = true;
     StoreChangeSet(changes);
 }
 
@@ -172,8 +176,16 @@ void TForm13::DrawRubber()
 void TForm13::GivePoint(double x, double y)
 {
     double gx, gy;
-    if (!command.Waiting() || !GridPoint(x, y, CurGrid, gx, gy))
+    if (!command.Waiting())
         return;
+    if (!GridPoint(x, y, CurGrid, gx, gy))
+        return;
+    // A figure is picked where the pointer is; the grid point near it is the point taken
+    // when it lies on the same figure.
+    if (command.Picks()) {
+        PickAt(x, y, gx, gy);
+        return;
+    }
     HoldPoint(gx, gy);
     TakePoint(gx, gy);
 }
@@ -188,23 +200,11 @@ void TForm13::TakePoint(double x, double y)
     HideMarker();
     PickX = x;
     PickY = y;
-    const std::vector<Shape> shapes = command.Give(x, y);
-    ShowCommand();
-    if (!command.Note().isEmpty())
-        SetNotice(command.Note());
-    FollowPick();
-    ShowScreen();
-    if (!shapes.empty() && !command.Stores()) {
-        ShowMeasured(shapes.front());
+    if (command.Picks()) {
+        PickAt(x, y, x, y);
         return;
     }
-    if (!shapes.empty() && !StoreFigure(shapes)) {
-        // Kept on screen, the figure is stored by one more click once the database answers.
-        command.TakeBack();
-        ShowCommand();
-        FollowPick();
-        ShowScreen();
-    }
+    AfterGiven(command.Give(x, y));
 }
 
 NumberHints TForm13::StoreHints()
@@ -238,7 +238,11 @@ bool TForm13::StoreChangeSet(const ChangeSet &changes)
         return false;
     }
     StoredOperation stored;
-    switch (StoreChanges(db, DrawingNo, changes, StoreHints(), stored)) {
+    lastStore = StoreChanges(db, DrawingNo, changes, StoreHints(), stored);
+    switch (lastStore) {
+    case StoreResult::Gone:
+        SetNotice(QStringLiteral("他のPCで消去された図形があるため変更しませんでした"));
+        return false;
     case StoreResult::BadScale:
         ShowMessage(QStringLiteral("レイヤ%1の尺度が正しくないため登録出来ません。"
                                    "レイヤの設定で尺度を直して下さい。")

@@ -80,6 +80,14 @@ void TForm13::EnterPoint()
 {
     if (!command.Waiting())
         return;
+    if (command.Selecting()) {
+        HandSelection();
+        ShowCommand();
+        PaintBox1->setFocus();
+        return;
+    }
+    if (EnterValue(PointInput->text()))
+        return;
     double lastX = 0, lastY = 0;
     const bool hasLast = command.Last(lastX, lastY);
     const PointEntry entry = ReadPointEntry(PointInput->text(), hasLast, lastX, lastY);

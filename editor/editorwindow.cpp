@@ -118,6 +118,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuDrawErase = item(draw, "mnuDrawErase", QStringLiteral("削除(&E)"));
     mnuDrawUndo = item(draw, "mnuDrawUndo", QStringLiteral("元に戻す(&U)"));
     mnuDrawRedo = item(draw, "mnuDrawRedo", QStringLiteral("やり直し(&R)"));
+    SetUpModify(menu);
     QMenu *set = menu->addMenu(QStringLiteral("設定(&S)"));
     set->setObjectName(QStringLiteral("mnuSet"));
     mnuSetLayer = item(set, "mnuSetLayer", QStringLiteral("レイヤ(&L)"));
@@ -248,6 +249,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     middle->setContentsMargins(0, 0, 0, 0);
     middle->setSpacing(0);
     middle->addWidget(PaintBox1, 1);
+    middle->addWidget(Panel2);
     middle->addWidget(Panel1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -673,7 +675,7 @@ void TForm13::PaintBox1MouseMove(QMouseEvent *event)
         p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);
         p.end();
         ShowScreen();
-    } else if ((ButtonState & Left) && !command.Waiting()) {
+    } else if ((ButtonState & Left) && (!command.Waiting() || command.Selecting())) {
         TrackFrame(at.x(), at.y());
     }
     TrackPoint(p.x, p.y);
@@ -697,7 +699,7 @@ void TForm13::PaintBox1MouseUp(QMouseEvent *event)
         const PaperPoint p0 = view.ToPaper(PressX, PressY);
         const PaperPoint p1 = view.ToPaper(at.x(), at.y());
         ViewChanged(view.MoveBy(p0.x - p1.x, p0.y - p1.y));
-    } else if ((state & Left) && !command.Waiting()) {
+    } else if ((state & Left) && (!command.Waiting() || command.Selecting())) {
         SelectAt(at.x(), at.y(), (state & Shift) || (event->modifiers() & Qt::ShiftModifier));
     } else if (state & Left) {
         const PaperPoint p = view.ToPaper(at.x(), at.y());
@@ -776,8 +778,17 @@ void TForm13::keyPressEvent(QKeyEvent *event)
         Pan(event->key(), event->modifiers() & Qt::ShiftModifier);
         break;
     case Qt::Key_Escape:
+        if (StepBack())
+            break;
         CancelCommand();
         ClearSelection();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (command.Selecting()) {
+            HandSelection();
+            ShowCommand();
+        }
         break;
     // Reached when the menu's shortcuts did not take the key.
     case Qt::Key_Delete:

@@ -27,6 +27,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QStatusBar;
 class QTimer;
 class QToolButton;
@@ -66,6 +67,9 @@ public:
     QAction *mnuDrawLineX, *mnuDrawLineY, *mnuDrawLine2, *mnuDrawBox;
     QAction *mnuDrawCircle, *mnuDrawArc, *mnuDrawArc3, *mnuDrawText;
     QAction *mnuDrawErase, *mnuDrawUndo, *mnuDrawRedo;
+    // The modify commands' buttons, beside the drawing ones, and 反転's choice.
+    QFrame *Panel2;
+    QAction *mnuEditMirrorKeeps;
     // 測定 and the ortho hold (F8), the latter also toggled by its status-bar panel.
     QAction *mnuDrawMeasure, *mnuDrawOrtho;
     // Points typed while a command waits; keys typed on the paint box go here.
@@ -216,6 +220,19 @@ private:
     bool FollowPick();
     void DrawRubber();
     bool StoreFigure(const std::vector<Shape> &shapes);
+    void SetUpModify(QMenuBar *bar);
+    // A live, shown entity as a command changes it, in paper millimetres.
+    bool SubjectOf(int32_t entity, Subject &out) const;
+    // The selection handed to the command that changes figures.
+    void HandSelection();
+    // The figure at (x, y) picked for the command, at (gx, gy) when that lies on it too.
+    void PickAt(double x, double y, double gx, double gy);
+    // A typed number for the command's step; false when the step takes none.
+    bool EnterValue(const QString &text);
+    // After the command took a point, pick or value: the figure or change stored.
+    void AfterGiven(const std::vector<Shape> &shapes);
+    bool StoreModify(const Change &change);
+    bool StepBack();
     void SetUpInput();
     // A printable key on the paint box starts a typed entry; false when it is not one.
     bool TypeIntoInput(QKeyEvent *event);
@@ -288,6 +305,7 @@ private:
     // that showed the whole sheet.
     bool wasMaximised = false;
     DrawCommand command;
+    StoreResult lastStore = StoreResult::Stored;
     bool ortho = false;
     QString inputError; // the notice of the last entry refused
     bool rubberShown = false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -236,7 +237,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<Command> DrawCommand::make(int id) const
+std::unique_ptr<Command> DrawCommand::make(int id)
 {
     switch (id) {
     case HorizontalLine:
@@ -258,7 +259,7 @@ std::unique_ptr<Command> DrawCommand::make(int id) const
     case MeasureCommand:
         return std::make_unique<MeasureFigureCommand>();
     default:
-        return nullptr;
+        return MakeChangeCommand(id, &options);
     }
 }
 
@@ -266,10 +267,122 @@ void DrawCommand::Start(int c)
 {
     command = make(c);
     code = command ? c : NoCommand;
-    given = 0;
+    given = command ? command->First() : 0;
     finished = false;
     taken = false;
+    subjectsSet = false;
+    ended = false;
+    change = Change();
     note.clear();
+}
+
+bool DrawCommand::Selecting() const
+{
+    return command && command->Selects() && !subjectsSet;
+}
+
+void DrawCommand::SetSubjects(std::vector<Subject> subjects)
+{
+    if (!command)
+        return;
+    command->SetSubjects(std::move(subjects));
+    subjectsSet = true;
+    given = command->First();
+}
+
+bool DrawCommand::Picks() const
+{
+    return command && !Selecting() && command->Picks(given);
+}
+
+void DrawCommand::GivePick(const Subject &picked, double x, double y)
+{
+    if (!Picks() || !std::isfinite(x) || !std::isfinite(y))
+        return;
+    finished = false;
+    note = command->Pick(given, picked);
+    if (!note.isEmpty())
+        return;
+    take(x, y);
+}
+
+bool DrawCommand::TakesValue() const
+{
+    return command && !Selecting();
+}
+
+bool DrawCommand::GiveValue(const double *values, int count)
+{
+    if (!TakesValue())
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(values[i]))
+            return false;
+    }
+    QString why;
+    switch (command->Value(given, values, count, why)) {
+    case ValueTaken::No:
+        return false;
+    case ValueTaken::Kept:
+        note = why;
+        return true;
+    case ValueTaken::Finishes:
+        note.clear();
+        finished = false;
+        finish(given > 0 ? px[given - 1] : 0, given > 0 ? py[given - 1] : 0);
+        return true;
+    }
+    return false;
+}
+
+bool DrawCommand::StepBack()
+{
+    if (!command || Selecting() || given <= command->First())
+        return false;
+    --given;
+    note.clear();
+    return true;
+}
+
+Change DrawCommand::TakeChange()
+{
+    return std::exchange(change, Change());
+}
+
+std::vector<Shape> DrawCommand::finish(double x, double y)
+{
+    std::vector<Shape> figure;
+    if (command->Changes()) {
+        change = command->Make(px, py, x, y, note);
+        if (change.Empty() && note.isEmpty())
+            note = QStringLiteral("変更する図形がありません");
+        if (!note.isEmpty())
+            change = Change();
+    } else {
+        figure = command->Figure(px, py, x, y);
+        note = command->Empty(figure);
+        if (!note.isEmpty())
+            figure.clear();
+    }
+    finished = note.isEmpty();
+    command->Finished();
+    given = command->Again();
+    ended = finished && command->Ends();
+    return figure;
+}
+
+std::vector<Shape> DrawCommand::take(double x, double y)
+{
+    taken = true;
+    takenX = x;
+    takenY = y;
+    if (!AsksLast()) {
+        px[given] = x;
+        py[given] = y;
+        ++given;
+        return {};
+    }
+    return finish(x, y);
 }
 
 QString DrawCommand::Name() const
@@ -279,6 +392,8 @@ QString DrawCommand::Name() const
 
 QString DrawCommand::Prompt() const
 {
+    if (Selecting())
+        return QStringLiteral("対象の図形を選択して Enter を押して下さい");
     return command ? command->Prompt(given) : QString();
 }
 
@@ -307,7 +422,7 @@ bool DrawCommand::Stores() const
 
 bool DrawCommand::AsksLast() const
 {
-    return command && given == command->Points() - 1;
+    return command && !Selecting() && given == command->Points() - 1;
 }
 
 std::vector<Shape> DrawCommand::Rubber(double x, double y) const
@@ -326,26 +441,11 @@ bool DrawCommand::RubberMoved(double fromX, double fromY, double x, double y) co
 
 std::vector<Shape> DrawCommand::Give(double x, double y)
 {
-    if (!Waiting() || !std::isfinite(x) || !std::isfinite(y))
+    if (!Waiting() || Selecting() || Picks() || !std::isfinite(x) || !std::isfinite(y))
         return {};
     note.clear();
     finished = false;
-    taken = true;
-    takenX = x;
-    takenY = y;
-    if (!AsksLast()) {
-        px[given] = x;
-        py[given] = y;
-        ++given;
-        return {};
-    }
-    std::vector<Shape> figure = command->Figure(px, py, x, y);
-    given = 0;
-    note = command->Empty(figure);
-    finished = note.isEmpty();
-    if (!note.isEmpty())
-        figure.clear();
-    return figure;
+    return take(x, y);
 }
 
 void DrawCommand::TakeBack()
@@ -353,6 +453,7 @@ void DrawCommand::TakeBack()
     if (!finished || !command)
         return;
     finished = false;
+    ended = false;
     given = command->Points() - 1;
 }
 

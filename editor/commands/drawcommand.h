@@ -22,8 +22,47 @@ enum CommandId {
     ThreePointArc = 70,
     TextCommand = 80,
     // Two points measured, nothing stored.
-    MeasureCommand = 90
+    MeasureCommand = 90,
+    // The commands that change what is drawn.
+    MoveCommand = 110,
+    CopyCommand = 120,
+    RotateCommand = 130,
+    MirrorCommand = 140,
+    ScaleCommand = 150,
+    OffsetCommand = 160,
+    TrimCommand = 170,
+    ChamferCommand = 180,
+    FilletCommand = 190,
+    BreakCommand = 200
 };
+
+// A figure a command changes: its entity and its record, the shape in paper millimetres.
+struct Subject
+{
+    int32_t entity = 0;
+    EntityRecord record;
+};
+
+// What a finished change does: new records (paper millimetres, each with its look) and the
+// entities they take the place of.
+struct Change
+{
+    std::vector<EntityRecord> created;
+    std::vector<int32_t> erased;
+    bool Empty() const { return created.empty() && erased.empty(); }
+};
+
+// What the commands that change figures remember between their runs in one window.
+struct ChangeOptions
+{
+    bool mirrorKeeps = true; // 反転 leaves the originals
+    double offset = 0; // 0: the pointer shows the distance
+    double chamfer[2] = {5, 5};
+    double fillet = 5;
+};
+
+// What a typed number does to a command's step.
+enum class ValueTaken { No, Kept, Finishes };
 
 class Command
 {
@@ -43,6 +82,35 @@ public:
     virtual int Follows() const { return 3; }
     // Whether a finished figure is stored.
     virtual bool Stores() const { return true; }
+
+    // The commands that change figures. Whether it works on the selected figures, which are
+    // asked for first when none are.
+    virtual bool Selects() const { return false; }
+    virtual void SetSubjects(std::vector<Subject> s) { subjects = std::move(s); }
+    // The step a figure starts from, and where it starts again after one is finished (a copy
+    // keeps its base point, a trim its boundaries).
+    virtual int First() const { return 0; }
+    virtual int Again() const { return First(); }
+    // Whether the command ends once a change is made.
+    virtual bool Ends() const { return false; }
+    // Whether the point after given ones picks a figure there rather than a place, and
+    // the figure picked: empty when taken, else why not.
+    virtual bool Picks(int) const { return false; }
+    virtual QString Pick(int, const Subject &) { return QString(); }
+    // A typed number (a distance, angle or factor; two for a pair) at this step.
+    virtual ValueTaken Value(int, const double *, int, QString &) { return ValueTaken::No; }
+    // Whether it changes figures rather than drawing new ones, and the change a finished
+    // figure makes; empty with why when it makes none.
+    virtual bool Changes() const { return false; }
+    virtual Change Make(const double *, const double *, double, double, QString &) const
+    {
+        return {};
+    }
+    // After each finished figure, stored or not.
+    virtual void Finished() {}
+
+protected:
+    std::vector<Subject> subjects;
 };
 
 class DrawCommand
@@ -80,23 +148,56 @@ public:
     // The figure just finished was not stored: asks for its last point again, the points
     // before it kept, so that one more click stores it. Nothing once another point came.
     void TakeBack();
+    // Of a command that changes figures: whether it waits for them to be selected, and the
+    // selected ones handed over, which ends that wait.
+    bool Selecting() const;
+    void SetSubjects(std::vector<Subject> subjects);
+    bool Changes() const { return command && command->Changes(); }
+    bool Selects() const { return command && command->Selects(); }
+    // Whether the point asked for picks a figure; the pick at (x, y), which counts as the
+    // point when the command takes it (else Note says why).
+    bool Picks() const;
+    void GivePick(const Subject &picked, double x, double y);
+    // A typed number or pair; false when the step takes none (the entry is then a point).
+    bool TakesValue() const;
+    bool GiveValue(const double *values, int count);
+    // The change the last finished figure made, handed over once.
+    Change TakeChange();
+    // Escape on a command that changes figures: the step before asked again; false at its
+    // first step.
+    bool StepBack();
+    // Whether the command has ended on its own, after a change.
+    bool Ended() const { return ended; }
+    ChangeOptions &Options() { return options; }
     // The text the text command places, with its sizes; its place comes from the point.
     void SetText(const TextShape &t) { text = t; }
     const TextShape &Text() const { return text; }
 
 private:
-    std::unique_ptr<Command> make(int id) const;
+    std::unique_ptr<Command> make(int id);
+    // The figure finished at (x, y): its shapes, or its change kept for TakeChange.
+    std::vector<Shape> finish(double x, double y);
+    // A point taken: the next step, or the figure finished.
+    std::vector<Shape> take(double x, double y);
 
     int code = NoCommand;
     int given = 0;
     bool finished = false;
     std::unique_ptr<Command> command;
-    double px[2] = {}, py[2] = {}; // the points given before the last
+    double px[3] = {}, py[3] = {}; // the points given before the last
+    ChangeOptions options;
+    bool subjectsSet = false;
+    bool ended = false;
+    Change change;
     bool taken = false;
     double takenX = 0, takenY = 0;
     QString note;
     TextShape text;
 };
+
+// The commands that change figures, by code, with the options they read and keep;
+// nullptr for another code.
+std::unique_ptr<Command> MakeChangeCommand(int code, ChangeOptions *options);
 
 // A pointer position on the grid of the given spacing, or to 0.00001 mm without a grid or
 // where the grid cannot round it; false for a position that is not finite.

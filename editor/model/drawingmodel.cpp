@@ -318,6 +318,27 @@ PaperShape DrawingModel::Paper(const Entity &e) const
     return p;
 }
 
+bool DrawingModel::PaperRecord(const Entity &e, EntityRecord &out) const
+{
+    const PaperShape paper = Paper(e);
+    if (std::holds_alternative<std::monostate>(paper))
+        return false;
+    out = Record(e);
+    std::visit(
+        [&](const auto &g) {
+            using G = std::decay_t<decltype(g)>;
+            if constexpr (std::is_same_v<G, TextRef>) {
+                TextShape &text = std::get<TextShape>(out.shape);
+                text.px = g.px;
+                text.py = g.py;
+            } else if constexpr (!std::is_same_v<G, std::monostate>) {
+                out.shape = g;
+            }
+        },
+        paper);
+    return true;
+}
+
 bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
 {
     if (e.look.layer < 0 || e.look.layer > 255)

@@ -69,6 +69,9 @@ public:
     // A live entity's shape on paper, or monostate when it is not live, not drawn, or its
     // values cannot be drawn (not finite, a radius not positive, a text of no height).
     PaperShape Paper(const Entity &e) const;
+    // A live, drawn entity's record with its shape on paper, as the commands that change
+    // figures take it; false for one Paper gives nothing for.
+    bool PaperRecord(const Entity &e, EntityRecord &out) const;
     // The paper extent of an entity that could ever be drawn, whatever its state and
     // visibility; false for one that never can.
     bool Extent(const Entity &e, PaperBox &box) const;

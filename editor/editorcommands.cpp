@@ -82,14 +82,10 @@ bool TForm13::AskText()
 void TForm13::EditText(int32_t entity)
 {
     const Entity *e = model->Find(entity);
-    if (!e || !std::holds_alternative<TextRef>(e->shape))
+    EntityRecord old;
+    if (!e || !std::holds_alternative<TextRef>(e->shape) || !model->PaperRecord(*e, old))
         return;
-    const EntityRecord old = model->Record(*e);
-    const LayerRow *layer = model->Layer(old.look.layer);
-    const double s = layer && layer->scale > 0 && std::isfinite(layer->scale) ? layer->scale : 1;
-    TextShape text = std::get<TextShape>(old.shape);
-    text.px *= s;
-    text.py *= s;
+    const TextShape text = std::get<TextShape>(old.shape);
     if (!textDialog)
         textDialog = new TextDialog(this);
     const TextShape kept = textDialog->Value();
@@ -124,9 +120,10 @@ void TForm13::ShowCommand()
     // The prompt is read whole; the hint and the notice give way.
     panels[2]->setMinimumWidth(
         std::max(50, panels[2]->fontMetrics().horizontalAdvance(command.Prompt()) + 4));
-    hint->setText(command.Waiting()
-                      ? QStringLiteral("左クリック：グリッド点　右クリック：スナップ")
-                      : QString());
+    hint->setText(command.Selecting()  ? QStringLiteral("クリック・枠：選択　Shift：追加・解除")
+                  : command.Picks()    ? QStringLiteral("クリック：図形を指示")
+                  : command.Waiting() ? QStringLiteral("左クリック：グリッド点　右クリック：スナップ")
+                                       : QString());
     PointInput->setEnabled(command.Waiting());
     if (!command.Waiting())
         PointInput->clear();

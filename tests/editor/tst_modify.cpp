@@ -18,6 +18,7 @@ class TestModify : public QObject
 private slots:
     void transforms();
     void commandSteps();
+    void reshapeSteps();
     void moveUndoRedo();
     void typedValuesInEditor();
     void reshapeInEditor();
@@ -206,6 +207,81 @@ void TestModify::commandSteps()
     c.Give(3, 3);
     c.Give(3, 3);
     QCOMPARE(c.Note(), QStringLiteral("反転軸の長さが０のため反転しません"));
+}
+
+void TestModify::reshapeSteps()
+{
+    DrawCommand c;
+    const Subject a = lineSubject(1, 0, 0, 10, 0), b = lineSubject(2, 0, 0, 0, 10);
+    Subject arc = a;
+    arc.entity = 3;
+    arc.record.shape = ArcShape{0, 0, 4, 0, 90};
+    Subject text = a;
+    text.entity = 4;
+    text.record.shape = TextShape{};
+
+    // 複線: the pointer gives the distance until one is typed; inward past an arc's centre
+    // nothing is made.
+    c.Start(OffsetCommand);
+    QVERIFY(c.Picks());
+    QVERIFY(c.Give(5, 5).empty());
+    c.GivePick(text, 0, 0);
+    QCOMPARE(c.Note(), QStringLiteral("線、円、円弧を指示して下さい"));
+    QCOMPARE(c.Given(), 0);
+    c.GivePick(a, 5, 0);
+    QVERIFY(lineIs(c.Rubber(3, 2)[0], 0, 2, 10, 2));
+    const double five = 5;
+    QVERIFY(c.GiveValue(&five, 1));
+    QCOMPARE(c.Prompt(), QStringLiteral("複線を作る側を指示して下さい（間隔 5 mm）"));
+    c.Give(3, -1);
+    QVERIFY(lineIs(c.TakeChange().created[0].shape, 0, -5, 10, -5));
+    c.GivePick(arc, 4, 0);
+    c.Give(1, 1);
+    QCOMPARE(c.Note(), QStringLiteral("中心を越えるため作図しません"));
+    QVERIFY(c.TakeChange().Empty());
+    // Escape steps back to the pick, then the command is at its start.
+    QVERIFY(!c.StepBack());
+
+    // 面取り takes lines only and two different ones.
+    c.Start(ChamferCommand);
+    c.GivePick(arc, 4, 0);
+    QCOMPARE(c.Note(), QStringLiteral("面取りは線にだけ出来ます"));
+    c.GivePick(a, 8, 0);
+    c.GivePick(a, 8, 0);
+    QCOMPARE(c.Note(), QStringLiteral("同じ図形が２度指示されました"));
+    const double two[2] = {2, 3};
+    QVERIFY(c.GiveValue(two, 2));
+    QCOMPARE(c.Prompt(), QStringLiteral("２本目の線を指示して下さい（距離 2, 3 mm）"));
+    c.GivePick(b, 0, 8);
+    const Change cut = c.TakeChange();
+    QCOMPARE(cut.erased, (std::vector<int32_t>{1, 2}));
+    QCOMPARE(cut.created.size(), size_t(3));
+    QVERIFY(lineIs(cut.created[2].shape, 2, 0, 0, 3) || lineIs(cut.created[2].shape, 0, 3, 2, 0));
+
+    // 角丸め: a radius too big for the corner says so and stores nothing.
+    c.Start(FilletCommand);
+    const double big = 50;
+    QVERIFY(c.GiveValue(&big, 1));
+    c.GivePick(a, 8, 0);
+    c.GivePick(b, 0, 8);
+    QCOMPARE(c.Note(), QStringLiteral("大きすぎるため角に収まりません"));
+    QVERIFY(c.TakeChange().Empty());
+    const double bad = -1;
+    QVERIFY(c.GiveValue(&bad, 1));
+    QCOMPARE(c.Note(), QStringLiteral("半径は０以上の数値で入力して下さい"));
+
+    // 切断: a circle cannot be broken at one point.
+    Subject circle = a;
+    circle.record.shape = CircleShape{0, 0, 5};
+    c.Start(BreakCommand);
+    c.GivePick(circle, 5, 0);
+    c.Give(5, 0);
+    QCOMPARE(c.Note(), QStringLiteral("円は１点では切断出来ません（２点を指示して下さい）"));
+    c.GivePick(a, 5, 0);
+    c.Give(5, 0);
+    const Change broken = c.TakeChange();
+    QCOMPARE(broken.created.size(), size_t(2));
+    QVERIFY(lineIs(broken.created[0].shape, 0, 0, 5, 0));
 }
 
 void TestModify::moveUndoRedo()

@@ -209,7 +209,7 @@ struct Figures
     double snap = 0, pick = 0; // medians at points all over the paper
     double warm = 0; // opened again from this PC's copy of the rows
     double open = 0, full = 0, question = 0, zoomed = 0, memory = 0, rss = 0;
-    double fullCpu = 0, zoomedCpu = 0;
+    double fullCpu = 0, zoomedCpu = 0, pan = 0, panFull = 0;
     size_t zoomedLines = 0;
     double pdf = -1, dxf = -1, pdfMb = 0, dxfMb = 0; // whole exports, from the model on
 };
@@ -356,6 +356,30 @@ bool measure(Database &db, int n, Figures &f)
     }
     f.zoomed = medianMs(5, [&] { RenderPicture(canvas, zoomed, *model, sheet); },
                         &f.zoomedCpu);
+    // A drag, 8 and 4 pixels a frame, each frame from the last.
+    const auto drag = [&](const ViewParams &from) {
+        RenderPicture(canvas, from, *model, sheet);
+        QImage shown = image.copy();
+        ViewParams at = from;
+        QImage next;
+        return medianMs(31, [&] {
+            ViewParams to = at;
+            to.x1 += 8 / to.scale;
+            to.x2 += 8 / to.scale;
+            to.y1 += 4 / to.scale;
+            to.y2 += 4 / to.scale;
+            if (RenderPanned(shown, at, to, *model, sheet, next)) {
+                std::swap(shown, next);
+                at = to;
+            }
+        });
+    };
+    f.pan = drag(zoomed);
+    {
+        View full;
+        full.Fit(PaperWidth, PaperHeight, Width, Height);
+        f.panFull = drag(full.Params());
+    }
     if (f.lines <= MostExported) {
         f.pdf = timedExport(*model, f.pdfMb, writePdf);
         f.dxf = timedExport(*model, f.dxfMb, writeDxf);
@@ -422,6 +446,10 @@ int main(int argc, char *argv[])
     for (size_t i = 0; i + 1 < all.size(); ++i) {
         std::printf("open warm %d: %.2f s\n", all[i].lines, all[i].warm);
         std::printf("open cold %d: %.2f s\n", all[i].lines, all[i].open);
+        std::printf("pan frame %d: %.2f ms (the view drawn whole: %.2f ms, %.2fx)\n",
+                    all[i].lines, all[i].pan, all[i].zoomed, all[i].pan / all[i].zoomed);
+        std::printf("pan frame at the full view %d: %.2f ms (drawn whole: %.2f ms, %.2fx)\n",
+                    all[i].lines, all[i].panFull, all[i].full, all[i].panFull / all[i].full);
     }
     const Figures &base = all.back(), &same = all[all.size() - 2];
     std::printf("\nmixed against lines only at %d: open %.2fx, full %.2fx, zoomed %.2fx, "

@@ -536,6 +536,7 @@ void TForm13::Redraw()
                       {PaperWidth, PaperHeight, CurGrid, &sheetFrame});
     }
     plain = next;
+    plainView = view.Params();
     ShowSelection();
 }
 
@@ -544,8 +545,22 @@ void TForm13::ViewChanged(bool changed)
     if (!changed)
         return;
     // The view change is the moment another PC's work is looked for.
-    if (loaded && !gone && UpdateModel(db, *model) == Refresh::Failed)
+    const ::Refresh r = loaded && !gone ? UpdateModel(db, *model) : ::Refresh::Unchanged;
+    if (r == ::Refresh::Failed)
         Refresh();
+    // A pan of a drawing that stayed the same moves the picture and renders only the bands
+    // it uncovers.
+    QImage next;
+    if (r == ::Refresh::Unchanged && Shown && fitted && !plain.isNull()
+        && view.Width() == PaintBox1->width() && view.Height() == PaintBox1->height()
+        && RenderPanned(plain, plainView, view.Params(), *model,
+                        {PaperWidth, PaperHeight, CurGrid, &sheetFrame}, next)) {
+        zoomShown = false;
+        plain = std::move(next);
+        plainView = view.Params();
+        ShowSelection();
+        return;
+    }
     Redraw();
 }
 
@@ -819,12 +834,10 @@ void TForm13::Pan(int key, bool shift)
     const QPoint at = PaintBox1->mapFromGlobal(QCursor::pos());
     if (at.x() < 0 || at.y() < 0 || at.x() > PaintBox1->width() || at.y() > PaintBox1->height())
         return;
-    const ViewRect &r = view.Rect();
-    double sx = std::fabs(r.x2 - r.x1) / 2, sy = std::fabs(r.y2 - r.y1) / 2;
-    if (shift) {
-        sx /= 5;
-        sy /= 5;
-    }
+    // Whole pixels, so that the picture can be moved rather than drawn again.
+    const int divisor = shift ? 10 : 2;
+    const double sx = std::round(double(view.Width()) / divisor) / view.Rect().scale;
+    const double sy = std::round(double(view.Height()) / divisor) / view.Rect().scale;
     switch (key) {
     case Qt::Key_Left:
         ViewChanged(view.MoveBy(-sx, 0));

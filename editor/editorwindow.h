@@ -315,6 +315,7 @@ private:
     // The text dialog, made when first needed; it remembers its values.
     class TextDialog *textDialog = nullptr;
     QImage plain; // the picture of the last redraw without the selection
+    ViewParams plainView; // the view it shows
     Selection selection;
     EditHistory history;
     bool frameShown = false;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -327,4 +328,61 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
 {
     RenderSheet(canvas, view, sheet);
     RenderEntities(canvas, view, model);
+}
+
+bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
+                  const DrawingModel &model, const Sheet &sheet, QImage &out)
+{
+    const int w = after.width, h = after.height;
+    if (from.scale != after.scale || from.width != w || from.height != h || w < 8 || h < 8
+        || before.width() != w || before.height() != h
+        || before.format() != QImage::Format_RGB32)
+        return false;
+    // The content moves left by kx and down by ky pixels.
+    const double dx = (after.x1 - from.x1) * after.scale, dy = (after.y1 - from.y1) * after.scale;
+    const double kx = std::round(dx), ky = std::round(dy);
+    if (!(std::fabs(dx - kx) < 1e-6 && std::fabs(dy - ky) < 1e-6) || std::fabs(kx) >= w / 2.0
+        || std::fabs(ky) >= h / 2.0)
+        return false;
+    const int mx = int(kx), my = int(ky);
+    // What both show, without the two pixels at either picture's edges where the window
+    // frame lies.
+    const int kx1 = std::max(2, 2 - mx), kx2 = std::min(w - 3, w - 3 - mx);
+    const int ky1 = std::max(2, 2 + my), ky2 = std::min(h - 3, h - 3 + my);
+    // The bands around it, as paper boxes reaching a little beyond them for wide strokes.
+    const double margin = 32 / after.scale;
+    const auto paperBox = [&](int px1, int py1, int px2, int py2) {
+        return PaperBox{after.x1 + px1 / after.scale - margin,
+                        after.y1 + (h - 1 - py2) / after.scale - margin,
+                        after.x1 + (px2 + 1) / after.scale + margin,
+                        after.y1 + (h - py1) / after.scale + margin};
+    };
+    const PaperBox bands[4] = {paperBox(0, 0, kx1 - 1, h - 1), paperBox(kx2 + 1, 0, w - 1, h - 1),
+                               paperBox(0, 0, w - 1, ky1 - 1), paperBox(0, ky2 + 1, w - 1, h - 1)};
+    std::vector<uint32_t> drawn, some;
+    for (const PaperBox &b : bands) {
+        model.EntitiesIn(b, some);
+        drawn.insert(drawn.end(), some.begin(), some.end());
+    }
+    std::sort(drawn.begin(), drawn.end());
+    drawn.erase(std::unique(drawn.begin(), drawn.end()), drawn.end());
+    QImage next(w, h, QImage::Format_RGB32);
+    if (next.isNull())
+        return false;
+    {
+        Canvas canvas(next);
+        RenderSheet(canvas, after, sheet);
+        BeginTextPictures();
+        for (uint32_t i : drawn)
+            RenderEntity(canvas, after, model, model.At(i));
+    }
+    if (kx1 <= kx2) {
+        const size_t bytes = size_t(kx2 - kx1 + 1) * 4;
+        for (int y = ky1; y <= ky2; ++y) {
+            std::memcpy(next.scanLine(y) + size_t(kx1) * 4,
+                        before.constScanLine(y - my) + size_t(kx1 + mx) * 4, bytes);
+        }
+    }
+    out = std::move(next);
+    return true;
 }

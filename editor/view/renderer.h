@@ -4,6 +4,8 @@
 #include "db/entityrows.h"
 #include "editor/pen/pen.h"
 
+#include <QImage>
+
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +31,11 @@ struct Sheet
 // origin mark, then every live entity in ascending entity number.
 void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                    const Sheet &sheet);
+// The picture of the view after from the picture of the view before, when the two are one
+// pan of whole pixels apart and overlap: the part both show is moved, the rest rendered.
+// False, with out untouched, for any other change of view.
+bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
+                  const DrawingModel &model, const Sheet &sheet, QImage &out);
 // Everything but the entities; the frame and title block in black over the grid.
 void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
 void RenderSheetFrame(Canvas &canvas, const ViewParams &view, const SheetFrame &frame);

@@ -24,6 +24,7 @@ private slots:
     void gridThresholds();
     void layerDependence();
     void dashesStartAtTheirPhase();
+    void panMovesThePicture();
 };
 
 namespace {
@@ -521,6 +522,103 @@ void TestDrawing::dashesStartAtTheirPhase()
         QVERIFY2(differ <= inked / 50, qPrintable(QStringLiteral("%1: %2 of %3")
                                                       .arg(angle).arg(differ).arg(inked)));
     }
+}
+
+void TestDrawing::panMovesThePicture()
+{
+    DrawingModel m(1);
+    defaultTables(m);
+    std::vector<EntityRecord> rows;
+    int n = 0;
+    // Lines of every look across the seams, a circle, an arc and a text.
+    for (int i = 0; i < 12; ++i) {
+        ++n;
+        rows.push_back(lineOf(n, 0, -150 + i * 23.3, -100 + i * 3.1, 40 + i * 17.7, 90 - i * 4.9,
+                              2 + i % 3, 1 + i % 4, i % 5 == 0 ? 70 : 0));
+    }
+    EntityRecord c;
+    c.entity = {++n, 1, 1, KindCircle, 1};
+    c.row = 1;
+    c.look.lineType = 2;
+    c.shape = CircleShape{10, 5, 60};
+    rows.push_back(c);
+    EntityRecord a = c;
+    a.entity = {++n, 1, 1, KindArc, 1};
+    a.shape = ArcShape{-40, 20, 35, 30, 250};
+    rows.push_back(a);
+    // Small figures all over, so that each band has its own.
+    for (int i = 0; i < 150; ++i) {
+        EntityRecord dot = c;
+        dot.entity = {++n, 1, 1, KindCircle, i + 2};
+        dot.look.lineType = 0;
+        dot.shape = CircleShape{-140 + (i % 15) * 19.0, -100 + (i / 15) * 21.0, 2};
+        rows.push_back(dot);
+    }
+    EntityRecord t = c;
+    t.entity = {++n, 1, 1, KindText, 1};
+    TextShape text;
+    text.px = -20;
+    text.py = -30;
+    text.height = 7;
+    text.angle = 20;
+    text.text = QStringLiteral("穴 φ10 通し");
+    t.shape = text;
+    rows.push_back(t);
+    m.Add(rows);
+    const Sheet sheet{420, 297, 10};
+
+    View before;
+    QVERIFY(before.Fit(420, 297, 400, 300));
+    QVERIFY(before.ZoomAt(200, 150, 2));
+    const QImage from = render(before, m, sheet);
+    // Pans of whole pixels every way: the moved picture equals the one drawn afresh.
+    const int moves[][2] = {{7, 0}, {0, -5}, {-40, 13}, {120, 90}, {-199, -149}};
+    for (const auto &k : moves) {
+        View after = before;
+        const double s = before.Rect().scale;
+        QVERIFY(after.MoveBy(k[0] / s, k[1] / s));
+        QImage panned;
+        QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, panned));
+        const QImage fresh = render(after, m, sheet);
+        // Equal but where a position rounds to the next pixel: a pixel that differs has its
+        // colour beside it in the other picture, but where such a pixel lay under another.
+        int differing = 0, unmatched = 0;
+        // Smoothed glyph edges placed a part of a pixel apart differ by a few levels.
+        const auto same = [](QRgb a, QRgb b) {
+            return std::abs(qRed(a) - qRed(b)) <= 8 && std::abs(qGreen(a) - qGreen(b)) <= 8
+                   && std::abs(qBlue(a) - qBlue(b)) <= 8;
+        };
+        const auto besideIn = [&](const QImage &image, int x, int y, QRgb colour) {
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (image.rect().contains(x + dx, y + dy)
+                        && same(rgb(image, x + dx, y + dy), colour))
+                        return true;
+            return false;
+        };
+        for (int y = 0; y < fresh.height(); ++y) {
+            for (int x = 0; x < fresh.width(); ++x) {
+                if (same(rgb(panned, x, y), rgb(fresh, x, y)))
+                    continue;
+                ++differing;
+                unmatched += !besideIn(fresh, x, y, rgb(panned, x, y))
+                             || !besideIn(panned, x, y, rgb(fresh, x, y));
+            }
+        }
+        QVERIFY2(unmatched <= 20 && differing < fresh.width() * fresh.height() / 100,
+                 qPrintable(QStringLiteral("%1 pixels differ, %2 unmatched after %3,%4")
+                                .arg(differing).arg(unmatched).arg(k[0]).arg(k[1])));
+    }
+    // A zoom, a pan of a part of a pixel or one past half the picture is drawn afresh.
+    View zoomed = before;
+    QVERIFY(zoomed.ZoomAt(200, 150, 1.5));
+    View part = before, far = before;
+    QVERIFY(part.MoveBy(0.3 / before.Rect().scale, 0));
+    QVERIFY(far.MoveBy(250 / before.Rect().scale, 0));
+    QImage out;
+    for (const View *v : {&zoomed, &part, &far})
+        QVERIFY(!RenderPanned(from, before.Params(), v->Params(), m, sheet, out));
+    QVERIFY(out.isNull());
 }
 
 QTEST_MAIN(TestDrawing)

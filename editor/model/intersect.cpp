@@ -17,16 +17,6 @@ double degreesOf(double dx, double dy)
     return std::atan2(dy, dx) * 180 / Pi;
 }
 
-// On the arc's span, or so near an end that rounding put it beyond.
-bool onSpan(const ArcShape &a, double x, double y)
-{
-    if (OnArc(degreesOf(x - a.cx, y - a.cy), a.sa, a.ea))
-        return true;
-    double sx, sy, ex, ey;
-    ArcEnds(a, sx, sy, ex, ey);
-    const double near = Slack * (1 + a.r);
-    return std::hypot(x - sx, y - sy) <= near || std::hypot(x - ex, y - ey) <= near;
-}
 
 // Keeps the points the test passes, in order.
 template <typename Keep> int keep(int n, double xs[2], double ys[2], Keep ok)
@@ -117,7 +107,7 @@ int Intersect(const LineShape &a, const CircleShape &b, bool extended, double xs
 int Intersect(const LineShape &a, const ArcShape &b, bool extended, double xs[2], double ys[2])
 {
     const int n = Intersect(a, circleOf(b), extended, xs, ys);
-    return extended ? n : keep(n, xs, ys, [&](double x, double y) { return onSpan(b, x, y); });
+    return extended ? n : keep(n, xs, ys, [&](double x, double y) { return OnSpan(b, x, y); });
 }
 
 int Intersect(const CircleShape &a, const CircleShape &b, double xs[2], double ys[2])
@@ -145,14 +135,14 @@ int Intersect(const CircleShape &a, const CircleShape &b, double xs[2], double y
 int Intersect(const CircleShape &a, const ArcShape &b, bool extended, double xs[2], double ys[2])
 {
     const int n = Intersect(a, circleOf(b), xs, ys);
-    return extended ? n : keep(n, xs, ys, [&](double x, double y) { return onSpan(b, x, y); });
+    return extended ? n : keep(n, xs, ys, [&](double x, double y) { return OnSpan(b, x, y); });
 }
 
 int Intersect(const ArcShape &a, const ArcShape &b, bool extended, double xs[2], double ys[2])
 {
     const int n = Intersect(circleOf(a), circleOf(b), xs, ys);
     return extended ? n : keep(n, xs, ys, [&](double x, double y) {
-        return onSpan(a, x, y) && onSpan(b, x, y);
+        return OnSpan(a, x, y) && OnSpan(b, x, y);
     });
 }
 
@@ -183,7 +173,7 @@ int Foot(double x, double y, const CircleShape &c, double xs[2], double ys[2])
 int Foot(double x, double y, const ArcShape &a, double xs[2], double ys[2])
 {
     const int n = Foot(x, y, circleOf(a), xs, ys);
-    return keep(n, xs, ys, [&](double px, double py) { return onSpan(a, px, py); });
+    return keep(n, xs, ys, [&](double px, double py) { return OnSpan(a, px, py); });
 }
 
 int Tangents(double x, double y, const CircleShape &c, double xs[2], double ys[2])
@@ -209,7 +199,7 @@ int Tangents(double x, double y, const CircleShape &c, double xs[2], double ys[2
 int Tangents(double x, double y, const ArcShape &a, double xs[2], double ys[2])
 {
     const int n = Tangents(x, y, circleOf(a), xs, ys);
-    return keep(n, xs, ys, [&](double px, double py) { return onSpan(a, px, py); });
+    return keep(n, xs, ys, [&](double px, double py) { return OnSpan(a, px, py); });
 }
 
 void Nearest(double x, double y, const LineShape &l, double &nx, double &ny)
@@ -229,13 +219,23 @@ void Nearest(double x, double y, const CircleShape &c, double &nx, double &ny)
 void Nearest(double x, double y, const ArcShape &a, double &nx, double &ny)
 {
     Nearest(x, y, circleOf(a), nx, ny);
-    if (onSpan(a, nx, ny))
+    if (OnSpan(a, nx, ny))
         return;
     double sx, sy, ex, ey;
     ArcEnds(a, sx, sy, ex, ey);
     const bool start = std::hypot(x - sx, y - sy) <= std::hypot(x - ex, y - ey);
     nx = start ? sx : ex;
     ny = start ? sy : ey;
+}
+
+bool OnSpan(const ArcShape &a, double x, double y)
+{
+    if (OnArc(degreesOf(x - a.cx, y - a.cy), a.sa, a.ea))
+        return true;
+    double sx, sy, ex, ey;
+    ArcEnds(a, sx, sy, ex, ey);
+    const double near = Slack * (1 + a.r);
+    return std::hypot(x - sx, y - sy) <= near || std::hypot(x - ex, y - ey) <= near;
 }
 
 } // namespace Geometry

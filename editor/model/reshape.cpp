@@ -100,15 +100,6 @@ double slackDegrees(double r)
     return Slack * (1 + r) / r * 180 / Pi;
 }
 
-bool onSpan(const ArcShape &a, double x, double y)
-{
-    if (OnArc(degreesOf(x - a.cx, y - a.cy), a.sa, a.ea))
-        return true;
-    double sx, sy, ex, ey;
-    ArcEnds(a, sx, sy, ex, ey);
-    const double near = Slack * (1 + a.r);
-    return std::hypot(x - sx, y - sy) <= near || std::hypot(x - ex, y - ey) <= near;
-}
 
 bool onSegment(const LineShape &l, double x, double y)
 {
@@ -119,53 +110,6 @@ bool onSegment(const LineShape &l, double x, double y)
 CircleShape circleOf(const ArcShape &a)
 {
     return {a.cx, a.cy, a.r};
-}
-
-// Where two figures as they are meet; texts meet nothing.
-template <typename P, typename Q> int meetOf(const P &, const Q &, double *, double *)
-{
-    return 0;
-}
-int meetOf(const LineShape &a, const LineShape &b, double *xs, double *ys)
-{
-    return Intersect(a, b, false, xs, ys);
-}
-int meetOf(const LineShape &a, const CircleShape &b, double *xs, double *ys)
-{
-    return Intersect(a, b, false, xs, ys);
-}
-int meetOf(const LineShape &a, const ArcShape &b, double *xs, double *ys)
-{
-    return Intersect(a, b, false, xs, ys);
-}
-int meetOf(const CircleShape &a, const LineShape &b, double *xs, double *ys)
-{
-    return Intersect(b, a, false, xs, ys);
-}
-int meetOf(const CircleShape &a, const CircleShape &b, double *xs, double *ys)
-{
-    return Intersect(a, b, xs, ys);
-}
-int meetOf(const CircleShape &a, const ArcShape &b, double *xs, double *ys)
-{
-    return Intersect(a, b, false, xs, ys);
-}
-int meetOf(const ArcShape &a, const LineShape &b, double *xs, double *ys)
-{
-    return Intersect(b, a, false, xs, ys);
-}
-int meetOf(const ArcShape &a, const CircleShape &b, double *xs, double *ys)
-{
-    return Intersect(b, a, false, xs, ys);
-}
-int meetOf(const ArcShape &a, const ArcShape &b, double *xs, double *ys)
-{
-    return Intersect(a, b, false, xs, ys);
-}
-
-int meet(const Shape &a, const Shape &b, double xs[2], double ys[2])
-{
-    return std::visit([&](const auto &p, const auto &q) { return meetOf(p, q, xs, ys); }, a, b);
 }
 
 // Where the whole line meets the boundary as it is.
@@ -179,7 +123,7 @@ int lineMeet(const LineShape &l, const Shape &b, double xs[2], double ys[2])
     else if (const auto *a = std::get_if<ArcShape>(&b)) {
         const int all = Intersect(l, *a, true, xs, ys);
         for (int i = 0; i < all; ++i) {
-            if (onSpan(*a, xs[i], ys[i])) {
+            if (OnSpan(*a, xs[i], ys[i])) {
                 xs[n] = xs[i];
                 ys[n] = ys[i];
                 ++n;
@@ -284,7 +228,7 @@ std::vector<Cut> cutsOf(const Shape &target, const std::vector<Shape> &boundarie
     std::vector<Cut> cuts;
     for (const Shape &b : boundaries) {
         double xs[2], ys[2];
-        const int n = meet(target, b, xs, ys);
+        const int n = Crossings(target, b, xs, ys);
         for (int i = 0; i < n; ++i) {
             if (!finite(xs[i], ys[i]))
                 continue;
@@ -395,7 +339,7 @@ ReshapeFault Extend(const Shape &target, double px, double py,
     double angle = 0;
     for (const Shape &b : boundaries) {
         double xs[2], ys[2];
-        const int n = meet(circleOf(a), b, xs, ys);
+        const int n = Crossings(Shape(circleOf(a)), b, xs, ys);
         for (int i = 0; i < n; ++i) {
             if (!finite(xs[i], ys[i]))
                 continue;

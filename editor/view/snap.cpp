@@ -144,29 +144,6 @@ bool overlap(const PaperBox &a, const PaperBox &b, double slack)
            && b.y1 <= a.y2 + slack;
 }
 
-int crossings(const PaperShape &a, const PaperShape &b, double xs[2], double ys[2])
-{
-    return std::visit(
-        [&](const auto &p, const auto &q) -> int {
-            using P = std::decay_t<decltype(p)>;
-            using Q = std::decay_t<decltype(q)>;
-            constexpr bool pCurve = std::is_same_v<P, CircleShape> || std::is_same_v<P, ArcShape>;
-            constexpr bool qCurve = std::is_same_v<Q, CircleShape> || std::is_same_v<Q, ArcShape>;
-            if constexpr (std::is_same_v<P, CircleShape> && std::is_same_v<Q, CircleShape>)
-                return Geometry::Intersect(p, q, xs, ys);
-            else if constexpr (std::is_same_v<P, LineShape> && (std::is_same_v<Q, LineShape> || qCurve))
-                return Geometry::Intersect(p, q, false, xs, ys);
-            else if constexpr (std::is_same_v<P, CircleShape> && std::is_same_v<Q, ArcShape>)
-                return Geometry::Intersect(p, q, false, xs, ys);
-            else if constexpr (std::is_same_v<P, ArcShape> && std::is_same_v<Q, ArcShape>)
-                return Geometry::Intersect(p, q, false, xs, ys);
-            else if constexpr (pCurve && (std::is_same_v<Q, LineShape> || qCurve))
-                return crossings(b, a, xs, ys);
-            else
-                return 0;
-        },
-        a, b);
-}
 
 } // namespace
 
@@ -215,7 +192,7 @@ bool FindSnap(const DrawingModel &model, const SnapQuery &q, SnapResult &out)
                 continue;
             double xs[2], ys[2];
             best.Offer(SnapIntersection,
-                       crossings(crossing[i].first, crossing[j].first, xs, ys), xs, ys);
+                       Geometry::Crossings(crossing[i].first, crossing[j].first, xs, ys), xs, ys);
         }
     }
     if (q.corners)

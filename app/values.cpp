@@ -218,3 +218,8 @@ QString FloatText(double value)
 {
     return QString::number(value, 'g', 15);
 }
+
+QString DateMessage()
+{
+    return QStringLiteral("日付は yyyymmdd形式（例：20100101）で有効な内容を入力して下さい。");
+}

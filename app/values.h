@@ -10,6 +10,8 @@ qint32 StrToIntZ(const QString &text);
 double StrToFloatZ(const QString &text);
 bool IsAllDigits(const QString &text);
 bool IsValidDate(const QString &text);
+// The message of every date field IsValidDate refuses.
+QString DateMessage();
 QString RemoveBlanks(const QString &text);
 QString RemoveQuotes(const QString &text);
 // True when the text holds a character that must never reach SQL text: ' or ".

@@ -7,7 +7,6 @@
 #include "app/values.h"
 #include "collab/chatchannel.h"
 #include "master/chooser.h"
-#include "register/revisions.h"
 
 #include <QComboBox>
 #include <QLabel>

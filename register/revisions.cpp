@@ -13,11 +13,6 @@
 
 TForm11 *Form11 = nullptr;
 
-QString DateMessage()
-{
-    return QStringLiteral("日付は yyyymmdd形式（例：20100101）で有効な内容を入力して下さい。");
-}
-
 TForm11::TForm11(QWidget *parent)
     : RegisterDialog({QStringLiteral("Form11"), QStringLiteral("改訂履歴内容の編集"),
                       QStringLiteral("CADREV"), 495, 277, 88,

@@ -33,6 +33,3 @@ protected:
 };
 
 extern TForm11 *Form11;
-
-// The date message of every date field.
-QString DateMessage();

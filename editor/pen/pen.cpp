@@ -309,9 +309,25 @@ void SeekPattern(LinePen &pen, double along)
     }
 }
 
+bool FinerThanPixels(const LinePen &pen, double scale)
+{
+    if (pen.count < 1 || pen.count > 10)
+        return false;
+    double period = 0;
+    for (int i = 0; i < pen.count; ++i)
+        period += std::fabs(pen.pitches[i]);
+    return period * scale < 2;
+}
+
 void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1, double y1,
                     double x2, double y2)
 {
+    if (FinerThanPixels(pen, view.scale)) {
+        LinePen continuous = pen;
+        continuous.count = 0;
+        DrawDashedLine(canvas, view, continuous, x1, y1, x2, y2);
+        return;
+    }
     double pw = pen.width / 100.0 * view.scale;
     if (!(pw > 0))
         pw = 0;

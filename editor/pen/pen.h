@@ -75,6 +75,9 @@ void WalkDashes(LinePen &pen, double x1, double y1, double x2, double y2,
                 const std::function<void(bool dot, double, double, double, double)> &each);
 // Index and offset for the point `along` millimetres after the pattern's start.
 void SeekPattern(LinePen &pen, double along);
+// Whether the pattern repeats within two pixels at this scale, where its dashes cannot be
+// told apart: it is then stroked continuous, however fine another PC made it.
+bool FinerThanPixels(const LinePen &pen, double scale);
 // Strokes on from the pen's index and offset and leaves them where the stroke ends.
 void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double x1, double y1,
                     double x2, double y2);

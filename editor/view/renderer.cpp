@@ -149,7 +149,9 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     const int ipw = pixelWidth(pen, view);
     SetPen(canvas, pen.colour, 0, ipw);
     SetBrush(canvas, pen.colour, 0);
-    Geometry::WalkArc(a, patternOf(pen), ChordPixels / view.scale, &clip,
+    const Geometry::DashPattern pattern =
+        FinerThanPixels(pen, view.scale) ? Geometry::DashPattern{} : patternOf(pen);
+    Geometry::WalkArc(a, pattern, ChordPixels / view.scale, &clip,
                       [&](bool dot, double x1, double y1, double x2, double y2) {
                           if (!dot) {
                               DrawClippedLine(canvas, view, x1, y1, x2, y2);

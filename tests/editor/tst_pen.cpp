@@ -320,6 +320,12 @@ void TestPen::patternsThatWouldNotEnd()
         DrawDashedLine(canvas, view, badState, 10, 18, 18, 18);
         QCOMPARE(runsOfRow(image, 2), QStringList({"10-12", "14-16"}));
     }
+    // A pattern repeating within two pixels is drawn continuous, however long the line,
+    // and dashed once zoomed in until it shows.
+    const QImage fine = drawn(100, 20, 1, penOf(0, {0.01, 1.5}), 10, 10, 90, 10);
+    QCOMPARE(runsOfRow(fine, 10), QStringList({"10-90"}));
+    const QImage close = drawn(100, 20, 500, penOf(0, {0.01, 0.01}), 0.02, 0.02, 0.18, 0.02);
+    QCOMPARE(runsOfRow(close, 10).size(), qsizetype(8));
 }
 
 void TestPen::xorFiguresErase()

@@ -147,6 +147,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuOutPrint = item(out, "mnuOutPrint", QStringLiteral("印刷(&P)..."));
     mnuOutPdf = item(out, "mnuOutPdf", QStringLiteral("PDF出力(&F)..."));
     mnuOutDxf = item(out, "mnuOutDxf", QStringLiteral("DXF出力(&X)..."));
+    SetUpDxfImport(out);
     // The main window's own handlers, whichever main window runs.
     auto toMain = [this](QAction *a, void (TForm1::*handler)()) {
         connect(a, &QAction::triggered, this, [handler] {

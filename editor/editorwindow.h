@@ -81,6 +81,10 @@ public:
     // filing margin and the team's name for every drawing on this PC.
     QAction *mnuSetFrame, *mnuSetScale, *mnuSetFiling, *mnuSetTeam;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
+    // A DXF file into this drawing as one operation; false after a message when nothing
+    // was stored.
+    QAction *mnuInDxf;
+    bool ImportDxf(const QString &file);
     // Printing and the PDF and DXF files, with their progress in the status bar.
     DrawingOutput *Output;
 
@@ -187,6 +191,8 @@ private:
     // True when the view shows the whole sheet, as after a fit.
     bool WholeSheetShown() const;
     void SetUpCommands();
+    void SetUpDxfImport(class QMenu *menu);
+    void mnuInDxfClick();
     void SetUpSettings();
     void SetUpFrame(class QMenu *set);
     void SetFrameHidden(bool hidden);

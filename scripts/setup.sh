@@ -2,7 +2,7 @@
 # server. Sourced with the project folder as the working directory. Every wait is bounded.
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev qt6-translations-l10n
-firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
+firebird-dev libfbclient2 libdxflib-dev firebird3.0-server firebird3.0-utils fonts-ipafont-gothic xvfb xauth"
 # What only the tests use: an independent DXF reader, a PDF rasteriser and the package builder.
 TEST_PACKAGES="python3-ezdxf poppler-utils dpkg-dev"
 SYSDBA_PASSWORD=tallowfen

@@ -1,0 +1,447 @@
+#include "editortest.h"
+
+#include "app/messages.h"
+#include "db/drawingrows.h"
+#include "editor/output/dxfimport.h"
+#include "editor/output/dxfstore.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+class TestDxfImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void kindsBlocksAndLooks();
+    void curvesWithinTolerance();
+    void japaneseInEveryEncoding();
+    void oddValuesAndBadFiles();
+    void storedAsOneOperationAndUndone();
+
+private:
+    QTemporaryDir dir;
+    QJsonObject made; // what the generator reports besides the files
+};
+
+namespace {
+
+// The files the tests read, written by an independent DXF writer.
+const char *MakeFiles = R"(
+import sys, json, os, ezdxf
+out = sys.argv[1]
+doc = ezdxf.new("R2018")
+doc.linetypes.add("DASH10", pattern=[15.0, 10.0, -5.0])
+doc.layers.add("図面枠", color=3, linetype="DASH10", lineweight=35)
+doc.layers.add("HIDDEN", color=5).off()
+doc.layers.add("NOPLOT", color=1).dxf.plot = 0
+msp = doc.modelspace()
+msp.add_line((0, 0), (10, 5), dxfattribs={"layer": "図面枠"})
+msp.add_line((1, 1), (2, 2), dxfattribs={"layer": "HIDDEN"})
+msp.add_line((3, 3), (4, 4), dxfattribs={"layer": "NOPLOT", "true_color": 0xFF8000, "lineweight": 50})
+msp.add_circle((5, 5), 3, dxfattribs={"color": 1})
+msp.add_arc((20, 20), 4, 30, 120)
+msp.add_text("TEXT1", dxfattribs={"height": 3.5, "rotation": 30}).set_placement((1, 2))
+msp.add_text("MID", dxfattribs={"height": 2}).set_placement((50, 60), align=ezdxf.enums.TextEntityAlignment.MIDDLE_CENTER)
+msp.add_point((7, 7))
+msp.add_lwpolyline([(0, 0, 0, 0, 1), (10, 0, 0, 0, 0), (10, 10, 0, 0, 0)], format="xyseb")
+msp.add_polyline2d([(30, 0), (35, 5), (40, 0)], close=True)
+msp.add_mtext("一行目\\P{\\fArial|b1;二行目}\\U+4E09\\P\\S1^2;", dxfattribs={"char_height": 2.5, "insert": (100, 100)})
+h = msp.add_hatch(color=2)
+h.paths.add_polyline_path([(0, 0), (10, 0), (10, 10)], is_closed=True)
+e = msp.add_hatch().paths.add_edge_path()
+e.add_line((5, 0), (0, 5)); e.add_arc((0, 0), 5, 0, 90)
+msp.add_solid([(60, 0), (61, 0), (60, 1)])
+msp.add_ray((0, 0), (1, 0))
+msp.add_xline((0, 0), (0, 1))
+doc.layout("Layout1").add_line((0, 0), (1, 1))
+inner = doc.blocks.new("INNER")
+inner.add_line((0, 0), (1, 0))
+inner.add_circle((0, 0), 1, dxfattribs={"color": 0})
+outer = doc.blocks.new("OUTER")
+outer.add_blockref("INNER", (10, 0), dxfattribs={"rotation": 90, "color": 0})
+outer.add_line((0, 0), (0, 1))
+msp.add_blockref("OUTER", (100, 0), dxfattribs={"xscale": 2, "yscale": 2, "color": 3, "layer": "部品"})
+msp.add_blockref("INNER", (200, 0), dxfattribs={"xscale": 1, "yscale": 3})
+msp.add_blockref("INNER", (300, 0)).grid(size=(2, 3), spacing=(10, 20))
+doc.saveas(os.path.join(out, "kinds.dxf"))
+
+doc = ezdxf.new("R2018")
+msp = doc.modelspace()
+ell = msp.add_ellipse((50, 50), (10, 0), 0.5)
+spl = msp.add_open_spline([(0, 0), (10, 20), (20, -10), (30, 10), (40, 0)], degree=3)
+doc.saveas(os.path.join(out, "curves.dxf"))
+ellipse = [list(v)[:2] for v in ell.vertices([i * 6.283185307179586 / 20000 for i in range(20001)])]
+spline = [list(v)[:2] for v in spl.construction_tool().approximate(20000)]
+
+for version, name in (("R12", "jp12.dxf"), ("R2018", "jp2018.dxf")):
+    doc = ezdxf.new(version)
+    if version == "R12":
+        doc.header["$DWGCODEPAGE"] = "ANSI_932"
+    doc.layers.add("図面枠", color=4)
+    msp = doc.modelspace()
+    msp.add_text("日本語の文字", dxfattribs={"layer": "図面枠", "height": 5}).set_placement((10, 20))
+    msp.add_text("直径%%c10 \\U+4E09 \\M+18140", dxfattribs={"height": 5}).set_placement((10, 30))
+    doc.saveas(os.path.join(out, name))
+
+doc = ezdxf.new("R2018")
+msp = doc.modelspace()
+msp.add_line((5, 5), (5, 5))
+msp.add_circle((1, 1), 0)
+msp.add_line((1e12, -1e12), (1e12 + 1, -1e12))
+msp.add_text("あ" * 200, dxfattribs={"height": 2}).set_placement((0, 0))
+doc.saveas(os.path.join(out, "odd.dxf"))
+print(json.dumps({"ellipse": ellipse, "spline": spline}))
+)";
+
+QString python()
+{
+    return QStringLiteral(DEBIAN_PYTHON3);
+}
+
+QString readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The drawing's own rows of a fresh drawing 1.
+bool targetOf(Database &db, DxfTarget &t)
+{
+    return ReadLayers(db, 1, t.layers) && ReadColours(db, 1, t.colours)
+           && ReadLineTypes(db, 1, t.lineTypes);
+}
+
+struct Fresh
+{
+    TestDb place;
+    Database db;
+    DxfTarget target;
+    bool prepare()
+    {
+        editorSettings();
+        return place.open(db) && EnsureDrawingTables(db, 1) && targetOf(db, target);
+    }
+};
+
+const LayerRow *layerNamed(const DxfImportResult &r, const QString &name)
+{
+    for (const LayerRow &l : r.layers) {
+        if (l.name == name)
+            return &l;
+    }
+    return nullptr;
+}
+
+template<class S>
+std::vector<std::pair<S, EntityLook>> shapes(const DxfImportResult &r)
+{
+    std::vector<std::pair<S, EntityLook>> out;
+    for (const EntityRecord &e : r.records) {
+        if (const S *s = std::get_if<S>(&e.shape))
+            out.emplace_back(*s, e.look);
+    }
+    return out;
+}
+
+bool hasLine(const DxfImportResult &r, double x1, double y1, double x2, double y2,
+             EntityLook *look = nullptr)
+{
+    for (const auto &[l, lk] : shapes<LineShape>(r)) {
+        const bool same = std::hypot(l.x1 - x1, l.y1 - y1) < 1e-9 && std::hypot(l.x2 - x2, l.y2 - y2) < 1e-9;
+        const bool reversed = std::hypot(l.x1 - x2, l.y1 - y2) < 1e-9 && std::hypot(l.x2 - x1, l.y2 - y1) < 1e-9;
+        if (same || reversed) {
+            if (look)
+                *look = lk;
+            return true;
+        }
+    }
+    return false;
+}
+
+const TextShape *textOf(const DxfImportResult &r, const QString &text)
+{
+    for (const EntityRecord &e : r.records) {
+        if (const TextShape *t = std::get_if<TextShape>(&e.shape); t && t->text == text)
+            return t;
+    }
+    return nullptr;
+}
+
+// The largest distance of a chord's midpoint from the densely sampled curve.
+double worstMidpoint(const std::vector<LineShape> &lines, const QJsonArray &curve)
+{
+    double worst = 0;
+    for (const LineShape &l : lines) {
+        const double mx = (l.x1 + l.x2) / 2, my = (l.y1 + l.y2) / 2;
+        double best = 1e300;
+        for (const QJsonValue &v : curve) {
+            const QJsonArray p = v.toArray();
+            best = std::min(best, std::hypot(p[0].toDouble() - mx, p[1].toDouble() - my));
+        }
+        worst = std::max(worst, best);
+    }
+    return worst;
+}
+
+} // namespace
+
+void TestDxfImport::initTestCase()
+{
+    if (!QFile::exists(python()))
+        QSKIP("python3 is not installed: the DXF files cannot be made");
+    bool ok = false;
+    const QByteArray out = RunProgram(python(), {"-c", MakeFiles, dir.path()}, &ok);
+    if (!ok)
+        QSKIP("python3-ezdxf did not write the DXF files (is it installed?)");
+    made = QJsonDocument::fromJson(out).object();
+    QVERIFY2(!made.isEmpty(), "the generator's report is not JSON");
+}
+
+void TestDxfImport::kindsBlocksAndLooks()
+{
+    Fresh f;
+    QVERIFY(f.prepare());
+    const DxfImportResult r = ImportDxfFile(dir.filePath("kinds.dxf"), f.target);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+
+    // Layers by name in free rows, with the file's colour, line type, width, on and plot.
+    const LayerRow *frame = layerNamed(r, "図面枠");
+    QVERIFY(frame);
+    QCOMPARE(frame->colour, 3); // green
+    QCOMPARE(frame->width, 35);
+    QCOMPARE(frame->visible, 1);
+    QVERIFY(frame->lineType >= 16);
+    QCOMPARE(r.lineTypes.size(), size_t(1));
+    QCOMPARE(r.lineTypes[0].name, QString("DASH10"));
+    QCOMPARE(r.lineTypes[0].n, frame->lineType);
+    QCOMPARE(QList<int>(r.lineTypes[0].pitches, r.lineTypes[0].pitches + 3), QList<int>({1000, 500, 0}));
+    QCOMPARE(r.lineTypes[0].count, 2);
+    QVERIFY(layerNamed(r, "HIDDEN") && layerNamed(r, "HIDDEN")->visible == 0);
+    QVERIFY(layerNamed(r, "NOPLOT") && layerNamed(r, "NOPLOT")->printed == 0);
+    QVERIFY(layerNamed(r, "NOPLOT")->visible == 1);
+    std::set<int> rowsTaken;
+    for (const LayerRow &l : r.layers)
+        rowsTaken.insert(l.n);
+    QCOMPARE(rowsTaken.size(), r.layers.size());
+
+    EntityLook look;
+    QVERIFY(hasLine(r, 0, 0, 10, 5, &look));
+    QCOMPARE(int(look.layer), frame->n);
+    QCOMPARE(int(look.colour), 0);
+    QCOMPARE(int(look.lineType), 0);
+    QVERIFY(hasLine(r, 3, 3, 4, 4, &look));
+    QCOMPARE(int(look.colour), 11); // orange, the nearest row to the true colour
+    QCOMPARE(int(look.width), 50);
+
+    const auto circles = shapes<CircleShape>(r);
+    bool red = false;
+    for (const auto &[c, lk] : circles)
+        red = red || (c.cx == 5 && c.cy == 5 && c.r == 3 && lk.colour == 2);
+    QVERIFY(red);
+    // The polyline's bulge of 1 as a half circle below its chord, then its straight side.
+    bool half = false, arc = false, quarter = false;
+    for (const auto &[a, lk] : shapes<ArcShape>(r)) {
+        half = half || (std::abs(a.cx - 5) < 1e-9 && std::abs(a.cy) < 1e-9
+                        && std::abs(a.r - 5) < 1e-9 && std::abs(a.sa - 180) < 1e-9
+                        && std::abs(a.ea) < 1e-9);
+        arc = arc || (a.cx == 20 && a.cy == 20 && a.r == 4 && a.sa == 30 && a.ea == 120);
+        quarter = quarter || (a.cx == 0 && a.cy == 0 && std::abs(a.r - 5) < 1e-9
+                              && std::abs(a.sa) < 1e-9 && std::abs(a.ea - 90) < 1e-9);
+    }
+    QVERIFY(half && arc && quarter);
+    QVERIFY(hasLine(r, 10, 0, 10, 10));
+    QVERIFY(hasLine(r, 40, 0, 30, 0)); // the closing side of the closed polyline
+    QVERIFY(hasLine(r, 5, 0, 0, 5)); // the hatch's edge path
+    QVERIFY(hasLine(r, 0, 0, 10, 0) && hasLine(r, 10, 10, 0, 0)); // its polyline path
+    QVERIFY(hasLine(r, 61, 0, 60, 1)); // the solid's outline
+    QVERIFY(hasLine(r, 6.5, 7, 7.5, 7) && hasLine(r, 7, 6.5, 7, 7.5)); // the point's cross
+
+    // Blocks nested two deep: scaled, rotated, on the insert's layer and in its colour.
+    QVERIFY(hasLine(r, 100, 0, 100, 2, &look));
+    QCOMPARE(int(look.layer), layerNamed(r, "部品")->n);
+    QVERIFY(hasLine(r, 120, 0, 120, 2));
+    bool nested = false;
+    for (const auto &[c, lk] : circles)
+        nested = nested || (std::abs(c.cx - 120) < 1e-9 && std::abs(c.cy) < 1e-9
+                            && std::abs(c.r - 2) < 1e-9 && lk.colour == 3);
+    QVERIFY(nested);
+    // Squeezed, the circle becomes lines; arrays repeat the block.
+    QVERIFY(hasLine(r, 200, 0, 201, 0));
+    QVERIFY(hasLine(r, 300, 0, 301, 0) && hasLine(r, 340, 10, 341, 10));
+
+    const TextShape *t = textOf(r, "TEXT1");
+    QVERIFY(t);
+    QCOMPARE(t->px, 1.0);
+    QCOMPARE(t->py, 2.0);
+    QCOMPARE(t->height, 3.5);
+    QVERIFY(std::abs(t->angle - 30) < 1e-9);
+    QCOMPARE(int(t->anchor), 1);
+    QVERIFY(textOf(r, "MID") && textOf(r, "MID")->anchor == 5 && textOf(r, "MID")->px == 50);
+    const TextShape *first = textOf(r, "一行目"), *second = textOf(r, "二行目三");
+    QVERIFY(first && second && textOf(r, "1/2"));
+    QCOMPARE(int(first->anchor), 7);
+    QCOMPARE(first->py, 100.0);
+    QVERIFY(std::abs(second->py - (100 - 2.5 * 5 / 3)) < 1e-9);
+
+    QCOMPARE(r.skippedTotal, 3);
+    QCOMPARE(DxfImportSummary(r).section(u'（', 1),
+             QString("読み込めなかった要素 3 個：RAY 1、XLINE 1、ペーパー空間の要素 1）"));
+    QVERIFY(DxfImportSummary(r).startsWith(QString("%1 本の線、").arg(r.lines)));
+}
+
+void TestDxfImport::curvesWithinTolerance()
+{
+    Fresh f;
+    QVERIFY(f.prepare());
+    const DxfImportResult r = ImportDxfFile(dir.filePath("curves.dxf"), f.target);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    std::vector<LineShape> ellipse, spline;
+    for (const auto &[l, lk] : shapes<LineShape>(r))
+        (l.x1 >= 39.99 && l.y1 >= 44.99 ? ellipse : spline).push_back(l);
+    QVERIFY(ellipse.size() > 20 && spline.size() > 20);
+    QVERIFY(hasLine(r, 60, 50, ellipse.front().x2, ellipse.front().y2));
+    QVERIFY(worstMidpoint(ellipse, made["ellipse"].toArray()) <= DxfCurveTolerance * 1.05);
+    QVERIFY(worstMidpoint(spline, made["spline"].toArray()) <= DxfCurveTolerance * 1.05);
+    // The spline runs from its first control point to its last.
+    QVERIFY(std::hypot(spline.front().x1, spline.front().y1) < 1e-9);
+    QVERIFY(std::hypot(spline.back().x2 - 40, spline.back().y2) < 1e-9);
+}
+
+void TestDxfImport::japaneseInEveryEncoding()
+{
+    Fresh f;
+    QVERIFY(f.prepare());
+    for (const char *file : {"jp12.dxf", "jp2018.dxf"}) {
+        const DxfImportResult r = ImportDxfFile(dir.filePath(file), f.target);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        const TextShape *t = textOf(r, "日本語の文字");
+        QVERIFY2(t, file);
+        QCOMPARE(t->height, 5.0);
+        const LayerRow *layer = layerNamed(r, "図面枠");
+        QVERIFY2(layer, file);
+        QCOMPARE(layer->colour, 7); // cyan
+        // %%c, \U+ and \M+ (CP932 bytes 81 40: the ideographic space).
+        QVERIFY2(textOf(r, QString("直径φ10 三 　")), file);
+    }
+    QCOMPARE(DxfMTextLines("a\\Pb{\\H2x;c}\\\\d\\~e^Jf"), QStringList({"a", "bc\\d e", "f"}));
+}
+
+void TestDxfImport::oddValuesAndBadFiles()
+{
+    Fresh f;
+    QVERIFY(f.prepare());
+    const DxfImportResult odd = ImportDxfFile(dir.filePath("odd.dxf"), f.target);
+    QVERIFY2(odd.error.isEmpty(), qPrintable(odd.error));
+    QVERIFY(hasLine(odd, 5, 5, 5, 5));
+    QVERIFY(hasLine(odd, 1e12, -1e12, 1e12 + 1, -1e12));
+    QCOMPARE(odd.circles, 0);
+    QCOMPARE(odd.skipped, (std::vector<std::pair<QString, int>>{{"CIRCLE", 1}}));
+    // 200 kana are 400 bytes: cut to the column's 255.
+    QCOMPARE(odd.texts, 1);
+    QCOMPARE(std::get<TextShape>(odd.records.back().shape).text, QString(127, QChar(u'あ')));
+    QCOMPARE(odd.textsChanged, 1);
+
+    const QString good = readFile(dir.filePath("jp2018.dxf"));
+    QVERIFY(!good.isEmpty());
+    const QString minimal = "0\nSECTION\n2\nENTITIES\n%1  0\nENDSEC\n  0\nEOF\n";
+    struct Case { const char *name; QByteArray bytes; QString error; };
+    const Case cases[] = {
+        {"text.dxf", "これはDXFではありません\n", "DXFファイルではないため読み込めません"},
+        {"empty.dxf", "", "DXFファイルではないため読み込めません"},
+        {"cut.dxf", good.left(good.size() / 2).toLatin1(),
+         "DXFファイルが途中で切れているため読み込めません"},
+        {"binary.dxf", QByteArray("AutoCAD Binary DXF\r\n\x1a\0", 22) + QByteArray(100, '\1'),
+         "バイナリ形式のDXFは読み込めません。アスキー形式で保存したファイルを指定して下さい"},
+        {"count.dxf", minimal.arg("0\nLWPOLYLINE\n8\n0\n90\n2000000000\n10\n0\n20\n0\n").toLatin1(),
+         "DXFファイルの要素の個数が正しくないため読み込めません"},
+        {"code.dxf", minimal.arg("0\nLINE\nx\n0\n").toLatin1(),
+         "DXFファイルの 7 行目付近が壊れているため読み込めません"},
+    };
+    for (const Case &c : cases) {
+        const QString path = dir.filePath(c.name);
+        QVERIFY(writeFile(path, c.bytes));
+        const DxfImportResult r = ImportDxfFile(path, f.target);
+        QCOMPARE(r.error, c.error);
+        QVERIFY(r.records.empty());
+        StoredOperation out;
+        QString message;
+        QVERIFY(!StoreDxfImport(f.db, 1, r, 7, {}, out, message));
+        QCOMPARE(message, c.error);
+    }
+    // Values that are no finite number never reach a row.
+    const QString nan = dir.filePath("nan.dxf");
+    QVERIFY(writeFile(nan, minimal.arg("0\nLINE\n8\n0\n10\n1e999\n20\n0\n11\n1\n21\nnan\n"
+                                       "0\nCIRCLE\n8\n0\n10\ninf\n20\n0\n40\n1\n").toLatin1()));
+    const DxfImportResult r = ImportDxfFile(nan, f.target);
+    QVERIFY(r.error.isEmpty());
+    for (const EntityRecord &e : r.records) {
+        std::visit([](const auto &s) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(s)>, LineShape>)
+                QVERIFY(std::isfinite(s.x1 + s.y1 + s.x2 + s.y2));
+            if constexpr (std::is_same_v<std::decay_t<decltype(s)>, CircleShape>)
+                QVERIFY(std::isfinite(s.cx + s.cy + s.r));
+        }, e.shape);
+    }
+    QCOMPARE(QueryValue(f.db, "COUNT(*)", "ENTITY_1"), QString("0"));
+    QCOMPARE(ImportDxfFile(dir.filePath("missing.dxf"), f.target).error,
+             QString("ファイル「%1」を開けません").arg(dir.filePath("missing.dxf")));
+}
+
+void TestDxfImport::storedAsOneOperationAndUndone()
+{
+    MessageRecorder messages;
+    Editor ed;
+    QVERIFY(ed.prepare());
+    QVERIFY(storeLine(ed.db, 1, 1, 0, 1, 1, 2, 2)); // layer 0 is in use: not free
+    QVERIFY(ed.open());
+    TForm13 *e = ed.window;
+    QVERIFY(e->ImportDxf(dir.filePath("kinds.dxf")));
+    const QString summary = messages.last();
+    QVERIFY2(summary.contains("を読み込みました（読み込めなかった要素 3 個："), qPrintable(summary));
+
+    const int lines = QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1").toInt();
+    const int entities = QueryValue(ed.db, "COUNT(*)", "ENTITY_1").toInt();
+    QCOMPARE(summary.section(u' ', 0, 0).remove(u',').toInt(), lines - 1);
+    QCOMPARE(QueryValue(ed.db, "COUNT(DISTINCT OPN)", "HISTORY_1", "EN > 1"), QString("1"));
+    QCOMPARE(QueryValue(ed.db, "N", "LAYER_1", "LNAME = '図面枠'"), QString("1"));
+    QCOMPARE(QueryValue(ed.db, "COL", "LAYER_1", "LNAME = '図面枠'"), QString("3"));
+    QCOMPARE(QueryValue(ed.db, "SN", "LTYPE_1", "SNAME = 'DASH10'"), QString("2"));
+    QCOMPARE(QueryValue(ed.db, "X2", "ENT_LINE_1", "LAY = 1").toDouble(), 10.0);
+    QCOMPARE(QueryValue(ed.db, "Y2", "ENT_LINE_1", "LAY = 1").toDouble(), 5.0);
+    QCOMPARE(e->Model().Count(), size_t(entities));
+    QCOMPARE(e->Model().Layer(1)->name, QString("図面枠"));
+    QCOMPARE(e->History().NextUndo()->name, QString("DXF読込"));
+
+    // One undo takes the whole file back; the first line stays.
+    e->Undo();
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1", "DS = 1"), QString("1"));
+    QCOMPARE(QueryValue(ed.db, "N", "ENTITY_1", "DS = 1"), QString("1"));
+
+    // A second import of the same file: its layers are found by name, not made again.
+    QVERIFY(e->ImportDxf(dir.filePath("kinds.dxf")));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "LAYER_1", "LNAME = '図面枠'"), QString("1"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1", "DS = 1").toInt(), entities);
+
+    // A bad file stores nothing and says why.
+    messages.clear();
+    QVERIFY(writeFile(dir.filePath("bad.dxf"), "not a drawing\n"));
+    QVERIFY(!e->ImportDxf(dir.filePath("bad.dxf")));
+    QCOMPARE(messages.last(), QString("DXFファイルではないため読み込めません"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1", "DS = 1").toInt(), entities);
+}
+
+QTEST_MAIN(TestDxfImport)
+#include "tst_dxfimport.moc"

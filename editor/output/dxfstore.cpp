@@ -120,6 +120,7 @@ bool StoreDxfImport(Database &db, int drawing, const DxfImportResult &import, in
         message = QStringLiteral("文字が長すぎるか使用出来ない文字が含まれているため"
                                  "登録出来ません");
         break;
+    case StoreResult::Gone: // an import replaces nothing
     case StoreResult::Failed:
         message = QStringLiteral("登録失敗");
         break;

@@ -1704,6 +1704,11 @@ private:
         s.width = t.widthFactor != 1 ? s.height * t.widthFactor * (up > 0 ? along / up : 1) : 0;
         s.angle = normalDegrees(std::atan2(dy, dx) * 180 / Pi);
         s.anchor = int16_t(t.anchor);
+        // A character the database's code page lacks would have to become another one.
+        if (!ToCp932(t.text)) {
+            ++skipped[QStringLiteral("CP932にない字を含む文字")];
+            return;
+        }
         s.text = fit(t.text);
         if (!finite({s.px, s.py, s.height, s.width, s.angle}) || !(s.height > 0)) {
             ++skipped[QStringLiteral("TEXT")];
@@ -1788,7 +1793,7 @@ private:
         y.push_back(yb);
     }
 
-    // Fits the text column: characters CP932 lacks as "?", at most its bytes.
+    // Fits the text column, a text CP932 holds: at most its bytes.
     QString fit(const QString &text)
     {
         if (const std::optional<QByteArray> b = ToCp932(text); b && b->size() <= 255)
@@ -1799,12 +1804,8 @@ private:
             QString c = text.mid(i, text[i].isHighSurrogate() ? 2 : 1);
             if (c.size() == 2)
                 ++i;
-            std::optional<QByteArray> b = ToCp932(c);
-            if (!b) {
-                c = QStringLiteral("?");
-                b = QByteArray("?");
-            }
-            if (bytes + b->size() > 255)
+            const std::optional<QByteArray> b = ToCp932(c);
+            if (!b || bytes + b->size() > 255)
                 break;
             bytes += int(b->size());
             out += c;
@@ -1989,7 +1990,7 @@ QString DxfImportSummary(const DxfImportResult &r)
                             "入れました")
                  .arg(r.layersShort);
     if (r.textsChanged > 0)
-        s += QStringLiteral("。%1 個の文字は使用出来ない文字を「?」にするか長さを切り詰めました")
+        s += QStringLiteral("。%1 個の文字は長すぎるため 255 バイトに切り詰めました")
                  .arg(r.textsChanged);
     return s;
 }

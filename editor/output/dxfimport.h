@@ -40,7 +40,7 @@ struct DxfImportResult
     int skippedTotal = 0;
     // File layers whose entities went to the fallback layer for want of a free row.
     int layersShort = 0;
-    // Texts changed to fit the database: characters CP932 lacks, or cut to length.
+    // Texts cut to the length of the database column.
     int textsChanged = 0;
 };
 

@@ -5,6 +5,13 @@
 #include "editor/model/geometry.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -230,6 +237,31 @@ void TestDimension::dimensionsInEditor()
     QCOMPARE(rows(ed.db, "X1, Y1, X2, Y2", "ENT_LINE_1", "N = 9"),
              QStringList{"100 100 130 100"});
     QCOMPARE(e->History().UndoCount(), size_t(2));
+
+    // The settings dialog: what OK takes is kept for this PC and the next dimension.
+    bool shown = false;
+    QTimer::singleShot(50, [&] {
+        auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        shown = true;
+        d->findChild<QComboBox *>("DimHeightBox")->setCurrentText("2.5");
+        d->findChild<QComboBox *>("DimArrowBox")->setCurrentIndex(1);
+        d->findChild<QLineEdit *>("DimGapEdit")->setText("0.5");
+        d->findChild<QSpinBox *>("DimDecimalsBox")->setValue(3);
+        d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        if (d->isVisible())
+            d->reject();
+    });
+    QTimer::singleShot(5000, [] {
+        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    start("mnuDimSettings");
+    QVERIFY(shown);
+    QCOMPARE(QList<double>({Config().DimTextHeight, double(Config().DimArrowKind),
+                            Config().DimGap, double(Config().DimDecimals)}),
+             QList<double>({2.5, 1, 0.5, 3}));
     Config() = Settings();
     editorSettings();
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <iterator>
 #include <vector>
 
@@ -173,6 +174,30 @@ Settings LoadSettingsFile(const QString &path, SettingsRead *status)
         s.TeamName = FromCp932(team);
     }
     s.FilingMargin = extra(80);
+    // A dimension value out of its range leaves the default.
+    const auto real = [&](int index, double low, double high, double &v) {
+        if (index >= lines.size())
+            return;
+        bool ok = false;
+        const double d = QString::fromLatin1(lines[index].trimmed()).toDouble(&ok);
+        if (ok && std::isfinite(d) && d >= low && d <= high)
+            v = d;
+    };
+    double height = 0, arrow = -1, decimals = -1;
+    real(81, 2.5, 7, height);
+    for (const double h : {2.5, 3.5, 5.0, 7.0}) {
+        if (height == h)
+            s.DimTextHeight = h;
+    }
+    real(82, 0, 2, arrow);
+    if (arrow == 0 || arrow == 1 || arrow == 2)
+        s.DimArrowKind = int(arrow);
+    real(83, 0.1, 50, s.DimArrowSize);
+    real(84, 0, 50, s.DimOvershoot);
+    real(85, 0, 50, s.DimGap);
+    real(86, 0, 3, decimals);
+    if (decimals == 0 || decimals == 1 || decimals == 2 || decimals == 3)
+        s.DimDecimals = int(decimals);
     return s;
 }
 
@@ -200,7 +225,22 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
                            settings.ChatReadableTime};
     const bool snaps = settings.SnapKinds != Settings::DefaultSnapKinds
                        && settings.SnapKinds >= 0 && settings.SnapKinds <= 511;
-    const bool framed = !settings.TeamName.isEmpty() || settings.FilingMargin;
+    // Lines 82 to 87 up to the last that differs from its default.
+    const Settings defaults;
+    const double dims[] = {settings.DimTextHeight, double(settings.DimArrowKind),
+                           settings.DimArrowSize, settings.DimOvershoot, settings.DimGap,
+                           double(settings.DimDecimals)};
+    const double dimDefaults[] = {defaults.DimTextHeight, double(defaults.DimArrowKind),
+                                  defaults.DimArrowSize, defaults.DimOvershoot,
+                                  defaults.DimGap, double(defaults.DimDecimals)};
+    int dimLines = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (!std::isfinite(dims[i]))
+            return false;
+        if (dims[i] != dimDefaults[i])
+            dimLines = i + 1;
+    }
+    const bool framed = !settings.TeamName.isEmpty() || settings.FilingMargin || dimLines > 0;
     if (snaps || framed
         || std::find(std::begin(extras), std::end(extras), true) != std::end(extras)) {
         for (const bool on : extras)
@@ -217,6 +257,8 @@ bool SaveSettingsFile(const QString &path, const Settings &settings)
             return false;
         content += *team + "\r\n" + (settings.FilingMargin ? "1\r\n" : "0\r\n");
     }
+    for (int i = 0; i < dimLines; ++i)
+        content += QByteArray::number(dims[i], 'g', 10) + "\r\n";
     // The user's configuration folder may not exist before the first save.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);

@@ -68,6 +68,15 @@ struct Settings
     // Line 81: the sheets' frames keep a 20 mm filing margin on the left (1) or the same
     // margin all round (0, the default).
     bool FilingMargin = false;
+    // Lines 82 to 87, how dimensions look: the text height in mm (3.5; the JIS series 2.5,
+    // 3.5, 5, 7), the arrow kind (0 arrow, 1 oblique tick, 2 dot), its size (3), the
+    // extension lines' overshoot (2) and gap (1) in mm, the decimals (2, 0 to 3).
+    double DimTextHeight = 3.5;
+    int DimArrowKind = 0;
+    double DimArrowSize = 3;
+    double DimOvershoot = 2;
+    double DimGap = 1;
+    int DimDecimals = 2;
 
     Settings();
 };

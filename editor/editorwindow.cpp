@@ -119,6 +119,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuDrawUndo = item(draw, "mnuDrawUndo", QStringLiteral("元に戻す(&U)"));
     mnuDrawRedo = item(draw, "mnuDrawRedo", QStringLiteral("やり直し(&R)"));
     SetUpModify(menu);
+    SetUpDimensions(menu);
     QMenu *set = menu->addMenu(QStringLiteral("設定(&S)"));
     set->setObjectName(QStringLiteral("mnuSet"));
     mnuSetLayer = item(set, "mnuSetLayer", QStringLiteral("レイヤ(&L)"));

@@ -227,6 +227,10 @@ private:
     void DrawRubber();
     bool StoreFigure(const std::vector<Shape> &shapes);
     void SetUpModify(QMenuBar *bar);
+    // The 寸法 menu; a dimension starts with this PC's dimension settings.
+    void SetUpDimensions(QMenuBar *bar);
+    void StartDimension(int code);
+    void AskDimensionSettings();
     // A live, shown entity as a command changes it, in paper millimetres.
     bool SubjectOf(int32_t entity, Subject &out) const;
     // The selection handed to the command that changes figures.

@@ -1,4 +1,5 @@
 #include "editor/commands/drawcommand.h"
+#include "editor/commands/dimensioncommands.h"
 
 #include "editor/model/geometry.h"
 #include "editor/pen/pen.h"
@@ -259,7 +260,7 @@ std::unique_ptr<Command> DrawCommand::make(int id)
     case MeasureCommand:
         return std::make_unique<MeasureFigureCommand>();
     default:
-        return MakeChangeCommand(id, &options);
+        return id >= DimHorizontal ? MakeDimensionCommand(id, &dimensions, &text) : MakeChangeCommand(id, &options);
     }
 }
 

@@ -33,7 +33,15 @@ enum CommandId {
     TrimCommand = 170,
     ChamferCommand = 180,
     FilletCommand = 190,
-    BreakCommand = 200
+    BreakCommand = 200,
+    // The dimensions, stored as plain lines, arcs and texts.
+    DimHorizontal = 210,
+    DimVertical = 220,
+    DimAligned = 230,
+    DimRadius = 240,
+    DimDiameter = 250,
+    DimAngle = 260,
+    DimLeader = 270
 };
 
 // A figure a command changes: its entity and its record, the shape in paper millimetres.
@@ -59,6 +67,17 @@ struct ChangeOptions
     double offset = 0; // 0: the pointer shows the distance
     double chamfer[2] = {5, 5};
     double fillet = 5;
+};
+
+// How dimensions look, in paper millimetres.
+struct DimensionOptions
+{
+    double textHeight = 3.5;
+    int arrow = 0; // 0 arrow, 1 oblique tick, 2 dot
+    double arrowSize = 3;
+    double overshoot = 2; // of the extension lines past the dimension line
+    double gap = 1; // between the figure and its extension lines
+    int decimals = 2; // trailing zeros dropped
 };
 
 // What a typed number does to a command's step.
@@ -172,6 +191,7 @@ public:
     // The text the text command places, with its sizes; its place comes from the point.
     void SetText(const TextShape &t) { text = t; }
     const TextShape &Text() const { return text; }
+    DimensionOptions &Dimensions() { return dimensions; }
 
 private:
     std::unique_ptr<Command> make(int id);
@@ -193,6 +213,7 @@ private:
     double takenX = 0, takenY = 0;
     QString note;
     TextShape text;
+    DimensionOptions dimensions;
 };
 
 // The commands that change figures, by code, with the options they read and keep;

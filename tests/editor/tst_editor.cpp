@@ -380,11 +380,11 @@ void TestEditor::windowStates()
     QTRY_VERIFY(ChildWindows<TForm13>().isEmpty());
     QVERIFY(EditorSizeKept(Config()));
     QTRY_VERIFY(Form1->mnuChat->menuAction()->isVisible());
-    Config().EditorWidth = 520;
+    Config().EditorWidth = 640;
     Config().EditorHeight = 410;
     TForm13 *again = openEditor(1);
     QTRY_VERIFY(pictureReady(again));
-    QCOMPARE(WindowFrame(again)->size(), QSize(520, 410));
+    QCOMPARE(WindowFrame(again)->size(), QSize(640, 410));
     QVERIFY(fitsWhole(again));
 }
 

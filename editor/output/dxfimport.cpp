@@ -1,5 +1,7 @@
 #include "editor/output/dxfimport.h"
 
+#include "editor/output/dxfwriter.h"
+
 #include "db/textcodec.h"
 
 #include <QFile>
@@ -1293,34 +1295,7 @@ public:
     static int32_t indexedValue(int i)
     {
         // Indexed colour 7 is drawn in the background's opposite: black on paper.
-        if (i == 7)
-            return 0;
-        static const int first[10][3] = {{0, 0, 0},     {255, 0, 0},   {255, 255, 0},
-                                          {0, 255, 0},   {0, 255, 255}, {0, 0, 255},
-                                          {255, 0, 255}, {255, 255, 255}, {128, 128, 128},
-                                          {192, 192, 192}};
-        static const int greys[6] = {51, 91, 132, 173, 214, 255};
-        if (i < 10)
-            return rgbValue(first[i][0], first[i][1], first[i][2]);
-        if (i >= 250)
-            return rgbValue(greys[i - 250], greys[i - 250], greys[i - 250]);
-        static const double values[5] = {1.0, 0.65, 0.5, 0.3, 0.15};
-        const int hue = (i - 10) / 10, k = (i - 10) % 10;
-        const double v = 255 * values[k / 2], s = k % 2 ? 0.5 : 1.0;
-        const double h = hue * 15 / 60.0;
-        const int sector = int(h);
-        const double f = h - sector;
-        const double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
-        double r, g, b;
-        switch (sector) {
-        case 0: r = v; g = t; b = p; break;
-        case 1: r = q; g = v; b = p; break;
-        case 2: r = p; g = v; b = t; break;
-        case 3: r = p; g = q; b = v; break;
-        case 4: r = t; g = p; b = v; break;
-        default: r = v; g = p; b = q; break;
-        }
-        return rgbValue(int(r), int(g), int(b));
+        return i == 7 ? 0 : DxfWriter::IndexedColour(i);
     }
 
 private:

@@ -136,6 +136,12 @@ DxfWriter::DxfWriter(const PaperDrawing &d) : drawing(d)
         layerBytes.push_back(Encode(n));
 }
 
+int32_t DxfWriter::IndexedColour(int index)
+{
+    const Rgb c = indexedRgb(index);
+    return c.r + 256 * c.g + 65536 * c.b;
+}
+
 int DxfWriter::NearestIndexedColour(int32_t colour)
 {
     const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;

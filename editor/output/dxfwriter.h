@@ -30,6 +30,8 @@ public:
     // The indexed colour nearest to 0x00BBGGRR; black and white are 7, which the reading
     // program shows against its background.
     static int NearestIndexedColour(int32_t colour);
+    // The indexed colour 1-255 as 0x00BBGGRR.
+    static int32_t IndexedColour(int index);
     // Code page 932, a character it cannot hold as \U+XXXX.
     static QByteArray Encode(const QString &text);
 

@@ -81,10 +81,13 @@ public:
     // filing margin and the team's name for every drawing on this PC.
     QAction *mnuSetFrame, *mnuSetScale, *mnuSetFiling, *mnuSetTeam;
     QAction *mnuOutPrint, *mnuOutPdf, *mnuOutDxf;
-    // A DXF file into this drawing as one operation; false after a message when nothing
-    // was stored.
+    // A DXF file into this drawing as one operation, read in steps; false after a message
+    // when it cannot start. The summary or the failure is a message at the end.
     QAction *mnuInDxf;
     bool ImportDxf(const QString &file);
+    bool ImportingDxf() const;
+    // Nothing of the file is stored.
+    void CancelDxfImport();
     // Printing and the PDF and DXF files, with their progress in the status bar.
     DrawingOutput *Output;
 
@@ -193,6 +196,9 @@ private:
     void SetUpCommands();
     void SetUpDxfImport(class QMenu *menu);
     void mnuInDxfClick();
+    friend class DxfImporting;
+    class DxfImporting *dxfImporting = nullptr;
+    void StoreDxf(const struct DxfImportResult &import);
     void SetUpSettings();
     void SetUpFrame(class QMenu *set);
     void SetFrameHidden(bool hidden);

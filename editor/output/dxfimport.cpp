@@ -3,8 +3,12 @@
 #include "editor/output/dxfwriter.h"
 
 #include "db/textcodec.h"
+#include "editor/model/geometry.h"
+#include "editor/model/transform.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 #include <dxflib/dl_creationadapter.h>
@@ -20,6 +24,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <sstream>
 #include <unordered_map>
 #include <variant>
 
@@ -1798,6 +1803,37 @@ QString grouped(long long n)
     return digits;
 }
 
+// The file read: the rows it gives, what was left out, and the totals.
+DxfImportResult finishImport(const DxfTarget &target, Reader &reader, const Prescan &pre)
+{
+    DxfImportResult result;
+    Rows rows(target, reader, result);
+    Emitter emitter(reader, rows, result);
+    emitter.expand(reader.top, Affine(), Attr(), 0);
+    if (emitter.failed) {
+        DxfImportResult failed;
+        failed.error = QStringLiteral("要素が多すぎるため読み込めません（%1 個まで）")
+                           .arg(grouped(DxfMaxEntities));
+        return failed;
+    }
+    rows.collect();
+    std::map<QString, int> skipped = pre.skipped;
+    for (const auto &[k, n] : reader.skipped)
+        skipped[k] += n;
+    for (const auto &[k, n] : emitter.skipped)
+        skipped[k] += n;
+    if (reader.paperSpace > 0)
+        skipped[QStringLiteral("ペーパー空間の要素")] += reader.paperSpace;
+    for (const auto &[k, n] : skipped) {
+        result.skipped.emplace_back(k, n);
+        result.skippedTotal += n;
+    }
+    std::stable_sort(result.skipped.begin(), result.skipped.end(),
+                     [](const auto &a, const auto &b) { return a.second > b.second; });
+    return result;
+}
+
+
 } // namespace
 
 QString DxfPlainText(const QString &text)
@@ -1891,51 +1927,156 @@ QStringList DxfMTextLines(const QString &text)
 }
 
 // Coordinates are millimetres whatever $INSUNITS says: writers set it without meaning it.
+struct DxfImport::Work
+{
+    Work(const QString &path, const DxfTarget &target)
+        : path(path), target(target), pre(prescan(path)), reader(pre)
+    {
+    }
+
+    QString path;
+    DxfTarget target;
+    Prescan pre;
+    Reader reader;
+    mutable std::ifstream in; // tellg is not const
+    DL_Dxf dxf;
+    qint64 size = 0;
+    bool reading = false;
+    DxfImportResult result;
+    bool done = false;
+};
+
+DxfImport::DxfImport(const QString &path, const DxfTarget &target)
+    : work(std::make_unique<Work>(path, target))
+{
+    Work &w = *work;
+    if (!w.pre.error.isEmpty()) {
+        w.result.error = w.pre.error;
+        w.done = true;
+        return;
+    }
+    w.size = QFileInfo(path).size();
+    w.in.open(QFile::encodeName(path).toStdString(), std::ios::binary);
+    if (!w.in) {
+        w.result.error = QStringLiteral("ファイル「%1」を読み込めません").arg(path);
+        w.done = true;
+        return;
+    }
+    // in() on an empty stream only sets the reader's state up for a first group, so that
+    // the file itself can then be read group by group.
+    std::istringstream none;
+    w.dxf.in(none, &w.reader);
+    w.reading = true;
+}
+
+DxfImport::~DxfImport() = default;
+
+bool DxfImport::Step(int ms)
+{
+    Work &w = *work;
+    if (w.done)
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        bool more = true;
+        // The clock is read every few hundred groups: a group is a microsecond or so.
+        for (int n = 0; more; ++n) {
+            more = w.dxf.readDxfGroups(w.in, &w.reader);
+            if (n % 256 == 255 && clock.elapsed() >= ms)
+                break;
+        }
+        if (more)
+            return true;
+        w.reading = false;
+        w.reader.finish();
+    } catch (...) {
+        w.result = DxfImportResult();
+        w.result.error = QStringLiteral("DXFファイルが壊れているため読み込めません");
+        w.done = true;
+        return false;
+    }
+    w.result = finishImport(w.target, w.reader, w.pre);
+    w.done = true;
+    return false;
+}
+
+double DxfImport::Progress() const
+{
+    const Work &w = *work;
+    if (w.done)
+        return 1;
+    if (!w.reading || w.size <= 0)
+        return 0;
+    const std::streamoff at = w.in.tellg();
+    return at < 0 ? 1 : std::min(1.0, double(at) / double(w.size));
+}
+
+DxfImportResult DxfImport::Take()
+{
+    while (Step(1000)) {
+    }
+    return std::move(work->result);
+}
+
 DxfImportResult ImportDxfFile(const QString &path, const DxfTarget &target)
 {
-    DxfImportResult result;
-    Prescan pre = prescan(path);
-    if (!pre.error.isEmpty()) {
-        result.error = pre.error;
-        return result;
+    return DxfImport(path, target).Take();
+}
+
+bool DxfExtent(const DxfImportResult &result, PaperBox &box)
+{
+    bool any = false;
+    auto take = [&](const PaperBox &b) {
+        if (!any)
+            box = b;
+        box = {std::min(box.x1, b.x1), std::min(box.y1, b.y1), std::max(box.x2, b.x2),
+               std::max(box.y2, b.y2)};
+        any = true;
+    };
+    for (const EntityRecord &r : result.records) {
+        if (const auto *l = std::get_if<LineShape>(&r.shape))
+            take(Geometry::LineBox(*l));
+        else if (const auto *c = std::get_if<CircleShape>(&r.shape))
+            take(Geometry::CircleBox(*c));
+        else if (const auto *a = std::get_if<ArcShape>(&r.shape))
+            take(Geometry::ArcBox(*a));
+        else if (const auto *t = std::get_if<TextShape>(&r.shape))
+            take(Geometry::TextBox(Geometry::RefOf(*t), t->text));
     }
-    Reader reader(pre);
-    try {
-        std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-        DL_Dxf dxf;
-        if (!in || !dxf.in(in, &reader)) {
-            result.error = QStringLiteral("ファイル「%1」を読み込めません").arg(path);
-            return result;
+    return any;
+}
+
+bool DxfFarFromSheet(const PaperBox &box, double w, double h)
+{
+    const bool off = box.x2 < -w / 2 || box.x1 > w / 2 || box.y2 < -h / 2 || box.y1 > h / 2;
+    return off || box.x2 - box.x1 > 2 * w || box.y2 - box.y1 > 2 * h;
+}
+
+int DxfFitScale(const PaperBox &box, double w, double h)
+{
+    const double need = std::max((box.x2 - box.x1) / (0.9 * w), (box.y2 - box.y1) / (0.9 * h));
+    // The rows are at most a few million mm across (the reader's limit), so this ends.
+    for (int decade = 1; decade <= 100000000; decade *= 10) {
+        for (int step : {1, 2, 5}) {
+            if (step * decade >= need)
+                return step * decade;
         }
-        reader.finish();
-    } catch (...) {
-        result.error = QStringLiteral("DXFファイルが壊れているため読み込めません");
-        return result;
     }
-    Rows rows(target, reader, result);
-    Emitter emitter(reader, rows, result);
-    emitter.expand(reader.top, Affine(), Attr(), 0);
-    if (emitter.failed) {
-        DxfImportResult failed;
-        failed.error = QStringLiteral("要素が多すぎるため読み込めません（%1 個まで）")
-                           .arg(grouped(DxfMaxEntities));
-        return failed;
+    return 1000000000;
+}
+
+void DxfFitToSheet(DxfImportResult &result, const PaperBox &box, int n)
+{
+    const double cx = (box.x1 + box.x2) / 2, cy = (box.y1 + box.y2) / 2;
+    const Geometry::Transform move = Geometry::Transform::Move(-cx, -cy);
+    const Geometry::Transform scale = Geometry::Transform::Scale(0, 0, 1.0 / std::max(1, n));
+    for (EntityRecord &r : result.records) {
+        Geometry::Apply(move, r.shape);
+        Geometry::Apply(scale, r.shape);
     }
-    rows.collect();
-    std::map<QString, int> skipped = pre.skipped;
-    for (const auto &[k, n] : reader.skipped)
-        skipped[k] += n;
-    for (const auto &[k, n] : emitter.skipped)
-        skipped[k] += n;
-    if (reader.paperSpace > 0)
-        skipped[QStringLiteral("ペーパー空間の要素")] += reader.paperSpace;
-    for (const auto &[k, n] : skipped) {
-        result.skipped.emplace_back(k, n);
-        result.skippedTotal += n;
-    }
-    std::stable_sort(result.skipped.begin(), result.skipped.end(),
-                     [](const auto &a, const auto &b) { return a.second > b.second; });
-    return result;
+    for (LayerRow &layer : result.layers)
+        layer.scale = 1.0 / std::max(1, n);
 }
 
 QString DxfImportSummary(const DxfImportResult &r)

@@ -5,9 +5,11 @@
 #pragma once
 
 #include "db/entityrows.h"
+#include "editor/model/entity.h"
 
 #include <QString>
 
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -51,7 +53,39 @@ constexpr int DxfMaxNesting = 16;
 // The largest distance a curve drawn as lines keeps from the curve, in mm.
 constexpr double DxfCurveTolerance = 0.01;
 
+// A file read in steps, so that a window can show how far it got and stop it: nothing is
+// stored by reading.
+class DxfImport
+{
+public:
+    DxfImport(const QString &path, const DxfTarget &target);
+    ~DxfImport();
+    // Reads for about ms milliseconds; false once the file is read or reading failed.
+    bool Step(int ms);
+    // How much of the file is read, 0 to 1.
+    double Progress() const;
+    // The rows, after reading whatever is left.
+    DxfImportResult Take();
+
+private:
+    struct Work;
+    std::unique_ptr<Work> work;
+};
+
 DxfImportResult ImportDxfFile(const QString &path, const DxfTarget &target);
+
+// The extent of the rows read in paper mm; false when there are none.
+bool DxfExtent(const DxfImportResult &result, PaperBox &box);
+// Whether rows of that extent lie far from a sheet of w x h mm centred on the origin: not on
+// it at all, or more than twice its size either way.
+bool DxfFarFromSheet(const PaperBox &box, double w, double h);
+// The scale 1:n, n of the series 1, 2, 5, 10, 20 ..., at which the extent fits in nine
+// tenths of the sheet.
+int DxfFitScale(const PaperBox &box, double w, double h);
+// The rows moved so that the extent's centre lies on the sheet's and drawn n times smaller;
+// the layers the import makes get the scale 1/n, so that they store the file's millimetres
+// (moved) and their line types keep their pitch on paper.
+void DxfFitToSheet(DxfImportResult &result, const PaperBox &box, int n);
 
 // "1,234 本の線、56 個の円を読み込みました（読み込めなかった要素 3 個：IMAGE 2、OLE2FRAME 1）"
 QString DxfImportSummary(const DxfImportResult &result);

@@ -5,17 +5,20 @@
 #include "db/sqltext.h"
 #include "editor/model/drawingmodel.h"
 
+#include <cmath>
+
 namespace {
 
 QString layerAssignments(const LayerRow &l)
 {
-    return QStringLiteral("LNAME=%1, VISI=%2, PRN=%3, COL=%4, LTP=%5, WID=%6")
+    return QStringLiteral("LNAME=%1, VISI=%2, PRN=%3, COL=%4, LTP=%5, WID=%6, SCL=%7")
         .arg(SqlQuoted(l.name))
         .arg(l.visible)
         .arg(l.printed)
         .arg(l.colour)
         .arg(l.lineType)
-        .arg(l.width);
+        .arg(l.width)
+        .arg(QString::number(std::isfinite(l.scale) && l.scale > 0 ? l.scale : 1.0, 'g', 17));
 }
 
 QString typeAssignments(const LineTypeRow &t)

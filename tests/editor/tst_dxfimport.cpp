@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -116,6 +117,18 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Starts the editor's import and waits, boundedly, for it to end.
+bool importInto(TForm13 *e, const QString &path)
+{
+    if (!e->ImportDxf(path))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (e->ImportingDxf() && clock.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return !e->ImportingDxf();
 }
 
 // The drawing's own rows of a fresh drawing 1.
@@ -411,7 +424,7 @@ void TestDxfImport::storedAsOneOperationAndUndone()
     QVERIFY(storeLine(ed.db, 1, 1, 0, 1, 1, 2, 2)); // layer 0 is in use: not free
     QVERIFY(ed.open());
     TForm13 *e = ed.window;
-    QVERIFY(e->ImportDxf(dir.filePath("kinds.dxf")));
+    QVERIFY(importInto(e, dir.filePath("kinds.dxf")));
     const QString summary = messages.last();
     QVERIFY2(summary.contains("を読み込みました（読み込めなかった要素 3 個："), qPrintable(summary));
 
@@ -434,16 +447,47 @@ void TestDxfImport::storedAsOneOperationAndUndone()
     QCOMPARE(QueryValue(ed.db, "N", "ENTITY_1", "DS = 1"), QString("1"));
 
     // A second import of the same file: its layers are found by name, not made again.
-    QVERIFY(e->ImportDxf(dir.filePath("kinds.dxf")));
+    QVERIFY(importInto(e, dir.filePath("kinds.dxf")));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "LAYER_1", "LNAME = '図面枠'"), QString("1"));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1", "DS = 1").toInt(), entities);
 
     // A bad file stores nothing and says why.
     messages.clear();
     QVERIFY(writeFile(dir.filePath("bad.dxf"), "not a drawing\n"));
-    QVERIFY(!e->ImportDxf(dir.filePath("bad.dxf")));
+    QVERIFY(importInto(e, dir.filePath("bad.dxf")));
     QCOMPARE(messages.last(), QString("DXFファイルではないため読み込めません"));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1", "DS = 1").toInt(), entities);
+
+    // Cancelled from the status bar: the progress goes, nothing is stored.
+    QVERIFY(e->ImportDxf(dir.filePath("kinds.dxf")));
+    auto *cancel = e->findChild<QToolButton *>("DxfImportCancel");
+    QVERIFY(cancel && cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(!e->ImportingDxf());
+    QTRY_VERIFY(!e->findChild<QToolButton *>("DxfImportCancel"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1", "DS = 1").toInt(), entities);
+
+    // Far from the sheet: told where it lies and, asked to fit, moved to the centre and
+    // shown at a scale that fits: its new layer has that scale and stores the file's
+    // millimetres, moved. Kept as it is when refused.
+    QVERIFY(writeFile(dir.filePath("far.dxf"),
+                      "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nSITE\n10\n100000\n20\n50000\n"
+                      "11\n110000\n21\n55000\n0\nENDSEC\n0\nEOF\n"));
+    messages.clear();
+    messages.answer(true);
+    QVERIFY(importInto(e, dir.filePath("far.dxf")));
+    QVERIFY2(messages.texts.value(0).contains("X 100000 〜 110000、Y 50000 〜 55000"),
+             qPrintable(messages.texts.value(0)));
+    QVERIFY(messages.texts.value(0).contains("1:50"));
+    const QString site = "LAY = (SELECT N FROM LAYER_1 WHERE LNAME = 'SITE')";
+    QCOMPARE(QueryValue(ed.db, "X1", "ENT_LINE_1", site).toDouble(), -5000.0);
+    QCOMPARE(QueryValue(ed.db, "Y1", "ENT_LINE_1", site).toDouble(), -2500.0);
+    QCOMPARE(QueryValue(ed.db, "X2", "ENT_LINE_1", site).toDouble(), 5000.0);
+    QCOMPARE(QueryValue(ed.db, "SCL", "LAYER_1", "LNAME = 'SITE'").toDouble(), 0.02);
+    messages.answer(false);
+    QVERIFY(importInto(e, dir.filePath("far.dxf")));
+    // On paper where the file has it: in the units of the layer, now 1:50.
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1", site + " AND X1 = 5000000"), QString("1"));
 }
 
 QTEST_MAIN(TestDxfImport)

@@ -266,12 +266,7 @@ bool TForm1::CloseChildren()
 
 void TForm1::LoadSettings()
 {
-    QString source = SettingsFile;
-    for (const QString &start : SettingsStartingPoints) {
-        if (QFile::exists(source))
-            break;
-        source = start;
-    }
+    const QString source = SettingsSource({SettingsFile, SettingsStartingPoints});
     SettingsRead read = SettingsRead::Missing;
     Config() = LoadSettingsFile(source, &read);
     if (read == SettingsRead::NotSettings) {

@@ -286,6 +286,17 @@ SettingsPlace ChooseSettingsPlace(const QString &programFile, const QString &use
     return {userFile, QStringList{programFile} + siteFiles};
 }
 
+QString SettingsSource(const SettingsPlace &place)
+{
+    QString source = place.file;
+    for (const QString &start : place.startingPoints) {
+        if (QFile::exists(source))
+            break;
+        source = start;
+    }
+    return source;
+}
+
 SettingsPlace DefaultSettingsPlace()
 {
     // The folder is named after the program file, not the window title the application

@@ -109,5 +109,8 @@ SettingsPlace ChooseSettingsPlace(const QString &programFile, const QString &use
                                   const QStringList &siteFiles);
 // The same for the running program, with the standard user and site folders.
 SettingsPlace DefaultSettingsPlace();
+// The file to read: the place's own when it exists, else the first starting point that does
+// (the last one when none does).
+QString SettingsSource(const SettingsPlace &place);
 // Moves a file that is not a settings file out of the way; gives its new name, or empty.
 QString SetSettingsFileAside(const QString &path);

@@ -8,6 +8,7 @@
 #include "app/values.h"
 #include "db/registerrows.h"
 #include "editor/model/drawingmodel.h"
+#include "editor/output/dxfstore.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"
 
@@ -206,11 +207,7 @@ void TForm13::TakePoint(double x, double y)
 
 NumberHints TForm13::StoreHints()
 {
-    // Numbers already in memory spare the reads a pass over the whole tables.
-    NumberHints hints{model->HighestHistory(), model->HighestEntity(), {}};
-    for (int kind = KindLine; kind <= KindText; ++kind)
-        hints.rows[kind] = model->HighestRow(kind);
-    return hints;
+    return HintsOf(*model);
 }
 
 bool TForm13::StoreFigure(const std::vector<Shape> &shapes)

@@ -114,21 +114,8 @@ bool TForm13::ReadTitle()
 
 void TForm13::LayOutFrame()
 {
-    if (frameHidden) {
-        sheetFrame = SheetFrame();
-        return;
-    }
-    TitleFields fields = titleFields;
     const LayerRow *layer = model->Layer(CurLayer);
-    fields.scale = !typedScale.isEmpty() ? typedScale
-                                         : SheetFrames::ScaleText(layer ? layer->scale : 1.0);
-    fields.team = Config().TeamName;
-    FrameOptions options;
-    options.filingMargin = Config().FilingMargin;
-    double w = PaperWidth, h = PaperHeight;
-    if (!(w > 0) || !(h > 0)) {
-        w = 420;
-        h = 297;
-    }
-    sheetFrame = LayOutSheetFrame(w, h, options, fields);
+    sheetFrame = DrawingFrame(titleFields, {frameHidden, typedScale}, layer ? layer->scale : 1.0,
+                              PaperWidth, PaperHeight, Config().TeamName,
+                              Config().FilingMargin);
 }

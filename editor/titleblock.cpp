@@ -115,3 +115,19 @@ bool StoreFrameScale(Database &db, int drawing, const QString &scale)
     const QStringList parts = typed.split(u':');
     return storeRow(db, drawing, 3, -(parts[0].toLongLong() * 10000 + parts[1].toLongLong()));
 }
+
+SheetFrame DrawingFrame(TitleFields fields, const FrameChoice &choice, double layerScale,
+                        double w, double h, const QString &team, bool filingMargin)
+{
+    if (choice.hidden)
+        return SheetFrame();
+    fields.scale = !choice.scale.isEmpty() ? choice.scale : SheetFrames::ScaleText(layerScale);
+    fields.team = team;
+    FrameOptions options;
+    options.filingMargin = filingMargin;
+    if (!(w > 0) || !(h > 0)) {
+        w = 420;
+        h = 297;
+    }
+    return LayOutSheetFrame(w, h, options, fields);
+}

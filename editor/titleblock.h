@@ -30,3 +30,8 @@ bool StoreFrameScale(Database &db, int drawing, const QString &scale);
 // a:b with whole a and b from 1 to 9999, spaces and full-width digits allowed, as "a:b";
 // empty when it is not.
 QString TypedScale(const QString &text);
+
+// The frame a sheet of w x h mm shows (a sheet without a size as 420 x 297): none when
+// hidden; the typed scale, else the current layer's.
+SheetFrame DrawingFrame(TitleFields fields, const FrameChoice &choice, double layerScale,
+                        double w, double h, const QString &team, bool filingMargin);

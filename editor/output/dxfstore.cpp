@@ -69,6 +69,14 @@ DxfTarget DxfTargetOf(const DrawingModel &model, int currentLayer)
     return t;
 }
 
+NumberHints HintsOf(const DrawingModel &model)
+{
+    NumberHints hints{model.HighestHistory(), model.HighestEntity(), {}};
+    for (int kind = KindLine; kind <= KindText; ++kind)
+        hints.rows[kind] = model.HighestRow(kind);
+    return hints;
+}
+
 bool StoreDxfImport(Database &db, int drawing, const DxfImportResult &import, int member,
                     const NumberHints &hints, StoredOperation &out, QString &message)
 {

@@ -1,7 +1,10 @@
 #include "editortest.h"
 
+#include "app/commandline.h"
 #include "app/messages.h"
+#include "app/settings.h"
 #include "db/drawingrows.h"
+#include "db/schema.h"
 #include "editor/output/dxfimport.h"
 #include "editor/output/dxfstore.h"
 
@@ -25,6 +28,7 @@ private slots:
     void japaneseInEveryEncoding();
     void oddValuesAndBadFiles();
     void storedAsOneOperationAndUndone();
+    void commandLine();
 
 private:
     QTemporaryDir dir;
@@ -488,6 +492,52 @@ void TestDxfImport::storedAsOneOperationAndUndone()
     QVERIFY(importInto(e, dir.filePath("far.dxf")));
     // On paper where the file has it: in the units of the layer, now 1:50.
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1", site + " AND X1 = 5000000"), QString("1"));
+}
+
+void TestDxfImport::commandLine()
+{
+    Editor ed;
+    QVERIFY(ed.prepare());
+    QVERIFY(CreateCadListTable(ed.db));
+    QVERIFY(ed.db.SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "1, 'plan', 420, 297"));
+    Settings s;
+    s.ServerName.clear();
+    s.DataFolder = ed.place.folder();
+    s.DbFileName = ed.place.embeddedPath().mid(s.DataFolder.size());
+    s.PcUserNo = 7;
+    QVERIFY(writeFile(dir.filePath("bad.dxf"), "not a drawing\n"));
+
+    // Each good file one operation; a bad one stores nothing and fails the run.
+    QCOMPARE(RunCommandLine({"--import-dxf", "1", dir.filePath("kinds.dxf"),
+                             dir.filePath("bad.dxf"), dir.filePath("jp12.dxf")}, s), 1);
+    QCOMPARE(QueryValue(ed.db, "COUNT(DISTINCT OPN)", "HISTORY_1"), QString("2"));
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_TEXT_1", "TXT = '日本語の文字'"), QString("1"));
+    const QString entities = QueryValue(ed.db, "COUNT(*)", "ENTITY_1");
+    QVERIFY(entities.toInt() > 20);
+    // The second file found the layer the first one made by its name.
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "LAYER_1", "LNAME = '図面枠'"), QString("1"));
+
+    // Refused before anything is read or stored.
+    QCOMPARE(RunCommandLine({"--import-dxf", "2", dir.filePath("kinds.dxf")}, s), 1);
+    QCOMPARE(RunCommandLine({"--import-dxf", "1x", dir.filePath("kinds.dxf")}, s), 1);
+    QCOMPARE(RunCommandLine({"--import-dxf", "1"}, s), 1);
+    QCOMPARE(RunCommandLine({"--import"}, s), 2);
+    QCOMPARE(RunCommandLine({"--help"}, s), 0);
+    Settings nowhere = s;
+    nowhere.DbFileName = "MISSING.FDB";
+    QCOMPARE(RunCommandLine({"--import-dxf", "1", dir.filePath("kinds.dxf")}, nowhere), 1);
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENTITY_1"), entities);
+
+    // The sheet as a PDF, or a failure and no file.
+    const QString pdf = dir.filePath("plan.pdf");
+    QCOMPARE(RunCommandLine({"--export-pdf", "1", pdf}, s), 0);
+    QFile written(pdf);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.read(5) == "%PDF-");
+    QVERIFY(written.size() > 1000);
+    const QString nofolder = dir.filePath("none/plan.pdf");
+    QCOMPARE(RunCommandLine({"--export-pdf", "1", nofolder}, s), 1);
+    QVERIFY(!QFile::exists(nofolder));
 }
 
 QTEST_MAIN(TestDxfImport)

@@ -8,52 +8,68 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <ctime>
 #include <system_error>
 #include <thread>
 #include <variant>
 
 namespace {
 
-// Several bands a thread, so that a crowded band does not leave the other threads idle.
-constexpr int BandsPerThread = 4;
+// One band a thread, as an entity met by two bands has its geometry worked out twice;
+// none lower than this.
 constexpr int LeastBandRows = 16;
-// Band numbers fit a byte, 255 being none.
-constexpr int MostBands = 250;
 
-// The first and last band an entity can write to; first > last for none.
-struct Span
+// The pixel rows an entity can write to; top > bottom for none.
+struct Rows
 {
-    uint8_t first = 255, last = 0;
+    int32_t top = 1, bottom = 0;
 };
+
+double threadMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
 
 // Jobs 0 … jobs - 1 shared out among the calling thread and threads - 1 others, each
 // taking the next job not taken; returns when all are done. Threads that cannot be started
-// leave their share to the others.
+// leave their share to the others. times, when given, gets the busiest thread's and all
+// threads' time on the processor added.
 template<typename F>
-void share(int threads, int jobs, const F &job)
+void share(int threads, int jobs, const F &job, BandTimes *times)
 {
     std::atomic<int> next{0};
-    const auto work = [&] {
+    const int most = std::max(1, std::min(threads, jobs));
+    std::vector<double> spent(size_t(most), 0);
+    const auto work = [&](int t) {
+        const double start = times ? threadMs() : 0;
         for (int j = next.fetch_add(1); j < jobs; j = next.fetch_add(1))
             job(j);
+        if (times)
+            spent[size_t(t)] = threadMs() - start;
     };
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads && t < jobs; ++t) {
+    for (int t = 1; t < most; ++t) {
         try {
-            helpers.emplace_back(work);
+            helpers.emplace_back(work, t);
         } catch (const std::system_error &) {
             break;
         }
     }
-    work();
+    work(0);
     for (std::thread &t : helpers)
         t.join();
+    if (times) {
+        times->longestMs += *std::max_element(spent.begin(), spent.end());
+        for (double ms : spent)
+            times->totalMs += ms;
+    }
 }
 
 // The rows the entity can touch: its extent with room for its pen's width and for glyphs
-// reaching out of their cells, as bands of bandRows rows.
-Span spanOf(const DrawingModel &model, const Entity &e, const ViewParams &view, int bandRows,
-            int bands)
+// reaching out of their cells.
+Rows rowsOf(const DrawingModel &model, const Entity &e, const ViewParams &view)
 {
     LineLook look;
     PaperBox b;
@@ -65,14 +81,12 @@ Span spanOf(const DrawingModel &model, const Entity &e, const ViewParams &view, 
         margin += std::min(b.x2 - b.x1, b.y2 - b.y1) * k / 2;
     const double top = view.height - (b.y2 - view.y1) * k - margin;
     const double bottom = view.height - (b.y1 - view.y1) * k + margin;
-    // Beyond what a double holds: every band, the stroke left to find its own way.
+    // Beyond what a double holds: every row, the stroke left to find its own way.
     if (!std::isfinite(top) || !std::isfinite(bottom))
-        return {0, uint8_t(bands - 1)};
+        return {0, view.height - 1};
     if (bottom < 0 || top > view.height - 1)
         return {};
-    const int first = std::min(bands - 1, int(std::max(top, 0.0)) / bandRows);
-    const int last = std::min(bands - 1, int(std::min(bottom, view.height - 1.0)) / bandRows);
-    return {uint8_t(first), uint8_t(last)};
+    return {int32_t(std::max(top, 0.0)), int32_t(std::min(bottom, view.height - 1.0))};
 }
 
 } // namespace
@@ -84,52 +98,85 @@ int RenderThreads()
 }
 
 void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
-                          const Sheet &sheet, int threads)
+                          const Sheet &sheet, int threads, BandTimes *times)
 {
+    const double start = times ? threadMs() : 0;
     BeginTextPictures();
     std::vector<uint32_t> seen;
     model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
-    RenderEntitiesInBands(image, view, model, sheet, seen, threads);
+    if (times) {
+        times->longestMs += threadMs() - start;
+        times->totalMs += threadMs() - start;
+    }
+    RenderEntitiesInBands(image, view, model, sheet, seen, threads, times);
 }
 
 void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                            const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads)
+                           int threads, BandTimes *times)
 {
+    const double start = times ? threadMs() : 0;
     threads = threads <= 0 ? RenderThreads() : std::min(threads, MostRenderThreads);
     const int w = image.width(), h = image.height();
-    const int bands = std::clamp(std::min(threads * BandsPerThread, h / LeastBandRows), 1,
-                                 MostBands);
+    const int bands = std::clamp(h / LeastBandRows, 1, threads);
     if (threads == 1 || bands == 1 || image.depth() != 32 || w != view.width
         || h != view.height) {
         Canvas canvas(image);
         RenderSheet(canvas, view, sheet);
         for (uint32_t i : positions)
             RenderEntity(canvas, view, model, model.At(i));
+        if (times) {
+            times->longestMs += threadMs() - start;
+            times->totalMs += threadMs() - start;
+        }
         return;
     }
-    const int bandRows = (h + bands - 1) / bands;
-    // Which bands each entity meets, worked out in parts by all threads.
-    std::vector<Span> spans(positions.size());
+    // The rows each entity meets, worked out in parts by all threads.
+    std::vector<Rows> rows(positions.size());
     const size_t parts = size_t(threads) * 8;
     const size_t part = (positions.size() + parts - 1) / parts;
     share(threads, int(parts), [&](int p) {
         const size_t from = size_t(p) * part, to = std::min(positions.size(), from + part);
         for (size_t j = from; j < to; ++j)
-            spans[j] = spanOf(model, model.At(positions[j]), view, bandRows, bands);
-    });
+            rows[j] = rowsOf(model, model.At(positions[j]), view);
+    }, times);
+    const double between = times ? threadMs() : 0;
+    // Bands of about as many entities each, counted at their middle rows.
+    std::vector<int64_t> count(size_t(h) + 1, 0);
+    for (const Rows &r : rows) {
+        if (r.top <= r.bottom)
+            ++count[size_t(r.top + r.bottom) / 2 + 1];
+    }
+    for (int y = 1; y <= h; ++y)
+        count[y] += count[y - 1];
+    std::vector<int> edges{0};
+    for (int b = 1; b < bands; ++b) {
+        const int64_t wanted = count[h] * b / bands;
+        int y = int(std::lower_bound(count.begin(), count.end(), wanted) - count.begin());
+        if (count[h] == 0)
+            y = h * b / bands;
+        edges.push_back(std::clamp(y, edges.back(), h));
+    }
+    edges.push_back(h);
+    if (times) {
+        times->longestMs += threadMs() - between;
+        times->totalMs += threadMs() - between;
+    }
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     const QImage::Format format = image.format();
     share(threads, bands, [&](int band) {
+        const int top = edges[band], bottom = edges[band + 1];
+        if (top >= bottom)
+            return;
         // The same rows of memory as the image, for this thread alone.
-        QImage rows(bits, w, h, stride, format);
-        Canvas canvas(rows);
-        canvas.SetRows(band * bandRows, std::min(h, (band + 1) * bandRows));
+        QImage memory(bits, w, h, stride, format);
+        Canvas canvas(memory);
+        canvas.SetRows(top, bottom);
         RenderSheet(canvas, view, sheet);
         for (size_t j = 0; j < positions.size(); ++j) {
-            if (spans[j].first <= band && band <= spans[j].last)
+            if (rows[j].top < bottom && rows[j].bottom >= top)
                 RenderEntity(canvas, view, model, model.At(positions[j]));
         }
-    });
+    }, times);
 }

@@ -189,6 +189,18 @@ void textBoxEdges(const TextRef &t, const QString &text,
         edge(xs[i], ys[i], xs[(i + 1) % 4], ys[(i + 1) % 4]);
 }
 
+// A thin curve within half a pixel of its centre is what that one pixel shows: drawn so,
+// without walking its chords. True when drawn.
+bool underPixel(Canvas &canvas, const ViewParams &view, const LinePen &pen, double cx,
+                double cy, double r)
+{
+    if (!(r * view.scale < 0.5) || pixelWidth(pen, view) > 1)
+        return false;
+    SetPen(canvas, pen.colour, 0, 1);
+    DrawDot(canvas, view, cx, cy, 0);
+    return true;
+}
+
 } // namespace
 
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
@@ -205,9 +217,13 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
                 // Ends that are not finite are refused by the pen's clipping.
                 DrawStyledLineInView(canvas, view, look.pen, g.x1, g.y1, g.x2, g.y2);
             } else if constexpr (std::is_same_v<G, CircleShape>) {
+                if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
+                    return;
                 if (!boxOutside(view, Geometry::CircleBox(g), std::fabs(look.pen.width) / 200.0))
                     strokeArc(canvas, view, look.pen, circleArc(g));
             } else if constexpr (std::is_same_v<G, ArcShape>) {
+                if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
+                    return;
                 if (!boxOutside(view, Geometry::ArcBox(g), std::fabs(look.pen.width) / 200.0))
                     strokeArc(canvas, view, look.pen, g);
             } else if constexpr (std::is_same_v<G, TextRef>) {

@@ -71,6 +71,12 @@ void fillDrawing(DrawingModel &m)
                               ArcShape{-x, y / 2, 5 + i * 9.0, i * 40.0, i * 40.0 + 250},
                               1 + (i + 1) % 4, 1 + (i + 3) % 5, (i % 2) * 90));
     }
+    // Circles and arcs within half a pixel at the whole sheet's scale.
+    for (int i = 0; i < 6; ++i) {
+        const double x = -100 + i * 37.7, y = 40 - i * 9.1;
+        rows.push_back(record(++n, KindCircle, CircleShape{x, y, 0.2}, 2));
+        rows.push_back(record(++n, KindArc, ArcShape{y, x / 2, 0.25, 10, 200}, 3));
+    }
     const QString words[] = {QStringLiteral("穴 φ10 通し"), QStringLiteral("SECTION A-A 断面"),
                              QStringLiteral("注記：面取りC0.5"), QStringLiteral("ＳＳ４００")};
     for (int i = 0; i < 16; ++i) {
@@ -147,6 +153,21 @@ void TestTiles::bandsEqualOnePass()
                                                      .arg(i).arg(threads).arg(d)));
             }
         }
+    }
+    // A circle within half a pixel is the one pixel at its centre.
+    {
+        DrawingModel dot(1);
+        dot.SetLayers(m.Layers());
+        dot.SetColours(m.Colours());
+        dot.Add({record(1, KindCircle, CircleShape{10.3, -20.1, 0.15}, 3)});
+        View v;
+        QVERIFY(v.Fit(420, 297, 400, 300));
+        const QImage image = onePass(v.Params(), dot, {420, 297, 0});
+        int green = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                green += (image.pixel(x, y) & 0xFFFFFF) == 0x00FF00;
+        QCOMPARE(green, 1);
     }
     // A pan drawn in bands equals the pan drawn in one pass.
     View before;

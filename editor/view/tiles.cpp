@@ -18,6 +18,7 @@ namespace {
 // One band a thread, as an entity met by two bands has its geometry worked out twice;
 // none lower than this.
 constexpr int LeastBandRows = 16;
+constexpr size_t FewEntities = 2000;
 
 // The pixel rows an entity can write to; top > bottom for none.
 struct Rows
@@ -116,7 +117,11 @@ void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingM
                            int threads, BandTimes *times)
 {
     const double start = times ? threadMs() : 0;
-    threads = threads <= 0 ? RenderThreads() : std::min(threads, MostRenderThreads);
+    // Left to itself, a picture of few entities is drawn in one pass: starting threads and
+    // drawing the sheet in every band would cost more than they save.
+    if (threads <= 0)
+        threads = positions.size() < FewEntities ? 1 : RenderThreads();
+    threads = std::min(threads, MostRenderThreads);
     const int w = image.width(), h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
     if (threads == 1 || bands == 1 || image.depth() != 32 || w != view.width

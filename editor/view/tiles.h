@@ -28,7 +28,7 @@ struct BandTimes
 };
 
 // RenderPicture into the image (of the view's size, 32 bits a pixel) on up to threads
-// threads (0: RenderThreads()).
+// threads (0: RenderThreads(), or one for a picture of few entities).
 void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                           const Sheet &sheet, int threads = 0, BandTimes *times = nullptr);
 // The sheet, then the entities at the positions given (ascending, as EntitiesIn gives

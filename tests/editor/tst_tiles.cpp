@@ -63,6 +63,8 @@ void fillDrawing(DrawingModel &m)
                               3, 1 + (i + 2) % 5, (i % 4) * 50));
     }
     rows.push_back(record(++n, KindLine, LineShape{-1e6, -3e5, 1e6, 3.1e5}, 4, 3, 70));
+    // A thick dash-dot line just above the whole sheet's view: its dots would reach into it.
+    rows.push_back(record(++n, KindLine, LineShape{-100, 167.4, 100, 167.4}, 2, 3, 400));
     for (int i = 0; i < 12; ++i) {
         const double x = -160 + i * 29, y = -90 + (i * 37) % 180;
         rows.push_back(record(++n, KindCircle, CircleShape{x, y, 3 + i * 7.5}, 1 + i % 4,

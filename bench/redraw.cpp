@@ -13,6 +13,7 @@
 #include "editor/view/renderer.h"
 #include "editor/view/selection.h"
 #include "editor/view/snap.h"
+#include "editor/view/tiles.h"
 #include "editor/view/view.h"
 #include "register/drawingset.h"
 #include "support/testdb.h"
@@ -210,6 +211,9 @@ struct Figures
     double warm = 0; // opened again from this PC's copy of the rows
     double open = 0, full = 0, question = 0, zoomed = 0, memory = 0, rss = 0;
     double fullCpu = 0, zoomedCpu = 0, pan = 0, panFull = 0;
+    // The full view in bands on RenderThreads() threads; the busiest thread's time on the
+    // processor with that many threads and with four (medians).
+    double fullBands = 0, busiest = 0, busiest4 = 0;
     size_t zoomedLines = 0;
     double pdf = -1, dxf = -1, pdfMb = 0, dxfMb = 0; // whole exports, from the model on
 };
@@ -311,6 +315,24 @@ bool measure(Database &db, int n, Figures &f)
     const Sheet sheet{PaperWidth, PaperHeight, 10};
     f.full = medianMs(5, [&] { RenderPicture(canvas, view.Params(), *model, sheet); },
                       &f.fullCpu);
+    {
+        QImage banded(Width, Height, QImage::Format_RGB32);
+        f.fullBands = medianMs(5, [&] {
+            RenderPictureInBands(banded, view.Params(), *model, sheet);
+        });
+        for (int threads : {RenderThreads(), 4}) {
+            std::vector<double> longest;
+            for (int i = 0; i < 3; ++i) {
+                BandTimes times;
+                RenderPictureInBands(banded, view.Params(), *model, sheet, threads, &times);
+                longest.push_back(times.longestMs);
+            }
+            std::sort(longest.begin(), longest.end());
+            (threads == 4 ? f.busiest4 : f.busiest) = longest[1];
+        }
+        if (banded != image)
+            std::fprintf(stderr, "the full view in bands differs from the one drawn in one\n");
+    }
     bool unchanged = true;
     f.question = medianMs(9, [&] {
         unchanged = UpdateModel(db, *model) == Refresh::Unchanged && unchanged;
@@ -494,6 +516,12 @@ int main(int argc, char *argv[])
         std::printf("pan frame at the full view %d: %.2f ms (drawn whole: %.2f ms, %.2fx)\n",
                     all[i].lines, all[i].panFull, all[i].full, all[i].panFull / all[i].full);
     }
+    for (size_t i = 0; i + 1 < all.size(); ++i)
+        std::printf("full view %d: %.1f ms (single-threaded: %.1f ms, %.2fx; %d threads, the "
+                    "busiest %.1f ms on the processor, with 4 threads %.1f ms; single-threaded "
+                    "on the processor %.1f ms)\n",
+                    all[i].lines, all[i].fullBands, all[i].full, all[i].fullBands / all[i].full,
+                    RenderThreads(), all[i].busiest, all[i].busiest4, all[i].fullCpu);
     const Figures &base = all.back(), &same = all[all.size() - 2];
     std::printf("\nmixed against lines only at %d: open %.2fx, full %.2fx, zoomed %.2fx, "
                 "memory %.2fx, snap %.2fx, pick %.2fx\n",

@@ -13,6 +13,7 @@
 #include "editor/output/drawingoutput.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"
+#include "editor/view/tiles.h"
 
 #include <QBoxLayout>
 #include <QCursor>
@@ -275,6 +276,10 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     pollTimer->setSingleShot(true);
     pollTimer->setInterval(PollMs);
     connect(pollTimer, &QTimer::timeout, this, &TForm13::PollTick);
+    sharpTimer = new QTimer(this);
+    sharpTimer->setSingleShot(true);
+    sharpTimer->setInterval(0);
+    connect(sharpTimer, &QTimer::timeout, this, [this] { ViewChanged(true); });
     SetUpCommands();
     SetUpEditing();
     SetUpInput();
@@ -427,6 +432,7 @@ void TForm13::closeEvent(QCloseEvent *event)
     command.Cancel();
     loadTimer->stop();
     pollTimer->stop();
+    sharpTimer->stop();
     live->Clear();
     cursors->Stop();
     if (whole && !gone)
@@ -527,16 +533,14 @@ void TForm13::Redraw()
         return;
     if (view.Width() != w || view.Height() != h)
         view.Resize(w, h);
+    sharpTimer->stop();
     zoomShown = false;
     QImage next(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return;
     LayOutFrame();
-    {
-        Canvas canvas(next);
-        RenderPicture(canvas, view.Params(), *model,
-                      {PaperWidth, PaperHeight, CurGrid, &sheetFrame});
-    }
+    RenderPictureInBands(next, view.Params(), *model,
+                         {PaperWidth, PaperHeight, CurGrid, &sheetFrame});
     plain = next;
     plainView = view.Params();
     ShowSelection();
@@ -546,6 +550,7 @@ void TForm13::ViewChanged(bool changed)
 {
     if (!changed)
         return;
+    sharpTimer->stop();
     // The view change is the moment another PC's work is looked for.
     const ::Refresh r = loaded && !gone ? UpdateModel(db, *model) : ::Refresh::Unchanged;
     if (r == ::Refresh::Failed)
@@ -556,7 +561,7 @@ void TForm13::ViewChanged(bool changed)
     if (r == ::Refresh::Unchanged && Shown && fitted && !plain.isNull()
         && view.Width() == PaintBox1->width() && view.Height() == PaintBox1->height()
         && RenderPanned(plain, plainView, view.Params(), *model,
-                        {PaperWidth, PaperHeight, CurGrid, &sheetFrame}, next)) {
+                        {PaperWidth, PaperHeight, CurGrid, &sheetFrame}, next, 0)) {
         zoomShown = false;
         plain = std::move(next);
         plainView = view.Params();
@@ -574,6 +579,50 @@ void TForm13::FitPaper()
 void TForm13::ZoomAt(double px, double py, double factor)
 {
     ViewChanged(view.ZoomAt(px, py, factor));
+}
+
+void TForm13::WheelZoom(double px, double py, double factor)
+{
+    if (!view.ZoomAt(px, py, factor))
+        return;
+    // The database's question and the sharp picture once the copy is on the screen; the
+    // notches that come before then are drawn sharp together.
+    if (ShowScaledCopy())
+        sharpTimer->start();
+    else
+        ViewChanged(true);
+}
+
+bool TForm13::ShowScaledCopy()
+{
+    const ViewParams from = plainView;
+    const ViewParams to = view.Params();
+    const QSize size(to.width, to.height);
+    const double f = to.scale / from.scale;
+    // A middle drag moves its own copy; a scale far from the picture's is not worth showing.
+    if (!Shown || !fitted || (ButtonState & Middle) || picture.size() != size
+        || screen.size() != size || from.width != to.width || from.height != to.height
+        || !(f >= 1.0 / 64 && f <= 64))
+        return false;
+    QImage copy(size, QImage::Format_RGB32);
+    if (copy.isNull())
+        return false;
+    copy.fill(Qt::white);
+    {
+        QPainter p(&copy);
+        // The new view's top left corner lies this far into the picture.
+        p.scale(f, f);
+        p.translate(-(to.x1 - from.x1) * from.scale, -(from.y2 - to.y2) * from.scale);
+        p.drawImage(0, 0, picture);
+    }
+    // Every figure is painted over, as on a redraw.
+    screen = std::move(copy);
+    zoomShown = false;
+    rubberShown = false;
+    frameShown = false;
+    markerShown = false;
+    PaintBox1->repaint();
+    return true;
 }
 
 bool TForm13::eventFilter(QObject *watched, QEvent *event)
@@ -766,7 +815,7 @@ void TForm13::wheelEvent(QWheelEvent *event)
         const bool towardUser = wheelRest < 0;
         wheelRest += towardUser ? 120 : -120;
         const bool zoomIn = towardUser != Config().WheelTowardUserZoomsOut;
-        ZoomAt(at.x(), at.y(), zoomIn ? ZoomStep : 1 / ZoomStep);
+        WheelZoom(at.x(), at.y(), zoomIn ? ZoomStep : 1 / ZoomStep);
     }
     event->accept();
 }

@@ -180,6 +180,12 @@ private:
     void PaintBox1MouseUp(QMouseEvent *event);
     void FitPaper();
     void ZoomAt(double px, double py, double factor);
+    // The wheel's zoom: the picture scaled about the pointer at once, the sharp one drawn
+    // as soon as the copy is on the screen.
+    void WheelZoom(double px, double py, double factor);
+    // The picture of the last redraw scaled into the current view as the screen; false,
+    // nothing shown, when it cannot be.
+    bool ShowScaledCopy();
     void ChordGesture(int x, int y);
     void DrawZoomRect();
     void Pan(int key, bool shift);
@@ -313,6 +319,8 @@ private:
     int wheelRest = 0;
     QTimer *loadTimer;
     QTimer *pollTimer;
+    // The sharp picture after a scaled copy.
+    QTimer *sharpTimer;
     QLabel *panels[3];
     QLabel *notice;
     QLabel *hint;

@@ -88,6 +88,25 @@ Canvas::Canvas(QImage &target) : image(target)
 {
     if (image.depth() != 32)
         image = image.convertToFormat(QImage::Format_RGB32);
+    rowBottom = image.height();
+}
+
+void Canvas::SetRows(int top, int bottom)
+{
+    rowTop = std::clamp(top, 0, image.height());
+    rowBottom = std::clamp(bottom, rowTop, image.height());
+    if (painterReady)
+        paint.setClipRect(QRect(0, rowTop, image.width(), rowBottom - rowTop));
+}
+
+void Canvas::beginPainter()
+{
+    if (painterReady)
+        return;
+    paint.begin(&image);
+    painterReady = true;
+    if (rowTop > 0 || rowBottom < image.height())
+        paint.setClipRect(QRect(0, rowTop, image.width(), rowBottom - rowTop));
 }
 
 Canvas::~Canvas()
@@ -132,10 +151,7 @@ void Canvas::SetBrushStyle(BrushStyle style)
 
 QPainter &Canvas::painter()
 {
-    if (!painterReady) {
-        paint.begin(&image);
-        painterReady = true;
-    }
+    beginPainter();
     QPen pen(ColourOf(penColour));
     pen.setWidth(penWidth);
     pen.setCapStyle(Qt::RoundCap);
@@ -151,7 +167,7 @@ QPainter &Canvas::painter()
 
 void Canvas::plot(int x, int y)
 {
-    if (x < 0 || y < 0 || x >= image.width() || y >= image.height())
+    if (x < 0 || y < rowTop || x >= image.width() || y >= rowBottom)
         return;
     put(reinterpret_cast<QRgb *>(image.scanLine(y))[x]);
 }
@@ -202,12 +218,29 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     const long long minorDelta = alongX ? dy : dx;
     const long long minor1 = alongX ? y1 : x1;
     const int direction = (alongX ? dx : dy) > 0 ? 1 : -1;
-    const long long majorLimit = alongX ? image.width() : image.height();
-    // Steps i with 0 <= major1 + direction * i < majorLimit.
-    long long first = direction > 0 ? -major1 : major1 - (majorLimit - 1);
-    long long last = direction > 0 ? majorLimit - 1 - major1 : major1;
+    // The rows written are the canvas's band.
+    const long long majorLo = alongX ? 0 : rowTop;
+    const long long majorHi = alongX ? image.width() : rowBottom;
+    const long long minorLo = alongX ? rowTop : 0;
+    const long long minorHi = alongX ? rowBottom : image.width();
+    // Steps i with majorLo <= major1 + direction * i < majorHi.
+    long long first = direction > 0 ? majorLo - major1 : major1 - (majorHi - 1);
+    long long last = direction > 0 ? majorHi - 1 - major1 : major1 - majorLo;
     first = std::max(first, 0LL);
     last = std::min(last, steps - 1);
+    // And about those whose minor coordinate falls on the image too: a step to spare either
+    // way, as each step is still tested below.
+    if (minorDelta == 0) {
+        if (minor1 < minorLo || minor1 >= minorHi)
+            return;
+    } else if (steps > 0) {
+        const double t1 = double(minorLo - minor1 - 1) * double(steps) / double(minorDelta);
+        const double t2 = double(minorHi - minor1 + 1) * double(steps) / double(minorDelta);
+        const double lo = std::max(std::min(t1, t2), double(first));
+        const double hi = std::min(std::max(t1, t2), double(last));
+        first = std::max(first, (long long)std::floor(lo) - 1);
+        last = std::min(last, (long long)std::ceil(hi) + 1);
+    }
     if (first > last)
         return;
     // The minor coordinate at step i is minor1 + floor((2 i delta + steps) / (2 steps)),
@@ -216,15 +249,20 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     long long numerator = 2 * first * minorDelta + steps;
     long long minor = minor1 + floorDiv(numerator, twoSteps);
     long long remainder = numerator - floorDiv(numerator, twoSteps) * twoSteps;
-    const long long minorLimit = alongX ? image.height() : image.width();
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
+    // Most strokes are solid and copied: their pixels are written straight.
+    const bool plain = runs.empty() && penMode == PenMode::Copy;
     for (long long i = first; i <= last; ++i) {
-        if (minor >= 0 && minor < minorLimit && inRun(runs, period, i)) {
+        if (minor >= minorLo && minor < minorHi) {
             const long long major = major1 + direction * i;
             const long long x = alongX ? major : minor;
             const long long y = alongX ? minor : major;
-            put(reinterpret_cast<QRgb *>(bits + y * stride)[x]);
+            QRgb &pixel = reinterpret_cast<QRgb *>(bits + y * stride)[x];
+            if (plain)
+                pixel = penRgb;
+            else if (inRun(runs, period, i))
+                put(pixel);
         }
         remainder += 2 * minorDelta;
         if (remainder >= twoSteps) {
@@ -262,16 +300,32 @@ void Canvas::wideLine(int x1, int y1, int x2, int y2)
     const double half = dm > 0 ? r * length / dm : 0;
     const double across = dn != 0 ? -dm / dn : 0;
     const double farEnd = dn != 0 ? an + length * length / dn : 0;
-    const int majorLimit = alongX ? image.width() : image.height();
-    const int minorLimit = alongX ? image.height() : image.width();
-    const long long first = std::max<long long>(0, ceilOf(am - r));
-    const long long last = std::min<long long>(majorLimit - 1, (long long)std::floor(bm + r));
+    // The rows written are the canvas's band.
+    const long long majorLo = alongX ? 0 : rowTop;
+    const long long majorHi = alongX ? image.width() : rowBottom;
+    const long long minorLo = alongX ? rowTop : 0;
+    const long long minorHi = alongX ? rowBottom : image.width();
+    long long first = std::max<long long>(majorLo, ceilOf(am - r));
+    long long last = std::min<long long>(majorHi - 1, (long long)std::floor(bm + r));
+    // Only the steps whose runs can reach the minor range; each is still cut below.
+    const double reach = half + r + 2;
+    if (slope == 0) {
+        if (an + reach < minorLo || an - reach > minorHi)
+            return;
+    } else {
+        const double t1 = (minorLo - reach - an) / slope, t2 = (minorHi + reach - an) / slope;
+        const double lo = am + std::min(t1, t2), hi = am + std::max(t1, t2);
+        if (!(hi >= first) || !(lo <= last))
+            return;
+        first = std::max(first, (long long)std::floor(std::max(lo, double(first))));
+        last = std::min(last, (long long)std::ceil(std::min(hi, double(last))));
+    }
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     // The run across step m covering lo <= n < hi.
     auto put = [&](long long m, double lo, double hi) {
-        const long long n1 = std::max<long long>(0, ceilOf(lo));
-        const long long n2 = std::min<long long>(minorLimit - 1, ceilOf(hi) - 1);
+        const long long n1 = std::max<long long>(minorLo, ceilOf(lo));
+        const long long n2 = std::min<long long>(minorHi - 1, ceilOf(hi) - 1);
         if (alongX) {
             uchar *column = bits + m * sizeof(QRgb);
             for (long long n = n1; n <= n2; ++n)
@@ -375,10 +429,7 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2)
 void Canvas::FillPath(const QPainterPath &path, const QTransform &transform, uint32_t colour)
 {
     // Many small fills a picture: the painter's state is set, not saved and restored.
-    if (!painterReady) {
-        paint.begin(&image);
-        painterReady = true;
-    }
+    beginPainter();
     paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     paint.setRenderHint(QPainter::Antialiasing, true);
     paint.setTransform(transform);
@@ -390,10 +441,7 @@ void Canvas::FillPath(const QPainterPath &path, const QTransform &transform, uin
 void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPointF &at,
                        double degrees)
 {
-    if (!painterReady) {
-        paint.begin(&image);
-        painterReady = true;
-    }
+    beginPainter();
     paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (degrees == 0) {
         // A plain blend, no resampling.
@@ -414,9 +462,9 @@ void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
 {
     if (mask.format() != QImage::Format_Alpha8)
         return;
-    const int x0 = std::max(0, x), y0 = std::max(0, y);
+    const int x0 = std::max(0, x), y0 = std::max(rowTop, y);
     const int x1 = std::min(image.width(), x + mask.width());
-    const int y1 = std::min(image.height(), y + mask.height());
+    const int y1 = std::min(rowBottom, y + mask.height());
     if (x0 >= x1 || y0 >= y1)
         return;
     const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;

@@ -27,6 +27,9 @@ public:
 
     int Width() const { return image.width(); }
     int Height() const { return image.height(); }
+    // Only rows top … bottom - 1 are written from here on: a band of the picture gets the
+    // very pixels the whole picture has there, so that bands drawn apart make it up.
+    void SetRows(int top, int bottom);
 
     // Colours are references 0x00BBGGRR. A width of 0 or 1 is one pixel.
     void SetPenColour(uint32_t colour);
@@ -67,6 +70,7 @@ private:
     void thinLine(int x1, int y1, int x2, int y2);
     void wideLine(int x1, int y1, int x2, int y2);
     QPainter &painter();
+    void beginPainter();
 
     QImage &image;
     QPainter paint;
@@ -81,6 +85,8 @@ private:
     int atY = 0;
     // The pen colour as the image stores it.
     QRgb penRgb = 0xFF000000;
+    int rowTop = 0;
+    int rowBottom = 1 << 30;
 };
 
 // 0x00BBGGRR as a Qt colour.

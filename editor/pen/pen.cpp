@@ -337,6 +337,12 @@ void DrawDashedLine(Canvas &canvas, const ViewParams &view, LinePen &pen, double
     const int ipw = int(std::rint(pw));
     SetPen(canvas, pen.colour, 0, ipw);
     SetBrush(canvas, pen.colour, 0);
+    // Continuous, the commonest: the one dash the walk would give, without walking.
+    if (pen.count < 1 || pen.count > 10) {
+        if (finite(x1, y1, x2, y2))
+            DrawClippedLine(canvas, view, x1, y1, x2, y2);
+        return;
+    }
     bool dotPen = false;
     WalkDashes(pen, x1, y1, x2, y2, [&](bool dot, double ax, double ay, double bx, double by) {
         if (dot) {

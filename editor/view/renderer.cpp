@@ -5,11 +5,13 @@
 #include "editor/model/sheetframe.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/textpaint.h"
+#include "editor/view/tiles.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -113,6 +115,12 @@ void DrawStyledLineInView(Canvas &canvas, const ViewParams &view, LinePen &pen, 
 
 namespace {
 
+std::mutex &textLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 // Chords of a curve part from it by at most this many pixels.
 constexpr double ChordPixels = 0.25;
 
@@ -181,6 +189,18 @@ void textBoxEdges(const TextRef &t, const QString &text,
         edge(xs[i], ys[i], xs[(i + 1) % 4], ys[(i + 1) % 4]);
 }
 
+// A thin curve within half a pixel of its centre is what that one pixel shows: drawn so,
+// without walking its chords. True when drawn.
+bool underPixel(Canvas &canvas, const ViewParams &view, const LinePen &pen, double cx,
+                double cy, double r)
+{
+    if (!(r * view.scale < 0.5) || pixelWidth(pen, view) > 1)
+        return false;
+    SetPen(canvas, pen.colour, 0, 1);
+    DrawDot(canvas, view, cx, cy, 0);
+    return true;
+}
+
 } // namespace
 
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
@@ -197,9 +217,13 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
                 // Ends that are not finite are refused by the pen's clipping.
                 DrawStyledLineInView(canvas, view, look.pen, g.x1, g.y1, g.x2, g.y2);
             } else if constexpr (std::is_same_v<G, CircleShape>) {
+                if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
+                    return;
                 if (!boxOutside(view, Geometry::CircleBox(g), std::fabs(look.pen.width) / 200.0))
                     strokeArc(canvas, view, look.pen, circleArc(g));
             } else if constexpr (std::is_same_v<G, ArcShape>) {
+                if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
+                    return;
                 if (!boxOutside(view, Geometry::ArcBox(g), std::fabs(look.pen.width) / 200.0))
                     strokeArc(canvas, view, look.pen, g);
             } else if constexpr (std::is_same_v<G, TextRef>) {
@@ -236,21 +260,30 @@ void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
     // Kept pictures of whole texts blend fastest; above their height upright texts go glyph
     // by glyph, touching only the pixels in the view; the outline is the last resort (turned
     // texts' masks would be kept for one text each and soon fill their room).
+    // The kept shapes are shared by the threads drawing bands: a picture is blended from a
+    // copy of it, the rarer ways are drawn holding the lock.
     QPointF origin;
-    if (const QImage *picture = TextPictureOf(t, strings.font, strings.text, t.height * k,
-                                              uint32_t(colour), origin)) {
-        canvas.DrawImage(*picture, origin, at, -frame.angle);
-        return;
+    QImage picture;
+    {
+        const std::lock_guard<std::mutex> hold(textLock());
+        if (const QImage *kept = TextPictureOf(t, strings.font, strings.text, t.height * k,
+                                               uint32_t(colour), origin)) {
+            picture = *kept;
+        } else {
+            if (Geometry::Normal(frame.angle) == 0
+                && BlendText(canvas, t, strings.font, strings.text, t.height * k, at,
+                             uint32_t(colour)))
+                return;
+            const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
+            // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.
+            const double a = frame.angle * Geometry::Pi / 180;
+            const double c = std::cos(a) * t.height * k, s = std::sin(a) * t.height * k;
+            const QTransform onto(c, -s, -s, -c, at.x(), at.y());
+            canvas.FillPath(outline, onto, uint32_t(colour));
+            return;
+        }
     }
-    if (Geometry::Normal(frame.angle) == 0
-        && BlendText(canvas, t, strings.font, strings.text, t.height * k, at, uint32_t(colour)))
-        return;
-    const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
-    // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.
-    const double a = frame.angle * Geometry::Pi / 180;
-    const double c = std::cos(a) * t.height * k, s = std::sin(a) * t.height * k;
-    const QTransform onto(c, -s, -s, -c, at.x(), at.y());
-    canvas.FillPath(outline, onto, uint32_t(colour));
+    canvas.DrawImage(picture, origin, at, -frame.angle);
 }
 
 void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape> &band)
@@ -333,7 +366,7 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
 }
 
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
-                  const DrawingModel &model, const Sheet &sheet, QImage &out)
+                  const DrawingModel &model, const Sheet &sheet, QImage &out, int threads)
 {
     const int w = after.width, h = after.height;
     if (from.scale != after.scale || from.width != w || from.height != h || w < 8 || h < 8
@@ -371,7 +404,10 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
     QImage next(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return false;
-    {
+    if (threads != 1) {
+        BeginTextPictures();
+        RenderEntitiesInBands(next, after, model, sheet, drawn, threads);
+    } else {
         Canvas canvas(next);
         RenderSheet(canvas, after, sheet);
         BeginTextPictures();

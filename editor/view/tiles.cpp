@@ -1,0 +1,245 @@
+#include "editor/view/tiles.h"
+
+#include "editor/model/drawingmodel.h"
+#include "editor/pen/canvas.h"
+#include "editor/view/renderer.h"
+#include "editor/view/textpaint.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <ctime>
+#include <system_error>
+#include <thread>
+#include <variant>
+
+namespace {
+
+// One band a thread, as an entity met by two bands has its geometry worked out twice;
+// none lower than this.
+constexpr int LeastBandRows = 16;
+constexpr size_t FewEntities = 2000;
+
+// The pixel rows an entity can write to; top > bottom for none.
+struct Rows
+{
+    int32_t top = 1, bottom = 0;
+};
+
+double threadMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Jobs 0 … jobs - 1 shared out among the calling thread and threads - 1 others, each
+// taking the next job not taken; returns when all are done. Threads that cannot be started
+// leave their share to the others. times, when given, gets the busiest thread's and all
+// threads' time on the processor added.
+template<typename F>
+void share(int threads, int jobs, const F &job, BandTimes *times)
+{
+    std::atomic<int> next{0};
+    const int most = std::max(1, std::min(threads, jobs));
+    std::vector<double> spent(size_t(most), 0);
+    const auto work = [&](int t) {
+        const double start = times ? threadMs() : 0;
+        for (int j = next.fetch_add(1); j < jobs; j = next.fetch_add(1))
+            job(j);
+        if (times)
+            spent[size_t(t)] = threadMs() - start;
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < most; ++t) {
+        try {
+            helpers.emplace_back(work, t);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    work(0);
+    for (std::thread &t : helpers)
+        t.join();
+    if (times) {
+        times->longestMs += *std::max_element(spent.begin(), spent.end());
+        for (double ms : spent)
+            times->totalMs += ms;
+    }
+}
+
+bool meets(const PaperBox &a, const PaperBox &b)
+{
+    return a.x1 <= b.x2 && b.x1 <= a.x2 && a.y1 <= b.y2 && b.y1 <= a.y2;
+}
+
+// Whether most of a sample of the drawing's entities meet the view: then a look at every
+// entity, shared out, is faster than the index's question on one thread.
+bool mostlyInView(const DrawingModel &model, const ViewParams &view)
+{
+    const size_t n = model.Count(), step = std::max<size_t>(1, n / 256);
+    int live = 0, in = 0;
+    for (size_t i = 0; i < n; i += step) {
+        const Entity &e = model.At(i);
+        PaperBox b;
+        if (!e.Live() || !model.Extent(e, b))
+            continue;
+        ++live;
+        in += meets(b, {view.x1, view.y1, view.x2, view.y2});
+    }
+    return live > 0 && in * 2 >= live;
+}
+
+// The rows the entity can touch: its extent with room for its pen's width and for glyphs
+// reaching out of their cells.
+Rows rowsOf(const DrawingModel &model, const Entity &e, const ViewParams &view, bool unsought)
+{
+    LineLook look;
+    PaperBox b;
+    if (!model.Look(e, look) || !model.Extent(e, b))
+        return {};
+    // Not found by EntitiesIn: taken as it takes them, live and meeting the view.
+    if (unsought && (!e.Live() || !meets(b, {view.x1, view.y1, view.x2, view.y2})))
+        return {};
+    const double k = view.scale;
+    double margin = std::min(std::fabs(look.pen.width) / 100.0 * k, 400.0) / 2 + 3;
+    if (std::holds_alternative<TextRef>(e.shape))
+        margin += std::min(b.x2 - b.x1, b.y2 - b.y1) * k / 2;
+    const double top = view.height - (b.y2 - view.y1) * k - margin;
+    const double bottom = view.height - (b.y1 - view.y1) * k + margin;
+    // Beyond what a double holds: every row, the stroke left to find its own way.
+    if (!std::isfinite(top) || !std::isfinite(bottom))
+        return {0, view.height - 1};
+    if (bottom < 0 || top > view.height - 1)
+        return {};
+    return {int32_t(std::max(top, 0.0)), int32_t(std::min(bottom, view.height - 1.0))};
+}
+
+} // namespace
+
+int RenderThreads()
+{
+    const unsigned n = std::thread::hardware_concurrency();
+    return int(std::clamp<unsigned>(n, 1, MostRenderThreads));
+}
+
+namespace {
+
+// The sheet and the entities at the positions given, or, without them, every entity live
+// and meeting the view, in bands; threads is more than one.
+void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
+                 const Sheet &sheet, const std::vector<uint32_t> *positions, int threads,
+                 BandTimes *times)
+{
+    const int w = image.width(), h = image.height();
+    const int bands = std::clamp(h / LeastBandRows, 1, threads);
+    const size_t count = positions ? positions->size() : model.Count();
+    const auto at = [&](size_t j) { return positions ? (*positions)[j] : uint32_t(j); };
+    // The rows each entity meets, worked out in parts by all threads.
+    std::vector<Rows> rows(count);
+    const size_t parts = size_t(threads) * 8;
+    const size_t part = (count + parts - 1) / parts;
+    share(threads, int(parts), [&](int p) {
+        const size_t from = size_t(p) * part, to = std::min(count, from + part);
+        for (size_t j = from; j < to; ++j)
+            rows[j] = rowsOf(model, model.At(at(j)), view, !positions);
+    }, times);
+    const double between = times ? threadMs() : 0;
+    // Bands of about as many entities each, counted at their middle rows.
+    std::vector<int64_t> counted(size_t(h) + 1, 0);
+    for (const Rows &r : rows) {
+        if (r.top <= r.bottom)
+            ++counted[size_t(r.top + r.bottom) / 2 + 1];
+    }
+    for (int y = 1; y <= h; ++y)
+        counted[y] += counted[y - 1];
+    std::vector<int> edges{0};
+    for (int b = 1; b < bands; ++b) {
+        const int64_t wanted = counted[h] * b / bands;
+        int y = int(std::lower_bound(counted.begin(), counted.end(), wanted) - counted.begin());
+        if (counted[h] == 0)
+            y = h * b / bands;
+        edges.push_back(std::clamp(y, edges.back(), h));
+    }
+    edges.push_back(h);
+    if (times) {
+        times->longestMs += threadMs() - between;
+        times->totalMs += threadMs() - between;
+    }
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const QImage::Format format = image.format();
+    share(threads, bands, [&](int band) {
+        const int top = edges[band], bottom = edges[band + 1];
+        if (top >= bottom)
+            return;
+        // The same rows of memory as the image, for this thread alone.
+        QImage memory(bits, w, h, stride, format);
+        Canvas canvas(memory);
+        canvas.SetRows(top, bottom);
+        RenderSheet(canvas, view, sheet);
+        for (size_t j = 0; j < count; ++j) {
+            if (rows[j].top <= rows[j].bottom && rows[j].top < bottom && rows[j].bottom >= top)
+                RenderEntity(canvas, view, model, model.At(at(j)));
+        }
+    }, times);
+}
+
+// Threads for a picture of about count entities.
+int threadsFor(int threads, size_t count)
+{
+    // Left to itself, a picture of few entities is drawn in one pass: starting threads and
+    // drawing the sheet in every band would cost more than they save.
+    if (threads <= 0)
+        threads = count < FewEntities ? 1 : RenderThreads();
+    return std::min(threads, MostRenderThreads);
+}
+
+bool bandable(const QImage &image, const ViewParams &view, int threads)
+{
+    return threads > 1 && image.depth() == 32 && image.width() == view.width
+           && image.height() == view.height && view.height >= 2 * LeastBandRows;
+}
+
+} // namespace
+
+void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
+                          const Sheet &sheet, int threads, BandTimes *times)
+{
+    const double start = times ? threadMs() : 0;
+    BeginTextPictures();
+    const bool whole = bandable(image, view, threadsFor(threads, model.Count()))
+                       && mostlyInView(model, view);
+    std::vector<uint32_t> seen;
+    if (!whole)
+        model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
+    if (times) {
+        times->longestMs += threadMs() - start;
+        times->totalMs += threadMs() - start;
+    }
+    if (whole)
+        drawInBands(image, view, model, sheet, nullptr, threadsFor(threads, model.Count()),
+                    times);
+    else
+        RenderEntitiesInBands(image, view, model, sheet, seen, threads, times);
+}
+
+void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
+                           const Sheet &sheet, const std::vector<uint32_t> &positions,
+                           int threads, BandTimes *times)
+{
+    threads = threadsFor(threads, positions.size());
+    if (bandable(image, view, threads)) {
+        drawInBands(image, view, model, sheet, &positions, threads, times);
+        return;
+    }
+    const double start = times ? threadMs() : 0;
+    Canvas canvas(image);
+    RenderSheet(canvas, view, sheet);
+    for (uint32_t i : positions)
+        RenderEntity(canvas, view, model, model.At(i));
+    if (times) {
+        times->longestMs += threadMs() - start;
+        times->totalMs += threadMs() - start;
+    }
+}

@@ -1,0 +1,273 @@
+#include "editortest.h"
+
+#include "editor/model/drawingmodel.h"
+#include "editor/pen/canvas.h"
+#include "editor/view/renderer.h"
+#include "editor/view/tiles.h"
+#include "editor/view/view.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+class TestTiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bandsEqualOnePass();
+    void bandsKeepToTheirRows();
+    void wheelShowsAScaledCopyFirst();
+};
+
+namespace {
+
+EntityRecord record(int n, int kind, const Shape &shape, int colour = 0, int type = 0,
+                    int width = 0)
+{
+    EntityRecord e;
+    e.entity = {n, 1, 1, int16_t(kind), n};
+    e.row = n;
+    e.look = {0, int16_t(colour), int16_t(type), int16_t(width)};
+    e.shape = shape;
+    return e;
+}
+
+// Every kind, look and size of figure, many crossing the seams of any banding.
+void fillDrawing(DrawingModel &m)
+{
+    std::vector<LayerRow> layers;
+    for (int n = 0; n < 256; ++n)
+        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
+    m.SetLayers(layers);
+    m.SetColours({{1, "black", 0}, {2, "red", 255}, {3, "green", 65280}, {4, "blue", 16711680}});
+    m.SetLineTypes({{1, "continuous", 0, {}},
+                    {2, "dashed", 2, {600, 150}},
+                    {3, "dash dot", 4, {900, 200, 0, 200}},
+                    {4, "fine", 2, {30, 20}},
+                    {5, "long", 2, {4000, 1000}}});
+    std::vector<EntityRecord> rows;
+    int n = 0;
+    for (int i = 0; i < 40; ++i) {
+        const double a = i * 0.37, x = -190 + (i * 53) % 380, y = -130 + (i * 31) % 260;
+        const double l = 20 + (i * 17) % 250;
+        rows.push_back(record(++n, KindLine,
+                              LineShape{x, y, x + l * std::cos(a), y + l * std::sin(a)},
+                              1 + i % 4, 1 + i % 5, i % 6 == 0 ? 150 : (i % 3) * 35));
+    }
+    // Level and upright lines, and lines reaching far past the paper.
+    for (int i = 0; i < 8; ++i) {
+        rows.push_back(record(++n, KindLine, LineShape{-200, -100 + i * 27.1, 200, -100 + i * 27.1},
+                              2, 1 + i % 5, i * 20));
+        rows.push_back(record(++n, KindLine, LineShape{-150 + i * 41.3, -5000, -150 + i * 41.3, 90},
+                              3, 1 + (i + 2) % 5, (i % 4) * 50));
+    }
+    rows.push_back(record(++n, KindLine, LineShape{-1e6, -3e5, 1e6, 3.1e5}, 4, 3, 70));
+    // A thick dash-dot line just above the whole sheet's view: its dots would reach into it.
+    rows.push_back(record(++n, KindLine, LineShape{-100, 167.4, 100, 167.4}, 2, 3, 400));
+    for (int i = 0; i < 12; ++i) {
+        const double x = -160 + i * 29, y = -90 + (i * 37) % 180;
+        rows.push_back(record(++n, KindCircle, CircleShape{x, y, 3 + i * 7.5}, 1 + i % 4,
+                              1 + i % 5, (i % 3) * 60));
+        rows.push_back(record(++n, KindArc,
+                              ArcShape{-x, y / 2, 5 + i * 9.0, i * 40.0, i * 40.0 + 250},
+                              1 + (i + 1) % 4, 1 + (i + 3) % 5, (i % 2) * 90));
+    }
+    // Circles and arcs within half a pixel at the whole sheet's scale.
+    for (int i = 0; i < 6; ++i) {
+        const double x = -100 + i * 37.7, y = 40 - i * 9.1;
+        rows.push_back(record(++n, KindCircle, CircleShape{x, y, 0.2}, 2));
+        rows.push_back(record(++n, KindArc, ArcShape{y, x / 2, 0.25, 10, 200}, 3));
+    }
+    const QString words[] = {QStringLiteral("穴 φ10 通し"), QStringLiteral("SECTION A-A 断面"),
+                             QStringLiteral("注記：面取りC0.5"), QStringLiteral("ＳＳ４００")};
+    for (int i = 0; i < 16; ++i) {
+        TextShape t;
+        t.px = -180 + (i * 47) % 340;
+        t.py = -120 + (i * 29) % 240;
+        // From under 2 pixels to far beyond the kept pictures' height when zoomed.
+        t.height = i == 0 ? 0.3 : 2 + (i % 5) * 4.5;
+        t.angle = i % 3 == 0 ? 33 * i : 0;
+        t.anchor = int16_t(1 + i % 9);
+        t.vertical = int16_t(i % 4 == 1);
+        t.text = words[i % 4];
+        rows.push_back(record(++n, KindText, t, 1 + i % 4));
+    }
+    m.Add(rows);
+}
+
+QImage onePass(const ViewParams &v, const DrawingModel &m, const Sheet &sheet)
+{
+    QImage image(v.width, v.height, QImage::Format_RGB32);
+    Canvas canvas(image);
+    RenderPicture(canvas, v, m, sheet);
+    return image;
+}
+
+QImage inBands(const ViewParams &v, const DrawingModel &m, const Sheet &sheet, int threads)
+{
+    QImage image(v.width, v.height, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    RenderPictureInBands(image, v, m, sheet, threads);
+    return image;
+}
+
+// Where two pictures first differ, or an empty string.
+QString firstDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return QStringLiteral("sizes differ");
+    int count = 0;
+    QString first;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y) && count++ == 0)
+                first = QStringLiteral("at %1,%2: %3 against %4")
+                            .arg(x).arg(y).arg(a.pixel(x, y), 0, 16).arg(b.pixel(x, y), 0, 16);
+        }
+    }
+    return count ? QStringLiteral("%1 pixels differ, first %2").arg(count).arg(first) : QString();
+}
+
+} // namespace
+
+void TestTiles::bandsEqualOnePass()
+{
+    DrawingModel m(1);
+    fillDrawing(m);
+    const Sheet sheet{420, 297, 10};
+    // Odd sizes, so that bands end at odd rows; the whole sheet, zoomed in on the middle
+    // (the texts above the kept pictures' height) and on a corner far in.
+    for (const QSize size : {QSize(640, 457), QSize(301, 1003)}) {
+        View v;
+        QVERIFY(v.Fit(420, 297, size.width(), size.height()));
+        std::vector<ViewParams> views{v.Params()};
+        QVERIFY(v.ZoomAt(size.width() / 2.0, size.height() / 2.0, 6));
+        views.push_back(v.Params());
+        QVERIFY(v.ZoomWindow({-151, -101}, {-149, -99}, size.width(), size.height()));
+        views.push_back(v.Params());
+        for (size_t i = 0; i < views.size(); ++i) {
+            const QImage single = onePass(views[i], m, sheet);
+            for (int threads : {2, 3, 8}) {
+                const QString d = firstDifference(inBands(views[i], m, sheet, threads), single);
+                QVERIFY2(d.isEmpty(), qPrintable(QStringLiteral("%1x%2, view %3, %4 threads: %5")
+                                                     .arg(size.width()).arg(size.height())
+                                                     .arg(i).arg(threads).arg(d)));
+            }
+        }
+    }
+    // A circle within half a pixel is the one pixel at its centre.
+    {
+        DrawingModel dot(1);
+        dot.SetLayers(m.Layers());
+        dot.SetColours(m.Colours());
+        dot.Add({record(1, KindCircle, CircleShape{10.3, -20.1, 0.15}, 3)});
+        View v;
+        QVERIFY(v.Fit(420, 297, 400, 300));
+        const QImage image = onePass(v.Params(), dot, {420, 297, 0});
+        int green = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                green += (image.pixel(x, y) & 0xFFFFFF) == 0x00FF00;
+        QCOMPARE(green, 1);
+    }
+    // A pan drawn in bands equals the pan drawn in one pass.
+    View before;
+    QVERIFY(before.Fit(420, 297, 500, 400));
+    QVERIFY(before.ZoomAt(250, 200, 2));
+    const QImage from = onePass(before.Params(), m, sheet);
+    View after = before;
+    QVERIFY(after.MoveBy(-37 / before.Rect().scale, 21 / before.Rect().scale));
+    QImage one, banded;
+    QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, one, 1));
+    QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, banded, 3));
+    QVERIFY2(firstDifference(banded, one).isEmpty(), qPrintable(firstDifference(banded, one)));
+}
+
+void TestTiles::bandsKeepToTheirRows()
+{
+    // Every primitive, cut to a band, writes exactly the whole picture's pixels there.
+    QImage whole(120, 90, QImage::Format_RGB32);
+    QImage cut(120, 90, QImage::Format_RGB32);
+    const auto draw = [](Canvas &c) {
+        ClearCanvas(c, c.Width(), c.Height());
+        SetPen(c, 0x0000FF, 0, 1);
+        DrawPixelLine(c, -30, 5, 150, 80);
+        DrawPixelLine(c, 10, -40, 30, 200);
+        SetPen(c, 0x00FF00, 0, 7);
+        DrawPixelLine(c, -10, 70, 130, 20);
+        DrawPixelLine(c, 60, -10, 75, 100);
+        SetPen(c, 0xFF0000, 1, 3);
+        DrawPixelLine(c, 0, 0, 119, 89);
+        SetBrush(c, 0x808080, 1);
+        c.Ellipse(40, 25, 80, 65);
+        SetPen(c, 0, 2, 1);
+        DrawFrameRect(c, 5, 5, 110, 85);
+    };
+    {
+        Canvas c(whole);
+        draw(c);
+    }
+    cut.fill(Qt::magenta);
+    for (int top = 0; top < 90; top += 13) {
+        Canvas c(cut);
+        c.SetRows(top, top + 13);
+        draw(c);
+    }
+    QVERIFY2(firstDifference(cut, whole).isEmpty(), qPrintable(firstDifference(cut, whole)));
+    // Outside its rows a band touches nothing.
+    QImage blank(40, 40, QImage::Format_RGB32);
+    blank.fill(Qt::magenta);
+    {
+        Canvas c(blank);
+        c.SetRows(10, 20);
+        draw(c);
+    }
+    QCOMPARE(blank.pixel(3, 9), QColor(Qt::magenta).rgb());
+    QCOMPARE(blank.pixel(30, 20), QColor(Qt::magenta).rgb());
+    QCOMPARE(blank.pixel(20, 15) != QColor(Qt::magenta).rgb(), true);
+}
+
+void TestTiles::wheelShowsAScaledCopyFirst()
+{
+    Editor ed;
+    QVERIFY2(ed.prepare(), "no database for the editor");
+    ChangeSet op = lineOp(-150, 0, 150, 0);
+    op.created.push_back(lineOp(0, -100, 0, 100).created[0]);
+    StoredOperation out;
+    QCOMPARE(StoreChanges(ed.db, 1, op, {}, out), StoreResult::Stored);
+    QVERIFY(ed.open());
+    TForm13 *e = ed.window;
+    const QImage sharp = e->Picture();
+    QCOMPARE(e->Screen(), sharp);
+    const QPoint before = pixelOf(e, 0, 50);
+    QCOMPARE(sharp.pixel(before) & 0xFFFFFF, 0u);
+
+    // A notch zooms about the pointer: at once the old picture scaled, the upright line at
+    // its new place, the sharp picture not yet drawn.
+    const QPoint pointer = pixelOf(e, -60, 30);
+    const QPoint inForm = e->PaintBox1->mapTo(e, pointer);
+    QWheelEvent notch(QPointF(inForm), e->mapToGlobal(QPointF(inForm)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e, &notch);
+    const QPoint after = pixelOf(e, 0, 50);
+    QVERIFY(std::abs((after - pointer).x() - (before - pointer).x() * 1.5) < 1.5);
+    QCOMPARE(e->Picture(), sharp);
+    const QImage copy = e->Screen();
+    bool dark = false;
+    for (int dx = -1; dx <= 1; ++dx)
+        dark = dark || (copy.pixel(after + QPoint(dx, 0)) & 0xFFFFFF) == 0;
+    QVERIFY(dark);
+    QVERIFY((copy.pixel(before) & 0xFFFFFF) != 0);
+
+    // Then the sharp picture, the same as one drawn in one pass, and nothing of the copy.
+    QTRY_VERIFY_WITH_TIMEOUT(e->Picture() != sharp, 5000);
+    QCOMPARE(e->Screen(), e->Picture());
+    const QImage fresh = onePass(e->CurrentView().Params(), e->Model(),
+                                 {420, 297, e->CurGrid, &e->SheetFrameNow()});
+    QVERIFY2(firstDifference(e->Picture(), fresh).isEmpty(),
+             qPrintable(firstDifference(e->Picture(), fresh)));
+}
+
+QTEST_MAIN(TestTiles)
+#include "tst_tiles.moc"

@@ -5,7 +5,8 @@
 #include "db/schema.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/drawingoutput.h"
-#include "editor/output/dxfwriter.h"
+#include "editor/output/dxfcolours.h"
+#include "editor/output/dxfexport.h"
 #include "editor/editorwindow.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/pen/canvas.h"
@@ -646,9 +647,9 @@ void TestOutput::indexedColoursAndNames()
     // Black and white are 7; the palette's own colours map onto themselves.
     for (auto [colour, index] : {std::pair{0, 7}, {0xFFFFFF, 7}, {0x0000FF, 1}, {0x00FF00, 3},
                                  {0xFF0000, 5}})
-        QCOMPARE(DxfWriter::NearestIndexedColour(colour), index);
-    QCOMPARE(DxfWriter::Encode(QStringLiteral("A外")), QByteArray("A\x8a\x4f"));
-    QCOMPARE(DxfWriter::Encode(QStringLiteral("aā")), QByteArray("a\\U+0101"));
+        QCOMPARE(DxfNearestIndexedColour(colour), index);
+    QCOMPARE(DxfEncode(QStringLiteral("A外")), QByteArray("A\x8a\x4f"));
+    QCOMPARE(DxfEncode(QStringLiteral("aā")), QByteArray("a\\U+0101"));
     // Each colour of the reader's palette is picked as itself or one close to it there.
     bool ok = false;
     const QByteArray out = RunProgram(python(), {"-c", "import ezdxf.colors\n"
@@ -663,7 +664,7 @@ void TestOutput::indexedColoursAndNames()
         const QStringList c = rgbs[i - 1].split(',');
         QCOMPARE(c.size(), 3);
         const int value = c[0].toInt() + 256 * c[1].toInt() + 65536 * c[2].toInt();
-        const int picked = DxfWriter::NearestIndexedColour(value);
+        const int picked = DxfNearestIndexedColour(value);
         QVERIFY(picked >= 1 && picked <= 255);
         if (picked == 7)
             continue;

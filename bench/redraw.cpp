@@ -6,7 +6,7 @@
 #include "db/database.h"
 #include "editor/drawingloader.h"
 #include "editor/model/drawingmodel.h"
-#include "editor/output/dxfwriter.h"
+#include "editor/output/dxfexport.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/output/paperpainter.h"
 #include "editor/pen/canvas.h"
@@ -236,7 +236,7 @@ void writePdf(QFile &file, const PaperDrawing &d)
 // The sheet as a DXF, written in steps as the output menu writes it.
 void writeDxf(QFile &file, const PaperDrawing &d)
 {
-    const DxfWriter writer(d);
+    DxfExport writer(d, DxfVersion::R2000);
     file.write(writer.Head());
     QByteArray buffer;
     for (size_t from = 0; from < d.lines.size(); from += 500) {

@@ -3,7 +3,6 @@
 #include "app/messages.h"
 #include "db/database.h"
 #include "editor/model/drawingmodel.h"
-#include "editor/output/dxfwriter.h"
 #include "editor/editorwindow.h"
 #include "editor/output/printing.h"
 
@@ -96,14 +95,15 @@ struct PdfJob : DrawingOutput::Job
 struct DxfJob : DrawingOutput::Job
 {
     QSaveFile file;
-    std::unique_ptr<DxfWriter> writer;
+    DxfVersion version = DxfVersion::R2000;
+    std::unique_ptr<DxfExport> writer;
     QByteArray buffer;
 
     bool Begin() override
     {
         if (!file.open(QIODevice::WriteOnly))
             return false;
-        writer = std::make_unique<DxfWriter>(drawing);
+        writer = std::make_unique<DxfExport>(drawing, version);
         return write(writer->Head());
     }
     bool Lines(size_t from, size_t to) override
@@ -195,10 +195,10 @@ QString DrawingOutput::drawingName() const
     return QStringLiteral("図面%1").arg(editor.DrawingNo);
 }
 
-PaperDrawing DrawingOutput::TakeDrawing() const
+PaperDrawing DrawingOutput::TakeDrawing(bool everyLayer) const
 {
     PaperDrawing drawing = TakePaperDrawing(editor.Model(), drawingName(), editor.PaperWidth,
-                                            editor.PaperHeight);
+                                            editor.PaperHeight, everyLayer);
     AddSheetFrame(drawing, editor.SheetFrameNow());
     return drawing;
 }
@@ -209,10 +209,10 @@ QString DrawingOutput::Progress() const
 }
 
 QString DrawingOutput::askFile(const QString &title, const QString &suffix,
-                               const QString &filter)
+                               const QString &filter, QString *chosen)
 {
     const QString suggested = QDir(folder).filePath(fileNameOf(drawingName()) + suffix);
-    QString file = QFileDialog::getSaveFileName(&editor, title, suggested, filter);
+    QString file = QFileDialog::getSaveFileName(&editor, title, suggested, filter, chosen);
     if (file.isEmpty())
         return file;
     if (!file.endsWith(suffix, Qt::CaseInsensitive))
@@ -235,10 +235,16 @@ void DrawingOutput::mnuOutDxfClick()
 {
     if (Busy())
         return;
+    // Release 2000 keeps widths, true colours and plot flags; 12 is for old readers.
+    const QString r2000 = QStringLiteral("DXF R2000形式 (*.dxf)");
+    const QString r12 = QStringLiteral("DXF R12形式・古いソフト向け (*.dxf)");
+    QString chosen = dxfFilter.isEmpty() ? r2000 : dxfFilter;
     const QString file = askFile(QStringLiteral("DXF出力"), QStringLiteral(".dxf"),
-                                 QStringLiteral("DXF (*.dxf)"));
-    if (!file.isEmpty())
-        StartDxf(file);
+                                 r2000 + QStringLiteral(";;") + r12, &chosen);
+    if (file.isEmpty())
+        return;
+    dxfFilter = chosen;
+    StartDxf(file, chosen == r12 ? DxfVersion::R12 : DxfVersion::R2000);
 }
 
 void DrawingOutput::mnuOutPrintClick()
@@ -276,14 +282,16 @@ bool DrawingOutput::StartPdf(const QString &file)
     return start(std::move(next));
 }
 
-bool DrawingOutput::StartDxf(const QString &file)
+bool DrawingOutput::StartDxf(const QString &file, DxfVersion version)
 {
     auto next = std::make_unique<DxfJob>();
     next->file.setFileName(file);
-    next->drawing = TakeDrawing();
+    next->version = version;
+    // An exchange file keeps hidden and non-printing layers too.
+    next->drawing = TakeDrawing(true);
     next->what = QStringLiteral("DXF出力中");
     next->done = QStringLiteral("DXFを保存しました：") + file;
-    next->failed = QStringLiteral("DXFファイルを保存出来ませんでした：") + file;
+    next->failed = DxfWriteFailure(file);
     return start(std::move(next));
 }
 

@@ -4,6 +4,7 @@
 // so that no window waits for more than a moment.
 #pragma once
 
+#include "editor/output/dxfexport.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/output/paperpainter.h"
 #include "editor/output/printchoice.h"
@@ -34,14 +35,14 @@ public:
 
     // The work itself, without dialogs; false with a message when it cannot start.
     bool StartPdf(const QString &file);
-    bool StartDxf(const QString &file);
+    bool StartDxf(const QString &file, DxfVersion version = DxfVersion::R2000);
     bool StartPrint(std::unique_ptr<QPrinter> printer, const PaperStyle &style,
                     const PrintChoice &choice = PrintChoice());
 
     bool Busy() const { return job != nullptr; }
     void Cancel();
-    // The drawing as it goes to paper now: shown, printed layers only.
-    PaperDrawing TakeDrawing() const;
+    // The drawing as it goes to paper now: shown, printed layers only unless everyLayer.
+    PaperDrawing TakeDrawing(bool everyLayer = false) const;
     // What the status bar says about the work.
     QString Progress() const;
     QToolButton *CancelButton;
@@ -60,11 +61,13 @@ private:
     void step();
     void finish(bool ok, const QString &message);
     QString drawingName() const;
-    QString askFile(const QString &title, const QString &suffix, const QString &filter);
+    QString askFile(const QString &title, const QString &suffix, const QString &filter,
+                    QString *chosen = nullptr);
 
     TForm13 &editor;
     std::unique_ptr<Job> job;
     QTimer *timer;
     QLabel *progress;
     QString folder;
+    QString dxfFilter; // the one chosen last
 };

@@ -1,6 +1,6 @@
 #include "editor/output/dxfimport.h"
 
-#include "editor/output/dxfwriter.h"
+#include "editor/output/dxfcolours.h"
 
 #include "db/textcodec.h"
 #include "editor/model/geometry.h"
@@ -1300,7 +1300,7 @@ public:
     static int32_t indexedValue(int i)
     {
         // Indexed colour 7 is drawn in the background's opposite: black on paper.
-        return i == 7 ? 0 : DxfWriter::IndexedColour(i);
+        return i == 7 ? 0 : DxfIndexedColour(i);
     }
 
 private:

@@ -24,6 +24,7 @@ struct PaperLayer
     int32_t colour = 0; // 0x00BBGGRR
     int32_t width = 0; // 1/100 mm
     int type = -1; // position in PaperDrawing::types
+    bool shown = true, printed = true; // false only when every layer is taken
 };
 
 // A line type in use; a continuous one has count 0.
@@ -45,6 +46,7 @@ struct SheetLine
     int32_t type = 0; // position in PaperDrawing::types
     bool ownColour = false; // not the layer's
     bool ownType = false;
+    bool ownWidth = false;
 };
 
 struct PaperDrawing
@@ -59,9 +61,10 @@ struct PaperDrawing
     LinePen PenOf(const SheetLine &line) const;
 };
 
-// A sheet without a size is taken as 420 x 297, as the editor shows it.
+// A sheet without a size is taken as 420 x 297, as the editor shows it. With everyLayer,
+// hidden and non-printing layers come too, as an exchange file keeps them.
 PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, double width,
-                              double height);
+                              double height, bool everyLayer = false);
 
 // The layer the frame and title block go out on, after every layer of the drawing.
 constexpr int SheetFrameLayer = 256;

@@ -3,7 +3,7 @@
 #include "app/messages.h"
 #include "editor/drawingloader.h"
 #include "editor/output/drawingoutput.h"
-#include "editor/output/dxfwriter.h"
+#include "editor/output/dxfexport.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/output/paperpainter.h"
 #include "editor/textdialog.h"

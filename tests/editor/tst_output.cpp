@@ -5,7 +5,8 @@
 #include "db/schema.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/drawingoutput.h"
-#include "editor/output/dxfwriter.h"
+#include "editor/output/dxfcolours.h"
+#include "editor/output/dxfexport.h"
 #include "editor/editorwindow.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/pen/canvas.h"
@@ -163,7 +164,8 @@ msp = doc.modelspace()
 lines = [{"layer": e.dxf.layer, "color": e.dxf.color, "linetype": e.dxf.linetype,
           "start": list(e.dxf.start)[:2], "end": list(e.dxf.end)[:2]}
          for e in msp if e.dxftype() == "LINE"]
-layers = {l.dxf.name: {"color": l.dxf.color, "linetype": l.dxf.linetype} for l in doc.layers}
+layers = {l.dxf.name: {"color": l.color, "linetype": l.dxf.linetype, "on": l.is_on(),
+                       "plot": l.dxf.plot} for l in doc.layers}
 types = {}
 for t in doc.linetypes:
     tags = t.pattern_tags.tags if t.pattern_tags else []
@@ -278,12 +280,12 @@ void TestOutput::dxfReadBack()
 
     const QJsonObject dxf = readDxf(file);
     QVERIFY2(!dxf.isEmpty(), "the reader could not read the file");
-    QCOMPARE(dxf["version"].toString(), QStringLiteral("AC1009"));
+    QCOMPARE(dxf["version"].toString(), QStringLiteral("AC1015"));
     QCOMPARE(dxf["encoding"].toString(), QStringLiteral("cp932"));
-    // Lines 2 (hidden), 3 and 10 (not printed) and 9 (deleted) are left out.
-    QCOMPARE(dxf["count"].toInt(), 6);
+    // Every live line, hidden and non-printing ones too; line 9 is deleted.
+    QCOMPARE(dxf["count"].toInt(), 9);
     const QJsonArray lines = dxf["lines"].toArray();
-    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.size(), 9);
     struct Expected
     {
         QString layer;
@@ -301,13 +303,16 @@ void TestOutput::dxfReadBack()
     };
     const Expected expected[] = {
         {"外形線", 10, 20, 150, 20, 256, "BYLAYER"},
+        {"LAYER_2", 10, 40, 150, 40, 256, "BYLAYER"},
+        {"LAYER_3", -180, -120, -20, -120, 256, "BYLAYER"},
         {"LAYER_4", 10, 50, 150, 50, 256, "BYLAYER"},
         {"LAYER_5", 10, 80, 190, 80, 256, "BYLAYER"},
         {"外形線", 10.123456789, 100, 150, 130.000001, -1, "破線"},
         {"Lay_er", 10, -50, 150, -50, 256, "BYLAYER"},
         {"LAYER_0", 100, 110, 100, 140, 256, "BYLAYER"},
+        {"LAYER_3", -180, -60, -20, -130, 256, "BYLAYER"},
     };
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 9; ++i) {
         const QJsonObject l = lines.at(i).toObject();
         const Expected &x = expected[i];
         QCOMPARE(l["layer"].toString(), x.layer);
@@ -324,8 +329,14 @@ void TestOutput::dxfReadBack()
         QCOMPARE(l["linetype"].toString(), x.type);
     }
     const QJsonObject layers = dxf["layers"].toObject();
-    for (const char *absent : {"LAYER_2", "LAYER_3"})
-        QVERIFY2(!layers.contains(absent), absent);
+    // The hidden layer switched off, the non-printing one not plotted.
+    QCOMPARE(QList<bool>({layers["LAYER_2"].toObject()["on"].toBool(),
+                          layers["LAYER_3"].toObject()["on"].toBool(),
+                          layers["外形線"].toObject()["on"].toBool()}),
+             QList<bool>({false, true, true}));
+    QCOMPARE(QList<int>({layers["LAYER_2"].toObject()["plot"].toInt(),
+                         layers["LAYER_3"].toObject()["plot"].toInt()}),
+             QList<int>({1, 0}));
     // Red, black and blue layers; the dashed one names its line type.
     QCOMPARE(QList<int>({layers["外形線"].toObject()["color"].toInt(),
                          layers["LAYER_0"].toObject()["color"].toInt(),
@@ -622,22 +633,30 @@ void TestOutput::printAndSaveThroughTheDialogs()
         QStringLiteral("縮尺 1:2")));
     QVERIFY(read);
 
-    // Saving a DXF from the menu: the file dialog suggests the drawing's name; a name typed
-    // without its suffix gets it.
+    // Saving a DXF from the menu: the file dialog suggests the drawing's name and release
+    // 2000; a name typed without its suffix gets it; release 12 is chosen by its filter.
     QString suggested;
+    QStringList filters;
     QTimer::singleShot(0, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         suggested = dialog->selectedFiles().value(0);
+        filters = dialog->nameFilters() << dialog->selectedNameFilter();
+        dialog->selectNameFilter(filters.value(1));
         dialog->selectFile(d.p.files.filePath("plan"));
         static_cast<QDialog *>(dialog)->accept();
     });
     e->mnuOutDxf->trigger();
     guard.stop();
     QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("平面図 A.dxf"));
+    QCOMPARE(filters, QStringList({QStringLiteral("DXF R2000形式 (*.dxf)"),
+                                   QStringLiteral("DXF R12形式・古いソフト向け (*.dxf)"),
+                                   QStringLiteral("DXF R2000形式 (*.dxf)")}));
     QVERIFY(finished(e->Output));
     QVERIFY(QFileInfo(d.p.files.filePath("plan.dxf")).size() > 1000);
+    QCOMPARE(readDxf(d.p.files.filePath("plan.dxf"))["version"].toString(),
+             QStringLiteral("AC1009"));
     QVERIFY(d.messages.texts.isEmpty());
 }
 
@@ -646,9 +665,9 @@ void TestOutput::indexedColoursAndNames()
     // Black and white are 7; the palette's own colours map onto themselves.
     for (auto [colour, index] : {std::pair{0, 7}, {0xFFFFFF, 7}, {0x0000FF, 1}, {0x00FF00, 3},
                                  {0xFF0000, 5}})
-        QCOMPARE(DxfWriter::NearestIndexedColour(colour), index);
-    QCOMPARE(DxfWriter::Encode(QStringLiteral("A外")), QByteArray("A\x8a\x4f"));
-    QCOMPARE(DxfWriter::Encode(QStringLiteral("aā")), QByteArray("a\\U+0101"));
+        QCOMPARE(DxfNearestIndexedColour(colour), index);
+    QCOMPARE(DxfEncode(QStringLiteral("A外")), QByteArray("A\x8a\x4f"));
+    QCOMPARE(DxfEncode(QStringLiteral("aā")), QByteArray("a\\U+0101"));
     // Each colour of the reader's palette is picked as itself or one close to it there.
     bool ok = false;
     const QByteArray out = RunProgram(python(), {"-c", "import ezdxf.colors\n"
@@ -663,7 +682,7 @@ void TestOutput::indexedColoursAndNames()
         const QStringList c = rgbs[i - 1].split(',');
         QCOMPARE(c.size(), 3);
         const int value = c[0].toInt() + 256 * c[1].toInt() + 65536 * c[2].toInt();
-        const int picked = DxfWriter::NearestIndexedColour(value);
+        const int picked = DxfNearestIndexedColour(value);
         QVERIFY(picked >= 1 && picked <= 255);
         if (picked == 7)
             continue;

@@ -8,7 +8,7 @@
 #include "register/drawingrecord.h"
 #include "editor/model/geometry.h"
 #include "editor/output/drawingoutput.h"
-#include "editor/output/dxfwriter.h"
+#include "editor/output/dxfexport.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/titleblock.h"
 
@@ -328,9 +328,9 @@ void TestSheetFrame::onPaperAndSwitchedOff()
     QFile file(dxf);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.contains("\n" + DxfWriter::Encode(SheetFrameLayerName()) + "\r\n")
-            || bytes.contains("\n" + DxfWriter::Encode(SheetFrameLayerName()) + "\n"));
-    QVERIFY(bytes.contains(DxfWriter::Encode(QStringLiteral("第二工場 一階平面図"))));
+    QVERIFY(bytes.contains("\n" + DxfEncode(SheetFrameLayerName()) + "\r\n")
+            || bytes.contains("\n" + DxfEncode(SheetFrameLayerName()) + "\n"));
+    QVERIFY(bytes.contains(DxfEncode(QStringLiteral("第二工場 一階平面図"))));
 
     // A scale typed for the drawing stands instead of the layer's, on every PC; a wrong one
     // is refused, an empty one gives the layer's back.
@@ -394,7 +394,7 @@ void TestSheetFrame::teamAndFilingMarginInTheSettingsFile()
     const QList<QByteArray> lines = f.readAll().split('\n');
     f.close();
     QCOMPARE(lines.size(), 82); // the last one empty after the final line break
-    QCOMPARE(lines[79], DxfWriter::Encode(s.TeamName) + "\r");
+    QCOMPARE(lines[79], DxfEncode(s.TeamName) + "\r");
     QCOMPARE(lines[80], QByteArray("1\r"));
     const Settings back = LoadSettingsFile(path);
     QCOMPARE(back.TeamName, s.TeamName);

@@ -511,6 +511,8 @@ int main(int argc, char *argv[])
     for (size_t i = 0; i + 1 < all.size(); ++i) {
         std::printf("open warm %d: %.2f s\n", all[i].lines, all[i].warm);
         std::printf("open cold %d: %.2f s\n", all[i].lines, all[i].open);
+        std::printf("memory %d: %.1f MB (resident %.1f MB)\n", all[i].lines, all[i].memory,
+                    all[i].rss);
         std::printf("pan frame %d: %.2f ms (the view drawn whole: %.2f ms, %.2fx)\n",
                     all[i].lines, all[i].pan, all[i].zoomed, all[i].pan / all[i].zoomed);
         std::printf("pan frame at the full view %d: %.2f ms (drawn whole: %.2f ms, %.2fx)\n",

@@ -7,6 +7,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 
+#include <algorithm>
+
 bool BeginLoad(Database &db, DrawingModel &model)
 {
     std::vector<LayerRow> l;
@@ -21,6 +23,9 @@ bool BeginLoad(Database &db, DrawingModel &model)
     model.SetColours(std::move(c));
     model.SetLineTypes(std::move(t));
     model.Reset(op, history);
+    // Each entity came with a history row but those another build added: room for them
+    // all up front saves copying a large drawing as it grows.
+    model.Reserve(size_t(std::clamp<int64_t>(history, 0, 2'000'000)));
     return true;
 }
 
@@ -97,6 +102,7 @@ bool RowCache::Load(Database &db, DrawingModel &model)
                 return false;
             step = std::max<size_t>(1, size_t(marks.count / 15));
             model.Reset(marks.operation, marks.highestHistory);
+            model.Reserve(size_t(marks.count));
             return true;
         },
         [&](const EntityRecord &e) {

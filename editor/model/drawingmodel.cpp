@@ -6,6 +6,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -98,6 +103,49 @@ float floatAbove(double v)
 }
 
 } // namespace
+
+#ifdef __linux__
+namespace {
+constexpr size_t HugePage = size_t(2) << 20;
+size_t hugePages(size_t bytes)
+{
+    return (bytes + HugePage - 1) / HugePage * HugePage;
+}
+} // namespace
+
+void *AllocateLarge(size_t bytes)
+{
+    // Mapped one huge page over, then trimmed to start on one.
+    const size_t size = hugePages(bytes);
+    void *p = mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t aligned = (start + HugePage - 1) & ~(HugePage - 1);
+    if (aligned > start)
+        munmap(p, aligned - start);
+    if (start + HugePage > aligned)
+        munmap(reinterpret_cast<void *>(aligned + size), start + HugePage - aligned);
+    madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void *>(aligned);
+}
+
+void FreeLarge(void *p, size_t bytes)
+{
+    munmap(p, hugePages(bytes));
+}
+#else
+void *AllocateLarge(size_t bytes)
+{
+    return ::operator new(bytes);
+}
+
+void FreeLarge(void *p, size_t)
+{
+    ::operator delete(p);
+}
+#endif
 
 DrawingModel::DrawingModel(int drawing) : drawing(drawing) {}
 
@@ -210,6 +258,18 @@ void DrawingModel::Add(const std::vector<EntityRecord> &rows)
 {
     for (const EntityRecord &e : rows)
         Add(e);
+}
+
+void DrawingModel::Reserve(size_t count)
+{
+    items.reserve(std::max(count, items.size()));
+}
+
+void DrawingModel::Trim()
+{
+    // Copying a large drawing costs more than a little room held.
+    if (items.capacity() - items.size() > items.size() / 16 + 1024)
+        items.shrink_to_fit();
 }
 
 void DrawingModel::setState(const std::vector<int32_t> &entities, int16_t state)
@@ -367,26 +427,58 @@ bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
         p);
 }
 
+bool DrawingModel::slotOf(uint32_t position, Slot &slot) const
+{
+    PaperBox b;
+    if (!Extent(items[position], b))
+        return false;
+    slot = {floatBelow(b.x1), floatBelow(b.y1), floatAbove(b.x2), floatAbove(b.y2), position};
+    return true;
+}
+
+uint32_t DrawingModel::cellOf(const Slot &s) const
+{
+    const double cx = (double(s.x1) + s.x2) / 2, cy = (double(s.y1) + s.y2) / 2;
+    const double w = double(s.x2) - s.x1, h = double(s.y2) - s.y1;
+    // Negated, so that an extent rounded to infinities lies beyond.
+    if (!(cx >= gridBox.x1 && cx < gridBox.x2 && cy >= gridBox.y1 && cy < gridBox.y2))
+        return NoSlot;
+    for (const Level &level : levels) {
+        if (!(w <= level.cellWidth && h <= level.cellHeight))
+            continue;
+        const int ix = std::min(level.columns - 1, int((cx - gridBox.x1) / level.cellWidth));
+        const int iy = std::min(level.rows - 1, int((cy - gridBox.y1) / level.cellHeight));
+        return uint32_t(level.firstCell + size_t(iy) * level.columns + ix);
+    }
+    return NoSlot;
+}
+
 void DrawingModel::buildIndex() const
 {
     levels.clear();
     wide.clear();
+    placed.clear();
+    added.clear();
+    addedNext.clear();
+    addedHead.clear();
     indexValid = true;
     indexedCount = items.size();
-    bool any = false;
-    PaperBox all;
-    for (const Entity &e : items) {
-        PaperBox b;
-        if (!Extent(e, b))
+    // Every extent worked out once, the cells then sorted in place: no room besides the
+    // placed themselves.
+    placed.reserve(items.size());
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    for (uint32_t i = 0; i < items.size(); ++i) {
+        Slot s;
+        if (!slotOf(i, s))
             continue;
-        if (!any) {
-            all = b;
-            any = true;
-        }
-        all = {std::min(all.x1, b.x1), std::min(all.y1, b.y1), std::max(all.x2, b.x2),
-               std::max(all.y2, b.y2)};
+        if (placed.empty())
+            x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
+        x1 = std::min<double>(x1, s.x1), y1 = std::min<double>(y1, s.y1);
+        x2 = std::max<double>(x2, s.x2), y2 = std::max<double>(y2, s.y2);
+        placed.push_back(s);
     }
-    if (!any)
+    PaperBox all{x1, y1, x2, y2};
+    if (placed.empty())
         all = {-1, -1, 1, 1};
     // Entities far apart at the ends of the range: the grid covers what a double can span,
     // the others are looked at every time.
@@ -401,14 +493,10 @@ void DrawingModel::buildIndex() const
     int columns = std::max(1, int(std::sqrt(target * gw / gh)));
     int rows = std::max(1, int(target / columns));
     double cw = gw / columns, ch = gh / rows;
+    size_t cells = 0;
     for (;;) {
-        Level level;
-        level.columns = columns;
-        level.rows = rows;
-        level.cellWidth = cw;
-        level.cellHeight = ch;
-        level.cells.resize(size_t(columns) * size_t(rows));
-        levels.push_back(std::move(level));
+        levels.push_back({columns, rows, cw, ch, cells});
+        cells += size_t(columns) * size_t(rows);
         if (columns == 1 && rows == 1)
             break;
         columns = (columns + 1) / 2;
@@ -416,31 +504,49 @@ void DrawingModel::buildIndex() const
         cw *= 2;
         ch *= 2;
     }
-    for (uint32_t i = 0; i < items.size(); ++i)
-        addToIndex(i);
+    // One bucket a cell and a last one for those beyond the grid.
+    auto bucket = [&](const Slot &s) {
+        const uint32_t c = cellOf(s);
+        return c == NoSlot ? uint32_t(cells) : c;
+    };
+    cellStart.assign(cells + 2, 0);
+    for (const Slot &s : placed)
+        ++cellStart[bucket(s) + 1];
+    for (size_t c = 0; c <= cells; ++c)
+        cellStart[c + 1] += cellStart[c];
+    std::vector<uint32_t> next(cellStart.begin(), cellStart.end() - 1);
+    for (uint32_t b = 0; b <= cells; ++b) {
+        while (next[b] < cellStart[b + 1]) {
+            Slot s = placed[next[b]];
+            uint32_t c = bucket(s);
+            while (c != b) {
+                std::swap(s, placed[next[c]++]);
+                c = bucket(s);
+            }
+            placed[next[b]++] = s;
+        }
+    }
+    for (size_t k = cellStart[cells]; k < placed.size(); ++k)
+        wide.push_back(placed[k].position);
+    placed.resize(cellStart[cells]);
+    cellStart.pop_back();
 }
 
 void DrawingModel::addToIndex(uint32_t position) const
 {
-    PaperBox b;
-    if (!Extent(items[position], b))
+    Slot s;
+    if (!slotOf(position, s))
         return;
-    const double cx = (b.x1 + b.x2) / 2, cy = (b.y1 + b.y2) / 2;
-    const double w = b.x2 - b.x1, h = b.y2 - b.y1;
-    if (cx < gridBox.x1 || cx >= gridBox.x2 || cy < gridBox.y1 || cy >= gridBox.y2) {
+    const uint32_t c = cellOf(s);
+    if (c == NoSlot) {
         wide.push_back(position);
         return;
     }
-    for (Level &level : levels) {
-        if (w > level.cellWidth || h > level.cellHeight)
-            continue;
-        const int ix = std::min(level.columns - 1, int((cx - gridBox.x1) / level.cellWidth));
-        const int iy = std::min(level.rows - 1, int((cy - gridBox.y1) / level.cellHeight));
-        level.cells[size_t(iy) * level.columns + ix].push_back(
-            {floatBelow(b.x1), floatBelow(b.y1), floatAbove(b.x2), floatAbove(b.y2), position});
-        return;
-    }
-    wide.push_back(position);
+    if (addedHead.empty())
+        addedHead.assign(cellStart.size() - 1, NoSlot);
+    added.push_back(s);
+    addedNext.push_back(addedHead[c]);
+    addedHead[c] = uint32_t(added.size() - 1);
 }
 
 void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) const
@@ -468,6 +574,10 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) c
             take(i);
         return;
     }
+    auto look = [&](const Slot &s) {
+        if (s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2)
+            take(s.position);
+    };
     for (uint32_t i : wide)
         take(i);
     for (const Level &level : levels) {
@@ -485,9 +595,12 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) c
             continue;
         for (int r = r0; r <= r1; ++r) {
             for (int c = c0; c <= c1; ++c) {
-                for (const Slot &s : level.cells[size_t(r) * level.columns + c]) {
-                    if (s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2)
-                        take(s.position);
+                const size_t cell = level.firstCell + size_t(r) * level.columns + c;
+                for (uint32_t k = cellStart[cell]; k < cellStart[cell + 1]; ++k)
+                    look(placed[k]);
+                if (!addedHead.empty()) {
+                    for (uint32_t k = addedHead[cell]; k != NoSlot; k = addedNext[k])
+                        look(added[k]);
                 }
             }
         }
@@ -498,12 +611,9 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) c
 
 size_t DrawingModel::MemoryBytes() const
 {
-    size_t bytes = items.capacity() * sizeof(Entity) + wide.capacity() * sizeof(uint32_t)
-                   + texts.MemoryBytes();
-    for (const Level &level : levels) {
-        bytes += level.cells.capacity() * sizeof(std::vector<Slot>);
-        for (const std::vector<Slot> &cell : level.cells)
-            bytes += cell.capacity() * sizeof(Slot);
-    }
-    return bytes;
+    return items.capacity() * sizeof(Entity) + texts.MemoryBytes()
+           + (placed.capacity() + added.capacity()) * sizeof(Slot)
+           + (wide.capacity() + cellStart.capacity() + addedHead.capacity()
+              + addedNext.capacity())
+                 * sizeof(uint32_t);
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // How an entity is drawn once its layer, colour and line type rows are looked up.
@@ -21,6 +22,33 @@ struct LineLook
 // An entity's shape on paper: coordinates and radii in millimetres (a text's sizes are
 // paper millimetres already).
 using PaperShape = std::variant<std::monostate, LineShape, CircleShape, ArcShape, TextRef>;
+
+// Large arrays straight from the system, in huge pages where it gives them: on some
+// machines a fresh page costs more than filling it.
+void *AllocateLarge(size_t bytes);
+void FreeLarge(void *p, size_t bytes);
+constexpr size_t LargeBytes = size_t(4) << 20;
+
+template<typename T>
+struct LargeAllocator
+{
+    using value_type = T;
+    LargeAllocator() = default;
+    template<typename U> LargeAllocator(const LargeAllocator<U> &) {}
+    T *allocate(size_t n)
+    {
+        return n * sizeof(T) >= LargeBytes ? static_cast<T *>(AllocateLarge(n * sizeof(T)))
+                                           : std::allocator<T>().allocate(n);
+    }
+    void deallocate(T *p, size_t n)
+    {
+        if (n * sizeof(T) >= LargeBytes)
+            FreeLarge(p, n * sizeof(T));
+        else
+            std::allocator<T>().deallocate(p, n);
+    }
+    template<typename U> bool operator==(const LargeAllocator<U> &) const { return true; }
+};
 
 class DrawingModel
 {
@@ -51,6 +79,8 @@ public:
     EntityRecord Record(const Entity &e) const { return ToRecord(e, texts); }
     void Add(const EntityRecord &e);
     void Add(const std::vector<EntityRecord> &rows);
+    // Room for this many entities in all, before adding many at once.
+    void Reserve(size_t count);
     // An operation this PC has just stored: the rows it created, the entities it erased and
     // restored (those not in memory are left to the loader). Where the model stands moves
     // on past it only when nothing of other PCs lies in between, which the loader then
@@ -84,7 +114,8 @@ public:
     void Reset(int64_t operation, int64_t highestHistory);
     void SetOperation(int64_t op) { operation = op; }
     void SetHighestHistory(int64_t h) { highestHistory = h; }
-    void Trim() { items.shrink_to_fit(); }
+    // Gives back room reserved and not used, when it is much.
+    void Trim();
 
     // Bytes held for the drawing, roughly.
     size_t MemoryBytes() const;
@@ -95,7 +126,8 @@ private:
     // one cell of the finest level whose cells are at least its size that holds its centre,
     // so it lies within half a cell around that cell.
     // An entity's place in a cell with its extent rounded outwards to floats, so that a
-    // query passes over those far away without working out their geometry.
+    // query passes over those far away without working out their geometry; the cell is
+    // chosen from the rounded extent, which holds the entity.
     struct Slot
     {
         float x1, y1, x2, y2;
@@ -105,12 +137,17 @@ private:
     {
         int columns = 0, rows = 0;
         double cellWidth = 1, cellHeight = 1;
-        std::vector<std::vector<Slot>> cells;
+        size_t firstCell = 0; // of the level's cells among all levels'
     };
+    static constexpr uint32_t NoSlot = UINT32_MAX;
 
     void setState(const std::vector<int32_t> &entities, int16_t state);
     void buildIndex() const;
     void addToIndex(uint32_t position) const;
+    bool slotOf(uint32_t position, Slot &slot) const;
+    // The cell among all levels' for the extent, NoSlot when it lies beyond the grid or is
+    // too large for every level.
+    uint32_t cellOf(const Slot &s) const;
     const LayerRow *drawnLayer(int layer) const;
 
     int drawing;
@@ -119,7 +156,7 @@ private:
     std::vector<LineTypeRow> lineTypes;
     // Positions in the vectors above by number 0-255, -1 for none.
     std::vector<int32_t> layerAt, colourAt, lineTypeAt;
-    std::vector<Entity> items;
+    std::vector<Entity, LargeAllocator<Entity>> items;
     TextPool texts;
     int64_t highestRows[5] = {};
     int64_t operation = 0;
@@ -128,6 +165,13 @@ private:
     mutable bool indexValid = false;
     mutable PaperBox gridBox;
     mutable std::vector<Level> levels;
+    // The slots of every cell of every level one after another as the grid was built: cell
+    // c's are from cellStart[c] to cellStart[c + 1]. Those placed since are chained from
+    // addedHead[c] through addedNext.
+    mutable std::vector<Slot, LargeAllocator<Slot>> placed;
+    mutable std::vector<uint32_t> cellStart, addedHead;
+    mutable std::vector<Slot> added;
+    mutable std::vector<uint32_t> addedNext;
     // Entities too large for every level or lying beyond the extent: looked at every time.
     mutable std::vector<uint32_t> wide;
     mutable size_t indexedCount = 0;

@@ -14,6 +14,8 @@ constexpr uint32_t Endian = 0x01020304;
 // Far beyond any real drawing; a count past it is a damaged file, not a big one.
 constexpr uint64_t MostRecords = 50'000'000;
 constexpr int MostString = 4096;
+// The entity row, the geometry row's number, the look and the kind of shape.
+constexpr size_t SmallestRecord = 29;
 
 // A word-wise mix, fast enough to check tens of megabytes on every open.
 uint64_t checksum(const char *p, size_t n)
@@ -169,23 +171,31 @@ bool ReadRowCache(const QString &path, const std::function<bool(const RowCacheMa
                   const std::function<void(const EntityRecord &)> &each)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() < qint64(sizeof Magic + 8))
+    if (!f.open(QIODevice::ReadOnly) || f.size() < qint64(sizeof Magic + 8)
+        || uint64_t(f.size()) > MostRecords * 256)
         return false;
-    const QByteArray all = f.readAll();
-    if (all.size() != f.size())
-        return false;
-    const size_t body = size_t(all.size()) - 8;
+    // Mapped, the system's own copy of the file is read without another; a copy written
+    // meanwhile replaces the file rather than writing into it.
+    QByteArray copy;
+    const char *all = reinterpret_cast<const char *>(f.map(0, f.size()));
+    const size_t size = size_t(f.size());
+    if (!all) {
+        copy = f.readAll();
+        if (copy.size() != f.size())
+            return false;
+        all = copy.constData();
+    }
+    const size_t body = size - 8;
     uint64_t sum = 0;
-    std::memcpy(&sum, all.constData() + body, 8);
-    if (std::memcmp(all.constData(), Magic, sizeof Magic) != 0
-        || checksum(all.constData(), body) != sum)
+    std::memcpy(&sum, all + body, 8);
+    if (std::memcmp(all, Magic, sizeof Magic) != 0 || checksum(all, body) != sum)
         return false;
-    In in(all.constData() + sizeof Magic, body - sizeof Magic);
+    In in(all + sizeof Magic, body - sizeof Magic);
     uint32_t endian = 0;
     RowCacheMarks m;
     if (!in.get(endian) || endian != Endian || !in.get(m.identity, MostString)
         || !in.get(m.operation) || !in.get(m.highestHistory) || !in.get(m.count)
-        || m.count > MostRecords || !accept(m))
+        || m.count > MostRecords || m.count > size / SmallestRecord || !accept(m))
         return false;
     int32_t last = INT32_MIN;
     for (uint64_t i = 0; i < m.count; ++i) {

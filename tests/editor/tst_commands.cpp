@@ -390,6 +390,32 @@ void TestCommands::keptCopyOfRows()
         DrawingModel m(1), c(1);
         QVERIFY(open(m, warm) && !warm && cold(c) && equal(m, c));
     }
+
+    // A sound copy of another drawing, or of this one from another database, put in this
+    // one's place is foreign.
+    QVERIFY(EnsureDrawingTables(db, 2));
+    QCOMPARE(StoreChanges(db, 2, lineOp(1, 2, 3, 4), {}, out), StoreResult::Stored);
+    DrawingModel second(1), secondTruth(1), other(2);
+    QVERIFY(open(other, warm) && !warm);
+    TestDb elsewhere;
+    Database far;
+    QVERIFY(elsewhere.open(far) && EnsureDrawingTables(far, 1));
+    QCOMPARE(StoreChanges(far, 1, lineOp(5, 6, 7, 8), {}, out), StoreResult::Stored);
+    {
+        RowCache cache(folder.path());
+        DrawingModel m(1);
+        QVERIFY(BeginLoad(far, m) && !cache.Load(far, m) && ContinueLoad(far, m, 100) == 1
+                && cache.Keep(m));
+    }
+    const QStringList copies = QDir(folder.path()).entryList({"*.rows"}, QDir::Files);
+    QCOMPARE(copies.size(), 3);
+    for (const QString &name : copies) {
+        if (QDir(folder.path()).filePath(name) == path)
+            continue;
+        QVERIFY(QFile::remove(path) && QFile::copy(QDir(folder.path()).filePath(name), path));
+        QVERIFY2(open(second, warm) && !warm, qPrintable(name));
+        QVERIFY(cold(secondTruth) && equal(second, secondTruth));
+    }
 }
 
 void TestCommands::storeRefusalsAndRepairs()

@@ -6,6 +6,7 @@
 #include "db/registerrows.h"
 #include "editor/drawingloader.h"
 #include "editor/model/drawingmodel.h"
+#include "editor/output/dxfexport.h"
 #include "editor/output/dxfstore.h"
 #include "editor/output/paperdrawing.h"
 #include "editor/output/pdffile.h"
@@ -24,7 +25,9 @@ const char *const Usage =
     "  harokan                                 画面を開いて起動します\n"
     "  harokan --import-dxf 図面番号 ファイル...  DXFファイルを図面に読み込みます"
     "（ファイルごとに一つの操作）\n"
-    "  harokan --export-dxf 図面番号 ファイル     図面をDXFファイルに書き出します\n"
+    "  harokan --export-dxf 図面番号 ファイル [--r12]\n"
+    "                                          図面をDXFファイル（R2000、--r12 で R12）に\n"
+    "                                          書き出します\n"
     "  harokan --export-pdf 図面番号 ファイル     図面をPDFファイルに書き出します\n"
     "  harokan --help                          この説明を表示します\n"
     "データベースは設定ファイルのものを使います。\n";
@@ -109,12 +112,12 @@ int importDxf(const QStringList &args)
     return rc;
 }
 
-// The drawing as its sheet goes out: every entity the output takes, then the frame.
-PaperDrawing paperOf(OpenDrawing &d)
+// The drawing as its sheet goes out, then the frame; an exchange file takes every layer.
+PaperDrawing paperOf(OpenDrawing &d, bool everyLayer)
 {
     const double w = d.row.PAPX.value_or(0), h = d.row.PAPY.value_or(0);
     const QString name = d.row.ZNAME.isEmpty() ? QStringLiteral("図面%1").arg(d.number) : d.row.ZNAME;
-    PaperDrawing paper = TakePaperDrawing(*d.model, name, w, h);
+    PaperDrawing paper = TakePaperDrawing(*d.model, name, w, h, everyLayer);
     FrameChoice choice;
     ReadFrameChoice(d.db, d.number, choice);
     const std::optional<TitleRecord> record = ReadTitleRecord(d.db, d.number);
@@ -133,9 +136,26 @@ int exportPdf(const QStringList &args)
     const QString error = openDrawing(args[1], d);
     if (!error.isEmpty())
         return fail(error);
-    if (!WritePdfFile(paperOf(d), args[2]))
+    if (!WritePdfFile(paperOf(d, false), args[2]))
         return fail(QStringLiteral("PDFファイルを保存出来ませんでした：") + args[2]);
     say(stdout, QStringLiteral("PDFを保存しました：") + args[2]);
+    return 0;
+}
+
+int exportDxf(const QStringList &args)
+{
+    const bool r12 = args.contains(QLatin1String("--r12"));
+    if (args.size() != (r12 ? 4 : 3) || (r12 && args.last() != QLatin1String("--r12")))
+        return fail(QString::fromUtf8(Usage));
+    OpenDrawing d;
+    const QString error = openDrawing(args[1], d);
+    if (!error.isEmpty())
+        return fail(error);
+    QString message;
+    if (!WriteDxfFile(paperOf(d, true), args[2], r12 ? DxfVersion::R12 : DxfVersion::R2000,
+                      message))
+        return fail(message.isEmpty() ? DxfWriteFailure(args[2]) : message);
+    say(stdout, QStringLiteral("DXFを保存しました：") + args[2]);
     return 0;
 }
 
@@ -156,6 +176,8 @@ int RunCommandLine(const QStringList &args, const Settings &settings)
     }
     if (what == QLatin1String("--import-dxf"))
         return importDxf(args);
+    if (what == QLatin1String("--export-dxf"))
+        return exportDxf(args);
     if (what == QLatin1String("--export-pdf"))
         return exportPdf(args);
     say(stderr, QStringLiteral("知らないオプションです：%1").arg(what));

@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
+#include "editor/output/pdffile.h"
 #include "editor/output/printing.h"
 
 #include <QCheckBox>
@@ -12,10 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
@@ -51,45 +49,13 @@ namespace {
 
 struct PdfJob : DrawingOutput::Job
 {
-    QSaveFile file;
-    std::unique_ptr<QPdfWriter> writer;
-    QPainter painter;
+    QString path;
+    PdfFile pdf;
 
-    bool Begin() override
-    {
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        writer = std::make_unique<QPdfWriter>(&file);
-        writer->setTitle(drawing.name);
-        writer->setCreator(QStringLiteral("Harokan"));
-        const QPageSize size(QSizeF(drawing.width, drawing.height), QPageSize::Millimeter,
-                             QString(), QPageSize::ExactMatch);
-        writer->setPageLayout(QPageLayout(size, QPageLayout::Portrait, QMarginsF(),
-                                          QPageLayout::Millimeter));
-        if (!painter.begin(writer.get()))
-            return false;
-        MapSheet(painter, drawing, QRectF(0, 0, writer->width(), writer->height()));
-        PaintSheetFrame(painter, drawing);
-        return true;
-    }
-    bool Lines(size_t from, size_t to) override
-    {
-        PaintPaperLines(painter, drawing, from, to, PaperStyle());
-        return painter.isActive();
-    }
-    bool End() override
-    {
-        const bool painted = painter.end();
-        writer.reset();
-        return painted && file.commit();
-    }
-    void Abort() override
-    {
-        if (painter.isActive())
-            painter.end();
-        writer.reset();
-        file.cancelWriting();
-    }
+    bool Begin() override { return pdf.Begin(path, drawing); }
+    bool Lines(size_t from, size_t to) override { return pdf.Lines(from, to); }
+    bool End() override { return pdf.End(); }
+    void Abort() override { pdf.Abort(); }
 };
 
 struct DxfJob : DrawingOutput::Job
@@ -274,7 +240,7 @@ void DrawingOutput::mnuOutPrintClick()
 bool DrawingOutput::StartPdf(const QString &file)
 {
     auto next = std::make_unique<PdfJob>();
-    next->file.setFileName(file);
+    next->path = file;
     next->drawing = TakeDrawing();
     next->what = QStringLiteral("PDF出力中");
     next->done = QStringLiteral("PDFを保存しました：") + file;

@@ -538,6 +538,17 @@ void TestDxfImport::commandLine()
     const QString nofolder = dir.filePath("none/plan.pdf");
     QCOMPARE(RunCommandLine({"--export-pdf", "1", nofolder}, s), 1);
     QVERIFY(!QFile::exists(nofolder));
+
+    // The drawing as DXF of either release, every entity written.
+    const QString dxf = dir.filePath("plan.dxf");
+    QCOMPARE(RunCommandLine({"--export-dxf", "1", dxf}, s), 0);
+    QVERIFY(readFile(dxf).contains("AC1015"));
+    const int lines = QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1").toInt();
+    const qsizetype out = readFile(dxf).count("\nLINE\r\n") + readFile(dxf).count("\nLINE\n");
+    QVERIFY2(out >= lines + 4, qPrintable(QString::number(out))); // and the frame
+    QCOMPARE(RunCommandLine({"--export-dxf", "1", dxf, "--r12"}, s), 0);
+    QVERIFY(readFile(dxf).contains("AC1009"));
+    QCOMPARE(RunCommandLine({"--export-dxf", "1", "--r12", dxf}, s), 1);
 }
 
 QTEST_MAIN(TestDxfImport)

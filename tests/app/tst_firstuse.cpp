@@ -469,7 +469,7 @@ void TestFirstUse::packageInstalls()
     const QString root = work.filePath("root");
     QVERIFY(run("dpkg", {"-x", deb, root}).first);
     for (const char *file : {"usr/bin/harokan", "usr/share/doc/harokan/README.md",
-                             "usr/share/doc/harokan/COPYING",
+                             "usr/share/doc/harokan/LICENSE",
                              "usr/share/icons/hicolor/scalable/apps/harokan.svg"})
         QVERIFY2(QFile::exists(root + "/" + file), file);
     QFile entry(root + "/usr/share/applications/harokan.desktop");

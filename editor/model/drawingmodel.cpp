@@ -300,15 +300,16 @@ void DrawingModel::TakeStored(const std::vector<EntityRecord> &rows,
     }
 }
 
-const LayerRow *DrawingModel::drawnLayer(int n) const
+const LayerRow *DrawingModel::drawnLayer(int n, bool hiddenToo) const
 {
     const LayerRow *layer = n >= 0 && n <= 255 ? Layer(n) : nullptr;
-    return layer && layer->visible != 0 && std::isfinite(layer->scale) ? layer : nullptr;
+    return layer && (hiddenToo || layer->visible != 0) && std::isfinite(layer->scale) ? layer
+                                                                                       : nullptr;
 }
 
-bool DrawingModel::Look(const Entity &e, LineLook &look) const
+bool DrawingModel::Look(const Entity &e, LineLook &look, bool hiddenToo) const
 {
-    const LayerRow *layer = drawnLayer(e.look.layer);
+    const LayerRow *layer = drawnLayer(e.look.layer, hiddenToo);
     if (!layer)
         return false;
     look.scale = layer->scale;
@@ -365,11 +366,11 @@ PaperShape scaled(const ModelShape &shape, double s)
 
 } // namespace
 
-PaperShape DrawingModel::Paper(const Entity &e) const
+PaperShape DrawingModel::Paper(const Entity &e, bool hiddenToo) const
 {
     if (e.entity.state != 1)
         return {};
-    const LayerRow *layer = drawnLayer(e.look.layer);
+    const LayerRow *layer = drawnLayer(e.look.layer, hiddenToo);
     if (!layer)
         return {};
     PaperShape p = scaled(e.shape, layer->scale);

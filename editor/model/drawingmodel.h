@@ -94,11 +94,12 @@ public:
 
     // The look of an entity, or false when it is not drawn: its layer missing, hidden, not
     // in 0-255 or of a scale that is not finite. A missing colour row gives black, a missing
-    // or unusable line type continuous.
-    bool Look(const Entity &e, LineLook &look) const;
+    // or unusable line type continuous. With hiddenToo, a hidden layer's too, as an
+    // exchange file keeps them.
+    bool Look(const Entity &e, LineLook &look, bool hiddenToo = false) const;
     // A live entity's shape on paper, or monostate when it is not live, not drawn, or its
     // values cannot be drawn (not finite, a radius not positive, a text of no height).
-    PaperShape Paper(const Entity &e) const;
+    PaperShape Paper(const Entity &e, bool hiddenToo = false) const;
     // A live, drawn entity's record with its shape on paper, as the commands that change
     // figures take it; false for one Paper gives nothing for.
     bool PaperRecord(const Entity &e, EntityRecord &out) const;
@@ -148,7 +149,7 @@ private:
     // The cell among all levels' for the extent, NoSlot when it lies beyond the grid or is
     // too large for every level.
     uint32_t cellOf(const Slot &s) const;
-    const LayerRow *drawnLayer(int layer) const;
+    const LayerRow *drawnLayer(int layer, bool hiddenToo = false) const;
 
     int drawing;
     std::vector<LayerRow> layers;

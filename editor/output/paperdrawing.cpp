@@ -9,11 +9,11 @@
 namespace {
 
 // The look a layer's lines take where they depend on it.
-bool layerLook(const DrawingModel &model, int layer, LineLook &look)
+bool layerLook(const DrawingModel &model, int layer, LineLook &look, bool hiddenToo)
 {
     Entity e;
     e.look.layer = int16_t(layer);
-    return model.Look(e, look);
+    return model.Look(e, look, hiddenToo);
 }
 
 LinePen patternOf(const LinePen &pen)
@@ -24,67 +24,6 @@ LinePen patternOf(const LinePen &pen)
     for (int i = 0; i < pen.count && i < 10; ++i)
         p.pitches[i] = pen.pitches[i];
     return p;
-}
-
-// The model draws no hidden layer: its look and shape worked out here as the model works
-// them out for a shown one.
-bool hiddenLook(const DrawingModel &model, const EntityLook &own, const LayerRow &layer,
-                LineLook &look)
-{
-    if (!std::isfinite(layer.scale))
-        return false;
-    look.scale = layer.scale;
-    LinePen &pen = look.pen;
-    pen = LinePen();
-    const ColourRow *colour = model.Colour(own.colour != 0 ? own.colour : layer.colour);
-    pen.colour = colour ? colour->value & 0xFFFFFF : 0;
-    pen.width = own.width != 0 ? own.width : layer.width;
-    const LineTypeRow *type = model.LineType(own.lineType != 0 ? own.lineType : layer.lineType);
-    if (type && type->count > 0 && type->count <= 10 && type->count % 2 == 0) {
-        pen.count = type->count;
-        for (int i = 0; i < pen.count; ++i) {
-            pen.pitches[i] = type->pitches[i] * 0.01;
-            pen.total += pen.pitches[i];
-        }
-    }
-    return true;
-}
-
-bool finite(std::initializer_list<double> values)
-{
-    for (double v : values) {
-        if (!std::isfinite(v))
-            return false;
-    }
-    return true;
-}
-
-PaperShape hiddenPaper(const DrawingModel &model, const Entity &e, double s)
-{
-    if (!e.Live() || !std::isfinite(s))
-        return {};
-    if (const LineShape *g = std::get_if<LineShape>(&e.shape)) {
-        const LineShape p{g->x1 * s, g->y1 * s, g->x2 * s, g->y2 * s};
-        return finite({p.x1, p.y1, p.x2, p.y2}) ? PaperShape(p) : PaperShape();
-    }
-    if (const CircleShape *g = std::get_if<CircleShape>(&e.shape)) {
-        const CircleShape p{g->cx * s, g->cy * s, g->r * s};
-        return finite({p.cx, p.cy, p.r}) && p.r > 0 ? PaperShape(p) : PaperShape();
-    }
-    if (const ArcShape *g = std::get_if<ArcShape>(&e.shape)) {
-        const ArcShape p{g->cx * s, g->cy * s, g->r * s, g->sa, g->ea};
-        return finite({p.cx, p.cy, p.r, p.sa, p.ea}) && p.r > 0 ? PaperShape(p) : PaperShape();
-    }
-    if (const TextRef *g = std::get_if<TextRef>(&e.shape)) {
-        TextRef p = *g;
-        p.px *= s;
-        p.py *= s;
-        return finite({p.px, p.py, p.height, p.angle, p.width, p.spacing}) && p.height > 0
-                       && !model.Strings(p).text.isEmpty()
-                   ? PaperShape(p)
-                   : PaperShape();
-    }
-    return {};
 }
 
 } // namespace
@@ -133,8 +72,7 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
         const LayerRow *shownLayer = model.Layer(e.look.layer);
         const bool hidden = everyLayer && shownLayer && shownLayer->visible == 0
                             && e.look.layer >= 0 && e.look.layer <= 255;
-        const PaperShape shape = hidden ? hiddenPaper(model, e, shownLayer->scale)
-                                        : model.Paper(e);
+        const PaperShape shape = model.Paper(e, hidden);
         if (const LineShape *l = std::get_if<LineShape>(&shape)) {
             p.x1 = l->x1, p.y1 = l->y1, p.x2 = l->x2, p.y2 = l->y2;
         } else if (const CircleShape *c = std::get_if<CircleShape>(&shape)) {
@@ -156,15 +94,12 @@ PaperDrawing TakePaperDrawing(const DrawingModel &model, const QString &name, do
         if (!model.Extent(e, extent))
             continue;
         LineLook look;
-        if (!(hidden ? hiddenLook(model, e.look, *layer, look) : model.Look(e, look)))
+        if (!model.Look(e, look, hidden))
             continue;
         int &at = layerAt[size_t(e.look.layer)];
         if (at < 0) {
             LineLook own;
-            if (hidden)
-                hiddenLook(model, EntityLook(), *layer, own);
-            else
-                layerLook(model, e.look.layer, own);
+            layerLook(model, e.look.layer, own, hidden);
             PaperLayer l;
             l.n = layer->n;
             l.name = layer->name;

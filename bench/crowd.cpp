@@ -12,7 +12,6 @@
 #include "support/testdb.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -24,31 +23,9 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// Processor time of the server processes in seconds; negative when none can be read.
-double serverSeconds()
-{
-    double total = -1;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().trimmed().startsWith("firebird"))
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (f.size() < 13)
-            continue;
-        total = std::max(total, 0.0)
-                + (f[11].toDouble() + f[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-    }
-    return total;
-}
 
 // One PC: stores lines until the time is up, reading what the others stored once a second
 // as the editor's poll does. Prints "<entity> <ms> <attempts>" for each line stored, "failed"
@@ -124,7 +101,7 @@ bool crowd(Database &db, const QString &path, int drawing, int pcs, int seconds,
     if (!EnsureDrawingTables(db, drawing))
         return false;
     run.pcs = pcs;
-    const double cpuBefore = serverSeconds();
+    const double cpuBefore = ServerCpuSeconds();
     QElapsedTimer clock;
     clock.start();
     std::vector<std::unique_ptr<QProcess>> children;
@@ -167,7 +144,7 @@ bool crowd(Database &db, const QString &path, int drawing, int pcs, int seconds,
         }
     }
     run.wall = clock.nsecsElapsed() / 1e9;
-    const double cpuAfter = serverSeconds();
+    const double cpuAfter = ServerCpuSeconds();
     run.serverCpu = cpuBefore >= 0 && cpuAfter >= 0 ? cpuAfter - cpuBefore : -1;
     run.stored = givenTo.size();
     run.p50 = at(times, 0.5);

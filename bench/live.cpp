@@ -15,10 +15,10 @@
 #include "editor/drawingloader.h"
 #include "editor/model/drawingmodel.h"
 #include "register/drawingset.h"
+#include "support/testdb.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -34,7 +34,6 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <unordered_set>
 #include <vector>
 
@@ -113,27 +112,6 @@ struct Figures
         return ms[i];
     }
 };
-
-// Processor time of the server process in seconds; negative when it cannot be read.
-double serverSeconds()
-{
-    const QStringList procs = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    double total = -1;
-    for (const QString &pid : procs) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "firebird")
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (f.size() < 13)
-            continue;
-        total = std::max(total, 0.0) + (f[11].toDouble() + f[12].toDouble()) / sysconf(_SC_CLK_TCK);
-    }
-    return total;
-}
 
 // Sleeps between events, so that eleven processes waiting do not eat the processors they
 // measure; the tick bounds each sleep.
@@ -554,12 +532,12 @@ bool load(const QString &path, int count, double seconds)
     for (auto &k : kids)
         k->write("go " + QByteArray::number(start) + '\n');
     pump([&] { return nowUs() >= start; }, 1000);
-    const double cpu0 = serverSeconds();
+    const double cpu0 = ServerCpuSeconds();
     const qint64 from = nowUs();
     const qint64 endUs = start + qint64(seconds * 1e6);
     pump([&] { return nowUs() >= endUs; }, int(seconds * 1000) + 1000);
     const double wall = (nowUs() - from) / 1e6;
-    const double cpu1 = serverSeconds();
+    const double cpu1 = ServerCpuSeconds();
     pump([&] {
         return std::all_of(kids.begin(), kids.end(),
                            [](auto &k) { return k->state() == QProcess::NotRunning; });

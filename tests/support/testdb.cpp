@@ -6,6 +6,7 @@
 #include "db/database.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QDialog>
 #include <QFile>
 #include <QProcess>
@@ -13,6 +14,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -187,4 +190,24 @@ void whenShown(QDialog *dialog, std::function<void()> action)
             dialog->reject();
     });
     poll->start(10);
+}
+
+double ServerCpuSeconds()
+{
+    double total = -1;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (!comm.open(QIODevice::ReadOnly) || !comm.readAll().trimmed().startsWith("firebird"))
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (f.size() < 13)
+            continue;
+        total = std::max(total, 0.0)
+                + (f[11].toDouble() + f[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
+    }
+    return total;
 }

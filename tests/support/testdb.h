@@ -46,6 +46,9 @@ QString QueryValue(Database &db, const QString &columns, const QString &table,
 bool storeLine(Database &db, int drawing, int n, int layer, double x1, double y1, double x2,
                double y2);
 
+// Processor time of the local server's processes in seconds; negative when none can be read.
+double ServerCpuSeconds();
+
 // Waits, at most timeoutMs, until count writing transactions of other connections to the
 // watcher's database are busy at once (as when they wait for another's lock).
 bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs);

@@ -2,7 +2,8 @@
 # - the Firebird client headers are seen by db/ alone;
 # - db/ knows no window module and no Qt GUI;
 # - editor/pen/ knows neither the database nor any window;
-# - the editor's model and commands know no window and, of the database, only its row values.
+# - the editor's model and commands know no window and, of the database, only its row values;
+# - the editor's controller knows no window and no widget.
 # Run with -DROOT=<source folder>.
 
 set(violations "")
@@ -39,6 +40,12 @@ foreach(dir editor/model editor/commands)
     check_files("${ROOT}/${dir}/*.[ch]*" "${windows}|${widgets}"
         "the model and the commands know no window and no database" "[<\"]db/entityrows\\.h")
 endforeach()
+
+set(gui "[<\"]Qt(Widgets|PrintSupport)|[<\"]Q(Widget|Dialog)")
+check_files("${ROOT}/editor/control/*.[ch]*"
+    "[<\"](app|register|drawsettings|master|collab)/|[<\"]editor/[a-z]+\\.h|${gui}"
+    "the controller knows no window and no widget"
+    "[<\"](app/values|editor/drawingloader)\\.h")
 
 if(violations)
     message(FATAL_ERROR "Includes that cross a module seam:${violations}")

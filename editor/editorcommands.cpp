@@ -1,24 +1,18 @@
-// The editor's drawing commands: the mouse and keys routed to the command, its rubber band
-// on screen, and each finished figure stored, taken into the drawing and drawn at once.
+// The editor's drawing and editing commands as the window offers them: the menu items and
+// tool buttons that start them, the text dialog, the command's prompt in the status bar and
+// the keys of erase, undo and redo.
 #include "editor/editorwindow.h"
 
 #include "editor/textdialog.h"
 #include "app/globals.h"
 #include "app/messages.h"
-#include "app/values.h"
-#include "db/registerrows.h"
-#include "editor/model/drawingmodel.h"
-#include "editor/output/dxfstore.h"
-#include "editor/pen/canvas.h"
-#include "editor/view/renderer.h"
 
-#include <QLabel>
 #include <QAction>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QToolButton>
-
-#include <map>
 
 #include <algorithm>
 
@@ -28,7 +22,7 @@ void TForm13::SetUpCommands()
         {SpeedButton6, mnuDrawLineX}, {SpeedButton7, mnuDrawLineY}, {SpeedButton8, mnuDrawLine2},
         {SpeedButton9, mnuDrawBox},   {SpeedButton10, mnuDrawCircle}, {SpeedButton11, mnuDrawArc},
         {SpeedButton12, mnuDrawArc3}, {SpeedButton13, mnuDrawText}};
-    connect(mnuDrawMeasure, &QAction::triggered, this, &TForm13::StartMeasure);
+    connect(mnuDrawMeasure, &QAction::triggered, this, [this] { control->StartMeasure(); });
     const int codes[] = {HorizontalLine, VerticalLine,  TwoPointLine,  BoxCommand,
                          CircleCommand,  ArcCommand,    ThreePointArc, TextCommand};
     const char *const hints[] = {"水平線：通過点、開始点、終了点",
@@ -53,69 +47,49 @@ void TForm13::SetUpCommands()
 
 void TForm13::StartCommand(int code)
 {
-    // The band of the command running before goes with it.
-    if (rubberShown) {
-        DrawRubber();
-        rubberShown = false;
-        ShowScreen();
-    }
-    HideMarker();
-    if (code == TextCommand && !AskText())
-        code = NoCommand;
-    command.Start(code);
-    // Picked or framed first, the figures go to the command at once.
-    if (command.Changes() && !selection.Empty())
-        HandSelection();
-    ShowCommand();
+    control->StartCommand(code);
 }
 
-bool TForm13::AskText()
+bool TForm13::AskText(TextShape &text, bool editing)
 {
-    if (!textDialog)
-        textDialog = new TextDialog(this);
-    textDialog->SetValue(command.Text().height > 0 ? command.Text() : textDialog->Value());
-    if (textDialog->exec() != QDialog::Accepted)
-        return false;
-    command.SetText(textDialog->Value());
-    return true;
-}
-
-void TForm13::EditText(int32_t entity)
-{
-    const Entity *e = model->Find(entity);
-    EntityRecord old;
-    if (!e || !std::holds_alternative<TextRef>(e->shape) || !model->PaperRecord(*e, old))
-        return;
-    const TextShape text = std::get<TextShape>(old.shape);
     if (!textDialog)
         textDialog = new TextDialog(this);
     const TextShape kept = textDialog->Value();
-    textDialog->SetValue(text);
+    // The command's values once it has some, else those the dialog kept.
+    if (editing || text.height > 0)
+        textDialog->SetValue(text);
     const bool accepted = textDialog->exec() == QDialog::Accepted;
-    TextShape changed = textDialog->Value();
-    textDialog->SetValue(kept); // the command's next texts keep their own values
-    if (!accepted)
-        return;
-    changed.px = text.px;
-    changed.py = text.py;
-    EntityRecord next = old;
-    next.shape = changed;
-    ChangeSet changes;
-    changes.name = QStringLiteral("文字の変更");
-    changes.member = Config().PcUserNo;
-    changes.created.push_back(next);
-    changes.erased.push_back(entity);
-    changes.replaces = true;
-    StoreChangeSet(changes);
+    if (accepted)
+        text = textDialog->Value();
+    // The command's next texts keep their own values.
+    if (editing)
+        textDialog->SetValue(kept);
+    return accepted;
+}
+
+void TForm13::Tell(const QString &text)
+{
+    ShowMessage(text);
+}
+
+int TForm13::Member() const
+{
+    return Config().PcUserNo;
+}
+
+bool TForm13::AutoDates() const
+{
+    return Config().AutoRegisterDates;
 }
 
 void TForm13::CancelCommand()
 {
-    StartCommand(NoCommand);
+    control->CancelCommand();
 }
 
 void TForm13::ShowCommand()
 {
+    const DrawCommand &command = Command();
     SetStatusText(1, command.Name());
     SetStatusText(2, command.Prompt());
     // The prompt is read whole; the hint and the notice give way.
@@ -132,171 +106,39 @@ void TForm13::ShowCommand()
     StatusBar1->repaint();
 }
 
-void TForm13::TrackPoint(double x, double y)
+void TForm13::SetUpEditing()
 {
-    if (!command.Waiting())
-        return;
-    TrackSnap(x, y);
-    if (!GridPoint(x, y, CurGrid, PickX, PickY))
-        return;
-    HoldPoint(PickX, PickY);
-    ShowRelative();
-    if (FollowPick())
-        ShowScreen();
-}
-
-bool TForm13::FollowPick()
-{
-    if (!command.AsksLast() || screen.isNull())
-        return false;
-    if (rubberShown && !command.RubberMoved(rubberX, rubberY, PickX, PickY))
-        return false;
-    if (rubberShown)
-        DrawRubber();
-    rubberX = PickX;
-    rubberY = PickY;
-    DrawRubber();
-    rubberShown = true;
-    return true;
-}
-
-// XOR: drawing the same band again takes it off.
-void TForm13::DrawRubber()
-{
-    if (screen.isNull())
-        return;
-    Canvas canvas(screen);
-    SetXorMode(canvas);
-    SetPen(canvas, 0xFFFF00, 0, 1);
-    RenderBand(canvas, view.Params(), command.Rubber(rubberX, rubberY));
-}
-
-void TForm13::GivePoint(double x, double y)
-{
-    double gx, gy;
-    if (!command.Waiting())
-        return;
-    if (!GridPoint(x, y, CurGrid, gx, gy))
-        return;
-    // A figure is picked where the pointer is; the grid point near it is the point taken
-    // when it lies on the same figure.
-    if (command.Picks()) {
-        PickAt(x, y, gx, gy);
-        return;
+    const std::pair<QAction *, QKeySequence> keys[] = {
+        {mnuDrawErase, QKeySequence(Qt::Key_Delete)},
+        {mnuDrawUndo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {mnuDrawRedo, QKeySequence(Qt::CTRL | Qt::Key_Y)}};
+    for (const auto &[action, key] : keys) {
+        action->setShortcut(key);
+        // Whichever of the editor's widgets has the focus, in whatever window holds it.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
     }
-    HoldPoint(gx, gy);
-    TakePoint(gx, gy);
+    connect(mnuDrawErase, &QAction::triggered, this, &TForm13::EraseSelected);
+    connect(mnuDrawUndo, &QAction::triggered, this, &TForm13::Undo);
+    connect(mnuDrawRedo, &QAction::triggered, this, &TForm13::Redo);
 }
 
-void TForm13::TakePoint(double x, double y)
+void TForm13::ClearSelection()
 {
-    if (rubberShown) {
-        DrawRubber();
-        rubberShown = false;
-    }
-    // The marker found from the point before may not be what a click now takes.
-    HideMarker();
-    PickX = x;
-    PickY = y;
-    if (command.Picks()) {
-        PickAt(x, y, x, y);
-        return;
-    }
-    AfterGiven(command.Give(x, y));
+    control->ClearSelection();
 }
 
-NumberHints TForm13::StoreHints()
+void TForm13::EraseSelected()
 {
-    return HintsOf(*model);
+    control->EraseSelected();
 }
 
-bool TForm13::StoreFigure(const std::vector<Shape> &shapes)
+void TForm13::Undo()
 {
-    ChangeSet changes;
-    changes.name = command.Name().remove(u'　') + QStringLiteral("の作図");
-    changes.member = Config().PcUserNo;
-    for (const Shape &shape : shapes) {
-        EntityRecord e;
-        e.look = {int16_t(CurLayer), int16_t(CurColor), int16_t(CurLineType), int16_t(CurWidth)};
-        e.shape = shape;
-        changes.created.push_back(e);
-    }
-    return StoreChangeSet(changes);
+    control->Undo();
 }
 
-bool TForm13::StoreChangeSet(const ChangeSet &changes)
+void TForm13::Redo()
 {
-    if (gone) {
-        // The tables another PC deleted may have been made anew for a new drawing.
-        ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
-        return false;
-    }
-    StoredOperation stored;
-    lastStore = StoreChanges(db, DrawingNo, changes, StoreHints(), stored);
-    switch (lastStore) {
-    case StoreResult::Gone:
-        SetNotice(QStringLiteral("他のPCで消去された図形があるため変更しませんでした"));
-        return false;
-    case StoreResult::BadScale:
-        ShowMessage(QStringLiteral("レイヤ%1の尺度が正しくないため登録出来ません。"
-                                   "レイヤの設定で尺度を直して下さい。")
-                        .arg(changes.created.empty() ? CurLayer
-                                                     : changes.created.front().look.layer));
-        return false;
-    case StoreResult::BadText:
-        ShowMessage(QStringLiteral("文字が長すぎるか使用出来ない文字が含まれているため"
-                                   "登録出来ません"));
-        return false;
-    case StoreResult::Failed:
-        ShowMessage(changes.created.empty() ? QStringLiteral("変更失敗")
-                                            : QStringLiteral("登録失敗"));
-        return false;
-    case StoreResult::Stored:
-        break;
-    }
-    TakeStored(changes.name, stored);
-    NoteContentsChanged();
-    return true;
-}
-
-void TForm13::NoteContentsChanged()
-{
-    if (!Config().AutoRegisterDates)
-        return;
-    // One register write a day for a drawing, however many editors on this PC change it.
-    static std::map<int, QString> touched;
-    const QString today = TodayText();
-    QString &day = touched[DrawingNo];
-    if (day == today)
-        return;
-    // A drawing without a register row (or a register another PC dropped) is left alone.
-    day = today;
-    TouchDrawingUpdateDate(db, DrawingNo, today);
-}
-
-void TForm13::TakeStored(const QString &name, const StoredOperation &stored)
-{
-    EditStep step{name, {}, stored.erased, stored.restored};
-    for (const EntityRecord &e : stored.rows)
-        step.created.push_back(e.entity.n);
-    history.Done(std::move(step));
-    // While the drawing still loads, the load reads them in their turn.
-    if (!loaded)
-        return;
-    model->TakeStored(stored.rows, stored.erased, stored.restored, stored.operation,
-                      stored.firstHistory);
-    if (plain.isNull())
-        return;
-    if (stored.erased.empty() && stored.restored.empty()) {
-        Canvas canvas(plain);
-        for (const EntityRecord &e : stored.rows) {
-            if (const Entity *in = model->Find(e.entity.n))
-                RenderEntity(canvas, view.Params(), *model, *in);
-        }
-        // The band is off the screen here, and no zoom frame is held during a click.
-        ShowSelection();
-        return;
-    }
-    selection.KeepLive(*model);
-    Redraw();
+    control->Redo();
 }

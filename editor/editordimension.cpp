@@ -81,10 +81,8 @@ void TForm13::SetUpDimensions(QMenuBar *bar)
 
 void TForm13::StartDimension(int code)
 {
-    command.Dimensions() = fromConfig();
+    control->Command().Dimensions() = fromConfig();
     // The leader's text is asked for first, as the text command's is.
-    if (code == DimLeader && !AskText())
-        return;
     StartCommand(code);
 }
 
@@ -147,5 +145,5 @@ void TForm13::AskDimensionSettings()
     c.DimOvershoot = overshootValue;
     c.DimGap = gapValue;
     c.DimDecimals = decimals->value();
-    command.Dimensions() = fromConfig();
+    control->Command().Dimensions() = fromConfig();
 }

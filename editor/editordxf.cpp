@@ -145,12 +145,12 @@ void TForm13::mnuInDxfClick()
 
 bool TForm13::ImportDxf(const QString &file)
 {
-    if (gone) {
+    if (control->gone) {
         ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
         return false;
     }
     // Names are matched against every entity, so all of them must be in memory.
-    if (!loaded) {
+    if (!control->loaded) {
         ShowMessage(QStringLiteral("図面を読み込み中です。読み込みが終わってから実行して下さい"));
         return false;
     }
@@ -175,7 +175,7 @@ void TForm13::CancelDxfImport()
 
 void TForm13::StoreDxf(const DxfImportResult &import)
 {
-    if (gone) {
+    if (control->gone) {
         ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
         return;
     }
@@ -184,7 +184,7 @@ void TForm13::StoreDxf(const DxfImportResult &import)
     SetNotice(QStringLiteral("DXFの図形を登録しています…"), true);
     StatusBar1->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = StoreDxfImport(db, DrawingNo, import, Config().PcUserNo, StoreHints(),
+    const bool ok = StoreDxfImport(db, DrawingNo, import, Config().PcUserNo, HintsOf(Model()),
                                    stored, message);
     QApplication::restoreOverrideCursor();
     SetNotice(QString());
@@ -192,8 +192,8 @@ void TForm13::StoreDxf(const DxfImportResult &import)
         // The new layers' names and colours first, so that the entities show in them.
         if (!import.layers.empty() || !import.lineTypes.empty())
             TakeSettingTables(!import.layers.empty(), false, !import.lineTypes.empty());
-        TakeStored(QStringLiteral("DXF読込"), stored);
-        NoteContentsChanged();
+        control->TakeStored(QStringLiteral("DXF読込"), stored);
+        control->NoteContentsChanged();
     }
     ShowMessage(message);
 }

@@ -114,7 +114,7 @@ bool TForm13::ReadTitle()
 
 void TForm13::LayOutFrame()
 {
-    const LayerRow *layer = model->Layer(CurLayer);
+    const LayerRow *layer = Model().Layer(CurLayer);
     sheetFrame = DrawingFrame(titleFields, {frameHidden, typedScale}, layer ? layer->scale : 1.0,
                               PaperWidth, PaperHeight, Config().TeamName,
                               Config().FilingMargin);

@@ -1,14 +1,9 @@
 // Points given by keyboard: the status bar's entry, which keys typed on the paint box go
-// into, the ortho hold from the last point, and 測定 with its values shown and copied.
+// into, and the ortho switch.
 #include "editor/editorwindow.h"
 
-#include "editor/commands/pointinput.h"
-#include "editor/model/drawingmodel.h"
-
 #include <QAction>
-#include <QClipboard>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,7 +50,7 @@ void TForm13::SetUpInput()
 
 bool TForm13::TypeIntoInput(QKeyEvent *event)
 {
-    if (!command.Waiting() || !PointInput->isEnabled()
+    if (!Command().Waiting() || !PointInput->isEnabled()
         || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return false;
     const QString text = event->text();
@@ -78,111 +73,43 @@ bool TForm13::InputKey(QKeyEvent *event)
 
 void TForm13::EnterPoint()
 {
-    if (!command.Waiting())
-        return;
-    if (command.Selecting()) {
-        HandSelection();
-        ShowCommand();
-        PaintBox1->setFocus();
-        return;
-    }
-    if (EnterValue(PointInput->text()))
-        return;
-    double lastX = 0, lastY = 0;
-    const bool hasLast = command.Last(lastX, lastY);
-    const PointEntry entry = ReadPointEntry(PointInput->text(), hasLast, lastX, lastY);
-    double x = entry.x, y = entry.y;
-    QString error = entry.error;
-    if (entry.kind == PointEntry::Nothing)
-        return;
-    if (entry.kind == PointEntry::Length
-        && !PointToward(lastX, lastY, PickX, PickY, entry.length, x, y))
-        error = QStringLiteral("方向が決まらないため長さだけの入力は使えません"
-                               "（ポインタで方向を示して下さい）");
-    if (!error.isEmpty()) {
-        // Kept for mending; the command waits on.
-        inputError = error;
-        SetNotice(error);
+    switch (control->EnterText(PointInput->text())) {
+    case EditorController::Entry::Ignored:
+        break;
+    case EditorController::Entry::Refused:
         PointInput->selectAll();
-        return;
+        break;
+    case EditorController::Entry::Taken:
+        PointInput->clear();
+        PaintBox1->setFocus();
+        break;
     }
-    if (!inputError.isEmpty() && Notice() == inputError)
-        SetNotice(QString());
-    inputError.clear();
-    PointInput->clear();
-    PaintBox1->setFocus();
-    // Exactly as typed: neither the grid nor ortho moves it.
-    TakePoint(x, y);
 }
 
 void TForm13::SetOrtho(bool on)
 {
-    ortho = on;
+    control->SetOrtho(on);
     OrthoPanel->setChecked(on);
     mnuDrawOrtho->setChecked(on);
     // The band turns at once, not at the next move of the mouse.
     const QPoint at = PaintBox1->mapFromGlobal(QCursor::pos());
     if (PaintBox1->rect().contains(at)) {
-        const PaperPoint p = view.ToPaper(at.x(), at.y());
-        TrackPoint(p.x, p.y);
+        const PaperPoint p = CurrentView().ToPaper(at.x(), at.y());
+        control->TrackPoint(p.x, p.y);
+        ShowRelative();
     }
-}
-
-void TForm13::HoldPoint(double &x, double &y) const
-{
-    // The horizontal and vertical lines hold themselves; their through point is no origin.
-    if (!ortho || command.Code() == HorizontalLine || command.Code() == VerticalLine)
-        return;
-    double lastX, lastY;
-    if (command.Last(lastX, lastY))
-        HoldOrtho(lastX, lastY, x, y);
 }
 
 // Once a point is given the mouse's hint has done its work, and its room shows where the
 // next point lies from it.
 void TForm13::ShowRelative()
 {
-    double lastX, lastY;
-    if (!command.Waiting() || !command.Last(lastX, lastY))
-        return;
-    hint->setText(RelativeText(lastX, lastY, PickX, PickY));
+    const QString relative = control->Relative();
+    if (!relative.isEmpty())
+        hint->setText(relative);
 }
 
 QString TForm13::RelativeShown() const
 {
-    double lastX, lastY;
-    return command.Waiting() && command.Last(lastX, lastY) ? hint->text() : QString();
-}
-
-void TForm13::StartMeasure()
-{
-    QString measured;
-    if (selection.Size() == 1) {
-        if (const Entity *e = model->Find(selection.Entities().front())) {
-            const PaperShape shape = model->Paper(*e);
-            if (const auto *l = std::get_if<LineShape>(&shape))
-                measured = MeasureText(*l);
-            else if (const auto *c = std::get_if<CircleShape>(&shape))
-                measured = MeasureText(*c);
-            else if (const auto *a = std::get_if<ArcShape>(&shape))
-                measured = MeasureText(*a);
-            else if (std::holds_alternative<TextRef>(shape))
-                SetNotice(QStringLiteral("文字は測定出来ません"));
-        }
-    }
-    StartCommand(MeasureCommand);
-    if (!measured.isEmpty()) {
-        QGuiApplication::clipboard()->setText(measured);
-        SetNotice(measured, true);
-    }
-}
-
-void TForm13::ShowMeasured(const Shape &band)
-{
-    const LineShape *l = std::get_if<LineShape>(&band);
-    if (!l)
-        return;
-    const QString measured = MeasureText(l->x1, l->y1, l->x2, l->y2);
-    QGuiApplication::clipboard()->setText(measured);
-    SetNotice(measured, true);
+    return control->Relative().isEmpty() ? QString() : hint->text();
 }

@@ -1,23 +1,14 @@
-// The editor's modify commands: the 編集 menu and its buttons, the selected or picked
-// figures handed to the running command, typed values, and each change stored as one
-// operation that replaces the figures it changed.
+// The editor's modify commands as the window offers them: the 編集 menu and its buttons.
 #include "editor/editorwindow.h"
-
-#include "app/globals.h"
-#include "editor/commands/pointinput.h"
-#include "editor/model/drawingmodel.h"
 
 #include <QAction>
 #include <QFrame>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr double PickPixels = 5;
 
 struct ModifyItem
 {
@@ -76,149 +67,7 @@ void TForm13::SetUpModify(QMenuBar *bar)
     mnuEditMirrorKeeps = edit->addAction(QStringLiteral("反転で元の図形を残す(&K)"));
     mnuEditMirrorKeeps->setObjectName(QStringLiteral("mnuEditMirrorKeeps"));
     mnuEditMirrorKeeps->setCheckable(true);
-    mnuEditMirrorKeeps->setChecked(command.Options().mirrorKeeps);
+    mnuEditMirrorKeeps->setChecked(control->Command().Options().mirrorKeeps);
     connect(mnuEditMirrorKeeps, &QAction::toggled, this,
-            [this](bool on) { command.Options().mirrorKeeps = on; });
-}
-
-bool TForm13::SubjectOf(int32_t entity, Subject &out) const
-{
-    const Entity *e = model->Find(entity);
-    out.entity = entity;
-    return e && model->PaperRecord(*e, out.record);
-}
-
-void TForm13::HandSelection()
-{
-    selection.KeepLive(*model);
-    std::vector<Subject> subjects;
-    for (int32_t n : selection.Entities()) {
-        Subject s;
-        if (SubjectOf(n, s))
-            subjects.push_back(std::move(s));
-    }
-    if (subjects.empty()) {
-        if (command.Selecting())
-            SetNotice(QStringLiteral("図形が選択されていません"));
-        return;
-    }
-    command.SetSubjects(std::move(subjects));
-}
-
-void TForm13::PickAt(double x, double y, double gx, double gy)
-{
-    const double tolerance = PickPixels / view.Rect().scale;
-    const int32_t picked = PickEntity(*model, x, y, tolerance);
-    Subject s;
-    if (!picked || !SubjectOf(picked, s)) {
-        SetNotice(QStringLiteral("図形がありません"));
-        return;
-    }
-    if (PickEntity(*model, gx, gy, tolerance) == picked) {
-        x = gx;
-        y = gy;
-    }
-    command.GivePick(s, x, y);
-    AfterGiven({});
-}
-
-bool TForm13::EnterValue(const QString &text)
-{
-    if (!command.Changes() || !command.TakesValue())
-        return false;
-    // Any number, not a point: the last point does not matter here.
-    const PointEntry entry = ReadPointEntry(text, true, 0, 0);
-    const bool plain = !text.contains(u'@') && !text.contains(u'＠') && !text.contains(u'<')
-                       && !text.contains(u'＜');
-    double values[2] = {entry.length, 0};
-    int count = 1;
-    if (entry.kind == PointEntry::Point && plain) {
-        values[0] = entry.x;
-        values[1] = entry.y;
-        count = 2;
-    } else if (entry.kind != PointEntry::Length) {
-        return false;
-    }
-    if (!command.GiveValue(values, count))
-        return false;
-    PointInput->clear();
-    PaintBox1->setFocus();
-    AfterGiven({});
-    return true;
-}
-
-void TForm13::AfterGiven(const std::vector<Shape> &shapes)
-{
-    ShowCommand();
-    if (!command.Note().isEmpty())
-        SetNotice(command.Note());
-    FollowPick();
-    ShowScreen();
-    if (!shapes.empty() && !command.Stores()) {
-        ShowMeasured(shapes.front());
-        return;
-    }
-    const Change change = command.TakeChange();
-    bool stored = true;
-    if (!shapes.empty())
-        stored = StoreFigure(shapes);
-    else if (!change.Empty())
-        stored = StoreModify(change);
-    if (stored && command.Ended()) {
-        StartCommand(NoCommand);
-        return;
-    }
-    if (!stored && lastStore == StoreResult::Gone) {
-        // What was picked or selected is gone: the command starts over from the drawing
-        // as it now is.
-        const int code = command.Code();
-        Refresh();
-        StartCommand(code);
-        return;
-    }
-    if (!stored) {
-        // Kept on screen, the figure is stored by one more click once the database answers.
-        command.TakeBack();
-        ShowCommand();
-        FollowPick();
-        ShowScreen();
-    }
-}
-
-bool TForm13::StoreModify(const Change &change)
-{
-    ChangeSet changes;
-    changes.name = command.Name();
-    changes.member = Config().PcUserNo;
-    changes.created = change.created;
-    changes.erased = change.erased;
-    changes.replaces = !change.erased.empty();
-    const bool moved = command.Selects() && !change.erased.empty();
-    if (!StoreChangeSet(changes))
-        return false;
-    // The figures moved stay selected, for the next change.
-    if (moved) {
-        std::vector<int32_t> created = history.NextUndo()->created;
-        std::sort(created.begin(), created.end());
-        selection.Set(std::move(created));
-        ShowSelection();
-    }
-    SetNotice(QStringLiteral("%1：%2 個の図形を作図しました")
-                  .arg(changes.name)
-                  .arg(change.created.size()));
-    return true;
-}
-
-bool TForm13::StepBack()
-{
-    if (!command.Changes() || !command.StepBack())
-        return false;
-    if (rubberShown) {
-        DrawRubber();
-        rubberShown = false;
-    }
-    ShowCommand();
-    FollowPick();
-    ShowScreen();
-    return true;
+            [this](bool on) { control->Command().Options().mirrorKeeps = on; });
 }

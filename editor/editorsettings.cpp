@@ -76,19 +76,19 @@ void TForm13::TakeSettingTables(bool layers, bool colours, bool lineTypes)
         std::vector<LayerRow> rows;
         read = ReadLayers(db, DrawingNo, rows);
         if (read)
-            model->SetLayers(std::move(rows));
+            Model().SetLayers(std::move(rows));
     }
     if (colours && read) {
         std::vector<ColourRow> rows;
         read = ReadColours(db, DrawingNo, rows);
         if (read)
-            model->SetColours(std::move(rows));
+            Model().SetColours(std::move(rows));
     }
     if (lineTypes && read) {
         std::vector<LineTypeRow> rows;
         read = ReadLineTypes(db, DrawingNo, rows);
         if (read)
-            model->SetLineTypes(std::move(rows));
+            Model().SetLineTypes(std::move(rows));
     }
     // A drawing deleted meanwhile is said so; otherwise the next poll takes the rows in.
     if (!read)

@@ -11,9 +11,6 @@
 #include "editor/livecursors.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/drawingoutput.h"
-#include "editor/pen/canvas.h"
-#include "editor/view/renderer.h"
-#include "editor/view/tiles.h"
 
 #include <QBoxLayout>
 #include <QCursor>
@@ -71,11 +68,17 @@ QString number(double v)
 
 TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double paperHeight,
                  QWidget *parent)
-    : QWidget(parent), DrawingNo(drawingNo), PaperWidth(paperWidth), PaperHeight(paperHeight),
-      db(database), model(std::make_unique<DrawingModel>(drawingNo)),
+    : QWidget(parent),
+      control(std::make_unique<EditorController>(database, drawingNo, paperWidth, paperHeight,
+                                                 static_cast<EditorHost &>(*this))),
+      DrawingNo(drawingNo), PaperWidth(paperWidth), PaperHeight(paperHeight),
+      CurLayer(control->current.layer), CurColor(control->current.colour),
+      CurLineType(control->current.lineType), CurWidth(control->current.width),
+      CurGrid(control->current.grid), PickX(control->pickX), PickY(control->pickY), db(database),
       rowCache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                + QStringLiteral("/harokan"))
 {
+    control->SetFrame(&sheetFrame);
     setObjectName(QStringLiteral("Form13"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("CAD"));
@@ -319,24 +322,23 @@ void TForm13::FormShow()
     wasMaximised = frame->isMaximized();
     ButtonState = 0;
     PressX = PressY = 0;
-    zoomShown = false;
     ShowCurrentValues();
     Shown = true;
-    if (!BeginLoad(db, *model)) {
+    if (!BeginLoad(db, Model())) {
         bool present = true;
         ReadDrawingTablesPresent(db, DrawingNo, present);
-        gone = !present;
-        SetNotice(gone ? QStringLiteral("この図面のデータは削除されています")
-                       : QStringLiteral("図面データを読み込めませんでした"),
+        control->gone = !present;
+        SetNotice(control->gone ? QStringLiteral("この図面のデータは削除されています")
+                                : QStringLiteral("図面データを読み込めませんでした"),
                   true);
-        loaded = true;
-        if (!gone) {
+        control->loaded = true;
+        if (!control->gone) {
             pollTimer->start();
             GoLive();
         }
         return;
     }
-    if (rowCache.Load(db, *model)) {
+    if (rowCache.Load(db, Model())) {
         EndLoad(true);
         return;
     }
@@ -346,9 +348,9 @@ void TForm13::FormShow()
 
 void TForm13::LoadStep()
 {
-    const int read = ContinueLoad(db, *model, LoadStepLines);
+    const int read = ContinueLoad(db, Model(), LoadStepLines);
     if (read == LoadStepLines) {
-        SetNotice(QStringLiteral("図面を読み込んでいます… %1 本").arg(model->Count()), true);
+        SetNotice(QStringLiteral("図面を読み込んでいます… %1 本").arg(Model().Count()), true);
         StatusBar1->repaint();
         loadTimer->start();
         return;
@@ -358,7 +360,7 @@ void TForm13::LoadStep()
 
 void TForm13::EndLoad(bool ok)
 {
-    loaded = true;
+    control->loaded = true;
     whole = ok;
     SetNotice(ok ? QString() : QStringLiteral("図面データを読み込めませんでした"), true);
     ShowCurrentValues();
@@ -382,7 +384,7 @@ void TForm13::SetPollMs(int ms)
 void TForm13::PollTick()
 {
     Refresh();
-    if (!gone && isVisible())
+    if (!control->gone && isVisible())
         pollTimer->start();
 }
 
@@ -393,13 +395,13 @@ bool TForm13::Polling() const
 
 void TForm13::Refresh()
 {
-    if (!loaded || gone)
+    if (!control->loaded || control->gone)
         return;
     pollTimer->stop();
     // The register's row and revisions are written by the record form, which posts nothing:
     // the poll reads them again, a few small rows.
     const bool titled = ReadTitle();
-    switch (UpdateModel(db, *model)) {
+    switch (UpdateModel(db, Model())) {
     case Refresh::Changed:
         Redraw();
         break;
@@ -411,7 +413,7 @@ void TForm13::Refresh()
         bool present = true;
         if (ReadDrawingTablesPresent(db, DrawingNo, present) && !present) {
             // Said once; the picture stays as it was.
-            gone = true;
+            control->gone = true;
             live->Clear();
             cursors->Stop();
             SetNotice(QStringLiteral("この図面のデータは他のPCで削除されました"), true);
@@ -429,28 +431,24 @@ void TForm13::Refresh()
 void TForm13::closeEvent(QCloseEvent *event)
 {
     // A figure not finished is dropped, nothing stored.
-    command.Cancel();
+    control->Command().Cancel();
     loadTimer->stop();
     pollTimer->stop();
     sharpTimer->stop();
     live->Clear();
     cursors->Stop();
-    if (whole && !gone)
-        rowCache.Keep(*model);
+    if (whole && !control->gone)
+        rowCache.Keep(Model());
     QWidget *frame = WindowFrame(this);
     Config().EditorWidth = frame->width();
     Config().EditorHeight = frame->height();
-    picture = QImage();
-    plain = QImage();
-    screen = QImage();
-    panSnapshot = QImage();
     QWidget::closeEvent(event);
 }
 
 void TForm13::ShowCurrentValues()
 {
     LabelA1->setText(QString::number(CurLayer));
-    const LayerRow *layer = model->Layer(CurLayer);
+    const LayerRow *layer = Model().Layer(CurLayer);
     const QString name = layer ? layer->name : QString();
     LayerName->setText(LayerName->fontMetrics().elidedText(name, Qt::ElideRight,
                                                            LayerName->width()));
@@ -511,7 +509,7 @@ bool TForm13::WholeSheetShown() const
         w = 420;
         h = 297;
     }
-    const ViewRect &r = view.Rect();
+    const ViewRect &r = CurrentView().Rect();
     // A pixel of slack for rounding.
     const double slack = r.scale > 0 ? 1 / r.scale : 0;
     return r.x1 <= -w / 2 + slack && r.x2 >= w / 2 - slack && r.y1 <= -h / 2 + slack
@@ -525,25 +523,12 @@ void TForm13::ShowScreen()
 
 void TForm13::Redraw()
 {
-    if (!Shown)
-        return;
-    const int w = PaintBox1->width(), h = PaintBox1->height();
     // The first paint fits the paper to the paint box as laid out.
-    if (!fitted || w <= 0 || h <= 0)
+    if (!Shown || !fitted)
         return;
-    if (view.Width() != w || view.Height() != h)
-        view.Resize(w, h);
     sharpTimer->stop();
-    zoomShown = false;
-    QImage next(w, h, QImage::Format_RGB32);
-    if (next.isNull())
-        return;
     LayOutFrame();
-    RenderPictureInBands(next, view.Params(), *model,
-                         {PaperWidth, PaperHeight, CurGrid, &sheetFrame});
-    plain = next;
-    plainView = view.Params();
-    ShowSelection();
+    control->Redraw(PaintBox1->width(), PaintBox1->height());
 }
 
 void TForm13::ViewChanged(bool changed)
@@ -551,78 +536,42 @@ void TForm13::ViewChanged(bool changed)
     if (!changed)
         return;
     sharpTimer->stop();
-    // The view change is the moment another PC's work is looked for.
-    const ::Refresh r = loaded && !gone ? UpdateModel(db, *model) : ::Refresh::Unchanged;
-    if (r == ::Refresh::Failed)
-        Refresh();
-    // A pan of a drawing that stayed the same moves the picture and renders only the bands
-    // it uncovers.
-    QImage next;
-    if (r == ::Refresh::Unchanged && Shown && fitted && !plain.isNull()
-        && view.Width() == PaintBox1->width() && view.Height() == PaintBox1->height()
-        && RenderPanned(plain, plainView, view.Params(), *model,
-                        {PaperWidth, PaperHeight, CurGrid, &sheetFrame}, next, 0)) {
-        zoomShown = false;
-        plain = std::move(next);
-        plainView = view.Params();
-        ShowSelection();
+    if (!Shown || !fitted) {
+        control->ViewChanged(changed);
         return;
     }
-    Redraw();
+    LayOutFrame();
+    // A paint box resized since the last picture is drawn anew at its size.
+    if (CurrentView().Width() != PaintBox1->width()
+        || CurrentView().Height() != PaintBox1->height())
+        Redraw();
+    else
+        control->ViewChanged(changed);
 }
 
 void TForm13::FitPaper()
 {
-    ViewChanged(view.Fit(PaperWidth, PaperHeight, PaintBox1->width(), PaintBox1->height()));
+    ViewChanged(control->CurrentView().Fit(PaperWidth, PaperHeight, PaintBox1->width(),
+                                           PaintBox1->height()));
 }
 
 void TForm13::ZoomAt(double px, double py, double factor)
 {
-    ViewChanged(view.ZoomAt(px, py, factor));
+    ViewChanged(control->CurrentView().ZoomAt(px, py, factor));
 }
 
 void TForm13::WheelZoom(double px, double py, double factor)
 {
-    if (!view.ZoomAt(px, py, factor))
+    if (!control->CurrentView().ZoomAt(px, py, factor))
         return;
     // The database's question and the sharp picture once the copy is on the screen; the
     // notches that come before then are drawn sharp together.
-    if (ShowScaledCopy())
+    if (Shown && fitted && control->ShowScaledCopy()) {
+        PaintBox1->repaint();
         sharpTimer->start();
-    else
+    } else {
         ViewChanged(true);
-}
-
-bool TForm13::ShowScaledCopy()
-{
-    const ViewParams from = plainView;
-    const ViewParams to = view.Params();
-    const QSize size(to.width, to.height);
-    const double f = to.scale / from.scale;
-    // A middle drag moves its own copy; a scale far from the picture's is not worth showing.
-    if (!Shown || !fitted || (ButtonState & Middle) || picture.size() != size
-        || screen.size() != size || from.width != to.width || from.height != to.height
-        || !(f >= 1.0 / 64 && f <= 64))
-        return false;
-    QImage copy(size, QImage::Format_RGB32);
-    if (copy.isNull())
-        return false;
-    copy.fill(Qt::white);
-    {
-        QPainter p(&copy);
-        // The new view's top left corner lies this far into the picture.
-        p.scale(f, f);
-        p.translate(-(to.x1 - from.x1) * from.scale, -(from.y2 - to.y2) * from.scale);
-        p.drawImage(0, 0, picture);
     }
-    // Every figure is painted over, as on a redraw.
-    screen = std::move(copy);
-    zoomShown = false;
-    rubberShown = false;
-    frameShown = false;
-    markerShown = false;
-    PaintBox1->repaint();
-    return true;
 }
 
 bool TForm13::eventFilter(QObject *watched, QEvent *event)
@@ -638,11 +587,15 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Resize:
         PaintBox1Resize();
         return false;
-    case QEvent::MouseButtonDblClick:
-        if (EditTextAt(static_cast<QMouseEvent *>(event)))
+    case QEvent::MouseButtonDblClick: {
+        // A double click on a text while no command waits opens it in the dialog.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint at = mouse->position().toPoint();
+        if (mouse->button() == Qt::LeftButton && control->EditTextAt(at.x(), at.y()))
             return true;
         PaintBox1MouseDown(static_cast<QMouseEvent *>(event));
         return true;
+    }
     case QEvent::MouseButtonPress:
         PaintBox1MouseDown(static_cast<QMouseEvent *>(event));
         return true;
@@ -650,7 +603,7 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
         PaintBox1MouseMove(static_cast<QMouseEvent *>(event));
         return true;
     case QEvent::Leave:
-        HideMarker();
+        control->HideMarker();
         cursors->PointerLeft();
         return false;
     case QEvent::MouseButtonRelease:
@@ -664,10 +617,12 @@ bool TForm13::eventFilter(QObject *watched, QEvent *event)
 void TForm13::PaintBox1Paint()
 {
     if (!fitted) {
-        fitted = view.Fit(PaperWidth, PaperHeight, PaintBox1->width(), PaintBox1->height());
+        fitted = control->CurrentView().Fit(PaperWidth, PaperHeight, PaintBox1->width(),
+                                            PaintBox1->height());
         Redraw();
     }
     QPainter p(PaintBox1);
+    const QImage screen = Screen();
     if (screen.isNull() || screen.size() != PaintBox1->size()) {
         p.fillRect(PaintBox1->rect(), Qt::white);
         if (!screen.isNull())
@@ -675,7 +630,7 @@ void TForm13::PaintBox1Paint()
         return;
     }
     p.drawImage(0, 0, screen);
-    cursors->Paint(p, view);
+    cursors->Paint(p, CurrentView());
 }
 
 void TForm13::PaintBox1Resize()
@@ -692,7 +647,7 @@ void TForm13::PaintBox1Resize()
         return;
     }
     // Shown at once for the new size, so that what is seen is where a click lands.
-    if (view.Resize(PaintBox1->width(), PaintBox1->height()))
+    if (control->CurrentView().Resize(PaintBox1->width(), PaintBox1->height()))
         Redraw();
 }
 
@@ -702,49 +657,33 @@ void TForm13::PaintBox1MouseDown(QMouseEvent *event)
     if (!(ButtonState & (Left | Right))) {
         PressX = at.x();
         PressY = at.y();
+        control->PressAt(PressX, PressY);
     }
     ButtonState |= buttonBits(event->buttons() | event->button(), event->modifiers(),
                               event->type() == QEvent::MouseButtonDblClick);
-    if (ButtonState & Middle) {
-        HideMarker();
-        panSnapshot = screen.copy();
-    }
+    if (ButtonState & Middle)
+        control->HideMarker();
 }
 
 void TForm13::PaintBox1MouseMove(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
-    const PaperPoint p = view.ToPaper(at.x(), at.y());
+    const PaperPoint p = CurrentView().ToPaper(at.x(), at.y());
     cursors->PointerAt(at.x(), at.y(), p.x, p.y);
     // Hundredths of a millimetre are as fine as a drafter reads a position.
     const double step = CurGrid > 0 ? CurGrid : 0.01;
     const double x = RoundToStep(p.x, step), y = RoundToStep(p.y, step);
     if (std::isfinite(x) && std::isfinite(y))
         SetStatusText(0, number(x) + u',' + number(y));
-    if ((ButtonState & Left) && (ButtonState & Right)) {
-        HideFrame();
-        if (zoomShown)
-            DrawZoomRect();
-        zoomX1 = PressX;
-        zoomY1 = PressY;
-        zoomX2 = at.x();
-        zoomY2 = at.y();
-        DrawZoomRect();
-        zoomShown = true;
-    } else if ((ButtonState & Middle) && !panSnapshot.isNull()) {
-        zoomShown = false;
-        rubberShown = false;
-        frameShown = false;
-        markerShown = false;
-        screen.fill(Qt::white);
-        QPainter p(&screen);
-        p.drawImage(at.x() - PressX, at.y() - PressY, panSnapshot);
-        p.end();
-        ShowScreen();
-    } else if ((ButtonState & Left) && (!command.Waiting() || command.Selecting())) {
-        TrackFrame(at.x(), at.y());
-    }
-    TrackPoint(p.x, p.y);
+    const DrawCommand &command = Command();
+    if ((ButtonState & Left) && (ButtonState & Right))
+        control->ZoomFrameTo(at.x(), at.y());
+    else if (ButtonState & Middle)
+        control->DragBy(at.x() - PressX, at.y() - PressY);
+    else if ((ButtonState & Left) && (!command.Waiting() || command.Selecting()))
+        control->FrameTo(at.x(), at.y());
+    control->TrackPoint(p.x, p.y);
+    ShowRelative();
 }
 
 void TForm13::PaintBox1MouseUp(QMouseEvent *event)
@@ -753,32 +692,28 @@ void TForm13::PaintBox1MouseUp(QMouseEvent *event)
     const int state = ButtonState;
     ButtonState = 0;
     if (!(state & Left) || (state & (Right | Middle)))
-        HideFrame();
+        control->HideFrame();
+    const DrawCommand &command = Command();
     if ((state & Left) && (state & Right)) {
-        if (zoomShown) {
-            DrawZoomRect();
-            zoomShown = false;
-        }
+        control->HideZoomFrame();
         ChordGesture(at.x(), at.y());
     } else if (state & Middle) {
-        panSnapshot = QImage();
-        const PaperPoint p0 = view.ToPaper(PressX, PressY);
-        const PaperPoint p1 = view.ToPaper(at.x(), at.y());
-        ViewChanged(view.MoveBy(p0.x - p1.x, p0.y - p1.y));
+        sharpTimer->stop();
+        control->EndDrag(PressX, PressY, at.x(), at.y());
     } else if ((state & Left) && (!command.Waiting() || command.Selecting())) {
-        SelectAt(at.x(), at.y(), (state & Shift) || (event->modifiers() & Qt::ShiftModifier));
+        control->SelectAt(at.x(), at.y(),
+                          (state & Shift) || (event->modifiers() & Qt::ShiftModifier));
     } else if (state & Left) {
-        const PaperPoint p = view.ToPaper(at.x(), at.y());
-        GivePoint(p.x, p.y);
+        control->ClickAt(at.x(), at.y());
     } else if (state & Right) {
-        const PaperPoint p = view.ToPaper(at.x(), at.y());
-        SnapPoint(p.x, p.y);
+        control->SnapClickAt(at.x(), at.y());
     }
 }
 
 void TForm13::ChordGesture(int x, int y)
 {
     const int w = PaintBox1->width(), h = PaintBox1->height();
+    View &view = control->CurrentView();
     const PaperPoint p0 = view.ToPaper(PressX, PressY);
     const PaperPoint p1 = view.ToPaper(x, y);
     if (std::abs(x - PressX) <= 5 || std::abs(y - PressY) <= 5)
@@ -791,19 +726,6 @@ void TForm13::ChordGesture(int x, int y)
         FitPaper();
     else
         ViewChanged(view.SwapPrevious(w, h));
-}
-
-void TForm13::DrawZoomRect()
-{
-    if (screen.isNull())
-        return;
-    {
-        Canvas canvas(screen);
-        SetXorMode(canvas);
-        SetPen(canvas, 0xFFFF00, 0, 3);
-        DrawFrameRect(canvas, zoomX1, zoomY1, zoomX2, zoomY2);
-    }
-    ShowScreen();
 }
 
 void TForm13::wheelEvent(QWheelEvent *event)
@@ -823,6 +745,7 @@ void TForm13::wheelEvent(QWheelEvent *event)
 void TForm13::keyPressEvent(QKeyEvent *event)
 {
     const int w = PaintBox1->width(), h = PaintBox1->height();
+    View &view = control->CurrentView();
     switch (event->key()) {
     case Qt::Key_PageUp:
         ZoomAt(w / 2, h / 2, ZoomStep);
@@ -844,17 +767,11 @@ void TForm13::keyPressEvent(QKeyEvent *event)
         Pan(event->key(), event->modifiers() & Qt::ShiftModifier);
         break;
     case Qt::Key_Escape:
-        if (StepBack())
-            break;
-        CancelCommand();
-        ClearSelection();
+        control->Escape();
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (command.Selecting()) {
-            HandSelection();
-            ShowCommand();
-        }
+        control->EndSelecting();
         break;
     // Reached when the menu's shortcuts did not take the key.
     case Qt::Key_Delete:
@@ -885,6 +802,7 @@ void TForm13::Pan(int key, bool shift)
     const QPoint at = PaintBox1->mapFromGlobal(QCursor::pos());
     if (at.x() < 0 || at.y() < 0 || at.x() > PaintBox1->width() || at.y() > PaintBox1->height())
         return;
+    View &view = control->CurrentView();
     // Whole pixels, so that the picture can be moved rather than drawn again.
     const int divisor = shift ? 10 : 2;
     const double sx = std::round(double(view.Width()) / divisor) / view.Rect().scale;

@@ -1,15 +1,11 @@
 // The editor window of one drawing: the paper and its lines in a paint box, zoom and pan by
-// wheel, keys and button gestures, the tool panel and the status bar. The picture is held
-// off screen and painted from the drawing in memory, which follows the database.
+// wheel, keys and button gestures, the tool panel and the status bar. The window turns the
+// user's events into calls of its controller and paints what the controller shows.
 #pragma once
 
-#include "db/changestore.h"
-#include "editor/commands/drawcommand.h"
+#include "editor/control/editorcontroller.h"
 #include "editor/drawingloader.h"
-#include "editor/commands/edithistory.h"
 #include "editor/model/sheetframe.h"
-#include "editor/view/selection.h"
-#include "editor/view/view.h"
 
 #include <QImage>
 #include <QWidget>
@@ -31,11 +27,13 @@ class QMenuBar;
 class QStatusBar;
 class QTimer;
 class QToolButton;
-struct SnapResult;
 
-class TForm13 : public QWidget
+class TForm13 : public QWidget, private EditorHost
 {
     Q_OBJECT
+
+    // First: the values below refer into it.
+    std::unique_ptr<EditorController> control;
 
 public:
     // The drawing is named here, once, and never changes.
@@ -47,11 +45,11 @@ public:
     const double PaperWidth;
     const double PaperHeight;
 
-    int CurLayer = 0;
-    int CurColor = 0;
-    int CurLineType = 0;
-    int CurWidth = 0;
-    double CurGrid = 0;
+    int &CurLayer;
+    int &CurColor;
+    int &CurLineType;
+    int &CurWidth;
+    double &CurGrid;
 
     QWidget *PaintBox1;
     QFrame *Panel1;
@@ -92,13 +90,13 @@ public:
     DrawingOutput *Output;
 
     Database &Db() { return db; }
-    DrawingModel &Model() { return *model; }
-    const View &CurrentView() const { return view; }
-    // What the paint box shows: the picture with any XOR figure drawn over it. Figures are
-    // drawn here and then shown with ShowScreen.
-    QImage &Screen() { return screen; }
+    EditorController &Controller() { return *control; }
+    DrawingModel &Model() { return control->Model(); }
+    const View &CurrentView() const { return control->CurrentView(); }
+    // What the paint box shows: the picture with the band, frames and marker over it.
+    QImage Screen() const { return control->Screen(); }
     // The picture of the last redraw, without figures.
-    const QImage &Picture() const { return picture; }
+    const QImage &Picture() const { return control->Picture(); }
     void ShowScreen();
     // The status bar's panels 0-2 (pointer, command, prompt) and its notice.
     QString StatusText(int panel) const;
@@ -108,7 +106,7 @@ public:
     QString PointHint() const;
     // A passing note goes after this long; lasting ones (loading, a deleted drawing) stay.
     int NoticeMs = 10000;
-    bool Loaded() const { return loaded; }
+    bool Loaded() const { return control->loaded; }
     bool Polling() const;
     // The others on this drawing, and the interval of the change poll (tests lengthen it).
     LiveCursors &Cursors() { return *cursors; }
@@ -134,12 +132,13 @@ public:
     // The drawing command waiting for points: started by the tool buttons and the drawing
     // menu, given points by the mouse, cancelled by Escape and by closing.
     void StartCommand(int code);
-    const DrawCommand &Command() const { return command; }
+    const DrawCommand &Command() const { return control->Command(); }
     // The pointer position the command follows, on the grid.
-    double PickX = 0, PickY = 0;
-    bool RubberShown() const { return rubberShown; }
+    double &PickX;
+    double &PickY;
+    bool RubberShown() const { return control->RubberShown(); }
     // Points after a figure's first held horizontal or vertical from the one before.
-    bool Ortho() const { return ortho; }
+    bool Ortho() const { return control->Ortho(); }
     void SetOrtho(bool on);
     // The distance and angle of the tracked point from the last one, as the status bar
     // shows them.
@@ -147,18 +146,18 @@ public:
 
     // The snaps a right click takes (SnapKind bits), for every editor of this PC; switched
     // in the snap menu and by the status bar's button, which shows them.
-    unsigned SnapKinds() const;
+    unsigned SnapKinds() const override;
     void SetSnapKinds(unsigned kinds);
     QMenu *mnuSnap;
     QToolButton *SnapButton;
     // The kind of the marker at the point a right click would take, 0 while none is shown.
-    int MarkerKind() const { return markerShown ? markerKind : 0; }
+    int MarkerKind() const { return control->MarkerKind(); }
 
     // Lines picked with the mouse while no command waits, shown highlighted; erased with
     // Delete. Undo and Redo take back and do again this window's own drawing and erasing.
-    const Selection &Selected() const { return selection; }
-    const EditHistory &History() const { return history; }
-    bool FrameShown() const { return frameShown; }
+    const Selection &Selected() const { return control->Selected(); }
+    const EditHistory &History() const { return control->History(); }
+    bool FrameShown() const { return control->FrameShown(); }
     void ClearSelection();
     void EraseSelected();
     void Undo();
@@ -172,6 +171,17 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What the controller asks of the window.
+    void Note(const QString &text, bool lasting) override { SetNotice(text, lasting); }
+    QString NoteShown() const override { return Notice(); }
+    void Tell(const QString &text) override;
+    bool AskText(TextShape &text, bool editing) override;
+    void CommandChanged() override { ShowCommand(); }
+    void ScreenChanged() override { ShowScreen(); }
+    void Reread() override { Refresh(); }
+    int Member() const override;
+    bool AutoDates() const override;
+
     void FormShow();
     void PaintBox1Paint();
     void PaintBox1Resize();
@@ -183,11 +193,7 @@ private:
     // The wheel's zoom: the picture scaled about the pointer at once, the sharp one drawn
     // as soon as the copy is on the screen.
     void WheelZoom(double px, double py, double factor);
-    // The picture of the last redraw scaled into the current view as the screen; false,
-    // nothing shown, when it cannot be.
-    bool ShowScaledCopy();
     void ChordGesture(int x, int y);
-    void DrawZoomRect();
     void Pan(int key, bool shift);
     // Follows a view change: the database's question, then the picture.
     void ViewChanged(bool changed);
@@ -222,90 +228,24 @@ private:
     void TakeSettingTables(bool layers, bool colours, bool lineTypes);
     void CancelCommand();
     void ShowCommand();
-    void TrackPoint(double x, double y);
-    void GivePoint(double x, double y);
-    void SnapPoint(double x, double y);
     void SetUpSnaps();
     void ShowSnapKinds();
-    bool SnapAt(double x, double y, SnapResult &out) const;
-    // The marker to the snap a right click at (x, y) would take, or off when there is none.
-    void TrackSnap(double x, double y);
-    void HideMarker();
-    void DrawMarker();
-    void TakePoint(double x, double y);
-    // The rubber band to (PickX, PickY), drawn again when it moved or is not on screen;
-    // true when the screen changed.
-    bool FollowPick();
-    void DrawRubber();
-    bool StoreFigure(const std::vector<Shape> &shapes);
     void SetUpModify(QMenuBar *bar);
     // The 寸法 menu; a dimension starts with this PC's dimension settings.
     void SetUpDimensions(QMenuBar *bar);
     void StartDimension(int code);
     void AskDimensionSettings();
-    // A live, shown entity as a command changes it, in paper millimetres.
-    bool SubjectOf(int32_t entity, Subject &out) const;
-    // The selection handed to the command that changes figures.
-    void HandSelection();
-    // The figure at (x, y) picked for the command, at (gx, gy) when that lies on it too.
-    void PickAt(double x, double y, double gx, double gy);
-    // A typed number for the command's step; false when the step takes none.
-    bool EnterValue(const QString &text);
-    // After the command took a point, pick or value: the figure or change stored.
-    void AfterGiven(const std::vector<Shape> &shapes);
-    bool StoreModify(const Change &change);
-    bool StepBack();
     void SetUpInput();
     // A printable key on the paint box starts a typed entry; false when it is not one.
     bool TypeIntoInput(QKeyEvent *event);
     bool InputKey(QKeyEvent *event);
     void EnterPoint();
-    // (x, y) as ortho holds it from the last point.
-    void HoldPoint(double &x, double &y) const;
     void ShowRelative();
-    // 測定: the one entity selected is measured at once; then two points are asked for.
-    void StartMeasure();
-    void ShowMeasured(const Shape &band);
-    // The text command's dialog: its values for the next texts; false when cancelled.
-    bool AskText();
-    // Opens the dialog on a stored text and stores the change as one operation.
-    void EditText(int32_t entity);
-    // A double click on a text while no command waits opens it in the dialog.
-    bool EditTextAt(QMouseEvent *event);
-    NumberHints StoreHints();
     void SetUpEditing();
-    // The picture from the lines of the last redraw with the selection over them, and the
-    // screen from it.
-    void ShowSelection();
-    void TrackFrame(int x, int y);
-    void HideFrame();
-    void DrawSelectFrame();
-    void SelectAt(int x, int y, bool shift);
-    // Stores the state for the entities as one operation and takes it in; false when the
-    // store failed.
-    bool StoreStates(const std::vector<int32_t> &erase, const std::vector<int32_t> &restore,
-                     StoredOperation &out);
-    // Stores the change set as one operation and takes it in; false (after a message) when
-    // it could not be stored.
-    bool StoreChangeSet(const ChangeSet &changes);
-    void TakeStored(const QString &name, const StoredOperation &stored);
-    // After a stored change: the register's update date, when this PC keeps it so.
-    void NoteContentsChanged();
-    // "N 本の線", or "N 個の図形" when not all of them are lines.
-    QString Counted(const std::vector<int32_t> &entities) const;
-    // Undo (back) or redo of the next step of the window's history.
-    void Replay(bool back);
 
     Database &db;
-    std::unique_ptr<DrawingModel> model;
-    View view;
-    QImage picture;
-    QImage screen;
-    QImage panSnapshot;
     bool Shown = false;
     bool fitted = false;
-    bool loaded = false;
-    bool gone = false;
     // Every entity read: only then is the drawing worth keeping on this PC.
     bool whole = false;
     RowCache rowCache;
@@ -313,8 +253,6 @@ private:
     static constexpr int PanelWidth = 84;
     int ButtonState = 0;
     int PressX = 0, PressY = 0;
-    int zoomX1 = 0, zoomY1 = 0, zoomX2 = 0, zoomY2 = 0;
-    bool zoomShown = false;
     // Wheel movement not yet a whole notch.
     int wheelRest = 0;
     QTimer *loadTimer;
@@ -328,22 +266,8 @@ private:
     // The frame's maximised state at the last resize: maximising or restoring refits a view
     // that showed the whole sheet.
     bool wasMaximised = false;
-    DrawCommand command;
-    StoreResult lastStore = StoreResult::Stored;
-    bool ortho = false;
-    QString inputError; // the notice of the last entry refused
-    bool rubberShown = false;
-    double rubberX = 0, rubberY = 0;
-    bool markerShown = false;
-    int markerKind = 0, markerX = 0, markerY = 0; // at pixels of the screen
     // The text dialog, made when first needed; it remembers its values.
     class TextDialog *textDialog = nullptr;
-    QImage plain; // the picture of the last redraw without the selection
-    ViewParams plainView; // the view it shows
-    Selection selection;
-    EditHistory history;
-    bool frameShown = false;
-    int frameX2 = 0, frameY2 = 0;
     LiveWatch *live;
     LiveCursors *cursors;
     TitleFields titleFields;

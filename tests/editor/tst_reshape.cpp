@@ -1,11 +1,9 @@
 // The geometry of changing figures: offsets, trimming and extending to boundaries, rounded
 // and cut corners, and breaks, with the faults each gives for what cannot be done.
-#include "editor/model/geometry.h"
+#include "figures.h"
+
 #include "editor/model/reshape.h"
 
-#include <QtTest>
-
-#include <cmath>
 #include <limits>
 
 using namespace Geometry;
@@ -13,40 +11,6 @@ using namespace Geometry;
 namespace {
 
 using F = ReshapeFault;
-
-bool near(double a, double b, double eps = 1e-9)
-{
-    return std::fabs(a - b) <= eps;
-}
-
-bool sameAngle(double a, double b)
-{
-    const double d = Normal(a - b);
-    return d <= 1e-9 || d >= 360 - 1e-9;
-}
-
-bool isLine(const Shape &s, double x1, double y1, double x2, double y2)
-{
-    const auto *l = std::get_if<LineShape>(&s);
-    if (!l)
-        return false;
-    const bool ok = near(l->x1, x1) && near(l->y1, y1) && near(l->x2, x2) && near(l->y2, y2);
-    if (!ok)
-        qWarning("line %.12g %.12g %.12g %.12g", l->x1, l->y1, l->x2, l->y2);
-    return ok;
-}
-
-bool isArc(const Shape &s, double cx, double cy, double r, double sa, double ea)
-{
-    const auto *a = std::get_if<ArcShape>(&s);
-    if (!a)
-        return false;
-    const bool ok = near(a->cx, cx) && near(a->cy, cy) && near(a->r, r) && sameAngle(a->sa, sa)
-                    && sameAngle(a->ea, ea);
-    if (!ok)
-        qWarning("arc %.12g %.12g r %.12g %.12g-%.12g", a->cx, a->cy, a->r, a->sa, a->ea);
-    return ok;
-}
 
 double degrees(double y, double x)
 {
@@ -78,12 +42,11 @@ void TestReshape::offset()
     QVERIFY(isLine(out, 0, 2, 10, 2));
     QCOMPARE(Offset(l, 2, 20, -1, out), F::None); // beyond the segment: its whole line counts
     QVERIFY(isLine(out, 0, -2, 10, -2));
-    QCOMPARE(Offset(l, 2, 5, 0, out), F::NoSize);
-    QCOMPARE(Offset(l, 0, 5, 3, out), F::NoSize);
-    QCOMPARE(Offset(l, -1, 5, 3, out), F::NoSize);
-    QCOMPARE(Offset(l, NAN, 5, 3, out), F::NoSize);
-    QCOMPARE(Offset(l, 2, Inf, 3, out), F::NoSize);
-    QVERIFY(std::holds_alternative<std::monostate>(out));
+    for (const auto &[d, x, y] : {std::tuple{2.0, 5.0, 0.0}, {0.0, 5.0, 3.0}, {-1.0, 5.0, 3.0},
+                                  {double(NAN), 5.0, 3.0}, {2.0, Inf, 3.0}}) {
+        QCOMPARE(Offset(l, d, x, y, out), F::NoSize);
+        QVERIFY(std::holds_alternative<std::monostate>(out));
+    }
     QCOMPARE(Offset(TextShape{}, 2, 5, 3, out), F::Unsupported);
 
     const CircleShape c{1, 1, 5};
@@ -91,8 +54,7 @@ void TestReshape::offset()
     QVERIFY(std::holds_alternative<CircleShape>(out) && near(std::get<CircleShape>(out).r, 7));
     QCOMPARE(Offset(c, 2, 2, 1, out), F::None);
     QVERIFY(near(std::get<CircleShape>(out).r, 3));
-    QCOMPARE(Offset(c, 5, 2, 1, out), F::PastCentre);
-    QCOMPARE(Offset(c, 6, 2, 1, out), F::PastCentre);
+    QVERIFY(Offset(c, 5, 2, 1, out) == F::PastCentre && Offset(c, 6, 2, 1, out) == F::PastCentre);
     QCOMPARE(Offset(c, 2, 6, 1, out), F::NoSize); // on the circle
 
     // An arc by its whole circle, its span kept; inwards past its centre it is gone.
@@ -103,10 +65,8 @@ void TestReshape::offset()
     QVERIFY(isArc(out, 0, 0, 3.5, 0, 90));
     QCOMPARE(Offset(a, 5.5, 1, 1, out), F::PastCentre);
 
-    QVERIFY(near(OffsetDistance(l, 20, 4), 4));
-    QVERIFY(near(OffsetDistance(c, 1, 9), 3));
-    QVERIFY(near(OffsetDistance(a, -3, 0), 2));
-    QCOMPARE(OffsetDistance(l, NAN, 0), 0.0);
+    QVERIFY(near(OffsetDistance(l, 20, 4), 4) && near(OffsetDistance(c, 1, 9), 3));
+    QVERIFY(near(OffsetDistance(a, -3, 0), 2) && OffsetDistance(l, NAN, 0) == 0.0);
 }
 
 void TestReshape::trim()
@@ -155,9 +115,9 @@ void TestReshape::trim()
     QVERIFY(isArc(pieces[0], 0, 0, 5, 0, degrees(4, 3)));
     QVERIFY(isArc(pieces[1], 0, 0, 5, degrees(4, -3), 180));
 
-    QCOMPARE(Trim(l, NAN, 0, two, pieces), F::NoSize);
+    QVERIFY(Trim(l, NAN, 0, two, pieces) == F::NoSize);
+    QVERIFY(Trim(LineShape{0, 0, NAN, 0}, 1, 0, two, pieces) == F::NoSize);
     QCOMPARE(Trim(TextShape{}, 0, 0, two, pieces), F::Unsupported);
-    QCOMPARE(Trim(LineShape{0, 0, NAN, 0}, 1, 0, two, pieces), F::NoSize);
 }
 
 void TestReshape::extend()
@@ -187,8 +147,8 @@ void TestReshape::extend()
     QVERIFY(isArc(out, 0, 0, 5, degrees(-4, -3), 90));
     QCOMPARE(Extend(a, 0, 5, {ArcShape{-6, 0, 3, 90, 270}}, out), F::NoCrossing);
 
-    QCOMPARE(Extend(CircleShape{0, 0, 5}, 5, 0, upright, out), F::Unsupported);
-    QCOMPARE(Extend(TextShape{}, 5, 0, upright, out), F::Unsupported);
+    QVERIFY(Extend(CircleShape{0, 0, 5}, 5, 0, upright, out) == F::Unsupported);
+    QVERIFY(Extend(TextShape{}, 5, 0, upright, out) == F::Unsupported);
     QCOMPARE(Extend(l, 4, Inf, walls, out), F::NoSize);
 }
 
@@ -269,8 +229,8 @@ void TestReshape::fillet()
     QVERIFY(isArc(arc, 4, s20, 1, 180 + at, 360 - at));
 
     QCOMPARE(Fillet(CircleShape{0, 0, 5}, 5, 0, x, 0, 0, 1, a, b, arc), F::Unsupported);
-    QCOMPARE(Fillet(across, 8, 0, up, 0, 8, -1, a, b, arc), F::NoSize);
-    QCOMPARE(Fillet(across, NAN, 0, up, 0, 8, 1, a, b, arc), F::NoSize);
+    QVERIFY(Fillet(across, 8, 0, up, 0, 8, -1, a, b, arc) == F::NoSize);
+    QVERIFY(Fillet(across, NAN, 0, up, 0, 8, 1, a, b, arc) == F::NoSize);
 }
 
 void TestReshape::chamfer()
@@ -289,11 +249,12 @@ void TestReshape::chamfer()
     QVERIFY(isLine(a, 0, 0, 10, 0) && isLine(cut, 0, 0, 0, 0));
 
     QCOMPARE(Chamfer(across, 8, 0, LineShape{0, 5, 10, 5}, 5, 5, 1, 1, a, b, cut), F::Parallel);
-    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 11, 1, a, b, cut), F::TooBig);
-    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 1, 10, a, b, cut), F::TooBig);
-    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, -1, 1, a, b, cut), F::NoSize);
-    QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, 1, NAN, a, b, cut), F::NoSize);
-    QVERIFY(isLine(a, 0, 0, 0, 0));
+    for (const auto &[d1, d2, fault] : {std::tuple{11.0, 1.0, F::TooBig}, {1.0, 10.0, F::TooBig},
+                                        {-1.0, 1.0, F::NoSize}, {1.0, double(NAN), F::NoSize}}) {
+        a = LineShape{1, 1, 1, 1};
+        QCOMPARE(Chamfer(across, 8, 0, up, 0, 8, d1, d2, a, b, cut), fault);
+        QVERIFY(isLine(a, 0, 0, 0, 0));
+    }
 }
 
 void TestReshape::breaks()
@@ -302,8 +263,7 @@ void TestReshape::breaks()
     const LineShape l{0, 0, 10, 0};
     QCOMPARE(BreakAt(l, 4, 1, pieces), F::None);
     QVERIFY(pieces.size() == 2 && isLine(pieces[0], 0, 0, 4, 0) && isLine(pieces[1], 4, 0, 10, 0));
-    QCOMPARE(BreakAt(l, 0, 0, pieces), F::OnEnd);
-    QCOMPARE(BreakAt(l, -3, 1, pieces), F::OnEnd);
+    QVERIFY(BreakAt(l, 0, 0, pieces) == F::OnEnd && BreakAt(l, -3, 1, pieces) == F::OnEnd);
     QVERIFY(pieces.empty());
     QCOMPARE(BreakAt(CircleShape{0, 0, 5}, 5, 0, pieces), F::Unsupported);
     QCOMPARE(BreakAt(l, NAN, 0, pieces), F::NoSize);
@@ -315,8 +275,8 @@ void TestReshape::breaks()
     QVERIFY(pieces.size() == 2 && isLine(pieces[0], 0, 0, 3, 0) && isLine(pieces[1], 7, 0, 10, 0));
     QCOMPARE(BreakBetween(l, 0, 0, 4, 0, pieces), F::None);
     QVERIFY(pieces.size() == 1 && isLine(pieces[0], 4, 0, 10, 0));
-    QCOMPARE(BreakBetween(l, 4, 0, 4, 2, pieces), F::OnEnd);
-    QCOMPARE(BreakBetween(l, -1, 0, 11, 0, pieces), F::OnEnd);
+    QVERIFY(BreakBetween(l, 4, 0, 4, 2, pieces) == F::OnEnd);
+    QVERIFY(BreakBetween(l, -1, 0, 11, 0, pieces) == F::OnEnd);
 
     // A circle keeps the arc from the second point round to the first.
     const CircleShape c{0, 0, 5};

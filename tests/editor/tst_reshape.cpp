@@ -19,6 +19,24 @@ double degrees(double y, double x)
 
 const double Inf = std::numeric_limits<double>::infinity();
 
+QStringList describedAll(const std::vector<Shape> &shapes)
+{
+    QStringList out;
+    for (const Shape &s : shapes)
+        out << described(s);
+    return out;
+}
+
+// A figure changed at a pick against boundaries, into what is left of it (nothing on a fault).
+struct Cut
+{
+    Shape target;
+    double x, y;
+    std::vector<Shape> boundaries;
+    F fault;
+    std::vector<Shape> left;
+};
+
 } // namespace
 
 class TestReshape : public QObject
@@ -36,120 +54,91 @@ private slots:
 
 void TestReshape::offset()
 {
-    Shape out;
+    // A line by its whole line, beyond the segment too; an arc by its whole circle, its span
+    // kept; inwards past the centre a circle or arc is gone.
     const LineShape l{0, 0, 10, 0};
-    QCOMPARE(Offset(l, 2, 5, 3, out), F::None);
-    QVERIFY(isLine(out, 0, 2, 10, 2));
-    QCOMPARE(Offset(l, 2, 20, -1, out), F::None); // beyond the segment: its whole line counts
-    QVERIFY(isLine(out, 0, -2, 10, -2));
-    for (const auto &[d, x, y] : {std::tuple{2.0, 5.0, 0.0}, {0.0, 5.0, 3.0}, {-1.0, 5.0, 3.0},
-                                  {double(NAN), 5.0, 3.0}, {2.0, Inf, 3.0}}) {
-        QCOMPARE(Offset(l, d, x, y, out), F::NoSize);
-        QVERIFY(std::holds_alternative<std::monostate>(out));
-    }
-    QCOMPARE(Offset(TextShape{}, 2, 5, 3, out), F::Unsupported);
-
     const CircleShape c{1, 1, 5};
-    QCOMPARE(Offset(c, 2, 11, 1, out), F::None);
-    QVERIFY(std::holds_alternative<CircleShape>(out) && near(std::get<CircleShape>(out).r, 7));
-    QCOMPARE(Offset(c, 2, 2, 1, out), F::None);
-    QVERIFY(near(std::get<CircleShape>(out).r, 3));
-    QVERIFY(Offset(c, 5, 2, 1, out) == F::PastCentre && Offset(c, 6, 2, 1, out) == F::PastCentre);
-    QCOMPARE(Offset(c, 2, 6, 1, out), F::NoSize); // on the circle
-
-    // An arc by its whole circle, its span kept; inwards past its centre it is gone.
     const ArcShape a{0, 0, 5, 0, 90};
-    QCOMPARE(Offset(a, 1.5, -10, -10, out), F::None);
-    QVERIFY(isArc(out, 0, 0, 6.5, 0, 90));
-    QCOMPARE(Offset(a, 1.5, 1, 1, out), F::None);
-    QVERIFY(isArc(out, 0, 0, 3.5, 0, 90));
-    QCOMPARE(Offset(a, 5.5, 1, 1, out), F::PastCentre);
-
+    const struct { Shape figure; double distance, x, y; F fault; Shape out; } cases[] = {
+        {l, 2, 5, 3, F::None, LineShape{0, 2, 10, 2}},
+        {l, 2, 20, -1, F::None, LineShape{0, -2, 10, -2}},
+        {l, 2, 5, 0, F::NoSize, {}}, {l, 0, 5, 3, F::NoSize, {}}, {l, -1, 5, 3, F::NoSize, {}},
+        {l, NAN, 5, 3, F::NoSize, {}}, {l, 2, Inf, 3, F::NoSize, {}},
+        {TextShape{}, 2, 5, 3, F::Unsupported, {}},
+        {c, 2, 11, 1, F::None, CircleShape{1, 1, 7}}, {c, 2, 2, 1, F::None, CircleShape{1, 1, 3}},
+        {c, 5, 2, 1, F::PastCentre, {}}, {c, 6, 2, 1, F::PastCentre, {}},
+        {c, 2, 6, 1, F::NoSize, {}}, // on the circle
+        {a, 1.5, -10, -10, F::None, ArcShape{0, 0, 6.5, 0, 90}},
+        {a, 1.5, 1, 1, F::None, ArcShape{0, 0, 3.5, 0, 90}}, {a, 5.5, 1, 1, F::PastCentre, {}}};
+    for (const auto &k : cases) {
+        Shape out = LineShape{1, 2, 3, 4};
+        QCOMPARE(Offset(k.figure, k.distance, k.x, k.y, out), k.fault);
+        QCOMPARE(described(out), described(k.out));
+    }
     QVERIFY(near(OffsetDistance(l, 20, 4), 4) && near(OffsetDistance(c, 1, 9), 3));
     QVERIFY(near(OffsetDistance(a, -3, 0), 2) && OffsetDistance(l, NAN, 0) == 0.0);
 }
 
 void TestReshape::trim()
 {
-    std::vector<Shape> pieces;
+    // A boundary short of the line, or meeting it only at an end, cuts nothing; an arc
+    // boundary cuts only within its span. A circle loses the part between the crossings
+    // either side of the pick, an arc the part along its span.
     const LineShape l{0, 0, 10, 0};
-    const std::vector<Shape> two{LineShape{3, -1, 3, 1}, LineShape{7, -1, 7, 1}, TextShape{}};
-    QCOMPARE(Trim(l, 5, 0.2, two, pieces), F::None);
-    QCOMPARE(pieces.size(), size_t(2));
-    QVERIFY(isLine(pieces[0], 0, 0, 3, 0) && isLine(pieces[1], 7, 0, 10, 0));
-    QCOMPARE(Trim(l, 8, 0, two, pieces), F::None);
-    QCOMPARE(pieces.size(), size_t(1));
-    QVERIFY(isLine(pieces[0], 0, 0, 7, 0));
-    QCOMPARE(Trim(l, 1, 0, two, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 3, 0, 10, 0));
-
-    // A boundary short of the line, or meeting it only at an end, cuts nothing.
-    QCOMPARE(Trim(l, 5, 0, {LineShape{5, 1, 5, 4}}, pieces), F::NoCrossing);
-    QVERIFY(pieces.empty());
-    QCOMPARE(Trim(l, 5, 0, {LineShape{0, -1, 0, 1}, LineShape{10, -1, 10, 1}}, pieces),
-             F::NoCrossing);
-    QCOMPARE(Trim(l, 2, 0, {LineShape{0, -1, 0, 1}, CircleShape{7, 0, 2}}, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 5, 0, 10, 0));
-    // An arc boundary only within its span.
-    QCOMPARE(Trim(l, 5, 0, {ArcShape{5, 0, 2, 0, 90}}, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 7, 0, 10, 0));
-
-    // A circle loses the part between the crossings either side of the pick.
     const CircleShape c{0, 0, 5};
-    const std::vector<Shape> across{LineShape{-10, 0, 10, 0}};
-    QCOMPARE(Trim(c, 0, 5, across, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 180, 0));
-    QCOMPARE(Trim(c, 0, -4, across, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 0, 180));
-    const std::vector<Shape> three{LineShape{-10, 0, 10, 0}, LineShape{0, 0, 0, 10}};
-    QCOMPARE(Trim(c, 4, 3, three, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 90, 0));
-    QCOMPARE(Trim(c, 0, 5, {LineShape{0, 0, 10, 0}}, pieces), F::NoCrossing);
-
-    // An arc along its span.
     const ArcShape a{0, 0, 5, 0, 180};
-    QCOMPARE(Trim(a, 4, 3, {LineShape{0, -10, 0, 10}}, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 90, 180));
-    QCOMPARE(Trim(a, 0, 5, {LineShape{-3, 0, -3, 10}, LineShape{3, 0, 3, 10}}, pieces), F::None);
-    QCOMPARE(pieces.size(), size_t(2));
-    QVERIFY(isArc(pieces[0], 0, 0, 5, 0, degrees(4, 3)));
-    QVERIFY(isArc(pieces[1], 0, 0, 5, degrees(4, -3), 180));
-
-    QVERIFY(Trim(l, NAN, 0, two, pieces) == F::NoSize);
-    QVERIFY(Trim(LineShape{0, 0, NAN, 0}, 1, 0, two, pieces) == F::NoSize);
-    QCOMPARE(Trim(TextShape{}, 0, 0, two, pieces), F::Unsupported);
+    const std::vector<Shape> two{LineShape{3, -1, 3, 1}, LineShape{7, -1, 7, 1}, TextShape{}};
+    const std::vector<Shape> across{LineShape{-10, 0, 10, 0}};
+    const Cut cases[] = {
+        {l, 5, 0.2, two, F::None, {LineShape{0, 0, 3, 0}, LineShape{7, 0, 10, 0}}},
+        {l, 8, 0, two, F::None, {LineShape{0, 0, 7, 0}}},
+        {l, 1, 0, two, F::None, {LineShape{3, 0, 10, 0}}},
+        {l, 5, 0, {LineShape{5, 1, 5, 4}}, F::NoCrossing, {}},
+        {l, 5, 0, {LineShape{0, -1, 0, 1}, LineShape{10, -1, 10, 1}}, F::NoCrossing, {}},
+        {l, 2, 0, {LineShape{0, -1, 0, 1}, CircleShape{7, 0, 2}}, F::None,
+         {LineShape{5, 0, 10, 0}}},
+        {l, 5, 0, {ArcShape{5, 0, 2, 0, 90}}, F::None, {LineShape{7, 0, 10, 0}}},
+        {c, 0, 5, across, F::None, {ArcShape{0, 0, 5, 180, 0}}},
+        {c, 0, -4, across, F::None, {ArcShape{0, 0, 5, 0, 180}}},
+        {c, 4, 3, {across[0], LineShape{0, 0, 0, 10}}, F::None, {ArcShape{0, 0, 5, 90, 0}}},
+        {c, 0, 5, {LineShape{0, 0, 10, 0}}, F::NoCrossing, {}},
+        {a, 4, 3, {LineShape{0, -10, 0, 10}}, F::None, {ArcShape{0, 0, 5, 90, 180}}},
+        {a, 0, 5, {LineShape{-3, 0, -3, 10}, LineShape{3, 0, 3, 10}}, F::None,
+         {ArcShape{0, 0, 5, 0, degrees(4, 3)}, ArcShape{0, 0, 5, degrees(4, -3), 180}}},
+        {l, NAN, 0, two, F::NoSize, {}}, {TextShape{}, 0, 0, two, F::Unsupported, {}},
+        {LineShape{0, 0, NAN, 0}, 1, 0, two, F::NoSize, {}}};
+    for (const Cut &k : cases) {
+        std::vector<Shape> pieces{LineShape{1, 2, 3, 4}};
+        QCOMPARE(Trim(k.target, k.x, k.y, k.boundaries, pieces), k.fault);
+        QCOMPARE(describedAll(pieces), describedAll(k.left));
+    }
 }
 
 void TestReshape::extend()
 {
-    Shape out;
+    // A line to the nearest wall it meets (the short one is missed) from the nearer end; an
+    // arc along its circle, outwards from the nearer end.
     const LineShape l{0, 0, 5, 0};
+    const ArcShape a{0, 0, 5, 0, 90};
     const std::vector<Shape> walls{LineShape{8, 1, 8, 3}, LineShape{12, -1, 12, 1},
                                    LineShape{-3, -1, -3, 1}};
-    QCOMPARE(Extend(l, 4, 0, walls, out), F::None); // the short wall is missed
-    QVERIFY(isLine(out, 0, 0, 12, 0));
-    QCOMPARE(Extend(l, 1, 0, walls, out), F::None);
-    QVERIFY(isLine(out, -3, 0, 5, 0));
-    QCOMPARE(Extend(l, 4, 0, {LineShape{8, -1, 8, 1}, LineShape{12, -1, 12, 1}}, out), F::None);
-    QVERIFY(isLine(out, 0, 0, 8, 0));
-    QCOMPARE(Extend(LineShape{0, 0, 2, 0}, 2, 0, {CircleShape{0, 0, 5}}, out), F::None);
-    QVERIFY(isLine(out, 0, 0, 5, 0));
-    QCOMPARE(Extend(l, 4, 0, {LineShape{-3, -1, -3, 1}, LineShape{3, -1, 3, 1}}, out),
-             F::NoCrossing);
-    QVERIFY(std::holds_alternative<std::monostate>(out));
-
-    // An arc along its circle, outwards from the nearer end.
-    const ArcShape a{0, 0, 5, 0, 90};
     const std::vector<Shape> upright{LineShape{-3, -10, -3, 10}};
-    QCOMPARE(Extend(a, 0, 5, upright, out), F::None);
-    QVERIFY(isArc(out, 0, 0, 5, 0, degrees(4, -3)));
-    QCOMPARE(Extend(a, 5, 0.5, upright, out), F::None);
-    QVERIFY(isArc(out, 0, 0, 5, degrees(-4, -3), 90));
-    QCOMPARE(Extend(a, 0, 5, {ArcShape{-6, 0, 3, 90, 270}}, out), F::NoCrossing);
-
-    QVERIFY(Extend(CircleShape{0, 0, 5}, 5, 0, upright, out) == F::Unsupported);
-    QVERIFY(Extend(TextShape{}, 5, 0, upright, out) == F::Unsupported);
-    QCOMPARE(Extend(l, 4, Inf, walls, out), F::NoSize);
+    const Cut cases[] = {
+        {l, 4, 0, walls, F::None, {LineShape{0, 0, 12, 0}}},
+        {l, 1, 0, walls, F::None, {LineShape{-3, 0, 5, 0}}},
+        {l, 4, 0, {LineShape{8, -1, 8, 1}, walls[1]}, F::None, {LineShape{0, 0, 8, 0}}},
+        {LineShape{0, 0, 2, 0}, 2, 0, {CircleShape{0, 0, 5}}, F::None, {LineShape{0, 0, 5, 0}}},
+        {l, 4, 0, {walls[2], LineShape{3, -1, 3, 1}}, F::NoCrossing, {}},
+        {a, 0, 5, upright, F::None, {ArcShape{0, 0, 5, 0, degrees(4, -3)}}},
+        {a, 5, 0.5, upright, F::None, {ArcShape{0, 0, 5, degrees(-4, -3), 90}}},
+        {a, 0, 5, {ArcShape{-6, 0, 3, 90, 270}}, F::NoCrossing, {}},
+        {CircleShape{0, 0, 5}, 5, 0, upright, F::Unsupported, {}},
+        {TextShape{}, 5, 0, upright, F::Unsupported, {}}, {l, 4, Inf, walls, F::NoSize, {}}};
+    for (const Cut &k : cases) {
+        Shape out = LineShape{1, 2, 3, 4};
+        QCOMPARE(Extend(k.target, k.x, k.y, k.boundaries, out), k.fault);
+        QCOMPARE(described(out), k.left.empty() ? described(Shape()) : described(k.left[0]));
+    }
 }
 
 void TestReshape::fillet()
@@ -259,39 +248,34 @@ void TestReshape::chamfer()
 
 void TestReshape::breaks()
 {
-    std::vector<Shape> pieces;
+    // At a point, or between two; a circle keeps the arc from the second point round to the
+    // first; an arc over direction 0 keeps its two ends.
     const LineShape l{0, 0, 10, 0};
-    QCOMPARE(BreakAt(l, 4, 1, pieces), F::None);
-    QVERIFY(pieces.size() == 2 && isLine(pieces[0], 0, 0, 4, 0) && isLine(pieces[1], 4, 0, 10, 0));
-    QVERIFY(BreakAt(l, 0, 0, pieces) == F::OnEnd && BreakAt(l, -3, 1, pieces) == F::OnEnd);
-    QVERIFY(pieces.empty());
-    QCOMPARE(BreakAt(CircleShape{0, 0, 5}, 5, 0, pieces), F::Unsupported);
-    QCOMPARE(BreakAt(l, NAN, 0, pieces), F::NoSize);
-    QCOMPARE(BreakAt(ArcShape{0, 0, 5, 0, 90}, 1, std::sqrt(3.0), pieces), F::None);
-    QVERIFY(pieces.size() == 2 && isArc(pieces[0], 0, 0, 5, 0, 60)
-            && isArc(pieces[1], 0, 0, 5, 60, 90));
-
-    QCOMPARE(BreakBetween(l, 7, 0, 3, 1, pieces), F::None);
-    QVERIFY(pieces.size() == 2 && isLine(pieces[0], 0, 0, 3, 0) && isLine(pieces[1], 7, 0, 10, 0));
-    QCOMPARE(BreakBetween(l, 0, 0, 4, 0, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isLine(pieces[0], 4, 0, 10, 0));
-    QVERIFY(BreakBetween(l, 4, 0, 4, 2, pieces) == F::OnEnd);
-    QVERIFY(BreakBetween(l, -1, 0, 11, 0, pieces) == F::OnEnd);
-
-    // A circle keeps the arc from the second point round to the first.
     const CircleShape c{0, 0, 5};
-    QCOMPARE(BreakBetween(c, 5, 0, 0, 5, pieces), F::None);
-    QVERIFY(pieces.size() == 1 && isArc(pieces[0], 0, 0, 5, 90, 0));
-    QCOMPARE(BreakBetween(c, 5, 0, 9, 0, pieces), F::OnEnd);
-    QCOMPARE(BreakBetween(c, 5, 0, 0, Inf, pieces), F::NoSize);
-    // An arc over direction 0.
-    const ArcShape a{0, 0, 5, 300, 60};
-    QCOMPARE(BreakBetween(a, 5 * std::cos(Pi / 6), 5 * std::sin(Pi / 6), 5 * std::cos(Pi / 6),
-                          -5 * std::sin(Pi / 6), pieces),
-             F::None);
-    QVERIFY(pieces.size() == 2 && isArc(pieces[0], 0, 0, 5, 300, 330)
-            && isArc(pieces[1], 0, 0, 5, 30, 60));
-    QCOMPARE(BreakBetween(TextShape{}, 0, 0, 1, 1, pieces), F::Unsupported);
+    const double cx = 5 * std::cos(Pi / 6), sy = 5 * std::sin(Pi / 6);
+    // No second point (NaN): at one.
+    const struct { Shape figure; double x1, y1, x2, y2; F fault; std::vector<Shape> left; } at[] = {
+        {l, 4, 1, NAN, NAN, F::None, {LineShape{0, 0, 4, 0}, LineShape{4, 0, 10, 0}}},
+        {l, 0, 0, NAN, NAN, F::OnEnd, {}}, {l, -3, 1, NAN, NAN, F::OnEnd, {}},
+        {c, 5, 0, NAN, NAN, F::Unsupported, {}}, {l, NAN, 0, NAN, NAN, F::NoSize, {}},
+        {ArcShape{0, 0, 5, 0, 90}, 1, std::sqrt(3.0), NAN, NAN, F::None,
+         {ArcShape{0, 0, 5, 0, 60}, ArcShape{0, 0, 5, 60, 90}}},
+        {l, 7, 0, 3, 1, F::None, {LineShape{0, 0, 3, 0}, LineShape{7, 0, 10, 0}}},
+        {l, 0, 0, 4, 0, F::None, {LineShape{4, 0, 10, 0}}},
+        {l, 4, 0, 4, 2, F::OnEnd, {}}, {l, -1, 0, 11, 0, F::OnEnd, {}},
+        {c, 5, 0, 0, 5, F::None, {ArcShape{0, 0, 5, 90, 0}}},
+        {c, 5, 0, 9, 0, F::OnEnd, {}}, {c, 5, 0, 0, Inf, F::NoSize, {}},
+        {ArcShape{0, 0, 5, 300, 60}, cx, sy, cx, -sy, F::None,
+         {ArcShape{0, 0, 5, 300, 330}, ArcShape{0, 0, 5, 30, 60}}},
+        {TextShape{}, 0, 0, 1, 1, F::Unsupported, {}}};
+    for (const auto &k : at) {
+        std::vector<Shape> pieces{LineShape{1, 2, 3, 4}};
+        const bool between = !std::isnan(k.x2);
+        QCOMPARE(between ? BreakBetween(k.figure, k.x1, k.y1, k.x2, k.y2, pieces)
+                         : BreakAt(k.figure, k.x1, k.y1, pieces),
+                 k.fault);
+        QCOMPARE(describedAll(pieces), describedAll(k.left));
+    }
 }
 
 QTEST_MAIN(TestReshape)

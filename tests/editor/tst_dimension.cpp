@@ -118,10 +118,7 @@ void TestDimension::pickedDimensions()
     QVERIFY(!c.Note().isEmpty());
 
     // Leader: the arrow at the first point, the text on a shoulder toward its side.
-    TextShape t;
-    t.height = 3.5;
-    t.angle = 30;
-    t.text = QStringLiteral("穴");
+    const TextShape t{0, 0, 3.5, 0, 0, 30, 0, 1, 0, QString(), QStringLiteral("穴")};
     c.SetText(t);
     c.Start(DimLeader);
     c.Give(0, 0);

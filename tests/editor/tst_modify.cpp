@@ -46,12 +46,7 @@ void TestModify::transforms()
     QVERIFY(isArc(arc, -5, 5, 2, 90, 180));
 
     // Mirrored, a text keeps reading forward: its box is mirrored by its anchor and angle.
-    TextShape t;
-    t.px = 10;
-    t.py = 20;
-    t.height = 3.5;
-    t.anchor = 1;
-    t.text = QStringLiteral("穴");
+    const TextShape t{10, 20, 3.5, 0, 0, 0, 0, 1, 0, QString(), QStringLiteral("穴")};
     Shape text = t;
     QVERIFY(Geometry::Apply(Transform::Mirror(0, 0, 0, 1), text));
     QVERIFY(isText(text, t.text, -10, 20, 0, 3));

@@ -144,20 +144,20 @@ void TestGeometry::distances()
 {
     const ArcShape quarter{0, 0, 10, 0, 90};
     // On the arc's span: from the circumference.
-    QVERIFY(near(DistanceToArc(20, 20, quarter), std::hypot(20, 20) - 10, 1e-12));
-    QVERIFY(near(DistanceToArc(3, 4, quarter), 5, 1e-12));
+    QVERIFY(near(DistanceToArc(20, 20, quarter), std::hypot(20, 20) - 10, 1e-12)
+            && near(DistanceToArc(3, 4, quarter), 5, 1e-12));
     // Off the span: the nearer end.
-    QVERIFY(near(DistanceToArc(0, -5, quarter), std::hypot(10, 5), 1e-12));
-    QVERIFY(near(DistanceToArc(-10, 1, quarter), std::hypot(10, 9), 1e-12));
+    QVERIFY(near(DistanceToArc(0, -5, quarter), std::hypot(10, 5), 1e-12)
+            && near(DistanceToArc(-10, 1, quarter), std::hypot(10, 9), 1e-12));
     // Not the whole circle: the far side is far.
     QVERIFY(DistanceToArc(-10, 0, quarter) > 14);
     QVERIFY(near(DistanceToCircle(-10, 0, {0, 0, 10}), 0, 1e-12));
     // Across 0 degrees.
     const ArcShape across{0, 0, 10, 300, 60};
-    QVERIFY(near(DistanceToArc(20, 0, across), 10, 1e-12));
-    QVERIFY(near(DistanceToArc(-20, 0, across), std::hypot(25, 10 * std::sin(Pi / 3)), 1e-9));
-    QVERIFY(near(DistanceToSegment(5, 5, {0, 0, 10, 0}), 5));
-    QVERIFY(near(DistanceToSegment(-3, 4, {0, 0, 10, 0}), 5));
+    QVERIFY(near(DistanceToArc(20, 0, across), 10, 1e-12)
+            && near(DistanceToArc(-20, 0, across), std::hypot(25, 10 * std::sin(Pi / 3))));
+    QVERIFY(near(DistanceToSegment(5, 5, {0, 0, 10, 0}), 5)
+            && near(DistanceToSegment(-3, 4, {0, 0, 10, 0}), 5));
     double sx, sy, ex, ey;
     ArcEnds(quarter, sx, sy, ex, ey);
     QVERIFY(near(sx, 10) && near(sy, 0) && near(ex, 0, 1e-12) && near(ey, 10));
@@ -165,36 +165,26 @@ void TestGeometry::distances()
 
 void TestGeometry::dashPhaseAlongArcs()
 {
-    DashPattern p;
-    p.count = 2;
-    p.pitches[0] = 10;
-    p.pitches[1] = 2;
-    std::vector<std::pair<double, double>> got;
-    const auto keep = [&](bool, double a, double b) { got.emplace_back(a, b); };
+    // The dashes walked, as "from-to" to a millionth.
+    const auto walked = [](const DashPattern &p, double length, double from, double to) {
+        QStringList got;
+        WalkDashes(p, length, from, to, [&](bool, double a, double b) {
+            got << QString::number(a, 'f', 6) + "-" + QString::number(b, 'f', 6);
+        });
+        return got.join(u' ');
+    };
     // Taken up at 30 along a 100 long curve: inside the dash begun at 24.
-    WalkDashes(p, 100, 30, 50, keep);
-    QCOMPARE(got.size(), size_t(3));
-    QVERIFY(near(got[0].first, 30) && near(got[0].second, 34));
-    QVERIFY(near(got[1].first, 36) && near(got[1].second, 46));
-    QVERIFY(near(got[2].first, 48) && near(got[2].second, 50));
-    // No longer than one period: continuous.
-    got.clear();
-    WalkDashes(p, 12, 0, 12, keep);
-    QVERIFY(got.size() == 1 && near(got[0].second, 12));
-    // A pattern that cannot advance is drawn continuous and ends.
-    DashPattern zero;
-    zero.count = 2;
-    got.clear();
-    WalkDashes(zero, 100, 0, 100, keep);
-    QCOMPARE(got.size(), size_t(1));
+    const DashPattern p{2, {10, 2}};
+    QCOMPARE(walked(p, 100, 30, 50),
+             QStringLiteral("30.000000-34.000000 36.000000-46.000000 48.000000-50.000000"));
+    // No longer than one period: continuous; a pattern that cannot advance the same, ended.
+    QCOMPARE(walked(p, 12, 0, 12), QStringLiteral("0.000000-12.000000"));
+    QCOMPARE(walked(DashPattern{2, {}}, 100, 0, 100), QStringLiteral("0.000000-100.000000"));
 
     // Along a half circle of radius 10 (31.4 long) with dashes 3 and gaps 1, seen only
     // left of the centre: the stroke starts at 90 degrees (15.708 along), which falls in a
     // gap, so the first dash drawn begins at 16 along.
-    DashPattern d;
-    d.count = 2;
-    d.pitches[0] = 3;
-    d.pitches[1] = 1;
+    const DashPattern d{2, {3, 1}};
     const ArcShape half{0, 0, 10, 0, 180};
     const PaperBox left{-20, -20, 0, 20};
     std::vector<std::array<double, 4>> chords;
@@ -203,32 +193,29 @@ void TestGeometry::dashPhaseAlongArcs()
         chords.push_back({x1, y1, x2, y2});
     });
     QVERIFY(!chords.empty());
-    QVERIFY(near(chords.front()[0], 10 * std::cos(1.6), 1e-9));
-    QVERIFY(near(chords.front()[1], 10 * std::sin(1.6), 1e-9));
+    const auto at = [](double x, double y, double along) {
+        return near(x, 10 * std::cos(along / 10)) && near(y, 10 * std::sin(along / 10));
+    };
+    QVERIFY(at(chords.front()[0], chords.front()[1], 16));
     // 31.4 falls in a gap again: the last dash ends at 31.
-    QVERIFY(near(chords.back()[2], 10 * std::cos(3.1), 1e-9));
-    QVERIFY(near(chords.back()[3], 10 * std::sin(3.1), 1e-9));
+    QVERIFY(at(chords.back()[2], chords.back()[3], 31));
     // Nothing right of the view's edge, every chord on the circle.
     for (const auto &c : chords) {
-        QVERIFY(c[0] <= 1e-9 && c[2] <= 1e-9);
-        QVERIFY(near(std::hypot(c[2], c[3]), 10, 1e-9));
+        QVERIFY(c[0] <= 1e-9 && c[2] <= 1e-9 && near(std::hypot(c[2], c[3]), 10));
     }
     // The whole arc unclipped starts its dash at the start.
     chords.clear();
     WalkArc(half, d, 0.001, nullptr, [&](bool, double x1, double y1, double x2, double y2) {
         chords.push_back({x1, y1, x2, y2});
     });
-    QVERIFY(near(chords.front()[0], 10) && near(chords.front()[1], 0));
+    QVERIFY(at(chords.front()[0], chords.front()[1], 0));
     // Dots every 2 mm along a quarter of 15.7 mm: eight of them, from the start.
-    DashPattern dots;
-    dots.count = 2;
-    dots.pitches[1] = 2;
     int count = 0;
-    WalkArc({0, 0, 10, 0, 90}, dots, 0.01, nullptr,
+    WalkArc({0, 0, 10, 0, 90}, DashPattern{2, {0, 2}}, 0.01, nullptr,
             [&](bool dot, double x1, double y1, double, double) {
                 QVERIFY(dot);
                 if (count == 1)
-                    QVERIFY(near(x1, 10 * std::cos(0.2)) && near(y1, 10 * std::sin(0.2)));
+                    QVERIFY(at(x1, y1, 2));
                 ++count;
             });
     QCOMPARE(count, 8);

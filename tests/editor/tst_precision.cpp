@@ -92,14 +92,10 @@ void TestPrecision::badEntries()
 
 void TestPrecision::orthoAndDirection()
 {
-    const auto held = [](double fromX, double fromY, double x, double y) {
-        HoldOrtho(fromX, fromY, x, y);
-        return std::make_pair(x, y);
-    };
-    QCOMPARE(held(0, 0, 30, 4), std::make_pair(30.0, 0.0));
-    QCOMPARE(held(5, 5, 10, -40), std::make_pair(5.0, -40.0));
-    QCOMPARE(held(0, 0, -3, 3), std::make_pair(-3.0, 0.0)); // a tie holds horizontal
-    double x, y;
+    // A tie holds horizontal (the editor's ortho test holds the rest).
+    double x = -3, y = 3;
+    HoldOrtho(0, 0, x, y);
+    QCOMPARE(std::make_pair(x, y), std::make_pair(-3.0, 0.0));
 
     QVERIFY(PointToward(1, 1, 1, -50, 20, x, y));
     QCOMPARE(std::make_pair(x, y), std::make_pair(1.0, -19.0));

@@ -37,6 +37,15 @@ struct Cut
     std::vector<Shape> left;
 };
 
+// A figure broken at a point, or between two, into what is left of it.
+struct Break
+{
+    Shape figure;
+    double x1, y1, x2, y2;
+    F fault;
+    std::vector<Shape> left;
+};
+
 } // namespace
 
 class TestReshape : public QObject
@@ -143,83 +152,65 @@ void TestReshape::extend()
 
 void TestReshape::fillet()
 {
-    Shape a, b;
-    ArcShape arc;
-    const LineShape across{0, 0, 10, 0}, up{0, 0, 0, 10};
-    QCOMPARE(Fillet(across, 8, 0, up, 0, 8, 2, a, b, arc), F::None);
-    QVERIFY(isLine(a, 2, 0, 10, 0) && isLine(b, 0, 2, 0, 10));
-    QVERIFY(isArc(arc, 2, 2, 2, 180, 270));
-
-    // The picks name the quadrant of two crossing lines.
-    const LineShape x{-10, 0, 10, 0}, y{0, -10, 0, 10};
-    QCOMPARE(Fillet(x, -5, 0, y, 0, -5, 2, a, b, arc), F::None);
-    QVERIFY(isLine(a, -10, 0, -2, 0) && isLine(b, 0, -10, 0, -2));
-    QVERIFY(isArc(arc, -2, -2, 2, 0, 90));
-
-    // Lines short of the corner are drawn on to the rounding; the radius may pass their
-    // near ends, not their far ones.
+    // The picks name the quadrant of two crossing lines. Lines short of the corner are drawn
+    // on to the rounding; the radius may pass their near ends, not their far ones. At 45
+    // degrees the tangent points lie r / tan(22.5) from the corner. A radius of 0 makes a
+    // sharp corner (an arc drawn on from its nearer end to the line).
+    const LineShape across{0, 0, 10, 0}, up{0, 0, 0, 10}, x{-10, 0, 10, 0}, y{0, -10, 0, 10};
     const LineShape shortX{5, 0, 10, 0}, shortY{0, 5, 0, 10};
-    QCOMPARE(Fillet(shortX, 8, 0, shortY, 0, 8, 3, a, b, arc), F::None);
-    QVERIFY(isLine(a, 3, 0, 10, 0) && isLine(b, 0, 3, 0, 10));
-    QCOMPARE(Fillet(shortX, 8, 0, shortY, 0, 8, 7, a, b, arc), F::None);
-    QVERIFY(isLine(a, 7, 0, 10, 0));
-    QCOMPARE(Fillet(shortX, 8, 0, shortY, 0, 8, 12, a, b, arc), F::TooBig);
-    QVERIFY(std::holds_alternative<std::monostate>(a));
-
-    // At 45 degrees the tangent points lie r / tan(22.5) from the corner.
     const double t = 1 / std::tan(22.5 * Pi / 180), h = t * std::sqrt(0.5);
-    QCOMPARE(Fillet(across, 9, 0, LineShape{0, 0, 10, 10}, 9, 9, 1, a, b, arc), F::None);
-    QVERIFY(isLine(a, t, 0, 10, 0) && isLine(b, h, h, 10, 10));
-    QVERIFY(isArc(arc, t, 1, 1, 135, 270));
-
-    QCOMPARE(Fillet(LineShape{0, 0, 8, 0}, 4, 0, LineShape{10, 2, 10, 9}, 10, 5, 0, a, b, arc),
-             F::None);
-    QVERIFY(isLine(a, 0, 0, 10, 0) && isLine(b, 10, 0, 10, 9) && arc.r == 0);
-    QCOMPARE(Fillet(across, 5, 0, LineShape{0, 5, 10, 5}, 5, 5, 1, a, b, arc), F::Parallel);
-
-    // A line and an arc: outside the circle, then inside it.
+    // A line and an arc: outside the circle, then inside it, then the other way round; a
+    // rounding that would touch a short arc beyond its far end is not one somewhere else.
     const ArcShape top{0, 0, 5, 0, 180};
-    const double s35 = std::sqrt(35.0), s15 = std::sqrt(15.0);
-    QCOMPARE(Fillet(x, 8, 0, top, 2.5, 5 * std::sin(Pi / 3), 1, a, b, arc), F::None);
-    QVERIFY(isLine(a, s35, 0, 10, 0));
-    QVERIFY(isArc(b, 0, 0, 5, degrees(1, s35), 180));
-    QVERIFY(isArc(arc, s35, 1, 1, 180 + degrees(1, s35), 270));
-    QCOMPARE(Fillet(x, 3, 0, top, 2.5, 5 * std::sin(Pi / 3), 1, a, b, arc), F::None);
-    QVERIFY(isLine(a, -10, 0, s15, 0));
-    QVERIFY(isArc(b, 0, 0, 5, degrees(1, s15), 180));
-    QVERIFY(isArc(arc, s15, 1, 1, 270, degrees(1, s15)));
-    // The same with the figures the other way round.
-    QCOMPARE(Fillet(top, 2.5, 5 * std::sin(Pi / 3), x, 8, 0, 1, b, a, arc), F::None);
-    QVERIFY(isLine(a, s35, 0, 10, 0) && isArc(b, 0, 0, 5, degrees(1, s35), 180));
-    // Sharp: the arc drawn on from its nearer end to the line.
-    QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 30, 150}, 0, 5, 0, a, b, arc), F::None);
-    QVERIFY(isLine(a, 5, 0, 10, 0) && isArc(b, 0, 0, 5, 0, 150) && arc.r == 0);
-    // The rounding would touch a short arc beyond its far end: not one somewhere else.
-    QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 0, 10}, 5 * std::cos(Pi / 36),
-                    5 * std::sin(Pi / 36), 3, a, b, arc),
-             F::TooBig);
-    QCOMPARE(Fillet(x, 8, 0, ArcShape{0, 0, 5, 0, 30}, 5 * std::cos(Pi / 36),
-                    5 * std::sin(Pi / 36), 3, a, b, arc),
-             F::None);
-    const double s55 = std::sqrt(55.0);
-    QVERIFY(isLine(a, s55, 0, 10, 0) && isArc(b, 0, 0, 5, degrees(3, s55), 30));
-    // A line too far from a small arc for the rounding to touch both.
-    QCOMPARE(Fillet(LineShape{-5, 10, 5, 10}, 0, 10, ArcShape{0, 0, 1, 0, 180}, 0, 1, 1, a, b,
-                    arc),
-             F::TooBig);
-
+    const double s35 = std::sqrt(35.0), s15 = std::sqrt(15.0), s55 = std::sqrt(55.0);
+    const double topX = 2.5, topY = 5 * std::sin(Pi / 3);
+    const double lowX = 5 * std::cos(Pi / 36), lowY = 5 * std::sin(Pi / 36);
     // Two arcs rounded outside both, above where they cross.
     const ArcShape left{0, 0, 5, 0, 120}, right{8, 0, 5, 60, 180};
-    const double s20 = std::sqrt(20.0), at = degrees(s20, 4);
-    QCOMPARE(Fillet(left, 5 * std::cos(100 * Pi / 180), 5 * std::sin(100 * Pi / 180), right,
-                    8 + 5 * std::cos(80 * Pi / 180), 5 * std::sin(80 * Pi / 180), 1, a, b, arc),
-             F::None);
-    QVERIFY(isArc(a, 0, 0, 5, at, 120) && isArc(b, 8, 0, 5, 60, 180 - at));
-    QVERIFY(isArc(arc, 4, s20, 1, 180 + at, 360 - at));
-
-    QCOMPARE(Fillet(CircleShape{0, 0, 5}, 5, 0, x, 0, 0, 1, a, b, arc), F::Unsupported);
-    QVERIFY(Fillet(across, 8, 0, up, 0, 8, -1, a, b, arc) == F::NoSize);
-    QVERIFY(Fillet(across, NAN, 0, up, 0, 8, 1, a, b, arc) == F::NoSize);
+    const double s20 = std::sqrt(20.0), at = degrees(s20, 4), d100 = 100 * Pi / 180;
+    const struct { Shape a; double ax, ay; Shape b; double bx, by, r; F fault;
+                   Shape wantA, wantB; ArcShape arc; } cases[] = {
+        {across, 8, 0, up, 0, 8, 2, F::None, LineShape{2, 0, 10, 0}, LineShape{0, 2, 0, 10},
+         {2, 2, 2, 180, 270}},
+        {x, -5, 0, y, 0, -5, 2, F::None, LineShape{-10, 0, -2, 0}, LineShape{0, -10, 0, -2},
+         {-2, -2, 2, 0, 90}},
+        {shortX, 8, 0, shortY, 0, 8, 3, F::None, LineShape{3, 0, 10, 0}, LineShape{0, 3, 0, 10},
+         {3, 3, 3, 180, 270}},
+        {shortX, 8, 0, shortY, 0, 8, 7, F::None, LineShape{7, 0, 10, 0}, LineShape{0, 7, 0, 10},
+         {7, 7, 7, 180, 270}},
+        {shortX, 8, 0, shortY, 0, 8, 12, F::TooBig, {}, {}, {}},
+        {across, 9, 0, LineShape{0, 0, 10, 10}, 9, 9, 1, F::None, LineShape{t, 0, 10, 0},
+         LineShape{h, h, 10, 10}, {t, 1, 1, 135, 270}},
+        {LineShape{0, 0, 8, 0}, 4, 0, LineShape{10, 2, 10, 9}, 10, 5, 0, F::None,
+         LineShape{0, 0, 10, 0}, LineShape{10, 0, 10, 9}, {10, 0, 0, 0, 0}},
+        {across, 5, 0, LineShape{0, 5, 10, 5}, 5, 5, 1, F::Parallel, {}, {}, {}},
+        {x, 8, 0, top, topX, topY, 1, F::None, LineShape{s35, 0, 10, 0},
+         ArcShape{0, 0, 5, degrees(1, s35), 180}, {s35, 1, 1, 180 + degrees(1, s35), 270}},
+        {x, 3, 0, top, topX, topY, 1, F::None, LineShape{-10, 0, s15, 0},
+         ArcShape{0, 0, 5, degrees(1, s15), 180}, {s15, 1, 1, 270, degrees(1, s15)}},
+        {top, topX, topY, x, 8, 0, 1, F::None, ArcShape{0, 0, 5, degrees(1, s35), 180},
+         LineShape{s35, 0, 10, 0}, {s35, 1, 1, 180 + degrees(1, s35), 270}},
+        {x, 8, 0, ArcShape{0, 0, 5, 30, 150}, 0, 5, 0, F::None, LineShape{5, 0, 10, 0},
+         ArcShape{0, 0, 5, 0, 150}, {5, 0, 0, 0, 0}},
+        {x, 8, 0, ArcShape{0, 0, 5, 0, 10}, lowX, lowY, 3, F::TooBig, {}, {}, {}},
+        {x, 8, 0, ArcShape{0, 0, 5, 0, 30}, lowX, lowY, 3, F::None, LineShape{s55, 0, 10, 0},
+         ArcShape{0, 0, 5, degrees(3, s55), 30}, {s55, 3, 3, 180 + degrees(3, s55), 270}},
+        // A line too far from a small arc for the rounding to touch both.
+        {LineShape{-5, 10, 5, 10}, 0, 10, ArcShape{0, 0, 1, 0, 180}, 0, 1, 1, F::TooBig, {}, {},
+         {}},
+        {left, 5 * std::cos(d100), 5 * std::sin(d100), right, 8 - 5 * std::cos(d100),
+         5 * std::sin(d100), 1, F::None, ArcShape{0, 0, 5, at, 120},
+         ArcShape{8, 0, 5, 60, 180 - at}, {4, s20, 1, 180 + at, 360 - at}},
+        {CircleShape{0, 0, 5}, 5, 0, x, 0, 0, 1, F::Unsupported, {}, {}, {}},
+        {across, 8, 0, up, 0, 8, -1, F::NoSize, {}, {}, {}},
+        {across, NAN, 0, up, 0, 8, 1, F::NoSize, {}, {}, {}}};
+    for (const auto &k : cases) {
+        Shape a, b;
+        ArcShape arc{1, 1, 1, 1, 1};
+        QCOMPARE(Fillet(k.a, k.ax, k.ay, k.b, k.bx, k.by, k.r, a, b, arc), k.fault);
+        QCOMPARE(QStringList({described(a), described(b), described(arc)}),
+                 QStringList({described(k.wantA), described(k.wantB), described(k.arc)}));
+    }
 }
 
 void TestReshape::chamfer()
@@ -254,7 +245,7 @@ void TestReshape::breaks()
     const CircleShape c{0, 0, 5};
     const double cx = 5 * std::cos(Pi / 6), sy = 5 * std::sin(Pi / 6);
     // No second point (NaN): at one.
-    const struct { Shape figure; double x1, y1, x2, y2; F fault; std::vector<Shape> left; } at[] = {
+    const Break cases[] = {
         {l, 4, 1, NAN, NAN, F::None, {LineShape{0, 0, 4, 0}, LineShape{4, 0, 10, 0}}},
         {l, 0, 0, NAN, NAN, F::OnEnd, {}}, {l, -3, 1, NAN, NAN, F::OnEnd, {}},
         {c, 5, 0, NAN, NAN, F::Unsupported, {}}, {l, NAN, 0, NAN, NAN, F::NoSize, {}},
@@ -268,7 +259,7 @@ void TestReshape::breaks()
         {ArcShape{0, 0, 5, 300, 60}, cx, sy, cx, -sy, F::None,
          {ArcShape{0, 0, 5, 300, 330}, ArcShape{0, 0, 5, 30, 60}}},
         {TextShape{}, 0, 0, 1, 1, F::Unsupported, {}}};
-    for (const auto &k : at) {
+    for (const auto &k : cases) {
         std::vector<Shape> pieces{LineShape{1, 2, 3, 4}};
         const bool between = !std::isnan(k.x2);
         QCOMPARE(between ? BreakBetween(k.figure, k.x1, k.y1, k.x2, k.y2, pieces)

@@ -174,12 +174,19 @@ void TestDimension::dimensionsInEditor()
         auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (!d)
             return;
-        shown = true;
-        d->findChild<QComboBox *>("DimHeightBox")->setCurrentText("2.5");
-        d->findChild<QComboBox *>("DimArrowBox")->setCurrentIndex(1);
-        d->findChild<QLineEdit *>("DimGapEdit")->setText("0.5");
-        d->findChild<QSpinBox *>("DimDecimalsBox")->setValue(3);
-        d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        auto *height = d->findChild<QComboBox *>("DimHeightBox");
+        auto *arrow = d->findChild<QComboBox *>("DimArrowBox");
+        auto *gap = d->findChild<QLineEdit *>("DimGapEdit");
+        auto *decimals = d->findChild<QSpinBox *>("DimDecimalsBox");
+        auto *buttons = d->findChild<QDialogButtonBox *>();
+        shown = height && arrow && gap && decimals && buttons;
+        if (shown) {
+            height->setCurrentText("2.5");
+            arrow->setCurrentIndex(1);
+            gap->setText("0.5");
+            decimals->setValue(3);
+            buttons->button(QDialogButtonBox::Ok)->click();
+        }
         if (d->isVisible())
             d->reject();
     });

@@ -73,26 +73,19 @@ void TestGeometry::threePointArcs()
     QVERIFY(ArcThroughThree(-1, 0, 0, -1, 1, 0, a) && isArc(a, 0, 0, 1, 180, 0));
     QVERIFY(OnArc(270, a.sa, a.ea) && !OnArc(90, a.sa, a.ea));
 
-    // Across 0 degrees, both ways round, centre (5, -3) radius 4.
-    const auto at = [](double deg, double &x, double &y) {
-        x = 5 + 4 * std::cos(deg * Pi / 180);
-        y = -3 + 4 * std::sin(deg * Pi / 180);
+    // Across 0 degrees, both ways round, centre (5, -3) radius 4; the long way round when
+    // the middle point is on the far side.
+    const auto through = [&](double d1, double d2, double d3) {
+        const auto x = [](double d) { return 5 + 4 * std::cos(d * Pi / 180); };
+        const auto y = [](double d) { return -3 + 4 * std::sin(d * Pi / 180); };
+        return ArcThroughThree(x(d1), y(d1), x(d2), y(d2), x(d3), y(d3), a) ? described(a)
+                                                                             : QString();
     };
-    double x1, y1, x2, y2, x3, y3;
-    at(330, x1, y1);
-    at(10, x2, y2);
-    at(40, x3, y3);
-    QVERIFY(ArcThroughThree(x1, y1, x2, y2, x3, y3, a));
-    QVERIFY(near(a.cx, 5) && near(a.cy, -3) && near(a.r, 4));
-    QVERIFY(near(a.sa, 330, 1e-7) && near(a.ea, 40, 1e-7));
-    QVERIFY(ArcThroughThree(x3, y3, x2, y2, x1, y1, a));
-    QVERIFY(near(a.sa, 330, 1e-7) && near(a.ea, 40, 1e-7));
+    QCOMPARE(through(330, 10, 40), QStringLiteral("arc 5 -3 4 330 40"));
+    QCOMPARE(through(40, 10, 330), QStringLiteral("arc 5 -3 4 330 40"));
     QVERIFY(OnArc(0, a.sa, a.ea) && OnArc(359.9, a.sa, a.ea) && !OnArc(180, a.sa, a.ea));
     QVERIFY(near(Sweep(a.sa, a.ea), 70, 1e-7));
-    // The long way: the middle point on the far side.
-    at(180, x2, y2);
-    QVERIFY(ArcThroughThree(x1, y1, x2, y2, x3, y3, a));
-    QVERIFY(near(a.sa, 40, 1e-7) && near(a.ea, 330, 1e-7));
+    QCOMPARE(through(330, 180, 40), QStringLiteral("arc 5 -3 4 40 330"));
     QVERIFY(OnArc(180, a.sa, a.ea) && !OnArc(0, a.sa, a.ea));
 
     // No arc: on one line, coinciding, not finite.

@@ -1,21 +1,16 @@
-#include "editortest.h"
+#include "figures.h"
 
 #include "app/settings.h"
 #include "editor/commands/dimensioncommands.h"
-#include "editor/model/geometry.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QLineEdit>
+#include <QFile>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <cmath>
+#include <QTimer>
 
 class TestDimension : public QObject
 {
@@ -28,67 +23,31 @@ private slots:
     void settingsLines();
 };
 
-namespace {
-
-bool near(double a, double b)
-{
-    return std::fabs(a - b) < 1e-6;
-}
-
-bool lineIs(const Shape &s, double x1, double y1, double x2, double y2)
-{
-    const auto *l = std::get_if<LineShape>(&s);
-    return l && near(l->x1, x1) && near(l->y1, y1) && near(l->x2, x2) && near(l->y2, y2);
-}
-
-bool textIs(const Shape &s, const QString &text, double x, double y, double angle, int anchor)
-{
-    const auto *t = std::get_if<TextShape>(&s);
-    return t && t->text == text && near(t->px, x) && near(t->py, y)
-           && near(t->angle, angle) && t->anchor == anchor;
-}
-
-Subject subject(int32_t entity, Shape shape)
-{
-    Subject s;
-    s.entity = entity;
-    s.record.shape = std::move(shape);
-    return s;
-}
-
-} // namespace
-
 void TestDimension::linearGeometry()
 {
-    QCOMPARE(Dimension::ValueText(12.3456, 0), QStringLiteral("12"));
-    QCOMPARE(Dimension::ValueText(12.3456, 2), QStringLiteral("12.35"));
-    QCOMPARE(Dimension::ValueText(12.5, 3), QStringLiteral("12.5"));
-    QCOMPARE(Dimension::ValueText(40, 3), QStringLiteral("40"));
-    QCOMPARE(Dimension::ValueText(-0.0001, 2), QStringLiteral("0"));
-    QVERIFY(near(Dimension::ReadingAngle(90), 90));
-    QVERIFY(near(Dimension::ReadingAngle(270), 90));
-    QVERIFY(near(Dimension::ReadingAngle(180), 0));
-    QVERIFY(near(Dimension::ReadingAngle(-30), 330));
+    const struct { double value; int decimals; const char *text; } values[] = {
+        {12.3456, 0, "12"}, {12.3456, 2, "12.35"}, {12.5, 3, "12.5"}, {40, 3, "40"},
+        {-0.0001, 2, "0"}};
+    for (const auto &v : values)
+        QCOMPARE(Dimension::ValueText(v.value, v.decimals), QString::fromLatin1(v.text));
+    for (const auto &[angle, reading] : {std::pair{90, 90}, {270, 90}, {180, 0}, {-30, 330}})
+        QCOMPARE(Dimension::ReadingAngle(angle), double(reading));
 
     // Horizontal: extension lines from the gap to past the line, arrows opening 30
     // degrees, the value above the middle.
     DimensionOptions o;
     std::vector<Shape> d = Dimension::Linear(o, 0, 10, 10, 50, 12, 30, 30);
     QCOMPARE(d.size(), size_t(8));
-    QVERIFY(lineIs(d[0], 10, 11, 10, 32));
-    QVERIFY(lineIs(d[1], 50, 13, 50, 32));
-    QVERIFY(lineIs(d[2], 10, 30, 50, 30));
+    QVERIFY(isLine(d[0], 10, 11, 10, 32) && isLine(d[1], 50, 13, 50, 32));
+    QVERIFY(isLine(d[2], 10, 30, 50, 30));
     const double c = 3 * std::cos(Geometry::Pi / 12), s = 3 * std::sin(Geometry::Pi / 12);
-    QVERIFY(lineIs(d[3], 10, 30, 10 + c, 30 + s));
-    QVERIFY(lineIs(d[4], 10, 30, 10 + c, 30 - s));
-    QVERIFY(lineIs(d[5], 50, 30, 50 - c, 30 - s));
-    QVERIFY(textIs(d[7], QStringLiteral("40"), 30, 31, 0, 2));
-    QVERIFY(near(std::get<TextShape>(d[7]).height, 3.5));
+    QVERIFY(isLine(d[3], 10, 30, 10 + c, 30 + s) && isLine(d[4], 10, 30, 10 + c, 30 - s));
+    QVERIFY(isLine(d[5], 50, 30, 50 - c, 30 - s));
+    QVERIFY(isText(d[7], "40", 30, 31, 0, 2) && near(std::get<TextShape>(d[7]).height, 3.5));
 
     // Vertical, to the left: the value reads from the right, on the line's left.
     d = Dimension::Linear(o, 1, 0, 0, 0, 20, -10, 5);
-    QVERIFY(lineIs(d[2], -10, 0, -10, 20));
-    QVERIFY(textIs(d.back(), QStringLiteral("20"), -11, 10, 90, 2));
+    QVERIFY(isLine(d[2], -10, 0, -10, 20) && isText(d.back(), "20", -11, 10, 90, 2));
     // Aligned, drawn toward the lower left: turned to read from below.
     d = Dimension::Linear(o, 2, 30, 40, 0, 0, 0, 0);
     QCOMPARE(std::get<TextShape>(d.back()).text, QStringLiteral("50"));
@@ -102,12 +61,10 @@ void TestDimension::linearGeometry()
     o.arrow = 1;
     d = Dimension::Linear(o, 0, 0, 0, 10, 0, 5, 10);
     const double h = 1.5 * std::sqrt(0.5);
-    QVERIFY(lineIs(d[3], -h, 10 - h, h, 10 + h));
-    QVERIFY(lineIs(d[4], 10 + h, 10 + h, 10 - h, 10 - h));
+    QVERIFY(isLine(d[3], -h, 10 - h, h, 10 + h) && isLine(d[4], 10 + h, 10 + h, 10 - h, 10 - h));
     o.arrow = 2;
     const std::vector<Shape> dot = Dimension::Arrow(o, 1, 2, 0);
-    QCOMPARE(dot.size(), size_t(1));
-    QVERIFY(near(std::get<CircleShape>(dot[0]).r, 0.75));
+    QVERIFY(dot.size() == 1 && near(std::get<CircleShape>(dot[0]).r, 0.75));
 }
 
 void TestDimension::pickedDimensions()
@@ -116,70 +73,59 @@ void TestDimension::pickedDimensions()
     c.Start(DimRadius);
     QVERIFY(c.Picks());
     QCOMPARE(c.Prompt(), QStringLiteral("円か円弧を指示して下さい"));
-    c.GivePick(subject(3, LineShape{0, 0, 5, 0}), 2, 0);
+    c.GivePick(subjectOf(3, LineShape{0, 0, 5, 0}), 2, 0);
     QCOMPARE(c.Note(), QStringLiteral("円か円弧を指示して下さい"));
     QCOMPARE(c.Given(), 0);
-    c.GivePick(subject(4, CircleShape{0, 0, 10}), 10, 0);
+    c.GivePick(subjectOf(4, CircleShape{0, 0, 10}), 10, 0);
     QCOMPARE(c.Given(), 1);
     // Outside: the line from the centre goes on to the value.
     std::vector<Shape> r = c.Give(20, 0);
     QCOMPARE(r.size(), size_t(4));
-    QVERIFY(lineIs(r[0], 0, 0, 20, 0));
-    QVERIFY(lineIs(r[1], 10, 0, 10 - 3 * std::cos(Geometry::Pi / 12),
+    QVERIFY(isLine(r[0], 0, 0, 20, 0) && isText(r[3], "R10", 15, 1, 0, 2));
+    QVERIFY(isLine(r[1], 10, 0, 10 - 3 * std::cos(Geometry::Pi / 12),
                    -3 * std::sin(Geometry::Pi / 12)));
-    QVERIFY(textIs(r[3], QStringLiteral("R10"), 15, 1, 0, 2));
 
-    // Diameter inside an arc: across, arrows at both ends.
+    // Diameter inside an arc: across, arrows at both ends; not with the value on the centre.
     c.Start(DimDiameter);
-    c.GivePick(subject(5, ArcShape{0, 0, 10, 0, 180}), 0, 10);
+    c.GivePick(subjectOf(5, ArcShape{0, 0, 10, 0, 180}), 0, 10);
     r = c.Give(0, 5);
     QCOMPARE(r.size(), size_t(6));
-    QVERIFY(lineIs(r[0], 0, -10, 0, 10));
-    QVERIFY(textIs(r.back(), QStringLiteral("φ20"), -1, 5, 90, 2));
-    c.GivePick(subject(5, ArcShape{0, 0, 10, 0, 180}), 0, 10);
+    QVERIFY(isLine(r[0], 0, -10, 0, 10) && isText(r.back(), "φ20", -1, 5, 90, 2));
+    c.GivePick(subjectOf(5, ArcShape{0, 0, 10, 0, 180}), 0, 10);
     QVERIFY(c.Give(0, 0).empty());
     QCOMPARE(c.Note(), QStringLiteral("寸法値の位置が中心のため作図しません"));
 
     // The angle the place lies in, of the four two lines make.
-    const Subject a = subject(6, LineShape{0, 0, 10, 0}), b = subject(7, LineShape{0, 0, 10, 10});
+    const Subject a = subjectOf(6, LineShape{0, 0, 10, 0});
+    const Subject b = subjectOf(7, LineShape{0, 0, 10, 10});
     c.Start(DimAngle);
-    c.GivePick(a, 5, 0);
-    c.GivePick(b, 5, 5);
-    r = c.Give(10, 0.0001);
-    const ArcShape &arc = std::get<ArcShape>(r[0]);
-    QVERIFY(near(arc.sa, 0) && near(arc.ea, 45) && near(arc.r, 10));
-    QCOMPARE(std::get<TextShape>(r.back()).text, QStringLiteral("45°"));
-    QCOMPARE(std::get<TextShape>(r.back()).anchor, int16_t(2));
-    c.GivePick(a, 5, 0);
-    c.GivePick(b, 5, 5);
-    r = c.Give(-10, -4);
-    QCOMPARE(std::get<TextShape>(r.back()).text, QStringLiteral("45°"));
+    const auto angle = [&](const Subject &second, double x, double y) {
+        c.GivePick(a, 5, 0);
+        c.GivePick(second, 5, 5);
+        return c.Give(x, y);
+    };
+    r = angle(b, 10, 0.0001);
+    QVERIFY(isArc(r[0], 0, 0, 10, 0, 45));
+    const TextShape above = std::get<TextShape>(r.back());
+    QVERIFY(above.text == "45°" && above.anchor == 2);
     // Below the point, a value turned round hangs outside the arc from its top.
+    r = angle(b, -10, -4);
     const TextShape &below = std::get<TextShape>(r.back());
-    QCOMPARE(below.anchor, int16_t(8));
+    QVERIFY(below.text == "45°" && below.anchor == 8 && near(below.angle, 292.5));
     QVERIFY(near(std::hypot(below.px, below.py), std::hypot(10, 4) + 1));
-    QVERIFY(near(below.angle, 292.5));
-    c.GivePick(a, 5, 0);
-    c.GivePick(b, 5, 5);
-    QCOMPARE(std::get<TextShape>(c.Give(-10, 4).back()).text, QStringLiteral("135°"));
-    c.GivePick(a, 5, 0);
-    c.GivePick(subject(8, LineShape{0, 5, 10, 5}), 5, 5);
-    QVERIFY(c.Give(3, 3).empty());
+    QCOMPARE(std::get<TextShape>(angle(b, -10, 4).back()).text, QStringLiteral("135°"));
+    QVERIFY(angle(subjectOf(8, LineShape{0, 5, 10, 5}), 3, 3).empty());
     QVERIFY(!c.Note().isEmpty());
 
     // Leader: the arrow at the first point, the text on a shoulder toward its side.
-    TextShape t;
-    t.height = 3.5;
-    t.angle = 30;
-    t.text = QStringLiteral("穴");
+    const TextShape t{0, 0, 3.5, 0, 0, 30, 0, 1, 0, QString(), QStringLiteral("穴")};
     c.SetText(t);
     c.Start(DimLeader);
     c.Give(0, 0);
     r = c.Give(-10, 10);
-    QVERIFY(lineIs(r[0], 0, 0, -10, 10));
+    QVERIFY(isLine(r[0], 0, 0, -10, 10) && isText(r.back(), "穴", -11, 11, 0, 3));
     const LineShape &shoulder = std::get<LineShape>(r[1]);
     QVERIFY(near(shoulder.y1, 10) && near(shoulder.y2, 10) && shoulder.x2 < -14.5);
-    QVERIFY(textIs(r.back(), QStringLiteral("穴"), -11, 11, 0, 3));
     c.SetText(TextShape());
     c.Give(0, 0);
     QVERIFY(c.Give(5, 5).empty());
@@ -189,24 +135,9 @@ void TestDimension::pickedDimensions()
 void TestDimension::dimensionsInEditor()
 {
     Editor ed;
-    QVERIFY(ed.prepare());
-    StoredOperation out;
-    ChangeSet circle;
-    circle.member = 7;
-    EntityRecord rec;
-    rec.shape = CircleShape{100, 100, 20};
-    circle.created.push_back(rec);
-    QCOMPARE(StoreChanges(ed.db, 1, lineOp(10, 10, 50, 10), {}, out), StoreResult::Stored);
-    QCOMPARE(StoreChanges(ed.db, 1, circle, {}, out), StoreResult::Stored);
-    QVERIFY(ed.open());
+    QVERIFY(openWith(ed, {lineOp(10, 10, 50, 10), figureOp(CircleShape{100, 100, 20})}));
     TForm13 *e = ed.window;
-    e->CurGrid = 5;
-    const auto start = [&](const char *name) {
-        QAction *a = e->findChild<QAction *>(QString::fromLatin1(name));
-        QVERIFY2(a, name);
-        a->trigger();
-    };
-    start("mnuDimHorizontal");
+    QVERIFY(start(e, "mnuDimHorizontal"));
     QCOMPARE(e->StatusText(1), QStringLiteral("水平寸法"));
     clickAt(e, 10, 10);
     clickAt(e, 50, 10);
@@ -229,13 +160,12 @@ void TestDimension::dimensionsInEditor()
     // Radius of the circle picked, then the value outside it, with this PC's settings.
     Config().DimDecimals = 1;
     Config().DimTextHeight = 5;
-    start("mnuDimRadius");
+    QVERIFY(start(e, "mnuDimRadius"));
     clickAt(e, 120, 100);
     clickAt(e, 130, 100);
     QCOMPARE(rows(ed.db, "BAS, PX, PY, MH, TXT", "ENT_TEXT_1", "N = 2"),
              QStringList{"2 125 101 5 R20"});
-    QCOMPARE(rows(ed.db, "X1, Y1, X2, Y2", "ENT_LINE_1", "N = 9"),
-             QStringList{"100 100 130 100"});
+    QCOMPARE(rows(ed.db, "X1, Y1, X2, Y2", "ENT_LINE_1", "N = 9"), QStringList{"100 100 130 100"});
     QCOMPARE(e->History().UndoCount(), size_t(2));
 
     // The settings dialog: what OK takes is kept for this PC and the next dimension.
@@ -244,12 +174,19 @@ void TestDimension::dimensionsInEditor()
         auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (!d)
             return;
-        shown = true;
-        d->findChild<QComboBox *>("DimHeightBox")->setCurrentText("2.5");
-        d->findChild<QComboBox *>("DimArrowBox")->setCurrentIndex(1);
-        d->findChild<QLineEdit *>("DimGapEdit")->setText("0.5");
-        d->findChild<QSpinBox *>("DimDecimalsBox")->setValue(3);
-        d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        auto *height = d->findChild<QComboBox *>("DimHeightBox");
+        auto *arrow = d->findChild<QComboBox *>("DimArrowBox");
+        auto *gap = d->findChild<QLineEdit *>("DimGapEdit");
+        auto *decimals = d->findChild<QSpinBox *>("DimDecimalsBox");
+        auto *buttons = d->findChild<QDialogButtonBox *>();
+        shown = height && arrow && gap && decimals && buttons;
+        if (shown) {
+            height->setCurrentText("2.5");
+            arrow->setCurrentIndex(1);
+            gap->setText("0.5");
+            decimals->setValue(3);
+            buttons->button(QDialogButtonBox::Ok)->click();
+        }
         if (d->isVisible())
             d->reject();
     });
@@ -257,7 +194,7 @@ void TestDimension::dimensionsInEditor()
         if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
             d->reject();
     });
-    start("mnuDimSettings");
+    QVERIFY(start(e, "mnuDimSettings"));
     QVERIFY(shown);
     QCOMPARE(QList<double>({Config().DimTextHeight, double(Config().DimArrowKind),
                             Config().DimGap, double(Config().DimDecimals)}),
@@ -274,6 +211,10 @@ void TestDimension::settingsLines()
     const auto content = [&] {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const auto dims = [](const Settings &s) {
+        return QList<double>({s.DimTextHeight, double(s.DimArrowKind), s.DimArrowSize,
+                              s.DimOvershoot, s.DimGap, double(s.DimDecimals)});
     };
     Settings s;
     QVERIFY(SaveSettingsFile(path, s));
@@ -293,24 +234,14 @@ void TestDimension::settingsLines()
     QVERIFY(SaveSettingsFile(path, s));
     all = content();
     QVERIFY(all.endsWith("\r\n7\r\n2\r\n2.5\r\n0\r\n0.5\r\n0\r\n"));
-    Settings back = LoadSettingsFile(path);
-    QCOMPARE(QList<double>({back.DimTextHeight, double(back.DimArrowKind), back.DimArrowSize,
-                            back.DimOvershoot, back.DimGap, double(back.DimDecimals)}),
-             QList<double>({7, 2, 2.5, 0, 0.5, 0}));
+    QCOMPARE(dims(LoadSettingsFile(path)), QList<double>({7, 2, 2.5, 0, 0.5, 0}));
 
     // A value outside its range leaves the default.
     all.replace("\r\n7\r\n2\r\n2.5\r\n0\r\n0.5\r\n0\r\n", "\r\n4\r\n3\r\nx\r\n-1\r\ninf\r\n9\r\n");
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(all);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(all) == all.size());
     f.close();
-    back = LoadSettingsFile(path);
-    const Settings defaults;
-    QCOMPARE(QList<double>({back.DimTextHeight, double(back.DimArrowKind), back.DimArrowSize,
-                            back.DimOvershoot, back.DimGap, double(back.DimDecimals)}),
-             QList<double>({defaults.DimTextHeight, double(defaults.DimArrowKind),
-                            defaults.DimArrowSize, defaults.DimOvershoot, defaults.DimGap,
-                            double(defaults.DimDecimals)}));
+    QCOMPARE(dims(LoadSettingsFile(path)), dims(Settings()));
     s.DimGap = NAN;
     QVERIFY(!SaveSettingsFile(path, s));
 }

@@ -1,27 +1,18 @@
 // The entities' geometry: arcs through three points, boxes, distances, dashes along arcs,
 // text cells for every anchor in both directions, vertical forms, and texts on screen
 // where their anchor puts them.
-#include "editor/model/geometry.h"
+#include "figures.h"
+
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"
 #include "editor/view/textpaint.h"
 
 #include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QImage>
 #include <QPainter>
-#include <QtTest>
-
-#include <cmath>
 
 using namespace Geometry;
 
 namespace {
-
-bool near(double a, double b, double eps = 1e-9)
-{
-    return std::fabs(a - b) <= eps;
-}
 
 // The pixels darker than mid grey, as a rectangle; empty when there are none.
 QRect inkOf(const QImage &image, const QRect &within = QRect())
@@ -41,12 +32,17 @@ QRect inkOf(const QImage &image, const QRect &within = QRect())
     return l > r ? QRect() : QRect(QPoint(l, t), QPoint(r, b));
 }
 
+// Said on failure, so that misplaced ink shows where it was.
 bool within(const QRect &got, const QRect &want, int pixels)
 {
-    return !got.isNull() && std::abs(got.left() - want.left()) <= pixels
-           && std::abs(got.right() - want.right()) <= pixels
-           && std::abs(got.top() - want.top()) <= pixels
-           && std::abs(got.bottom() - want.bottom()) <= pixels;
+    const bool ok = !got.isNull() && std::abs(got.left() - want.left()) <= pixels
+                    && std::abs(got.right() - want.right()) <= pixels
+                    && std::abs(got.top() - want.top()) <= pixels
+                    && std::abs(got.bottom() - want.bottom()) <= pixels;
+    if (!ok)
+        qWarning("ink %d,%d %dx%d, not %d,%d %dx%d", got.x(), got.y(), got.width(), got.height(),
+                 want.x(), want.y(), want.width(), want.height());
+    return ok;
 }
 
 } // namespace
@@ -69,49 +65,35 @@ void TestGeometry::threePointArcs()
 {
     ArcShape a;
     // Counter-clockwise input: from the first point.
-    QVERIFY(ArcThroughThree(1, 0, 0, 1, -1, 0, a));
-    QVERIFY(near(a.cx, 0) && near(a.cy, 0) && near(a.r, 1));
-    QVERIFY(near(a.sa, 0) && near(a.ea, 180));
+    QVERIFY(ArcThroughThree(1, 0, 0, 1, -1, 0, a) && isArc(a, 0, 0, 1, 0, 180));
     // Clockwise input through the same middle point: the same arc, not its other half.
-    QVERIFY(ArcThroughThree(-1, 0, 0, 1, 1, 0, a));
-    QVERIFY(near(a.sa, 0) && near(a.ea, 180));
-    QVERIFY(OnArc(90, a.sa, a.ea));
-    QVERIFY(!OnArc(270, a.sa, a.ea));
+    QVERIFY(ArcThroughThree(-1, 0, 0, 1, 1, 0, a) && isArc(a, 0, 0, 1, 0, 180));
+    QVERIFY(OnArc(90, a.sa, a.ea) && !OnArc(270, a.sa, a.ea));
     // Below: the lower half.
-    QVERIFY(ArcThroughThree(-1, 0, 0, -1, 1, 0, a));
-    QVERIFY(near(a.sa, 180) && near(a.ea, 0));
+    QVERIFY(ArcThroughThree(-1, 0, 0, -1, 1, 0, a) && isArc(a, 0, 0, 1, 180, 0));
     QVERIFY(OnArc(270, a.sa, a.ea) && !OnArc(90, a.sa, a.ea));
 
-    // Across 0 degrees, both ways round, centre (5, -3) radius 4.
-    const auto at = [](double deg, double &x, double &y) {
-        x = 5 + 4 * std::cos(deg * Pi / 180);
-        y = -3 + 4 * std::sin(deg * Pi / 180);
+    // Across 0 degrees, both ways round, centre (5, -3) radius 4; the long way round when
+    // the middle point is on the far side.
+    const auto through = [&](double d1, double d2, double d3) {
+        const auto x = [](double d) { return 5 + 4 * std::cos(d * Pi / 180); };
+        const auto y = [](double d) { return -3 + 4 * std::sin(d * Pi / 180); };
+        return ArcThroughThree(x(d1), y(d1), x(d2), y(d2), x(d3), y(d3), a) ? described(a)
+                                                                             : QString();
     };
-    double x1, y1, x2, y2, x3, y3;
-    at(330, x1, y1);
-    at(10, x2, y2);
-    at(40, x3, y3);
-    QVERIFY(ArcThroughThree(x1, y1, x2, y2, x3, y3, a));
-    QVERIFY(near(a.cx, 5, 1e-9) && near(a.cy, -3, 1e-9) && near(a.r, 4, 1e-9));
-    QVERIFY(near(a.sa, 330, 1e-7) && near(a.ea, 40, 1e-7));
-    QVERIFY(ArcThroughThree(x3, y3, x2, y2, x1, y1, a));
-    QVERIFY(near(a.sa, 330, 1e-7) && near(a.ea, 40, 1e-7));
+    QCOMPARE(through(330, 10, 40), QStringLiteral("arc 5 -3 4 330 40"));
+    QCOMPARE(through(40, 10, 330), QStringLiteral("arc 5 -3 4 330 40"));
     QVERIFY(OnArc(0, a.sa, a.ea) && OnArc(359.9, a.sa, a.ea) && !OnArc(180, a.sa, a.ea));
     QVERIFY(near(Sweep(a.sa, a.ea), 70, 1e-7));
-    // The long way: the middle point on the far side.
-    at(180, x2, y2);
-    QVERIFY(ArcThroughThree(x1, y1, x2, y2, x3, y3, a));
-    QVERIFY(near(a.sa, 40, 1e-7) && near(a.ea, 330, 1e-7));
+    QCOMPARE(through(330, 180, 40), QStringLiteral("arc 5 -3 4 40 330"));
     QVERIFY(OnArc(180, a.sa, a.ea) && !OnArc(0, a.sa, a.ea));
 
     // No arc: on one line, coinciding, not finite.
-    QVERIFY(!ArcThroughThree(0, 0, 1, 1, 2, 2, a));
-    QVERIFY(!ArcThroughThree(0, 0, 2, 2, 1, 1, a));
-    QVERIFY(!ArcThroughThree(1e6, 1e6, 1e6 + 1, 1e6 + 1, 1e6 + 3, 1e6 + 3, a));
-    QVERIFY(!ArcThroughThree(3, 3, 3, 3, 3, 3, a));
-    QVERIFY(!ArcThroughThree(0, 0, 1, 1, 0, 0, a));
-    QVERIFY(!ArcThroughThree(0, 0, NAN, 1, 2, 0, a));
-    QVERIFY(!ArcThroughThree(0, 0, 1, INFINITY, 2, 0, a));
+    const double none[][6] = {{0, 0, 1, 1, 2, 2}, {0, 0, 2, 2, 1, 1}, {3, 3, 3, 3, 3, 3},
+                              {1e6, 1e6, 1e6 + 1, 1e6 + 1, 1e6 + 3, 1e6 + 3}, {0, 0, 1, 1, 0, 0},
+                              {0, 0, NAN, 1, 2, 0}, {0, 0, 1, INFINITY, 2, 0}};
+    for (const auto &p : none)
+        QVERIFY(!ArcThroughThree(p[0], p[1], p[2], p[3], p[4], p[5], a));
 
     // Angles are kept in [0, 360); equal ends make the full circle.
     QVERIFY(near(Normal(-30), 330) && near(Normal(720), 0) && near(Normal(NAN), 0));
@@ -123,8 +105,7 @@ void TestGeometry::arcBoxes()
     const double r = 10, cx = 5, cy = 5;
     const auto check = [&](double sa, double ea, double x1, double y1, double x2, double y2) {
         const PaperBox b = ArcBox({cx, cy, r, sa, ea});
-        return near(b.x1, x1, 1e-9) && near(b.y1, y1, 1e-9) && near(b.x2, x2, 1e-9)
-               && near(b.y2, y2, 1e-9);
+        return near(b.x1, x1) && near(b.y1, y1) && near(b.x2, x2) && near(b.y2, y2);
     };
     const double c80 = r * std::cos(80 * Pi / 180), s80 = r * std::sin(80 * Pi / 180);
     // Across +y, -x, -y and +x (through 0 degrees): the crossing is the box's edge.
@@ -156,20 +137,20 @@ void TestGeometry::distances()
 {
     const ArcShape quarter{0, 0, 10, 0, 90};
     // On the arc's span: from the circumference.
-    QVERIFY(near(DistanceToArc(20, 20, quarter), std::hypot(20, 20) - 10, 1e-12));
-    QVERIFY(near(DistanceToArc(3, 4, quarter), 5, 1e-12));
+    QVERIFY(near(DistanceToArc(20, 20, quarter), std::hypot(20, 20) - 10, 1e-12)
+            && near(DistanceToArc(3, 4, quarter), 5, 1e-12));
     // Off the span: the nearer end.
-    QVERIFY(near(DistanceToArc(0, -5, quarter), std::hypot(10, 5), 1e-12));
-    QVERIFY(near(DistanceToArc(-10, 1, quarter), std::hypot(10, 9), 1e-12));
+    QVERIFY(near(DistanceToArc(0, -5, quarter), std::hypot(10, 5), 1e-12)
+            && near(DistanceToArc(-10, 1, quarter), std::hypot(10, 9), 1e-12));
     // Not the whole circle: the far side is far.
     QVERIFY(DistanceToArc(-10, 0, quarter) > 14);
     QVERIFY(near(DistanceToCircle(-10, 0, {0, 0, 10}), 0, 1e-12));
     // Across 0 degrees.
     const ArcShape across{0, 0, 10, 300, 60};
-    QVERIFY(near(DistanceToArc(20, 0, across), 10, 1e-12));
-    QVERIFY(near(DistanceToArc(-20, 0, across), std::hypot(25, 10 * std::sin(Pi / 3)), 1e-9));
-    QVERIFY(near(DistanceToSegment(5, 5, {0, 0, 10, 0}), 5));
-    QVERIFY(near(DistanceToSegment(-3, 4, {0, 0, 10, 0}), 5));
+    QVERIFY(near(DistanceToArc(20, 0, across), 10, 1e-12)
+            && near(DistanceToArc(-20, 0, across), std::hypot(25, 10 * std::sin(Pi / 3))));
+    QVERIFY(near(DistanceToSegment(5, 5, {0, 0, 10, 0}), 5)
+            && near(DistanceToSegment(-3, 4, {0, 0, 10, 0}), 5));
     double sx, sy, ex, ey;
     ArcEnds(quarter, sx, sy, ex, ey);
     QVERIFY(near(sx, 10) && near(sy, 0) && near(ex, 0, 1e-12) && near(ey, 10));
@@ -177,36 +158,26 @@ void TestGeometry::distances()
 
 void TestGeometry::dashPhaseAlongArcs()
 {
-    DashPattern p;
-    p.count = 2;
-    p.pitches[0] = 10;
-    p.pitches[1] = 2;
-    std::vector<std::pair<double, double>> got;
-    const auto keep = [&](bool, double a, double b) { got.emplace_back(a, b); };
+    // The dashes walked, as "from-to" to a millionth.
+    const auto walked = [](const DashPattern &p, double length, double from, double to) {
+        QStringList got;
+        WalkDashes(p, length, from, to, [&](bool, double a, double b) {
+            got << QString::number(a, 'f', 6) + "-" + QString::number(b, 'f', 6);
+        });
+        return got.join(u' ');
+    };
     // Taken up at 30 along a 100 long curve: inside the dash begun at 24.
-    WalkDashes(p, 100, 30, 50, keep);
-    QCOMPARE(got.size(), size_t(3));
-    QVERIFY(near(got[0].first, 30) && near(got[0].second, 34));
-    QVERIFY(near(got[1].first, 36) && near(got[1].second, 46));
-    QVERIFY(near(got[2].first, 48) && near(got[2].second, 50));
-    // No longer than one period: continuous.
-    got.clear();
-    WalkDashes(p, 12, 0, 12, keep);
-    QVERIFY(got.size() == 1 && near(got[0].second, 12));
-    // A pattern that cannot advance is drawn continuous and ends.
-    DashPattern zero;
-    zero.count = 2;
-    got.clear();
-    WalkDashes(zero, 100, 0, 100, keep);
-    QCOMPARE(got.size(), size_t(1));
+    const DashPattern p{2, {10, 2}};
+    QCOMPARE(walked(p, 100, 30, 50),
+             QStringLiteral("30.000000-34.000000 36.000000-46.000000 48.000000-50.000000"));
+    // No longer than one period: continuous; a pattern that cannot advance the same, ended.
+    QCOMPARE(walked(p, 12, 0, 12), QStringLiteral("0.000000-12.000000"));
+    QCOMPARE(walked(DashPattern{2, {}}, 100, 0, 100), QStringLiteral("0.000000-100.000000"));
 
     // Along a half circle of radius 10 (31.4 long) with dashes 3 and gaps 1, seen only
     // left of the centre: the stroke starts at 90 degrees (15.708 along), which falls in a
     // gap, so the first dash drawn begins at 16 along.
-    DashPattern d;
-    d.count = 2;
-    d.pitches[0] = 3;
-    d.pitches[1] = 1;
+    const DashPattern d{2, {3, 1}};
     const ArcShape half{0, 0, 10, 0, 180};
     const PaperBox left{-20, -20, 0, 20};
     std::vector<std::array<double, 4>> chords;
@@ -215,46 +186,38 @@ void TestGeometry::dashPhaseAlongArcs()
         chords.push_back({x1, y1, x2, y2});
     });
     QVERIFY(!chords.empty());
-    QVERIFY(near(chords.front()[0], 10 * std::cos(1.6), 1e-9));
-    QVERIFY(near(chords.front()[1], 10 * std::sin(1.6), 1e-9));
+    const auto at = [](double x, double y, double along) {
+        return near(x, 10 * std::cos(along / 10)) && near(y, 10 * std::sin(along / 10));
+    };
+    QVERIFY(at(chords.front()[0], chords.front()[1], 16));
     // 31.4 falls in a gap again: the last dash ends at 31.
-    QVERIFY(near(chords.back()[2], 10 * std::cos(3.1), 1e-9));
-    QVERIFY(near(chords.back()[3], 10 * std::sin(3.1), 1e-9));
+    QVERIFY(at(chords.back()[2], chords.back()[3], 31));
     // Nothing right of the view's edge, every chord on the circle.
     for (const auto &c : chords) {
-        QVERIFY(c[0] <= 1e-9 && c[2] <= 1e-9);
-        QVERIFY(near(std::hypot(c[2], c[3]), 10, 1e-9));
+        QVERIFY(c[0] <= 1e-9 && c[2] <= 1e-9 && near(std::hypot(c[2], c[3]), 10));
     }
     // The whole arc unclipped starts its dash at the start.
     chords.clear();
     WalkArc(half, d, 0.001, nullptr, [&](bool, double x1, double y1, double x2, double y2) {
         chords.push_back({x1, y1, x2, y2});
     });
-    QVERIFY(near(chords.front()[0], 10) && near(chords.front()[1], 0));
+    QVERIFY(at(chords.front()[0], chords.front()[1], 0));
     // Dots every 2 mm along a quarter of 15.7 mm: eight of them, from the start.
-    DashPattern dots;
-    dots.count = 2;
-    dots.pitches[1] = 2;
     int count = 0;
-    WalkArc({0, 0, 10, 0, 90}, dots, 0.01, nullptr,
+    WalkArc({0, 0, 10, 0, 90}, DashPattern{2, {0, 2}}, 0.01, nullptr,
             [&](bool dot, double x1, double y1, double, double) {
                 QVERIFY(dot);
                 if (count == 1)
-                    QVERIFY(near(x1, 10 * std::cos(0.2), 1e-9) && near(y1, 10 * std::sin(0.2), 1e-9));
+                    QVERIFY(at(x1, y1, 2));
                 ++count;
             });
     QCOMPARE(count, 8);
     // A circle wholly outside the view gives nothing; a bad radius nothing either.
     count = 0;
-    WalkArc({100, 100, 5, 0, 0}, d, 0.01, &left, [&](bool, double, double, double, double) {
-        ++count;
-    });
-    WalkArc({0, 0, NAN, 0, 0}, d, 0.01, nullptr, [&](bool, double, double, double, double) {
-        ++count;
-    });
-    WalkArc({0, 0, -1, 0, 0}, d, 0.01, nullptr, [&](bool, double, double, double, double) {
-        ++count;
-    });
+    const auto counted = [&](bool, double, double, double, double) { ++count; };
+    WalkArc({100, 100, 5, 0, 0}, d, 0.01, &left, counted);
+    WalkArc({0, 0, NAN, 0, 0}, d, 0.01, nullptr, counted);
+    WalkArc({0, 0, -1, 0, 0}, d, 0.01, nullptr, counted);
     QCOMPARE(count, 0);
 }
 
@@ -266,20 +229,15 @@ void TestGeometry::textAnchors()
     for (int vertical = 0; vertical <= 1; ++vertical) {
         const double w = vertical ? 5 : 15, h = vertical ? 23 : 5;
         for (int anchor = 1; anchor <= 9; ++anchor) {
-            TextRef t;
-            t.px = 100;
-            t.py = 50;
-            t.height = 5;
-            t.spacing = vertical ? 1 : 0;
-            t.anchor = int16_t(anchor);
-            t.vertical = int16_t(vertical);
+            const TextRef t{100, 50, 5, 0, double(vertical), 0, 0, int16_t(anchor),
+                            int16_t(vertical)};
             double xs[4], ys[4];
             TextCorners(t, text, xs, ys);
             const double left = 100 - w * ((anchor - 1) % 3) / 2;
             const double bottom = 50 - h * ((anchor - 1) / 3) / 2;
             QVERIFY2(near(xs[0], left) && near(ys[0], bottom) && near(xs[2], left + w)
                          && near(ys[2], bottom + h),
-                     qPrintable(QStringLiteral("anchor %1 vertical %2").arg(anchor).arg(vertical)));
+                     qPrintable(QString("anchor %1 vertical %2").arg(anchor).arg(vertical)));
             const TextLayout l = LayOutText(t, text);
             QCOMPARE(l.glyphs.size(), size_t(4));
             // Every cell inside the box, in writing order.
@@ -297,16 +255,11 @@ void TestGeometry::textAnchors()
         }
     }
     // Turned by 90 degrees about the anchor: the box's lower left goes up from it.
-    TextRef t;
-    t.px = 10;
-    t.py = 20;
-    t.height = 5;
-    t.angle = 90;
+    TextRef t{10, 20, 5, 0, 0, 90};
     double xs[4], ys[4];
     TextCorners(t, text, xs, ys);
-    QVERIFY(near(xs[0], 10, 1e-12) && near(ys[0], 20, 1e-12));
-    QVERIFY(near(xs[1], 10, 1e-12) && near(ys[1], 35, 1e-12));
-    QVERIFY(near(xs[3], 5, 1e-12) && near(ys[3], 20, 1e-12));
+    QVERIFY(near(xs[0], 10, 1e-12) && near(ys[0], 20, 1e-12) && near(xs[1], 10, 1e-12));
+    QVERIFY(near(ys[1], 35, 1e-12) && near(xs[3], 5, 1e-12) && near(ys[3], 20, 1e-12));
     // A given width makes every cell that wide.
     t.angle = 0;
     t.width = 3;
@@ -337,30 +290,23 @@ void TestGeometry::textAnchors()
 
 void TestGeometry::verticalForms()
 {
-    // Brackets turn a quarter (their vertical forms are the same shapes turned).
-    Glyph g = VerticalForm(U'「');
-    QVERIFY(g.form == 0xFE41 && g.turned);
-    g = VerticalForm(U'』');
-    QVERIFY(g.form == 0xFE44 && g.turned);
-    g = VerticalForm(U'（');
-    QVERIFY(g.form == 0xFE35 && g.turned);
-    g = VerticalForm(U'…');
-    QVERIFY(g.form == 0xFE19 && g.turned);
-    // Commas and stops move to the upper right, not turned.
-    g = VerticalForm(U'、');
-    QVERIFY(g.form == 0xFE11 && !g.turned && g.shiftX > 0.3 && g.shiftY > 0.3);
-    g = VerticalForm(U'。');
-    QVERIFY(g.form == 0xFE12 && !g.turned && g.shiftY > 0.3);
-    // Long-vowel marks and waves run along the column: turned, with no form of their own.
-    g = VerticalForm(U'ー');
-    QVERIFY(g.form == 0 && g.turned);
-    g = VerticalForm(U'〜');
-    QVERIFY(g.form == 0 && g.turned);
-    // Small kana a little up and right; everything else as it is.
-    g = VerticalForm(U'ょ');
-    QVERIFY(!g.turned && g.shiftX > 0 && g.shiftX < 0.3);
-    g = VerticalForm(U'漢');
-    QVERIFY(g.form == 0 && !g.turned && g.shiftX == 0 && g.shiftY == 0 && g.wide);
+    // Brackets turn a quarter (their vertical forms are the same shapes turned); commas and
+    // stops move to the upper right; long-vowel marks and waves run along the column, turned
+    // with no form of their own; small kana go a little up and right; the rest stays.
+    const double A = 1e9; // any shift
+    const struct { char32_t code, form; bool turned; double minX, maxX, minY, maxY; } forms[] = {
+        {U'「', 0xFE41, true, -A, A, -A, A}, {U'』', 0xFE44, true, -A, A, -A, A},
+        {U'（', 0xFE35, true, -A, A, -A, A}, {U'…', 0xFE19, true, -A, A, -A, A},
+        {U'、', 0xFE11, false, 0.31, A, 0.31, A}, {U'。', 0xFE12, false, -A, A, 0.31, A},
+        {U'ー', 0, true, -A, A, -A, A}, {U'〜', 0, true, -A, A, -A, A},
+        {U'ょ', 0, false, 1e-9, 0.29, -A, A}, {U'漢', 0, false, 0, 0, 0, 0}};
+    for (const auto &f : forms) {
+        const Glyph g = VerticalForm(f.code);
+        QVERIFY2(g.form == f.form && g.turned == f.turned && g.shiftX >= f.minX
+                     && g.shiftX <= f.maxX && g.shiftY >= f.minY && g.shiftY <= f.maxY,
+                 qPrintable(QString::number(uint(f.code), 16)));
+    }
+    QVERIFY(VerticalForm(U'漢').wide);
 
     // The layout maps them in vertical writing only.
     TextRef t;
@@ -381,14 +327,7 @@ void TestGeometry::verticalForms()
 void TestGeometry::textOnScreen()
 {
     // 4 pixels a millimetre, paper (0, 0) at pixel (200, 300) of a 500 x 400 image.
-    ViewParams view;
-    view.scale = 4;
-    view.x1 = -50;
-    view.y1 = -25;
-    view.x2 = 75;
-    view.y2 = 75;
-    view.width = 500;
-    view.height = 400;
+    const ViewParams view{4, -50, -25, 75, 75, 500, 400};
     QImage image(view.width, view.height, QImage::Format_RGB32);
     const QFont font = ShapingFont(QString());
     QVERIFY(QFontMetricsF(font).inFontUcs4(U'図'));
@@ -398,9 +337,8 @@ void TestGeometry::textOnScreen()
         ref.fill(Qt::white);
         QPainter p(&ref);
         p.setRenderHint(QPainter::Antialiasing, true);
-        const QFontMetricsF m(font);
         const double s = pixels / 100;
-        p.translate(left + 0.5, bottom + 0.5 - (pixels - m.ascent() * s));
+        p.translate(left + 0.5, bottom + 0.5 - (pixels - QFontMetricsF(font).ascent() * s));
         p.scale(s, s);
         p.setFont(font);
         p.setPen(Qt::black);
@@ -408,54 +346,46 @@ void TestGeometry::textOnScreen()
         p.end();
         return inkOf(ref);
     };
-
-    const auto drawFresh = [&](const TextRef &text, const TextStrings &of) {
-        image.fill(Qt::white);
+    const auto draw = [&](const TextRef &text, const TextStrings &of, bool fresh = true) {
+        if (fresh)
+            image.fill(Qt::white);
         Canvas canvas(image);
         RenderText(canvas, view, text, of, 0);
+    };
+    const auto text = [](double px, double py, double height, int anchor, int vertical = 0,
+                         double spacing = 0) {
+        TextRef t;
+        t.px = px;
+        t.py = py;
+        t.height = height;
+        t.anchor = int16_t(anchor);
+        t.vertical = int16_t(vertical);
+        t.spacing = spacing;
+        return t;
     };
 
     // Across, anchored at its lower right (3) at paper (10, 5): pixel (240, 280); two
     // full-width characters 10 mm high (40 pixels) end there.
-    TextRef t;
-    t.px = 10;
-    t.py = 5;
-    t.height = 10;
-    t.anchor = 3;
+    TextRef t = text(10, 5, 10, 3);
     TextStrings strings{QString(), QStringLiteral("図面")};
     const size_t keptBefore = KeptTextOutlines();
-    drawFresh(t, strings);
-    const QRect firstInk = inkOf(image, QRect(0, 0, 200, 400));
-    const QRect secondInk = inkOf(image, QRect(200, 0, 300, 400));
-    const QRect firstWant = reference(QStringLiteral("図"), 160, 280, 40);
-    QVERIFY2(within(firstInk, firstWant, 1),
-             qPrintable(QStringLiteral("%1,%2 %3x%4 not %5,%6 %7x%8").arg(firstInk.x())
-                            .arg(firstInk.y()).arg(firstInk.width()).arg(firstInk.height())
-                            .arg(firstWant.x()).arg(firstWant.y()).arg(firstWant.width())
-                            .arg(firstWant.height())));
-    QVERIFY(within(secondInk, reference(QStringLiteral("面"), 200, 280, 40), 1));
+    draw(t, strings);
+    QVERIFY(within(inkOf(image, QRect(0, 0, 200, 400)), reference("図", 160, 280, 40), 1));
+    QVERIFY(within(inkOf(image, QRect(200, 0, 300, 400)), reference("面", 200, 280, 40), 1));
     QVERIFY(inkOf(image).right() < 240 && inkOf(image).bottom() < 281);
     // Shaped once: drawing it again keeps the one outline.
     QCOMPARE(KeptTextOutlines(), keptBefore + 1);
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, strings, 0);
-        RenderText(canvas, view, t, strings, 0);
-    }
+    draw(t, strings, false);
+    draw(t, strings, false);
     QCOMPARE(KeptTextOutlines(), keptBefore + 1);
 
     // Down, anchored at its upper left (7) at paper (-20, 65): pixel (120, 40); cells 10
     // high, 2 mm apart: 図 in pixels 40-80, 面 in 88-128, ー turned in 136-176 and 、 in
     // the upper right of the last cell, 184-224.
-    t.px = -20;
-    t.py = 65;
-    t.anchor = 7;
-    t.vertical = 1;
-    t.spacing = 2;
     strings.text = QStringLiteral("図面ー、");
-    drawFresh(t, strings);
-    QVERIFY(within(inkOf(image, QRect(0, 30, 500, 54)), reference(QStringLiteral("図"), 120, 80, 40), 1));
-    QVERIFY(within(inkOf(image, QRect(0, 84, 500, 48)), reference(QStringLiteral("面"), 120, 128, 40), 1));
+    draw(text(-20, 65, 10, 7, 1, 2), strings);
+    QVERIFY(within(inkOf(image, QRect(0, 30, 500, 54)), reference("図", 120, 80, 40), 1));
+    QVERIFY(within(inkOf(image, QRect(0, 84, 500, 48)), reference("面", 120, 128, 40), 1));
     const QRect bar = inkOf(image, QRect(0, 132, 500, 48));
     QVERIFY(!bar.isNull() && bar.height() > 2 * bar.width()); // runs down the column
     QVERIFY(bar.left() >= 120 && bar.right() < 160 && bar.top() >= 136 && bar.bottom() < 176);
@@ -464,61 +394,35 @@ void TestGeometry::textOnScreen()
     QVERIFY(inkOf(image).left() >= 119 && inkOf(image).top() >= 39);
 
     // Higher than the kept pictures go (160 pixels): glyph by glyph, at the same place.
-    t.px = -40;
-    t.py = -20;
-    t.height = 40;
-    t.anchor = 1;
-    t.vertical = 0;
-    t.spacing = 0;
     strings.text = QStringLiteral("図");
-    drawFresh(t, strings);
-    const QRect upright = reference(QStringLiteral("図"), 40, 380, 160);
+    t = text(-40, -20, 40, 1);
+    draw(t, strings);
+    const QRect upright = reference("図", 40, 380, 160);
     QVERIFY(within(inkOf(image), upright, 1));
     // The same turned a quarter about its anchor at pixel (240, 380): the ink turns with it.
     t.px = 10;
     t.angle = 90;
-    drawFresh(t, strings);
-    const QRect turned(QPoint(upright.top() - 140, 420 - upright.right()),
-                       QPoint(upright.bottom() - 140, 420 - upright.left()));
-    QVERIFY(within(inkOf(image), turned, 1));
-    t.angle = 0;
+    draw(t, strings);
+    QVERIFY(within(inkOf(image), QRect(QPoint(upright.top() - 140, 420 - upright.right()),
+                                       QPoint(upright.bottom() - 140, 420 - upright.left())), 1));
 
     // Under 2 pixels high: a line through the box, no outline shaped.
     const size_t kept = KeptTextOutlines();
-    t.height = 0.4;
-    t.spacing = 0;
-    t.vertical = 0;
-    t.anchor = 1;
-    t.px = 0;
-    t.py = 0;
     strings.text = QStringLiteral("小さな文字");
-    drawFresh(t, strings);
+    draw(text(0, 0, 0.4, 1), strings);
     QCOMPARE(KeptTextOutlines(), kept);
     const QRect line = inkOf(image);
-    QVERIFY2(!line.isNull() && line.height() <= 1 && line.left() >= 199 && line.right() <= 209,
-             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(line.x()).arg(line.y())
-                            .arg(line.width()).arg(line.height())));
+    QVERIFY(!line.isNull() && line.height() <= 1 && line.left() >= 199 && line.right() <= 209);
     // Nothing for no height or no text; an unknown font is drawn in IPA Gothic.
     for (double h : {0.0, -3.0, double(NAN)}) {
-        t.height = h;
-        drawFresh(t, strings);
+        draw(text(0, 0, h, 1), strings);
         QVERIFY(inkOf(image).isNull());
     }
-    t.height = 10;
-    const TextStrings empty{QString(), QString()};
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, empty, 0);
-    }
+    draw(text(0, 0, 10, 1), {QString(), QString()}, false);
     QVERIFY(inkOf(image).isNull());
     QCOMPARE(TextFamily(QStringLiteral("No Such Font 123")), QStringLiteral("IPAGothic"));
-    t.anchor = 1;
-    const TextStrings unknown{QStringLiteral("No Such Font 123"), QStringLiteral("図")};
-    {
-        Canvas canvas(image);
-        RenderText(canvas, view, t, unknown, 0);
-    }
-    QVERIFY(within(inkOf(image), reference(QStringLiteral("図"), 200, 300, 40), 1));
+    draw(text(0, 0, 10, 1), {QStringLiteral("No Such Font 123"), QStringLiteral("図")}, false);
+    QVERIFY(within(inkOf(image), reference("図", 200, 300, 40), 1));
 }
 
 QTEST_MAIN(TestGeometry)

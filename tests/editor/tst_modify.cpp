@@ -1,13 +1,8 @@
-#include "editortest.h"
+#include "figures.h"
 
-#include "editor/commands/drawcommand.h"
 #include "editor/model/transform.h"
 
-#include <QAction>
-#include <QLineEdit>
 #include <QToolButton>
-
-#include <cmath>
 
 using Geometry::Transform;
 
@@ -27,46 +22,18 @@ private slots:
 
 namespace {
 
-bool near(double a, double b)
-{
-    return std::fabs(a - b) < 1e-9;
-}
-
-bool lineIs(const Shape &s, double x1, double y1, double x2, double y2)
-{
-    const auto *l = std::get_if<LineShape>(&s);
-    return l && near(l->x1, x1) && near(l->y1, y1) && near(l->x2, x2) && near(l->y2, y2);
-}
-
 Subject lineSubject(int32_t entity, double x1, double y1, double x2, double y2)
 {
-    Subject s;
-    s.entity = entity;
-    s.record.look.layer = 3;
-    s.record.look.colour = 2;
-    s.record.shape = LineShape{x1, y1, x2, y2};
-    return s;
+    return subjectOf(entity, LineShape{x1, y1, x2, y2});
 }
 
-QString lineRows(Database &db)
+// A tool button pressed; false when the editor has none of that name.
+bool press(TForm13 *e, const char *name)
 {
-    return rows(db, "X1, Y1, X2, Y2", "ENT_LINE_1").join(u'|');
-}
-
-QString states(Database &db)
-{
-    return rows(db, "N, DS", "ENTITY_1").join(u'|');
-}
-
-void enter(TForm13 *e, const QString &text)
-{
-    e->PointInput->setText(text);
-    QTest::keyClick(e->PointInput, Qt::Key_Return);
-}
-
-QToolButton *button(TForm13 *e, const char *name)
-{
-    return e->findChild<QToolButton *>(QString::fromLatin1(name));
+    QToolButton *b = e->findChild<QToolButton *>(QString::fromLatin1(name));
+    if (b)
+        b->click();
+    return b;
 }
 
 } // namespace
@@ -75,28 +42,18 @@ void TestModify::transforms()
 {
     Shape line = LineShape{10, 0, 20, 0};
     QVERIFY(Geometry::Apply(Transform::Rotate(10, 0, 90), line));
-    QVERIFY(lineIs(line, 10, 0, 10, 10));
+    QVERIFY(isLine(line, 10, 0, 10, 10));
 
     // A mirrored arc is still counter-clockwise: its ends swap.
     Shape arc = ArcShape{5, 5, 2, 0, 90};
     QVERIFY(Geometry::Apply(Transform::Mirror(0, 0, 0, 1), arc));
-    const ArcShape &a = std::get<ArcShape>(arc);
-    QVERIFY(near(a.cx, -5) && near(a.cy, 5) && near(a.r, 2) && near(a.sa, 90) && near(a.ea, 180));
+    QVERIFY(isArc(arc, -5, 5, 2, 90, 180));
 
     // Mirrored, a text keeps reading forward: its box is mirrored by its anchor and angle.
-    TextShape t;
-    t.px = 10;
-    t.py = 20;
-    t.height = 3.5;
-    t.anchor = 1;
-    t.text = QStringLiteral("穴");
+    const TextShape t{10, 20, 3.5, 0, 0, 0, 0, 1, 0, QString(), QStringLiteral("穴")};
     Shape text = t;
     QVERIFY(Geometry::Apply(Transform::Mirror(0, 0, 0, 1), text));
-    const TextShape &m = std::get<TextShape>(text);
-    QVERIFY(near(m.px, -10) && near(m.py, 20));
-    QCOMPARE(m.anchor, int16_t(3));
-    QVERIFY(near(m.angle, 0));
-    QCOMPARE(m.text, t.text);
+    QVERIFY(isText(text, t.text, -10, 20, 0, 3));
 
     // Scaled, a text's sizes and a circle's radius go with it.
     Shape big = t;
@@ -104,7 +61,8 @@ void TestModify::transforms()
     QVERIFY(near(std::get<TextShape>(big).height, 7) && near(std::get<TextShape>(big).px, 20));
     Shape circle = CircleShape{1, 1, 3};
     QVERIFY(Geometry::Apply(Transform::Scale(1, 0, 0.5), circle));
-    QVERIFY(near(std::get<CircleShape>(circle).cy, 0.5) && near(std::get<CircleShape>(circle).r, 1.5));
+    QVERIFY(near(std::get<CircleShape>(circle).cy, 0.5));
+    QVERIFY(near(std::get<CircleShape>(circle).r, 1.5));
 
     // No transform for a mirror line of no length or a factor not positive and finite; the
     // figure is left as it was.
@@ -113,7 +71,7 @@ void TestModify::transforms()
                                  Transform::Move(INFINITY, 0)}) {
         Shape s = LineShape{1, 2, 3, 4};
         QVERIFY(!Geometry::Apply(bad, s));
-        QVERIFY(lineIs(s, 1, 2, 3, 4));
+        QVERIFY(isLine(s, 1, 2, 3, 4));
     }
     // A result beyond a double is refused rather than stored.
     Shape far = LineShape{1e308, 0, 0, 0};
@@ -123,6 +81,10 @@ void TestModify::transforms()
 void TestModify::commandSteps()
 {
     DrawCommand c;
+    const auto startOn = [&](CommandId kind, std::vector<Subject> subjects) {
+        c.Start(kind);
+        c.SetSubjects(std::move(subjects));
+    };
     c.Start(MoveCommand);
     QVERIFY(c.Selecting());
     QCOMPARE(c.Prompt(), QStringLiteral("対象の図形を選択して Enter を押して下さい"));
@@ -133,8 +95,7 @@ void TestModify::commandSteps()
     c.Give(0, 0);
     // The band is the moved figures with the line from the base.
     const std::vector<Shape> band = c.Rubber(5, 5);
-    QCOMPARE(band.size(), size_t(3));
-    QVERIFY(lineIs(band[1], 5, 5, 15, 5));
+    QVERIFY(band.size() == 3 && isLine(band[1], 5, 5, 15, 5));
     // Escape takes back the base point only.
     QVERIFY(c.StepBack());
     QCOMPARE(c.Given(), 0);
@@ -149,33 +110,28 @@ void TestModify::commandSteps()
     Change moved = c.TakeChange();
     QCOMPARE(moved.erased, (std::vector<int32_t>{4, 9}));
     QCOMPARE(moved.created.size(), size_t(2));
-    QVERIFY(lineIs(moved.created[0].shape, 2, 3, 12, 3));
+    QVERIFY(isLine(moved.created[0].shape, 2, 3, 12, 3));
     // The look stays; the numbers are the store's to give.
-    QCOMPARE(moved.created[0].look.layer, int16_t(3));
-    QCOMPARE(moved.created[0].look.colour, int16_t(2));
-    QCOMPARE(moved.created[0].entity.n, 0);
+    const EntityRecord &first = moved.created[0];
+    QVERIFY(first.look.layer == 3 && first.look.colour == 2 && first.entity.n == 0);
     QVERIFY(c.Ended());
 
     // A copy keeps the originals and its base point, destination after destination.
-    c.Start(CopyCommand);
-    c.SetSubjects({lineSubject(4, 0, 0, 10, 0)});
+    startOn(CopyCommand, {lineSubject(4, 0, 0, 10, 0)});
     c.Give(0, 0);
     c.Give(0, 10);
     c.Give(0, 20);
     const Change second = c.TakeChange();
-    QVERIFY(second.erased.empty());
-    QVERIFY(lineIs(second.created[0].shape, 0, 20, 10, 20));
+    QVERIFY(second.erased.empty() && isLine(second.created[0].shape, 0, 20, 10, 20));
     QVERIFY(!c.Ended());
 
     // A typed angle turns at once; a typed factor that is no factor is refused.
-    c.Start(RotateCommand);
-    c.SetSubjects({lineSubject(4, 0, 0, 10, 0)});
+    startOn(RotateCommand, {lineSubject(4, 0, 0, 10, 0)});
     c.Give(0, 0);
     const double angle = 90;
     QVERIFY(c.GiveValue(&angle, 1));
-    QVERIFY(lineIs(c.TakeChange().created[0].shape, 0, 0, 0, 10));
-    c.Start(ScaleCommand);
-    c.SetSubjects({lineSubject(4, 0, 0, 10, 0)});
+    QVERIFY(isLine(c.TakeChange().created[0].shape, 0, 0, 0, 10));
+    startOn(ScaleCommand, {lineSubject(4, 0, 0, 10, 0)});
     c.Give(0, 0);
     for (double bad : {0.0, -2.0}) {
         QVERIFY(c.GiveValue(&bad, 1));
@@ -187,23 +143,21 @@ void TestModify::commandSteps()
     QVERIFY(!c.GiveValue(&nan, 1));
     // Or by a reference length and a new one: 5 becomes 15, three times.
     c.Give(5, 0);
-    QVERIFY(lineIs(c.Rubber(15, 0)[1], 0, 0, 30, 0));
+    QVERIFY(isLine(c.Rubber(15, 0)[1], 0, 0, 30, 0));
     c.Give(0, 15);
-    QVERIFY(lineIs(c.TakeChange().created[0].shape, 0, 0, 30, 0));
+    QVERIFY(isLine(c.TakeChange().created[0].shape, 0, 0, 30, 0));
 
-    // 反転 keeps or erases the originals as chosen.
+    // 反転 keeps or erases the originals as chosen; an axis of no length is refused.
     for (bool keep : {true, false}) {
         c.Options().mirrorKeeps = keep;
-        c.Start(MirrorCommand);
-        c.SetSubjects({lineSubject(4, 1, 0, 2, 0)});
+        startOn(MirrorCommand, {lineSubject(4, 1, 0, 2, 0)});
         c.Give(0, -1);
         c.Give(0, 1);
         const Change m = c.TakeChange();
         QCOMPARE(m.erased.empty(), keep);
-        QVERIFY(lineIs(m.created[0].shape, -1, 0, -2, 0));
+        QVERIFY(isLine(m.created[0].shape, -1, 0, -2, 0));
     }
-    c.Start(MirrorCommand);
-    c.SetSubjects({lineSubject(4, 1, 0, 2, 0)});
+    startOn(MirrorCommand, {lineSubject(4, 1, 0, 2, 0)});
     c.Give(3, 3);
     c.Give(3, 3);
     QCOMPARE(c.Note(), QStringLiteral("反転軸の長さが０のため反転しません"));
@@ -213,12 +167,7 @@ void TestModify::reshapeSteps()
 {
     DrawCommand c;
     const Subject a = lineSubject(1, 0, 0, 10, 0), b = lineSubject(2, 0, 0, 0, 10);
-    Subject arc = a;
-    arc.entity = 3;
-    arc.record.shape = ArcShape{0, 0, 4, 0, 90};
-    Subject text = a;
-    text.entity = 4;
-    text.record.shape = TextShape{};
+    const Subject arc = subjectOf(3, ArcShape{0, 0, 4, 0, 90}), text = subjectOf(4, TextShape{});
 
     // 複線: the pointer gives the distance until one is typed; inward past an arc's centre
     // nothing is made.
@@ -229,12 +178,12 @@ void TestModify::reshapeSteps()
     QCOMPARE(c.Note(), QStringLiteral("線、円、円弧を指示して下さい"));
     QCOMPARE(c.Given(), 0);
     c.GivePick(a, 5, 0);
-    QVERIFY(lineIs(c.Rubber(3, 2)[0], 0, 2, 10, 2));
+    QVERIFY(isLine(c.Rubber(3, 2)[0], 0, 2, 10, 2));
     const double five = 5;
     QVERIFY(c.GiveValue(&five, 1));
     QCOMPARE(c.Prompt(), QStringLiteral("複線を作る側を指示して下さい（間隔 5 mm）"));
     c.Give(3, -1);
-    QVERIFY(lineIs(c.TakeChange().created[0].shape, 0, -5, 10, -5));
+    QVERIFY(isLine(c.TakeChange().created[0].shape, 0, -5, 10, -5));
     c.GivePick(arc, 4, 0);
     c.Give(1, 1);
     QCOMPARE(c.Note(), QStringLiteral("中心を越えるため作図しません"));
@@ -256,46 +205,38 @@ void TestModify::reshapeSteps()
     const Change cut = c.TakeChange();
     QCOMPARE(cut.erased, (std::vector<int32_t>{1, 2}));
     QCOMPARE(cut.created.size(), size_t(3));
-    QVERIFY(lineIs(cut.created[2].shape, 2, 0, 0, 3) || lineIs(cut.created[2].shape, 0, 3, 2, 0));
+    QVERIFY(isLine(cut.created[2].shape, 2, 0, 0, 3) || isLine(cut.created[2].shape, 0, 3, 2, 0));
 
     // 角丸め: a radius too big for the corner says so and stores nothing.
     c.Start(FilletCommand);
-    const double big = 50;
+    const double big = 50, bad = -1;
     QVERIFY(c.GiveValue(&big, 1));
     c.GivePick(a, 8, 0);
     c.GivePick(b, 0, 8);
     QCOMPARE(c.Note(), QStringLiteral("大きすぎるため角に収まりません"));
     QVERIFY(c.TakeChange().Empty());
-    const double bad = -1;
     QVERIFY(c.GiveValue(&bad, 1));
     QCOMPARE(c.Note(), QStringLiteral("半径は０以上の数値で入力して下さい"));
 
     // 切断: a circle cannot be broken at one point.
-    Subject circle = a;
-    circle.record.shape = CircleShape{0, 0, 5};
     c.Start(BreakCommand);
-    c.GivePick(circle, 5, 0);
+    c.GivePick(subjectOf(1, CircleShape{0, 0, 5}), 5, 0);
     c.Give(5, 0);
     QCOMPARE(c.Note(), QStringLiteral("円は１点では切断出来ません（２点を指示して下さい）"));
     c.GivePick(a, 5, 0);
     c.Give(5, 0);
     const Change broken = c.TakeChange();
-    QCOMPARE(broken.created.size(), size_t(2));
-    QVERIFY(lineIs(broken.created[0].shape, 0, 0, 5, 0));
+    QVERIFY(broken.created.size() == 2 && isLine(broken.created[0].shape, 0, 0, 5, 0));
 }
 
 void TestModify::moveUndoRedo()
 {
     Editor ed;
-    QVERIFY(ed.prepare());
-    StoredOperation out;
-    QCOMPARE(StoreChanges(ed.db, 1, lineOp(10, 10, 30, 10), {}, out), StoreResult::Stored);
-    QVERIFY(ed.open());
+    QVERIFY(openWith(ed, {lineOp(10, 10, 30, 10)}));
     TForm13 *e = ed.window;
-    e->CurGrid = 5;
 
     // Started with nothing selected, the command asks for a selection first.
-    button(e, "btnEditMove")->click();
+    QVERIFY(press(e, "btnEditMove"));
     QCOMPARE(e->StatusText(1), QStringLiteral("移動"));
     QCOMPARE(e->StatusText(2), QStringLiteral("対象の図形を選択して Enter を押して下さい"));
     QTest::keyClick(e, Qt::Key_Return);
@@ -327,7 +268,7 @@ void TestModify::moveUndoRedo()
 
     // Copy with the selection made first: two copies, then Escape ends it.
     clickAt(e, 20, 50);
-    button(e, "btnEditCopy")->click();
+    QVERIFY(press(e, "btnEditCopy"));
     QCOMPARE(e->StatusText(2), QStringLiteral("基点を指示して下さい"));
     clickAt(e, 10, 50);
     clickAt(e, 10, 60);
@@ -343,20 +284,16 @@ void TestModify::moveUndoRedo()
 void TestModify::typedValuesInEditor()
 {
     Editor ed;
-    QVERIFY(ed.prepare());
-    StoredOperation out;
-    QCOMPARE(StoreChanges(ed.db, 1, lineOp(10, 10, 30, 10), {}, out), StoreResult::Stored);
-    QVERIFY(ed.open());
+    QVERIFY(openWith(ed, {lineOp(10, 10, 30, 10)}));
     TForm13 *e = ed.window;
-    e->CurGrid = 5;
     clickAt(e, 20, 10);
-    e->findChild<QAction *>(QStringLiteral("mnuEditRotate"))->trigger();
+    QVERIFY(start(e, "mnuEditRotate"));
     clickAt(e, 10, 10);
     enter(e, QStringLiteral("９０"));
     QCOMPARE(lineRows(ed.db).section(u'|', 1), QStringLiteral("10 10 10 30"));
 
     // A scale typed as 0 says why and waits for another.
-    e->findChild<QAction *>(QStringLiteral("mnuEditScale"))->trigger();
+    QVERIFY(start(e, "mnuEditScale"));
     enter(e, QStringLiteral("10,10"));
     enter(e, QStringLiteral("0"));
     QCOMPARE(e->Notice(), QStringLiteral("倍率は０より大きい数値で入力して下さい"));
@@ -368,22 +305,18 @@ void TestModify::typedValuesInEditor()
 
 void TestModify::reshapeInEditor()
 {
-    Editor ed;
-    QVERIFY(ed.prepare());
-    StoredOperation out;
     // An L of two lines meeting at (10, 10), and a wall at x = 60 crossing a third line.
-    for (const ChangeSet &op : {lineOp(10, 10, 50, 10), lineOp(10, 10, 10, 50),
-                                lineOp(60, 0, 60, 80), lineOp(40, 70, 80, 70)})
-        QCOMPARE(StoreChanges(ed.db, 1, op, {}, out), StoreResult::Stored);
-    QVERIFY(ed.open());
+    Editor ed;
+    QVERIFY(openWith(ed, {lineOp(10, 10, 50, 10), lineOp(10, 10, 10, 50), lineOp(60, 0, 60, 80),
+                          lineOp(40, 70, 80, 70)}));
     TForm13 *e = ed.window;
-    e->CurGrid = 5;
-    const auto start = [&](const char *name) {
-        e->findChild<QAction *>(QString::fromLatin1(name))->trigger();
+    const auto escape = [e] {
+        QTest::keyClick(e, Qt::Key_Escape);
+        QTest::keyClick(e, Qt::Key_Escape);
     };
 
     // 複線 by a typed distance, on the side shown, repeated.
-    start("mnuEditOffset");
+    QVERIFY(start(e, "mnuEditOffset"));
     enter(e, QStringLiteral("5"));
     QCOMPARE(e->StatusText(2), QStringLiteral("元の図形を指示して下さい（間隔 5 mm）"));
     clickAt(e, 30, 10);
@@ -395,7 +328,7 @@ void TestModify::reshapeInEditor()
     QTest::keyClick(e, Qt::Key_Escape);
 
     // 伸縮: the part beyond the wall is cut off, the end short of it stretched to it.
-    start("mnuEditTrim");
+    QVERIFY(start(e, "mnuEditTrim"));
     clickAt(e, 60, 40);
     clickAt(e, 75, 70);
     QCOMPARE(lineRows(ed.db).section(u'|', 5), QStringLiteral("40 70 60 70"));
@@ -404,17 +337,16 @@ void TestModify::reshapeInEditor()
     // Picking the wall itself says why.
     clickAt(e, 60, 20);
     QCOMPARE(e->Notice(), QStringLiteral("境界の図形は伸縮出来ません"));
-    QTest::keyClick(e, Qt::Key_Escape);
-    QTest::keyClick(e, Qt::Key_Escape);
+    escape();
 
     // 角丸め of the L, radius 5: both lines cut back and the arc between, one operation.
     const size_t undoBefore = e->History().UndoCount();
-    start("mnuEditFillet");
+    QVERIFY(start(e, "mnuEditFillet"));
     enter(e, QStringLiteral("5"));
     clickAt(e, 40, 10);
     clickAt(e, 10, 40);
     QCOMPARE(lineRows(ed.db).section(u'|', 7), QStringLiteral("15 10 50 10|10 15 10 50"));
-    QCOMPARE(rows(ed.db, "CX, CY, CR, SA, EA", "ENT_ARC_1").join(u'|'), QStringLiteral("15 15 5 180 270"));
+    QCOMPARE(rows(ed.db, "CX, CY, CR, SA, EA", "ENT_ARC_1"), QStringList{"15 15 5 180 270"});
     QCOMPARE(e->History().UndoCount(), undoBefore + 1);
     // Parallel lines make no corner.
     clickAt(e, 40, 10);
@@ -422,15 +354,14 @@ void TestModify::reshapeInEditor()
     QCOMPARE(e->Notice(), QStringLiteral("２本の線が平行なため角が出来ません"));
     e->Undo();
     QCOMPARE(states(ed.db).section(u'|', 0, 1), QStringLiteral("1 1|2 1"));
-    QTest::keyClick(e, Qt::Key_Escape);
-    QTest::keyClick(e, Qt::Key_Escape);
+    escape();
 
     // 切断 between two points leaves the two ends.
-    start("mnuEditBreak");
+    QVERIFY(start(e, "mnuEditBreak"));
     clickAt(e, 20, 10);
     clickAt(e, 30, 10);
     const QStringList lines = lineRows(ed.db).split(u'|');
-    QCOMPARE(lines.mid(lines.size() - 2).join(u'|'), QStringLiteral("10 10 20 10|30 10 50 10"));
+    QCOMPARE(lines.mid(lines.size() - 2), QStringList({"10 10 20 10", "30 10 50 10"}));
 }
 
 void TestModify::otherPcMeanwhile()
@@ -439,40 +370,37 @@ void TestModify::otherPcMeanwhile()
     if (!pcs.prepare())
         QSKIP("the local Firebird server is not running");
     StoredOperation out;
-    QCOMPARE(StoreChanges(pcs.a, 1, lineOp(10, 10, 30, 10), {}, out), StoreResult::Stored);
-    QCOMPARE(StoreChanges(pcs.a, 1, lineOp(10, 40, 30, 40), {}, out), StoreResult::Stored);
-    QPointer<TForm13> a = openEditor(pcs.a);
-    QPointer<TForm13> b = openEditor(pcs.b);
+    for (const ChangeSet &op : {lineOp(10, 10, 30, 10), lineOp(10, 40, 30, 40)})
+        QCOMPARE(StoreChanges(pcs.a, 1, op, {}, out), StoreResult::Stored);
+    std::unique_ptr<TForm13> a(openEditor(pcs.a)), b(openEditor(pcs.b));
     QVERIFY(a && b);
     a->SetPollMs(600000);
     b->SetPollMs(600000);
     a->CurGrid = b->CurGrid = 5;
 
     // The line a PC moves is where the other sees it once it looks.
-    clickAt(a, 20, 10);
+    clickAt(a.get(), 20, 10);
     a->StartCommand(MoveCommand);
-    clickAt(a, 10, 10);
-    clickAt(a, 10, 20);
+    clickAt(a.get(), 10, 10);
+    clickAt(a.get(), 10, 20);
     b->Refresh();
     const Entity *moved = b->Model().Find(3);
     QVERIFY(moved && moved->Live());
-    QVERIFY(lineIs(Shape(std::get<LineShape>(moved->shape)), 10, 20, 30, 20));
+    QVERIFY(isLine(Shape(std::get<LineShape>(moved->shape)), 10, 20, 30, 20));
     QVERIFY(!b->Model().Find(1)->Live());
 
     // A line the other PC erased while the command waited is not moved back to life.
-    clickAt(b, 20, 40);
+    clickAt(b.get(), 20, 40);
     QCOMPARE(b->Selected().Size(), size_t(1));
     b->StartCommand(MoveCommand);
-    clickAt(b, 10, 40);
+    clickAt(b.get(), 10, 40);
     QCOMPARE(StoreChanges(pcs.a, 1, stateOp({2}, 0), {}, out), StoreResult::Stored);
     const QString before = states(pcs.a);
-    clickAt(b, 10, 60);
+    clickAt(b.get(), 10, 60);
     QCOMPARE(b->Notice(), QStringLiteral("他のPCで消去された図形があるため変更しませんでした"));
     QCOMPARE(states(pcs.a), before);
     QVERIFY(!b->Model().Find(2)->Live());
     QVERIFY(b->Selected().Empty());
-    delete a;
-    delete b;
 }
 
 QTEST_MAIN(TestModify)

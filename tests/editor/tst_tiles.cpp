@@ -1,12 +1,9 @@
 #include "editortest.h"
 
-#include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"
 #include "editor/view/tiles.h"
 #include "editor/view/view.h"
-
-#include <QtTest>
 
 #include <cmath>
 
@@ -36,10 +33,7 @@ EntityRecord record(int n, int kind, const Shape &shape, int colour = 0, int typ
 // Every kind, look and size of figure, many crossing the seams of any banding.
 void fillDrawing(DrawingModel &m)
 {
-    std::vector<LayerRow> layers;
-    for (int n = 0; n < 256; ++n)
-        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
-    m.SetLayers(layers);
+    m.SetLayers(plainLayers());
     m.SetColours({{1, "black", 0}, {2, "red", 255}, {3, "green", 65280}, {4, "blue", 16711680}});
     m.SetLineTypes({{1, "continuous", 0, {}},
                     {2, "dashed", 2, {600, 150}},
@@ -112,21 +106,24 @@ QImage inBands(const ViewParams &v, const DrawingModel &m, const Sheet &sheet, i
     return image;
 }
 
-// Where two pictures first differ, or an empty string.
-QString firstDifference(const QImage &a, const QImage &b)
+// Whether two pictures are the same; said on failure where they first differ.
+bool same(const QImage &a, const QImage &b, const QString &what = QString())
 {
-    if (a.size() != b.size())
-        return QStringLiteral("sizes differ");
+    if (a.size() != b.size()) {
+        qWarning("%s: sizes differ", qPrintable(what));
+        return false;
+    }
     int count = 0;
-    QString first;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             if (a.pixel(x, y) != b.pixel(x, y) && count++ == 0)
-                first = QStringLiteral("at %1,%2: %3 against %4")
-                            .arg(x).arg(y).arg(a.pixel(x, y), 0, 16).arg(b.pixel(x, y), 0, 16);
+                qWarning("%s: first difference at %d,%d: %x against %x", qPrintable(what), x, y,
+                         a.pixel(x, y), b.pixel(x, y));
         }
     }
-    return count ? QStringLiteral("%1 pixels differ, first %2").arg(count).arg(first) : QString();
+    if (count)
+        qWarning("%s: %d pixels differ", qPrintable(what), count);
+    return count == 0;
 }
 
 } // namespace
@@ -149,10 +146,9 @@ void TestTiles::bandsEqualOnePass()
         for (size_t i = 0; i < views.size(); ++i) {
             const QImage single = onePass(views[i], m, sheet);
             for (int threads : {2, 3, 8}) {
-                const QString d = firstDifference(inBands(views[i], m, sheet, threads), single);
-                QVERIFY2(d.isEmpty(), qPrintable(QStringLiteral("%1x%2, view %3, %4 threads: %5")
-                                                     .arg(size.width()).arg(size.height())
-                                                     .arg(i).arg(threads).arg(d)));
+                QVERIFY(same(inBands(views[i], m, sheet, threads), single,
+                             QStringLiteral("%1x%2, view %3, %4 threads").arg(size.width())
+                                 .arg(size.height()).arg(i).arg(threads)));
             }
         }
     }
@@ -181,7 +177,7 @@ void TestTiles::bandsEqualOnePass()
     QImage one, banded;
     QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, one, 1));
     QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, banded, 3));
-    QVERIFY2(firstDifference(banded, one).isEmpty(), qPrintable(firstDifference(banded, one)));
+    QVERIFY(same(banded, one));
 }
 
 void TestTiles::bandsKeepToTheirRows()
@@ -214,7 +210,7 @@ void TestTiles::bandsKeepToTheirRows()
         c.SetRows(top, top + 13);
         draw(c);
     }
-    QVERIFY2(firstDifference(cut, whole).isEmpty(), qPrintable(firstDifference(cut, whole)));
+    QVERIFY(same(cut, whole));
     // Outside its rows a band touches nothing.
     QImage blank(40, 40, QImage::Format_RGB32);
     blank.fill(Qt::magenta);
@@ -231,9 +227,9 @@ void TestTiles::bandsKeepToTheirRows()
 void TestTiles::wheelShowsAScaledCopyFirst()
 {
     Editor ed;
-    QVERIFY2(ed.prepare(), "no database for the editor");
     ChangeSet op = lineOp(-150, 0, 150, 0);
     op.created.push_back(lineOp(0, -100, 0, 100).created[0]);
+    QVERIFY(ed.prepare());
     StoredOperation out;
     QCOMPARE(StoreChanges(ed.db, 1, op, {}, out), StoreResult::Stored);
     QVERIFY(ed.open());
@@ -265,8 +261,7 @@ void TestTiles::wheelShowsAScaledCopyFirst()
     QCOMPARE(e->Screen(), e->Picture());
     const QImage fresh = onePass(e->CurrentView().Params(), e->Model(),
                                  {420, 297, e->CurGrid, &e->SheetFrameNow()});
-    QVERIFY2(firstDifference(e->Picture(), fresh).isEmpty(),
-             qPrintable(firstDifference(e->Picture(), fresh)));
+    QVERIFY(same(e->Picture(), fresh));
 }
 
 QTEST_MAIN(TestTiles)

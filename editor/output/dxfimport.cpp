@@ -32,10 +32,12 @@ namespace {
 
 constexpr double Pi = std::numbers::pi;
 
+// The reader gives the largest double for a number too large to hold, such as 1e999: a
+// value that far past any drawing is taken for one.
 bool finite(std::initializer_list<double> values)
 {
     for (double v : values) {
-        if (!std::isfinite(v))
+        if (!std::isfinite(v) || std::abs(v) > 1e100)
             return false;
     }
     return true;

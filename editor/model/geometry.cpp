@@ -294,16 +294,29 @@ void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
         y = a.cy + a.r * std::sin(t);
     };
     const auto dash = [&](bool dot, double from, double to) {
-        double x1, y1;
-        point(from, x1, y1);
+        const double t = a0 + from / a.r;
+        double c = std::cos(t), s = std::sin(t);
+        double x1 = a.cx + a.r * c, y1 = a.cy + a.r * s;
         if (dot) {
             each(true, x1, y1, x1, y1);
             return;
         }
         const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
+        // The chords' ends turned one from the next rather than each from its own sine and
+        // cosine; the dash's end exactly, so that dashes and arcs meet where they should.
+        const double turn = (to - from) / a.r / count;
+        const double ct = std::cos(turn), st = std::sin(turn);
         for (int i = 1; i <= count; ++i) {
             double x2, y2;
-            point(from + (to - from) * i / count, x2, y2);
+            if (i == count) {
+                point(to, x2, y2);
+            } else {
+                const double next = c * ct - s * st;
+                s = s * ct + c * st;
+                c = next;
+                x2 = a.cx + a.r * c;
+                y2 = a.cy + a.r * s;
+            }
             each(false, x1, y1, x2, y2);
             x1 = x2;
             y1 = y2;

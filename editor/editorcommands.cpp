@@ -82,11 +82,6 @@ bool TForm13::AutoDates() const
     return Config().AutoRegisterDates;
 }
 
-void TForm13::CancelCommand()
-{
-    control->CancelCommand();
-}
-
 void TForm13::ShowCommand()
 {
     const DrawCommand &command = Command();

@@ -90,7 +90,6 @@ public:
     DrawingOutput *Output;
 
     Database &Db() { return db; }
-    EditorController &Controller() { return *control; }
     DrawingModel &Model() { return control->Model(); }
     const View &CurrentView() const { return control->CurrentView(); }
     // What the paint box shows: the picture with the band, frames and marker over it.
@@ -226,7 +225,6 @@ private:
     void SpeedButton5Click();
     // Reads the named small tables again into the drawing and redraws.
     void TakeSettingTables(bool layers, bool colours, bool lineTypes);
-    void CancelCommand();
     void ShowCommand();
     void SetUpSnaps();
     void ShowSnapKinds();

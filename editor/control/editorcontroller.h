@@ -103,7 +103,6 @@ public:
     // The picture without figures, and with them.
     const QImage &Picture() const { return picture; }
     QImage Screen() const;
-    bool Shows() const { return !base.isNull(); }
 
     // Commands and points. Pixel positions are of the paint box.
     void StartCommand(int code);
@@ -148,7 +147,6 @@ public:
     // Stores the change set as one operation and takes it in; false (after a message) when
     // it could not be stored.
     bool StoreChangeSet(const ChangeSet &changes);
-    StoreResult LastStore() const { return lastStore; }
     // An operation stored elsewhere taken in: into the history, the drawing and the picture.
     void TakeStored(const QString &name, const StoredOperation &stored);
     // After a stored change: the register's update date, when this PC keeps it so.

@@ -1,5 +1,5 @@
-// Values the whole program shares: the settings, and what an opener hands to the window it
-// creates.
+// This PC's settings, read at start and written at the end; the main window hands them to
+// the windows it makes, and the editor and the command line read them here.
 #pragma once
 
 #include "app/settings.h"
@@ -7,12 +7,6 @@
 struct ProgramValues
 {
     Settings settings;
-    int CadFormMode = 0; // 0 new drawing record, 1 edit
-    int CadNo = 0;
-    double PaperWidth = 0;
-    double PaperHeight = 0;
-    bool ChatWindowOpen = false;
-    bool PointerWindowOpen = false;
 };
 
 ProgramValues &Globals();

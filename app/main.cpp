@@ -23,13 +23,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     SetUpApplication();
 
-    CreateProgramWindows();
-    CloseOnEndSignals([] {
-        if (Form1)
-            Form1->EndFromOutside();
-    });
-    Form1->show();
+    TForm1 *main = CreateProgramWindows();
+    CloseOnEndSignals([main] { main->EndFromOutside(); });
+    main->show();
     const int rc = app.exec();
-    DeleteProgramWindows();
+    DeleteProgramWindows(main);
     return rc;
 }

@@ -257,7 +257,7 @@ void TestSheetFrame::approvalThroughTheRecordForm()
     ProgramFixture p(true);
     QVERIFY(p.connected);
     editorSettings();
-    Database &here = Form1->db();
+    Database &here = Db();
     QVERIFY(makeRegister(here));
     Config().PcUserNo = 4;
     Config().PcUserName = QStringLiteral("鈴木");
@@ -272,7 +272,7 @@ void TestSheetFrame::approvalThroughTheRecordForm()
     const long before = inkIn(e->Picture(), pixelsOf(e.get(), block));
     QVERIFY(before > 100);
 
-    OpenDrawingRecord(1, 1);
+    Main()->OpenRecordForm(WindowOpener::RecordMode::Edit, 1);
     const QList<TForm10 *> forms = ChildWindows<TForm10>();
     QCOMPARE(forms.size(), 1);
     click(forms.first()->Button6);

@@ -40,6 +40,7 @@ private slots:
     void chatLogEditing();
     void pointerMarkers();
     void pointerWindowOwnNumberAndShutDown();
+    void chatWindowOnItsContext();
 };
 
 namespace {
@@ -533,6 +534,51 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestCollab test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The chat window needs no main window: its connection, settings and messages are handed in.
+void TestCollab::chatWindowOnItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(CreateMemberTable(t.db) && CreateChatTable(t.db));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    const QString today = TodayText();
+    QVERIFY(t.db.SqlInsertList("CHAT", "N, MN, CTEXT, CDATE, CTIME",
+                               QStringLiteral("1, 2, 'おはよう', '%1', '083000'").arg(today)));
+    t.settings.ChatWindow = {500, 300};
+    Config().PcUserNo = 2;
+    Config().ChatReadableTime = false;
+    t.settings.PcUserNo = 9;
+    auto *chat = new TForm6(t.context);
+    chat->show();
+    chat->Timer1->stop();
+    QCOMPARE(shownLines(chat), QStringList({"山田＞おはよう(" + today + " 083000)"}));
+    QCOMPARE(chat->size(), QSize(500, 300));
+
+    // Sent under the context's PC user, who must be a member; told through the context.
+    say(chat, QStringLiteral("こんにちは"));
+    QCOMPARE(t.messages.texts, QStringList({ChatChannel::Message(
+                                   ChatChannel::SendResult::UnknownWriter)}));
+    QCOMPARE(chat->Edit1->text(), QStringLiteral("こんにちは"));
+    t.settings.PcUserNo = 5;
+    say(chat, QStringLiteral("こんにちは"));
+    QCOMPARE(chat->Edit1->text(), QString());
+    QCOMPARE(shownLines(chat).size(), 2);
+    QVERIFY(shownLines(chat).last().startsWith("鈴木＞こんにちは(" + today + ' '));
+    QCOMPARE(QueryValue(t.db, "MN", "CHAT", "N=2"), QString("5"));
+
+    // The time format is kept in the context's settings.
+    chat->mnuReadableTime->setChecked(true);
+    QVERIFY(t.settings.ChatReadableTime);
+    QVERIFY(!Config().ChatReadableTime);
+    QCOMPARE(shownLines(chat).first(),
+             QStringLiteral("山田＞おはよう(%1/%2/%3 08:30:00)")
+                 .arg(today.left(4), today.mid(4, 2), today.mid(6, 2)));
+    QVERIFY(boxes.texts.isEmpty());
+    delete chat;
 }
 
 #include "tst_collab.moc"

@@ -48,6 +48,8 @@ private slots:
     void incompleteSetCompleted();
     void deletingContents();
     void twoPcsOpenNewDrawing();
+    void recordFormOnItsContext();
+    void listOnItsContext();
 };
 
 namespace {
@@ -808,6 +810,93 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestRegister test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The record form and the list need no main window: what they are handed is all they use.
+void TestRegister::recordFormOnItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(CreateMemberTable(t.db) && CreateCadListTable(t.db));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    QVERIFY(t.db.SqlInsertList("CADLIST", "N, ZNAME, MTITLE, PAPER, PAPX, PAPY, MN",
+                               QStringLiteral("7, '配置図', '本館', 4, 420, 297, 2")));
+    t.settings.PcUserNo = 5;
+    t.settings.PcUserName = QStringLiteral("鈴木");
+    Config().PcUserNo = 9;
+
+    auto *f = new TForm10(t.context, WindowOpener::RecordMode::Edit, 7);
+    const QPointer<TForm10> alive(f);
+    f->show();
+    QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
+    QCOMPARE(QStringList({f->Edit[1]->text(), f->Edit[2]->text(), f->Edit[4]->text(),
+                          f->ComboBox[1]->currentText(), f->Edit[9]->text(),
+                          f->Edit[10]->text(), f->ComboBox[2]->currentText()}),
+             QStringList({"7", QStringLiteral("配置図"), QStringLiteral("本館"),
+                          QStringLiteral("A3横"), "420", "297", QStringLiteral("2:山田")}));
+    QVERIFY(t.db.TableExists("CADREV"));
+
+    // The stamp is this context's PC user's, not the one of the program's settings.
+    click(f->Button5);
+    QCOMPARE(f->ComboBox[3]->currentText(), QStringLiteral("5:鈴木"));
+    click(f->Button9);
+    QCOMPARE(t.opener.asked, QStringList({"revisions 7"}));
+
+    // Closing with the stamp unregistered asks through the context; No keeps the form.
+    f->close();
+    QVERIFY(alive && f->isVisible());
+    QCOMPARE(t.messages.texts.size(), 1);
+    QVERIFY(t.messages.texts[0].startsWith(QStringLiteral("検図の押印が登録されていません。")));
+    click(f->Button1);
+    QCOMPARE(t.messages.texts.last(), registered());
+    QCOMPARE(QueryValue(t.db, "KN", "CADLIST", "N=7"), QString("5"));
+    QVERIFY(boxes.texts.isEmpty());
+    delete f;
+
+    // A new record takes the next free number.
+    auto *n = new TForm10(t.context, WindowOpener::RecordMode::New, 0);
+    n->show();
+    QCOMPARE(n->windowTitle(), QStringLiteral("CAD図面一覧 新規作成"));
+    QCOMPARE(n->Edit[1]->text(), QString("8"));
+    QVERIFY(n->IsNew());
+    delete n;
+}
+
+void TestRegister::listOnItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(fillRegister(t.db, 3));
+    QVERIFY(t.db.SqlUpdate("CADLIST", 2, {"PAPX", "PAPY"}, {"594", "420"}, "N=2"));
+    t.settings.PcUserNo = 1;
+
+    auto *l = new TForm12(t.context);
+    l->show();
+    const QStringList rows = gridRows(l->SG1);
+    QVERIFY(rows.size() > 3 && rows[3].startsWith(u'|'));
+    QVERIFY(rows[0].startsWith("1|name4|"));
+    QVERIFY(rows[1].startsWith("2|name8|"));
+    QVERIFY(rows[2].startsWith("3|name1|"));
+
+    // 開く makes the drawing's tables, then asks for the editor on the register's paper.
+    clickRow(l->SG1, 2);
+    click(l->Button8);
+    QCOMPARE(t.opener.asked, QStringList({"drawing 2 name8 594x420"}));
+    QVERIFY(t.db.TableExists("LAYER_2"));
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
+    click(l->Button7);
+    QCOMPARE(t.opener.asked.last(), QString("record edit 2"));
+
+    // 削除 asks through the context; No keeps the drawing.
+    click(l->Button9);
+    QCOMPARE(t.messages.texts,
+             QStringList({QStringLiteral("CAD図面データ「name8」(N:2)を削除します。よろしいですか？")}));
+    QVERIFY(t.db.TableExists("LAYER_2"));
+    QVERIFY(boxes.texts.isEmpty());
+    delete l;
 }
 
 #include "tst_register.moc"

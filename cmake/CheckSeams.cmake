@@ -2,7 +2,8 @@
 # - the Firebird client headers are seen by db/ alone;
 # - db/ knows no window module and no Qt GUI;
 # - editor/pen/ knows neither the database nor any window;
-# - the editor's model and commands know no window and, of the database, only its row values.
+# - the editor's model and commands know no window and, of the database, only its row values;
+# - a module includes no other module's window: only the main window (app/) opens them.
 # Run with -DROOT=<source folder>.
 
 set(violations "")
@@ -38,6 +39,18 @@ set(widgets "[<\"]editor/(view|output)/|[<\"]Qt(Widgets|PrintSupport)|[<\"]Q(Wid
 foreach(dir editor/model editor/commands)
     check_files("${ROOT}/${dir}/*.[ch]*" "${windows}|${widgets}"
         "the model and the commands know no window and no database" "[<\"]db/entityrows\\.h")
+endforeach()
+
+# The headers of what a user sees as a window (or dialog) of its own.
+set(window_headers "app/(mainwindow|dbsettings)\\.h")
+string(APPEND window_headers "|register/(drawinglist|drawingrecord|revisions)\\.h")
+string(APPEND window_headers "|master/(members|sections|pcuser)\\.h")
+string(APPEND window_headers "|collab/(chatwindow|chatlog|pointerwindow|pointermarker)\\.h")
+string(APPEND window_headers "|drawsettings/(colours|layers|linetypes|linewidth|gridspacing)\\.h")
+string(APPEND window_headers "|editor/editorwindow\\.h")
+foreach(dir register master collab drawsettings editor)
+    check_files("${ROOT}/${dir}/*.[ch]*" "[<\"](${window_headers})"
+        "only the main window opens another module's window" "[<\"]${dir}/")
 endforeach()
 
 if(violations)

@@ -1,8 +1,8 @@
 #include "app/dbsettings.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
 #include "base/appcontext.h"
 #include "db/database.h"
 

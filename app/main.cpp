@@ -1,8 +1,8 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "app/shutdown.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 #include <QApplication>
 

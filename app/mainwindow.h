@@ -3,7 +3,7 @@
 // others ask for.
 #pragma once
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "base/appcontext.h"
 #include "db/database.h"
 

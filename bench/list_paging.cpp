@@ -1,6 +1,6 @@
 // Time to show page 1 and page 1,000 of a register of 100,000 drawings through the local
 // server: skipping records on the client against asking the server for the page only.
-#include "app/grid.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
 #include "db/schema.h"
 #include "register/drawinglist.h"

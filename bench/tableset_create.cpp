@@ -1,10 +1,10 @@
 // Time from CAD to the editor window for a new drawing through the local server: one
 // committed insert per default row against the program's way of writing them.
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/values.h"
 #include "db/schema.h"
 #include "editor/editorwindow.h"
 #include "register/drawinglist.h"

@@ -1,7 +1,7 @@
 #include "collab/pointerwindow.h"
 
-#include "app/settings.h"
-#include "app/ui.h"
+#include "base/settings.h"
+#include "base/ui.h"
 #include "base/appcontext.h"
 #include "collab/pointermarker.h"
 #include "collab/pointers.h"

@@ -1,9 +1,9 @@
 #include "drawsettings/linetypes.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "base/appcontext.h"
 #include "db/database.h"
 #include "db/sqltext.h"

@@ -1,8 +1,8 @@
 #include "drawsettings/linewidth.h"
 
-#include "app/settings.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "base/appcontext.h"
 #include "db/database.h"
 

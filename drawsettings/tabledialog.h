@@ -3,7 +3,7 @@
 // and read back, and the position and column widths kept in the settings.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "drawsettings/valuedialog.h"
 
-#include "app/messages.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/ui.h"
 #include "base/appcontext.h"
 
 #include <QComboBox>

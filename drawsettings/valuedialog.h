@@ -2,7 +2,7 @@
 // value taken back only when OK closed the dialog, and the position kept in the settings.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QDialog>
 

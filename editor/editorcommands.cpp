@@ -3,9 +3,9 @@
 #include "editor/editorwindow.h"
 
 #include "editor/textdialog.h"
-#include "app/globals.h"
-#include "app/messages.h"
-#include "app/values.h"
+#include "base/globals.h"
+#include "base/messages.h"
+#include "base/values.h"
 #include "db/registerrows.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/dxfstore.h"

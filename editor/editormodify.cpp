@@ -3,7 +3,7 @@
 // operation that replaces the figures it changed.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "editor/commands/pointinput.h"
 #include "editor/model/drawingmodel.h"
 

@@ -3,8 +3,8 @@
 // stored as one operation that other PCs follow.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/messages.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/renderer.h"

@@ -2,7 +2,7 @@
 // in this PC's settings), the marker at the point a right click would take, and the click.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/pen/canvas.h"
 #include "editor/pen/pen.h"

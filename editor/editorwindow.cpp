@@ -1,9 +1,9 @@
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
-#include "app/ui.h"
-#include "app/settings.h"
-#include "app/values.h"
+#include "base/globals.h"
+#include "base/ui.h"
+#include "base/settings.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/drawingrows.h"
 #include "db/liveevents.h"

@@ -1,6 +1,6 @@
 #include "master/chooser.h"
 
-#include "app/values.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/schema.h"
 

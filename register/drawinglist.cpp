@@ -1,9 +1,9 @@
 #include "register/drawinglist.h"
 
-#include "app/grid.h"
-#include "app/settings.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/grid.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "base/appcontext.h"
 #include "db/database.h"
 #include "db/presence.h"

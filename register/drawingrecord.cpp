@@ -1,8 +1,8 @@
 #include "register/drawingrecord.h"
 
-#include "app/settings.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/registerrows.h"
 #include "db/schema.h"

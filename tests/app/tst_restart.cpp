@@ -1,10 +1,10 @@
 // The local server stopped and started again while the program works on it: every window
 // goes on by itself, nothing committed is lost, and no timer raises a message box.
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "collab/chatwindow.h"
 #include "db/changestore.h"
 #include "db/database.h"

@@ -1,8 +1,8 @@
 // Two PCs through the local server: what one stores, writes or points at reaches the other
 // by the server's note well before any poll would, still by the poll when no note comes,
 // and again after the listening connection was cut.
-#include "app/globals.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/messages.h"
 #include "collab/chatchannel.h"
 #include "collab/chatwindow.h"
 #include "db/changestore.h"

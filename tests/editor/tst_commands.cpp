@@ -1,8 +1,8 @@
 #include "editortest.h"
 
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "db/schema.h"
 #include "editor/drawingloader.h"
 #include "editor/model/rowcache.h"

@@ -1,6 +1,6 @@
 #include "editortest.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "editor/commands/dimensioncommands.h"
 #include "editor/model/geometry.h"
 

@@ -1,7 +1,7 @@
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/ui.h"
 #include "db/database.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
@@ -9,7 +9,7 @@
 #include "collab/chatwindow.h"
 #include "collab/pointerwindow.h"
 #include "db/schema.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "support/testdb.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "db/database.h"
 #include "db/schema.h"
 #include "editor/model/drawingmodel.h"

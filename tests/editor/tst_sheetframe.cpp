@@ -1,8 +1,8 @@
 #include "editortest.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/values.h"
 #include "db/registerrows.h"
 #include "db/schema.h"
 #include "register/drawingrecord.h"

@@ -1,8 +1,8 @@
 #include "support/testdb.h"
 
-#include "app/globals.h"
-#include "app/grid.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/grid.h"
+#include "base/messages.h"
 #include "db/database.h"
 
 #include <QDeadlineTimer>

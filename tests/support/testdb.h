@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "base/appcontext.h"
 #include "db/database.h"
 

@@ -1,6 +1,6 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
-#include "app/values.h"
+#include "base/values.h"
 #include "db/textcodec.h"
 
 #include <QCoreApplication>

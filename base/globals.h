@@ -2,7 +2,7 @@
 // the windows it makes, and the editor and the command line read them here.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 struct ProgramValues
 {

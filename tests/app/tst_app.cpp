@@ -8,7 +8,10 @@
 #include "base/values.h"
 #include "db/database.h"
 #include "db/schema.h"
+#include "editor/editorwindow.h"
+#include "register/drawinglist.h"
 #include "register/drawingrecord.h"
+#include "register/drawingset.h"
 #include "support/testdb.h"
 
 #include <QAction>
@@ -54,6 +57,7 @@ private slots:
     void startupMessageAndOnce();
     void dbSetClosesChildrenFirst();
     void shutDownOrder();
+    void editorMenusRunTheMainOnes();
 
 private:
     void makeWindows(const QString &settingsFile);
@@ -660,6 +664,34 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestApp test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The editor carries the main menu's チャット and CAD図面; opened by the main window, its
+// copies do what the main window's do.
+void TestApp::editorMenusRunTheMainOnes()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "4, 'ABC', 420, 297"));
+    QVERIFY(EnsureDrawingTables(Db(), 4));
+    Main()->OpenDrawing(4, QStringLiteral("ABC"), 420, 297);
+    QCOMPARE(ChildWindows<TForm13>().size(), 1);
+    TForm13 *e = ChildWindows<TForm13>().first();
+    QCOMPARE(e->windowTitle(), QStringLiteral("CAD － ABC (N:4)"));
+    QCOMPARE(QSizeF(e->PaperWidth, e->PaperHeight), QSizeF(420, 297));
+
+    e->mnuCadList->trigger();
+    QCOMPARE(ChildWindows<TForm12>().size(), 1);
+    e->mnuCadEdit->trigger();
+    QCOMPARE(ChildWindows<TForm10>().size(), 1);
+    QVERIFY(!ChildWindows<TForm10>().first()->IsNew());
+    e->mnuCadNew->trigger();
+    QCOMPARE(ChildWindows<TForm10>().size(), 2);
+    QVERIFY(ChildWindows<TForm10>().last()->IsNew());
+    QVERIFY(messages.texts.isEmpty());
 }
 
 #include "tst_app.moc"

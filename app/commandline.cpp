@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 
-#include "app/globals.h"
-#include "app/settings.h"
+#include "base/globals.h"
+#include "base/settings.h"
 #include "db/database.h"
 #include "db/registerrows.h"
 #include "editor/drawingloader.h"

@@ -1,9 +1,10 @@
 #include "app/dbsettings.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +22,7 @@ QString NormalizeDbFileName(const QString &typed)
     return name;
 }
 
-TForm2::TForm2(QWidget *parent) : QDialog(parent)
+TForm2::TForm2(AppContext &context, QWidget *parent) : QDialog(parent), context(context)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("データベース設定"));
@@ -58,7 +59,7 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent)
 void TForm2::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    const Settings &s = Config();
+    const Settings &s = context.settings;
     Edit1->setText(s.ServerName);
     Edit2->setText(s.DataFolder);
     Edit3->setText(s.DbFileName);
@@ -68,28 +69,29 @@ void TForm2::showEvent(QShowEvent *event)
 void TForm2::Button1Click()
 {
     if (Edit2->text().trimmed().isEmpty()) {
-        ShowMessage(QStringLiteral("サーバーのデータのフォルダを入力して下さい"));
+        context.messages.Show(QStringLiteral("サーバーのデータのフォルダを入力して下さい"));
         Edit2->setFocus();
         return;
     }
     if (Edit3->text().trimmed().isEmpty()) {
-        ShowMessage(QStringLiteral("データベース名を入力して下さい"));
+        context.messages.Show(QStringLiteral("データベース名を入力して下さい"));
         Edit3->setFocus();
         return;
     }
-    Settings &s = Config();
+    Settings &s = context.settings;
     s.ServerName = Edit1->text();
     s.DataFolder = Edit2->text();
     s.DbFileName = NormalizeDbFileName(Edit3->text());
-    Form1->CreateDatabase(Form1->DatabasePath());
-    Form1->ConnectDatabase(Form1->DatabasePath());
-    if (!Form1->DatabaseConnected()) {
-        Form1->DisconnectDatabase();
-        ShowMessage(QStringLiteral("データベースが作成・接続出来ません。設定を確認して下さい。"));
+    Database &db = context.db;
+    db.CreateDatabase(DatabasePath(s));
+    db.ConnectDatabase(DatabasePath(s));
+    if (!db.DatabaseConnected()) {
+        db.DisconnectDatabase();
+        context.messages.Show(QStringLiteral("データベースが作成・接続出来ません。設定を確認して下さい。"));
         Edit1->setFocus();
         return;
     }
-    Form1->DisconnectDatabase();
+    db.DisconnectDatabase();
     accept();
 }
 

@@ -7,13 +7,14 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct AppContext;
 
 class TForm2 : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TForm2(QWidget *parent = nullptr);
+    explicit TForm2(AppContext &context, QWidget *parent = nullptr);
 
     QLabel *Label1, *Label5, *Label2, *Label3;
     QLineEdit *Edit1, *Edit2, *Edit3;
@@ -25,6 +26,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
+
+private:
+    AppContext &context;
 };
 
 extern TForm2 *Form2;

@@ -1,8 +1,8 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "app/shutdown.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 #include <QApplication>
 
@@ -23,13 +23,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     SetUpApplication();
 
-    CreateProgramWindows();
-    CloseOnEndSignals([] {
-        if (Form1)
-            Form1->EndFromOutside();
-    });
-    Form1->show();
+    TForm1 *main = CreateProgramWindows();
+    CloseOnEndSignals([main] { main->EndFromOutside(); });
+    main->show();
     const int rc = app.exec();
-    DeleteProgramWindows();
+    DeleteProgramWindows(main);
     return rc;
 }

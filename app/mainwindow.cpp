@@ -1,10 +1,11 @@
 #include "app/mainwindow.h"
 
 #include "app/dbsettings.h"
-#include "app/globals.h"
-#include "app/messages.h"
-#include "app/mnemonics.h"
-#include "app/placement.h"
+#include "base/globals.h"
+#include "base/messages.h"
+#include "base/mnemonics.h"
+#include "base/placement.h"
+#include "base/ui.h"
 #include "collab/chatlog.h"
 #include "collab/chatwindow.h"
 #include "collab/pointerwindow.h"
@@ -14,6 +15,7 @@
 #include "drawsettings/layers.h"
 #include "drawsettings/linetypes.h"
 #include "drawsettings/linewidth.h"
+#include "editor/editorwindow.h"
 #include "master/members.h"
 #include "master/pcuser.h"
 #include "master/sections.h"
@@ -34,29 +36,28 @@
 #include <QStatusBar>
 #include <QTimer>
 
-TForm1 *Form1 = nullptr;
-
-void CreateProgramWindows()
+TForm1 *CreateProgramWindows()
 {
-    Form1 = new TForm1;
-    Form2 = new TForm2(Form1);
-    Form3 = new TForm3(Form1);
-    Form7 = new TForm7(Form1);
-    Form5 = new TForm5(Form1);
-    Form4 = new TForm4(Form1);
-    Form11 = new TForm11(Form1);
-    Form16 = new TForm16(Form1);
-    Form14 = new TForm14(Form1);
-    Form15 = new TForm15(Form1);
-    Form18 = new TForm18(Form1);
-    Form17 = new TForm17(Form1);
-    Form1->SetPlacedDialogs({Form2, Form3, Form4, Form5, Form7, Form11});
+    auto *main = new TForm1;
+    AppContext &c = main->Context();
+    Form2 = new TForm2(c, main);
+    Form3 = new TForm3(c, main);
+    Form7 = new TForm7(c, main);
+    Form5 = new TForm5(c, main);
+    Form4 = new TForm4(c, main);
+    Form11 = new TForm11(c, main);
+    Form16 = new TForm16(c, main);
+    Form14 = new TForm14(c, main);
+    Form15 = new TForm15(c, main);
+    Form18 = new TForm18(c, main);
+    Form17 = new TForm17(c, main);
+    main->SetPlacedDialogs({Form2, Form3, Form4, Form5, Form7, Form11});
+    return main;
 }
 
-void DeleteProgramWindows()
+void DeleteProgramWindows(TForm1 *main)
 {
-    delete Form1;
-    Form1 = nullptr;
+    delete main;
     Form2 = nullptr;
     Form3 = nullptr;
     Form4 = nullptr;
@@ -102,7 +103,8 @@ constexpr QSize FirstSize(1280, 800);
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent), context{database, Config(), messages, *this}
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Harokan"));
@@ -168,7 +170,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     // Narrower, the menu bar would hide its last menus behind an overflow button.
     setMinimumWidth(menuBar()->sizeHint().width());
     // Said in the status bar, not in a box: every timer of every window would raise one.
-    WatchConnection([this](bool lost) {
+    database.WatchConnection([this](bool lost) {
         StatusBar1->showMessage(lost ? QStringLiteral("データベースとの接続が切れました。"
                                                       "再接続しています…")
                                      : QStringLiteral("データベースに再接続しました"),
@@ -179,16 +181,11 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     SettingsStartingPoints = place.startingPoints;
 }
 
-TForm1::~TForm1()
-{
-    if (Form1 == this)
-        Form1 = nullptr;
-}
+TForm1::~TForm1() = default;
 
 QString TForm1::DatabasePath()
 {
-    const Settings &s = Config();
-    return s.ServerName + s.DataFolder + s.DbFileName;
+    return ::DatabasePath(Config());
 }
 
 void TForm1::SetPlacedDialogs(const std::vector<QWidget *> &dialogs)
@@ -210,14 +207,12 @@ void TForm1::FormShow()
 {
     LoadSettings();
     if (!Config().DataFolder.isEmpty()) {
-        ConnectDatabase(DatabasePath());
-        if (!DatabaseConnected()) {
-            DisconnectDatabase();
+        database.ConnectDatabase(DatabasePath());
+        if (!database.DatabaseConnected()) {
+            database.DisconnectDatabase();
             ShowMessage(QStringLiteral("データベース接続が出来ません。設定を確認して下さい。"));
         }
     }
-    Globals().ChatWindowOpen = false;
-    Globals().PointerWindowOpen = false;
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -234,16 +229,16 @@ bool TForm1::FormClose()
 {
     // Children first, so that they store their geometry and publish that they are gone
     // while the connection is still open.
-    if (!CloseChildren() && !Ending)
+    if (!CloseChildren() && !context.Ending)
         return false;
-    DisconnectDatabase();
+    database.DisconnectDatabase();
     SaveSettings();
     return true;
 }
 
 void TForm1::EndFromOutside()
 {
-    Ending = true;
+    context.Ending = true;
     // A modal dialog's own loop must end before the main window can close; each try ends
     // the topmost one.
     if (QWidget *modal = QApplication::activeModalWidget()) {
@@ -344,7 +339,7 @@ void TForm1::SaveSettings()
     const QString text =
         QStringLiteral("設定を保存出来ませんでした。%1 に書き込めません。").arg(SettingsFile);
     // No message box may stop an end asked for from outside.
-    if (Ending)
+    if (context.Ending)
         qWarning("%s", qPrintable(text));
     else
         ShowMessage(text);
@@ -352,12 +347,12 @@ void TForm1::SaveSettings()
 
 bool TForm1::EnsureTable(const QString &table)
 {
-    if (TableExists(table))
+    if (database.TableExists(table))
         return true;
-    if (CreateSharedTable(db(), table))
+    if (CreateSharedTable(database, table))
         return true;
     // Another PC may have created it at the same moment.
-    return TableExists(table);
+    return database.TableExists(table);
 }
 
 bool TForm1::PcUserChosen()
@@ -376,6 +371,13 @@ void TForm1::OpenChild(QWidget *child)
     child->installEventFilter(new FrameCloser(sub));
     connect(sub, &QMdiSubWindow::windowStateChanged, this, &TForm1::ShowDuplicateMenus);
     connect(sub, &QObject::destroyed, this, &TForm1::ShowDuplicateMenus, Qt::QueuedConnection);
+    if (child->property(OwnMenusProperty).toBool()) {
+        for (QAction *own : {mnuChatStart, mnuChatEdit, mnuMousePointer, mnuCadNew, mnuCadEdit,
+                             mnuCadList}) {
+            if (auto *copy = child->findChild<QAction *>(own->objectName()))
+                connect(copy, &QAction::triggered, own, &QAction::trigger);
+        }
+    }
     child->show();
     FitInArea(sub, area->isVisible() ? area->viewport()->size() : QSize());
     ShowDuplicateMenus();
@@ -400,27 +402,27 @@ void TForm1::mnuDBsetClick()
     // No open record form or editor may keep a drawing number of the old database.
     if (!CloseChildren())
         return;
-    DisconnectDatabase();
+    database.DisconnectDatabase();
     if (Form2)
         Form2->exec();
-    ConnectDatabase(DatabasePath());
+    database.ConnectDatabase(DatabasePath());
 }
 
 void TForm1::mnuAddTable1Click()
 {
-    if (DatabaseConnected() && EnsureTable(QStringLiteral("SECTION")) && Form3)
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("SECTION")) && Form3)
         Form3->exec();
 }
 
 void TForm1::mnuAddTable2Click()
 {
-    if (DatabaseConnected() && EnsureTable(QStringLiteral("MEMBER")) && Form4)
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("MEMBER")) && Form4)
         Form4->exec();
 }
 
 void TForm1::mnuPCnameSetClick()
 {
-    if (DatabaseConnected() && Form5)
+    if (database.DatabaseConnected() && Form5)
         Form5->exec();
 }
 
@@ -431,44 +433,67 @@ void TForm1::mnuExitClick()
 
 void TForm1::mnuChatStartClick()
 {
-    if (Globals().ChatWindowOpen || !DatabaseConnected())
+    if ((chatWindow && chatWindow->isVisible()) || !database.DatabaseConnected())
         return;
     if (!EnsureTable(QStringLiteral("CHAT")) || !PcUserChosen())
         return;
-    OpenChild(new TForm6);
-    Globals().ChatWindowOpen = true;
+    chatWindow = new TForm6(context);
+    OpenChild(chatWindow);
 }
 
 void TForm1::mnuChatEditClick()
 {
-    if (DatabaseConnected() && EnsureTable(QStringLiteral("CHAT")) && Form7)
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("CHAT")) && Form7)
         Form7->exec();
 }
 
 void TForm1::mnuMousePointerClick()
 {
-    if (Globals().PointerWindowOpen || !DatabaseConnected())
+    if ((pointerWindow && pointerWindow->isVisible()) || !database.DatabaseConnected())
         return;
     if (!EnsureTable(QStringLiteral("MOUSEPOS")) || !PcUserChosen())
         return;
-    OpenChild(new TForm8);
-    Globals().PointerWindowOpen = true;
+    pointerWindow = new TForm8(context);
+    OpenChild(pointerWindow);
 }
 
 void TForm1::mnuCadNewClick()
 {
-    if (DatabaseConnected() && EnsureTable(QStringLiteral("CADLIST")) && PcUserChosen())
-        OpenDrawingRecord(0, Globals().CadNo);
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("CADLIST")) && PcUserChosen())
+        OpenRecordForm(RecordMode::New, 0);
 }
 
 void TForm1::mnuCadEditClick()
 {
-    if (DatabaseConnected() && TableExists(QStringLiteral("CADLIST")) && PcUserChosen())
-        OpenDrawingRecord(1, 0);
+    if (database.DatabaseConnected() && database.TableExists(QStringLiteral("CADLIST"))
+        && PcUserChosen())
+        OpenRecordForm(RecordMode::Edit, 0);
 }
 
 void TForm1::mnuCadListClick()
 {
-    if (DatabaseConnected() && EnsureTable(QStringLiteral("CADLIST")) && PcUserChosen())
-        OpenChild(new TForm12);
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("CADLIST")) && PcUserChosen())
+        OpenChild(new TForm12(context));
+}
+
+void TForm1::OpenDrawing(int drawingNo, const QString &name, double paperWidth,
+                         double paperHeight)
+{
+    auto *editor = new TForm13(database, drawingNo, paperWidth, paperHeight);
+    editor->setWindowTitle(QStringLiteral("CAD － ") + name + QStringLiteral(" (N:")
+                           + QString::number(drawingNo) + u')');
+    OpenChild(editor);
+}
+
+void TForm1::OpenRecordForm(RecordMode mode, int drawingNo)
+{
+    OpenChild(new TForm10(context, mode, drawingNo));
+}
+
+void TForm1::OpenRevisions(int drawingNo)
+{
+    if (Form11) {
+        Form11->DrawingNo = drawingNo;
+        Form11->exec();
+    }
 }

@@ -1,10 +1,14 @@
 // The main window: the menu, the child-window area and the program's one database
-// connection, whose helpers every other window calls through Form1.
+// connection. It hands every window it makes the program's context and opens the windows
+// others ask for.
 #pragma once
 
+#include "base/messages.h"
+#include "base/appcontext.h"
 #include "db/database.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <vector>
 
@@ -12,8 +16,10 @@ class QAction;
 class QMdiArea;
 class QMenu;
 class QStatusBar;
+class TForm6;
+class TForm8;
 
-class TForm1 : public QMainWindow, private Database
+class TForm1 : public QMainWindow, private WindowOpener
 {
     Q_OBJECT
 
@@ -21,37 +27,9 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // Connection and query helpers, offered under their own names.
-    using Database::CloseQuery;
-    using Database::CloseSelect;
-    using Database::CommitTransaction;
-    using Database::ConnectDatabase;
-    using Database::CreateDatabase;
-    using Database::DatabaseConnected;
-    using Database::DisconnectDatabase;
-    using Database::DropTable;
-    using Database::ExecSqlLines;
-    using Database::FetchNextRow;
-    using Database::FetchRow;
-    using Database::LastError;
-    using Database::LastSql;
-    using Database::RollbackTransaction;
-    using Database::SqlDelete;
-    using Database::SqlInsert;
-    using Database::SqlInsertList;
-    using Database::ReadRows;
-    using Database::SelectRows;
-    using Database::SqlInsertNoCommit;
-    using Database::SqlSelect;
-    using Database::SqlSelectMax;
-    using Database::SqlSelectPairs;
-    using Database::SqlSelectRow;
-    using Database::SqlUpdate;
-    using Database::SqlUpdateNoCommit;
-    using Database::StartTransaction;
-    using Database::TableExists;
-    using Database::WatchConnection;
-    Database &db() { return *this; }
+    Database &db() { return database; }
+    // What the windows of this main window are handed.
+    AppContext &Context() { return context; }
 
     // ServerName + DataFolder + DbFileName of the settings, nothing between.
     static QString DatabasePath();
@@ -77,17 +55,24 @@ public:
     // Closes as 終了 does when the program is ended from outside: open dialogs first.
     void EndFromOutside();
     // Set once the program is ended from outside: windows close without asking.
-    bool Ending = false;
+    bool Ending() const { return context.Ending; }
 
-    // A child window with this property set carries the main menu's チャット and CAD図面
-    // itself; the main window's copies are hidden while such a window is maximised.
-    static constexpr const char *OwnMenusProperty = "ownMenus";
+    // A child window with OwnMenusProperty set carries the main menu's チャット and CAD図面
+    // itself, its copies running the main window's; the main window's are hidden while such
+    // a window is maximised.
     void ShowDuplicateMenus();
     QMenu *mnuChat, *mnuCad;
     QAction *mnuDBset, *mnuAddTable1, *mnuAddTable2, *mnuPCnameSet, *mnuExit;
     QAction *mnuChatStart, *mnuChatEdit, *mnuMousePointer;
     QAction *mnuCadNew, *mnuCadEdit, *mnuCadList;
     QStatusBar *StatusBar1;
+
+    // WindowOpener
+    void OpenDrawing(int drawingNo, const QString &name, double paperWidth,
+                     double paperHeight) override;
+    void OpenRecordForm(RecordMode mode, int drawingNo) override;
+    void OpenRevisions(int drawingNo) override;
+    QPoint Origin() const override { return pos(); }
 
 public slots:
     void DoChatStart() { mnuChatStartClick(); }
@@ -122,16 +107,19 @@ private:
     QPoint DialogPosition(const QWidget *dialog) const;
     bool CloseChildren();
 
+    Database database;
+    BoxMessages messages;
+    AppContext context;
     QMdiArea *area;
+    QPointer<TForm6> chatWindow;
+    QPointer<TForm8> pointerWindow;
     std::vector<QWidget *> placedDialogs;
     bool started = false;
     bool saveFailureTold = false;
 };
 
-extern TForm1 *Form1;
-
 // The windows that live from start to end, made in the program's order: the main window,
 // then its dialogs. The program and its tests both start with these.
-void CreateProgramWindows();
+TForm1 *CreateProgramWindows();
 // Deletes the main window with its dialogs and clears every pointer to them.
-void DeleteProgramWindows();
+void DeleteProgramWindows(TForm1 *main);

@@ -1,6 +1,6 @@
 // Time to show page 1 and page 1,000 of a register of 100,000 drawings through the local
 // server: skipping records on the client against asking the server for the page only.
-#include "app/grid.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
 #include "db/schema.h"
 #include "register/drawinglist.h"
@@ -35,12 +35,13 @@ QString shown(const StringGrid *grid)
 
 // The way of reading every record and skipping on the client: milliseconds to show the
 // page that starts at position first.
-double clientSkipping(StringGrid &grid, const QString &order, int first, QString &rows)
+double clientSkipping(Database &db, StringGrid &grid, const QString &order, int first,
+                      QString &rows)
 {
     QElapsedTimer clock;
     clock.start();
     const QList<DrawingRow> page = ReadDrawingRows(
-        Form1->db(), DrawingListQuery(QString(), order, 0, 0), first - 1, PageSize);
+        db, DrawingListQuery(QString(), order, 0, 0), first - 1, PageSize);
     for (int i = 0; i < page.size(); ++i)
         grid.SetRow(i + 1, DrawingListCells(page[i]));
     const double ms = elapsedMs(clock);
@@ -56,16 +57,17 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir dir;
     QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777));
-    Form1 = new TForm1;
-    Form1->CreateDatabase(QStringLiteral("localhost:") + dir.path() + QStringLiteral("/BENCH.FDB"));
-    if (!Form1->DatabaseConnected() || !CreateCadListTable(Form1->db())) {
+    auto *main = new TForm1;
+    Database &db = main->db();
+    db.CreateDatabase(QStringLiteral("localhost:") + dir.path() + QStringLiteral("/BENCH.FDB"));
+    if (!db.DatabaseConnected() || !CreateCadListTable(db)) {
         std::fprintf(stderr, "no database through the local server: %s\n",
-                     qPrintable(Form1->LastError()));
+                     qPrintable(db.LastError()));
         return 1;
     }
     QElapsedTimer fill;
     fill.start();
-    const bool filled = Form1->ExecSqlLines(
+    const bool filled = db.ExecSqlLines(
         {QStringLiteral("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN"),
          QStringLiteral("  WHILE (I <= %1) DO BEGIN").arg(Rows),
          QStringLiteral("    INSERT INTO CADLIST (N, ZNAME, ZUMENN, MTITLE, MEMO1, PAPER, DDATE)"),
@@ -73,7 +75,7 @@ int main(int argc, char *argv[])
          QStringLiteral("      'title', 'memo', MOD(:I, 13), '2020' || LPAD(MOD(:I, 12) + 1, 2, '0') || '01');"),
          QStringLiteral("    I = I + 1;"), QStringLiteral("  END"), QStringLiteral("END")});
     if (!filled) {
-        std::fprintf(stderr, "filling failed: %s\n", qPrintable(Form1->LastError()));
+        std::fprintf(stderr, "filling failed: %s\n", qPrintable(db.LastError()));
         return 1;
     }
     std::printf("%d drawings written in %.0f ms\n\n", Rows, elapsedMs(fill));
@@ -84,12 +86,12 @@ int main(int argc, char *argv[])
     for (int sort : {0, 2}) {
         const QString order = DrawingListOrder(sort);
         QString rows1, rows1000;
-        clientSkipping(grid, order, 1, rows1); // warms the server's cache
-        const double skip1 = clientSkipping(grid, order, 1, rows1);
-        const double skip1000 = clientSkipping(grid, order, LastPageStart, rows1000);
+        clientSkipping(db, grid, order, 1, rows1); // warms the server's cache
+        const double skip1 = clientSkipping(db, grid, order, 1, rows1);
+        const double skip1000 = clientSkipping(db, grid, order, LastPageStart, rows1000);
 
         // The list window, paged as a user pages: 次頁 again and again.
-        auto *list = new TForm12;
+        auto *list = new TForm12(main->Context());
         list->show();
         list->ComboBox1->setCurrentIndex(sort);
         QElapsedTimer clock;
@@ -121,6 +123,6 @@ int main(int argc, char *argv[])
         std::printf("  page 1000, client skipping / list window: %.1f\n\n", skip1000 / ours1000);
     }
     std::printf(same ? "both ways show the same rows\n" : "MISMATCH: the rows differ\n");
-    delete Form1;
+    delete main;
     return same ? 0 : 1;
 }

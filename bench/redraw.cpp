@@ -2,7 +2,7 @@
 // server: opening, full-view and zoomed-in redraws, the question a view change asks, snap,
 // pick and memory, against a drawing of lines only and the way of four single-row queries a
 // line measured on 1,000 lines in the same run.
-#include "app/values.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "editor/drawingloader.h"
 #include "editor/model/drawingmodel.h"

@@ -4,7 +4,7 @@
 // Then picking a line and frame selection from memory against a pass over every line, and
 // erasing 10,000 selected lines in one operation (and taking that back) against statements
 // of a row each.
-#include "app/values.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/changestore.h"
 #include "editor/drawingloader.h"

@@ -1,10 +1,10 @@
 // Time from CAD to the editor window for a new drawing through the local server: one
 // committed insert per default row against the program's way of writing them.
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/values.h"
 #include "db/schema.h"
 #include "editor/editorwindow.h"
 #include "register/drawinglist.h"
@@ -31,7 +31,7 @@ double elapsedMs(const QElapsedTimer &clock)
 int editorCount()
 {
     int count = 0;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
+    for (QMdiSubWindow *w : Main()->mdiArea()->subWindowList())
         count += qobject_cast<TForm13 *>(w->widget()) != nullptr;
     return count;
 }
@@ -39,7 +39,7 @@ int editorCount()
 // Every table created when missing, then each default row in its own committed insert.
 void openOneInsertPerRow(int n, const QString &name)
 {
-    Database &db = Form1->db();
+    Database &db = Db();
     if (!db.TableExists(QStringLiteral("WORKDISPLAY")))
         CreateWorkDisplayTable(db);
     const QStringList prefixes = DrawingTablePrefixes();
@@ -61,12 +61,12 @@ void openOneInsertPerRow(int n, const QString &name)
         }
     }
     QStringList paper;
-    Form1->SqlSelectRow(QStringLiteral("*"), QStringLiteral("CADLIST"),
-                        QStringLiteral("N=%1").arg(n), paper);
+    db.SqlSelectRow(QStringLiteral("*"), QStringLiteral("CADLIST"),
+                    QStringLiteral("N=%1").arg(n), paper);
     auto *editor = new TForm13(db, n, StrToFloatZ(paper.value(9)),
                                StrToFloatZ(paper.value(10)));
     editor->setWindowTitle(QStringLiteral("CAD － %1 (N:%2)").arg(name).arg(n));
-    Form1->OpenChild(editor);
+    Main()->OpenChild(editor);
 }
 
 double median(QList<double> times)
@@ -83,15 +83,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     MessageRecorder messages;
     ProgramFixture program(true);
-    if (!program.connected || !CreateCadListTable(Form1->db())) {
+    if (!program.connected || !CreateCadListTable(Db())) {
         std::fprintf(stderr, "no database through the local server: %s\n",
-                     qPrintable(Form1->LastError()));
+                     qPrintable(Db().LastError()));
         return 1;
     }
     Config().PcUserNo = 1;
     for (int n = 1; n <= 2 * Drawings; ++n)
-        Form1->SqlInsertList(QStringLiteral("CADLIST"), QStringLiteral("N, ZNAME, PAPX, PAPY"),
-                             QStringLiteral("%1, 'drawing %1', 420, 297").arg(n));
+        Db().SqlInsertList(QStringLiteral("CADLIST"), QStringLiteral("N, ZNAME, PAPX, PAPY"),
+                           QStringLiteral("%1, 'drawing %1', 420, 297").arg(n));
 
     QList<double> baseline;
     for (int n = 1; n <= Drawings; ++n) {
@@ -101,9 +101,9 @@ int main(int argc, char *argv[])
         baseline << elapsedMs(clock);
     }
 
-    Form1->mnuCadList->trigger();
+    Main()->mnuCadList->trigger();
     TForm12 *list = nullptr;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList())
+    for (QMdiSubWindow *w : Main()->mdiArea()->subWindowList())
         if (auto *l = qobject_cast<TForm12 *>(w->widget()))
             list = l;
     QList<double> ours;
@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
         clock.start();
         list->Button8Click();
         ours << elapsedMs(clock);
-        if (editorCount() != before + 1 || QueryValue(Form1->db(), "COUNT(*)",
+        if (editorCount() != before + 1 || QueryValue(Db(), "COUNT(*)",
                                                       QStringLiteral("LAYER_%1").arg(n)) != "256") {
             std::fprintf(stderr, "drawing %d did not open with its default rows\n", n);
             return 1;

@@ -1,6 +1,6 @@
 #include "collab/chatchannel.h"
 
-#include "app/values.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/liveevents.h"
 #include "db/sqltext.h"

@@ -1,11 +1,13 @@
 #include "collab/chatlog.h"
 
-#include "app/grid.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/grid.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
 #include "collab/chatchannel.h"
+#include "db/database.h"
 #include "master/chooser.h"
 
 #include <QComboBox>
@@ -15,8 +17,9 @@
 
 TForm7 *Form7 = nullptr;
 
-TForm7::TForm7(QWidget *parent)
-    : RegisterDialog({QStringLiteral("Form7"), QStringLiteral("チャット内容（CHAT）の編集"),
+TForm7::TForm7(AppContext &context, QWidget *parent)
+    : RegisterDialog(context,
+                     {QStringLiteral("Form7"), QStringLiteral("チャット内容（CHAT）の編集"),
                       QStringLiteral("CHAT"), 484, 277, 88,
                       {QStringLiteral("番号"), QStringLiteral("作成者"), QStringLiteral("文章"),
                        QStringLiteral("日付"), QStringLiteral("時間")},
@@ -68,7 +71,7 @@ void TForm7::showEvent(QShowEvent *event)
 void TForm7::PrepareShow()
 {
     ComboBox1->clear();
-    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
+    LoadChooser(context.db, ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
 }
 
 void TForm7::Edit3DblClick()
@@ -96,12 +99,12 @@ void TForm7::RowToEdits(const QStringList &cells)
 bool TForm7::CheckFields()
 {
     if (!Edit3->text().isEmpty() && !IsValidDate(Edit3->text())) {
-        ShowMessage(DateMessage());
+        context.messages.Show(DateMessage());
         Edit3->setFocus();
         return false;
     }
     if (!IsAllDigits(Edit4->text())) {
-        ShowMessage(QStringLiteral("時間は hhmmss形式（例13:02:00→130200）で有効な内容を入力して下さい。"));
+        context.messages.Show(QStringLiteral("時間は hhmmss形式（例13:02:00→130200）で有効な内容を入力して下さい。"));
         Edit4->setFocus();
         return false;
     }
@@ -150,16 +153,16 @@ void TForm7::Button2Click()
                   + QStringLiteral("」を削除します。")
             : QStringLiteral("No.") + SG1->Cell(0, top) + u'～' + SG1->Cell(0, bottom)
                   + QStringLiteral(" を削除します。");
-    if (!AskYesNo(question + QStringLiteral("\r\nよろしいですか？")))
+    if (!context.messages.AskYesNo(question + QStringLiteral("\r\nよろしいですか？")))
         return;
     bool failed = false;
     for (int row = top; row <= bottom; ++row) {
         const int number = StrToIntZ(SG1->Cell(0, row));
         const QString where = QStringLiteral("N=") + QString::number(number);
-        if (number > 0 && !Form1->SqlDelete(QStringLiteral("CHAT"), where))
+        if (number > 0 && !context.db.SqlDelete(QStringLiteral("CHAT"), where))
             failed = true;
     }
     if (failed)
-        ShowMessage(QStringLiteral("削除失敗"));
+        context.messages.Show(QStringLiteral("削除失敗"));
     RefreshGrid();
 }

@@ -11,7 +11,7 @@ class TForm7 : public RegisterDialog
     Q_OBJECT
 
 public:
-    explicit TForm7(QWidget *parent = nullptr);
+    explicit TForm7(AppContext &context, QWidget *parent = nullptr);
     ~TForm7() override;
 
     QLabel *Label2, *Label4, *Label5, *Label6;

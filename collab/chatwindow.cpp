@@ -1,10 +1,11 @@
 #include "collab/chatwindow.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/liveevents.h"
 
 #include <QAction>
@@ -22,7 +23,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
+TForm6::TForm6(AppContext &context, QWidget *parent)
+    : QWidget(parent), context(context), channel(context.db)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("チャット"));
@@ -39,7 +41,7 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
     mnuReadableTime->setObjectName(QStringLiteral("mnuReadableTime"));
     mnuReadableTime->setCheckable(true);
     connect(mnuReadableTime, &QAction::toggled, this, [this](bool on) {
-        Config().ChatReadableTime = on;
+        this->context.settings.ChatReadableTime = on;
         channel.ReadableTime = on;
         // The day's lines again, all in the chosen form.
         channel.Reset(Clock());
@@ -81,7 +83,7 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
 
     // Another PC's line shows as soon as the server says so; the poll stays for builds
     // that say nothing.
-    live = new LiveWatch(Form1->db().Live(), this);
+    live = new LiveWatch(context.db.Live(), this);
     connect(live, &LiveWatch::Noted, this, [this] {
         const bool polling = Timer1->isActive();
         Timer1->stop();
@@ -91,11 +93,7 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent), channel(Form1->db())
     });
 }
 
-TForm6::~TForm6()
-{
-    // Also when the window goes without being closed, a new one may open.
-    Globals().ChatWindowOpen = false;
-}
+TForm6::~TForm6() = default;
 
 void TForm6::showEvent(QShowEvent *event)
 {
@@ -108,7 +106,7 @@ void TForm6::showEvent(QShowEvent *event)
 
 void TForm6::FormShow()
 {
-    const WindowSize &size = Config().ChatWindow;
+    const WindowSize &size = context.settings.ChatWindow;
     WindowFrame(this)->resize(size.width, size.height);
     if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget())) {
         // Seen once the window is brought forward.
@@ -117,7 +115,7 @@ void TForm6::FormShow()
             ShowUnseen();
         });
     }
-    channel.ReadableTime = Config().ChatReadableTime;
+    channel.ReadableTime = context.settings.ChatReadableTime;
     {
         const QSignalBlocker quiet(mnuReadableTime);
         mnuReadableTime->setChecked(channel.ReadableTime);
@@ -191,13 +189,13 @@ void TForm6::Edit1KeyPress()
     if (text.isEmpty())
         return;
     Timer1->stop();
-    const ChatChannel::SendResult result = channel.Send(text, Config().PcUserNo, Clock());
+    const ChatChannel::SendResult result = channel.Send(text, context.settings.PcUserNo, Clock());
     if (result == ChatChannel::SendResult::Sent) {
         Edit1->clear();
         LoadNewLines();
     } else {
         // The typed text stays for another try.
-        ShowMessage(ChatChannel::Message(result));
+        context.messages.Show(ChatChannel::Message(result));
         Edit1->setFocus();
     }
     Timer1->start(PollMs);
@@ -208,8 +206,7 @@ void TForm6::closeEvent(QCloseEvent *event)
     live->Clear();
     Timer1->stop();
     RichEdit1->clear();
-    Globals().ChatWindowOpen = false;
-    WindowSize &size = Config().ChatWindow;
+    WindowSize &size = context.settings.ChatWindow;
     size.width = WindowFrame(this)->width();
     size.height = WindowFrame(this)->height();
     QWidget::closeEvent(event);

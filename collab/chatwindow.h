@@ -15,13 +15,14 @@ class QLineEdit;
 class QPlainTextEdit;
 class QStatusBar;
 class QTimer;
+struct AppContext;
 
 class TForm6 : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TForm6(QWidget *parent = nullptr);
+    explicit TForm6(AppContext &context, QWidget *parent = nullptr);
     ~TForm6() override;
 
     QPlainTextEdit *RichEdit1;
@@ -59,6 +60,7 @@ private:
 
     int unseen = 0;
 
+    AppContext &context;
     ChatChannel channel;
     LiveWatch *live;
     bool shown = false;

@@ -1,6 +1,6 @@
 #include "collab/pointers.h"
 
-#include "app/values.h"
+#include "base/values.h"
 #include "db/database.h"
 
 bool PublishPointer(Database &db, int member, int state, QPoint pos)

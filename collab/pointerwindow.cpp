@@ -1,8 +1,8 @@
 #include "collab/pointerwindow.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
-#include "app/ui.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/appcontext.h"
 #include "collab/pointermarker.h"
 #include "collab/pointers.h"
 
@@ -11,7 +11,7 @@
 #include <QLabel>
 #include <QTimer>
 
-TForm8::TForm8(QWidget *parent) : QWidget(parent)
+TForm8::TForm8(AppContext &context, QWidget *parent) : QWidget(parent), context(context)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("マウスポインタ"));
@@ -25,12 +25,8 @@ TForm8::TForm8(QWidget *parent) : QWidget(parent)
     CursorPos = [] { return QCursor::pos(); };
 }
 
-TForm8::~TForm8()
-{
-    // Also when the window goes without being closed, a new one may open. The markers are
-    // its children and go with it.
-    Globals().PointerWindowOpen = false;
-}
+// The markers are its children and go with it.
+TForm8::~TForm8() = default;
 
 TForm9 *TForm8::Marker(int member) const
 {
@@ -54,7 +50,7 @@ void TForm8::FormShow()
 {
     // Fixed for the whole life of the window: a later change of the PC user must not leave
     // a row at state 1 that nobody closes.
-    publisher = Config().PcUserNo;
+    publisher = context.settings.PcUserNo;
     tracked.clear();
     PublishPointer(1);
     Timer1->start(TickMs);
@@ -70,10 +66,8 @@ void TForm8::Timer1Timer()
 
 void TForm8::PublishPointer(int state)
 {
-    if (!Form1)
-        return;
     // Failures are left to the next tick.
-    ::PublishPointer(Form1->db(), publisher, state, CursorPos() - Form1->pos());
+    ::PublishPointer(context.db, publisher, state, CursorPos() - context.opener.Origin());
 }
 
 void TForm8::ShowMarker(Tracked &t, const QString &name)
@@ -89,7 +83,7 @@ void TForm8::ShowMarker(Tracked &t, const QString &name)
 void TForm8::ShowPointers()
 {
     QList<PointerRow> rows;
-    if (!Form1 || !ReadPointers(Form1->db(), publisher, rows))
+    if (!ReadPointers(context.db, publisher, rows))
         return;
     for (const PointerRow &row : rows) {
         auto t = std::find_if(tracked.begin(), tracked.end(),
@@ -110,7 +104,7 @@ void TForm8::ShowPointers()
             t->shown = false;
         }
     }
-    const QPoint origin = Form1->pos();
+    const QPoint origin = context.opener.Origin();
     for (const Tracked &t : tracked) {
         if (t.marker)
             t.marker->move(origin + t.pos);
@@ -134,6 +128,5 @@ void TForm8::closeEvent(QCloseEvent *event)
         PublishPointer(0);
     }
     CloseMarkers();
-    Globals().PointerWindowOpen = false;
     QWidget::closeEvent(event);
 }

@@ -11,13 +11,14 @@
 class QLabel;
 class QTimer;
 class TForm9;
+struct AppContext;
 
 class TForm8 : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TForm8(QWidget *parent = nullptr);
+    explicit TForm8(AppContext &context, QWidget *parent = nullptr);
     ~TForm8() override;
 
     QLabel *Label1;
@@ -57,6 +58,7 @@ private:
     void ShowMarker(Tracked &t, const QString &name);
     void CloseMarkers();
 
+    AppContext &context;
     std::vector<Tracked> tracked;
     int publisher = 0;
     bool shown = false;

@@ -1,10 +1,12 @@
 #include "drawsettings/colours.h"
 
-#include "app/globals.h"
-#include "app/grid.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/grid.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/sqltext.h"
 #include "editor/pen/canvas.h"
 
@@ -43,13 +45,14 @@ public:
 
 } // namespace
 
-TForm15::TForm15(QWidget *parent)
-    : TableDialog({QStringLiteral("Form15"), QStringLiteral("色"), QStringLiteral("COLOR_"),
+TForm15::TForm15(AppContext &context, QWidget *parent)
+    : TableDialog(context,
+                  {QStringLiteral("Form15"), QStringLiteral("色"), QStringLiteral("COLOR_"),
                    QStringLiteral("現在の色："), 533, 318, 180,
                    {QStringLiteral("No."), QStringLiteral("色名"), QStringLiteral("色値"),
                     QStringLiteral("色内容")},
-                   256, 1, QStringLiteral("レイヤ依存色"), &Config().ColorsDialog,
-                   Config().ColorsColumns},
+                   256, 1, QStringLiteral("レイヤ依存色"), &context.settings.ColorsDialog,
+                   context.settings.ColorsColumns},
                   parent)
 {
     SG1->setItemDelegateForColumn(3, new SwatchDelegate(SG1));
@@ -82,7 +85,7 @@ bool TForm15::CheckNumber()
 {
     if (Number() != 0)
         return true;
-    ShowMessage(QStringLiteral("No.0 レイヤ依存色の設定は出来ません"));
+    context.messages.Show(QStringLiteral("No.0 レイヤ依存色の設定は出来ません"));
     return false;
 }
 
@@ -91,7 +94,7 @@ bool TForm15::CheckEdits()
     const int value = StrToIntZ(Edit3->text());
     if (value >= 0 && value <= MaxColourValue)
         return true;
-    ShowMessage(QStringLiteral("色値は0～16777215($ffffff) の整数で入力して下さい"));
+    context.messages.Show(QStringLiteral("色値は0～16777215($ffffff) の整数で入力して下さい"));
     Edit3->setFocus();
     return false;
 }

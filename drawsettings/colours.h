@@ -11,7 +11,7 @@ class TForm15 : public TableDialog
     Q_OBJECT
 
 public:
-    explicit TForm15(QWidget *parent = nullptr);
+    explicit TForm15(AppContext &context, QWidget *parent = nullptr);
 
     // Handed in by the caller and read back after closing.
     int CurrentColor = 0;

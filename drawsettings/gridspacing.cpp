@@ -1,21 +1,23 @@
 #include "drawsettings/gridspacing.h"
 
-#include "app/globals.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 
 #include <QLabel>
 
 TForm18 *Form18 = nullptr;
 
-TForm18::TForm18(QWidget *parent)
-    : ValueDialog(QStringLiteral("Form18"), QStringLiteral("グリッド"),
+TForm18::TForm18(AppContext &context, QWidget *parent)
+    : ValueDialog(context, QStringLiteral("Form18"), QStringLiteral("グリッド"),
                   QStringLiteral("グリッド間隔："),
                   {QStringLiteral("表示しない"), QStringLiteral("0.01"), QStringLiteral("0.05"),
                    QStringLiteral("0.1"), QStringLiteral("0.5"), QStringLiteral("1"),
                    QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("20"),
                    QStringLiteral("50"), QStringLiteral("100")},
-                  &Config().GridDialog, parent)
+                  &context.settings.GridDialog, parent)
 {
     Label2 = new QLabel(QStringLiteral("※用紙上寸法mmで指定して下さい"), this);
     Label2->setObjectName(QStringLiteral("Label2"));

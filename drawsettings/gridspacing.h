@@ -8,7 +8,7 @@ class TForm18 : public ValueDialog
     Q_OBJECT
 
 public:
-    explicit TForm18(QWidget *parent = nullptr);
+    explicit TForm18(AppContext &context, QWidget *parent = nullptr);
 
     // 0 to 10000 mm; taken back by the editor only when Accepted.
     double GridSpacing = 0;

@@ -1,9 +1,11 @@
 #include "drawsettings/layers.h"
 
-#include "app/globals.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/sqltext.h"
 #include "drawsettings/handshake.h"
 
@@ -13,13 +15,15 @@
 
 TForm14 *Form14 = nullptr;
 
-TForm14::TForm14(QWidget *parent)
-    : TableDialog({QStringLiteral("Form14"), QStringLiteral("レイヤ"), QStringLiteral("LAYER_"),
+TForm14::TForm14(AppContext &context, QWidget *parent)
+    : TableDialog(context,
+                  {QStringLiteral("Form14"), QStringLiteral("レイヤ"), QStringLiteral("LAYER_"),
                    QStringLiteral("現在のレイヤ："), 533, 335, 145,
                    {QStringLiteral("No."), QStringLiteral("レイヤ名"), QStringLiteral("表示"),
                     QStringLiteral("印刷"), QStringLiteral("色"), QStringLiteral("線種"),
                     QStringLiteral("線幅"), QStringLiteral("尺度")},
-                   256, 0, QString(), &Config().LayersDialog, Config().LayersColumns},
+                   256, 0, QString(), &context.settings.LayersDialog,
+                   context.settings.LayersColumns},
                   parent)
 {
     const int top = EditTop();
@@ -80,8 +84,8 @@ bool TForm14::CheckNumber()
 
 bool TForm14::CheckEdits()
 {
-    auto refuse = [](const QString &message, QLineEdit *focus) {
-        ShowMessage(message);
+    auto refuse = [this](const QString &message, QLineEdit *focus) {
+        context.messages.Show(message);
         focus->setFocus();
         return false;
     };

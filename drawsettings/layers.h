@@ -11,7 +11,7 @@ class TForm14 : public TableDialog
     Q_OBJECT
 
 public:
-    explicit TForm14(QWidget *parent = nullptr);
+    explicit TForm14(AppContext &context, QWidget *parent = nullptr);
 
     // Handed in by the editor and read back after closing, whether changed or not.
     int CurrentLayer = 0;

@@ -1,9 +1,11 @@
 #include "drawsettings/linetypes.h"
 
-#include "app/globals.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/sqltext.h"
 #include "editor/pen/canvas.h"
 #include "editor/pen/pen.h"
@@ -58,16 +60,17 @@ private:
 
 } // namespace
 
-TForm16::TForm16(QWidget *parent)
-    : TableDialog({QStringLiteral("Form16"), QStringLiteral("線種"), QStringLiteral("LTYPE_"),
+TForm16::TForm16(AppContext &context, QWidget *parent)
+    : TableDialog(context,
+                  {QStringLiteral("Form16"), QStringLiteral("線種"), QStringLiteral("LTYPE_"),
                    QStringLiteral("現在の線種："), 606, 342, 170,
                    {QStringLiteral("No."), QStringLiteral("線種名"),
                     QStringLiteral("セグメント数"), QStringLiteral("線長1"),
                     QStringLiteral("空白1"), QStringLiteral("線長2"), QStringLiteral("空白2"),
                     QStringLiteral("線長3"), QStringLiteral("空白3"), QStringLiteral("線長4"),
                     QStringLiteral("空白4"), QStringLiteral("線長5"), QStringLiteral("空白5")},
-                   33, 1, QStringLiteral("レイヤ依存線種"), &Config().LtypesDialog,
-                   Config().LtypesColumns},
+                   33, 1, QStringLiteral("レイヤ依存線種"), &context.settings.LtypesDialog,
+                   context.settings.LtypesColumns},
                   parent)
 {
     const int top = EditTop() + 26;
@@ -135,7 +138,7 @@ bool TForm16::CheckNumber()
 {
     if (Number() != 0)
         return true;
-    ShowMessage(QStringLiteral("No.0 レイヤ依存線種の設定は出来ません"));
+    context.messages.Show(QStringLiteral("No.0 レイヤ依存線種の設定は出来ません"));
     return false;
 }
 
@@ -148,7 +151,7 @@ bool TForm16::CheckEdits()
         sum += pitches[i];
     if (count < 2 || sum != 0)
         return true;
-    ShowMessage(QStringLiteral("線種の各ピッチを入力して下さい"));
+    context.messages.Show(QStringLiteral("線種の各ピッチを入力して下さい"));
     return false;
 }
 

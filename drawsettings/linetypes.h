@@ -11,7 +11,7 @@ class TForm16 : public TableDialog
     Q_OBJECT
 
 public:
-    explicit TForm16(QWidget *parent = nullptr);
+    explicit TForm16(AppContext &context, QWidget *parent = nullptr);
 
     // Handed in by the caller and read back after closing.
     int CurrentLineType = 0;

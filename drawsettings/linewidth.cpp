@@ -1,19 +1,22 @@
 #include "drawsettings/linewidth.h"
 
-#include "app/globals.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 
 #include <QLabel>
 
 TForm17 *Form17 = nullptr;
 
-TForm17::TForm17(QWidget *parent)
-    : ValueDialog(QStringLiteral("Form17"), QStringLiteral("線幅"), QStringLiteral("線幅："),
+TForm17::TForm17(AppContext &context, QWidget *parent)
+    : ValueDialog(context, QStringLiteral("Form17"), QStringLiteral("線幅"),
+                  QStringLiteral("線幅："),
                   {QString(), QStringLiteral("13"), QStringLiteral("18"), QStringLiteral("25"),
                    QStringLiteral("35"), QStringLiteral("50"), QStringLiteral("70"),
                    QStringLiteral("100"), QStringLiteral("140"), QStringLiteral("200")},
-                  &Config().WidthDialog, parent)
+                  &context.settings.WidthDialog, parent)
 {
     Label5 = new QLabel(QStringLiteral("※mm値の100倍値(1/100mm単位)で入力"), this);
     Label5->setObjectName(QStringLiteral("Label5"));

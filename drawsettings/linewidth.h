@@ -8,7 +8,7 @@ class TForm17 : public ValueDialog
     Q_OBJECT
 
 public:
-    explicit TForm17(QWidget *parent = nullptr);
+    explicit TForm17(AppContext &context, QWidget *parent = nullptr);
 
     // 1/100 mm, 0 to 30000; taken back by the editor only when Accepted.
     int LineWidth = 0;

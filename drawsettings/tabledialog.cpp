@@ -1,11 +1,13 @@
 #include "drawsettings/tabledialog.h"
 
-#include "app/grid.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
+#include "base/grid.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/textcodec.h"
-#include "app/ui.h"
-#include "app/values.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -18,8 +20,8 @@ constexpr int NameBytes = 255;
 
 } // namespace
 
-TableDialog::TableDialog(const Layout &layout, QWidget *parent)
-    : QDialog(parent), layout(layout)
+TableDialog::TableDialog(AppContext &context, const Layout &layout, QWidget *parent)
+    : QDialog(parent), context(context), layout(layout)
 {
     setObjectName(layout.objectName);
     setWindowTitle(layout.caption);
@@ -131,7 +133,7 @@ void TableDialog::hideEvent(QHideEvent *event)
 void TableDialog::RefreshGrid()
 {
     QList<QStringList> rows =
-        Form1->SelectRows(QStringLiteral("*"), TableName, QString(), QStringLiteral("N"));
+        context.db.SelectRows(QStringLiteral("*"), TableName, QString(), QStringLiteral("N"));
     const QStringList fixed = {QStringLiteral("0"), layout.fixedName};
     for (int r = 1; r <= layout.dataRows; ++r) {
         const int k = r - layout.fixedRows - 1;
@@ -183,7 +185,7 @@ bool TableDialog::CheckName()
         message = QStringLiteral("名称は半角255文字（全角127文字）以内で入力して下さい");
     if (message.isEmpty())
         return true;
-    ShowMessage(message);
+    context.messages.Show(message);
     Edit2->setFocus();
     return false;
 }
@@ -193,9 +195,9 @@ void TableDialog::Button1Click()
     if (!CheckNumber() || !CheckName() || !CheckEdits())
         return;
     const QStringList columns = WriteColumns();
-    const bool ok = Form1->SqlUpdate(TableName, int(columns.size()), columns, WriteValues(),
-                                     QStringLiteral("N=") + QString::number(Number()));
-    ShowMessage(ok ? QStringLiteral("登録OK") : QStringLiteral("登録失敗"));
+    const bool ok = context.db.SqlUpdate(TableName, int(columns.size()), columns, WriteValues(),
+                                         QStringLiteral("N=") + QString::number(Number()));
+    context.messages.Show(ok ? QStringLiteral("登録OK") : QStringLiteral("登録失敗"));
     if (ok)
         Changed = true;
     RefreshGrid();

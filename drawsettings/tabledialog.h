@@ -3,7 +3,7 @@
 // and read back, and the position and column widths kept in the settings.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QDialog>
 
@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class StringGrid;
+struct AppContext;
 
 class TableDialog : public QDialog
 {
@@ -47,7 +48,7 @@ protected:
         WindowPos *position;
         std::span<int> columnWidths;
     };
-    TableDialog(const Layout &layout, QWidget *parent);
+    TableDialog(AppContext &context, const Layout &layout, QWidget *parent);
 
     // The number the dialog chooses: the caller's current layer, colour or line type.
     virtual int &Current() = 0;
@@ -72,6 +73,7 @@ protected:
     int EditTop() const;
 
     QString TableName;
+    AppContext &context;
 
 private:
     void ShowCurrent();

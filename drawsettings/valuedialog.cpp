@@ -1,7 +1,8 @@
 #include "drawsettings/valuedialog.h"
 
-#include "app/messages.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/appcontext.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -9,10 +10,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-ValueDialog::ValueDialog(const QString &objectName, const QString &caption,
-                         const QString &label, const QStringList &entries, WindowPos *position,
-                         QWidget *parent)
-    : QDialog(parent), position(position)
+ValueDialog::ValueDialog(AppContext &context, const QString &objectName,
+                         const QString &caption, const QString &label,
+                         const QStringList &entries, WindowPos *position, QWidget *parent)
+    : QDialog(parent), messages(context.messages), position(position)
 {
     setObjectName(objectName);
     setWindowTitle(caption);
@@ -61,7 +62,7 @@ void ValueDialog::hideEvent(QHideEvent *event)
 void ValueDialog::Button1Click()
 {
     if (!TakeValue(ComboBox1->currentText())) {
-        ShowMessage(RangeMessage());
+        messages.Show(RangeMessage());
         ComboBox1->setFocus();
         return;
     }

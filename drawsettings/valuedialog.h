@@ -2,13 +2,15 @@
 // value taken back only when OK closed the dialog, and the position kept in the settings.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QDialog>
 
 class QComboBox;
 class QLabel;
 class QPushButton;
+class Messages;
+struct AppContext;
 
 class ValueDialog : public QDialog
 {
@@ -27,8 +29,9 @@ public slots:
     void Button2Click();
 
 protected:
-    ValueDialog(const QString &objectName, const QString &caption, const QString &label,
-                const QStringList &entries, WindowPos *position, QWidget *parent);
+    ValueDialog(AppContext &context, const QString &objectName, const QString &caption,
+                const QString &label, const QStringList &entries, WindowPos *position,
+                QWidget *parent);
 
     // The field's text for the value handed in.
     virtual QString ValueText() const = 0;
@@ -40,5 +43,6 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    Messages &messages;
     WindowPos *position;
 };

@@ -4,8 +4,8 @@
 #include "editor/editorwindow.h"
 
 #include "editor/textdialog.h"
-#include "app/globals.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/messages.h"
 
 #include <QAction>
 #include <QKeySequence>

@@ -3,8 +3,8 @@
 // one by one.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/messages.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 // the status bar; only the finished reading is stored, in one transaction.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/messages.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/dxfstore.h"
 

@@ -2,9 +2,9 @@
 // kept with the drawing, and the layout the picture and the output draw.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/globals.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "db/registerrows.h"
 #include "db/textcodec.h"
 #include "editor/model/drawingmodel.h"

@@ -2,7 +2,7 @@
 // kept in this PC's settings.
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "editor/view/snap.h"
 
 #include <QAction>

@@ -1,10 +1,10 @@
 #include "editor/editorwindow.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
-#include "app/ui.h"
-#include "app/settings.h"
-#include "app/values.h"
+#include "base/globals.h"
+#include "base/ui.h"
+#include "base/settings.h"
+#include "base/values.h"
+#include "db/database.h"
 #include "db/drawingrows.h"
 #include "db/liveevents.h"
 #include "editor/drawingloader.h"
@@ -82,7 +82,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     setObjectName(QStringLiteral("Form13"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("CAD"));
-    setProperty(TForm1::OwnMenusProperty, true);
+    setProperty(OwnMenusProperty, true);
     setFocusPolicy(Qt::StrongFocus);
     QFont f(QStringLiteral("ＭＳ ゴシック"));
     f.setPixelSize(13);
@@ -153,19 +153,6 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuOutPdf = item(out, "mnuOutPdf", QStringLiteral("PDF出力(&F)..."));
     mnuOutDxf = item(out, "mnuOutDxf", QStringLiteral("DXF出力(&X)..."));
     SetUpDxfImport(out);
-    // The main window's own handlers, whichever main window runs.
-    auto toMain = [this](QAction *a, void (TForm1::*handler)()) {
-        connect(a, &QAction::triggered, this, [handler] {
-            if (Form1)
-                (Form1->*handler)();
-        });
-    };
-    toMain(mnuChatStart, &TForm1::DoChatStart);
-    toMain(mnuChatEdit, &TForm1::DoChatEdit);
-    toMain(mnuMousePointer, &TForm1::DoMousePointer);
-    toMain(mnuCadNew, &TForm1::DoCadNew);
-    toMain(mnuCadEdit, &TForm1::DoCadEdit);
-    toMain(mnuCadList, &TForm1::DoCadList);
 
     PaintBox1 = new QWidget(this);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));

@@ -1,7 +1,7 @@
 #include "editor/textdialog.h"
 
-#include "app/messages.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/ui.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

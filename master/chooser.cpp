@@ -1,7 +1,7 @@
 #include "master/chooser.h"
 
-#include "app/mainwindow.h"
-#include "app/values.h"
+#include "base/values.h"
+#include "db/database.h"
 #include "db/schema.h"
 
 #include <QComboBox>
@@ -20,7 +20,7 @@ int entryNumber(const QString &entry)
 
 } // namespace
 
-void LoadChooser(QComboBox *box, const QString &table, const QString &nameColumn,
+void LoadChooser(Database &db, QComboBox *box, const QString &table, const QString &nameColumn,
                  bool withNone)
 {
     const int name = ColumnPosition(table, nameColumn);
@@ -29,9 +29,9 @@ void LoadChooser(QComboBox *box, const QString &table, const QString &nameColumn
     box->clear();
     if (withNone)
         box->addItem(NoneEntry());
-    if (Form1->TableExists(table)) {
+    if (db.TableExists(table)) {
         for (const QStringList &row :
-             Form1->SelectRows(QStringLiteral("*"), table, QString(), QStringLiteral("N")))
+             db.SelectRows(QStringLiteral("*"), table, QString(), QStringLiteral("N")))
             box->addItem(row.value(0) + u':' + row.value(name));
     }
     if (withNone && hadChoice)

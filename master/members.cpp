@@ -1,9 +1,11 @@
 #include "master/members.h"
 
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "master/chooser.h"
 
 #include <QComboBox>
@@ -12,8 +14,9 @@
 
 TForm4 *Form4 = nullptr;
 
-TForm4::TForm4(QWidget *parent)
-    : RegisterDialog({QStringLiteral("Form4"), QStringLiteral("メンバー（MEMBER）の登録"),
+TForm4::TForm4(AppContext &context, QWidget *parent)
+    : RegisterDialog(context,
+                     {QStringLiteral("Form4"), QStringLiteral("メンバー（MEMBER）の登録"),
                       QStringLiteral("MEMBER"), 390, 277, 88,
                       {QStringLiteral("番号"), QStringLiteral("所属No"), QStringLiteral("所属"),
                        QStringLiteral("氏名")},
@@ -34,15 +37,16 @@ TForm4::TForm4(QWidget *parent)
 QList<QStringList> TForm4::ReadGridRows()
 {
     // Rebuilt with every reload, so that sections added meanwhile by another PC are found.
-    LoadChooser(ComboBox1, QStringLiteral("SECTION"), QStringLiteral("SNAME"), true);
+    LoadChooser(context.db, ComboBox1, QStringLiteral("SECTION"), QStringLiteral("SNAME"), true);
     // Every member shows, also one whose section is gone or when there are no sections.
-    const bool sections = Form1->TableExists(QStringLiteral("SECTION"));
+    const bool sections = context.db.TableExists(QStringLiteral("SECTION"));
+    Database &db = context.db;
     QList<QStringList> rows =
-        sections ? Form1->SelectRows(QStringLiteral("MEMBER.N,MEMBER.SN,SECTION.SNAME,MEMBER.PNAME"),
-                                     QStringLiteral("MEMBER LEFT JOIN SECTION ON MEMBER.SN=SECTION.N"),
-                                     QString(), QStringLiteral("MEMBER.N"))
-                 : Form1->SelectRows(QStringLiteral("N,SN,NULL,PNAME"), QStringLiteral("MEMBER"),
-                                     QString(), QStringLiteral("N"));
+        sections ? db.SelectRows(QStringLiteral("MEMBER.N,MEMBER.SN,SECTION.SNAME,MEMBER.PNAME"),
+                                 QStringLiteral("MEMBER LEFT JOIN SECTION ON MEMBER.SN=SECTION.N"),
+                                 QString(), QStringLiteral("MEMBER.N"))
+                 : db.SelectRows(QStringLiteral("N,SN,NULL,PNAME"), QStringLiteral("MEMBER"),
+                                 QString(), QStringLiteral("N"));
     for (QStringList &row : rows) {
         if (StrToIntZ(row.value(1)) == 0 && row.size() > 2)
             row[2].clear();
@@ -64,7 +68,7 @@ bool TForm4::CheckRequired()
 {
     if (!Edit2->text().trimmed().isEmpty())
         return true;
-    ShowMessage(QStringLiteral("氏名を入力して下さい（半角16文字まで）"));
+    context.messages.Show(QStringLiteral("氏名を入力して下さい（半角16文字まで）"));
     Edit2->setFocus();
     return false;
 }

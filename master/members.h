@@ -10,7 +10,7 @@ class TForm4 : public RegisterDialog
     Q_OBJECT
 
 public:
-    explicit TForm4(QWidget *parent = nullptr);
+    explicit TForm4(AppContext &context, QWidget *parent = nullptr);
 
     QLabel *Label2, *Label4;
     QComboBox *ComboBox1;

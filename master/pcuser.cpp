@@ -1,10 +1,11 @@
 #include "master/pcuser.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "master/chooser.h"
 #include "master/registerdialog.h"
 
@@ -14,7 +15,7 @@
 
 TForm5 *Form5 = nullptr;
 
-TForm5::TForm5(QWidget *parent) : QDialog(parent)
+TForm5::TForm5(AppContext &context, QWidget *parent) : QDialog(parent), context(context)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("PC利用者名の登録"));
@@ -31,12 +32,12 @@ TForm5::TForm5(QWidget *parent) : QDialog(parent)
 void TForm5::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (RefuseWithoutDatabase(this))
+    if (RefuseWithoutDatabase(context, this))
         return;
-    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), false);
+    LoadChooser(context.db, ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), false);
     ComboBox1->setCurrentIndex(-1);
     for (int i = 0; i < ComboBox1->count(); ++i) {
-        if (StrToIntZ(TextBeforeColon(ComboBox1->itemText(i))) == Config().PcUserNo) {
+        if (StrToIntZ(TextBeforeColon(ComboBox1->itemText(i))) == context.settings.PcUserNo) {
             ComboBox1->setCurrentIndex(i);
             break;
         }
@@ -47,16 +48,16 @@ void TForm5::showEvent(QShowEvent *event)
 void TForm5::Button1Click()
 {
     if (ComboBox1->count() == 0) {
-        ShowMessage(QStringLiteral("最初にメンバーの登録を行って下さい"));
+        context.messages.Show(QStringLiteral("最初にメンバーの登録を行って下さい"));
         return;
     }
     if (ComboBox1->currentIndex() < 0) {
-        ShowMessage(QStringLiteral("PC利用者名を指定して下さい"));
+        context.messages.Show(QStringLiteral("PC利用者名を指定して下さい"));
         return;
     }
     const QString entry = ComboBox1->currentText();
-    Config().PcUserNo = StrToIntZ(TextBeforeColon(entry));
-    Config().PcUserName = TextAfterColon(entry);
+    context.settings.PcUserNo = StrToIntZ(TextBeforeColon(entry));
+    context.settings.PcUserName = TextAfterColon(entry);
     accept();
 }
 

@@ -6,13 +6,14 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+struct AppContext;
 
 class TForm5 : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TForm5(QWidget *parent = nullptr);
+    explicit TForm5(AppContext &context, QWidget *parent = nullptr);
 
     QLabel *Label1;
     QComboBox *ComboBox1;
@@ -24,6 +25,9 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
+
+private:
+    AppContext &context;
 };
 
 extern TForm5 *Form5;

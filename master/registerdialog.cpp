@@ -1,11 +1,12 @@
 #include "master/registerdialog.h"
 
-#include "app/globals.h"
-#include "app/grid.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/grid.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -14,24 +15,24 @@
 
 #include <climits>
 
-bool RefuseWithoutDatabase(QDialog *dialog)
+bool RefuseWithoutDatabase(AppContext &context, QDialog *dialog)
 {
-    const Settings &s = Config();
+    const Settings &s = context.settings;
     QString refusal;
     if (s.DataFolder.trimmed().isEmpty() || s.DbFileName.trimmed().isEmpty())
         refusal = QStringLiteral("最初にデータベースの設定を行って下さい。");
-    else if (!Form1->DatabaseConnected())
+    else if (!context.db.DatabaseConnected())
         refusal = QStringLiteral("データベースに接続出来ません。設定を確認して下さい。");
     if (refusal.isEmpty())
         return false;
-    ShowMessage(refusal);
+    context.messages.Show(refusal);
     // Closed once the dialog's own event loop runs, so that a modal showing ends too.
     QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
     return true;
 }
 
-RegisterDialog::RegisterDialog(const Layout &layout, QWidget *parent)
-    : QDialog(parent), table(layout.table)
+RegisterDialog::RegisterDialog(AppContext &context, const Layout &layout, QWidget *parent)
+    : QDialog(parent), table(layout.table), context(context)
 {
     setObjectName(layout.objectName);
     setWindowTitle(layout.caption);
@@ -76,7 +77,7 @@ void RegisterDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     SG1->Clear();
-    if (RefuseWithoutDatabase(this))
+    if (RefuseWithoutDatabase(context, this))
         return;
     PrepareShow();
     RefreshGrid();
@@ -85,7 +86,7 @@ void RegisterDialog::showEvent(QShowEvent *event)
 
 QList<QStringList> RegisterDialog::ReadGridRows()
 {
-    return Form1->SelectRows(QStringLiteral("*"), table, GridCondition(), QStringLiteral("N"));
+    return context.db.SelectRows(QStringLiteral("*"), table, GridCondition(), QStringLiteral("N"));
 }
 
 void RegisterDialog::RefreshGrid()
@@ -109,10 +110,10 @@ void RegisterDialog::SG1Click()
 
 void RegisterDialog::Edit1DblClick()
 {
-    const qint32 max = StrToIntZ(Form1->SqlSelectMax(table, QStringLiteral("N"), QString()));
+    const qint32 max = StrToIntZ(context.db.SqlSelectMax(table, QStringLiteral("N"), QString()));
     // The largest number is taken: there is no next one.
     if (max == INT_MAX) {
-        ShowMessage(QStringLiteral("登録失敗"));
+        context.messages.Show(QStringLiteral("登録失敗"));
         return;
     }
     Edit1->setText(QString::number(max + 1));
@@ -126,14 +127,14 @@ int RegisterDialog::Number() const
 bool RegisterDialog::CheckNumber(bool change)
 {
     if (Edit1->text().trimmed().isEmpty()) {
-        ShowMessage(QStringLiteral("番号を入力して下さい（正の整数値入力）"));
+        context.messages.Show(QStringLiteral("番号を入力して下さい（正の整数値入力）"));
         Edit1->setFocus();
         return false;
     }
     if (change && !CheckRequired())
         return false;
     if (Number() <= 0) {
-        ShowMessage(QStringLiteral("番号は正の整数で入力して下さい"));
+        context.messages.Show(QStringLiteral("番号は正の整数で入力して下さい"));
         Edit1->setFocus();
         return false;
     }
@@ -144,7 +145,7 @@ bool RegisterDialog::QuoteFree(const QString &text, QWidget *focus)
 {
     if (!HasQuote(text))
         return true;
-    ShowMessage(QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+    context.messages.Show(QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
     focus->setFocus();
     return false;
 }
@@ -152,10 +153,10 @@ bool RegisterDialog::QuoteFree(const QString &text, QWidget *focus)
 QString RegisterDialog::FailureReason(int number) const
 {
     // The usual cause: the number was taken, perhaps by another PC meanwhile.
-    if (Form1->SqlSelectPairs(table, QStringLiteral("N"), QString(), number))
+    if (context.db.SqlSelectPairs(table, QStringLiteral("N"), QString(), number))
         return QStringLiteral("番号 %1 は既に使用されています。別の番号を入力して下さい。")
             .arg(number);
-    if (!Form1->DatabaseConnected())
+    if (!context.db.DatabaseConnected())
         return QStringLiteral("データベースに接続出来ません。");
     return QStringLiteral("データベースに書き込めませんでした。");
 }
@@ -166,8 +167,9 @@ void RegisterDialog::Button1Click()
         return;
     const QStringList columns = WriteColumns();
     const int number = Number();
-    const bool ok = Form1->SqlInsert(table, int(columns.size()), columns, WriteValues(number));
-    ShowMessage(ok ? QStringLiteral("登録OK") : QStringLiteral("登録失敗\n") + FailureReason(number));
+    const bool ok = context.db.SqlInsert(table, int(columns.size()), columns, WriteValues(number));
+    context.messages.Show(ok ? QStringLiteral("登録OK")
+                             : QStringLiteral("登録失敗\n") + FailureReason(number));
     RefreshGrid();
 }
 
@@ -178,17 +180,17 @@ void RegisterDialog::Button4Click()
     const int number = Number();
     if (quotesBeforeExistence && !CheckQuotes())
         return;
-    if (!Form1->SqlSelectPairs(table, QStringLiteral("N"), QString(), number)) {
-        ShowMessage(QStringLiteral("入力した番号は未使用ですので変更は出来ません。再入力して下さい"));
+    if (!context.db.SqlSelectPairs(table, QStringLiteral("N"), QString(), number)) {
+        context.messages.Show(QStringLiteral("入力した番号は未使用ですので変更は出来ません。再入力して下さい"));
         Edit1->setFocus();
         return;
     }
     if (!quotesBeforeExistence && !CheckQuotes())
         return;
     const QStringList columns = WriteColumns();
-    const bool ok = Form1->SqlUpdate(table, int(columns.size()), columns, WriteValues(number),
-                                     QStringLiteral("N=") + QString::number(number));
-    ShowMessage(ok ? QStringLiteral("変更OK") : QStringLiteral("変更失敗"));
+    const bool ok = context.db.SqlUpdate(table, int(columns.size()), columns, WriteValues(number),
+                                         QStringLiteral("N=") + QString::number(number));
+    context.messages.Show(ok ? QStringLiteral("変更OK") : QStringLiteral("変更失敗"));
     RefreshGrid();
 }
 
@@ -198,14 +200,15 @@ void RegisterDialog::Button2Click()
     const QString numberCell = SG1->Cell(0, row);
     if (numberCell.isEmpty())
         return;
-    if (!AskYesNo(QStringLiteral("「No.") + numberCell + u'：' + SG1->Cell(deleteNameColumn, row)
-                  + QStringLiteral("」を削除します。\r\nよろしいですか？")))
+    if (!context.messages.AskYesNo(QStringLiteral("「No.") + numberCell + u'：'
+                                   + SG1->Cell(deleteNameColumn, row)
+                                   + QStringLiteral("」を削除します。\r\nよろしいですか？")))
         return;
     const int number = StrToIntZ(numberCell);
     if (!MayDelete(number))
         return;
-    const bool ok = Form1->SqlDelete(table, QStringLiteral("N=") + QString::number(number));
-    ShowMessage(ok ? QStringLiteral("削除OK") : QStringLiteral("削除失敗"));
+    const bool ok = context.db.SqlDelete(table, QStringLiteral("N=") + QString::number(number));
+    context.messages.Show(ok ? QStringLiteral("削除OK") : QStringLiteral("削除失敗"));
     RefreshGrid();
 }
 

@@ -11,10 +11,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class StringGrid;
+struct AppContext;
 
 // Shows why a dialog cannot work (no database settings, no connection) and closes it;
 // false when it can.
-bool RefuseWithoutDatabase(QDialog *dialog);
+bool RefuseWithoutDatabase(AppContext &context, QDialog *dialog);
 
 class RegisterDialog : public QDialog
 {
@@ -43,7 +44,7 @@ protected:
         QStringList headers;
         QList<int> widths;
     };
-    RegisterDialog(const Layout &layout, QWidget *parent);
+    RegisterDialog(AppContext &context, const Layout &layout, QWidget *parent);
 
     void showEvent(QShowEvent *event) override;
     void RefreshGrid();
@@ -66,7 +67,7 @@ protected:
     virtual bool MayDelete(int) { return true; }
 
     // Shows the quote message and focuses the edit when the text holds a quote.
-    static bool QuoteFree(const QString &text, QWidget *focus);
+    bool QuoteFree(const QString &text, QWidget *focus);
     // Why an add failed, for the line under "登録失敗".
     QString FailureReason(int number) const;
 
@@ -75,6 +76,7 @@ protected:
     // The grid column named in the delete confirmation.
     int deleteNameColumn = 1;
     QString table;
+    AppContext &context;
 
 private:
     bool CheckNumber(bool change);

@@ -1,17 +1,20 @@
 #include "master/sections.h"
 
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 
 #include <QLabel>
 #include <QLineEdit>
 
 TForm3 *Form3 = nullptr;
 
-TForm3::TForm3(QWidget *parent)
-    : RegisterDialog({QStringLiteral("Form3"), QStringLiteral("所属（SECTION）の登録"),
+TForm3::TForm3(AppContext &context, QWidget *parent)
+    : RegisterDialog(context,
+                     {QStringLiteral("Form3"), QStringLiteral("所属（SECTION）の登録"),
                       QStringLiteral("SECTION"), 390, 261, 62,
                       {QStringLiteral("番号"), QStringLiteral("名称")}, {57, 294}},
                      parent)
@@ -31,7 +34,7 @@ bool TForm3::CheckRequired()
 {
     if (!Edit2->text().trimmed().isEmpty())
         return true;
-    ShowMessage(QStringLiteral("名称を入力して下さい（半角32文字まで）"));
+    context.messages.Show(QStringLiteral("名称を入力して下さい（半角32文字まで）"));
     Edit2->setFocus();
     return false;
 }
@@ -53,10 +56,10 @@ QStringList TForm3::WriteValues(int number) const
 
 bool TForm3::MayDelete(int number)
 {
-    if (Form1->TableExists(QStringLiteral("MEMBER"))
-        && Form1->SqlSelectPairs(QStringLiteral("MEMBER"), QStringLiteral("SN"), QString(),
-                                 number)) {
-        ShowMessage(QStringLiteral("メンバーデータで既に使用されていますので削除出来ません。"));
+    if (context.db.TableExists(QStringLiteral("MEMBER"))
+        && context.db.SqlSelectPairs(QStringLiteral("MEMBER"), QStringLiteral("SN"), QString(),
+                                     number)) {
+        context.messages.Show(QStringLiteral("メンバーデータで既に使用されていますので削除出来ません。"));
         return false;
     }
     return true;

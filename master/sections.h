@@ -8,7 +8,7 @@ class TForm3 : public RegisterDialog
     Q_OBJECT
 
 public:
-    explicit TForm3(QWidget *parent = nullptr);
+    explicit TForm3(AppContext &context, QWidget *parent = nullptr);
 
     QLabel *Label4;
     QLineEdit *Edit2;

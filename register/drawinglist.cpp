@@ -1,16 +1,14 @@
 #include "register/drawinglist.h"
 
-#include "app/globals.h"
-#include "app/grid.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/grid.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/presence.h"
 #include "db/registerrows.h"
 #include "db/sqltext.h"
-#include "editor/editorwindow.h"
-#include "register/drawingrecord.h"
 #include "register/drawingset.h"
 
 #include <algorithm>
@@ -21,7 +19,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
@@ -132,7 +129,7 @@ QStringList DrawingListCells(const DrawingRow &row)
             row.ADATE, row.PDATE, row.RDATE};
 }
 
-TForm12::TForm12(QWidget *parent) : QWidget(parent)
+TForm12::TForm12(AppContext &context, QWidget *parent) : QWidget(parent), context(context)
 {
     setObjectName(QStringLiteral("Form12"));
     setWindowTitle(QStringLiteral("CAD図面一覧表示"));
@@ -217,7 +214,7 @@ void TForm12::showEvent(QShowEvent *event)
     if (shown)
         return;
     shown = true;
-    const Settings &s = Config();
+    const Settings &s = context.settings;
     WindowFrame(this)->resize(s.ListWindow.width, s.ListWindow.height);
     const std::array<int, 13> widths =
         ListColumnsKept(s) ? s.ListColumns : DefaultListColumns(SG1->fontMetrics());
@@ -235,7 +232,7 @@ void TForm12::showEvent(QShowEvent *event)
 
 void TForm12::closeEvent(QCloseEvent *event)
 {
-    Settings &s = Config();
+    Settings &s = context.settings;
     s.ListWindow.width = WindowFrame(this)->width();
     s.ListWindow.height = WindowFrame(this)->height();
     for (int c = 0; c < 13; ++c)
@@ -293,7 +290,7 @@ void TForm12::LoadPage(bool continuing)
         first = 1;
     }
     const QList<DrawingRow> rows =
-        ReadDrawingRows(Form1->db(), DrawingListQuery(where, sortOrder, first, PageSize), 0,
+        ReadDrawingRows(context.db, DrawingListQuery(where, sortOrder, first, PageSize), 0,
                         PageSize);
     for (int i = 0; i < rows.size(); ++i)
         SG1->SetRow(i + 1, DrawingListCells(rows[i]));
@@ -310,7 +307,7 @@ void TForm12::ShowWhoIsIn()
     const QString caption = QStringLiteral("この図面を開いている人：");
     const int drawing = SelectedDrawing();
     std::vector<PresenceRow> in;
-    if (drawing <= 0 || !ReadPresence(Form1->db(), drawing, QString(), in) || in.empty()) {
+    if (drawing <= 0 || !ReadPresence(context.db, drawing, QString(), in) || in.empty()) {
         if (StatusBar1->currentMessage().startsWith(caption))
             StatusBar1->clearMessage();
         return;
@@ -380,7 +377,7 @@ void TForm12::Button7Click()
 {
     const int number = SelectedDrawing();
     if (number > 0)
-        OpenDrawingRecord(1, number);
+        context.opener.OpenRecordForm(WindowOpener::RecordMode::Edit, number);
 }
 
 void TForm12::Button8Click()
@@ -389,7 +386,6 @@ void TForm12::Button8Click()
     if (number <= 0)
         return;
     const QString name = SG1->Cell(1, SG1->Row());
-    Globals().CadNo = number;
     auto notice = [this](const QString &text) {
         StatusBar1->showMessage(text);
         StatusBar1->repaint();
@@ -398,24 +394,19 @@ void TForm12::Button8Click()
     // An editor on a half-made set would lose what is drawn into the missing tables; the
     // next opening completes the set. Its waits let this list (or the program) close.
     const QPointer<TForm12> self(this);
-    const bool complete = EnsureDrawingTables(Form1->db(), number);
-    if (!self || !Form1)
+    const bool complete = EnsureDrawingTables(context.db, number);
+    if (!self)
         return;
     if (!complete) {
         notice(QString());
-        ShowMessage(QStringLiteral("CAD図面データが作成出来ませんでした"));
+        context.messages.Show(QStringLiteral("CAD図面データが作成出来ませんでした"));
         return;
     }
     notice(QStringLiteral("CAD画面を開いています。しばらくお待ち下さい"));
     // A drawing that cannot be read has no paper: 0 by 0.
-    const std::optional<DrawingRow> row = ReadDrawingRow(Form1->db(), number);
-    Globals().PaperWidth = row ? row->PAPX.value_or(0) : 0;
-    Globals().PaperHeight = row ? row->PAPY.value_or(0) : 0;
-    auto *editor = new TForm13(Form1->db(), number, Globals().PaperWidth,
-                               Globals().PaperHeight);
-    editor->setWindowTitle(QStringLiteral("CAD － ") + name + QStringLiteral(" (N:")
-                           + QString::number(number) + u')');
-    Form1->OpenChild(editor);
+    const std::optional<DrawingRow> row = ReadDrawingRow(context.db, number);
+    context.opener.OpenDrawing(number, name, row ? row->PAPX.value_or(0) : 0,
+                               row ? row->PAPY.value_or(0) : 0);
     notice(QString());
 }
 
@@ -426,13 +417,13 @@ void TForm12::Button9Click()
         return;
     const QString drawing = QStringLiteral("CAD図面データ「") + SG1->Cell(1, SG1->Row())
                             + QStringLiteral("」(N:") + QString::number(number) + u')';
-    if (!AskYesNo(drawing + QStringLiteral("を削除します。よろしいですか？")))
+    if (!context.messages.AskYesNo(drawing + QStringLiteral("を削除します。よろしいですか？")))
         return;
     // The register row stays listed, so only the status bar can tell that it worked.
     StatusBar1->clearMessage();
-    if (DropDrawingTables(Form1->db(), number))
+    if (DropDrawingTables(context.db, number))
         StatusBar1->showMessage(drawing + QStringLiteral("を削除しました"));
     else
-        ShowMessage(QStringLiteral("削除失敗"));
+        context.messages.Show(QStringLiteral("削除失敗"));
     Button4Click();
 }

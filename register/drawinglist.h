@@ -17,13 +17,14 @@ class QLineEdit;
 class QPushButton;
 class QStatusBar;
 class StringGrid;
+struct AppContext;
 
 class TForm12 : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TForm12(QWidget *parent = nullptr);
+    explicit TForm12(AppContext &context, QWidget *parent = nullptr);
 
     QFrame *Panel1;
     QPushButton *Button1, *Button2, *Button3, *Button4, *Button7, *Button8, *Button9;
@@ -57,6 +58,7 @@ private:
     void ClearGrid();
     void LoadPage(bool continuing = false);
 
+    AppContext &context;
     static constexpr int PageSize = 100;
     int pageStart = 1;
     int nextPageStart = 0;

@@ -1,14 +1,12 @@
 #include "register/drawingrecord.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "db/database.h"
 #include "db/registerrows.h"
 #include "db/schema.h"
 #include "master/chooser.h"
-#include "register/revisions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -52,9 +50,13 @@ QString numberText(const std::optional<int> &n)
 
 } // namespace
 
-TForm10::TForm10(QWidget *parent) : QWidget(parent)
+TForm10::TForm10(AppContext &context, WindowOpener::RecordMode mode, int drawingNo,
+                 QWidget *parent)
+    : QWidget(parent), context(context), mode(mode), startNumber(drawingNo)
 {
     setObjectName(QStringLiteral("Form10"));
+    setWindowTitle(IsNew() ? QStringLiteral("CAD図面一覧 新規作成")
+                           : QStringLiteral("CAD図面一覧 編集"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(497, 446);
     Panel1 = new QFrame(this);
@@ -171,16 +173,6 @@ TForm10::TForm10(QWidget *parent) : QWidget(parent)
     connect(Button3, &QPushButton::clicked, this, &TForm10::Button3Click);
 }
 
-void OpenDrawingRecord(int mode, int number)
-{
-    Globals().CadFormMode = mode;
-    Globals().CadNo = number;
-    auto *form = new TForm10;
-    form->setWindowTitle(mode == 0 ? QStringLiteral("CAD図面一覧 新規作成")
-                                   : QStringLiteral("CAD図面一覧 編集"));
-    Form1->OpenChild(form);
-}
-
 void TForm10::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -205,16 +197,15 @@ void TForm10::keyPressEvent(QKeyEvent *event)
 
 void TForm10::FormShow()
 {
-    mode = Globals().CadFormMode;
-    startNumber = Globals().CadNo;
     for (int i = 2; i <= 6; ++i) {
         ComboBox[i]->clear();
-        LoadChooser(ComboBox[i], QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
+        LoadChooser(context.db, ComboBox[i], QStringLiteral("MEMBER"), QStringLiteral("PNAME"),
+                    true);
     }
-    if (!Form1->TableExists(QStringLiteral("CADREV")))
-        CreateCadRevTable(Form1->db());
+    if (!context.db.TableExists(QStringLiteral("CADREV")))
+        CreateCadRevTable(context.db);
     Button2Click();
-    if (mode == 0) {
+    if (IsNew()) {
         Edit1DblClick();
         Edit[2]->setFocus();
         return;
@@ -229,10 +220,10 @@ void TForm10::FormShow()
 
 void TForm10::Edit1DblClick()
 {
-    const qint32 max = StrToIntZ(Form1->SqlSelectMax(QStringLiteral("CADLIST"),
-                                                     QStringLiteral("N"), QString()));
+    const qint32 max = StrToIntZ(context.db.SqlSelectMax(QStringLiteral("CADLIST"),
+                                                         QStringLiteral("N"), QString()));
     if (max == INT_MAX) {
-        ShowMessage(QStringLiteral("登録失敗"));
+        context.messages.Show(QStringLiteral("登録失敗"));
         return;
     }
     Edit[1]->setText(QString::number(max + 1));
@@ -246,7 +237,7 @@ void TForm10::Button4Click()
         Edit[1]->setFocus();
         return;
     }
-    const std::optional<DrawingRow> row = ReadDrawingRow(Form1->db(), number);
+    const std::optional<DrawingRow> row = ReadDrawingRow(context.db, number);
     if (row)
         ShowRow(*row);
     else
@@ -287,7 +278,7 @@ void TForm10::RefillMemo(int number)
 {
     Memo1->clear();
     QStringList lines;
-    for (const RevisionRow &r : ReadRevisionRows(Form1->db(), number, QStringLiteral("N")))
+    for (const RevisionRow &r : ReadRevisionRows(context.db, number, QStringLiteral("N")))
         lines << r.RDATE + u'(' + numberText(r.RN) + QStringLiteral("):") + r.CONT;
     Memo1->setPlainText(lines.join(u'\n'));
 }
@@ -303,7 +294,8 @@ void TForm10::ComboBox1Select(int index)
 
 void TForm10::Stamp(QComboBox *chooser, QLineEdit *date)
 {
-    const QString item = QString::number(Config().PcUserNo) + u':' + Config().PcUserName;
+    const Settings &s = context.settings;
+    const QString item = QString::number(s.PcUserNo) + u':' + s.PcUserName;
     chooser->setCurrentIndex(0);
     for (int i = 0; i < chooser->count(); ++i) {
         if (chooser->itemText(i).compare(item, Qt::CaseInsensitive) == 0) {
@@ -331,7 +323,7 @@ void TForm10::Button7Click()
 
 void TForm10::Button8Click()
 {
-    const RevisionRow latest = ReadRevisionRows(Form1->db(), StrToIntZ(Edit[1]->text()),
+    const RevisionRow latest = ReadRevisionRows(context.db, StrToIntZ(Edit[1]->text()),
                                                 QStringLiteral("RDATE DESC,N DESC"))
                                    .value(0);
     ChooseNumber(ComboBox[6], latest.RN.value_or(0));
@@ -341,10 +333,7 @@ void TForm10::Button8Click()
 void TForm10::Button9Click()
 {
     const int number = StrToIntZ(Edit[1]->text());
-    if (Form11) {
-        Form11->DrawingNo = number;
-        Form11->exec();
-    }
+    context.opener.OpenRevisions(number);
     RefillMemo(number);
 }
 
@@ -355,28 +344,28 @@ bool TForm10::CheckInput(int number)
         Edit[1]->setFocus();
         return false;
     }
-    const bool exists = Form1->SqlSelectPairs(QStringLiteral("CADLIST"), QStringLiteral("N"),
-                                              QString(), number);
-    if (mode == 0 && exists) {
-        ShowMessage(QStringLiteral("指定した番号は既に存在します。再入力して下さい。"));
+    const bool exists = context.db.SqlSelectPairs(QStringLiteral("CADLIST"), QStringLiteral("N"),
+                                                  QString(), number);
+    if (IsNew() && exists) {
+        context.messages.Show(QStringLiteral("指定した番号は既に存在します。再入力して下さい。"));
         Edit[1]->setFocus();
         return false;
     }
-    if (mode != 0 && !exists) {
-        ShowMessage(QStringLiteral("指定した番号は存在しません。再入力して下さい。"));
+    if (!IsNew() && !exists) {
+        context.messages.Show(QStringLiteral("指定した番号は存在しません。再入力して下さい。"));
         Edit[1]->setFocus();
         return false;
     }
     for (int i = 11; i <= 16; ++i) {
         if (!Edit[i]->text().isEmpty() && !IsValidDate(Edit[i]->text())) {
-            ShowMessage(DateMessage());
+            context.messages.Show(DateMessage());
             Edit[i]->setFocus();
             return false;
         }
     }
     for (int i = 2; i <= 16; ++i) {
         if (HasQuote(Edit[i]->text())) {
-            ShowMessage(QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
+            context.messages.Show(QStringLiteral("引用符「'」「\"」を入力しないで下さい"));
             Edit[i]->setFocus();
             return false;
         }
@@ -391,17 +380,17 @@ void TForm10::Button1Click()
         return;
     DrawingRow row = RowToWrite(number);
     // Kept so on this PC: a new drawing is dated by its registration.
-    const bool dated = mode == 0 && Config().AutoRegisterDates && row.DDATE.isEmpty();
+    const bool dated = IsNew() && context.settings.AutoRegisterDates && row.DDATE.isEmpty();
     if (dated)
         row.DDATE = TodayText();
-    const bool ok = mode == 0 ? InsertDrawingRow(Form1->db(), row)
-                              : UpdateDrawingRow(Form1->db(), row);
+    const bool ok =
+        IsNew() ? InsertDrawingRow(context.db, row) : UpdateDrawingRow(context.db, row);
     if (ok && dated)
         Edit[11]->setText(row.DDATE);
     if (ok)
         KeepStamps();
-    ShowMessage(ok ? QStringLiteral("CAD図面一覧データを登録しました")
-                   : QStringLiteral("CAD図面一覧データが登録出来ませんでした"));
+    context.messages.Show(ok ? QStringLiteral("CAD図面一覧データを登録しました")
+                             : QStringLiteral("CAD図面一覧データが登録出来ませんでした"));
 }
 
 void TForm10::Button2Click()
@@ -450,10 +439,10 @@ void TForm10::closeEvent(QCloseEvent *event)
     // A stamp is a signature: it is not dropped without a word. The program ended from
     // outside asks nobody.
     const QStringList stamps = UnstoredStamps();
-    if (!stamps.isEmpty() && !(Form1 && Form1->Ending)
-        && !AskYesNo(stamps.join(u'・')
-                     + QStringLiteral("の押印が登録されていません。\n"
-                                      "登録せずに閉じてよろしいですか？"))) {
+    if (!stamps.isEmpty() && !context.Ending
+        && !context.messages.AskYesNo(stamps.join(u'・')
+                                      + QStringLiteral("の押印が登録されていません。\n"
+                                                       "登録せずに閉じてよろしいですか？"))) {
         event->ignore();
         return;
     }

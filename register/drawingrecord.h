@@ -2,6 +2,8 @@
 // and check / approval / issue / revision stamps.
 #pragma once
 
+#include "base/appcontext.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -18,7 +20,10 @@ class TForm10 : public QWidget
     Q_OBJECT
 
 public:
-    explicit TForm10(QWidget *parent = nullptr);
+    // Edit mode shows the drawing of that number at once (none for 0); a new record takes
+    // the next free number.
+    TForm10(AppContext &context, WindowOpener::RecordMode mode, int drawingNo,
+            QWidget *parent = nullptr);
 
     QFrame *Panel1;
     QLineEdit *Edit[17]; // Edit[1] ... Edit[16]; Edit[0] is unused
@@ -27,7 +32,8 @@ public:
     QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7,
         *Button8, *Button9;
 
-    int Mode() const { return mode; }
+    WindowOpener::RecordMode Mode() const { return mode; }
+    bool IsNew() const { return mode == WindowOpener::RecordMode::New; }
     // Names of the check, approval and issue stamps made here and not yet registered
     // ("検図", "承認", "出図").
     QStringList UnstoredStamps() const;
@@ -62,11 +68,9 @@ private:
     QStringList StampValues() const;
     void KeepStamps();
 
+    AppContext &context;
     QStringList keptStamps;
-    int mode = 0;
-    int startNumber = 0;
+    const WindowOpener::RecordMode mode;
+    const int startNumber;
     bool shown = false;
 };
-
-// Opens a new record form as a child of the main window: mode 0 new, 1 edit.
-void OpenDrawingRecord(int mode, int number);

@@ -1,6 +1,6 @@
 #include "register/drawingset.h"
 
-#include "app/values.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/schema.h"
 #include "db/sqltext.h"

@@ -1,9 +1,11 @@
 #include "register/revisions.h"
 
-#include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
+#include "base/values.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 #include "db/registerrows.h"
 #include "master/chooser.h"
 
@@ -13,8 +15,9 @@
 
 TForm11 *Form11 = nullptr;
 
-TForm11::TForm11(QWidget *parent)
-    : RegisterDialog({QStringLiteral("Form11"), QStringLiteral("改訂履歴内容の編集"),
+TForm11::TForm11(AppContext &context, QWidget *parent)
+    : RegisterDialog(context,
+                     {QStringLiteral("Form11"), QStringLiteral("改訂履歴内容の編集"),
                       QStringLiteral("CADREV"), 495, 277, 88,
                       {QStringLiteral("番号"), QStringLiteral("改訂内容"),
                        QStringLiteral("改訂者番号"), QStringLiteral("改訂日付")},
@@ -43,13 +46,13 @@ void TForm11::Edit3DblClick()
 void TForm11::PrepareShow()
 {
     ComboBox1->clear();
-    LoadChooser(ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
+    LoadChooser(context.db, ComboBox1, QStringLiteral("MEMBER"), QStringLiteral("PNAME"), true);
 }
 
 QList<QStringList> TForm11::ReadGridRows()
 {
     QList<QStringList> rows;
-    for (const RevisionRow &r : ReadRevisionRows(Form1->db(), DrawingNo, QStringLiteral("N"))) {
+    for (const RevisionRow &r : ReadRevisionRows(context.db, DrawingNo, QStringLiteral("N"))) {
         rows << QStringList{QString::number(r.N), r.CONT,
                             r.RN ? QString::number(*r.RN) : QString(), r.RDATE};
     }
@@ -68,7 +71,7 @@ bool TForm11::CheckFields()
 {
     if (Edit3->text().isEmpty() || IsValidDate(Edit3->text()))
         return true;
-    ShowMessage(DateMessage());
+    context.messages.Show(DateMessage());
     Edit3->setFocus();
     return false;
 }

@@ -10,7 +10,7 @@ class TForm11 : public RegisterDialog
     Q_OBJECT
 
 public:
-    explicit TForm11(QWidget *parent = nullptr);
+    explicit TForm11(AppContext &context, QWidget *parent = nullptr);
 
     // The drawing whose revisions are listed and written; set before every showing.
     int DrawingNo = 0;

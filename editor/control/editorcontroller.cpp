@@ -1,6 +1,6 @@
 #include "editor/control/editorcontroller.h"
 
-#include "app/values.h"
+#include "base/values.h"
 #include "db/registerrows.h"
 #include "editor/commands/pointinput.h"
 #include "editor/drawingloader.h"

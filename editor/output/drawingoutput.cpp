@@ -1,6 +1,6 @@
 #include "editor/output/drawingoutput.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "db/database.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"

@@ -1,13 +1,17 @@
 #include "app/dbsettings.h"
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "db/textcodec.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "db/database.h"
 #include "db/schema.h"
+#include "editor/editorwindow.h"
+#include "register/drawinglist.h"
+#include "register/drawingrecord.h"
+#include "register/drawingset.h"
 #include "support/testdb.h"
 
 #include <QAction>
@@ -53,6 +57,7 @@ private slots:
     void startupMessageAndOnce();
     void dbSetClosesChildrenFirst();
     void shutDownOrder();
+    void editorMenusRunTheMainOnes();
 
 private:
     void makeWindows(const QString &settingsFile);
@@ -73,7 +78,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override
     {
-        *closedConnected = Form1->DatabaseConnected();
+        *closedConnected = Db().DatabaseConnected();
         QWidget::closeEvent(event);
     }
 };
@@ -106,16 +111,16 @@ void TestApp::init()
 
 void TestApp::cleanup()
 {
-    DeleteProgramWindows();
+    CloseProgramWindows();
     delete files;
     files = nullptr;
 }
 
 void TestApp::makeWindows(const QString &settingsFile)
 {
-    CreateProgramWindows();
-    Form1->SettingsFile = settingsFile;
-    Form1->SettingsStartingPoints.clear();
+    OpenProgramWindows();
+    Main()->SettingsFile = settingsFile;
+    Main()->SettingsStartingPoints.clear();
 }
 
 void TestApp::writeSettings(const QString &path, const QStringList &lines)
@@ -356,15 +361,15 @@ void TestApp::settingsPlaceAndForeignFile()
     {
         MessageRecorder messages;
         makeWindows(user);
-        Form1->SettingsStartingPoints = place.startingPoints;
-        Form1->show();
+        Main()->SettingsStartingPoints = place.startingPoints;
+        Main()->show();
         QCOMPARE(Config().DbFileName, QString("ADMIN.FDB"));
         Config().PcUserName = QStringLiteral("佐藤");
-        Form1->close();
+        Main()->close();
         QCOMPARE(fileLines(user).value(4), QStringLiteral("佐藤\r"));
         QCOMPARE(fileLines(program).value(2), QString("ADMIN.FDB\r"));
         QVERIFY(messages.texts.isEmpty());
-        DeleteProgramWindows();
+        CloseProgramWindows();
     }
 
     // Not a settings file: defaults (so no connection is tried), a word once the window is
@@ -380,18 +385,18 @@ void TestApp::settingsPlaceAndForeignFile()
         QCOMPARE(LoadSettingsFile(program, &read).DataFolder, QString());
         QCOMPARE(read, SettingsRead::NotSettings);
         makeWindows(program);
-        Form1->show();
+        Main()->show();
         QVERIFY(messages.texts.isEmpty()); // not before the window shows
         QTRY_COMPARE_WITH_TIMEOUT(messages.texts.size(), 1, 2000);
         QVERIFY(messages.last().contains(program));
         QVERIFY(messages.last().contains(program + ".broken"));
-        QVERIFY(!Form1->DatabaseConnected());
+        QVERIFY(!Db().DatabaseConnected());
         QFile aside(program + ".broken");
         QVERIFY(aside.open(QIODevice::ReadOnly));
         QCOMPARE(aside.readAll(), garbage);
-        Form1->close();
+        Main()->close();
         QCOMPARE(fileLines(program).size(), SettingsLineCount + 1);
-        DeleteProgramWindows();
+        CloseProgramWindows();
     }
 
     // A file that cannot be written gets one message naming it, however often it closes.
@@ -399,13 +404,13 @@ void TestApp::settingsPlaceAndForeignFile()
         MessageRecorder messages;
         QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ReadOther);
         makeWindows(program);
-        Form1->show();
-        Form1->close();
-        Form1->show();
-        Form1->close();
+        Main()->show();
+        Main()->close();
+        Main()->show();
+        Main()->close();
         QCOMPARE(messages.texts.size(), 1);
         QVERIFY(messages.last().contains(program));
-        DeleteProgramWindows();
+        CloseProgramWindows();
         QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 }
@@ -448,7 +453,7 @@ void TestApp::dbSettingsChecks()
     QCOMPARE(Form2->focusWidget(), Form2->Edit1);
     QVERIFY(Form2->isVisible());
     QCOMPARE(Config().ServerName + u'|' + Config().DbFileName, QString("|CAD.FDB"));
-    QVERIFY(!Form1->DatabaseConnected());
+    QVERIFY(!Db().DatabaseConnected());
 }
 
 void TestApp::dbSettingsCreatesAndAccepts()
@@ -464,19 +469,19 @@ void TestApp::dbSettingsCreatesAndAccepts()
     QVERIFY(messages.texts.isEmpty());
     QVERIFY(!Form2->isVisible());
     QVERIFY(QFile::exists(t.folder() + "WORK.FDB"));
-    QCOMPARE(Form1->DatabasePath(), t.folder() + "WORK.FDB");
-    QVERIFY(!Form1->DatabaseConnected()); // the menu connects afterwards
+    QCOMPARE(Main()->DatabasePath(), t.folder() + "WORK.FDB");
+    QVERIFY(!Db().DatabaseConnected()); // the menu connects afterwards
 
     // An existing file is accepted and kept.
-    Form1->ConnectDatabase(Form1->DatabasePath());
-    QVERIFY(Form1->EnsureTable("SECTION"));
-    Form1->DisconnectDatabase();
+    Db().ConnectDatabase(Main()->DatabasePath());
+    QVERIFY(Main()->EnsureTable("SECTION"));
+    Db().DisconnectDatabase();
     Form2->show();
     click(Form2->Button1);
     QVERIFY(messages.texts.isEmpty());
     QVERIFY(!Form2->isVisible());
-    Form1->ConnectDatabase(Form1->DatabasePath());
-    QVERIFY(Form1->TableExists("SECTION"));
+    Db().ConnectDatabase(Main()->DatabasePath());
+    QVERIFY(Db().TableExists("SECTION"));
 }
 
 void TestApp::dbSettingsEmbeddedAndServer()
@@ -491,10 +496,10 @@ void TestApp::dbSettingsEmbeddedAndServer()
         Form2->Edit3->setText(server.isEmpty() ? "embedded" : "served");
         click(Form2->Button1);
         QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.last()));
-        Form1->ConnectDatabase(Form1->DatabasePath());
-        QVERIFY(Form1->DatabaseConnected());
-        QVERIFY(Form1->EnsureTable("MEMBER"));
-        Form1->DisconnectDatabase();
+        Db().ConnectDatabase(Main()->DatabasePath());
+        QVERIFY(Db().DatabaseConnected());
+        QVERIFY(Main()->EnsureTable("MEMBER"));
+        Db().DisconnectDatabase();
     }
     for (const char *file : {"EMBEDDED.FDB", "SERVED.FDB"})
         QVERIFY2(QFile::exists(t.folder() + file), file);
@@ -527,15 +532,14 @@ void TestApp::inertWhileUnconnected()
 {
     MessageRecorder messages;
     makeWindows(files->filePath("h.dat"));
-    Form1->show(); // no settings file: no connection attempt, no message
-    QVERIFY(!Form1->DatabaseConnected());
-    for (QAction *a : {Form1->mnuAddTable1, Form1->mnuAddTable2, Form1->mnuPCnameSet,
-                       Form1->mnuChatStart, Form1->mnuChatEdit, Form1->mnuMousePointer,
-                       Form1->mnuCadNew, Form1->mnuCadEdit, Form1->mnuCadList})
+    Main()->show(); // no settings file: no connection attempt, no message
+    QVERIFY(!Db().DatabaseConnected());
+    for (QAction *a : {Main()->mnuAddTable1, Main()->mnuAddTable2, Main()->mnuPCnameSet,
+                       Main()->mnuChatStart, Main()->mnuChatEdit, Main()->mnuMousePointer,
+                       Main()->mnuCadNew, Main()->mnuCadEdit, Main()->mnuCadList})
         a->trigger();
     QVERIFY(messages.texts.isEmpty());
-    QVERIFY(Form1->mdiArea()->subWindowList().isEmpty());
-    QCOMPARE(Globals().CadFormMode, 0);
+    QVERIFY(Main()->mdiArea()->subWindowList().isEmpty());
 }
 
 void TestApp::pcUserCheckAndEnsureTable()
@@ -543,36 +547,38 @@ void TestApp::pcUserCheckAndEnsureTable()
     MessageRecorder messages;
     TestDb t;
     makeWindows(files->filePath("h.dat"));
-    QVERIFY(t.open(Form1->db()));
+    QVERIFY(t.open(Db()));
 
     // Edit does nothing while CADLIST is missing; New creates it, then asks for a PC user.
-    Form1->DoCadEdit();
+    Main()->DoCadEdit();
     QVERIFY(messages.texts.isEmpty());
-    QVERIFY(!Form1->TableExists("CADLIST"));
-    Form1->mnuCadNew->trigger();
-    QVERIFY(Form1->TableExists("CADLIST"));
+    QVERIFY(!Db().TableExists("CADLIST"));
+    Main()->mnuCadNew->trigger();
+    QVERIFY(Db().TableExists("CADLIST"));
     QCOMPARE(messages.texts, QStringList({QStringLiteral("PC利用者名の登録を行って下さい")}));
-    for (QAction *a : {Form1->mnuCadEdit, Form1->mnuCadList, Form1->mnuChatStart,
-                       Form1->mnuMousePointer})
+    for (QAction *a : {Main()->mnuCadEdit, Main()->mnuCadList, Main()->mnuChatStart,
+                       Main()->mnuMousePointer})
         a->trigger();
     QCOMPARE(messages.texts.size(), 5);
-    QVERIFY(Form1->TableExists("CHAT") && Form1->TableExists("MOUSEPOS"));
+    QVERIFY(Db().TableExists("CHAT") && Db().TableExists("MOUSEPOS"));
 
     // With a PC user the checks pass silently.
     Config().PcUserNo = 3;
     messages.clear();
-    Form1->DoCadEdit();
-    QCOMPARE(Globals().CadFormMode, 1);
-    Form1->DoCadNew();
-    QCOMPARE(Globals().CadFormMode, 0);
+    Main()->DoCadEdit();
+    QCOMPARE(ChildWindows<TForm10>().size(), 1);
+    QVERIFY(!ChildWindows<TForm10>().last()->IsNew());
+    Main()->DoCadNew();
+    QCOMPARE(ChildWindows<TForm10>().size(), 2);
+    QVERIFY(ChildWindows<TForm10>().last()->IsNew());
     QVERIFY(messages.texts.isEmpty());
 
     // A table another PC created meanwhile counts as ensured.
     Database other;
     other.ConnectDatabase(t.embeddedPath());
     QVERIFY(CreateMemberTable(other) || other.TableExists("MEMBER"));
-    QVERIFY(Form1->EnsureTable("MEMBER"));
-    QVERIFY(!Form1->EnsureTable("NOT_A_TABLE"));
+    QVERIFY(Main()->EnsureTable("MEMBER"));
+    QVERIFY(!Main()->EnsureTable("NOT_A_TABLE"));
 }
 
 void TestApp::startupMessageAndOnce()
@@ -583,27 +589,27 @@ void TestApp::startupMessageAndOnce()
     writeSettings(path, {"localhost/1:", t.folder(), "CAD.FDB", "4", QStringLiteral("山田"),
                          "150", "160", "400", "300", "30", "40"});
     makeWindows(path);
-    Form1->show();
+    Main()->show();
     QCOMPARE(messages.texts,
              QStringList({QStringLiteral("データベース接続が出来ません。設定を確認して下さい。")}));
-    QVERIFY(!Form1->DatabaseConnected());
+    QVERIFY(!Db().DatabaseConnected());
     QCOMPARE(Config().PcUserName, QStringLiteral("山田"));
-    QCOMPARE(Form1->size(), QSize(400, 300));
+    QCOMPARE(Main()->size(), QSize(400, 300));
     QCOMPARE(Form2->pos(), QPoint(30, 40));
-    Form1->hide();
-    Form1->show();
+    Main()->hide();
+    Main()->show();
     QCOMPARE(messages.texts.size(), 1);
 
     // A reachable database connects at start without a word.
-    DeleteProgramWindows();
+    CloseProgramWindows();
     Database create;
     QVERIFY(t.open(create));
     create.DisconnectDatabase();
     writeSettings(path, {"", t.folder(), "TEST.FDB"});
     makeWindows(path);
-    Form1->show();
+    Main()->show();
     QCOMPARE(messages.texts.size(), 1);
-    QVERIFY(Form1->DatabaseConnected());
+    QVERIFY(Db().DatabaseConnected());
 }
 
 void TestApp::dbSetClosesChildrenFirst()
@@ -614,22 +620,22 @@ void TestApp::dbSetClosesChildrenFirst()
     Config().ServerName.clear();
     Config().DataFolder = t.folder();
     Config().DbFileName = "TEST.FDB";
-    QVERIFY(t.open(Form1->db()));
+    QVERIFY(t.open(Db()));
 
     bool closedConnected = false;
-    Form1->OpenChild(new ProbeChild(&closedConnected));
-    QCOMPARE(Form1->mdiArea()->subWindowList().size(), 1);
+    Main()->OpenChild(new ProbeChild(&closedConnected));
+    QCOMPARE(Main()->mdiArea()->subWindowList().size(), 1);
     bool childrenGone = false;
     whenShown(Form2, [&] {
-        childrenGone = Form1->mdiArea()->subWindowList().isEmpty();
+        childrenGone = Main()->mdiArea()->subWindowList().isEmpty();
         Form2->Edit3->setText("menu");
         click(Form2->Button1);
     });
-    Form1->mnuDBset->trigger();
+    Main()->mnuDBset->trigger();
     QVERIFY(childrenGone);
     QVERIFY(closedConnected); // closed before the old database was let go
     QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.last()));
-    QVERIFY(Form1->DatabaseConnected());
+    QVERIFY(Db().DatabaseConnected());
     QCOMPARE(Config().DbFileName, QString("MENU.FDB"));
 }
 
@@ -638,15 +644,15 @@ void TestApp::shutDownOrder()
     TestDb t;
     const QString path = files->filePath("h.dat");
     makeWindows(path);
-    QVERIFY(t.open(Form1->db()));
-    Form1->show();
-    Form1->move(70, 80);
+    QVERIFY(t.open(Db()));
+    Main()->show();
+    Main()->move(70, 80);
     Form2->move(11, 12);
     bool closedConnected = false;
-    Form1->OpenChild(new ProbeChild(&closedConnected));
-    Form1->mnuExit->trigger();
+    Main()->OpenChild(new ProbeChild(&closedConnected));
+    Main()->mnuExit->trigger();
     QVERIFY(closedConnected);
-    QVERIFY(!Form1->DatabaseConnected());
+    QVERIFY(!Db().DatabaseConnected());
     const QStringList lines = fileLines(path);
     QCOMPARE(lines.size(), SettingsLineCount + 1); // the last line break ends the file
     QCOMPARE(QStringList({lines[5], lines[9], lines[10]}), QStringList({"70\r", "11\r", "12\r"}));
@@ -658,6 +664,34 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestApp test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The editor carries the main menu's チャット and CAD図面; opened by the main window, its
+// copies do what the main window's do.
+void TestApp::editorMenusRunTheMainOnes()
+{
+    MessageRecorder messages;
+    ProgramFixture p;
+    QVERIFY(p.connected);
+    Config().PcUserNo = 1;
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "4, 'ABC', 420, 297"));
+    QVERIFY(EnsureDrawingTables(Db(), 4));
+    Main()->OpenDrawing(4, QStringLiteral("ABC"), 420, 297);
+    QCOMPARE(ChildWindows<TForm13>().size(), 1);
+    TForm13 *e = ChildWindows<TForm13>().first();
+    QCOMPARE(e->windowTitle(), QStringLiteral("CAD － ABC (N:4)"));
+    QCOMPARE(QSizeF(e->PaperWidth, e->PaperHeight), QSizeF(420, 297));
+
+    e->mnuCadList->trigger();
+    QCOMPARE(ChildWindows<TForm12>().size(), 1);
+    e->mnuCadEdit->trigger();
+    QCOMPARE(ChildWindows<TForm10>().size(), 1);
+    QVERIFY(!ChildWindows<TForm10>().first()->IsNew());
+    e->mnuCadNew->trigger();
+    QCOMPARE(ChildWindows<TForm10>().size(), 2);
+    QVERIFY(ChildWindows<TForm10>().last()->IsNew());
+    QVERIFY(messages.texts.isEmpty());
 }
 
 #include "tst_app.moc"

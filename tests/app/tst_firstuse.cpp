@@ -2,13 +2,13 @@
 // completely, Japanese standard buttons, explained refusals, keyboard mnemonics, the icon,
 // and an orderly end when the program is ended from outside.
 #include "app/dbsettings.h"
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/placement.h"
-#include "app/settings.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/placement.h"
+#include "base/settings.h"
+#include "base/ui.h"
 #include "db/schema.h"
 #include "db/textcodec.h"
 #include "editor/editorwindow.h"
@@ -55,7 +55,7 @@ namespace {
 
 QList<QMdiSubWindow *> frames()
 {
-    return Form1->mdiArea()->subWindowList();
+    return Main()->mdiArea()->subWindowList();
 }
 
 template<typename T>
@@ -100,20 +100,20 @@ struct Program
 void startMain(const QString &path, bool sections)
 {
     Globals() = ProgramValues();
-    Form1 = new TForm1;
-    Form1->SettingsFile = path;
-    Form2 = new TForm2(Form1);
-    Form3 = sections ? new TForm3(Form1) : nullptr;
+    AdoptMain(new TForm1);
+    Main()->SettingsFile = path;
+    Form2 = new TForm2(Main()->Context(), Main());
+    Form3 = sections ? new TForm3(Main()->Context(), Main()) : nullptr;
     std::vector<QWidget *> placed{Form2};
     if (sections)
         placed.push_back(Form3);
-    Form1->SetPlacedDialogs(placed);
-    Form1->show();
+    Main()->SetPlacedDialogs(placed);
+    Main()->show();
 }
 
 void endMain()
 {
-    delete Form1;
+    delete Main();
     Form2 = nullptr;
     Form3 = nullptr;
 }
@@ -125,7 +125,7 @@ void TestFirstUse::recordFormClosesItsFrame()
     Program program;
     QVERIFY(program.p.connected);
 
-    Form1->DoCadNew();
+    Main()->DoCadNew();
     TForm10 *form = newestChild<TForm10>();
     QVERIFY(form);
     // The revision memo shows several lines and the buttons below it stay inside the form.
@@ -135,14 +135,14 @@ void TestFirstUse::recordFormClosesItsFrame()
     QTest::mouseClick(form->Button3, Qt::LeftButton);
     QVERIFY(frames().isEmpty());
 
-    Form1->DoCadEdit();
+    Main()->DoCadEdit();
     form = newestChild<TForm10>();
     QVERIFY(form);
     QTest::keyClick(form->Edit[2], Qt::Key_Escape);
     QVERIFY(frames().isEmpty());
 
     // The frame's own close button still ends the window inside it.
-    Form1->DoCadNew();
+    Main()->DoCadNew();
     QPointer<TForm10> inner = newestChild<TForm10>();
     QVERIFY(inner);
     QVERIFY(frames().value(0)->close());
@@ -155,10 +155,10 @@ void TestFirstUse::childWindowsWithinArea()
 {
     Program program;
     QVERIFY(program.p.connected);
-    const QRect area = Form1->mdiArea()->viewport()->rect();
+    const QRect area = Main()->mdiArea()->viewport()->rect();
 
     // At its default size the list shows every button and the filter chooser.
-    Form1->DoCadList();
+    Main()->DoCadList();
     TForm12 *list = newestChild<TForm12>();
     QVERIFY(list);
     const QWidget *const ends[] = {list->Button9, list->ComboBox2};
@@ -167,9 +167,9 @@ void TestFirstUse::childWindowsWithinArea()
 
     // Several record forms and a list far bigger than the area all stay inside it.
     for (int i = 0; i < 4; ++i)
-        Form1->DoCadNew();
+        Main()->DoCadNew();
     Config().ListWindow = {3000, 2000};
-    Form1->DoCadList();
+    Main()->DoCadList();
     QCOMPARE(frames().size(), 6);
     for (QMdiSubWindow *w : frames())
         QVERIFY2(area.contains(w->geometry()), qPrintable(w->windowTitle()));
@@ -186,7 +186,7 @@ void TestFirstUse::dialogPositionsKept()
     auto run = [&](const std::function<void()> &use) {
         startMain(path, true);
         use();
-        Form1->close();
+        Main()->close();
         endMain();
     };
 
@@ -223,9 +223,9 @@ void TestFirstUse::windowsOnScreen()
 
     // No settings file: a comfortable first size, no bigger than the screen.
     startMain(path, false);
-    const QSize frame = Form1->frameGeometry().size() - Form1->size();
-    QCOMPARE(Form1->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
-    QVERIFY(screen.contains(Form1->frameGeometry()));
+    const QSize frame = Main()->frameGeometry().size() - Main()->size();
+    QCOMPARE(Main()->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
+    QVERIFY(screen.contains(Main()->frameGeometry()));
     endMain();
 
     // A file without the main window's size (only the database lines): the same first size.
@@ -234,7 +234,7 @@ void TestFirstUse::windowsOnScreen()
     shortFile.write("\r\n\r\nCAD.FDB\r\n");
     shortFile.close();
     startMain(path, false);
-    QCOMPARE(Form1->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
+    QCOMPARE(Main()->size(), QSize(1280, 800).boundedTo(screen.size() - frame));
     endMain();
 
     // Positions off every screen, from another PC's screens, come back to this one.
@@ -243,8 +243,8 @@ void TestFirstUse::windowsOnScreen()
     f.write("\r\n\r\nCAD.FDB\r\n0\r\n\r\n5000\r\n4000\r\n400\r\n300\r\n-3000\r\n-200\r\n");
     f.close();
     startMain(path, false);
-    QVERIFY(OnSomeScreen(Form1->frameGeometry()));
-    QCOMPARE(Form1->size(), QSize(400, 300));
+    QVERIFY(OnSomeScreen(Main()->frameGeometry()));
+    QCOMPARE(Main()->size(), QSize(400, 300));
     QCOMPARE(Form2->pos(), QPoint(-3000, -200)); // as read, while not shown
     Form2->show();
     QVERIFY(OnSomeScreen(Form2->frameGeometry()));
@@ -290,7 +290,7 @@ void TestFirstUse::refusedInputExplained()
 {
     Program program;
     QVERIFY(program.p.connected);
-    Form1->DoCadNew();
+    Main()->DoCadNew();
     TForm10 *form = newestChild<TForm10>();
     QVERIFY(form);
     QLineEdit *name = form->Edit[2];
@@ -329,21 +329,21 @@ void TestFirstUse::childMnemonicsFirst()
 {
     Program program;
     QVERIFY(program.p.connected);
-    QVERIFY(CreateCadListTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "3, 'ABC', 420, 297"));
-    Form1->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(Form1, 5000));
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "3, 'ABC', 420, 297"));
+    Main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Main(), 5000));
 
     // With nothing open Alt+C is the main menu's.
-    QTest::keyClick(Form1, Qt::Key_C, Qt::AltModifier);
-    QAction *opened = Form1->menuBar()->activeAction();
+    QTest::keyClick(Main(), Qt::Key_C, Qt::AltModifier);
+    QAction *opened = Main()->menuBar()->activeAction();
     QVERIFY(opened);
     QCOMPARE(opened->text(), QStringLiteral("チャット(&C)"));
     opened->menu()->close();
-    Form1->menuBar()->setActiveAction(nullptr);
+    Main()->menuBar()->setActiveAction(nullptr);
 
     // In the list it presses CAD(&C): the drawing opens, the chat menu stays shut.
-    Form1->DoCadList();
+    Main()->DoCadList();
     TForm12 *list = newestChild<TForm12>();
     QVERIFY(list);
     list->SG1->SetCurrentRow(1);
@@ -352,16 +352,16 @@ void TestFirstUse::childMnemonicsFirst()
     TForm13 *editor = newestChild<TForm13>();
     QVERIFY(editor);
     QCOMPARE(editor->DrawingNo, 3);
-    QVERIFY(!Form1->menuBar()->activeAction());
+    QVERIFY(!Main()->menuBar()->activeAction());
 
     // In the editor a letter both menus use opens the editor's own menu.
-    QVERIFY(Form1->mdiArea()->activeSubWindow() == editor->parentWidget());
+    QVERIFY(Main()->mdiArea()->activeSubWindow() == editor->parentWidget());
     editor->setFocus();
     QTest::keyClick(editor, Qt::Key_Z, Qt::AltModifier);
     const QMenuBar *own = editor->findChild<QMenuBar *>();
     QVERIFY(own && own->activeAction());
     QCOMPARE(own->activeAction()->text(), QStringLiteral("CAD図面(&Z)"));
-    QVERIFY(!Form1->menuBar()->activeAction());
+    QVERIFY(!Main()->menuBar()->activeAction());
     own->activeAction()->menu()->close();
     QVERIFY(program.messages.texts.isEmpty());
 }

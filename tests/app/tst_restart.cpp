@@ -1,10 +1,10 @@
 // The local server stopped and started again while the program works on it: every window
 // goes on by itself, nothing committed is lost, and no timer raises a message box.
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "collab/chatwindow.h"
 #include "db/changestore.h"
 #include "db/database.h"
@@ -138,18 +138,18 @@ void TestRestart::serverRestarted()
     Config().EditorWidth = 700;
     Config().EditorHeight = 500;
     Database other;
-    other.ConnectDatabase(Form1->DatabasePath());
+    other.ConnectDatabase(Main()->DatabasePath());
     QVERIFY(other.DatabaseConnected());
-    QVERIFY(CreateMemberTable(Form1->db()) && CreateChatTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(CreateMemberTable(Db()) && CreateChatTable(Db()));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
 
-    auto *editor = new TForm13(Form1->db(), 1, 420, 297);
-    Form1->OpenChild(editor);
+    auto *editor = new TForm13(Db(), 1, 420, 297);
+    Main()->OpenChild(editor);
     QPointer<TForm13> e(editor);
     QTRY_VERIFY_WITH_TIMEOUT(e->Loaded() && !e->Picture().isNull(), 10000);
-    Form1->mnuChatStart->trigger();
+    Main()->mnuChatStart->trigger();
     const QList<TForm6 *> chats = ChildWindows<TForm6>();
     QCOMPARE(chats.size(), 1);
     QPointer<TForm6> chat(chats[0]);
@@ -159,7 +159,7 @@ void TestRestart::serverRestarted()
     QTRY_VERIFY_WITH_TIMEOUT(hasLineAt(e->Model(), 10), 5000);
 
     QStringList notes;
-    connect(Form1->StatusBar1, &QStatusBar::messageChanged,
+    connect(Main()->StatusBar1, &QStatusBar::messageChanged,
             [&notes](const QString &text) { notes << text; });
     e->SpeedButton8->click(); // 線分
     const bool restarted = restartServer(3000, [&] {
@@ -176,7 +176,7 @@ void TestRestart::serverRestarted()
 
     // Drawn by the other PC once the server is back: on screen within 10 s.
     other.DisconnectDatabase();
-    other.ConnectDatabase(Form1->DatabasePath());
+    other.ConnectDatabase(Main()->DatabasePath());
     QVERIFY(other.DatabaseConnected());
     QCOMPARE(StoreChanges(other, 1, otherLine(20), {}, stored), StoreResult::Stored);
     QVERIFY(other.SqlInsertList("CHAT", "N, MN, CTEXT, CDATE, CTIME",
@@ -201,8 +201,8 @@ void TestRestart::serverRestarted()
     QCOMPARE(messages.texts.size(), 1);
 
     // One 終了 ends it all.
-    Form1->close();
-    QTRY_VERIFY_WITH_TIMEOUT(Form1->mdiArea()->subWindowList().isEmpty(), 5000);
+    Main()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(Main()->mdiArea()->subWindowList().isEmpty(), 5000);
     QCOMPARE(messages.texts.size(), 1);
 }
 

@@ -1,9 +1,9 @@
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "collab/chatchannel.h"
 #include "collab/chatlog.h"
 #include "collab/chatwindow.h"
@@ -40,6 +40,7 @@ private slots:
     void chatLogEditing();
     void pointerMarkers();
     void pointerWindowOwnNumberAndShutDown();
+    void chatWindowOnItsContext();
 };
 
 namespace {
@@ -58,10 +59,10 @@ struct TwoPcs
     {
         if (!p.connected)
             return;
-        other.ConnectDatabase(Form1->DatabasePath());
-        ready = other.DatabaseConnected() && CreateMemberTable(Form1->db())
-                && Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'"))
-                && Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'"))
+        other.ConnectDatabase(Main()->DatabasePath());
+        ready = other.DatabaseConnected() && CreateMemberTable(Db())
+                && Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'"))
+                && Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'"))
                 && (!chat || CreateChatTable(other));
         Config().PcUserNo = 5;
         Config().PcUserName = QStringLiteral("鈴木");
@@ -115,10 +116,10 @@ void TestCollab::chatFollowsTheOtherPc()
     QVERIFY(pcs.otherWrites(2, 2, "おはよう", today, "083000"));
     QVERIFY(pcs.otherWrites(3, 9, "退職者", today));
 
-    Form1->mnuChatStart->trigger();
-    TForm6 *chat = openedBy<TForm6>(Form1->mnuChatStart);
+    Main()->mnuChatStart->trigger();
+    TForm6 *chat = openedBy<TForm6>(Main()->mnuChatStart);
     QCOMPARE(ChildWindows<TForm6>().size(), 1);
-    QVERIFY(chat && Globals().ChatWindowOpen);
+    QVERIFY(chat);
     QCOMPARE(chat->windowTitle(), QStringLiteral("チャット"));
     QVERIFY(chat->Timer1->isActive());
     // Only today's lines, and only those of writers still in MEMBER.
@@ -144,10 +145,9 @@ void TestCollab::chatFollowsTheOtherPc()
     Config().ChatWindow = {320, 240};
     WindowFrame(chat)->resize(400, 300);
     WindowFrame(chat)->close();
-    QVERIFY(!Globals().ChatWindowOpen);
     QCOMPARE(QSize(Config().ChatWindow.width, Config().ChatWindow.height), QSize(400, 300));
     QTRY_COMPARE(ChildWindows<TForm6>().size(), 0);
-    Form1->mnuChatStart->trigger();
+    Main()->mnuChatStart->trigger();
     QCOMPARE(ChildWindows<TForm6>().size(), 1);
 }
 
@@ -156,13 +156,13 @@ void TestCollab::chatNoticeWhenBehind()
     TwoPcs pcs;
     QVERIFY(pcs.ready);
     const QString today = TodayText();
-    TForm6 *chat = openedBy<TForm6>(Form1->mnuChatStart);
+    TForm6 *chat = openedBy<TForm6>(Main()->mnuChatStart);
     QVERIFY(chat);
-    Form1->mnuCadList->trigger();
+    Main()->mnuCadList->trigger();
     QVERIFY(!ChildWindows<TForm12>().isEmpty());
     QWidget *list = WindowFrame(ChildWindows<TForm12>().first());
-    Form1->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(list));
-    QCOMPARE(Form1->mdiArea()->activeSubWindow(), list);
+    Main()->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(list));
+    QCOMPARE(Main()->mdiArea()->activeSubWindow(), list);
 
     // Behind the list, a line of the other PC marks the title; a long one shows from the
     // writer's name.
@@ -181,7 +181,7 @@ void TestCollab::chatNoticeWhenBehind()
     QCOMPARE(chat->UnseenLines(), 2);
 
     // Brought forward, the title is the plain one again.
-    Form1->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(WindowFrame(chat)));
+    Main()->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(WindowFrame(chat)));
     QCOMPARE(chat->UnseenLines(), 0);
     QCOMPARE(chat->windowTitle(), QStringLiteral("チャット"));
     // This PC's own line, sent from the window, marks nothing.
@@ -208,7 +208,7 @@ void TestCollab::chatNumbering()
     const QString today = TodayText();
     for (int n = 1; n <= 3; ++n)
         QVERIFY(pcs.otherWrites(n, 2, QString::number(n), today));
-    TForm6 *chat = openedBy<TForm6>(Form1->mnuChatStart);
+    TForm6 *chat = openedBy<TForm6>(Main()->mnuChatStart);
     QVERIFY(chat);
     QCOMPARE(shownLines(chat).size(), 3);
 
@@ -235,7 +235,7 @@ void TestCollab::chatRefusalsKeepTheText()
     TwoPcs pcs(false);
     QVERIFY(pcs.ready);
     MessageRecorder &messages = pcs.messages;
-    TForm6 *chat = openedBy<TForm6>(Form1->mnuChatStart);
+    TForm6 *chat = openedBy<TForm6>(Main()->mnuChatStart);
     QVERIFY(chat);
     auto send = [&](const QString &text) {
         messages.clear();
@@ -257,7 +257,7 @@ void TestCollab::chatRefusalsKeepTheText()
     QCOMPARE(send(full), QString());
     QCOMPARE(QueryValue(pcs.other, "CTEXT", "CHAT", "N=1"), full);
 
-    Form1->DisconnectDatabase();
+    Db().DisconnectDatabase();
     QCOMPARE(send(QStringLiteral("届かない")), ChatChannel::Message(R::Failed));
     QCOMPARE(chat->Edit1->text(), QStringLiteral("届かない"));
     QVERIFY(chat->Timer1->isActive());
@@ -274,9 +274,9 @@ void TestCollab::chatAcrossMidnight()
     now = QDateTime(QDate(2024, 3, 31), QTime(23, 59, 50));
     QVERIFY(pcs.otherWrites(1, 2, "三日前", "20240328"));
     QVERIFY(pcs.otherWrites(2, 2, "今日", "20240331", "235000"));
-    auto *chat = new TForm6;
+    auto *chat = new TForm6(Main()->Context());
     chat->Clock = [] { return now; };
-    Form1->OpenChild(chat);
+    Main()->OpenChild(chat);
     QCOMPARE(shownLines(chat), QStringList({"山田＞今日(20240331 235000)"}));
 
     // Past midnight here; the other PC's clock lags behind.
@@ -390,7 +390,7 @@ void TestCollab::chatLogEditing()
     // Rows that cannot be deleted are reported once.
     clickRow(f->SG1, 1);
     clickRow(f->SG1, 3, Qt::ShiftModifier);
-    Form1->DisconnectDatabase();
+    Db().DisconnectDatabase();
     messages.answer(true);
     messages.clear();
     click(f->Button2);
@@ -423,11 +423,11 @@ void TestCollab::pointerMarkers()
 {
     TwoPcs pcs(false);
     QVERIFY(pcs.ready);
-    Form1->move(100, 50);
-    Form1->mnuMousePointer->trigger();
-    TForm8 *w = openedBy<TForm8>(Form1->mnuMousePointer);
+    Main()->move(100, 50);
+    Main()->mnuMousePointer->trigger();
+    TForm8 *w = openedBy<TForm8>(Main()->mnuMousePointer);
     QCOMPARE(ChildWindows<TForm8>().size(), 1);
-    QVERIFY(w && Globals().PointerWindowOpen);
+    QVERIFY(w);
     QCOMPARE(w->windowTitle(), QStringLiteral("マウスポインタ"));
     QVERIFY(w->Timer1->isActive());
     QCOMPARE(ownRow(pcs.other).left(2), QString("1,"));
@@ -471,7 +471,7 @@ void TestCollab::pointerMarkers()
     QVERIFY(otherPointer(pcs.other, 2, 1, 50, 60));
     w->Timer1Timer();
     QCOMPARE(marker->pos(), QPoint(150, 110));
-    Form1->move(200, 80);
+    Main()->move(200, 80);
     w->Timer1Timer();
     QCOMPARE(marker->pos(), QPoint(250, 140));
     QCOMPARE(ownRow(pcs.other), QString("1,-70,15"));
@@ -495,7 +495,6 @@ void TestCollab::pointerMarkers()
 
     QPointer<TForm9> last = w->Marker(2);
     WindowFrame(w)->close();
-    QVERIFY(!Globals().PointerWindowOpen);
     QTRY_VERIFY(!last);
     QCOMPARE(ownRow(pcs.other).left(2), QString("0,"));
     QVERIFY(pcs.messages.texts.isEmpty());
@@ -505,7 +504,7 @@ void TestCollab::pointerWindowOwnNumberAndShutDown()
 {
     TwoPcs pcs(false);
     QVERIFY(pcs.ready);
-    TForm8 *w = openedBy<TForm8>(Form1->mnuMousePointer);
+    TForm8 *w = openedBy<TForm8>(Main()->mnuMousePointer);
     QVERIFY(w);
     QCOMPARE(w->Publisher(), 5);
     QVERIFY(otherPointer(pcs.other, 2, 1, 30, 40));
@@ -522,11 +521,11 @@ void TestCollab::pointerWindowOwnNumberAndShutDown()
     QCOMPARE(ownRow(pcs.other).left(2), QString("1,"));
 
     // Ending the program closes the window while the connection is still there.
-    Form1->close();
-    QVERIFY(!Form1->DatabaseConnected());
+    Main()->close();
+    QVERIFY(!Db().DatabaseConnected());
     QCOMPARE(ownRow(pcs.other).left(2), QString("0,"));
     QCOMPARE(ownRow(pcs.other, 2), QString("1,30,40"));
-    QVERIFY(!Globals().PointerWindowOpen);
+    QVERIFY(ChildWindows<TForm8>().isEmpty());
 }
 
 int main(int argc, char *argv[])
@@ -535,6 +534,51 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestCollab test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The chat window needs no main window: its connection, settings and messages are handed in.
+void TestCollab::chatWindowOnItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(CreateMemberTable(t.db) && CreateChatTable(t.db));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    const QString today = TodayText();
+    QVERIFY(t.db.SqlInsertList("CHAT", "N, MN, CTEXT, CDATE, CTIME",
+                               QStringLiteral("1, 2, 'おはよう', '%1', '083000'").arg(today)));
+    t.settings.ChatWindow = {500, 300};
+    Config().PcUserNo = 2;
+    Config().ChatReadableTime = false;
+    t.settings.PcUserNo = 9;
+    auto *chat = new TForm6(t.context);
+    chat->show();
+    chat->Timer1->stop();
+    QCOMPARE(shownLines(chat), QStringList({"山田＞おはよう(" + today + " 083000)"}));
+    QCOMPARE(chat->size(), QSize(500, 300));
+
+    // Sent under the context's PC user, who must be a member; told through the context.
+    say(chat, QStringLiteral("こんにちは"));
+    QCOMPARE(t.messages.texts, QStringList({ChatChannel::Message(
+                                   ChatChannel::SendResult::UnknownWriter)}));
+    QCOMPARE(chat->Edit1->text(), QStringLiteral("こんにちは"));
+    t.settings.PcUserNo = 5;
+    say(chat, QStringLiteral("こんにちは"));
+    QCOMPARE(chat->Edit1->text(), QString());
+    QCOMPARE(shownLines(chat).size(), 2);
+    QVERIFY(shownLines(chat).last().startsWith("鈴木＞こんにちは(" + today + ' '));
+    QCOMPARE(QueryValue(t.db, "MN", "CHAT", "N=2"), QString("5"));
+
+    // The time format is kept in the context's settings.
+    chat->mnuReadableTime->setChecked(true);
+    QVERIFY(t.settings.ChatReadableTime);
+    QVERIFY(!Config().ChatReadableTime);
+    QCOMPARE(shownLines(chat).first(),
+             QStringLiteral("山田＞おはよう(%1/%2/%3 08:30:00)")
+                 .arg(today.left(4), today.mid(4, 2), today.mid(6, 2)));
+    QVERIFY(boxes.texts.isEmpty());
+    delete chat;
 }
 
 #include "tst_collab.moc"

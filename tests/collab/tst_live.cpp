@@ -1,8 +1,8 @@
 // Two PCs through the local server: what one stores, writes or points at reaches the other
 // by the server's note well before any poll would, still by the poll when no note comes,
 // and again after the listening connection was cut.
-#include "app/globals.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/messages.h"
 #include "collab/chatchannel.h"
 #include "collab/chatwindow.h"
 #include "db/changestore.h"
@@ -71,9 +71,9 @@ private:
             Config().PcUserNo = 7;
             Config().EditorWidth = 700;
             Config().EditorHeight = 500;
-            Database &db = Form1->db();
+            Database &db = Db();
             if (!program.connected || !EnsureDrawingTables(db, 1)
-                || !Form1->EnsureTable("MEMBER")
+                || !Main()->EnsureTable("MEMBER")
                 || !db.ExecSqlLines({"INSERT INTO MEMBER (N, SN, PNAME) VALUES (7, 0, '山田')"})
                 || !db.ExecSqlLines({"INSERT INTO MEMBER (N, SN, PNAME) VALUES (8, 0, '佐藤')"}))
                 return false;
@@ -81,7 +81,7 @@ private:
             if (!other.DatabaseConnected())
                 return false;
             editor = new TForm13(db, 1, 420, 297);
-            Form1->OpenChild(editor);
+            Main()->OpenChild(editor);
             for (int i = 0; i < 300 && !(editor && editor->Loaded()); ++i)
                 QTest::qWait(10);
             return editor && editor->Loaded();
@@ -171,7 +171,7 @@ private slots:
         TForm13 *e = pcs.editor;
         e->SetPollMs(60000);
         e->Cursors().SetReadMs(60000);
-        QVERIFY(listening(Form1->db()));
+        QVERIFY(listening(Db()));
 
         const int32_t first = store(pcs.other, line(0, 0, 100, 50));
         QVERIFY(first > 0);
@@ -185,7 +185,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(liveCount(e->Model()), 1, NoteMs);
         QVERIFY(e->Model().Find(first) && !e->Model().Find(first)->Live());
 
-        Form1->DoChatStart();
+        Main()->DoChatStart();
         const QList<TForm6 *> chats = ChildWindows<TForm6>();
         QCOMPARE(chats.size(), 1);
         TForm6 *chat = chats.first();
@@ -232,9 +232,9 @@ private slots:
     {
         TwoPcs pcs;
         QVERIFY(pcs.open());
-        Form1->db().Live().SetEnabled(false);
+        Db().Live().SetEnabled(false);
         TForm13 *e = pcs.editor;
-        QVERIFY(!Form1->db().Live().Listening());
+        QVERIFY(!Db().Live().Listening());
         QVERIFY(store(pcs.other, line(0, 0, 10, 10)) > 0);
         QTRY_COMPARE_WITH_TIMEOUT(liveCount(e->Model()), 1, 2500);
         QVERIFY(PublishPresence(pcs.other, "pc-b", 8, 1, 5, 5, true));
@@ -247,7 +247,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(int(e->Cursors().Others().size()), 0, 2500);
         QVERIFY(e->StatusBar1->findChild<QLabel *>("PresenceLabel")->text().isEmpty());
 
-        Form1->DoChatStart();
+        Main()->DoChatStart();
         const QList<TForm6 *> chats = ChildWindows<TForm6>();
         QCOMPARE(chats.size(), 1);
         ChatChannel channel(pcs.other);
@@ -280,8 +280,8 @@ private slots:
         QVERIFY(pcs.open());
         TForm13 *e = pcs.editor;
         e->SetPollMs(60000);
-        LiveEvents &live = Form1->db().Live();
-        QVERIFY(listening(Form1->db()));
+        LiveEvents &live = Db().Live();
+        QVERIFY(listening(Db()));
         const qint64 id = live.AttachmentId();
         QVERIFY(id > 0);
         QVERIFY(pcs.other.ExecSqlLines(
@@ -295,7 +295,7 @@ private slots:
         QVERIFY(store(pcs.other, line(3, 3, 4, 4)) > 0);
         QTRY_COMPARE_WITH_TIMEOUT(liveCount(e->Model()), 2, NoteMs);
         // The program's own connection was never touched.
-        QVERIFY(Form1->db().DatabaseConnected());
+        QVERIFY(Db().DatabaseConnected());
         QVERIFY(messages.texts.isEmpty());
     }
 

@@ -1,9 +1,9 @@
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
 #include "db/database.h"
 #include "drawsettings/colours.h"
 #include "drawsettings/gridspacing.h"
@@ -51,9 +51,9 @@ constexpr int Drawing = 1;
 QString layerRow(int n)
 {
     QStringList values;
-    if (Form1->SqlSelectRow("LNAME, VISI, PRN, COL, LTP, WID, SCL",
-                            QStringLiteral("LAYER_%1").arg(Drawing), QStringLiteral("N=%1").arg(n),
-                            values)
+    if (Db().SqlSelectRow("LNAME, VISI, PRN, COL, LTP, WID, SCL",
+                          QStringLiteral("LAYER_%1").arg(Drawing), QStringLiteral("N=%1").arg(n),
+                          values)
         < 0)
         return QStringLiteral("<no row>");
     return values.join(u'|');
@@ -63,7 +63,7 @@ struct Program
 {
     MessageRecorder messages;
     ProgramFixture p;
-    bool ready = p.connected && EnsureDrawingTables(Form1->db(), Drawing);
+    bool ready = p.connected && EnsureDrawingTables(Db(), Drawing);
 };
 
 // An editor on the test drawing, its first picture painted; nullptr when none came.
@@ -72,8 +72,8 @@ TForm13 *openEditor()
     // Large enough for a millimetre to take more than a pixel.
     Config().EditorWidth = 900;
     Config().EditorHeight = 700;
-    auto *e = new TForm13(Form1->db(), Drawing, 420, 297);
-    Form1->OpenChild(e);
+    auto *e = new TForm13(Db(), Drawing, 420, 297);
+    Main()->OpenChild(e);
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()
            && (e->Picture().isNull() || e->Picture().size() != e->PaintBox1->size()
@@ -217,11 +217,11 @@ void TestDrawSettings::layersChecks()
         f->Edit5->setText(c.width);
         f->Edit6->setText(c.scale);
         f->Button1->setFocus();
-        const QStringList lastSql = Form1->LastSql();
+        const QStringList lastSql = Db().LastSql();
         click(f->Button1);
         QCOMPARE(messages.texts, QStringList{c.message});
         QCOMPARE(f->focusWidget(), c.focus);
-        QCOMPARE(Form1->LastSql(), lastSql);
+        QCOMPARE(Db().LastSql(), lastSql);
     }
     QCOMPARE(layerRow(1), before);
     QVERIFY(!f->Changed);
@@ -254,7 +254,7 @@ void TestDrawSettings::layersWithGap()
     Program program;
     QVERIFY(program.ready);
     const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
-    QVERIFY(Form1->SqlDelete(table, "N=2"));
+    QVERIFY(Db().SqlDelete(table, "N=2"));
     TForm14 *f = Form14;
     f->DrawingNo = Drawing;
     f->CurrentLayer = 5;
@@ -316,7 +316,7 @@ void TestDrawSettings::layersChoosers()
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
     QCOMPARE(f->Edit3->text(), QStringLiteral("7"));
     QVERIFY(f->Changed);
-    QCOMPARE(QueryValue(Form1->db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=7"),
+    QCOMPARE(QueryValue(Db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=7"),
              QStringLiteral("255"));
 
     // The layer-dependent entry is no layer colour: the edit keeps its value.
@@ -401,7 +401,7 @@ void TestDrawSettings::coloursRoundTrip()
     QCOMPARE(swatch(5), QColor(0, 255, 0));
     f->Edit3->setText(QStringLiteral("緑"));
     click(f->Button1);
-    QCOMPARE(QueryValue(Form1->db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=4"),
+    QCOMPARE(QueryValue(Db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=4"),
              QStringLiteral("0"));
 
     // The system chooser opens on the value and gives the chosen one back, written at apply.
@@ -418,7 +418,7 @@ void TestDrawSettings::coloursRoundTrip()
     whenShown(f->ColorDialog1, [] {});
     click(f->Button4);
     QCOMPARE(f->Edit3->text(), QString::number(1 + 2 * 256 + 3 * 65536));
-    QCOMPARE(QueryValue(Form1->db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=4"),
+    QCOMPARE(QueryValue(Db(), "COL", QStringLiteral("COLOR_%1").arg(Drawing), "N=4"),
              QStringLiteral("0"));
 
     click(f->Button2);
@@ -474,7 +474,7 @@ void TestDrawSettings::lineTypes()
         f->PitchEdit[i]->setText(pitches[i]);
     click(f->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(QueryValue(Form1->db(),
+    QCOMPARE(QueryValue(Db(),
                         "SN || '|' || P1 || '|' || P2 || '|' || P3 || '|' || P4 || '|' || P5",
                         table, "N=4"),
              QStringLiteral("4|600|0|0|0|0"));
@@ -485,7 +485,7 @@ void TestDrawSettings::lineTypes()
     QCOMPARE(messages.texts, QStringList{QStringLiteral("線種の各ピッチを入力して下さい")});
 
     // A stored count that is no chooser entry shows as 0.
-    QVERIFY(Form1->SqlUpdate(table, 1, {"SN"}, {"3"}, "N=6"));
+    QVERIFY(Db().SqlUpdate(table, 1, {"SN"}, {"3"}, "N=6"));
     f->reject();
     f->show();
     clickRow(f->SG1, 7);
@@ -718,7 +718,7 @@ void TestDrawSettings::editorPicture()
 {
     Program program;
     QVERIFY(program.ready);
-    QVERIFY(storeLine(Form1->db(), Drawing, 1, 4, -100, 20, 100, 20));
+    QVERIFY(storeLine(Db(), Drawing, 1, 4, -100, 20, 100, 20));
     TForm13 *e = openEditor();
     QVERIFY(e);
     QCOMPARE(paperPixel(e, 0, 20), QRgb(0));

@@ -2,7 +2,7 @@
 // window on a fresh drawing, and the mouse a user moves over it.
 #pragma once
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "db/database.h"
 #include "db/changestore.h"
 #include "editor/model/drawingmodel.h"

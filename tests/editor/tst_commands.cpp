@@ -1,8 +1,8 @@
 #include "editortest.h"
 
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "db/schema.h"
 #include "editor/drawingloader.h"
 #include "editor/model/rowcache.h"
@@ -778,9 +778,9 @@ void TestCommands::closeButtonOnceWhileWaiting()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    QVERIFY(p.connected && EnsureDrawingTables(Form1->db(), 1));
-    auto *editor = new TForm13(Form1->db(), 1, 420, 297);
-    Form1->OpenChild(editor);
+    QVERIFY(p.connected && EnsureDrawingTables(Db(), 1));
+    auto *editor = new TForm13(Db(), 1, 420, 297);
+    Main()->OpenChild(editor);
     QPointer<TForm13> e(editor);
     QTRY_VERIFY(e && e->Loaded() && !e->Picture().isNull());
     e->SpeedButton8->click();
@@ -804,7 +804,7 @@ void TestCommands::closeButtonOnceWhileWaiting()
     QTest::mouseMove(frame, button.center());
     QTest::mouseClick(frame, Qt::LeftButton, {}, button.center());
     QTRY_VERIFY_WITH_TIMEOUT(e.isNull(), 2000);
-    QVERIFY(Form1->mdiArea()->subWindowList().isEmpty());
+    QVERIFY(Main()->mdiArea()->subWindowList().isEmpty());
     QVERIFY(messages.texts.isEmpty());
 }
 

@@ -1,6 +1,6 @@
 #include "figures.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "editor/commands/dimensioncommands.h"
 
 #include <QComboBox>

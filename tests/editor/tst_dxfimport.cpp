@@ -1,8 +1,8 @@
 #include "figures.h"
 
 #include "app/commandline.h"
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
+#include "base/settings.h"
 #include "db/drawingrows.h"
 #include "db/schema.h"
 #include "editor/output/dxfimport.h"

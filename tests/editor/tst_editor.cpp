@@ -1,7 +1,7 @@
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/ui.h"
 #include "db/database.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
@@ -9,7 +9,7 @@
 #include "collab/chatwindow.h"
 #include "collab/pointerwindow.h"
 #include "db/schema.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "support/testdb.h"
 
 #include <QElapsedTimer>
@@ -43,8 +43,8 @@ namespace {
 
 TForm13 *openEditor(int drawing, double w = 420, double h = 297)
 {
-    auto *e = new TForm13(Form1->db(), drawing, w, h);
-    Form1->OpenChild(e);
+    auto *e = new TForm13(Db(), drawing, w, h);
+    Main()->OpenChild(e);
     return e;
 }
 
@@ -92,15 +92,12 @@ void TestEditor::opensWithItsDrawing()
     MessageRecorder messages;
     ProgramFixture p;
     QVERIFY(p.connected);
-    Database &db = Form1->db();
+    Database &db = Db();
     QVERIFY(EnsureDrawingTables(db, 3));
     QVERIFY(storeLine(db, 3, 1, 0, -100, 20, 100, 20));
     QVERIFY(db.SqlUpdate("LAYER_3", 1, {"COL"}, {"2"}, "N=4"));
     QVERIFY(storeLine(db, 3, 2, 4, -100, -20, 100, -20));
-    Globals().CadNo = 3;
     TForm13 *e = openEditor(3);
-    // What the opener handed over stays, whatever the shared values do afterwards.
-    Globals().CadNo = 9;
     QTRY_VERIFY(pictureReady(e));
     QCOMPARE(e->DrawingNo, 3);
     QVERIFY(e->Loaded());
@@ -147,7 +144,7 @@ void TestEditor::wheelAndKeys()
 {
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
     TForm13 *e = openEditor(1);
     QTRY_VERIFY(pictureReady(e));
     const View &v = e->CurrentView();
@@ -220,7 +217,7 @@ void TestEditor::buttonGestures()
 {
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
     TForm13 *e = openEditor(1);
     QTRY_VERIFY(pictureReady(e));
     QWidget *box = e->PaintBox1;
@@ -283,7 +280,7 @@ void TestEditor::resizeRedrawsAtOnce()
 {
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
     TForm13 *e = openEditor(1, 0, 0);
     QTRY_VERIFY(pictureReady(e));
     const View &v = e->CurrentView();
@@ -320,9 +317,9 @@ void TestEditor::windowStates()
     MessageRecorder messages;
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
     Config().PcUserNo = 7;
-    QMdiArea *area = Form1->mdiArea();
+    QMdiArea *area = Main()->mdiArea();
     QTRY_VERIFY(area->viewport()->width() > 400);
 
     // No size kept on this PC: the first editor fills the window area, the sheet fitted.
@@ -332,7 +329,7 @@ void TestEditor::windowStates()
     QVERIFY(frame);
     QCOMPARE(frame->geometry(), QRect(QPoint(0, 0), area->viewport()->size()));
     QVERIFY(fitsWhole(e));
-    QVERIFY(Form1->mnuChat->menuAction()->isVisible());
+    QVERIFY(Main()->mnuChat->menuAction()->isVisible());
 
     // Maximised and restored, a sheet seen whole is fitted again; the main window's copies
     // of the editor's menus step aside while it is maximised.
@@ -344,12 +341,12 @@ void TestEditor::windowStates()
     frame->showMaximized();
     QTRY_VERIFY(e->PaintBox1->size() != small);
     QVERIFY(fitsWhole(e));
-    QVERIFY(!Form1->mnuChat->menuAction()->isVisible());
-    QVERIFY(!Form1->mnuCad->menuAction()->isVisible());
+    QVERIFY(!Main()->mnuChat->menuAction()->isVisible());
+    QVERIFY(!Main()->mnuCad->menuAction()->isVisible());
     frame->showNormal();
     QTRY_COMPARE(e->PaintBox1->size(), small);
     QVERIFY(fitsWhole(e));
-    QVERIFY(Form1->mnuChat->menuAction()->isVisible());
+    QVERIFY(Main()->mnuChat->menuAction()->isVisible());
 
     // Zoomed in, maximising keeps the scale.
     QTest::keyClick(e, Qt::Key_PageUp);
@@ -360,26 +357,26 @@ void TestEditor::windowStates()
 
     // The chat and the pointer window open beside it at their own sizes; the editor stays
     // maximised with its view.
-    QVERIFY(CreateSharedTable(Form1->db(), "MEMBER"));
-    Form1->mnuChatStart->trigger();
+    QVERIFY(CreateSharedTable(Db(), "MEMBER"));
+    Main()->mnuChatStart->trigger();
     QCOMPARE(ChildWindows<TForm6>().size(), 1);
     QWidget *chat = WindowFrame(ChildWindows<TForm6>().first());
     QVERIFY(!chat->isMaximized());
     QCOMPARE(chat->size(), QSize(Config().ChatWindow.width, Config().ChatWindow.height));
-    Form1->mnuMousePointer->trigger();
+    Main()->mnuMousePointer->trigger();
     QCOMPARE(ChildWindows<TForm8>().size(), 1);
     QWidget *pointers = WindowFrame(ChildWindows<TForm8>().first());
     QVERIFY(!pointers->isMaximized());
     QVERIFY(pointers->width() < area->viewport()->width());
     QVERIFY(frame->isMaximized());
     QCOMPARE(e->CurrentView().Rect().scale, zoomed);
-    QVERIFY(!Form1->mnuChat->menuAction()->isVisible());
+    QVERIFY(!Main()->mnuChat->menuAction()->isVisible());
 
     // Closed maximised, a later editor opens at the kept size.
     e->close();
     QTRY_VERIFY(ChildWindows<TForm13>().isEmpty());
     QVERIFY(EditorSizeKept(Config()));
-    QTRY_VERIFY(Form1->mnuChat->menuAction()->isVisible());
+    QTRY_VERIFY(Main()->mnuChat->menuAction()->isVisible());
     Config().EditorWidth = 640;
     Config().EditorHeight = 410;
     TForm13 *again = openEditor(1);
@@ -393,8 +390,8 @@ void TestEditor::statusBar()
     MessageRecorder messages;
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
-    QVERIFY(Form1->db().SqlUpdate("LAYER_1", 1, {"LNAME"}, {"'外形線'"}, "N=0"));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
+    QVERIFY(Db().SqlUpdate("LAYER_1", 1, {"LNAME"}, {"'外形線'"}, "N=0"));
     TForm13 *e = openEditor(1);
     QTRY_VERIFY(pictureReady(e));
     const View &v = e->CurrentView();
@@ -444,20 +441,20 @@ void TestEditor::closingTheMainWindowClosesEditors()
 {
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 1));
+    QVERIFY(EnsureDrawingTables(Db(), 1));
     openEditor(1);
     openEditor(1);
-    QCOMPARE(Form1->mdiArea()->subWindowList().size(), 2);
-    Form1->close();
-    QCOMPARE(Form1->mdiArea()->subWindowList().size(), 0);
-    QVERIFY(!Form1->DatabaseConnected());
+    QCOMPARE(Main()->mdiArea()->subWindowList().size(), 2);
+    Main()->close();
+    QCOMPARE(Main()->mdiArea()->subWindowList().size(), 0);
+    QVERIFY(!Db().DatabaseConnected());
 }
 
 void TestEditor::followsAnotherPc()
 {
     ProgramFixture p(true);
     QVERIFY(p.connected);
-    QVERIFY(EnsureDrawingTables(Form1->db(), 5));
+    QVERIFY(EnsureDrawingTables(Db(), 5));
     Database other;
     other.ConnectDatabase(p.db.serverPath());
     QVERIFY(other.DatabaseConnected());

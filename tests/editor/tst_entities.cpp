@@ -1,6 +1,6 @@
 #include "editortest.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "editor/drawingloader.h"
 #include "editor/output/drawingoutput.h"
 #include "editor/output/dxfexport.h"

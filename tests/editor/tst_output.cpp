@@ -1,6 +1,6 @@
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "db/database.h"
 #include "db/schema.h"
 #include "editor/model/drawingmodel.h"
@@ -120,7 +120,7 @@ bool makeDrawing(Database &db)
 // An editor on the known drawing, loaded.
 TForm13 *openEditor()
 {
-    auto *e = new TForm13(Form1->db(), Drawing, PaperW, PaperH);
+    auto *e = new TForm13(Db(), Drawing, PaperW, PaperH);
     e->resize(600, 400);
     e->show();
     if (!QTest::qWaitFor([e] { return e->Loaded(); }, 10000)) {
@@ -140,7 +140,7 @@ struct OpenDrawing
     // More SQL, when given, runs on the drawing before the editor opens.
     bool open(const QString &more = QString())
     {
-        if (p.connected && makeDrawing(Form1->db()) && (more.isEmpty() || exec(Form1->db(), more)))
+        if (p.connected && makeDrawing(Db()) && (more.isEmpty() || exec(Db(), more)))
             editor.reset(openEditor());
         return !editor.isNull();
     }

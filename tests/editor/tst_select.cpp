@@ -1,6 +1,6 @@
 #include "editortest.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "editor/commands/edithistory.h"
 #include "editor/view/selection.h"
 

@@ -1,8 +1,8 @@
 #include "editortest.h"
 
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/values.h"
 #include "db/registerrows.h"
 #include "db/schema.h"
 #include "register/drawingrecord.h"
@@ -257,7 +257,7 @@ void TestSheetFrame::approvalThroughTheRecordForm()
     ProgramFixture p(true);
     QVERIFY(p.connected);
     editorSettings();
-    Database &here = Form1->db();
+    Database &here = Db();
     QVERIFY(makeRegister(here));
     Config().PcUserNo = 4;
     Config().PcUserName = QStringLiteral("鈴木");
@@ -272,7 +272,7 @@ void TestSheetFrame::approvalThroughTheRecordForm()
     const long before = inkIn(e->Picture(), pixelsOf(e.get(), block));
     QVERIFY(before > 100);
 
-    OpenDrawingRecord(1, 1);
+    Main()->OpenRecordForm(WindowOpener::RecordMode::Edit, 1);
     const QList<TForm10 *> forms = ChildWindows<TForm10>();
     QCOMPARE(forms.size(), 1);
     click(forms.first()->Button6);

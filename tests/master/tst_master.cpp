@@ -1,9 +1,9 @@
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/settings.h"
-#include "app/ui.h"
+#include "base/messages.h"
+#include "base/settings.h"
+#include "base/ui.h"
 #include "db/database.h"
 #include "db/schema.h"
 #include "master/chooser.h"
@@ -54,7 +54,7 @@ void TestMaster::sectionsRoundTrip()
     MessageRecorder messages;
     ProgramFixture p;
     QVERIFY(p.connected);
-    QVERIFY(Form1->EnsureTable("SECTION"));
+    QVERIFY(Main()->EnsureTable("SECTION"));
     TForm3 *f = Form3;
     f->show();
     QCOMPARE(f->windowTitle(), QStringLiteral("所属（SECTION）の登録"));
@@ -70,12 +70,12 @@ void TestMaster::sectionsRoundTrip()
     f->Edit2->setText(QStringLiteral("設計"));
     click(f->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(QueryValue(Form1->db(), "SNAME", "SECTION", "N=1"), QStringLiteral("設計"));
+    QCOMPARE(QueryValue(Db(), "SNAME", "SECTION", "N=1"), QStringLiteral("設計"));
     f->Edit1->setText(" 3");
     f->Edit2->clear();
     click(f->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(QueryValue(Form1->db(), "COALESCE(SNAME, 'null')", "SECTION", "N=3"), QString("null"));
+    QCOMPARE(QueryValue(Db(), "COALESCE(SNAME, 'null')", "SECTION", "N=3"), QString("null"));
     QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|設計"), "3|"}));
 
     // A number in use: refused by the database, the row unchanged.
@@ -113,7 +113,7 @@ void TestMaster::sectionsChecks()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    QVERIFY(Form1->EnsureTable("SECTION"));
+    QVERIFY(Main()->EnsureTable("SECTION"));
     TForm3 *f = Form3;
     f->show();
     const QString numberMissing = QStringLiteral("番号を入力して下さい（正の整数値入力）");
@@ -149,15 +149,15 @@ void TestMaster::sectionsChecks()
         QCOMPARE(messages.texts, QStringList({c.message}));
         QCOMPARE(f->focusWidget(), c.focus);
     }
-    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "SECTION"), QString("0"));
+    QCOMPARE(QueryValue(Db(), "COUNT(*)", "SECTION"), QString("0"));
 
     // A quote in the name of an existing row is refused on change too.
-    QVERIFY(Form1->SqlInsertList("SECTION", "N, SNAME", "4, 'a'"));
+    QVERIFY(Db().SqlInsertList("SECTION", "N, SNAME", "4, 'a'"));
     f->Edit1->setText("4");
     f->Edit2->setText("it's");
     click(f->Button4);
     QCOMPARE(messages.last(), quote);
-    QCOMPARE(QueryValue(Form1->db(), "SNAME", "SECTION", "N=4"), QString("a"));
+    QCOMPARE(QueryValue(Db(), "SNAME", "SECTION", "N=4"), QString("a"));
 
     // The name edit holds what the column holds: 32 bytes, 16 full-width characters.
     f->Edit2->clear();
@@ -173,8 +173,8 @@ void TestMaster::sectionInUse()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    QVERIFY(CreateSectionTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("SECTION", "N, SNAME", QStringLiteral("3, '設計'")));
+    QVERIFY(CreateSectionTable(Db()));
+    QVERIFY(Db().SqlInsertList("SECTION", "N, SNAME", QStringLiteral("3, '設計'")));
     TForm3 *f = Form3;
     f->show();
 
@@ -185,14 +185,14 @@ void TestMaster::sectionInUse()
     QCOMPARE(messages.texts, QStringList({QStringLiteral("「No.3：設計」を削除します。\r\nよろしいですか？")}));
     QCOMPARE(gridRows(f->SG1).size(), 1);
 
-    QVERIFY(CreateMemberTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", "1, 3, 'a'"));
+    QVERIFY(CreateMemberTable(Db()));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", "1, 3, 'a'"));
     messages.clear();
     messages.answer(true);
     click(f->Button2);
     QCOMPARE(messages.texts.size(), 2);
     QCOMPARE(messages.last(), QStringLiteral("メンバーデータで既に使用されていますので削除出来ません。"));
-    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "SECTION"), QString("1"));
+    QCOMPARE(QueryValue(Db(), "COUNT(*)", "SECTION"), QString("1"));
 }
 
 void TestMaster::showRefusals()
@@ -204,7 +204,7 @@ void TestMaster::showRefusals()
     QCOMPARE(messages.last(), QStringLiteral("最初にデータベースの設定を行って下さい。"));
     QTRY_VERIFY(!Form3->isVisible());
     Config().DataFolder = p.db.folder();
-    Form1->DisconnectDatabase();
+    Db().DisconnectDatabase();
     for (QDialog *d : std::initializer_list<QDialog *>{Form3, Form4, Form5}) {
         messages.clear();
         d->show();
@@ -222,8 +222,8 @@ void TestMaster::noNumberAfterTheLargest()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    QVERIFY(CreateSectionTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("SECTION", "N, SNAME", "2147483647, 'last'"));
+    QVERIFY(CreateSectionTable(Db()));
+    QVERIFY(Db().SqlInsertList("SECTION", "N, SNAME", "2147483647, 'last'"));
     Form3->show();
     Form3->Edit1->setText("7");
     QTest::mouseDClick(Form3->Edit1, Qt::LeftButton);
@@ -235,7 +235,7 @@ void TestMaster::membersGridShowsEvery()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    Database &db = Form1->db();
+    Database &db = Db();
     QVERIFY(CreateMemberTable(db));
     QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("1, 0, '山田'")));
     QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 99, '鈴木'")));
@@ -276,7 +276,7 @@ void TestMaster::membersAddChangeDelete()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    Database &db = Form1->db();
+    Database &db = Db();
     QVERIFY(CreateSectionTable(db));
     QVERIFY(CreateMemberTable(db));
     QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", QStringLiteral("4, '設計'")));
@@ -287,7 +287,7 @@ void TestMaster::membersAddChangeDelete()
     f->Edit2->setText(QStringLiteral("山田"));
     click(f->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(QueryValue(Form1->db(), "SN || PNAME", "MEMBER", "N=1"), QStringLiteral("0山田"));
+    QCOMPARE(QueryValue(Db(), "SN || PNAME", "MEMBER", "N=1"), QStringLiteral("0山田"));
 
     f->Edit1->setText("2");
     f->ComboBox1->setCurrentIndex(1);
@@ -323,9 +323,9 @@ void TestMaster::memberSectionFromOtherPc()
 {
     MessageRecorder messages;
     ProgramFixture p(true);
-    QVERIFY2(p.connected, qPrintable(Form1->LastError()));
+    QVERIFY2(p.connected, qPrintable(Db().LastError()));
     Database other;
-    other.ConnectDatabase(Form1->DatabasePath());
+    other.ConnectDatabase(Main()->DatabasePath());
     QVERIFY(other.DatabaseConnected());
     QVERIFY(CreateSectionTable(other));
     QVERIFY(CreateMemberTable(other));
@@ -372,9 +372,9 @@ void TestMaster::pcUser()
     QVERIFY(f->isVisible());
     f->hide();
 
-    QVERIFY(CreateMemberTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("3, 0, '山田'")));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("8, 0, '鈴木:課長'")));
+    QVERIFY(CreateMemberTable(Db()));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("3, 0, '山田'")));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("8, 0, '鈴木:課長'")));
     f->show();
     QCOMPARE(items(f->ComboBox1), QStringList({QStringLiteral("3:山田"),
                                                QStringLiteral("8:鈴木:課長")}));
@@ -394,14 +394,14 @@ void TestMaster::pcUser()
     QCOMPARE(Config().PcUserNo, 8);
 
     // It survives a save and a load, and the PC-user check passes.
-    QVERIFY(SaveSettingsFile(Form1->SettingsFile, Config()));
-    const Settings loaded = LoadSettingsFile(Form1->SettingsFile);
+    QVERIFY(SaveSettingsFile(Main()->SettingsFile, Config()));
+    const Settings loaded = LoadSettingsFile(Main()->SettingsFile);
     QCOMPARE(QString::number(loaded.PcUserNo) + loaded.PcUserName, QStringLiteral("8鈴木:課長"));
     messages.clear();
-    Form1->mnuCadList->trigger();
+    Main()->mnuCadList->trigger();
     QVERIFY(messages.texts.isEmpty());
     Config().PcUserNo = 0;
-    Form1->mnuCadList->trigger();
+    Main()->mnuCadList->trigger();
     QCOMPARE(messages.texts, QStringList({QStringLiteral("PC利用者名の登録を行って下さい")}));
 }
 
@@ -411,15 +411,15 @@ void TestMaster::menuOpensDialogs()
     ProgramFixture p;
     QStringList seen;
     whenShown(Form3, [&] { seen << Form3->windowTitle(); });
-    Form1->mnuAddTable1->trigger();
+    Main()->mnuAddTable1->trigger();
     whenShown(Form4, [&] { seen << Form4->windowTitle() + QString::number(Form4->ComboBox1->count()); });
-    Form1->mnuAddTable2->trigger();
+    Main()->mnuAddTable2->trigger();
     whenShown(Form5, [&] { seen << Form5->windowTitle(); });
-    Form1->mnuPCnameSet->trigger();
+    Main()->mnuPCnameSet->trigger();
     QCOMPARE(seen, QStringList({QStringLiteral("所属（SECTION）の登録"),
                                 QStringLiteral("メンバー（MEMBER）の登録1"),
                                 QStringLiteral("PC利用者名の登録")}));
-    QVERIFY(Form1->TableExists("SECTION") && Form1->TableExists("MEMBER"));
+    QVERIFY(Db().TableExists("SECTION") && Db().TableExists("MEMBER"));
     QVERIFY(messages.texts.isEmpty());
 }
 
@@ -431,25 +431,25 @@ void TestMaster::tableCreatedByOtherPcMeanwhile()
     // Another PC has created SECTION but not committed it when this one looks, and commits
     // only once this one's own creation is running into it.
     Database other, watcher;
-    other.ConnectDatabase(Form1->DatabasePath());
-    watcher.ConnectDatabase(Form1->DatabasePath());
+    other.ConnectDatabase(Main()->DatabasePath());
+    watcher.ConnectDatabase(Main()->DatabasePath());
     QVERIFY(other.DatabaseConnected() && watcher.DatabaseConnected());
     QVERIFY(other.StartTransaction());
     QVERIFY(other.ExecSqlLinesNoCommit({"CREATE TABLE SECTION (N INTEGER NOT NULL UNIQUE, "
                                         "SNAME VARCHAR(32))"}));
-    QVERIFY(!Form1->TableExists("SECTION"));
+    QVERIFY(!Db().TableExists("SECTION"));
     bool overlapped = false, otherCommitted = false;
     QThread *otherPc = QThread::create([&] {
         overlapped = WaitForBusyWriters(watcher, 1, 8000);
         otherCommitted = other.CommitTransaction();
     });
     otherPc->start();
-    const bool ensured = Form1->EnsureTable("SECTION");
+    const bool ensured = Main()->EnsureTable("SECTION");
     otherPc->wait();
     delete otherPc;
     QVERIFY(overlapped);
     QVERIFY(otherCommitted); // so this PC's own creation was the one that failed
-    QVERIFY(ensured && Form1->TableExists("SECTION"));
+    QVERIFY(ensured && Db().TableExists("SECTION"));
 }
 
 int main(int argc, char *argv[])

@@ -1,9 +1,9 @@
-#include "app/globals.h"
-#include "app/grid.h"
+#include "base/globals.h"
+#include "base/grid.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
-#include "app/ui.h"
-#include "app/values.h"
+#include "base/messages.h"
+#include "base/ui.h"
+#include "base/values.h"
 #include "db/schema.h"
 #include "master/chooser.h"
 #include "register/drawinglist.h"
@@ -48,6 +48,8 @@ private slots:
     void incompleteSetCompleted();
     void deletingContents();
     void twoPcsOpenNewDrawing();
+    void recordFormOnItsContext();
+    void listOnItsContext();
 };
 
 namespace {
@@ -84,15 +86,15 @@ QString quotes()
 // The list the menu opens; null when none opened.
 TForm12 *openList()
 {
-    Form1->mnuCadList->trigger();
+    Main()->mnuCadList->trigger();
     return ChildWindows<TForm12>().value(ChildWindows<TForm12>().size() - 1);
 }
 
 void addMembers()
 {
-    QVERIFY(CreateMemberTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
-    QVERIFY(Form1->SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    QVERIFY(CreateMemberTable(Db()));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
     Config().PcUserNo = 5;
     Config().PcUserName = QStringLiteral("鈴木");
 }
@@ -104,9 +106,9 @@ void TestRegister::revisionHistory()
     MessageRecorder messages;
     ProgramFixture p;
     addMembers();
-    QVERIFY(CreateCadRevTable(Form1->db()));
+    QVERIFY(CreateCadRevTable(Db()));
     for (const char *row : {"1, 5, 'a', 2, '20100101'", "2, 5, NULL, 0, NULL", "3, 6, 'c', 9, NULL"})
-        QVERIFY(Form1->SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
+        QVERIFY(Db().SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
     TForm11 *f = Form11;
     f->DrawingNo = 5;
     f->show();
@@ -139,7 +141,7 @@ void TestRegister::revisionHistory()
     f->ComboBox1->setCurrentIndex(2);
     click(f->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(QueryValue(Form1->db(), "ZN || '/' || RN || '/' || RDATE", "CADREV", "N=4"),
+    QCOMPARE(QueryValue(Db(), "ZN || '/' || RN || '/' || RDATE", "CADREV", "N=4"),
              "5/5/" + TodayText());
 
     // A revision of another drawing moves here when changed from this dialog.
@@ -148,7 +150,7 @@ void TestRegister::revisionHistory()
     f->Edit2->clear();
     click(f->Button4);
     QCOMPARE(messages.last(), QStringLiteral("変更OK"));
-    QCOMPARE(QueryValue(Form1->db(), "ZN || '/' || COALESCE(CONT, 'null')", "CADREV", "N=3"),
+    QCOMPARE(QueryValue(Db(), "ZN || '/' || COALESCE(CONT, 'null')", "CADREV", "N=3"),
              QString("5/null"));
     QCOMPARE(gridRows(f->SG1).size(), 4);
 
@@ -166,11 +168,11 @@ void TestRegister::recordNewMode()
     MessageRecorder messages;
     ProgramFixture p;
     addMembers();
-    Form1->mnuCadNew->trigger();
+    Main()->mnuCadNew->trigger();
     QCOMPARE(recordForms().size(), 1);
     TForm10 *f = recordForms().first();
     QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 新規作成"));
-    QVERIFY(Form1->TableExists("CADREV"));
+    QVERIFY(Db().TableExists("CADREV"));
     QCOMPARE(f->Edit[1]->text(), QString("1"));
     QCOMPARE(f->ComboBox[2]->count(), 3);
 
@@ -189,10 +191,10 @@ void TestRegister::recordNewMode()
     click(f->Button1);
     QCOMPARE(messages.last(), registered());
     QStringList row;
-    QCOMPARE(Form1->SqlSelectRow("*", "CADLIST", "N=1", row), 22);
+    QCOMPARE(Db().SqlSelectRow("*", "CADLIST", "N=1", row), 22);
     QCOMPARE(row.mid(0, 12), QStringList({"1", QStringLiteral("組立図"), "", "", "", "", "", "",
                                           "0", "297.5", "0", "2"}));
-    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "CADLIST", "ZUMENN IS NULL AND MEMO3 IS NULL"),
+    QCOMPARE(QueryValue(Db(), "COUNT(*)", "CADLIST", "ZUMENN IS NULL AND MEMO3 IS NULL"),
              QString("1"));
     QCOMPARE(row[12], TodayText());
 
@@ -219,7 +221,7 @@ void TestRegister::recordChecks()
     MessageRecorder messages;
     ProgramFixture p;
     Config().PcUserNo = 1;
-    Form1->mnuCadNew->trigger();
+    Main()->mnuCadNew->trigger();
     QVERIFY(!recordForms().isEmpty());
     TForm10 *f = recordForms().first();
     messages.clear();
@@ -251,7 +253,7 @@ void TestRegister::recordChecks()
         QCOMPARE(messages.last(), i >= 11 ? DateMessage() : quotes());
         QCOMPARE(f->focusWidget(), f->Edit[i]);
     }
-    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "CADLIST"), QString("0"));
+    QCOMPARE(QueryValue(Db(), "COUNT(*)", "CADLIST"), QString("0"));
 
     // データ参照 on a number without a row empties every field.
     f->Edit[1]->setText("0");
@@ -270,10 +272,10 @@ void TestRegister::recordEditModeAndStamps()
     MessageRecorder messages;
     ProgramFixture p;
     addMembers();
-    QVERIFY(CreateCadListTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPER, PAPX, MN, KN",
-                                 QStringLiteral("7, '配置図', 13, 1189.5, 2, 99")));
-    Form1->mnuCadEdit->trigger();
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, PAPER, PAPX, MN, KN",
+                               QStringLiteral("7, '配置図', 13, 1189.5, 2, 99")));
+    Main()->mnuCadEdit->trigger();
     QVERIFY(!recordForms().isEmpty());
     TForm10 *f = recordForms().first();
     QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
@@ -304,11 +306,11 @@ void TestRegister::recordEditModeAndStamps()
     // 改訂OK: the latest date, then the highest number; the memo lists them all.
     for (const char *row : {"1, 7, 'first', 2, '20200101'", "3, 7, 'third', 5, '20200301'",
                             "2, 7, 'second', 2, '20200301'", "4, 8, 'other', 2, '20300101'"})
-        QVERIFY(Form1->SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
+        QVERIFY(Db().SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
     QCOMPARE(stamp(f->Button8, 6), QStringLiteral("5:鈴木/20200301"));
     click(f->Button1);
     QCOMPARE(messages.last(), registered());
-    QCOMPARE(QueryValue(Form1->db(), "KN || '/' || AN || '/' || RN || '/' || RDATE", "CADLIST", "N=7"),
+    QCOMPARE(QueryValue(Db(), "KN || '/' || AN || '/' || RN || '/' || RDATE", "CADLIST", "N=7"),
              QString("5/0/5/20200301"));
     click(f->Button4);
     QCOMPARE(f->Memo1->toPlainText(),
@@ -318,7 +320,7 @@ void TestRegister::recordEditModeAndStamps()
     int shownFor = 0;
     whenShown(Form11, [&] {
         shownFor = Form11->DrawingNo;
-        Form1->SqlDelete("CADREV", "N=1");
+        Db().SqlDelete("CADREV", "N=1");
     });
     click(f->Button9);
     QCOMPARE(shownFor, 7);
@@ -326,7 +328,7 @@ void TestRegister::recordEditModeAndStamps()
 
     click(f->Button2);
     QVERIFY(f->Edit[2]->text().isEmpty() && f->Memo1->toPlainText().isEmpty());
-    QCOMPARE(f->Mode(), 1);
+    QVERIFY(!f->IsNew());
 }
 
 void TestRegister::unstoredStampAsked()
@@ -334,9 +336,9 @@ void TestRegister::unstoredStampAsked()
     MessageRecorder messages;
     ProgramFixture p;
     addMembers();
-    QVERIFY(CreateCadListTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPER", QStringLiteral("7, '配置図', 4")));
-    OpenDrawingRecord(1, 7);
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, PAPER", QStringLiteral("7, '配置図', 4")));
+    Main()->OpenRecordForm(WindowOpener::RecordMode::Edit, 7);
     QCOMPARE(recordForms().size(), 1);
     QPointer<TForm10> f = recordForms().first();
     QCOMPARE(f->Edit[2]->text(), QStringLiteral("配置図"));
@@ -358,15 +360,15 @@ void TestRegister::unstoredStampAsked()
     QCOMPARE(f->Edit[13]->text(), TodayText());
     // The main window stays too, rather than drop it.
     messages.answer(false);
-    Form1->close();
-    QVERIFY(Form1->isVisible());
-    QVERIFY(Form1->DatabaseConnected());
+    Main()->close();
+    QVERIFY(Main()->isVisible());
+    QVERIFY(Db().DatabaseConnected());
     QVERIFY(f);
 
     // Registered, the form closes without a word and the stamps are stored.
     click(f->Button1);
     QCOMPARE(messages.last(), registered());
-    QCOMPARE(QueryValue(Form1->db(), "KN || '/' || KDATE || '/' || PN", "CADLIST", "N=7"),
+    QCOMPARE(QueryValue(Db(), "KN || '/' || KDATE || '/' || PN", "CADLIST", "N=7"),
              QStringLiteral("5/") + TodayText() + QStringLiteral("/5"));
     const int asked = messages.texts.size();
     click(f->Button6);
@@ -381,8 +383,8 @@ void TestRegister::twoFormsAtOnce()
     MessageRecorder messages;
     ProgramFixture p;
     Config().PcUserNo = 1;
-    Form1->mnuCadNew->trigger();
-    Form1->mnuCadNew->trigger();
+    Main()->mnuCadNew->trigger();
+    Main()->mnuCadNew->trigger();
     const QList<TForm10 *> forms = recordForms();
     QCOMPARE(forms.size(), 2);
     forms[0]->Edit[2]->setText("A");
@@ -392,7 +394,7 @@ void TestRegister::twoFormsAtOnce()
     click(forms[1]->Button1);
     QCOMPARE(messages.texts, QStringList({registered(),
                                           QStringLiteral("指定した番号は既に存在します。再入力して下さい。")}));
-    QCOMPARE(QueryValue(Form1->db(), "ZNAME", "CADLIST", "N=1"), QString("A"));
+    QCOMPARE(QueryValue(Db(), "ZNAME", "CADLIST", "N=1"), QString("A"));
 }
 
 namespace {
@@ -473,7 +475,7 @@ void TestRegister::listPaging()
     QVERIFY(recordForms().isEmpty());
     l->close();
 
-    QVERIFY(fillRegister(Form1->db(), 150));
+    QVERIFY(fillRegister(Db(), 150));
     l = openList();
     QVERIFY(l);
     QCOMPARE(firstColumn(l->SG1), range(1, 100));
@@ -510,9 +512,9 @@ void TestRegister::listSortOrders()
 {
     ProgramFixture p;
     Config().PcUserNo = 1;
-    QVERIFY(fillRegister(Form1->db(), 150));
+    QVERIFY(fillRegister(Db(), 150));
     // Every order computed here from the rows themselves, NULL below every text.
-    QList<QStringList> rows = Form1->SelectRows("*", "CADLIST", "", "");
+    QList<QStringList> rows = Db().SelectRows("*", "CADLIST", "", "");
     TForm12 *l = openList();
     QVERIFY(l);
     const int keys[] = {0, 1, 2, 3, 5, 12, 13, 15, 17, 19, 21};
@@ -550,10 +552,10 @@ void TestRegister::listFilter()
 {
     ProgramFixture p;
     Config().PcUserNo = 1;
-    QVERIFY(CreateCadListTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "1, 'O''Brien house'"));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "2, 'Obrien'"));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, DDATE", "3, 'x', '20200101'"));
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME", "1, 'O''Brien house'"));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME", "2, 'Obrien'"));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, DDATE", "3, 'x', '20200101'"));
     TForm12 *l = openList();
     QVERIFY(l);
     auto filter = [&](const QString &text, int field) {
@@ -564,7 +566,7 @@ void TestRegister::listFilter()
     };
     QCOMPARE(filter("O'Brien", 1), QStringList({"1"}));
     QCOMPARE(filter("'; DELETE FROM CADLIST; --", 1), QStringList());
-    QCOMPARE(QueryValue(Form1->db(), "COUNT(*)", "CADLIST"), QString("3"));
+    QCOMPARE(QueryValue(Db(), "COUNT(*)", "CADLIST"), QString("3"));
     QCOMPARE(filter("2020", 6), QStringList({"3"}));
     // The filter stays across paging; an empty text or "（無し）" removes it.
     l->Edit1->setText("zzz");
@@ -586,7 +588,7 @@ void TestRegister::listEditOpensRecord()
     MessageRecorder messages;
     ProgramFixture p;
     Config().PcUserNo = 1;
-    QVERIFY(fillRegister(Form1->db(), 3));
+    QVERIFY(fillRegister(Db(), 3));
     TForm12 *l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 5); // blank
@@ -606,19 +608,19 @@ void TestRegister::listNamesWhoIsIn()
     MessageRecorder messages;
     ProgramFixture p;
     addMembers();
-    QVERIFY(fillRegister(Form1->db(), 3));
+    QVERIFY(fillRegister(Db(), 3));
     TForm12 *l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 2);
     const int drawing = l->SelectedDrawing();
     QVERIFY(drawing > 0);
-    QVERIFY(PublishPresence(Form1->db(), "pc-b", 2, drawing, 10, 10, true));
-    QVERIFY(PublishPresence(Form1->db(), "pc-c", 99, drawing, 10, 10, false));
+    QVERIFY(PublishPresence(Db(), "pc-b", 2, drawing, 10, 10, true));
+    QVERIFY(PublishPresence(Db(), "pc-c", 99, drawing, 10, 10, false));
     clickRow(l->SG1, 1);
     QVERIFY(l->StatusBar1->currentMessage().isEmpty());
     clickRow(l->SG1, 2);
     QCOMPARE(l->StatusBar1->currentMessage(), QStringLiteral("この図面を開いている人：山田、99"));
-    QVERIFY(RemovePresence(Form1->db(), "pc-b") && RemovePresence(Form1->db(), "pc-c"));
+    QVERIFY(RemovePresence(Db(), "pc-b") && RemovePresence(Db(), "pc-c"));
     clickRow(l->SG1, 1);
     clickRow(l->SG1, 2);
     QVERIFY(l->StatusBar1->currentMessage().isEmpty());
@@ -630,14 +632,14 @@ void TestRegister::openingCreatesTableSet()
     MessageRecorder messages;
     ProgramFixture p;
     Config().PcUserNo = 1;
-    QVERIFY(CreateCadListTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "12, 'ABC', 420, 297"));
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME, PAPX, PAPY", "12, 'ABC', 420, 297"));
     TForm12 *l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 2); // blank
     click(l->Button8);
     QVERIFY(editors().isEmpty());
-    QVERIFY(!Form1->TableExists("LAYER_12"));
+    QVERIFY(!Db().TableExists("LAYER_12"));
 
     clickRow(l->SG1, 1);
     QTest::mouseDClick(l->SG1->viewport(), Qt::LeftButton, {},
@@ -647,10 +649,10 @@ void TestRegister::openingCreatesTableSet()
     QCOMPARE(e->windowTitle(), QStringLiteral("CAD － ABC (N:12)"));
     QCOMPARE(QSizeF(e->PaperWidth, e->PaperHeight), QSizeF(420, 297));
     QVERIFY(l->StatusBar1->currentMessage().isEmpty());
-    QVERIFY(Form1->TableExists("WORKDISPLAY"));
+    QVERIFY(Db().TableExists("WORKDISPLAY"));
     for (const QString &t : DrawingTables(12))
-        QVERIFY2(Form1->TableExists(t), qPrintable(t));
-    Database &db = Form1->db();
+        QVERIFY2(Db().TableExists(t), qPrintable(t));
+    Database &db = Db();
     QCOMPARE(setCounts(db, 12), QString("256/255/32/1"));
     QCOMPARE(QueryValue(db, "COUNT(*)", "VAR_12", "N=1 AND OPN=0"), QString("1"));
     QCOMPARE(QueryValue(db, "COUNT(*)", "ENTITY_12"), QString("0"));
@@ -668,7 +670,7 @@ void TestRegister::openingCreatesTableSet()
         QCOMPARE(QueryValue(db, d[0], d[1], d[2]), d[3]);
 
     // A second opening writes nothing and opens a further editor.
-    QVERIFY(Form1->SqlUpdate("LAYER_12", 1, {"LNAME"}, {"'walls'"}, "N=3"));
+    QVERIFY(Db().SqlUpdate("LAYER_12", 1, {"LNAME"}, {"'walls'"}, "N=3"));
     click(l->Button8);
     QCOMPARE(editors().size(), 2);
     QCOMPARE(QueryValue(db, "LNAME", "LAYER_12", "N=3"), QString("walls"));
@@ -676,7 +678,7 @@ void TestRegister::openingCreatesTableSet()
     QVERIFY(messages.texts.isEmpty());
 
     // A register row that is gone opens with no paper.
-    QVERIFY(Form1->SqlDelete("CADLIST", "N=12"));
+    QVERIFY(Db().SqlDelete("CADLIST", "N=12"));
     click(l->Button8);
     QVERIFY(!editors().isEmpty());
     QCOMPARE(editors().last()->PaperWidth, 0.0);
@@ -685,7 +687,7 @@ void TestRegister::openingCreatesTableSet()
 void TestRegister::incompleteSetCompleted()
 {
     ProgramFixture p;
-    Database &db = Form1->db();
+    Database &db = Db();
     // An earlier opening stopped half-way: a layer table with a few rows, no colours.
     QVERIFY(CreateLayerTable(db, 3));
     QVERIFY(db.SqlInsertList("LAYER_3", "N, LNAME", "0, 'mine'"));
@@ -695,14 +697,14 @@ void TestRegister::incompleteSetCompleted()
         QCOMPARE(setCounts(db, 3), QString("256/255/32/1"));
     }
     QCOMPARE(QueryValue(db, "LNAME", "LAYER_3", "N=0"), QString("mine"));
-    QVERIFY(Form1->TableExists("ENT_TEXT_3"));
+    QVERIFY(Db().TableExists("ENT_TEXT_3"));
 
     // A set that cannot be completed opens no editor; once the obstacle is gone it opens.
     MessageRecorder messages;
     Config().PcUserNo = 1;
     QVERIFY(CreateCadListTable(db));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", "20, 'X'"));
-    QVERIFY(Form1->ExecSqlLines({"CREATE VIEW COLOR_20 AS SELECT N FROM CADLIST"}));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME", "20, 'X'"));
+    QVERIFY(Db().ExecSqlLines({"CREATE VIEW COLOR_20 AS SELECT N FROM CADLIST"}));
     TForm12 *l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 1);
@@ -718,7 +720,7 @@ void TestRegister::incompleteSetCompleted()
     QTRY_VERIFY(list.isNull());
     QCOMPARE(messages.texts.size(), 1);
 
-    QVERIFY(Form1->ExecSqlLines({"DROP VIEW COLOR_20"}));
+    QVERIFY(Db().ExecSqlLines({"DROP VIEW COLOR_20"}));
     l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 1);
@@ -732,10 +734,10 @@ void TestRegister::deletingContents()
     MessageRecorder messages;
     ProgramFixture p;
     Config().PcUserNo = 1;
-    QVERIFY(CreateCadListTable(Form1->db()));
-    QVERIFY(Form1->SqlInsertList("CADLIST", "N, ZNAME", QStringLiteral("4, '平面図'")));
-    QVERIFY(EnsureDrawingTables(Form1->db(), 4));
-    QVERIFY(Form1->DropTable("ENT_ARC_4"));
+    QVERIFY(CreateCadListTable(Db()));
+    QVERIFY(Db().SqlInsertList("CADLIST", "N, ZNAME", QStringLiteral("4, '平面図'")));
+    QVERIFY(EnsureDrawingTables(Db(), 4));
+    QVERIFY(Db().DropTable("ENT_ARC_4"));
     TForm12 *l = openList();
     QVERIFY(l);
     clickRow(l->SG1, 3);
@@ -746,12 +748,12 @@ void TestRegister::deletingContents()
     click(l->Button9);
     QCOMPARE(messages.texts,
              QStringList({QStringLiteral("CAD図面データ「平面図」(N:4)を削除します。よろしいですか？")}));
-    QVERIFY(Form1->TableExists("LAYER_4"));
+    QVERIFY(Db().TableExists("LAYER_4"));
     QVERIFY(l->StatusBar1->currentMessage().isEmpty());
     messages.answer(true);
     click(l->Button9);
     for (const QString &t : DrawingTables(4))
-        QVERIFY2(!Form1->TableExists(t), qPrintable(t));
+        QVERIFY2(!Db().TableExists(t), qPrintable(t));
     QCOMPARE(messages.texts.size(), 2);
     // The row stays listed, so the status bar is what tells that it worked.
     QCOMPARE(l->StatusBar1->currentMessage(),
@@ -759,13 +761,13 @@ void TestRegister::deletingContents()
     QCOMPARE(l->SG1->Cell(0, 1), QString("4")); // the register row stays
 
     // A connection the server dropped on the way: nothing is reported as deleted.
-    QVERIFY(EnsureDrawingTables(Form1->db(), 5));
+    QVERIFY(EnsureDrawingTables(Db(), 5));
     Database other;
     other.ConnectDatabase(p.db.embeddedPath());
     QVERIFY(other.DatabaseConnected());
     QVERIFY(other.ExecSqlLines(
         {"DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION"}));
-    QVERIFY(!DropDrawingTables(Form1->db(), 5));
+    QVERIFY(!DropDrawingTables(Db(), 5));
     QCOMPARE(QueryValue(other, "COUNT(*)", "LAYER_5"), QString("256"));
 }
 
@@ -808,6 +810,93 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestRegister test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The record form and the list need no main window: what they are handed is all they use.
+void TestRegister::recordFormOnItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(CreateMemberTable(t.db) && CreateCadListTable(t.db));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 0, '山田'")));
+    QVERIFY(t.db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
+    QVERIFY(t.db.SqlInsertList("CADLIST", "N, ZNAME, MTITLE, PAPER, PAPX, PAPY, MN",
+                               QStringLiteral("7, '配置図', '本館', 4, 420, 297, 2")));
+    t.settings.PcUserNo = 5;
+    t.settings.PcUserName = QStringLiteral("鈴木");
+    Config().PcUserNo = 9;
+
+    auto *f = new TForm10(t.context, WindowOpener::RecordMode::Edit, 7);
+    const QPointer<TForm10> alive(f);
+    f->show();
+    QCOMPARE(f->windowTitle(), QStringLiteral("CAD図面一覧 編集"));
+    QCOMPARE(QStringList({f->Edit[1]->text(), f->Edit[2]->text(), f->Edit[4]->text(),
+                          f->ComboBox[1]->currentText(), f->Edit[9]->text(),
+                          f->Edit[10]->text(), f->ComboBox[2]->currentText()}),
+             QStringList({"7", QStringLiteral("配置図"), QStringLiteral("本館"),
+                          QStringLiteral("A3横"), "420", "297", QStringLiteral("2:山田")}));
+    QVERIFY(t.db.TableExists("CADREV"));
+
+    // The stamp is this context's PC user's, not the one of the program's settings.
+    click(f->Button5);
+    QCOMPARE(f->ComboBox[3]->currentText(), QStringLiteral("5:鈴木"));
+    click(f->Button9);
+    QCOMPARE(t.opener.asked, QStringList({"revisions 7"}));
+
+    // Closing with the stamp unregistered asks through the context; No keeps the form.
+    f->close();
+    QVERIFY(alive && f->isVisible());
+    QCOMPARE(t.messages.texts.size(), 1);
+    QVERIFY(t.messages.texts[0].startsWith(QStringLiteral("検図の押印が登録されていません。")));
+    click(f->Button1);
+    QCOMPARE(t.messages.texts.last(), registered());
+    QCOMPARE(QueryValue(t.db, "KN", "CADLIST", "N=7"), QString("5"));
+    QVERIFY(boxes.texts.isEmpty());
+    delete f;
+
+    // A new record takes the next free number.
+    auto *n = new TForm10(t.context, WindowOpener::RecordMode::New, 0);
+    n->show();
+    QCOMPARE(n->windowTitle(), QStringLiteral("CAD図面一覧 新規作成"));
+    QCOMPARE(n->Edit[1]->text(), QString("8"));
+    QVERIFY(n->IsNew());
+    delete n;
+}
+
+void TestRegister::listOnItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(fillRegister(t.db, 3));
+    QVERIFY(t.db.SqlUpdate("CADLIST", 2, {"PAPX", "PAPY"}, {"594", "420"}, "N=2"));
+    t.settings.PcUserNo = 1;
+
+    auto *l = new TForm12(t.context);
+    l->show();
+    const QStringList rows = gridRows(l->SG1);
+    QVERIFY(rows.size() > 3 && rows[3].startsWith(u'|'));
+    QVERIFY(rows[0].startsWith("1|name4|"));
+    QVERIFY(rows[1].startsWith("2|name8|"));
+    QVERIFY(rows[2].startsWith("3|name1|"));
+
+    // 開く makes the drawing's tables, then asks for the editor on the register's paper.
+    clickRow(l->SG1, 2);
+    click(l->Button8);
+    QCOMPARE(t.opener.asked, QStringList({"drawing 2 name8 594x420"}));
+    QVERIFY(t.db.TableExists("LAYER_2"));
+    QVERIFY(l->StatusBar1->currentMessage().isEmpty());
+    click(l->Button7);
+    QCOMPARE(t.opener.asked.last(), QString("record edit 2"));
+
+    // 削除 asks through the context; No keeps the drawing.
+    click(l->Button9);
+    QCOMPARE(t.messages.texts,
+             QStringList({QStringLiteral("CAD図面データ「name8」(N:2)を削除します。よろしいですか？")}));
+    QVERIFY(t.db.TableExists("LAYER_2"));
+    QVERIFY(boxes.texts.isEmpty());
+    delete l;
 }
 
 #include "tst_register.moc"

@@ -1,14 +1,15 @@
 #include "support/testdb.h"
 
-#include "app/globals.h"
-#include "app/grid.h"
-#include "app/messages.h"
+#include "base/globals.h"
+#include "base/grid.h"
+#include "base/messages.h"
 #include "db/database.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDialog>
 #include <QFile>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
@@ -112,11 +113,77 @@ bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs)
     return false;
 }
 
+namespace {
+
+QPointer<TForm1> &currentMain()
+{
+    static QPointer<TForm1> main;
+    return main;
+}
+
+} // namespace
+
+TForm1 *Main()
+{
+    return currentMain();
+}
+
+Database &Db()
+{
+    return currentMain()->db();
+}
+
+void AdoptMain(TForm1 *main)
+{
+    currentMain() = main;
+}
+
+TForm1 *OpenProgramWindows()
+{
+    TForm1 *main = CreateProgramWindows();
+    AdoptMain(main);
+    return main;
+}
+
+void CloseProgramWindows()
+{
+    if (TForm1 *main = currentMain())
+        DeleteProgramWindows(main);
+    currentMain() = nullptr;
+}
+
+void RecordingOpener::OpenDrawing(int drawingNo, const QString &name, double paperWidth,
+                                  double paperHeight)
+{
+    asked << QStringLiteral("drawing %1 %2 %3x%4")
+                 .arg(drawingNo)
+                 .arg(name)
+                 .arg(paperWidth)
+                 .arg(paperHeight);
+}
+
+void RecordingOpener::OpenRecordForm(RecordMode mode, int drawingNo)
+{
+    asked << (mode == RecordMode::New ? QStringLiteral("record new %1")
+                                      : QStringLiteral("record edit %1"))
+                 .arg(drawingNo);
+}
+
+void RecordingOpener::OpenRevisions(int drawingNo)
+{
+    asked << QStringLiteral("revisions %1").arg(drawingNo);
+}
+
+TestContext::TestContext()
+{
+    connected = files.open(db);
+}
+
 ProgramFixture::ProgramFixture(bool throughServer)
 {
     Globals() = ProgramValues();
-    CreateProgramWindows();
-    Form1->SettingsFile = files.filePath(QStringLiteral("harokan.dat"));
+    OpenProgramWindows();
+    Main()->SettingsFile = files.filePath(QStringLiteral("harokan.dat"));
     Settings &s = Config();
     s.ServerName = throughServer ? QStringLiteral("localhost:") : QString();
     s.DataFolder = db.folder();
@@ -126,15 +193,15 @@ ProgramFixture::ProgramFixture(bool throughServer)
     s.windowGeometry[3] = 600;
     // A failure must fail the test, not wait for someone to close a message box.
     MessageRecorder settingUp;
-    connected = db.open(Form1->db(), throughServer);
+    connected = db.open(Db(), throughServer);
     // Shown as at start: the settings file names the database, child windows can open.
-    SaveSettingsFile(Form1->SettingsFile, s);
-    Form1->show();
+    SaveSettingsFile(Main()->SettingsFile, s);
+    Main()->show();
 }
 
 ProgramFixture::~ProgramFixture()
 {
-    DeleteProgramWindows();
+    CloseProgramWindows();
 }
 
 QByteArray RunProgram(const QString &program, const QStringList &args, bool *ok)

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "base/settings.h"
+#include "base/appcontext.h"
+#include "db/database.h"
 
 #include <QList>
 #include <QMdiArea>
@@ -13,7 +16,6 @@
 
 #include <functional>
 
-class Database;
 class QDialog;
 class QPushButton;
 class StringGrid;
@@ -53,6 +55,59 @@ double ServerCpuSeconds();
 // watcher's database are busy at once (as when they wait for another's lock).
 bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs);
 
+// The main window the test made (OpenProgramWindows, ProgramFixture or AdoptMain), null once
+// it is gone; and its connection.
+TForm1 *Main();
+Database &Db();
+void AdoptMain(TForm1 *main);
+// The program's windows as the program makes them at start, and their end.
+TForm1 *OpenProgramWindows();
+void CloseProgramWindows();
+
+// What windows told and asked through their context; questions get the queued answers
+// (No once the queue is empty).
+class RecordingMessages : public Messages
+{
+public:
+    void Show(const QString &text) override { texts.append(text); }
+    bool AskYesNo(const QString &text) override
+    {
+        texts.append(text);
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    QStringList texts;
+    QList<bool> answers;
+};
+
+// The windows asked for, one line each: "drawing 7 name 420x297", "record edit 7",
+// "record new 0", "revisions 7".
+class RecordingOpener : public WindowOpener
+{
+public:
+    void OpenDrawing(int drawingNo, const QString &name, double paperWidth,
+                     double paperHeight) override;
+    void OpenRecordForm(RecordMode mode, int drawingNo) override;
+    void OpenRevisions(int drawingNo) override;
+    QPoint Origin() const override { return origin; }
+    QStringList asked;
+    QPoint origin;
+};
+
+// A window's context on a fresh test database, with this PC's settings of its own and no
+// main window.
+class TestContext
+{
+public:
+    TestContext();
+    TestDb files;
+    Database db;
+    Settings settings;
+    RecordingMessages messages;
+    RecordingOpener opener;
+    AppContext context{db, settings, messages, opener};
+    bool connected = false;
+};
+
 // The windows the program creates at start, on a fresh database that the settings name,
 // so that the dialogs' show checks pass.
 class ProgramFixture
@@ -83,7 +138,7 @@ template<class Window>
 QList<Window *> ChildWindows()
 {
     QList<Window *> found;
-    for (QMdiSubWindow *w : Form1->mdiArea()->subWindowList()) {
+    for (QMdiSubWindow *w : Main()->mdiArea()->subWindowList()) {
         if (auto *child = qobject_cast<Window *>(w->widget()))
             found << child;
     }

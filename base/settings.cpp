@@ -1,7 +1,7 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
+#include "base/values.h"
 #include "db/textcodec.h"
-#include "app/values.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -326,4 +326,9 @@ QString SetSettingsFileAside(const QString &path)
         return QFile::rename(path, aside) ? aside : QString();
     }
     return {};
+}
+
+QString DatabasePath(const Settings &settings)
+{
+    return settings.ServerName + settings.DataFolder + settings.DbFileName;
 }

@@ -20,6 +20,8 @@ QPoint OnScreenPosition(const QPoint &saved, const QSize &size);
 // program's font; the program and its tests start with this, after the application object.
 void SetUpApplication();
 void UseUtf8CharacterType();
+// A child window with this property set carries the main menu's チャット and CAD図面 itself.
+inline constexpr const char *OwnMenusProperty = "ownMenus";
 // What carries a child window's size: its frame inside the main window, else itself.
 QWidget *WindowFrame(QWidget *window);
 

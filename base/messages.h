@@ -30,3 +30,14 @@ public:
 private:
     MessageRecorder *outer;
 };
+
+#include "base/appcontext.h"
+
+// The program's own way of telling: the message boxes above, so that a MessageRecorder sees
+// what windows say through their context too.
+class BoxMessages : public Messages
+{
+public:
+    void Show(const QString &text) override { ShowMessage(text); }
+    bool AskYesNo(const QString &text) override { return ::AskYesNo(text); }
+};

@@ -1,4 +1,4 @@
-#include "app/values.h"
+#include "base/values.h"
 
 #include <QCoreApplication>
 #include <QDate>

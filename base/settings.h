@@ -83,6 +83,8 @@ struct Settings
 
 // False while the editor's size is the default one: no editor was sized on this PC yet.
 bool EditorSizeKept(const Settings &settings);
+// ServerName + DataFolder + DbFileName, nothing between.
+QString DatabasePath(const Settings &settings);
 
 constexpr int SettingsLineCount = 75;
 

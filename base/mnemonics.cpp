@@ -1,4 +1,4 @@
-#include "app/mnemonics.h"
+#include "base/mnemonics.h"
 
 #include <QAbstractButton>
 #include <QAction>

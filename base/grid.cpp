@@ -1,4 +1,4 @@
-#include "app/grid.h"
+#include "base/grid.h"
 
 #include <QHeaderView>
 

@@ -1,6 +1,6 @@
-#include "app/ui.h"
+#include "base/ui.h"
 
-#include "app/placement.h"
+#include "base/placement.h"
 #include "db/textcodec.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/placement.h"
+#include "base/placement.h"
 
 #include <QApplication>
 #include <QEvent>

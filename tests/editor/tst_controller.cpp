@@ -74,16 +74,16 @@ struct Fixture
         return {int(std::lround((x - v.x1) * v.scale)),
                 v.height - int(std::lround((y - v.y1) * v.scale))};
     }
+    QPoint point(double x, double y)
+    {
+        const QPoint p = at(x, y);
+        c->PointerAt(p.x(), p.y());
+        return p;
+    }
     void click(double x, double y)
     {
-        const QPoint p = at(x, y);
-        c->PointerAt(p.x(), p.y());
+        const QPoint p = point(x, y);
         c->ClickAt(p.x(), p.y());
-    }
-    void point(double x, double y)
-    {
-        const QPoint p = at(x, y);
-        c->PointerAt(p.x(), p.y());
     }
     QString count(const char *table, const QString &where = QString())
     {

@@ -10,8 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-TForm2 *Form2 = nullptr;
-
 QString NormalizeDbFileName(const QString &typed)
 {
     QString name = typed.toUpper();

@@ -31,7 +31,5 @@ private:
     AppContext &context;
 };
 
-extern TForm2 *Form2;
-
 // "cad" becomes "CAD.FDB", "Work.gdb" "WORK.GDB".
 QString NormalizeDbFileName(const QString &typed);

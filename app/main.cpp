@@ -27,6 +27,6 @@ int main(int argc, char *argv[])
     CloseOnEndSignals([main] { main->EndFromOutside(); });
     main->show();
     const int rc = app.exec();
-    DeleteProgramWindows(main);
+    delete main;
     return rc;
 }

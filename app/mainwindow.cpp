@@ -40,35 +40,19 @@ TForm1 *CreateProgramWindows()
 {
     auto *main = new TForm1;
     AppContext &c = main->Context();
-    Form2 = new TForm2(c, main);
-    Form3 = new TForm3(c, main);
-    Form7 = new TForm7(c, main);
-    Form5 = new TForm5(c, main);
-    Form4 = new TForm4(c, main);
-    Form11 = new TForm11(c, main);
-    Form16 = new TForm16(c, main);
-    Form14 = new TForm14(c, main);
-    Form15 = new TForm15(c, main);
-    Form18 = new TForm18(c, main);
-    Form17 = new TForm17(c, main);
-    main->SetPlacedDialogs({Form2, Form3, Form4, Form5, Form7, Form11});
+    auto *database = new TForm2(c, main);
+    auto *sections = new TForm3(c, main);
+    auto *chatLog = new TForm7(c, main);
+    auto *pcUser = new TForm5(c, main);
+    auto *members = new TForm4(c, main);
+    auto *revisions = new TForm11(c, main);
+    new TForm16(c, main);
+    new TForm14(c, main);
+    new TForm15(c, main);
+    new TForm18(c, main);
+    new TForm17(c, main);
+    main->SetPlacedDialogs({database, sections, members, pcUser, chatLog, revisions});
     return main;
-}
-
-void DeleteProgramWindows(TForm1 *main)
-{
-    delete main;
-    Form2 = nullptr;
-    Form3 = nullptr;
-    Form4 = nullptr;
-    Form5 = nullptr;
-    Form7 = nullptr;
-    Form11 = nullptr;
-    Form14 = nullptr;
-    Form15 = nullptr;
-    Form16 = nullptr;
-    Form17 = nullptr;
-    Form18 = nullptr;
 }
 
 namespace {
@@ -403,27 +387,26 @@ void TForm1::mnuDBsetClick()
     if (!CloseChildren())
         return;
     database.DisconnectDatabase();
-    if (Form2)
-        Form2->exec();
+    execDialog<TForm2>();
     database.ConnectDatabase(DatabasePath());
 }
 
 void TForm1::mnuAddTable1Click()
 {
-    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("SECTION")) && Form3)
-        Form3->exec();
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("SECTION")))
+        execDialog<TForm3>();
 }
 
 void TForm1::mnuAddTable2Click()
 {
-    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("MEMBER")) && Form4)
-        Form4->exec();
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("MEMBER")))
+        execDialog<TForm4>();
 }
 
 void TForm1::mnuPCnameSetClick()
 {
-    if (database.DatabaseConnected() && Form5)
-        Form5->exec();
+    if (database.DatabaseConnected())
+        execDialog<TForm5>();
 }
 
 void TForm1::mnuExitClick()
@@ -443,8 +426,8 @@ void TForm1::mnuChatStartClick()
 
 void TForm1::mnuChatEditClick()
 {
-    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("CHAT")) && Form7)
-        Form7->exec();
+    if (database.DatabaseConnected() && EnsureTable(QStringLiteral("CHAT")))
+        execDialog<TForm7>();
 }
 
 void TForm1::mnuMousePointerClick()
@@ -479,7 +462,7 @@ void TForm1::mnuCadListClick()
 void TForm1::OpenDrawing(int drawingNo, const QString &name, double paperWidth,
                          double paperHeight)
 {
-    auto *editor = new TForm13(database, drawingNo, paperWidth, paperHeight);
+    auto *editor = new TForm13(context, drawingNo, paperWidth, paperHeight);
     editor->setWindowTitle(QStringLiteral("CAD － ") + name + QStringLiteral(" (N:")
                            + QString::number(drawingNo) + u')');
     OpenChild(editor);
@@ -492,8 +475,38 @@ void TForm1::OpenRecordForm(RecordMode mode, int drawingNo)
 
 void TForm1::OpenRevisions(int drawingNo)
 {
-    if (Form11) {
-        Form11->DrawingNo = drawingNo;
-        Form11->exec();
+    if (auto *d = Dialog<TForm11>()) {
+        d->DrawingNo = drawingNo;
+        d->exec();
     }
+}
+
+bool TForm1::ChooseLayer(int drawingNo, int &layer)
+{
+    auto *d = Dialog<TForm14>();
+    return d && d->Choose(drawingNo, layer);
+}
+
+bool TForm1::ChooseColour(int drawingNo, int &colour)
+{
+    auto *d = Dialog<TForm15>();
+    return d && d->Choose(drawingNo, colour);
+}
+
+bool TForm1::ChooseLineType(int drawingNo, int &lineType)
+{
+    auto *d = Dialog<TForm16>();
+    return d && d->Choose(drawingNo, lineType);
+}
+
+bool TForm1::ChooseLineWidth(int &width)
+{
+    auto *d = Dialog<TForm17>();
+    return d && d->Choose(width);
+}
+
+bool TForm1::ChooseGrid(double &grid)
+{
+    auto *d = Dialog<TForm18>();
+    return d && d->Choose(grid);
 }

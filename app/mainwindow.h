@@ -30,6 +30,13 @@ public:
     Database &db() { return database; }
     // What the windows of this main window are handed.
     AppContext &Context() { return context; }
+    // One of the dialogs living as long as this window (CreateProgramWindows makes them),
+    // or null.
+    template<class Window>
+    Window *Dialog() const
+    {
+        return findChild<Window *>(QString(), Qt::FindDirectChildrenOnly);
+    }
 
     // ServerName + DataFolder + DbFileName of the settings, nothing between.
     static QString DatabasePath();
@@ -73,6 +80,11 @@ public:
     void OpenRecordForm(RecordMode mode, int drawingNo) override;
     void OpenRevisions(int drawingNo) override;
     QPoint Origin() const override { return pos(); }
+    bool ChooseLayer(int drawingNo, int &layer) override;
+    bool ChooseColour(int drawingNo, int &colour) override;
+    bool ChooseLineType(int drawingNo, int &lineType) override;
+    bool ChooseLineWidth(int &width) override;
+    bool ChooseGrid(double &grid) override;
 
 public slots:
     void DoChatStart() { mnuChatStartClick(); }
@@ -106,6 +118,12 @@ private:
     void PlaceFirstTime();
     QPoint DialogPosition(const QWidget *dialog) const;
     bool CloseChildren();
+    template<class Modal>
+    void execDialog()
+    {
+        if (auto *d = Dialog<Modal>())
+            d->exec();
+    }
 
     Database database;
     BoxMessages messages;
@@ -119,7 +137,6 @@ private:
 };
 
 // The windows that live from start to end, made in the program's order: the main window,
-// then its dialogs. The program and its tests both start with these.
+// then its dialogs as its children, gone with it. The program and its tests both start with
+// these.
 TForm1 *CreateProgramWindows();
-// Deletes the main window with its dialogs and clears every pointer to them.
-void DeleteProgramWindows(TForm1 *main);

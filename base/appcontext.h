@@ -35,6 +35,16 @@ public:
     virtual void OpenRevisions(int drawingNo) = 0;
     // Where the program's window is: shared pointers are measured from there.
     virtual QPoint Origin() const = 0;
+
+    // A drawing's settings dialogs, modal. The current layer, colour or line type always
+    // comes back (0 for colour and line type is the layer's own); true when the dialog wrote
+    // a row, so the picture must be redrawn.
+    virtual bool ChooseLayer(int drawingNo, int &layer) = 0;
+    virtual bool ChooseColour(int drawingNo, int &colour) = 0;
+    virtual bool ChooseLineType(int drawingNo, int &lineType) = 0;
+    // The value comes back only when OK closed the dialog, and then the result is true.
+    virtual bool ChooseLineWidth(int &width) = 0;
+    virtual bool ChooseGrid(double &grid) = 0;
 };
 
 struct AppContext

@@ -63,7 +63,7 @@ void openOneInsertPerRow(int n, const QString &name)
     QStringList paper;
     db.SqlSelectRow(QStringLiteral("*"), QStringLiteral("CADLIST"),
                     QStringLiteral("N=%1").arg(n), paper);
-    auto *editor = new TForm13(db, n, StrToFloatZ(paper.value(9)),
+    auto *editor = new TForm13(Main()->Context(), n, StrToFloatZ(paper.value(9)),
                                StrToFloatZ(paper.value(10)));
     editor->setWindowTitle(QStringLiteral("CAD － %1 (N:%2)").arg(name).arg(n));
     Main()->OpenChild(editor);

@@ -15,8 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-TForm7 *Form7 = nullptr;
-
 TForm7::TForm7(AppContext &context, QWidget *parent)
     : RegisterDialog(context,
                      {QStringLiteral("Form7"), QStringLiteral("チャット内容（CHAT）の編集"),
@@ -50,12 +48,6 @@ TForm7::TForm7(AppContext &context, QWidget *parent)
 
     disconnect(Button2, &QPushButton::clicked, this, &RegisterDialog::Button2Click);
     connect(Button2, &QPushButton::clicked, this, &TForm7::Button2Click);
-}
-
-TForm7::~TForm7()
-{
-    if (Form7 == this)
-        Form7 = nullptr;
 }
 
 void TForm7::showEvent(QShowEvent *event)

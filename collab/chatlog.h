@@ -12,7 +12,6 @@ class TForm7 : public RegisterDialog
 
 public:
     explicit TForm7(AppContext &context, QWidget *parent = nullptr);
-    ~TForm7() override;
 
     QLabel *Label2, *Label4, *Label5, *Label6;
     QComboBox *ComboBox1;
@@ -40,5 +39,3 @@ private:
     int unlistedLine = 0;
     int unlistedWriter = 0;
 };
-
-extern TForm7 *Form7;

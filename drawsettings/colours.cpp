@@ -17,8 +17,6 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
-TForm15 *Form15 = nullptr;
-
 namespace {
 
 constexpr int MaxColourValue = 16777215;

@@ -33,5 +33,3 @@ protected:
     QStringList WriteColumns() const override;
     QStringList WriteValues() const override;
 };
-
-extern TForm15 *Form15;

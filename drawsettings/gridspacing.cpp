@@ -8,8 +8,6 @@
 
 #include <QLabel>
 
-TForm18 *Form18 = nullptr;
-
 TForm18::TForm18(AppContext &context, QWidget *parent)
     : ValueDialog(context, QStringLiteral("Form18"), QStringLiteral("グリッド"),
                   QStringLiteral("グリッド間隔："),
@@ -42,4 +40,13 @@ bool TForm18::TakeValue(const QString &text)
 QString TForm18::RangeMessage() const
 {
     return QStringLiteral("グリッド間隔は 0～10000範囲内で入力して下さい");
+}
+
+bool TForm18::Choose(double &spacing)
+{
+    GridSpacing = spacing;
+    exec();
+    if (Accepted)
+        spacing = GridSpacing;
+    return Accepted;
 }

@@ -12,6 +12,9 @@ public:
 
     // 0 to 10000 mm; taken back by the editor only when Accepted.
     double GridSpacing = 0;
+    // Shows the dialog modally; the spacing comes back only when OK closed it, and then the
+    // result is true.
+    bool Choose(double &spacing);
 
     QLabel *Label2;
 
@@ -20,5 +23,3 @@ protected:
     bool TakeValue(const QString &text) override;
     QString RangeMessage() const override;
 };
-
-extern TForm18 *Form18;

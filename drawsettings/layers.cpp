@@ -7,13 +7,10 @@
 #include "base/appcontext.h"
 #include "db/database.h"
 #include "db/sqltext.h"
-#include "drawsettings/handshake.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-
-TForm14 *Form14 = nullptr;
 
 TForm14::TForm14(AppContext &context, QWidget *parent)
     : TableDialog(context,
@@ -133,7 +130,7 @@ void TForm14::Edit3DblClick()
     const int typed = StrToIntZ(Edit3->text());
     int colour = typed >= 1 && typed <= 255 ? typed : 1;
     // A colour written there changes what the editor shows as much as a layer written here.
-    if (ChooseColour(DrawingNo, colour))
+    if (context.opener.ChooseColour(DrawingNo, colour))
         Changed = true;
     if (colour >= 1 && colour <= 255)
         Edit3->setText(QString::number(colour));
@@ -143,7 +140,7 @@ void TForm14::Edit4DblClick()
 {
     const int typed = StrToIntZ(Edit4->text());
     int lineType = typed >= 1 && typed <= 32 ? typed : 1;
-    if (ChooseLineType(DrawingNo, lineType))
+    if (context.opener.ChooseLineType(DrawingNo, lineType))
         Changed = true;
     if (lineType >= 1 && lineType <= 32)
         Edit4->setText(QString::number(lineType));

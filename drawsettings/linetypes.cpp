@@ -17,8 +17,6 @@
 
 #include <algorithm>
 
-TForm16 *Form16 = nullptr;
-
 namespace {
 
 constexpr int MaxPitch = 30000;

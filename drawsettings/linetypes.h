@@ -36,5 +36,3 @@ protected:
     QStringList WriteColumns() const override;
     QStringList WriteValues() const override;
 };
-
-extern TForm16 *Form16;

@@ -8,8 +8,6 @@
 
 #include <QLabel>
 
-TForm17 *Form17 = nullptr;
-
 TForm17::TForm17(AppContext &context, QWidget *parent)
     : ValueDialog(context, QStringLiteral("Form17"), QStringLiteral("線幅"),
                   QStringLiteral("線幅："),
@@ -41,4 +39,13 @@ QString TForm17::RangeMessage() const
 {
     return QStringLiteral(
         "線幅は1/100mm単位（mmの100倍値）で、0～30000の整数で入力して下さい(0:レイヤ依存線幅)");
+}
+
+bool TForm17::Choose(int &width)
+{
+    LineWidth = width;
+    exec();
+    if (Accepted)
+        width = LineWidth;
+    return Accepted;
 }

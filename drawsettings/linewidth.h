@@ -12,6 +12,9 @@ public:
 
     // 1/100 mm, 0 to 30000; taken back by the editor only when Accepted.
     int LineWidth = 0;
+    // Shows the dialog modally; the width comes back only when OK closed it, and then the
+    // result is true.
+    bool Choose(int &width);
 
     QLabel *Label5;
 
@@ -20,5 +23,3 @@ protected:
     bool TakeValue(const QString &text) override;
     QString RangeMessage() const override;
 };
-
-extern TForm17 *Form17;

@@ -76,6 +76,15 @@ TableDialog::TableDialog(AppContext &context, const Layout &layout, QWidget *par
     connect(Button3, &QPushButton::clicked, this, &TableDialog::Button3Click);
 }
 
+bool TableDialog::Choose(int drawingNo, int &current)
+{
+    DrawingNo = drawingNo;
+    Current() = current;
+    exec();
+    current = Current();
+    return Changed;
+}
+
 int TableDialog::EditTop() const
 {
     return layout.gridHeight + 28;

@@ -25,6 +25,10 @@ public:
     // Cleared at show; set when a row was written, so the caller redraws.
     bool Changed = false;
 
+    // Shows the dialog modally on that drawing with current handed in; current always comes
+    // back, and the result is Changed.
+    bool Choose(int drawingNo, int &current);
+
     StringGrid *SG1;
     QLabel *LabelA1, *Label3, *Label4;
     QLineEdit *Edit1, *Edit2;

@@ -4,8 +4,8 @@
 #include "editor/editorwindow.h"
 
 #include "editor/textdialog.h"
-#include "base/globals.h"
-#include "base/messages.h"
+#include "base/appcontext.h"
+#include "base/settings.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -53,7 +53,7 @@ void TForm13::StartCommand(int code)
 bool TForm13::AskText(TextShape &text, bool editing)
 {
     if (!textDialog)
-        textDialog = new TextDialog(this);
+        textDialog = new TextDialog(context.messages, this);
     const TextShape kept = textDialog->Value();
     // The command's values once it has some, else those the dialog kept.
     if (editing || text.height > 0)
@@ -69,17 +69,17 @@ bool TForm13::AskText(TextShape &text, bool editing)
 
 void TForm13::Tell(const QString &text)
 {
-    ShowMessage(text);
+    context.messages.Show(text);
 }
 
 int TForm13::Member() const
 {
-    return Config().PcUserNo;
+    return context.settings.PcUserNo;
 }
 
 bool TForm13::AutoDates() const
 {
-    return Config().AutoRegisterDates;
+    return context.settings.AutoRegisterDates;
 }
 
 void TForm13::ShowCommand()

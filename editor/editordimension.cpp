@@ -3,8 +3,8 @@
 // one by one.
 #include "editor/editorwindow.h"
 
-#include "base/globals.h"
-#include "base/messages.h"
+#include "base/appcontext.h"
+#include "base/settings.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -39,9 +39,8 @@ constexpr DimensionItem DimensionItems[] = {
 
 const char *const Heights[] = {"2.5", "3.5", "5", "7"};
 
-DimensionOptions fromConfig()
+DimensionOptions fromSettings(const Settings &s)
 {
-    const Settings &s = Config();
     DimensionOptions o;
     o.textHeight = s.DimTextHeight;
     o.arrow = s.DimArrowKind;
@@ -81,7 +80,7 @@ void TForm13::SetUpDimensions(QMenuBar *bar)
 
 void TForm13::StartDimension(int code)
 {
-    control->Command().Dimensions() = fromConfig();
+    control->Command().Dimensions() = fromSettings(context.settings);
     // The leader's text is asked for first, as the text command's is.
     StartCommand(code);
 }
@@ -104,7 +103,7 @@ void TForm13::AskDimensionSettings()
         e->setObjectName(QString::fromLatin1(name));
         return e;
     };
-    const Settings &s = Config();
+    const Settings &s = context.settings;
     auto *size = edit("DimArrowSizeEdit", s.DimArrowSize);
     auto *overshoot = edit("DimOvershootEdit", s.DimOvershoot);
     auto *gap = edit("DimGapEdit", s.DimGap);
@@ -126,11 +125,11 @@ void TForm13::AskDimensionSettings()
     double sizeValue = 0, overshootValue = 0, gapValue = 0;
     connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
         if (!length(size, sizeValue, 0.1)) {
-            ShowMessage(QStringLiteral("端末記号の大きさは0.1～50の数値で入力して下さい"));
+            Tell(QStringLiteral("端末記号の大きさは0.1～50の数値で入力して下さい"));
             return;
         }
         if (!length(overshoot, overshootValue, 0) || !length(gap, gapValue, 0)) {
-            ShowMessage(QStringLiteral("寸法補助線の延長と隙間は0～50の数値で入力して下さい"));
+            Tell(QStringLiteral("寸法補助線の延長と隙間は0～50の数値で入力して下さい"));
             return;
         }
         dialog.accept();
@@ -138,12 +137,12 @@ void TForm13::AskDimensionSettings()
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    Settings &c = Config();
+    Settings &c = context.settings;
     c.DimTextHeight = height->currentText().toDouble();
     c.DimArrowKind = arrow->currentIndex();
     c.DimArrowSize = sizeValue;
     c.DimOvershoot = overshootValue;
     c.DimGap = gapValue;
     c.DimDecimals = decimals->value();
-    control->Command().Dimensions() = fromConfig();
+    control->Command().Dimensions() = fromSettings(context.settings);
 }

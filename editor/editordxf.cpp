@@ -3,8 +3,8 @@
 // the status bar; only the finished reading is stored, in one transaction.
 #include "editor/editorwindow.h"
 
-#include "base/globals.h"
-#include "base/messages.h"
+#include "base/appcontext.h"
+#include "base/settings.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/output/dxfstore.h"
 
@@ -92,7 +92,7 @@ private:
             return true;
         const int n = DxfFitScale(box, w, h);
         const QPointer<DxfImporting> alive(this);
-        const bool fit = AskYesNo(
+        const bool fit = editor.context.messages.AskYesNo(
             QStringLiteral("読み込む図形は用紙から離れています（X %1 〜 %2、Y %3 〜 %4）。\n"
                            "用紙の中央に移し、1:%5 に縮めますか？\n"
                            "「いいえ」で座標をそのまま読み込みます。")
@@ -146,16 +146,16 @@ void TForm13::mnuInDxfClick()
 bool TForm13::ImportDxf(const QString &file)
 {
     if (control->gone) {
-        ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
+        Tell(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
         return false;
     }
     // Names are matched against every entity, so all of them must be in memory.
     if (!control->loaded) {
-        ShowMessage(QStringLiteral("図面を読み込み中です。読み込みが終わってから実行して下さい"));
+        Tell(QStringLiteral("図面を読み込み中です。読み込みが終わってから実行して下さい"));
         return false;
     }
     if (dxfImporting) {
-        ShowMessage(QStringLiteral("DXFを読み込み中です。終わってから実行して下さい"));
+        Tell(QStringLiteral("DXFを読み込み中です。終わってから実行して下さい"));
         return false;
     }
     dxfImporting = new DxfImporting(*this, file);
@@ -176,7 +176,7 @@ void TForm13::CancelDxfImport()
 void TForm13::StoreDxf(const DxfImportResult &import)
 {
     if (control->gone) {
-        ShowMessage(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
+        Tell(QStringLiteral("この図面のデータは削除されているため登録出来ません"));
         return;
     }
     StoredOperation stored;
@@ -184,8 +184,8 @@ void TForm13::StoreDxf(const DxfImportResult &import)
     SetNotice(QStringLiteral("DXFの図形を登録しています…"), true);
     StatusBar1->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = StoreDxfImport(db, DrawingNo, import, Config().PcUserNo, HintsOf(Model()),
-                                   stored, message);
+    const bool ok = StoreDxfImport(db, DrawingNo, import, Member(), HintsOf(Model()), stored,
+                                   message);
     QApplication::restoreOverrideCursor();
     SetNotice(QString());
     if (ok) {
@@ -195,5 +195,5 @@ void TForm13::StoreDxf(const DxfImportResult &import)
         control->TakeStored(QStringLiteral("DXF読込"), stored);
         control->NoteContentsChanged();
     }
-    ShowMessage(message);
+    Tell(message);
 }

@@ -2,8 +2,8 @@
 // kept with the drawing, and the layout the picture and the output draw.
 #include "editor/editorwindow.h"
 
-#include "base/globals.h"
-#include "base/messages.h"
+#include "base/appcontext.h"
+#include "base/settings.h"
 #include "base/settings.h"
 #include "db/registerrows.h"
 #include "db/textcodec.h"
@@ -32,7 +32,7 @@ void TForm13::SetUpFrame(QMenu *set)
     mnuSetFiling->setObjectName(QStringLiteral("mnuSetFiling"));
     mnuSetFiling->setCheckable(true);
     connect(mnuSetFiling, &QAction::triggered, this, [this](bool on) {
-        Config().FilingMargin = on;
+        context.settings.FilingMargin = on;
         Redraw();
     });
     mnuSetTeam = set->addAction(QStringLiteral("表題欄のチーム名(&N)..."));
@@ -40,7 +40,7 @@ void TForm13::SetUpFrame(QMenu *set)
     connect(mnuSetTeam, &QAction::triggered, this, &TForm13::AskTeamName);
     connect(set, &QMenu::aboutToShow, this, [this] {
         mnuSetFrame->setChecked(!frameHidden);
-        mnuSetFiling->setChecked(Config().FilingMargin);
+        mnuSetFiling->setChecked(context.settings.FilingMargin);
     });
 }
 
@@ -48,7 +48,7 @@ void TForm13::SetFrameHidden(bool hidden)
 {
     if (!StoreFrameHidden(db, DrawingNo, hidden)) {
         mnuSetFrame->setChecked(!frameHidden);
-        ShowMessage(QStringLiteral("変更失敗"));
+        Tell(QStringLiteral("変更失敗"));
         return;
     }
     frameHidden = hidden;
@@ -60,15 +60,15 @@ void TForm13::AskTeamName()
     bool ok = false;
     const QString name = QInputDialog::getText(this, QStringLiteral("表題欄のチーム名"),
                                                QStringLiteral("チーム名"), QLineEdit::Normal,
-                                               Config().TeamName, &ok)
+                                               context.settings.TeamName, &ok)
                              .trimmed();
     if (!ok)
         return;
     if (!ToCp932(name)) {
-        ShowMessage(QStringLiteral("使用出来ない文字が含まれています"));
+        Tell(QStringLiteral("使用出来ない文字が含まれています"));
         return;
     }
-    Config().TeamName = name;
+    context.settings.TeamName = name;
     Redraw();
 }
 
@@ -83,11 +83,11 @@ void TForm13::AskFrameScale()
         return;
     const QString typed = TypedScale(text);
     if (!text.trimmed().isEmpty() && typed.isEmpty()) {
-        ShowMessage(QStringLiteral("尺度は 1:50 のように入力して下さい（1～9999）"));
+        Tell(QStringLiteral("尺度は 1:50 のように入力して下さい（1～9999）"));
         return;
     }
     if (!StoreFrameScale(db, DrawingNo, typed)) {
-        ShowMessage(QStringLiteral("変更失敗"));
+        Tell(QStringLiteral("変更失敗"));
         return;
     }
     typedScale = typed;
@@ -116,6 +116,6 @@ void TForm13::LayOutFrame()
 {
     const LayerRow *layer = Model().Layer(CurLayer);
     sheetFrame = DrawingFrame(titleFields, {frameHidden, typedScale}, layer ? layer->scale : 1.0,
-                              PaperWidth, PaperHeight, Config().TeamName,
-                              Config().FilingMargin);
+                              PaperWidth, PaperHeight, context.settings.TeamName,
+                              context.settings.FilingMargin);
 }

@@ -3,7 +3,7 @@
 #include "editor/editorwindow.h"
 
 #include "db/drawingrows.h"
-#include "drawsettings/handshake.h"
+#include "base/appcontext.h"
 #include "editor/model/drawingmodel.h"
 
 #include <QAction>
@@ -29,7 +29,7 @@ void TForm13::SetUpSettings()
 
 void TForm13::SpeedButton1Click()
 {
-    const bool changed = ChooseLayer(DrawingNo, CurLayer);
+    const bool changed = context.opener.ChooseLayer(DrawingNo, CurLayer);
     ShowCurrentValues();
     // The layers dialog's choosers write colours and line types as well.
     if (changed)
@@ -38,7 +38,7 @@ void TForm13::SpeedButton1Click()
 
 void TForm13::SpeedButton2Click()
 {
-    const bool changed = ChooseColour(DrawingNo, CurColor);
+    const bool changed = context.opener.ChooseColour(DrawingNo, CurColor);
     ShowCurrentValues();
     if (changed)
         TakeSettingTables(false, true, false);
@@ -46,7 +46,7 @@ void TForm13::SpeedButton2Click()
 
 void TForm13::SpeedButton3Click()
 {
-    const bool changed = ChooseLineType(DrawingNo, CurLineType);
+    const bool changed = context.opener.ChooseLineType(DrawingNo, CurLineType);
     ShowCurrentValues();
     if (changed)
         TakeSettingTables(false, false, true);
@@ -55,13 +55,13 @@ void TForm13::SpeedButton3Click()
 void TForm13::SpeedButton4Click()
 {
     // The width applies to lines drawn from now on; nothing shown changes.
-    if (ChooseLineWidth(CurWidth))
+    if (context.opener.ChooseLineWidth(CurWidth))
         ShowCurrentValues();
 }
 
 void TForm13::SpeedButton5Click()
 {
-    if (!ChooseGrid(CurGrid))
+    if (!context.opener.ChooseGrid(CurGrid))
         return;
     ShowCurrentValues();
     if (CurGrid == 0)

@@ -2,7 +2,8 @@
 // kept in this PC's settings.
 #include "editor/editorwindow.h"
 
-#include "base/globals.h"
+#include "base/appcontext.h"
+#include "base/settings.h"
 #include "editor/view/snap.h"
 
 #include <QAction>
@@ -22,12 +23,12 @@ const char *const Short[SnapKindCount] = {"端", "交", "心", "中", "四", "�
 
 unsigned TForm13::SnapKinds() const
 {
-    return unsigned(Config().SnapKinds) & SnapAll;
+    return unsigned(context.settings.SnapKinds) & SnapAll;
 }
 
 void TForm13::SetSnapKinds(unsigned kinds)
 {
-    Config().SnapKinds = int(kinds & SnapAll);
+    context.settings.SnapKinds = int(kinds & SnapAll);
     ShowSnapKinds();
     control->HideMarker();
 }

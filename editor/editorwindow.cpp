@@ -1,6 +1,7 @@
 #include "editor/editorwindow.h"
 
-#include "base/globals.h"
+#include "base/appcontext.h"
+#include "base/settings.h"
 #include "base/ui.h"
 #include "base/settings.h"
 #include "base/values.h"
@@ -66,15 +67,16 @@ QString number(double v)
 
 } // namespace
 
-TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double paperHeight,
+TForm13::TForm13(AppContext &appContext, int drawingNo, double paperWidth, double paperHeight,
                  QWidget *parent)
     : QWidget(parent),
-      control(std::make_unique<EditorController>(database, drawingNo, paperWidth, paperHeight,
+      control(std::make_unique<EditorController>(appContext.db, drawingNo, paperWidth, paperHeight,
                                                  static_cast<EditorHost &>(*this))),
       DrawingNo(drawingNo), PaperWidth(paperWidth), PaperHeight(paperHeight),
       CurLayer(control->current.layer), CurColor(control->current.colour),
       CurLineType(control->current.lineType), CurWidth(control->current.width),
-      CurGrid(control->current.grid), PickX(control->pickX), PickY(control->pickY), db(database),
+      CurGrid(control->current.grid), PickX(control->pickX), PickY(control->pickY),
+      context(appContext), db(appContext.db),
       rowCache(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                + QStringLiteral("/harokan"))
 {
@@ -136,15 +138,15 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     mnuSetWheel = item(set, "mnuSetWheel", QStringLiteral("ホイール手前で縮小(&H)"));
     mnuSetWheel->setCheckable(true);
     connect(set, &QMenu::aboutToShow, this,
-            [this] { mnuSetWheel->setChecked(Config().WheelTowardUserZoomsOut); });
+            [this] { mnuSetWheel->setChecked(context.settings.WheelTowardUserZoomsOut); });
     connect(mnuSetWheel, &QAction::toggled, this,
-            [](bool on) { Config().WheelTowardUserZoomsOut = on; });
+            [this](bool on) { context.settings.WheelTowardUserZoomsOut = on; });
     mnuSetDates = item(set, "mnuSetDates", QStringLiteral("作成日付・更新日付の自動記入(&D)"));
     mnuSetDates->setCheckable(true);
     connect(set, &QMenu::aboutToShow, this,
-            [this] { mnuSetDates->setChecked(Config().AutoRegisterDates); });
+            [this] { mnuSetDates->setChecked(context.settings.AutoRegisterDates); });
     connect(mnuSetDates, &QAction::toggled, this,
-            [](bool on) { Config().AutoRegisterDates = on; });
+            [this](bool on) { context.settings.AutoRegisterDates = on; });
     SetUpFrame(set);
     mnuSnap = menu->addMenu(QStringLiteral("スナップ(&N)"));
     QMenu *out = menu->addMenu(QStringLiteral("出力(&O)"));
@@ -279,7 +281,7 @@ TForm13::TForm13(Database &database, int drawingNo, double paperWidth, double pa
     // Another PC's stored work is looked for as soon as the server says so.
     live = new LiveWatch(db.Live(), this);
     connect(live, &LiveWatch::Noted, this, &TForm13::Refresh);
-    cursors = new LiveCursors(db, DrawingNo, Config().PcUserNo, StatusBar1, this);
+    cursors = new LiveCursors(db, DrawingNo, context.settings.PcUserNo, StatusBar1, this);
     connect(cursors, &LiveCursors::Changed, this, &TForm13::ShowScreen);
 }
 
@@ -296,7 +298,7 @@ void TForm13::showEvent(QShowEvent *event)
 void TForm13::FormShow()
 {
     QWidget *frame = WindowFrame(this);
-    const Settings &s = Config();
+    const Settings &s = context.settings;
     // A maximised frame keeps its size; the first opening on a PC (no size kept yet) fills
     // the window area.
     QWidget *area = frame != this ? frame->parentWidget() : nullptr;
@@ -427,8 +429,8 @@ void TForm13::closeEvent(QCloseEvent *event)
     if (whole && !control->gone)
         rowCache.Keep(Model());
     QWidget *frame = WindowFrame(this);
-    Config().EditorWidth = frame->width();
-    Config().EditorHeight = frame->height();
+    context.settings.EditorWidth = frame->width();
+    context.settings.EditorHeight = frame->height();
     QWidget::closeEvent(event);
 }
 
@@ -723,7 +725,7 @@ void TForm13::wheelEvent(QWheelEvent *event)
     while (std::abs(wheelRest) >= 120) {
         const bool towardUser = wheelRest < 0;
         wheelRest += towardUser ? 120 : -120;
-        const bool zoomIn = towardUser != Config().WheelTowardUserZoomsOut;
+        const bool zoomIn = towardUser != context.settings.WheelTowardUserZoomsOut;
         WheelZoom(at.x(), at.y(), zoomIn ? ZoomStep : 1 / ZoomStep);
     }
     event->accept();

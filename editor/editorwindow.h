@@ -13,6 +13,7 @@
 #include <memory>
 
 class Database;
+struct AppContext;
 class DrawingModel;
 class DrawingOutput;
 class LiveCursors;
@@ -37,7 +38,7 @@ class TForm13 : public QWidget, private EditorHost
 
 public:
     // The drawing is named here, once, and never changes.
-    TForm13(Database &db, int drawingNo, double paperWidth, double paperHeight,
+    TForm13(AppContext &context, int drawingNo, double paperWidth, double paperHeight,
             QWidget *parent = nullptr);
     ~TForm13() override;
 
@@ -90,6 +91,7 @@ public:
     DrawingOutput *Output;
 
     Database &Db() { return db; }
+    AppContext &Context() { return context; }
     DrawingModel &Model() { return control->Model(); }
     const View &CurrentView() const { return control->CurrentView(); }
     // What the paint box shows: the picture with the band, frames and marker over it.
@@ -241,6 +243,7 @@ private:
     void ShowRelative();
     void SetUpEditing();
 
+    AppContext &context;
     Database &db;
     bool Shown = false;
     bool fitted = false;

@@ -1,6 +1,6 @@
 #include "editor/textdialog.h"
 
-#include "base/messages.h"
+#include "base/appcontext.h"
 #include "base/ui.h"
 
 #include <QButtonGroup>
@@ -35,7 +35,8 @@ bool number(const QString &text, double &v)
 
 } // namespace
 
-TextDialog::TextDialog(QWidget *parent) : QDialog(parent)
+TextDialog::TextDialog(Messages &messages, QWidget *parent)
+    : QDialog(parent), messages(messages)
 {
     setObjectName(QStringLiteral("TextDialog"));
     setWindowTitle(QStringLiteral("文字"));
@@ -166,7 +167,7 @@ void TextDialog::accept()
 {
     const QString message = Check();
     if (!message.isEmpty()) {
-        ShowMessage(message);
+        messages.Show(message);
         return;
     }
     QDialog::accept();

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+class Messages;
 class QButtonGroup;
 class QComboBox;
 class QLineEdit;
@@ -16,7 +17,7 @@ class TextDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit TextDialog(QWidget *parent = nullptr);
+    explicit TextDialog(Messages &messages, QWidget *parent = nullptr);
 
     // The values shown; Value gives them back once OK checked them.
     void SetValue(const TextShape &text);
@@ -35,5 +36,6 @@ public:
 private:
     void accept() override;
 
+    Messages &messages;
     TextShape value;
 };

@@ -12,8 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-TForm4 *Form4 = nullptr;
-
 TForm4::TForm4(AppContext &context, QWidget *parent)
     : RegisterDialog(context,
                      {QStringLiteral("Form4"), QStringLiteral("メンバー（MEMBER）の登録"),

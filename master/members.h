@@ -31,5 +31,3 @@ private:
     int unlistedMember = 0;
     int unlistedSection = 0;
 };
-
-extern TForm4 *Form4;

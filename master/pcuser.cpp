@@ -13,8 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-TForm5 *Form5 = nullptr;
-
 TForm5::TForm5(AppContext &context, QWidget *parent) : QDialog(parent), context(context)
 {
     setObjectName(QStringLiteral("Form5"));

@@ -29,5 +29,3 @@ protected:
 private:
     AppContext &context;
 };
-
-extern TForm5 *Form5;

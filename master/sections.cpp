@@ -10,8 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-TForm3 *Form3 = nullptr;
-
 TForm3::TForm3(AppContext &context, QWidget *parent)
     : RegisterDialog(context,
                      {QStringLiteral("Form3"), QStringLiteral("所属（SECTION）の登録"),

@@ -21,5 +21,3 @@ protected:
     QStringList WriteValues(int number) const override;
     bool MayDelete(int number) override;
 };
-
-extern TForm3 *Form3;

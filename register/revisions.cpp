@@ -13,8 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-TForm11 *Form11 = nullptr;
-
 TForm11::TForm11(AppContext &context, QWidget *parent)
     : RegisterDialog(context,
                      {QStringLiteral("Form11"), QStringLiteral("改訂履歴内容の編集"),

@@ -31,5 +31,3 @@ protected:
     QStringList WriteColumns() const override;
     QStringList WriteValues(int number) const override;
 };
-
-extern TForm11 *Form11;

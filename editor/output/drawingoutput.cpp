@@ -1,6 +1,6 @@
 #include "editor/output/drawingoutput.h"
 
-#include "base/messages.h"
+#include "base/appcontext.h"
 #include "db/database.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/editorwindow.h"
@@ -284,13 +284,13 @@ bool DrawingOutput::startPrint(std::unique_ptr<QPrinter> printer, const PaperSty
 bool DrawingOutput::start(std::unique_ptr<Job> next)
 {
     if (job) {
-        ShowMessage(QStringLiteral("出力中です。終わるまでお待ち下さい"));
+        editor.Context().messages.Show(QStringLiteral("出力中です。終わるまでお待ち下さい"));
         return false;
     }
     if (!next->Begin()) {
         next->Abort();
         progress->setText(next->failed);
-        ShowMessage(next->failed);
+        editor.Context().messages.Show(next->failed);
         return false;
     }
     job = std::move(next);
@@ -349,6 +349,6 @@ void DrawingOutput::finish(bool ok, const QString &text)
     CancelButton->hide();
     progress->setText(message);
     if (!ok)
-        ShowMessage(message);
+        editor.Context().messages.Show(message);
     emit Finished(ok);
 }

@@ -419,20 +419,20 @@ void TestApp::dbSettingsChecks()
 {
     MessageRecorder messages;
     makeWindows(files->filePath("h.dat"));
-    Form2->show();
-    QCOMPARE(Form2->windowTitle(), QStringLiteral("データベース設定"));
-    QCOMPARE(Form2->Edit1->text(), QString("localhost:"));
-    QCOMPARE(Form2->Edit3->text(), QString("CAD.FDB"));
+    Dialog<TForm2>()->show();
+    QCOMPARE(Dialog<TForm2>()->windowTitle(), QStringLiteral("データベース設定"));
+    QCOMPARE(Dialog<TForm2>()->Edit1->text(), QString("localhost:"));
+    QCOMPARE(Dialog<TForm2>()->Edit3->text(), QString("CAD.FDB"));
 
-    Form2->Edit2->setText("   ");
-    click(Form2->Button1);
+    Dialog<TForm2>()->Edit2->setText("   ");
+    click(Dialog<TForm2>()->Button1);
     QCOMPARE(messages.last(), QStringLiteral("サーバーのデータのフォルダを入力して下さい"));
-    QCOMPARE(Form2->focusWidget(), Form2->Edit2);
-    Form2->Edit2->setText(files->path() + "/");
-    Form2->Edit3->setText(" ");
-    click(Form2->Button1);
+    QCOMPARE(Dialog<TForm2>()->focusWidget(), Dialog<TForm2>()->Edit2);
+    Dialog<TForm2>()->Edit2->setText(files->path() + "/");
+    Dialog<TForm2>()->Edit3->setText(" ");
+    click(Dialog<TForm2>()->Button1);
     QCOMPARE(messages.last(), QStringLiteral("データベース名を入力して下さい"));
-    QCOMPARE(Form2->focusWidget(), Form2->Edit3);
+    QCOMPARE(Dialog<TForm2>()->focusWidget(), Dialog<TForm2>()->Edit3);
     QCOMPARE(messages.texts.size(), 2);
     QCOMPARE(Config().DataFolder, QString()); // nothing stored yet
 
@@ -444,14 +444,14 @@ void TestApp::dbSettingsChecks()
 
     // An unreachable place: the message, focus on the server, the dialog stays open and
     // the typed values stay stored.
-    Form2->Edit1->setText("");
-    Form2->Edit2->setText(files->path() + "/no/such/");
-    Form2->Edit3->setText("cad");
-    click(Form2->Button1);
+    Dialog<TForm2>()->Edit1->setText("");
+    Dialog<TForm2>()->Edit2->setText(files->path() + "/no/such/");
+    Dialog<TForm2>()->Edit3->setText("cad");
+    click(Dialog<TForm2>()->Button1);
     QCOMPARE(messages.last(),
              QStringLiteral("データベースが作成・接続出来ません。設定を確認して下さい。"));
-    QCOMPARE(Form2->focusWidget(), Form2->Edit1);
-    QVERIFY(Form2->isVisible());
+    QCOMPARE(Dialog<TForm2>()->focusWidget(), Dialog<TForm2>()->Edit1);
+    QVERIFY(Dialog<TForm2>()->isVisible());
     QCOMPARE(Config().ServerName + u'|' + Config().DbFileName, QString("|CAD.FDB"));
     QVERIFY(!Db().DatabaseConnected());
 }
@@ -461,13 +461,13 @@ void TestApp::dbSettingsCreatesAndAccepts()
     MessageRecorder messages;
     TestDb t;
     makeWindows(files->filePath("h.dat"));
-    Form2->show();
-    Form2->Edit1->setText("");
-    Form2->Edit2->setText(t.folder());
-    Form2->Edit3->setText("work");
-    click(Form2->Button1);
+    Dialog<TForm2>()->show();
+    Dialog<TForm2>()->Edit1->setText("");
+    Dialog<TForm2>()->Edit2->setText(t.folder());
+    Dialog<TForm2>()->Edit3->setText("work");
+    click(Dialog<TForm2>()->Button1);
     QVERIFY(messages.texts.isEmpty());
-    QVERIFY(!Form2->isVisible());
+    QVERIFY(!Dialog<TForm2>()->isVisible());
     QVERIFY(QFile::exists(t.folder() + "WORK.FDB"));
     QCOMPARE(Main()->DatabasePath(), t.folder() + "WORK.FDB");
     QVERIFY(!Db().DatabaseConnected()); // the menu connects afterwards
@@ -476,10 +476,10 @@ void TestApp::dbSettingsCreatesAndAccepts()
     Db().ConnectDatabase(Main()->DatabasePath());
     QVERIFY(Main()->EnsureTable("SECTION"));
     Db().DisconnectDatabase();
-    Form2->show();
-    click(Form2->Button1);
+    Dialog<TForm2>()->show();
+    click(Dialog<TForm2>()->Button1);
     QVERIFY(messages.texts.isEmpty());
-    QVERIFY(!Form2->isVisible());
+    QVERIFY(!Dialog<TForm2>()->isVisible());
     Db().ConnectDatabase(Main()->DatabasePath());
     QVERIFY(Db().TableExists("SECTION"));
 }
@@ -490,11 +490,11 @@ void TestApp::dbSettingsEmbeddedAndServer()
     TestDb t;
     makeWindows(files->filePath("h.dat"));
     for (const QString &server : {QString(), QStringLiteral("localhost:")}) {
-        Form2->show();
-        Form2->Edit1->setText(server);
-        Form2->Edit2->setText(t.folder());
-        Form2->Edit3->setText(server.isEmpty() ? "embedded" : "served");
-        click(Form2->Button1);
+        Dialog<TForm2>()->show();
+        Dialog<TForm2>()->Edit1->setText(server);
+        Dialog<TForm2>()->Edit2->setText(t.folder());
+        Dialog<TForm2>()->Edit3->setText(server.isEmpty() ? "embedded" : "served");
+        click(Dialog<TForm2>()->Button1);
         QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.last()));
         Db().ConnectDatabase(Main()->DatabasePath());
         QVERIFY(Db().DatabaseConnected());
@@ -595,7 +595,7 @@ void TestApp::startupMessageAndOnce()
     QVERIFY(!Db().DatabaseConnected());
     QCOMPARE(Config().PcUserName, QStringLiteral("山田"));
     QCOMPARE(Main()->size(), QSize(400, 300));
-    QCOMPARE(Form2->pos(), QPoint(30, 40));
+    QCOMPARE(Dialog<TForm2>()->pos(), QPoint(30, 40));
     Main()->hide();
     Main()->show();
     QCOMPARE(messages.texts.size(), 1);
@@ -626,10 +626,10 @@ void TestApp::dbSetClosesChildrenFirst()
     Main()->OpenChild(new ProbeChild(&closedConnected));
     QCOMPARE(Main()->mdiArea()->subWindowList().size(), 1);
     bool childrenGone = false;
-    whenShown(Form2, [&] {
+    whenShown(Dialog<TForm2>(), [&] {
         childrenGone = Main()->mdiArea()->subWindowList().isEmpty();
-        Form2->Edit3->setText("menu");
-        click(Form2->Button1);
+        Dialog<TForm2>()->Edit3->setText("menu");
+        click(Dialog<TForm2>()->Button1);
     });
     Main()->mnuDBset->trigger();
     QVERIFY(childrenGone);
@@ -647,7 +647,7 @@ void TestApp::shutDownOrder()
     QVERIFY(t.open(Db()));
     Main()->show();
     Main()->move(70, 80);
-    Form2->move(11, 12);
+    Dialog<TForm2>()->move(11, 12);
     bool closedConnected = false;
     Main()->OpenChild(new ProbeChild(&closedConnected));
     Main()->mnuExit->trigger();

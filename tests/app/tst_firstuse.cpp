@@ -102,11 +102,10 @@ void startMain(const QString &path, bool sections)
     Globals() = ProgramValues();
     AdoptMain(new TForm1);
     Main()->SettingsFile = path;
-    Form2 = new TForm2(Main()->Context(), Main());
-    Form3 = sections ? new TForm3(Main()->Context(), Main()) : nullptr;
-    std::vector<QWidget *> placed{Form2};
+    auto *database = new TForm2(Main()->Context(), Main());
+    std::vector<QWidget *> placed{database};
     if (sections)
-        placed.push_back(Form3);
+        placed.push_back(new TForm3(Main()->Context(), Main()));
     Main()->SetPlacedDialogs(placed);
     Main()->show();
 }
@@ -114,8 +113,6 @@ void startMain(const QString &path, bool sections)
 void endMain()
 {
     delete Main();
-    Form2 = nullptr;
-    Form3 = nullptr;
 }
 
 } // namespace
@@ -205,9 +202,9 @@ void TestFirstUse::dialogPositionsKept()
     // shown and moved keeps its new place.
     const QStringList before = lines;
     run([] {
-        Form3->show();
-        Form3->move(140, 150);
-        Form3->hide();
+        Dialog<TForm3>()->show();
+        Dialog<TForm3>()->move(140, 150);
+        Dialog<TForm3>()->hide();
     });
     lines = fileLines(path);
     QCOMPARE(lines.mid(9, 2), before.mid(9, 2));
@@ -245,16 +242,16 @@ void TestFirstUse::windowsOnScreen()
     startMain(path, false);
     QVERIFY(OnSomeScreen(Main()->frameGeometry()));
     QCOMPARE(Main()->size(), QSize(400, 300));
-    QCOMPARE(Form2->pos(), QPoint(-3000, -200)); // as read, while not shown
-    Form2->show();
-    QVERIFY(OnSomeScreen(Form2->frameGeometry()));
-    QVERIFY(screen.contains(Form2->frameGeometry()));
-    Form2->hide();
+    QCOMPARE(Dialog<TForm2>()->pos(), QPoint(-3000, -200)); // as read, while not shown
+    Dialog<TForm2>()->show();
+    QVERIFY(OnSomeScreen(Dialog<TForm2>()->frameGeometry()));
+    QVERIFY(screen.contains(Dialog<TForm2>()->frameGeometry()));
+    Dialog<TForm2>()->hide();
     // A place that shows the title bar is the user's choice and stays.
-    Form2->move(screen.right() - 100, screen.top() + 10);
-    Form2->show();
-    QCOMPARE(Form2->pos(), QPoint(screen.right() - 100, screen.top() + 10));
-    Form2->hide();
+    Dialog<TForm2>()->move(screen.right() - 100, screen.top() + 10);
+    Dialog<TForm2>()->show();
+    QCOMPARE(Dialog<TForm2>()->pos(), QPoint(screen.right() - 100, screen.top() + 10));
+    Dialog<TForm2>()->hide();
     endMain();
 }
 

@@ -145,7 +145,7 @@ void TestRestart::serverRestarted()
     QVERIFY(Db().SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("5, 0, '鈴木'")));
     QVERIFY(EnsureDrawingTables(Db(), 1));
 
-    auto *editor = new TForm13(Db(), 1, 420, 297);
+    auto *editor = new TForm13(Main()->Context(), 1, 420, 297);
     Main()->OpenChild(editor);
     QPointer<TForm13> e(editor);
     QTRY_VERIFY_WITH_TIMEOUT(e->Loaded() && !e->Picture().isNull(), 10000);

@@ -308,7 +308,7 @@ void TestCollab::chatLogEditing()
     MessageRecorder &messages = pcs.messages;
     for (int n = 1; n <= 8; ++n)
         QVERIFY(pcs.otherWrites(n, n == 2 ? 9 : 2, "行" + QString::number(n), "20240101"));
-    TForm7 *f = Form7;
+    TForm7 *f = Dialog<TForm7>();
     QVERIFY(f);
     f->Edit2->setText("残り物");
     f->show();

@@ -80,7 +80,7 @@ private:
             other.ConnectDatabase(program.db.serverPath());
             if (!other.DatabaseConnected())
                 return false;
-            editor = new TForm13(db, 1, 420, 297);
+            editor = new TForm13(Main()->Context(), 1, 420, 297);
             Main()->OpenChild(editor);
             for (int i = 0; i < 300 && !(editor && editor->Loaded()); ++i)
                 QTest::qWait(10);

@@ -7,7 +7,6 @@
 #include "db/database.h"
 #include "drawsettings/colours.h"
 #include "drawsettings/gridspacing.h"
-#include "drawsettings/handshake.h"
 #include "drawsettings/layers.h"
 #include "drawsettings/linetypes.h"
 #include "drawsettings/linewidth.h"
@@ -46,6 +45,28 @@ private slots:
 
 namespace {
 
+// The main window's settings dialogs.
+TForm14 *layersDialog()
+{
+    return Dialog<TForm14>();
+}
+TForm15 *coloursDialog()
+{
+    return Dialog<TForm15>();
+}
+TForm16 *typesDialog()
+{
+    return Dialog<TForm16>();
+}
+TForm17 *widthDialog()
+{
+    return Dialog<TForm17>();
+}
+TForm18 *gridDialog()
+{
+    return Dialog<TForm18>();
+}
+
 constexpr int Drawing = 1;
 
 QString layerRow(int n)
@@ -72,7 +93,7 @@ TForm13 *openEditor()
     // Large enough for a millimetre to take more than a pixel.
     Config().EditorWidth = 900;
     Config().EditorHeight = 700;
-    auto *e = new TForm13(Db(), Drawing, 420, 297);
+    auto *e = new TForm13(Main()->Context(), Drawing, 420, 297);
     Main()->OpenChild(e);
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()
@@ -117,7 +138,7 @@ void TestDrawSettings::layersRoundTrip()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm14 *f = Form14;
+    TForm14 *f = layersDialog();
     f->DrawingNo = Drawing;
     f->CurrentLayer = 3;
     f->Changed = true;
@@ -171,7 +192,7 @@ void TestDrawSettings::layersChecks()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm14 *f = Form14;
+    TForm14 *f = layersDialog();
     f->DrawingNo = Drawing;
     f->CurrentLayer = 1;
     f->show();
@@ -255,7 +276,7 @@ void TestDrawSettings::layersWithGap()
     QVERIFY(program.ready);
     const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
     QVERIFY(Db().SqlDelete(table, "N=2"));
-    TForm14 *f = Form14;
+    TForm14 *f = layersDialog();
     f->DrawingNo = Drawing;
     f->CurrentLayer = 5;
     f->show();
@@ -295,7 +316,7 @@ void TestDrawSettings::layersChoosers()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm14 *f = Form14;
+    TForm14 *f = layersDialog();
     f->DrawingNo = Drawing;
     f->CurrentLayer = 0;
     f->show();
@@ -304,12 +325,12 @@ void TestDrawSettings::layersChoosers()
     // Text opens the colours on colour 1; a colour written there is a change here too.
     f->Edit3->setText("x");
     QString shownOn;
-    whenShown(Form15, [&] {
-        shownOn = Form15->Edit1->text();
-        clickRow(Form15->SG1, 8);
-        Form15->Edit3->setText("255");
-        click(Form15->Button1);
-        click(Form15->Button2);
+    whenShown(coloursDialog(), [&] {
+        shownOn = coloursDialog()->Edit1->text();
+        clickRow(coloursDialog()->SG1, 8);
+        coloursDialog()->Edit3->setText("255");
+        click(coloursDialog()->Button1);
+        click(coloursDialog()->Button2);
     });
     QTest::mouseDClick(f->Edit3, Qt::LeftButton);
     QCOMPARE(shownOn, QStringLiteral("1"));
@@ -320,10 +341,10 @@ void TestDrawSettings::layersChoosers()
              QStringLiteral("255"));
 
     // The layer-dependent entry is no layer colour: the edit keeps its value.
-    whenShown(Form15, [&] {
-        shownOn = Form15->Edit1->text();
-        clickRow(Form15->SG1, 1);
-        click(Form15->Button2);
+    whenShown(coloursDialog(), [&] {
+        shownOn = coloursDialog()->Edit1->text();
+        clickRow(coloursDialog()->SG1, 1);
+        click(coloursDialog()->Button2);
     });
     QTest::mouseDClick(f->Edit3, Qt::LeftButton);
     QCOMPARE(shownOn, QStringLiteral("7"));
@@ -332,19 +353,19 @@ void TestDrawSettings::layersChoosers()
     f->reject();
     f->show();
     QVERIFY(!f->Changed);
-    whenShown(Form16, [&] {
-        shownOn = Form16->Edit1->text();
-        clickRow(Form16->SG1, 5);
-        click(Form16->Button2);
+    whenShown(typesDialog(), [&] {
+        shownOn = typesDialog()->Edit1->text();
+        clickRow(typesDialog()->SG1, 5);
+        click(typesDialog()->Button2);
     });
     QTest::mouseDClick(f->Edit4, Qt::LeftButton);
     QCOMPARE(shownOn, QStringLiteral("1"));
     QCOMPARE(f->Edit4->text(), QStringLiteral("4"));
     QVERIFY(!f->Changed);
-    whenShown(Form16, [&] {
-        clickRow(Form16->SG1, 3);
-        Form16->PitchEdit[1]->setText("300");
-        click(Form16->Button1);
+    whenShown(typesDialog(), [&] {
+        clickRow(typesDialog()->SG1, 3);
+        typesDialog()->PitchEdit[1]->setText("300");
+        click(typesDialog()->Button1);
     });
     QTest::mouseDClick(f->Edit4, Qt::LeftButton);
     QVERIFY(f->Changed);
@@ -357,7 +378,7 @@ void TestDrawSettings::coloursRoundTrip()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm15 *f = Form15;
+    TForm15 *f = coloursDialog();
     f->DrawingNo = Drawing;
     f->CurrentColor = 0;
     f->resize(f->size());
@@ -436,7 +457,7 @@ void TestDrawSettings::lineTypes()
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
     const QString table = QStringLiteral("LTYPE_%1").arg(Drawing);
-    TForm16 *f = Form16;
+    TForm16 *f = typesDialog();
     f->DrawingNo = Drawing;
     f->CurrentLineType = 4;
     f->show();
@@ -503,7 +524,7 @@ void TestDrawSettings::lineWidthAndGrid()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    TForm17 *w = Form17;
+    TForm17 *w = widthDialog();
     QVERIFY(w);
     w->LineWidth = 35;
     w->show();
@@ -540,7 +561,7 @@ void TestDrawSettings::lineWidthAndGrid()
     QVERIFY(!w->Accepted);
     QCOMPARE(w->LineWidth, 50);
 
-    TForm18 *g = Form18;
+    TForm18 *g = gridDialog();
     QVERIFY(g);
     g->GridSpacing = 2.25;
     g->show();
@@ -596,7 +617,7 @@ void TestDrawSettings::positionsAndColumns()
     Settings &s = Config();
     s.LayersDialog = {140, 120};
     s.LayersColumns[1] = 90;
-    TForm14 *f = Form14;
+    TForm14 *f = layersDialog();
     f->DrawingNo = Drawing;
     f->show();
     QCOMPARE(f->pos(), QPoint(140, 120));
@@ -615,30 +636,30 @@ void TestDrawSettings::positionsAndColumns()
     QTest::keyClick(f, Qt::Key_Escape);
     QVERIFY(!f->isVisible());
     QCOMPARE(s.LayersDialog.left, 160);
-    Form15->DrawingNo = Drawing;
-    Form15->show();
-    Form15->move(170, 150);
-    Form15->SG1->setColumnWidth(3, 60);
-    Form15->close();
-    QVERIFY(!Form15->isVisible());
+    coloursDialog()->DrawingNo = Drawing;
+    coloursDialog()->show();
+    coloursDialog()->move(170, 150);
+    coloursDialog()->SG1->setColumnWidth(3, 60);
+    coloursDialog()->close();
+    QVERIFY(!coloursDialog()->isVisible());
     QCOMPARE(s.ColorsDialog.left, 170);
     QCOMPARE(s.ColorsColumns[3], 60);
-    Form18->show();
-    Form18->move(180, 160);
-    Form18->close();
+    gridDialog()->show();
+    gridDialog()->move(180, 160);
+    gridDialog()->close();
     QCOMPARE(s.GridDialog.top, 160);
 
     // A position on a monitor that is gone opens on the primary screen instead.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     s.LtypesDialog = {screen.right() + 3000, screen.bottom() + 3000};
     s.WidthDialog = {-5000, 100};
-    Form16->DrawingNo = Drawing;
-    Form16->show();
-    QVERIFY(screen.contains(Form16->pos()));
-    Form16->reject();
-    Form17->show();
-    QVERIFY(screen.contains(Form17->pos()));
-    Form17->reject();
+    typesDialog()->DrawingNo = Drawing;
+    typesDialog()->show();
+    QVERIFY(screen.contains(typesDialog()->pos()));
+    typesDialog()->reject();
+    widthDialog()->show();
+    QVERIFY(screen.contains(widthDialog()->pos()));
+    widthDialog()->reject();
 }
 
 void TestDrawSettings::handshake()
@@ -648,69 +669,69 @@ void TestDrawSettings::handshake()
     // The current layer comes back after select and close, whichever way the dialog closes.
     int layer = 3;
     int shownAt = -1;
-    whenShown(Form14, [&] {
-        shownAt = Form14->SG1->currentRow() + 1;
-        clickRow(Form14->SG1, 6);
-        click(Form14->Button2);
-        QTest::keyClick(Form14, Qt::Key_Escape);
+    whenShown(layersDialog(), [&] {
+        shownAt = layersDialog()->SG1->currentRow() + 1;
+        clickRow(layersDialog()->SG1, 6);
+        click(layersDialog()->Button2);
+        QTest::keyClick(layersDialog(), Qt::Key_Escape);
     });
-    QVERIFY(!ChooseLayer(Drawing, layer));
+    QVERIFY(!Main()->ChooseLayer(Drawing, layer));
     QCOMPARE(shownAt, 4);
     QCOMPARE(layer, 5);
-    whenShown(Form14, [&] {
-        clickRow(Form14->SG1, 9);
-        Form14->Edit6->setText("2");
-        click(Form14->Button1);
+    whenShown(layersDialog(), [&] {
+        clickRow(layersDialog()->SG1, 9);
+        layersDialog()->Edit6->setText("2");
+        click(layersDialog()->Button1);
     });
-    QVERIFY(ChooseLayer(Drawing, layer));
+    QVERIFY(Main()->ChooseLayer(Drawing, layer));
     QCOMPARE(layer, 5);
     QCOMPARE(layerRow(8).section(u'|', 6), QStringLiteral("2"));
 
     int colour = 2;
-    whenShown(Form15, [&] {
-        clickRow(Form15->SG1, 1);
-        click(Form15->Button2);
-        Form15->close();
+    whenShown(coloursDialog(), [&] {
+        clickRow(coloursDialog()->SG1, 1);
+        click(coloursDialog()->Button2);
+        coloursDialog()->close();
     });
-    QVERIFY(!ChooseColour(Drawing, colour));
+    QVERIFY(!Main()->ChooseColour(Drawing, colour));
     QCOMPARE(colour, 0);
     int lineType = 0;
-    whenShown(Form16, [&] {
-        clickRow(Form16->SG1, 3);
-        click(Form16->Button2);
+    whenShown(typesDialog(), [&] {
+        clickRow(typesDialog()->SG1, 3);
+        click(typesDialog()->Button2);
     });
-    QVERIFY(!ChooseLineType(Drawing, lineType));
+    QVERIFY(!Main()->ChooseLineType(Drawing, lineType));
     QCOMPARE(lineType, 2);
 
     // Width and grid come back only after OK.
     int width = 35;
-    whenShown(Form17, [&] {
-        Form17->ComboBox1->setEditText("70");
-        click(Form17->Button1);
+    whenShown(widthDialog(), [&] {
+        widthDialog()->ComboBox1->setEditText("70");
+        click(widthDialog()->Button1);
     });
-    QVERIFY(ChooseLineWidth(width));
+    QVERIFY(Main()->ChooseLineWidth(width));
     QCOMPARE(width, 70);
-    whenShown(Form17, [&] {
-        Form17->ComboBox1->setEditText("100");
-        click(Form17->Button2);
+    whenShown(widthDialog(), [&] {
+        widthDialog()->ComboBox1->setEditText("100");
+        click(widthDialog()->Button2);
     });
-    QVERIFY(!ChooseLineWidth(width));
+    QVERIFY(!Main()->ChooseLineWidth(width));
     QCOMPARE(width, 70);
-    whenShown(Form17, [&] { Form17->ComboBox1->setEditText("100"); });
-    QVERIFY(!ChooseLineWidth(width));
+    whenShown(widthDialog(), [&] { widthDialog()->ComboBox1->setEditText("100"); });
+    QVERIFY(!Main()->ChooseLineWidth(width));
     QCOMPARE(width, 70);
     double grid = 0;
-    whenShown(Form18, [&] {
-        Form18->ComboBox1->setEditText("0.5");
-        click(Form18->Button1);
+    whenShown(gridDialog(), [&] {
+        gridDialog()->ComboBox1->setEditText("0.5");
+        click(gridDialog()->Button1);
     });
-    QVERIFY(ChooseGrid(grid));
+    QVERIFY(Main()->ChooseGrid(grid));
     QCOMPARE(grid, 0.5);
-    whenShown(Form18, [&] {
-        Form18->ComboBox1->setEditText("5");
-        Form18->close();
+    whenShown(gridDialog(), [&] {
+        gridDialog()->ComboBox1->setEditText("5");
+        gridDialog()->close();
     });
-    QVERIFY(!ChooseGrid(grid));
+    QVERIFY(!Main()->ChooseGrid(grid));
     QCOMPARE(grid, 0.5);
 }
 
@@ -727,54 +748,55 @@ void TestDrawSettings::editorPicture()
 
     // Layer 4 hidden and shown again; the picture follows as the dialog closes.
     auto layerApply = [&](std::function<void()> edit) {
-        whenShown(Form14, [&] {
-            clickRow(Form14->SG1, 5);
+        whenShown(layersDialog(), [&] {
+            clickRow(layersDialog()->SG1, 5);
             edit();
-            click(Form14->Button1);
+            click(layersDialog()->Button1);
         });
         QTest::mouseClick(e->SpeedButton1, Qt::LeftButton);
     };
-    layerApply([] { Form14->CheckBox1->setChecked(false); });
+    layerApply([] { layersDialog()->CheckBox1->setChecked(false); });
     QCOMPARE(paperPixel(e, 0, 20), QRgb(0xFFFFFF));
-    layerApply([] { Form14->CheckBox1->setChecked(true); });
+    layerApply([] { layersDialog()->CheckBox1->setChecked(true); });
     QCOMPARE(paperPixel(e, 0, 20), QRgb(0));
 
     // A colour value changed through the colours button, then one through the layers
     // dialog's chooser, which is a change of the layers dialog too.
-    whenShown(Form15, [] {
-        clickRow(Form15->SG1, 2);
-        Form15->Edit3->setText("255");
-        click(Form15->Button1);
+    whenShown(coloursDialog(), [] {
+        clickRow(coloursDialog()->SG1, 2);
+        coloursDialog()->Edit3->setText("255");
+        click(coloursDialog()->Button1);
     });
     e->mnuSetColor->trigger();
     QCOMPARE(paperPixel(e, 0, 20), QRgb(0xFF0000));
     layerApply([] {
-        whenShown(Form15, [] {
-            clickRow(Form15->SG1, 2);
-            Form15->Edit3->setText(QString::number(0xFF0000)); // blue
-            click(Form15->Button1);
+        whenShown(coloursDialog(), [] {
+            clickRow(coloursDialog()->SG1, 2);
+            coloursDialog()->Edit3->setText(QString::number(0xFF0000)); // blue
+            click(coloursDialog()->Button1);
         });
-        QTest::mouseDClick(Form14->Edit3, Qt::LeftButton);
-        Form14->Edit1->clear(); // nothing written here: the chooser's change alone counts
+        QTest::mouseDClick(layersDialog()->Edit3, Qt::LeftButton);
+        // Nothing written here: the chooser's change alone counts.
+        layersDialog()->Edit1->clear();
     });
     QCOMPARE(paperPixel(e, 0, 20), QRgb(0x0000FF));
 
     // Line type 1 given 2 mm dashes with 8 mm gaps: well under half the line left.
-    whenShown(Form16, [] {
-        clickRow(Form16->SG1, 2);
-        Form16->ComboBox1->setCurrentIndex(1);
-        Form16->PitchEdit[0]->setText("200");
-        Form16->PitchEdit[1]->setText("800");
-        click(Form16->Button1);
+    whenShown(typesDialog(), [] {
+        clickRow(typesDialog()->SG1, 2);
+        typesDialog()->ComboBox1->setCurrentIndex(1);
+        typesDialog()->PitchEdit[0]->setText("200");
+        typesDialog()->PitchEdit[1]->setText("800");
+        click(typesDialog()->Button1);
     });
     QTest::mouseClick(e->SpeedButton3, Qt::LeftButton);
     const int dashed = drawnAlong(e, -90, 90, 20);
     QVERIFY2(dashed > length / 10 && dashed < length * 45 / 100,
              qPrintable(QStringLiteral("%1 of %2").arg(dashed).arg(length)));
-    whenShown(Form16, [] {
-        clickRow(Form16->SG1, 2);
-        Form16->ComboBox1->setCurrentIndex(0);
-        click(Form16->Button1);
+    whenShown(typesDialog(), [] {
+        clickRow(typesDialog()->SG1, 2);
+        typesDialog()->ComboBox1->setCurrentIndex(0);
+        click(typesDialog()->Button1);
     });
     e->mnuSetLtype->trigger();
     QCOMPARE(drawnAlong(e, -90, 90, 20), length);
@@ -783,8 +805,8 @@ void TestDrawSettings::editorPicture()
     const double pixelsPerMm = e->CurrentView().Params().scale;
     QVERIFY(thicknessAt(e, 20, 20) <= 2);
     layerApply([] {
-        Form14->Edit5->setText("300");
-        Form14->Edit6->setText("0.5");
+        layersDialog()->Edit5->setText("300");
+        layersDialog()->Edit6->setText("0.5");
     });
     QCOMPARE(paperPixel(e, 0, 20), QRgb(0xFFFFFF));
     QCOMPARE(paperPixel(e, 0, 10), QRgb(0x0000FF));
@@ -816,24 +838,24 @@ void TestDrawSettings::editorValues()
     // Layer, colour and line type come back after select, however the dialog closes; each
     // dialog opens on the editor's value.
     QString shown;
-    whenShown(Form14, [&] {
-        shown = Form14->LabelA1->text() + Form14->Edit1->text();
-        clickRow(Form14->SG1, 6);
-        click(Form14->Button2);
-        QTest::keyClick(Form14, Qt::Key_Escape);
+    whenShown(layersDialog(), [&] {
+        shown = layersDialog()->LabelA1->text() + layersDialog()->Edit1->text();
+        clickRow(layersDialog()->SG1, 6);
+        click(layersDialog()->Button2);
+        QTest::keyClick(layersDialog(), Qt::Key_Escape);
     });
     QTest::mouseClick(e->SpeedButton1, Qt::LeftButton);
     QCOMPARE(shown, QStringLiteral("現在のレイヤ：00"));
-    whenShown(Form15, [&] {
-        clickRow(Form15->SG1, 3);
-        click(Form15->Button2);
-        Form15->close();
+    whenShown(coloursDialog(), [&] {
+        clickRow(coloursDialog()->SG1, 3);
+        click(coloursDialog()->Button2);
+        coloursDialog()->close();
     });
     QTest::mouseClick(e->SpeedButton2, Qt::LeftButton);
-    whenShown(Form16, [&] {
-        clickRow(Form16->SG1, 4);
-        click(Form16->Button2);
-        click(Form16->Button3);
+    whenShown(typesDialog(), [&] {
+        clickRow(typesDialog()->SG1, 4);
+        click(typesDialog()->Button2);
+        click(typesDialog()->Button3);
     });
     e->mnuSetLtype->trigger();
     QCOMPARE((std::tuple{e->CurLayer, e->CurColor, e->CurLineType}), std::tuple(5, 2, 3));
@@ -843,10 +865,10 @@ void TestDrawSettings::editorValues()
                                    "グリッド：0.0＝表示しない"}));
     // Nothing written: the picture stays.
     QCOMPARE(e->Picture(), plain);
-    whenShown(Form15, [&] {
-        shown = Form15->LabelA1->text();
-        clickRow(Form15->SG1, 1);
-        click(Form15->Button2);
+    whenShown(coloursDialog(), [&] {
+        shown = coloursDialog()->LabelA1->text();
+        clickRow(coloursDialog()->SG1, 1);
+        click(coloursDialog()->Button2);
     });
     e->mnuSetColor->trigger();
     QCOMPARE(shown, QStringLiteral("現在の色：2"));
@@ -867,23 +889,23 @@ void TestDrawSettings::editorValues()
         });
         item->trigger();
     };
-    setValue(e->mnuSetWidth, Form17, "70", 0);
+    setValue(e->mnuSetWidth, widthDialog(), "70", 0);
     QCOMPARE(shown, QStringLiteral("0"));
-    setValue(e->mnuSetWidth, Form17, "100", 1);
+    setValue(e->mnuSetWidth, widthDialog(), "100", 1);
     QCOMPARE(shown, QStringLiteral("70"));
-    setValue(e->mnuSetWidth, Form17, "100", 2);
+    setValue(e->mnuSetWidth, widthDialog(), "100", 2);
     QCOMPARE(e->CurWidth, 70);
     QCOMPARE(e->SpeedButton4->toolTip(), QStringLiteral("線幅：現在の線幅＝70"));
-    setValue(e->mnuSetGrid, Form18, "10", 0);
+    setValue(e->mnuSetGrid, gridDialog(), "10", 0);
     QCOMPARE(e->CurGrid, 10.0);
     // The grid appears in the picture at once.
     QCOMPARE(paperPixel(e, 50, 50), QRgb(0xCCCCCC));
-    setValue(e->mnuSetGrid, Form18, "5", 1);
+    setValue(e->mnuSetGrid, gridDialog(), "5", 1);
     QCOMPARE(shown, QStringLiteral("10"));
     QCOMPARE(e->CurGrid, 10.0);
     QCOMPARE(values(), QStringLiteral("5|0|3|70|10"));
     QCOMPARE(e->SpeedButton5->toolTip(), QStringLiteral("グリッド：10"));
-    setValue(e->mnuSetGrid, Form18, "0", 0);
+    setValue(e->mnuSetGrid, gridDialog(), "0", 0);
     QCOMPARE(e->SpeedButton5->toolTip(), QStringLiteral("グリッド：表示しない"));
     QCOMPARE(e->Picture(), plain);
     e->close();

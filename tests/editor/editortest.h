@@ -84,7 +84,7 @@ inline void editorSettings()
 // An editor on drawing 1 of an A3 sheet, shown and loaded; null when it is not.
 inline TForm13 *openEditor(Database &db)
 {
-    auto *e = new TForm13(db, 1, 420, 297);
+    auto *e = new TForm13(ProgramContextOn(db), 1, 420, 297);
     e->show();
     if (QTest::qWaitForWindowExposed(e)) {
         for (int i = 0; i < 200 && e->Picture().isNull(); ++i)

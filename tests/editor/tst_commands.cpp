@@ -779,7 +779,7 @@ void TestCommands::closeButtonOnceWhileWaiting()
     MessageRecorder messages;
     ProgramFixture p;
     QVERIFY(p.connected && EnsureDrawingTables(Db(), 1));
-    auto *editor = new TForm13(Db(), 1, 420, 297);
+    auto *editor = new TForm13(Main()->Context(), 1, 420, 297);
     Main()->OpenChild(editor);
     QPointer<TForm13> e(editor);
     QTRY_VERIFY(e && e->Loaded() && !e->Picture().isNull());

@@ -37,13 +37,14 @@ private slots:
     void statusBar();
     void closingTheMainWindowClosesEditors();
     void followsAnotherPc();
+    void onItsContext();
 };
 
 namespace {
 
 TForm13 *openEditor(int drawing, double w = 420, double h = 297)
 {
-    auto *e = new TForm13(Db(), drawing, w, h);
+    auto *e = new TForm13(Main()->Context(), drawing, w, h);
     Main()->OpenChild(e);
     return e;
 }
@@ -506,6 +507,47 @@ int main(int argc, char *argv[])
     SetUpApplication();
     TestEditor test;
     return QTest::qExec(&test, argc, argv);
+}
+
+// The editor needs no main window: its connection, settings, messages and the settings
+// dialogs it brings up all come through its context.
+void TestEditor::onItsContext()
+{
+    MessageRecorder boxes;
+    TestContext t;
+    QVERIFY(t.connected);
+    QVERIFY(EnsureDrawingTables(t.db, 1));
+    Globals() = ProgramValues();
+    t.settings.PcUserNo = 7;
+    auto *e = new TForm13(t.context, 1, 420, 297);
+    // Told through the context before the drawing is read.
+    QVERIFY(!e->ImportDxf(QStringLiteral("nothing.dxf")));
+    QCOMPARE(t.messages.texts,
+             QStringList({"図面を読み込み中です。読み込みが終わってから実行して下さい"}));
+    e->show();
+    QVERIFY(QTest::qWaitFor([e] { return e->Loaded() && pictureReady(e); }, 10000));
+
+    // The settings buttons ask the context's opener and keep the values when it declines.
+    e->CurLayer = 3;
+    e->CurWidth = 35;
+    e->CurGrid = 2.5;
+    for (QToolButton *b : {e->SpeedButton1, e->SpeedButton2, e->SpeedButton4, e->SpeedButton5})
+        b->click();
+    QCOMPARE(t.opener.asked, QStringList({"layers 1 3", "colours 1 0", "width 35", "grid 2.5"}));
+    QCOMPARE(e->CurLayer, 3);
+    QCOMPARE(e->CurWidth, 35);
+    QCOMPARE(e->CurGrid, 2.5);
+
+    // Its menu switches write the context's settings, not the program's.
+    auto *dates = e->findChild<QAction *>(QStringLiteral("mnuSetDates"));
+    QVERIFY(dates);
+    dates->trigger();
+    QVERIFY(t.settings.AutoRegisterDates);
+    QVERIFY(!Config().AutoRegisterDates);
+    dates->trigger();
+    QVERIFY(!t.settings.AutoRegisterDates);
+    QVERIFY(boxes.texts.isEmpty());
+    delete e;
 }
 
 #include "tst_editor.moc"

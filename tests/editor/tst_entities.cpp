@@ -269,7 +269,7 @@ bool finished(DrawingOutput *o)
 // An editor on drawing 1 with its own paper, shown and loaded; null when it is not.
 TForm13 *openOnPaper(Database &db, double width, double height)
 {
-    auto *e = new TForm13(db, 1, width, height);
+    auto *e = new TForm13(ProgramContextOn(db), 1, width, height);
     e->show();
     if (QTest::qWaitForWindowExposed(e)
         && QTest::qWaitFor([e] { return e->Loaded() && !e->Picture().isNull(); }, 10000))

@@ -120,7 +120,7 @@ bool makeDrawing(Database &db)
 // An editor on the known drawing, loaded.
 TForm13 *openEditor()
 {
-    auto *e = new TForm13(Db(), Drawing, PaperW, PaperH);
+    auto *e = new TForm13(Main()->Context(), Drawing, PaperW, PaperH);
     e->resize(600, 400);
     e->show();
     if (!QTest::qWaitFor([e] { return e->Loaded(); }, 10000)) {

@@ -55,7 +55,7 @@ void TestMaster::sectionsRoundTrip()
     ProgramFixture p;
     QVERIFY(p.connected);
     QVERIFY(Main()->EnsureTable("SECTION"));
-    TForm3 *f = Form3;
+    TForm3 *f = Dialog<TForm3>();
     f->show();
     QCOMPARE(f->windowTitle(), QStringLiteral("所属（SECTION）の登録"));
     QCOMPARE(f->SG1->horizontalHeaderItem(1)->text(), QStringLiteral("名称"));
@@ -114,7 +114,7 @@ void TestMaster::sectionsChecks()
     MessageRecorder messages;
     ProgramFixture p;
     QVERIFY(Main()->EnsureTable("SECTION"));
-    TForm3 *f = Form3;
+    TForm3 *f = Dialog<TForm3>();
     f->show();
     const QString numberMissing = QStringLiteral("番号を入力して下さい（正の整数値入力）");
     const QString notPositive = QStringLiteral("番号は正の整数で入力して下さい");
@@ -175,7 +175,7 @@ void TestMaster::sectionInUse()
     ProgramFixture p;
     QVERIFY(CreateSectionTable(Db()));
     QVERIFY(Db().SqlInsertList("SECTION", "N, SNAME", QStringLiteral("3, '設計'")));
-    TForm3 *f = Form3;
+    TForm3 *f = Dialog<TForm3>();
     f->show();
 
     // Without MEMBER nothing uses it; No leaves it all the same.
@@ -200,12 +200,13 @@ void TestMaster::showRefusals()
     MessageRecorder messages;
     ProgramFixture p;
     Config().DataFolder = "  ";
-    Form3->show();
+    Dialog<TForm3>()->show();
     QCOMPARE(messages.last(), QStringLiteral("最初にデータベースの設定を行って下さい。"));
-    QTRY_VERIFY(!Form3->isVisible());
+    QTRY_VERIFY(!Dialog<TForm3>()->isVisible());
     Config().DataFolder = p.db.folder();
     Db().DisconnectDatabase();
-    for (QDialog *d : std::initializer_list<QDialog *>{Form3, Form4, Form5}) {
+    for (QDialog *d :
+         std::initializer_list<QDialog *>{Dialog<TForm3>(), Dialog<TForm4>(), Dialog<TForm5>()}) {
         messages.clear();
         d->show();
         QCOMPARE(messages.texts,
@@ -214,7 +215,7 @@ void TestMaster::showRefusals()
     }
     // A modal showing ends as well.
     messages.clear();
-    QCOMPARE(Form4->exec(), int(QDialog::Rejected));
+    QCOMPARE(Dialog<TForm4>()->exec(), int(QDialog::Rejected));
     QCOMPARE(messages.texts.size(), 1);
 }
 
@@ -224,11 +225,11 @@ void TestMaster::noNumberAfterTheLargest()
     ProgramFixture p;
     QVERIFY(CreateSectionTable(Db()));
     QVERIFY(Db().SqlInsertList("SECTION", "N, SNAME", "2147483647, 'last'"));
-    Form3->show();
-    Form3->Edit1->setText("7");
-    QTest::mouseDClick(Form3->Edit1, Qt::LeftButton);
+    Dialog<TForm3>()->show();
+    Dialog<TForm3>()->Edit1->setText("7");
+    QTest::mouseDClick(Dialog<TForm3>()->Edit1, Qt::LeftButton);
     QCOMPARE(messages.texts, QStringList({QStringLiteral("登録失敗")}));
-    QCOMPARE(Form3->Edit1->text(), QString("7"));
+    QCOMPARE(Dialog<TForm3>()->Edit1->text(), QString("7"));
 }
 
 void TestMaster::membersGridShowsEvery()
@@ -240,7 +241,7 @@ void TestMaster::membersGridShowsEvery()
     QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("1, 0, '山田'")));
     QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", QStringLiteral("2, 99, '鈴木'")));
     QVERIFY(db.SqlInsertList("MEMBER", "N, SN, PNAME", "3, 1, NULL"));
-    TForm4 *f = Form4;
+    TForm4 *f = Dialog<TForm4>();
 
     // No SECTION table: every member, and a chooser of one entry.
     f->show();
@@ -280,7 +281,7 @@ void TestMaster::membersAddChangeDelete()
     QVERIFY(CreateSectionTable(db));
     QVERIFY(CreateMemberTable(db));
     QVERIFY(db.SqlInsertList("SECTION", "N, SNAME", QStringLiteral("4, '設計'")));
-    TForm4 *f = Form4;
+    TForm4 *f = Dialog<TForm4>();
     f->show();
     QTest::mouseDClick(f->Edit1, Qt::LeftButton);
     QCOMPARE(f->Edit1->text(), QString("1"));
@@ -330,7 +331,7 @@ void TestMaster::memberSectionFromOtherPc()
     QVERIFY(CreateSectionTable(other));
     QVERIFY(CreateMemberTable(other));
     QVERIFY(other.SqlInsertList("MEMBER", "N, SN, PNAME", "1, 0, 'a'"));
-    TForm4 *f = Form4;
+    TForm4 *f = Dialog<TForm4>();
     f->show();
 
     // Another PC adds a section and a member in it while the dialog is open.
@@ -364,7 +365,7 @@ void TestMaster::pcUser()
 {
     MessageRecorder messages;
     ProgramFixture p;
-    TForm5 *f = Form5;
+    TForm5 *f = Dialog<TForm5>();
     f->show();
     QCOMPARE(f->ComboBox1->count(), 0);
     click(f->Button1);
@@ -410,11 +411,14 @@ void TestMaster::menuOpensDialogs()
     MessageRecorder messages;
     ProgramFixture p;
     QStringList seen;
-    whenShown(Form3, [&] { seen << Form3->windowTitle(); });
+    whenShown(Dialog<TForm3>(), [&] { seen << Dialog<TForm3>()->windowTitle(); });
     Main()->mnuAddTable1->trigger();
-    whenShown(Form4, [&] { seen << Form4->windowTitle() + QString::number(Form4->ComboBox1->count()); });
+    whenShown(Dialog<TForm4>(), [&] {
+        TForm4 *members = Dialog<TForm4>();
+        seen << members->windowTitle() + QString::number(members->ComboBox1->count());
+    });
     Main()->mnuAddTable2->trigger();
-    whenShown(Form5, [&] { seen << Form5->windowTitle(); });
+    whenShown(Dialog<TForm5>(), [&] { seen << Dialog<TForm5>()->windowTitle(); });
     Main()->mnuPCnameSet->trigger();
     QCOMPARE(seen, QStringList({QStringLiteral("所属（SECTION）の登録"),
                                 QStringLiteral("メンバー（MEMBER）の登録1"),

@@ -109,7 +109,7 @@ void TestRegister::revisionHistory()
     QVERIFY(CreateCadRevTable(Db()));
     for (const char *row : {"1, 5, 'a', 2, '20100101'", "2, 5, NULL, 0, NULL", "3, 6, 'c', 9, NULL"})
         QVERIFY(Db().SqlInsertList("CADREV", "N, ZN, CONT, RN, RDATE", row));
-    TForm11 *f = Form11;
+    TForm11 *f = Dialog<TForm11>();
     f->DrawingNo = 5;
     f->show();
     QCOMPARE(f->windowTitle(), QStringLiteral("改訂履歴内容の編集"));
@@ -318,8 +318,8 @@ void TestRegister::recordEditModeAndStamps()
 
     // The revision history dialog edits this drawing's revisions, the memo follows.
     int shownFor = 0;
-    whenShown(Form11, [&] {
-        shownFor = Form11->DrawingNo;
+    whenShown(Dialog<TForm11>(), [&] {
+        shownFor = Dialog<TForm11>()->DrawingNo;
         Db().SqlDelete("CADREV", "N=1");
     });
     click(f->Button9);

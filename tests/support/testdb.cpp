@@ -5,6 +5,8 @@
 #include "base/messages.h"
 #include "db/database.h"
 
+#include <deque>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDialog>
@@ -147,8 +149,7 @@ TForm1 *OpenProgramWindows()
 
 void CloseProgramWindows()
 {
-    if (TForm1 *main = currentMain())
-        DeleteProgramWindows(main);
+    delete currentMain();
     currentMain() = nullptr;
 }
 
@@ -172,6 +173,46 @@ void RecordingOpener::OpenRecordForm(RecordMode mode, int drawingNo)
 void RecordingOpener::OpenRevisions(int drawingNo)
 {
     asked << QStringLiteral("revisions %1").arg(drawingNo);
+}
+
+bool RecordingOpener::ChooseLayer(int drawingNo, int &layer)
+{
+    asked << QStringLiteral("layers %1 %2").arg(drawingNo).arg(layer);
+    return false;
+}
+
+bool RecordingOpener::ChooseColour(int drawingNo, int &colour)
+{
+    asked << QStringLiteral("colours %1 %2").arg(drawingNo).arg(colour);
+    return false;
+}
+
+bool RecordingOpener::ChooseLineType(int drawingNo, int &lineType)
+{
+    asked << QStringLiteral("line types %1 %2").arg(drawingNo).arg(lineType);
+    return false;
+}
+
+bool RecordingOpener::ChooseLineWidth(int &width)
+{
+    asked << QStringLiteral("width %1").arg(width);
+    return false;
+}
+
+bool RecordingOpener::ChooseGrid(double &grid)
+{
+    asked << QStringLiteral("grid %1").arg(grid);
+    return false;
+}
+
+AppContext &ProgramContextOn(Database &db)
+{
+    static BoxMessages messages;
+    static RecordingOpener recorded;
+    static std::deque<AppContext> made;
+    WindowOpener &opener = Main() ? Main()->Context().opener : recorded;
+    made.push_back(AppContext{db, Config(), messages, opener});
+    return made.back();
 }
 
 TestContext::TestContext()

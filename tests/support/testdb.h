@@ -60,6 +60,16 @@ bool WaitForBusyWriters(Database &watcher, int count, int timeoutMs);
 TForm1 *Main();
 Database &Db();
 void AdoptMain(TForm1 *main);
+// One of the dialogs the main window keeps, null without a main window.
+template<class Window>
+Window *Dialog()
+{
+    return Main() ? Main()->Dialog<Window>() : nullptr;
+}
+// The program's settings and message boxes around a connection of the test's own, for a
+// window made without the main window; other windows open through the main window when
+// there is one, else they are recorded.
+AppContext &ProgramContextOn(Database &db);
 // The program's windows as the program makes them at start, and their end.
 TForm1 *OpenProgramWindows();
 void CloseProgramWindows();
@@ -80,7 +90,8 @@ public:
 };
 
 // The windows asked for, one line each: "drawing 7 name 420x297", "record edit 7",
-// "record new 0", "revisions 7".
+// "record new 0", "revisions 7", "layers 7 3" (drawing, current), "colours 7 0",
+// "line types 7 0", "width 35", "grid 5"; no settings dialog is shown, nothing changes.
 class RecordingOpener : public WindowOpener
 {
 public:
@@ -89,6 +100,11 @@ public:
     void OpenRecordForm(RecordMode mode, int drawingNo) override;
     void OpenRevisions(int drawingNo) override;
     QPoint Origin() const override { return origin; }
+    bool ChooseLayer(int drawingNo, int &layer) override;
+    bool ChooseColour(int drawingNo, int &colour) override;
+    bool ChooseLineType(int drawingNo, int &lineType) override;
+    bool ChooseLineWidth(int &width) override;
+    bool ChooseGrid(double &grid) override;
     QStringList asked;
     QPoint origin;
 };

@@ -5,7 +5,9 @@
 # - the editor's model and commands know no window and, of the database, only its row values;
 # - the editor's controller knows no window and no widget;
 # - a module includes no other module's window: only the main window (app/) opens them;
-# - nothing below app/ includes from it, and base/ includes nothing above db/.
+# - nothing below app/ includes from it, and base/ includes nothing above db/;
+# - the program's settings are reached through the context a window is handed: only app/
+#   sees the globals.
 # Run with -DROOT=<source folder>.
 
 set(violations "")
@@ -67,6 +69,10 @@ foreach(dir register master collab drawsettings editor)
 endforeach()
 check_files("${ROOT}/base/*.[ch]*" "[<\"](app|register|editor|drawsettings|master|collab)/"
     "the helpers of base/ know no window and no module above the database")
+foreach(dir db register master collab drawsettings editor)
+    check_files("${ROOT}/${dir}/*.[ch]*" "[<\"]base/globals\\.h"
+        "a window reads the settings from its context, not from the program's globals")
+endforeach()
 
 if(violations)
     message(FATAL_ERROR "Includes that cross a module seam:${violations}")

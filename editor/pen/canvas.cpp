@@ -202,6 +202,15 @@ void Canvas::LineTo(int x, int y)
 // on the image, however far away the ends lie.
 void Canvas::thinLine(int x1, int y1, int x2, int y2)
 {
+    const int w = image.width();
+    // Most lines of a picture are solid, copied and lie on the rows written: every step
+    // falls on them, so none is tested.
+    if (penStyle == PenStyle::Solid && penMode == PenMode::Copy && x1 >= 0 && x1 < w
+        && x2 >= 0 && x2 < w && y1 >= rowTop && y1 < rowBottom && y2 >= rowTop
+        && y2 < rowBottom) {
+        plainLineOnRows(x1, y1, x2, y2);
+        return;
+    }
     for (long long v : {x1, y1, x2, y2}) {
         if (std::llabs(v) > FarPixel)
             return;
@@ -220,9 +229,9 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     const int direction = (alongX ? dx : dy) > 0 ? 1 : -1;
     // The rows written are the canvas's band.
     const long long majorLo = alongX ? 0 : rowTop;
-    const long long majorHi = alongX ? image.width() : rowBottom;
+    const long long majorHi = alongX ? w : rowBottom;
     const long long minorLo = alongX ? rowTop : 0;
-    const long long minorHi = alongX ? rowBottom : image.width();
+    const long long minorHi = alongX ? rowBottom : w;
     // Steps i with majorLo <= major1 + direction * i < majorHi.
     long long first = direction > 0 ? majorLo - major1 : major1 - (majorHi - 1);
     long long last = direction > 0 ? majorHi - 1 - major1 : major1 - majorLo;
@@ -251,7 +260,6 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     long long remainder = numerator - floorDiv(numerator, twoSteps) * twoSteps;
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    // Most strokes are solid and copied: their pixels are written straight.
     const bool plain = runs.empty() && penMode == PenMode::Copy;
     for (long long i = first; i <= last; ++i) {
         if (minor >= minorLo && minor < minorHi) {
@@ -271,6 +279,53 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
         } else if (remainder < 0) {
             remainder += twoSteps;
             --minor;
+        }
+    }
+}
+
+// thinLine's steps for ends both on the rows written: the same rounding, the pixel's place
+// moved along by a step and across by a row or column when the rounding turns over.
+void Canvas::plainLineOnRows(int x1, int y1, int x2, int y2)
+{
+    const int dx = x2 - x1, dy = y2 - y1;
+    const bool alongX = std::abs(dx) >= std::abs(dy);
+    const int steps = alongX ? std::abs(dx) : std::abs(dy);
+    if (steps == 0)
+        return;
+    const int delta = alongX ? dy : dx;
+    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    // Along the major axis, and across it when the minor coordinate moves one up.
+    const qsizetype along = alongX ? (dx > 0 ? 1 : -1) : (dy > 0 ? stride : -stride);
+    const qsizetype across = alongX ? (delta > 0 ? stride : -stride) : (delta > 0 ? 1 : -1);
+    QRgb *pixel = reinterpret_cast<QRgb *>(image.bits()) + qsizetype(y1) * stride + x1;
+    // The remainder of (2 i |delta| + steps) over 2 steps, from step 0 on; the minor
+    // coordinate moves when it reaches 2 steps. A falling coordinate rounds the other way
+    // at exact halves: floor of a negative quotient.
+    const int twoSteps = 2 * steps, twoDelta = 2 * std::abs(delta);
+    const QRgb rgb = penRgb;
+    if (delta >= 0) {
+        int remainder = steps;
+        for (int i = 0; i < steps; ++i) {
+            *pixel = rgb;
+            pixel += along;
+            remainder += twoDelta;
+            if (remainder >= twoSteps) {
+                remainder -= twoSteps;
+                pixel += across;
+            }
+        }
+    } else {
+        // minor = minor1 - ceil((2 i |delta| - steps) / (2 steps)): it moves once the
+        // numerator passes a multiple of 2 steps, not when it reaches one.
+        int remainder = steps;
+        for (int i = 0; i < steps; ++i) {
+            *pixel = rgb;
+            pixel += along;
+            remainder += twoDelta;
+            if (remainder > twoSteps) {
+                remainder -= twoSteps;
+                pixel += across;
+            }
         }
     }
 }
@@ -441,21 +496,65 @@ void Canvas::FillPath(const QPainterPath &path, const QTransform &transform, uin
 void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPointF &at,
                        double degrees)
 {
-    beginPainter();
-    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (degrees == 0) {
         // A plain blend, no resampling.
-        paint.drawImage(QPoint(int(std::floor(at.x() - origin.x() + 0.5)),
-                               int(std::floor(at.y() - origin.y() + 0.5))),
-                        picture);
+        const QPoint place(int(std::floor(at.x() - origin.x() + 0.5)),
+                           int(std::floor(at.y() - origin.y() + 0.5)));
+        if (picture.format() == QImage::Format_ARGB32_Premultiplied
+            && (image.format() == QImage::Format_RGB32
+                || image.format() == QImage::Format_ARGB32_Premultiplied)) {
+            blendPremultiplied(picture, place.x(), place.y());
+            return;
+        }
+        beginPainter();
+        paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        paint.drawImage(place, picture);
         return;
     }
+    beginPainter();
+    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     paint.setRenderHint(QPainter::SmoothPixmapTransform, true);
     paint.translate(at);
     paint.rotate(degrees);
     paint.drawImage(-origin, picture);
     paint.resetTransform();
     paint.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+// Source over, as the painter blends a premultiplied picture onto the image: a pixel of
+// full cover replaces, one of none is passed over, the others add the picture's to the
+// image's times what the picture leaves, in the painter's rounding. Many small pictures make
+// a screen of texts; the painter's set-up for each would cost more than the blending.
+void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
+{
+    const int x0 = std::max(0, x), y0 = std::max(rowTop, y);
+    const int x1 = std::min<long long>(image.width(), (long long)x + picture.width());
+    const int y1 = std::min<long long>(rowBottom, (long long)y + picture.height());
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int row = y0; row < y1; ++row) {
+        QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
+        const QRgb *from = reinterpret_cast<const QRgb *>(picture.constScanLine(row - y));
+        for (int col = x0; col < x1; ++col) {
+            const QRgb s = from[col - x];
+            const uint a = s >> 24;
+            if (a == 0)
+                continue;
+            if (a == 255) {
+                line[col] = s;
+                continue;
+            }
+            // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
+            const uint left = 255 - a, d = line[col];
+            uint rb = (d & 0xFF00FF) * left;
+            rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+            uint ag = ((d >> 8) & 0xFF00FF) * left;
+            ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+            line[col] = s + (ag | rb);
+        }
+    }
 }
 
 void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)

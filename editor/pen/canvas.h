@@ -68,6 +68,8 @@ private:
     // Writes the pen colour over the pixel, or XORs it in.
     void put(QRgb &pixel) const;
     void thinLine(int x1, int y1, int x2, int y2);
+    void plainLineOnRows(int x1, int y1, int x2, int y2);
+    void blendPremultiplied(const QImage &picture, int x, int y);
     void wideLine(int x1, int y1, int x2, int y2);
     QPainter &painter();
     void beginPainter();

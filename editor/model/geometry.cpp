@@ -419,14 +419,24 @@ TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
         return out;
     const double w = t.width > 0 && std::isfinite(t.width) ? t.width : 0;
     const double gap = t.spacing > 0 && std::isfinite(t.spacing) ? t.spacing : 0;
-    const QList<uint> codes = text.toUcs4();
-    const double n = double(codes.size());
+    // The box alone is asked for every text of every picture: its characters are counted
+    // where they lie, without a copy, a surrogate pair as one (as toUcs4 takes them).
+    const auto eachCode = [&text](const auto &f) {
+        const qsizetype size = text.size();
+        for (qsizetype i = 0; i < size; ++i) {
+            char32_t c = text[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
+                c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+            f(c);
+        }
+    };
+    double n = 0;
+    eachCode([&n](char32_t) { ++n; });
     double along = gap * (n - 1);
     if (t.vertical) {
         along += h * n;
     } else {
-        for (uint c : codes)
-            along += w > 0 ? w : (WideCharacter(c) ? h : h / 2);
+        eachCode([&](char32_t c) { along += w > 0 ? w : (WideCharacter(c) ? h : h / 2); });
     }
     const double bw = t.vertical ? (w > 0 ? w : h) : along;
     const double bh = t.vertical ? along : h;
@@ -437,6 +447,7 @@ TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
     out.height = bh;
     if (!glyphs)
         return out;
+    const QList<uint> codes = text.toUcs4();
     out.glyphs.reserve(codes.size());
     double at = 0;
     for (uint c : codes) {
@@ -479,8 +490,12 @@ void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[
     const TextLayout l = TextFrame(t, text);
     const double lx[4] = {l.x, l.x + l.width, l.x + l.width, l.x};
     const double ly[4] = {l.y, l.y, l.y + l.height, l.y + l.height};
-    for (int i = 0; i < 4; ++i)
-        l.ToPaper(lx[i], ly[i], xs[i], ys[i]);
+    // As ToPaper maps each, the turn worked out once.
+    const double c = std::cos(radians(l.angle)), s = std::sin(radians(l.angle));
+    for (int i = 0; i < 4; ++i) {
+        xs[i] = l.px + lx[i] * c - ly[i] * s;
+        ys[i] = l.py + lx[i] * s + ly[i] * c;
+    }
 }
 
 PaperBox TextBox(const TextRef &t, const QString &text)

@@ -26,7 +26,6 @@ bool inside(const PaperBox &b, double x, double y)
 
 // Beyond this many dashes on one stretch they are finer than anything can show.
 constexpr long long MostDashes = 1 << 20;
-constexpr int MostChords = 65536;
 
 } // namespace
 
@@ -275,6 +274,12 @@ void WalkDashes(const DashPattern &pattern, double length, double from, double t
     }
 }
 
+double ChordStep(double r, double sweep, double tolerance)
+{
+    const double step = tolerance > 0 && tolerance < r ? 2 * std::acos(1 - tolerance / r) : Pi / 2;
+    return std::max(step, sweep / MostChords);
+}
+
 void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
              const PaperBox *clip,
              const std::function<void(bool dot, double, double, double, double)> &each)
@@ -284,43 +289,24 @@ void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
         return;
     const double sweep = radians(Sweep(a.sa, a.ea));
     const double length = a.r * sweep;
-    double step = tolerance > 0 && tolerance < a.r ? 2 * std::acos(1 - tolerance / a.r)
-                                                   : Pi / 2;
-    step = std::max(step, sweep / MostChords);
+    const double step = ChordStep(a.r, sweep, tolerance);
     const double a0 = radians(a.sa);
-    const auto point = [&](double along, double &x, double &y) {
-        const double t = a0 + along / a.r;
-        x = a.cx + a.r * std::cos(t);
-        y = a.cy + a.r * std::sin(t);
-    };
     const auto dash = [&](bool dot, double from, double to) {
-        const double t = a0 + from / a.r;
-        double c = std::cos(t), s = std::sin(t);
-        double x1 = a.cx + a.r * c, y1 = a.cy + a.r * s;
         if (dot) {
-            each(true, x1, y1, x1, y1);
+            const double t = a0 + from / a.r;
+            const double x = a.cx + a.r * std::cos(t), y = a.cy + a.r * std::sin(t);
+            each(true, x, y, x, y);
             return;
         }
-        const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
-        // The chords' ends turned one from the next rather than each from its own sine and
-        // cosine; the dash's end exactly, so that dashes and arcs meet where they should.
-        const double turn = (to - from) / a.r / count;
-        const double ct = std::cos(turn), st = std::sin(turn);
-        for (int i = 1; i <= count; ++i) {
-            double x2, y2;
-            if (i == count) {
-                point(to, x2, y2);
-            } else {
-                const double next = c * ct - s * st;
-                s = s * ct + c * st;
-                c = next;
-                x2 = a.cx + a.r * c;
-                y2 = a.cy + a.r * s;
-            }
-            each(false, x1, y1, x2, y2);
+        bool first = true;
+        double x1 = 0, y1 = 0;
+        ChordEnds(a, a0, step, from, to, [&](double x2, double y2) {
+            if (!first)
+                each(false, x1, y1, x2, y2);
+            first = false;
             x1 = x2;
             y1 = y2;
-        }
+        });
     };
     if (!clip) {
         WalkDashes(pattern, length, 0, length, dash);

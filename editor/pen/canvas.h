@@ -89,6 +89,8 @@ private:
     QRgb penRgb = 0xFF000000;
     int rowTop = 0;
     int rowBottom = 1 << 30;
+    uchar *pixels = nullptr;
+    qsizetype stride = 0;
 };
 
 // 0x00BBGGRR as a Qt colour.

@@ -121,6 +121,15 @@ std::mutex &textLock()
     return lock;
 }
 
+// Whether the point lies inside the view as ClipSegment's codes take it (an edge within
+// its tolerance is outside); false for a point that is not finite.
+bool inView(const ViewParams &view, double x, double y)
+{
+    constexpr double Tolerance = 1e-12;
+    return x - view.x1 >= Tolerance && x - view.x2 <= -Tolerance && y - view.y1 >= Tolerance
+           && y - view.y2 <= -Tolerance;
+}
+
 // Chords of a curve part from it by at most this many pixels.
 constexpr double ChordPixels = 0.25;
 
@@ -161,6 +170,31 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     SetBrush(canvas, pen.colour, 0);
     const Geometry::DashPattern pattern =
         FinerThanPixels(pen, view.scale) ? Geometry::DashPattern{} : patternOf(pen);
+    if (inside && pattern.count == 0) {
+        // The chords straight to their pixels where both ends lie in the view, as
+        // DrawClippedLine takes them; the walk's chords exactly.
+        const double k = view.scale;
+        bool first = true;
+        double x1 = 0, y1 = 0;
+        int32_t px1 = 0, py1 = 0;
+        Geometry::WholeArcChordEnds(a, ChordPixels / k, [&](double x2, double y2) {
+            const bool in = inView(view, x2, y2);
+            const int32_t px2 = in ? RoundHalfAway((x2 - view.x1) * k) : 0;
+            const int32_t py2 = in ? view.height - RoundHalfAway((y2 - view.y1) * k) : 0;
+            if (!first) {
+                if (in && inView(view, x1, y1))
+                    DrawPixelLine(canvas, px1, py1, px2, py2);
+                else
+                    DrawClippedLine(canvas, view, x1, y1, x2, y2);
+            }
+            first = false;
+            x1 = x2;
+            y1 = y2;
+            px1 = px2;
+            py1 = py2;
+        });
+        return;
+    }
     Geometry::WalkArc(a, pattern, ChordPixels / view.scale, inside ? nullptr : &clip,
                       [&](bool dot, double x1, double y1, double x2, double y2) {
                           if (!dot) {
@@ -231,15 +265,6 @@ const LineLook *PictureLooks::Of(const Entity &e)
 }
 
 namespace {
-
-// Whether the point lies inside the view as ClipSegment's codes take it (an edge within
-// its tolerance is outside); false for a point that is not finite.
-bool inView(const ViewParams &view, double x, double y)
-{
-    constexpr double Tolerance = 1e-12;
-    return x - view.x1 >= Tolerance && x - view.x2 <= -Tolerance && y - view.y1 >= Tolerance
-           && y - view.y2 <= -Tolerance;
-}
 
 // The commonest stroke, a continuous line at most a pixel wide with both ends in the view,
 // as the styled pen draws it: no clipping, no pattern. False, with nothing drawn, for any

@@ -98,6 +98,11 @@ Canvas::Canvas(QImage &target) : image(target)
     stride = image.bytesPerLine();
 }
 
+void Canvas::LeaveAlone(const QRect &kept)
+{
+    keptBox = kept.normalized();
+}
+
 void Canvas::SetRows(int top, int bottom)
 {
     rowTop = std::clamp(top, 0, image.height());
@@ -541,49 +546,50 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
     for (int row = y0; row < y1; ++row) {
         QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
         const QRgb *from = reinterpret_cast<const QRgb *>(picture.constScanLine(row - y));
-        int col = x0;
+        eachRun(row, x0, x1, [&](int col, int end) {
 #ifdef __SSE2__
-        // Four pixels at a time, in the same rounding; most of a text's picture is clear.
-        const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);
-        const __m128i half = _mm_set1_epi16(0x80), high = _mm_set1_epi16(int16_t(0xFF00));
-        for (; col + 4 <= x1; col += 4) {
-            const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
-            const __m128i a = _mm_srli_epi32(s, 24);
-            const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128()));
-            if (clear == 0xFFFF)
-                continue;
-            __m128i *to = reinterpret_cast<__m128i *>(line + col);
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, full)) == 0xFFFF) {
-                _mm_storeu_si128(to, s);
-                continue;
+            // Four pixels at a time, in the same rounding; most of a text's picture is clear.
+            const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);
+            const __m128i half = _mm_set1_epi16(0x80), high = _mm_set1_epi16(int16_t(0xFF00));
+            for (; col + 4 <= end; col += 4) {
+                const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
+                const __m128i a = _mm_srli_epi32(s, 24);
+                const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128()));
+                if (clear == 0xFFFF)
+                    continue;
+                __m128i *to = reinterpret_cast<__m128i *>(line + col);
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, full)) == 0xFFFF) {
+                    _mm_storeu_si128(to, s);
+                    continue;
+                }
+                __m128i left = _mm_sub_epi32(full, a);
+                left = _mm_or_si128(left, _mm_slli_epi32(left, 16));
+                const __m128i d = _mm_loadu_si128(to);
+                __m128i rb = _mm_mullo_epi16(_mm_and_si128(d, low), left);
+                __m128i ag = _mm_mullo_epi16(_mm_srli_epi16(d, 8), left);
+                rb = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half), 8);
+                ag = _mm_and_si128(_mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half), high);
+                _mm_storeu_si128(to, _mm_add_epi8(s, _mm_or_si128(ag, rb)));
             }
-            __m128i left = _mm_sub_epi32(full, a);
-            left = _mm_or_si128(left, _mm_slli_epi32(left, 16));
-            const __m128i d = _mm_loadu_si128(to);
-            __m128i rb = _mm_mullo_epi16(_mm_and_si128(d, low), left);
-            __m128i ag = _mm_mullo_epi16(_mm_srli_epi16(d, 8), left);
-            rb = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half), 8);
-            ag = _mm_and_si128(_mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half), high);
-            _mm_storeu_si128(to, _mm_add_epi8(s, _mm_or_si128(ag, rb)));
-        }
 #endif
-        for (; col < x1; ++col) {
-            const QRgb s = from[col - x];
-            const uint a = s >> 24;
-            if (a == 0)
-                continue;
-            if (a == 255) {
-                line[col] = s;
-                continue;
+            for (; col < end; ++col) {
+                const QRgb s = from[col - x];
+                const uint a = s >> 24;
+                if (a == 0)
+                    continue;
+                if (a == 255) {
+                    line[col] = s;
+                    continue;
+                }
+                // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
+                const uint left = 255 - a, d = line[col];
+                uint rb = (d & 0xFF00FF) * left;
+                rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+                uint ag = ((d >> 8) & 0xFF00FF) * left;
+                ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+                line[col] = s + (ag | rb);
             }
-            // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
-            const uint left = 255 - a, d = line[col];
-            uint rb = (d & 0xFF00FF) * left;
-            rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
-            uint ag = ((d >> 8) & 0xFF00FF) * left;
-            ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
-            line[col] = s + (ag | rb);
-        }
+        });
     }
 }
 
@@ -601,21 +607,23 @@ void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
     for (int row = y0; row < y1; ++row) {
         QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
         const uchar *cover = mask.constScanLine(row - y);
-        for (int col = x0; col < x1; ++col) {
-            const int a = cover[col - x];
-            if (a == 0)
-                continue;
-            QRgb &d = line[col];
-            if (a == 255) {
-                d = 0xFF000000u | uint(r) << 16 | uint(g) << 8 | uint(b);
-                continue;
+        eachRun(row, x0, x1, [&](int from, int to) {
+            for (int col = from; col < to; ++col) {
+                const int a = cover[col - x];
+                if (a == 0)
+                    continue;
+                QRgb &d = line[col];
+                if (a == 255) {
+                    d = 0xFF000000u | uint(r) << 16 | uint(g) << 8 | uint(b);
+                    continue;
+                }
+                // x / 255 as (x * 257 + 257) >> 16, exact enough for coverage.
+                const auto mix = [a](int from, int to) {
+                    return from + (((to - from) * a * 257 + 257 * 128) >> 16);
+                };
+                d = 0xFF000000u | uint(mix(qRed(d), r)) << 16 | uint(mix(qGreen(d), g)) << 8
+                    | uint(mix(qBlue(d), b));
             }
-            // x / 255 as (x * 257 + 257) >> 16, exact enough for coverage.
-            const auto mix = [a](int from, int to) {
-                return from + (((to - from) * a * 257 + 257 * 128) >> 16);
-            };
-            d = 0xFF000000u | uint(mix(qRed(d), r)) << 16 | uint(mix(qGreen(d), g)) << 8
-                | uint(mix(qBlue(d), b));
-        }
+        });
     }
 }

@@ -156,6 +156,11 @@ ArcShape circleArc(const CircleShape &c)
     return {c.cx, c.cy, c.r, 0, 0};
 }
 
+CircleShape circleOf(const ArcShape &a)
+{
+    return {a.cx, a.cy, a.r};
+}
+
 // A curve with the pen's pattern walked along its length from its start; only the parts
 // in the view are stroked, the pattern taken up there at its place. inside: the curve lies
 // well within the view, where the parts in it are the whole curve.
@@ -308,6 +313,11 @@ void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mode
             } else if constexpr (std::is_same_v<G, ArcShape>) {
                 if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
                     return;
+                // Inside the view with its whole circle, the arc's own box is not needed.
+                if (boxInside(view, Geometry::CircleBox(circleOf(g)))) {
+                    strokeArc(canvas, view, look.pen, g, true);
+                    return;
+                }
                 const PaperBox box = Geometry::ArcBox(g);
                 if (!boxOutside(view, box, std::fabs(look.pen.width) / 200.0))
                     strokeArc(canvas, view, look.pen, g, boxInside(view, box));
@@ -509,11 +519,15 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
     QImage next(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return false;
+    // Texts are the costliest to blend and often reach far into what is moved over them.
+    const QRect kept = kx1 <= kx2 && ky1 <= ky2 ? QRect(QPoint(kx1, ky1), QPoint(kx2, ky2))
+                                                : QRect();
     if (threads != 1) {
         BeginTextPictures();
-        RenderEntitiesInBands(next, after, model, sheet, drawn, threads);
+        RenderEntitiesInBands(next, after, model, sheet, drawn, threads, nullptr, kept);
     } else {
         Canvas canvas(next);
+        canvas.LeaveAlone(kept);
         RenderSheet(canvas, after, sheet);
         BeginTextPictures();
         PictureLooks looks(model);

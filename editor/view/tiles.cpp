@@ -133,7 +133,7 @@ namespace {
 // and meeting the view, in bands; threads is more than one.
 void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                  const Sheet &sheet, const std::vector<uint32_t> *positions, int threads,
-                 BandTimes *times)
+                 BandTimes *times, const QRect &kept)
 {
     const int w = image.width(), h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
@@ -182,6 +182,7 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
         QImage memory(bits, w, h, stride, format);
         Canvas canvas(memory);
         canvas.SetRows(top, bottom);
+        canvas.LeaveAlone(kept);
         RenderSheet(canvas, view, sheet);
         PictureLooks looks(model);
         for (size_t j = 0; j < count; ++j) {
@@ -225,22 +226,23 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
     }
     if (whole)
         drawInBands(image, view, model, sheet, nullptr, threadsFor(threads, model.Count()),
-                    times);
+                    times, QRect());
     else
         RenderEntitiesInBands(image, view, model, sheet, seen, threads, times);
 }
 
 void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                            const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads, BandTimes *times)
+                           int threads, BandTimes *times, const QRect &kept)
 {
     threads = threadsFor(threads, positions.size());
     if (bandable(image, view, threads)) {
-        drawInBands(image, view, model, sheet, &positions, threads, times);
+        drawInBands(image, view, model, sheet, &positions, threads, times, kept);
         return;
     }
     const double start = times ? threadMs() : 0;
     Canvas canvas(image);
+    canvas.LeaveAlone(kept);
     RenderSheet(canvas, view, sheet);
     PictureLooks looks(model);
     for (uint32_t i : positions)

@@ -552,7 +552,8 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
             const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);
             const __m128i half = _mm_set1_epi16(0x80), high = _mm_set1_epi16(int16_t(0xFF00));
             for (; col + 4 <= end; col += 4) {
-                const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
+                const __m128i s =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
                 const __m128i a = _mm_srli_epi32(s, 24);
                 const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128()));
                 if (clear == 0xFFFF)
@@ -567,8 +568,10 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
                 const __m128i d = _mm_loadu_si128(to);
                 __m128i rb = _mm_mullo_epi16(_mm_and_si128(d, low), left);
                 __m128i ag = _mm_mullo_epi16(_mm_srli_epi16(d, 8), left);
-                rb = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half), 8);
-                ag = _mm_and_si128(_mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half), high);
+                rb = _mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half);
+                rb = _mm_srli_epi16(rb, 8);
+                ag = _mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half);
+                ag = _mm_and_si128(ag, high);
                 _mm_storeu_si128(to, _mm_add_epi8(s, _mm_or_si128(ag, rb)));
             }
 #endif

@@ -355,7 +355,8 @@ const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString
     const PictureKey key{outlineKey(lowerLeft, font, text), int(std::lround(pixels * 4)),
                          colour & 0xFFFFFF};
     const double p = key.quarters / 4.0;
-    const Geometry::TextLayout frame = given ? Geometry::TextLayout() : Geometry::TextFrame(t, text);
+    const Geometry::TextLayout frame =
+        given ? Geometry::TextLayout() : Geometry::TextFrame(t, text);
     const Geometry::TextLayout &box = given ? *given : frame;
     const QPointF shift(-box.x / t.height * p, box.y / t.height * p);
     auto it = k.pictures.find(key);

@@ -26,7 +26,6 @@ bool inside(const PaperBox &b, double x, double y)
 
 // Beyond this many dashes on one stretch they are finer than anything can show.
 constexpr long long MostDashes = 1 << 20;
-constexpr int MostChords = 65536;
 
 } // namespace
 
@@ -275,6 +274,12 @@ void WalkDashes(const DashPattern &pattern, double length, double from, double t
     }
 }
 
+double ChordStep(double r, double sweep, double tolerance)
+{
+    const double step = tolerance > 0 && tolerance < r ? 2 * std::acos(1 - tolerance / r) : Pi / 2;
+    return std::max(step, sweep / MostChords);
+}
+
 void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
              const PaperBox *clip,
              const std::function<void(bool dot, double, double, double, double)> &each)
@@ -284,43 +289,24 @@ void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
         return;
     const double sweep = radians(Sweep(a.sa, a.ea));
     const double length = a.r * sweep;
-    double step = tolerance > 0 && tolerance < a.r ? 2 * std::acos(1 - tolerance / a.r)
-                                                   : Pi / 2;
-    step = std::max(step, sweep / MostChords);
+    const double step = ChordStep(a.r, sweep, tolerance);
     const double a0 = radians(a.sa);
-    const auto point = [&](double along, double &x, double &y) {
-        const double t = a0 + along / a.r;
-        x = a.cx + a.r * std::cos(t);
-        y = a.cy + a.r * std::sin(t);
-    };
     const auto dash = [&](bool dot, double from, double to) {
-        const double t = a0 + from / a.r;
-        double c = std::cos(t), s = std::sin(t);
-        double x1 = a.cx + a.r * c, y1 = a.cy + a.r * s;
         if (dot) {
-            each(true, x1, y1, x1, y1);
+            const double t = a0 + from / a.r;
+            const double x = a.cx + a.r * std::cos(t), y = a.cy + a.r * std::sin(t);
+            each(true, x, y, x, y);
             return;
         }
-        const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
-        // The chords' ends turned one from the next rather than each from its own sine and
-        // cosine; the dash's end exactly, so that dashes and arcs meet where they should.
-        const double turn = (to - from) / a.r / count;
-        const double ct = std::cos(turn), st = std::sin(turn);
-        for (int i = 1; i <= count; ++i) {
-            double x2, y2;
-            if (i == count) {
-                point(to, x2, y2);
-            } else {
-                const double next = c * ct - s * st;
-                s = s * ct + c * st;
-                c = next;
-                x2 = a.cx + a.r * c;
-                y2 = a.cy + a.r * s;
-            }
-            each(false, x1, y1, x2, y2);
+        bool first = true;
+        double x1 = 0, y1 = 0;
+        ChordEnds(a, a0, step, from, to, [&](double x2, double y2) {
+            if (!first)
+                each(false, x1, y1, x2, y2);
+            first = false;
             x1 = x2;
             y1 = y2;
-        }
+        });
     };
     if (!clip) {
         WalkDashes(pattern, length, 0, length, dash);
@@ -419,14 +405,24 @@ TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
         return out;
     const double w = t.width > 0 && std::isfinite(t.width) ? t.width : 0;
     const double gap = t.spacing > 0 && std::isfinite(t.spacing) ? t.spacing : 0;
-    const QList<uint> codes = text.toUcs4();
-    const double n = double(codes.size());
+    // The box alone is asked for every text of every picture: its characters are counted
+    // where they lie, without a copy, a surrogate pair as one (as toUcs4 takes them).
+    const auto eachCode = [&text](const auto &f) {
+        const qsizetype size = text.size();
+        for (qsizetype i = 0; i < size; ++i) {
+            char32_t c = text[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
+                c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+            f(c);
+        }
+    };
+    double n = 0;
+    eachCode([&n](char32_t) { ++n; });
     double along = gap * (n - 1);
     if (t.vertical) {
         along += h * n;
     } else {
-        for (uint c : codes)
-            along += w > 0 ? w : (WideCharacter(c) ? h : h / 2);
+        eachCode([&](char32_t c) { along += w > 0 ? w : (WideCharacter(c) ? h : h / 2); });
     }
     const double bw = t.vertical ? (w > 0 ? w : h) : along;
     const double bh = t.vertical ? along : h;
@@ -437,6 +433,7 @@ TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
     out.height = bh;
     if (!glyphs)
         return out;
+    const QList<uint> codes = text.toUcs4();
     out.glyphs.reserve(codes.size());
     double at = 0;
     for (uint c : codes) {
@@ -479,8 +476,12 @@ void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[
     const TextLayout l = TextFrame(t, text);
     const double lx[4] = {l.x, l.x + l.width, l.x + l.width, l.x};
     const double ly[4] = {l.y, l.y, l.y + l.height, l.y + l.height};
-    for (int i = 0; i < 4; ++i)
-        l.ToPaper(lx[i], ly[i], xs[i], ys[i]);
+    // As ToPaper maps each, the turn worked out once.
+    const double c = std::cos(radians(l.angle)), s = std::sin(radians(l.angle));
+    for (int i = 0; i < 4; ++i) {
+        xs[i] = l.px + lx[i] * c - ly[i] * s;
+        ys[i] = l.py + lx[i] * s + ly[i] * c;
+    }
 }
 
 PaperBox TextBox(const TextRef &t, const QString &text)

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -64,6 +66,50 @@ void WalkDashes(const DashPattern &pattern, double length, double from, double t
 void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
              const PaperBox *clip,
              const std::function<void(bool dot, double, double, double, double)> &each);
+
+// Most chords of one stretch of an arc.
+constexpr int MostChords = 65536;
+// The angle in radians each chord of an arc of radius r sweeping sweep radians turns by at
+// most, so that it parts from the arc by at most tolerance.
+double ChordStep(double r, double sweep, double tolerance);
+
+// The ends of the chords WalkArc strokes the stretch from … to (arc lengths from the arc's
+// start, at a0 radians) with: its start, then each chord's end in turn.
+template<typename F>
+void ChordEnds(const ArcShape &a, double a0, double step, double from, double to, const F &point)
+{
+    const double t = a0 + from / a.r;
+    double c = std::cos(t), s = std::sin(t);
+    point(a.cx + a.r * c, a.cy + a.r * s);
+    const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
+    // The chords' ends turned one from the next rather than each from its own sine and
+    // cosine; the stretch's end exactly, so that dashes and arcs meet where they should.
+    const double turn = (to - from) / a.r / count;
+    const double ct = std::cos(turn), st = std::sin(turn);
+    for (int i = 1; i <= count; ++i) {
+        if (i == count) {
+            const double end = a0 + to / a.r;
+            point(a.cx + a.r * std::cos(end), a.cy + a.r * std::sin(end));
+        } else {
+            const double next = c * ct - s * st;
+            s = s * ct + c * st;
+            c = next;
+            point(a.cx + a.r * c, a.cy + a.r * s);
+        }
+    }
+}
+
+// The whole arc's chord ends as WalkArc gives them for a continuous pattern and no clip;
+// nothing for an arc that cannot be drawn.
+template<typename F>
+void WholeArcChordEnds(const ArcShape &a, double tolerance, const F &point)
+{
+    if (!(a.r > 0) || !std::isfinite(a.r) || !std::isfinite(a.cx) || !std::isfinite(a.cy)
+        || !std::isfinite(a.sa) || !std::isfinite(a.ea))
+        return;
+    const double sweep = Sweep(a.sa, a.ea) * Pi / 180;
+    ChordEnds(a, a.sa * Pi / 180, ChordStep(a.r, sweep, tolerance), 0, a.r * sweep, point);
+}
 
 // One character of a laid-out text: its cell in the text's own axes (mm, y up, origin at
 // the anchor point, before the text's angle), and the character drawn in it.

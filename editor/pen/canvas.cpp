@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // On and off runs in pixels of the styled one-pixel pens.
@@ -89,6 +93,14 @@ Canvas::Canvas(QImage &target) : image(target)
     if (image.depth() != 32)
         image = image.convertToFormat(QImage::Format_RGB32);
     rowBottom = image.height();
+    // Taken once: the image is not copied while the canvas exists, so its pixels stay put.
+    pixels = image.bits();
+    stride = image.bytesPerLine();
+}
+
+void Canvas::LeaveAlone(const QRect &kept)
+{
+    keptBox = kept.normalized();
 }
 
 void Canvas::SetRows(int top, int bottom)
@@ -169,7 +181,7 @@ void Canvas::plot(int x, int y)
 {
     if (x < 0 || y < rowTop || x >= image.width() || y >= rowBottom)
         return;
-    put(reinterpret_cast<QRgb *>(image.scanLine(y))[x]);
+    put(reinterpret_cast<QRgb *>(pixels + y * stride)[x]);
 }
 
 void Canvas::put(QRgb &pixel) const
@@ -202,6 +214,15 @@ void Canvas::LineTo(int x, int y)
 // on the image, however far away the ends lie.
 void Canvas::thinLine(int x1, int y1, int x2, int y2)
 {
+    const int w = image.width();
+    // Most lines of a picture are solid, copied and lie on the rows written: every step
+    // falls on them, so none is tested.
+    if (penStyle == PenStyle::Solid && penMode == PenMode::Copy && x1 >= 0 && x1 < w
+        && x2 >= 0 && x2 < w && y1 >= rowTop && y1 < rowBottom && y2 >= rowTop
+        && y2 < rowBottom) {
+        plainLineOnRows(x1, y1, x2, y2);
+        return;
+    }
     for (long long v : {x1, y1, x2, y2}) {
         if (std::llabs(v) > FarPixel)
             return;
@@ -220,9 +241,9 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     const int direction = (alongX ? dx : dy) > 0 ? 1 : -1;
     // The rows written are the canvas's band.
     const long long majorLo = alongX ? 0 : rowTop;
-    const long long majorHi = alongX ? image.width() : rowBottom;
+    const long long majorHi = alongX ? w : rowBottom;
     const long long minorLo = alongX ? rowTop : 0;
-    const long long minorHi = alongX ? rowBottom : image.width();
+    const long long minorHi = alongX ? rowBottom : w;
     // Steps i with majorLo <= major1 + direction * i < majorHi.
     long long first = direction > 0 ? majorLo - major1 : major1 - (majorHi - 1);
     long long last = direction > 0 ? majorHi - 1 - major1 : major1 - majorLo;
@@ -249,9 +270,7 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     long long numerator = 2 * first * minorDelta + steps;
     long long minor = minor1 + floorDiv(numerator, twoSteps);
     long long remainder = numerator - floorDiv(numerator, twoSteps) * twoSteps;
-    uchar *bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    // Most strokes are solid and copied: their pixels are written straight.
+    uchar *bits = pixels;
     const bool plain = runs.empty() && penMode == PenMode::Copy;
     for (long long i = first; i <= last; ++i) {
         if (minor >= minorLo && minor < minorHi) {
@@ -271,6 +290,53 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
         } else if (remainder < 0) {
             remainder += twoSteps;
             --minor;
+        }
+    }
+}
+
+// thinLine's steps for ends both on the rows written: the same rounding, the pixel's place
+// moved along by a step and across by a row or column when the rounding turns over.
+void Canvas::plainLineOnRows(int x1, int y1, int x2, int y2)
+{
+    const int dx = x2 - x1, dy = y2 - y1;
+    const bool alongX = std::abs(dx) >= std::abs(dy);
+    const int steps = alongX ? std::abs(dx) : std::abs(dy);
+    if (steps == 0)
+        return;
+    const int delta = alongX ? dy : dx;
+    const qsizetype step = stride / qsizetype(sizeof(QRgb));
+    // Along the major axis, and across it when the minor coordinate moves one up.
+    const qsizetype along = alongX ? (dx > 0 ? 1 : -1) : (dy > 0 ? step : -step);
+    const qsizetype across = alongX ? (delta > 0 ? step : -step) : (delta > 0 ? 1 : -1);
+    QRgb *pixel = reinterpret_cast<QRgb *>(pixels) + qsizetype(y1) * step + x1;
+    // The remainder of (2 i |delta| + steps) over 2 steps, from step 0 on; the minor
+    // coordinate moves when it reaches 2 steps. A falling coordinate rounds the other way
+    // at exact halves: floor of a negative quotient.
+    const int twoSteps = 2 * steps, twoDelta = 2 * std::abs(delta);
+    const QRgb rgb = penRgb;
+    if (delta >= 0) {
+        int remainder = steps;
+        for (int i = 0; i < steps; ++i) {
+            *pixel = rgb;
+            pixel += along;
+            remainder += twoDelta;
+            if (remainder >= twoSteps) {
+                remainder -= twoSteps;
+                pixel += across;
+            }
+        }
+    } else {
+        // minor = minor1 - ceil((2 i |delta| - steps) / (2 steps)): it moves once the
+        // numerator passes a multiple of 2 steps, not when it reaches one.
+        int remainder = steps;
+        for (int i = 0; i < steps; ++i) {
+            *pixel = rgb;
+            pixel += along;
+            remainder += twoDelta;
+            if (remainder > twoSteps) {
+                remainder -= twoSteps;
+                pixel += across;
+            }
         }
     }
 }
@@ -320,8 +386,7 @@ void Canvas::wideLine(int x1, int y1, int x2, int y2)
         first = std::max(first, (long long)std::floor(std::max(lo, double(first))));
         last = std::min(last, (long long)std::ceil(std::min(hi, double(last))));
     }
-    uchar *bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
+    uchar *bits = pixels;
     // The run across step m covering lo <= n < hi.
     auto put = [&](long long m, double lo, double hi) {
         const long long n1 = std::max<long long>(minorLo, ceilOf(lo));
@@ -441,21 +506,94 @@ void Canvas::FillPath(const QPainterPath &path, const QTransform &transform, uin
 void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPointF &at,
                        double degrees)
 {
-    beginPainter();
-    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (degrees == 0) {
         // A plain blend, no resampling.
-        paint.drawImage(QPoint(int(std::floor(at.x() - origin.x() + 0.5)),
-                               int(std::floor(at.y() - origin.y() + 0.5))),
-                        picture);
+        const QPoint place(int(std::floor(at.x() - origin.x() + 0.5)),
+                           int(std::floor(at.y() - origin.y() + 0.5)));
+        if (picture.format() == QImage::Format_ARGB32_Premultiplied
+            && (image.format() == QImage::Format_RGB32
+                || image.format() == QImage::Format_ARGB32_Premultiplied)) {
+            blendPremultiplied(picture, place.x(), place.y());
+            return;
+        }
+        beginPainter();
+        paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        paint.drawImage(place, picture);
         return;
     }
+    beginPainter();
+    paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     paint.setRenderHint(QPainter::SmoothPixmapTransform, true);
     paint.translate(at);
     paint.rotate(degrees);
     paint.drawImage(-origin, picture);
     paint.resetTransform();
     paint.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+// Source over, as the painter blends a premultiplied picture onto the image: a pixel of
+// full cover replaces, one of none is passed over, the others add the picture's to the
+// image's times what the picture leaves, in the painter's rounding. Many small pictures make
+// a screen of texts; the painter's set-up for each would cost more than the blending.
+void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
+{
+    const int x0 = std::max(0, x), y0 = std::max(rowTop, y);
+    const int x1 = std::min<long long>(image.width(), (long long)x + picture.width());
+    const int y1 = std::min<long long>(rowBottom, (long long)y + picture.height());
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    uchar *bits = pixels;
+    for (int row = y0; row < y1; ++row) {
+        QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
+        const QRgb *from = reinterpret_cast<const QRgb *>(picture.constScanLine(row - y));
+        eachRun(row, x0, x1, [&](int col, int end) {
+#ifdef __SSE2__
+            // Four pixels at a time, in the same rounding; most of a text's picture is clear.
+            const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);
+            const __m128i half = _mm_set1_epi16(0x80), high = _mm_set1_epi16(int16_t(0xFF00));
+            for (; col + 4 <= end; col += 4) {
+                const __m128i s =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
+                const __m128i a = _mm_srli_epi32(s, 24);
+                const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128()));
+                if (clear == 0xFFFF)
+                    continue;
+                __m128i *to = reinterpret_cast<__m128i *>(line + col);
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, full)) == 0xFFFF) {
+                    _mm_storeu_si128(to, s);
+                    continue;
+                }
+                __m128i left = _mm_sub_epi32(full, a);
+                left = _mm_or_si128(left, _mm_slli_epi32(left, 16));
+                const __m128i d = _mm_loadu_si128(to);
+                __m128i rb = _mm_mullo_epi16(_mm_and_si128(d, low), left);
+                __m128i ag = _mm_mullo_epi16(_mm_srli_epi16(d, 8), left);
+                rb = _mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half);
+                rb = _mm_srli_epi16(rb, 8);
+                ag = _mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half);
+                ag = _mm_and_si128(ag, high);
+                _mm_storeu_si128(to, _mm_add_epi8(s, _mm_or_si128(ag, rb)));
+            }
+#endif
+            for (; col < end; ++col) {
+                const QRgb s = from[col - x];
+                const uint a = s >> 24;
+                if (a == 0)
+                    continue;
+                if (a == 255) {
+                    line[col] = s;
+                    continue;
+                }
+                // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
+                const uint left = 255 - a, d = line[col];
+                uint rb = (d & 0xFF00FF) * left;
+                rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+                uint ag = ((d >> 8) & 0xFF00FF) * left;
+                ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+                line[col] = s + (ag | rb);
+            }
+        });
+    }
 }
 
 void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
@@ -468,19 +606,19 @@ void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
     if (x0 >= x1 || y0 >= y1)
         return;
     const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
-    uchar *bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
+    uchar *bits = pixels;
     for (int row = y0; row < y1; ++row) {
         QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
         const uchar *cover = mask.constScanLine(row - y);
-        for (int col = x0; col < x1; ++col) {
+        const QRgb solid = 0xFF000000u | uint(r) << 16 | uint(g) << 8 | uint(b);
+        const auto one = [&](int col) {
             const int a = cover[col - x];
             if (a == 0)
-                continue;
+                return;
             QRgb &d = line[col];
             if (a == 255) {
-                d = 0xFF000000u | uint(r) << 16 | uint(g) << 8 | uint(b);
-                continue;
+                d = solid;
+                return;
             }
             // x / 255 as (x * 257 + 257) >> 16, exact enough for coverage.
             const auto mix = [a](int from, int to) {
@@ -488,6 +626,26 @@ void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
             };
             d = 0xFF000000u | uint(mix(qRed(d), r)) << 16 | uint(mix(qGreen(d), g)) << 8
                 | uint(mix(qBlue(d), b));
-        }
+        };
+        eachRun(row, x0, x1, [&](int c0, int c1) {
+            int col = c0;
+#ifdef __SSE2__
+            // Sixteen pixels at a time where a glyph's mask is clear or full.
+            for (; col + 16 <= c1; col += 16) {
+                const __m128i c =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(cover + (col - x)));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_setzero_si128())) == 0xFFFF)
+                    continue;
+                if (_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8(char(0xFF)))) == 0xFFFF) {
+                    std::fill(line + col, line + col + 16, solid);
+                    continue;
+                }
+                for (int k = col; k < col + 16; ++k)
+                    one(k);
+            }
+#endif
+            for (; col < c1; ++col)
+                one(col);
+        });
     }
 }

@@ -30,6 +30,9 @@ public:
     // Only rows top … bottom - 1 are written from here on: a band of the picture gets the
     // very pixels the whole picture has there, so that bands drawn apart make it up.
     void SetRows(int top, int bottom);
+    // Blends leave the pixels inside the rectangle as they are, for a caller that puts
+    // others there afterwards (a pan moves the picture it had).
+    void LeaveAlone(const QRect &kept);
 
     // Colours are references 0x00BBGGRR. A width of 0 or 1 is one pixel.
     void SetPenColour(uint32_t colour);
@@ -68,6 +71,22 @@ private:
     // Writes the pen colour over the pixel, or XORs it in.
     void put(QRgb &pixel) const;
     void thinLine(int x1, int y1, int x2, int y2);
+    void plainLineOnRows(int x1, int y1, int x2, int y2);
+    void blendPremultiplied(const QImage &picture, int x, int y);
+    // f(from, to) for the columns from … to - 1 of x0 … x1 - 1 in the row outside the
+    // rectangle left alone.
+    template<typename F>
+    void eachRun(int row, int x0, int x1, const F &f) const
+    {
+        if (row < keptBox.top() || row > keptBox.bottom() || keptBox.isEmpty()) {
+            f(x0, x1);
+            return;
+        }
+        if (x0 < keptBox.left())
+            f(x0, std::min(x1, keptBox.left()));
+        if (x1 > keptBox.right() + 1)
+            f(std::max(x0, keptBox.right() + 1), x1);
+    }
     void wideLine(int x1, int y1, int x2, int y2);
     QPainter &painter();
     void beginPainter();
@@ -87,6 +106,9 @@ private:
     QRgb penRgb = 0xFF000000;
     int rowTop = 0;
     int rowBottom = 1 << 30;
+    uchar *pixels = nullptr;
+    qsizetype stride = 0;
+    QRect keptBox;
 };
 
 // 0x00BBGGRR as a Qt colour.

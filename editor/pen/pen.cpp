@@ -68,18 +68,6 @@ void clipEnd(double &x, double &y, int code, double ox, double oy, double dx, do
 
 } // namespace
 
-int32_t RoundHalfAway(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    const double r = std::trunc(v >= 0 ? v + 0.5 : v - 0.5);
-    if (r >= double(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (r <= double(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    return int32_t(r);
-}
-
 double RoundToStep(double value, double step)
 {
     if (!(step > 0) || !std::isfinite(step))

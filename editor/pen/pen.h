@@ -31,8 +31,20 @@ struct LinePen
     double offset = 0;
 };
 
-// Half away from zero; values beyond the 32-bit range give its ends, NaN gives 0.
-int32_t RoundHalfAway(double v);
+// Half away from zero; values beyond the 32-bit range give its ends, NaN gives 0. Inline:
+// every end of every stroke of a picture is rounded.
+inline int32_t RoundHalfAway(double v)
+{
+    if (v != v)
+        return 0;
+    const double r = v >= 0 ? v + 0.5 : v - 0.5;
+    if (r >= 2147483647.0)
+        return INT32_MAX;
+    if (r <= -2147483648.0)
+        return INT32_MIN;
+    // The conversion truncates, as std::trunc would.
+    return int32_t(r);
+}
 // value to the nearest multiple of step, halves away from zero; a step that is not a
 // positive number leaves the value as it is.
 double RoundToStep(double value, double step);

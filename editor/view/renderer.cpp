@@ -121,6 +121,15 @@ std::mutex &textLock()
     return lock;
 }
 
+// Whether the point lies inside the view as ClipSegment's codes take it (an edge within
+// its tolerance is outside); false for a point that is not finite.
+bool inView(const ViewParams &view, double x, double y)
+{
+    constexpr double Tolerance = 1e-12;
+    return x - view.x1 >= Tolerance && x - view.x2 <= -Tolerance && y - view.y1 >= Tolerance
+           && y - view.y2 <= -Tolerance;
+}
+
 // Chords of a curve part from it by at most this many pixels.
 constexpr double ChordPixels = 0.25;
 
@@ -147,9 +156,16 @@ ArcShape circleArc(const CircleShape &c)
     return {c.cx, c.cy, c.r, 0, 0};
 }
 
+CircleShape circleOf(const ArcShape &a)
+{
+    return {a.cx, a.cy, a.r};
+}
+
 // A curve with the pen's pattern walked along its length from its start; only the parts
-// in the view are stroked, the pattern taken up there at its place.
-void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const ArcShape &a)
+// in the view are stroked, the pattern taken up there at its place. inside: the curve lies
+// well within the view, where the parts in it are the whole curve.
+void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const ArcShape &a,
+               bool inside = false)
 {
     // Dots reach half the width beyond their place; a pixel more for rounding.
     const double margin = std::fabs(pen.width) / 200.0 + 2 / view.scale;
@@ -159,7 +175,32 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     SetBrush(canvas, pen.colour, 0);
     const Geometry::DashPattern pattern =
         FinerThanPixels(pen, view.scale) ? Geometry::DashPattern{} : patternOf(pen);
-    Geometry::WalkArc(a, pattern, ChordPixels / view.scale, &clip,
+    if (inside && pattern.count == 0) {
+        // The chords straight to their pixels where both ends lie in the view, as
+        // DrawClippedLine takes them; the walk's chords exactly.
+        const double k = view.scale;
+        bool first = true;
+        double x1 = 0, y1 = 0;
+        int32_t px1 = 0, py1 = 0;
+        Geometry::WholeArcChordEnds(a, ChordPixels / k, [&](double x2, double y2) {
+            const bool in = inView(view, x2, y2);
+            const int32_t px2 = in ? RoundHalfAway((x2 - view.x1) * k) : 0;
+            const int32_t py2 = in ? view.height - RoundHalfAway((y2 - view.y1) * k) : 0;
+            if (!first) {
+                if (in && inView(view, x1, y1))
+                    DrawPixelLine(canvas, px1, py1, px2, py2);
+                else
+                    DrawClippedLine(canvas, view, x1, y1, x2, y2);
+            }
+            first = false;
+            x1 = x2;
+            y1 = y2;
+            px1 = px2;
+            py1 = py2;
+        });
+        return;
+    }
+    Geometry::WalkArc(a, pattern, ChordPixels / view.scale, inside ? nullptr : &clip,
                       [&](bool dot, double x1, double y1, double x2, double y2) {
                           if (!dot) {
                               DrawClippedLine(canvas, view, x1, y1, x2, y2);
@@ -177,6 +218,16 @@ bool boxOutside(const ViewParams &view, const PaperBox &b, double margin)
 {
     return b.x2 < view.x1 - margin || b.x1 > view.x2 + margin || b.y2 < view.y1 - margin
            || b.y1 > view.y2 + margin;
+}
+
+// Whether the box lies inside the view, so that the stroke's clip box (the view and a
+// margin) meets none of it: a curve there crosses none of the clip's edges. Boxes of more
+// than some millions of pixels are left to the clipping, whose edges they could come too
+// close to for the test to tell.
+bool boxInside(const ViewParams &view, const PaperBox &b)
+{
+    return b.x1 > view.x1 && b.x2 < view.x2 && b.y1 > view.y1 && b.y2 < view.y2
+           && (b.x2 - b.x1 + b.y2 - b.y1) * view.scale < 1e7;
 }
 
 // The text's box as four edges, for bands and highlights.
@@ -203,34 +254,97 @@ bool underPixel(Canvas &canvas, const ViewParams &view, const LinePen &pen, doub
 
 } // namespace
 
-void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
-                  const Entity &e)
+const LineLook *PictureLooks::Of(const Entity &e)
 {
-    LineLook look;
-    if (!model.Look(e, look))
-        return;
+    // The look depends on these four numbers alone.
+    const uint64_t key = uint64_t(uint16_t(e.look.layer)) | uint64_t(uint16_t(e.look.colour)) << 16
+                         | uint64_t(uint16_t(e.look.lineType)) << 32
+                         | uint64_t(uint16_t(e.look.width)) << 48;
+    Kept &k = kept[(key * 0x9E3779B97F4A7C15ull) >> 58];
+    if (!k.filled || k.key != key) {
+        k.key = key;
+        k.filled = true;
+        k.drawn = model.Look(e, k.look);
+    }
+    return k.drawn ? &k.look : nullptr;
+}
+
+namespace {
+
+// The commonest stroke, a continuous line at most a pixel wide with both ends in the view,
+// as the styled pen draws it: no clipping, no pattern. False, with nothing drawn, for any
+// other.
+bool plainLine(Canvas &canvas, const ViewParams &view, const LinePen &pen, const LineShape &g)
+{
+    if (pen.count != 0 || !inView(view, g.x1, g.y1) || !inView(view, g.x2, g.y2))
+        return false;
+    const int ipw = pixelWidth(pen, view);
+    if (ipw > 1)
+        return false;
+    SetPen(canvas, pen.colour, 0, ipw);
+    SetBrush(canvas, pen.colour, 0);
+    const double k = view.scale;
+    DrawPixelLine(canvas, RoundHalfAway((g.x1 - view.x1) * k),
+                  view.height - RoundHalfAway((g.y1 - view.y1) * k),
+                  RoundHalfAway((g.x2 - view.x1) * k),
+                  view.height - RoundHalfAway((g.y2 - view.y1) * k));
+    return true;
+}
+
+void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                const Entity &e, const LineLook &look)
+{
     const PaperShape shape = model.Paper(e);
     std::visit(
         [&](const auto &g) {
             using G = std::decay_t<decltype(g)>;
             if constexpr (std::is_same_v<G, LineShape>) {
+                if (plainLine(canvas, view, look.pen, g))
+                    return;
                 // Ends that are not finite are refused by the pen's clipping.
-                DrawStyledLineInView(canvas, view, look.pen, g.x1, g.y1, g.x2, g.y2);
+                LinePen pen = look.pen;
+                DrawStyledLineInView(canvas, view, pen, g.x1, g.y1, g.x2, g.y2);
             } else if constexpr (std::is_same_v<G, CircleShape>) {
                 if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
                     return;
-                if (!boxOutside(view, Geometry::CircleBox(g), std::fabs(look.pen.width) / 200.0))
-                    strokeArc(canvas, view, look.pen, circleArc(g));
+                const PaperBox box = Geometry::CircleBox(g);
+                if (!boxOutside(view, box, std::fabs(look.pen.width) / 200.0))
+                    strokeArc(canvas, view, look.pen, circleArc(g), boxInside(view, box));
             } else if constexpr (std::is_same_v<G, ArcShape>) {
                 if (underPixel(canvas, view, look.pen, g.cx, g.cy, g.r))
                     return;
-                if (!boxOutside(view, Geometry::ArcBox(g), std::fabs(look.pen.width) / 200.0))
-                    strokeArc(canvas, view, look.pen, g);
+                // Inside the view with its whole circle, the arc's own box is not needed.
+                if (boxInside(view, Geometry::CircleBox(circleOf(g)))) {
+                    strokeArc(canvas, view, look.pen, g, true);
+                    return;
+                }
+                const PaperBox box = Geometry::ArcBox(g);
+                if (!boxOutside(view, box, std::fabs(look.pen.width) / 200.0))
+                    strokeArc(canvas, view, look.pen, g, boxInside(view, box));
             } else if constexpr (std::is_same_v<G, TextRef>) {
                 RenderText(canvas, view, g, model.Strings(g), look.pen.colour);
             }
         },
         shape);
+}
+
+} // namespace
+
+void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                  const Entity &e)
+{
+    LineLook look;
+    if (e.Live() && model.Look(e, look))
+        drawEntity(canvas, view, model, e, look);
+}
+
+void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                  const Entity &e, PictureLooks &looks)
+{
+    if (!e.Live())
+        return;
+    if (const LineLook *look = looks.Of(e))
+        drawEntity(canvas, view, model, e, *look);
 }
 
 void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
@@ -267,7 +381,7 @@ void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
     {
         const std::lock_guard<std::mutex> hold(textLock());
         if (const QImage *kept = TextPictureOf(t, strings.font, strings.text, t.height * k,
-                                               uint32_t(colour), origin)) {
+                                               uint32_t(colour), origin, &frame)) {
             picture = *kept;
         } else {
             if (Geometry::Normal(frame.angle) == 0
@@ -322,8 +436,9 @@ void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &
     BeginTextPictures();
     std::vector<uint32_t> seen;
     model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
+    PictureLooks looks(model);
     for (uint32_t i : seen)
-        RenderEntity(canvas, view, model, model.At(i));
+        RenderEntity(canvas, view, model, model.At(i), looks);
 }
 
 void RenderHighlight(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
@@ -404,15 +519,20 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
     QImage next(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return false;
+    // Texts are the costliest to blend and often reach far into what is moved over them.
+    const QRect kept = kx1 <= kx2 && ky1 <= ky2 ? QRect(QPoint(kx1, ky1), QPoint(kx2, ky2))
+                                                : QRect();
     if (threads != 1) {
         BeginTextPictures();
-        RenderEntitiesInBands(next, after, model, sheet, drawn, threads);
+        RenderEntitiesInBands(next, after, model, sheet, drawn, threads, nullptr, kept);
     } else {
         Canvas canvas(next);
+        canvas.LeaveAlone(kept);
         RenderSheet(canvas, after, sheet);
         BeginTextPictures();
+        PictureLooks looks(model);
         for (uint32_t i : drawn)
-            RenderEntity(canvas, after, model, model.At(i));
+            RenderEntity(canvas, after, model, model.At(i), looks);
     }
     if (kx1 <= kx2) {
         const size_t bytes = size_t(kx2 - kx1 + 1) * 4;

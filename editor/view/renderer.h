@@ -2,6 +2,7 @@
 #pragma once
 
 #include "db/entityrows.h"
+#include "editor/model/drawingmodel.h"
 #include "editor/pen/pen.h"
 
 #include <QImage>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class Canvas;
-class DrawingModel;
 struct SheetFrame;
 struct Entity;
 struct TextRef;
@@ -42,10 +42,32 @@ void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
 void RenderSheetFrame(Canvas &canvas, const ViewParams &view, const SheetFrame &frame);
 // Every live entity that meets the view, in ascending entity number.
 void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &model);
+// The looks of one picture's entities, each combination of layer, colour, line type and
+// width worked out once: for one thread, while the drawing's tables stay as they are.
+class PictureLooks
+{
+public:
+    explicit PictureLooks(const DrawingModel &model) : model(model) {}
+    // The entity's look, nullptr when it is not drawn (as DrawingModel::Look).
+    const LineLook *Of(const Entity &e);
+
+private:
+    struct Kept
+    {
+        uint64_t key = 0;
+        bool filled = false, drawn = false;
+        LineLook look;
+    };
+    const DrawingModel &model;
+    Kept kept[64];
+};
+
 // One entity as the picture draws it, whatever its kind; nothing for one that is not live
 // and shown. Circles and arcs are stroked with the line type walked along the curve.
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                   const Entity &e);
+void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                  const Entity &e, PictureLooks &looks);
 // A text glyph by glyph in its cells, shaped once and kept; under 2 pixels high a line
 // along its box; nothing for an empty text or a height that is not positive.
 void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,

@@ -343,7 +343,8 @@ size_t KeptTextOutlines()
 }
 
 const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
-                            double pixels, uint32_t colour, QPointF &origin)
+                            double pixels, uint32_t colour, QPointF &origin,
+                            const Geometry::TextLayout *given)
 {
     if (!(pixels > 0) || pixels > MostPicturePixels)
         return nullptr;
@@ -354,8 +355,10 @@ const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString
     const PictureKey key{outlineKey(lowerLeft, font, text), int(std::lround(pixels * 4)),
                          colour & 0xFFFFFF};
     const double p = key.quarters / 4.0;
-    const Geometry::TextLayout frame = Geometry::TextFrame(t, text);
-    const QPointF shift(-frame.x / t.height * p, frame.y / t.height * p);
+    const Geometry::TextLayout frame =
+        given ? Geometry::TextLayout() : Geometry::TextFrame(t, text);
+    const Geometry::TextLayout &box = given ? *given : frame;
+    const QPointF shift(-box.x / t.height * p, box.y / t.height * p);
     auto it = k.pictures.find(key);
     if (it != k.pictures.end()) {
         origin = it->origin + shift;

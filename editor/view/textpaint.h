@@ -41,8 +41,10 @@ size_t KeptTextOutlines();
 // and in a colour, kept for later redraws: blending it is much cheaper than filling its
 // outline. origin is where the anchor point lies in it. Null for texts too high to keep or
 // while the kept pictures fill their room.
+// frame, when given, is the text's TextFrame, worked out already.
 const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
-                            double pixels, uint32_t colour, QPointF &origin);
+                            double pixels, uint32_t colour, QPointF &origin,
+                            const Geometry::TextLayout *frame = nullptr);
 // A text glyph by glyph from coverage masks kept per character, size and turn, the anchor
 // point at at (in pixels); only glyphs near the canvas are drawn. False when the masks
 // fill their room or the text is too high for them; the text is then drawn some other way.

@@ -92,17 +92,21 @@ bool mostlyInView(const DrawingModel &model, const ViewParams &view)
 
 // The rows the entity can touch: its extent with room for its pen's width and for glyphs
 // reaching out of their cells.
-Rows rowsOf(const DrawingModel &model, const Entity &e, const ViewParams &view, bool unsought)
+Rows rowsOf(const DrawingModel &model, const Entity &e, const ViewParams &view, bool unsought,
+           PictureLooks &looks)
 {
-    LineLook look;
+    // Those not live are not drawn; sought ones are live.
+    if (!e.Live())
+        return {};
+    const LineLook *look = looks.Of(e);
     PaperBox b;
-    if (!model.Look(e, look) || !model.Extent(e, b))
+    if (!look || !model.Extent(e, b))
         return {};
     // Not found by EntitiesIn: taken as it takes them, live and meeting the view.
-    if (unsought && (!e.Live() || !meets(b, {view.x1, view.y1, view.x2, view.y2})))
+    if (unsought && !meets(b, {view.x1, view.y1, view.x2, view.y2}))
         return {};
     const double k = view.scale;
-    double margin = std::min(std::fabs(look.pen.width) / 100.0 * k, 400.0) / 2 + 3;
+    double margin = std::min(std::fabs(look->pen.width) / 100.0 * k, 400.0) / 2 + 3;
     if (std::holds_alternative<TextRef>(e.shape))
         margin += std::min(b.x2 - b.x1, b.y2 - b.y1) * k / 2;
     const double top = view.height - (b.y2 - view.y1) * k - margin;
@@ -129,7 +133,7 @@ namespace {
 // and meeting the view, in bands; threads is more than one.
 void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                  const Sheet &sheet, const std::vector<uint32_t> *positions, int threads,
-                 BandTimes *times)
+                 BandTimes *times, const QRect &kept)
 {
     const int w = image.width(), h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
@@ -141,8 +145,9 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
     const size_t part = (count + parts - 1) / parts;
     share(threads, int(parts), [&](int p) {
         const size_t from = size_t(p) * part, to = std::min(count, from + part);
+        PictureLooks looks(model);
         for (size_t j = from; j < to; ++j)
-            rows[j] = rowsOf(model, model.At(at(j)), view, !positions);
+            rows[j] = rowsOf(model, model.At(at(j)), view, !positions, looks);
     }, times);
     const double between = times ? threadMs() : 0;
     // Bands of about as many entities each, counted at their middle rows.
@@ -177,10 +182,12 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
         QImage memory(bits, w, h, stride, format);
         Canvas canvas(memory);
         canvas.SetRows(top, bottom);
+        canvas.LeaveAlone(kept);
         RenderSheet(canvas, view, sheet);
+        PictureLooks looks(model);
         for (size_t j = 0; j < count; ++j) {
             if (rows[j].top <= rows[j].bottom && rows[j].top < bottom && rows[j].bottom >= top)
-                RenderEntity(canvas, view, model, model.At(at(j)));
+                RenderEntity(canvas, view, model, model.At(at(j)), looks);
         }
     }, times);
 }
@@ -219,25 +226,27 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
     }
     if (whole)
         drawInBands(image, view, model, sheet, nullptr, threadsFor(threads, model.Count()),
-                    times);
+                    times, QRect());
     else
         RenderEntitiesInBands(image, view, model, sheet, seen, threads, times);
 }
 
 void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                            const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads, BandTimes *times)
+                           int threads, BandTimes *times, const QRect &kept)
 {
     threads = threadsFor(threads, positions.size());
     if (bandable(image, view, threads)) {
-        drawInBands(image, view, model, sheet, &positions, threads, times);
+        drawInBands(image, view, model, sheet, &positions, threads, times, kept);
         return;
     }
     const double start = times ? threadMs() : 0;
     Canvas canvas(image);
+    canvas.LeaveAlone(kept);
     RenderSheet(canvas, view, sheet);
+    PictureLooks looks(model);
     for (uint32_t i : positions)
-        RenderEntity(canvas, view, model, model.At(i));
+        RenderEntity(canvas, view, model, model.At(i), looks);
     if (times) {
         times->longestMs += threadMs() - start;
         times->totalMs += threadMs() - start;

@@ -33,6 +33,8 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
                           const Sheet &sheet, int threads = 0, BandTimes *times = nullptr);
 // The sheet, then the entities at the positions given (ascending, as EntitiesIn gives
 // them), in bands as above. Text pictures are begun by the caller.
+// kept, when not empty, is left alone by blends, as the caller copies over it.
 void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                            const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads = 0, BandTimes *times = nullptr);
+                           int threads = 0, BandTimes *times = nullptr,
+                           const QRect &kept = QRect());

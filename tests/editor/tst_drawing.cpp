@@ -564,6 +564,14 @@ void TestDrawing::panMovesThePicture()
     text.text = QStringLiteral("穴 φ10 通し");
     t.shape = text;
     rows.push_back(t);
+    // Upright, across the left edge, blended into the bands a pan draws afresh.
+    t.entity = {++n, 1, 1, KindText, 2};
+    text.px = -110;
+    text.py = 40;
+    text.angle = 0;
+    text.text = QStringLiteral("SECTION A-A 断面");
+    t.shape = text;
+    rows.push_back(t);
     m.Add(rows);
     const Sheet sheet{420, 297, 10};
 

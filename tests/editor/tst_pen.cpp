@@ -14,6 +14,8 @@ private slots:
     void rounding();
     void clipping();
     void continuousLine();
+    void thinLinesRoundEveryStep();
+    void picturesBlendAsThePainterDoes();
     void dashedLine();
     void dotPattern();
     void wideLine();
@@ -166,6 +168,111 @@ void TestPen::continuousLine()
         QCOMPARE(inkedCount(image, QRect(x, 0, 1, 25)), 1);
     QVERIFY(inked(image, 10, 10) && inked(image, 30, 20));
     QCOMPARE(inkedCount(image), 51 + 21);
+}
+
+void TestPen::thinLinesRoundEveryStep()
+{
+    // Every one-pixel line, on the image, leaving it or cut to a band of rows, is the pixel
+    // at each step along its longer axis with the other coordinate at
+    // a1 + floor((2 i d + n) / (2 n)) for step i of n, and its end pixel.
+    const int w = 37, h = 29;
+    const QRgb ink = 0xFF102030;
+    quint32 seed = 12345;
+    const auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % quint32(range));
+    };
+    for (int round = 0; round < 4000; ++round) {
+        // Most lines on the image, some reaching beyond it; octants and slopes of every kind.
+        const int reach = round % 3 == 0 ? 30 : 0;
+        const int x1 = next(w + 2 * reach) - reach, y1 = next(h + 2 * reach) - reach;
+        int x2 = next(w + 2 * reach) - reach, y2 = next(h + 2 * reach) - reach;
+        if (round % 7 == 0)
+            y2 = y1 + (x2 - x1) * (round % 2 ? 1 : -1); // diagonals
+        const int top = round % 5 == 0 ? next(h) : 0;
+        const int bottom = round % 5 == 0 ? top + next(h - top + 1) : h;
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            Canvas canvas(image);
+            canvas.SetRows(top, bottom);
+            SetPen(canvas, 0x302010, 0, 1);
+            DrawPixelLine(canvas, x1, y1, x2, y2);
+        }
+        QImage expected(w, h, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        const auto plot = [&](long long x, long long y) {
+            if (x >= 0 && x < w && y >= top && y < bottom)
+                expected.setPixel(int(x), int(y), ink);
+        };
+        const long long dx = x2 - x1, dy = y2 - y1;
+        const bool alongX = std::llabs(dx) >= std::llabs(dy);
+        const long long n = alongX ? std::llabs(dx) : std::llabs(dy);
+        const long long d = alongX ? dy : dx;
+        for (long long i = 0; i < n; ++i) {
+            const long long num = 2 * i * d + n;
+            long long q = num / (2 * n);
+            if (num % (2 * n) != 0 && num < 0)
+                --q;
+            const long long major = (alongX ? x1 : y1) + ((alongX ? dx : dy) > 0 ? i : -i);
+            const long long minor = (alongX ? y1 : x1) + q;
+            plot(alongX ? major : minor, alongX ? minor : major);
+        }
+        plot(x2, y2);
+        if (image != expected) {
+            QFAIL(qPrintable(QStringLiteral("line %1,%2 to %3,%4 in rows %5-%6 differs")
+                                 .arg(x1).arg(y1).arg(x2).arg(y2).arg(top).arg(bottom)));
+        }
+    }
+}
+
+void TestPen::picturesBlendAsThePainterDoes()
+{
+    // A premultiplied picture over the image, unturned, gives the painter's very pixels:
+    // on the image, partly beyond its edges and cut to a band of rows.
+    quint32 seed = 777;
+    const auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % quint32(range));
+    };
+    QImage picture(23, 17, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const int kind = next(4);
+            const int a = kind == 0 ? 0 : kind == 1 ? 255 : next(256);
+            picture.setPixel(x, y, qRgba(next(a + 1), next(a + 1), next(a + 1), a));
+        }
+    }
+    QImage background(40, 30, QImage::Format_RGB32);
+    for (int y = 0; y < background.height(); ++y)
+        for (int x = 0; x < background.width(); ++x)
+            background.setPixel(x, y, qRgb(next(256), next(256), next(256)));
+    const QPointF origin(3.25, 14.5);
+    int changed = 0;
+    for (int round = 0; round < 40; ++round) {
+        const QPointF at(next(70) - 15 + next(4) / 4.0, next(55) - 12 + next(4) / 4.0);
+        const int top = round % 3 == 0 ? next(20) : 0;
+        const int bottom = round % 3 == 0 ? top + 1 + next(10) : background.height();
+        QImage ours = background.copy();
+        {
+            Canvas canvas(ours);
+            canvas.SetRows(top, bottom);
+            canvas.DrawImage(picture, origin, at, 0);
+        }
+        QImage theirs = background.copy();
+        {
+            QPainter painter(&theirs);
+            painter.setClipRect(QRect(0, top, theirs.width(), bottom - top));
+            painter.drawImage(QPoint(int(std::floor(at.x() - origin.x() + 0.5)),
+                                     int(std::floor(at.y() - origin.y() + 0.5))),
+                              picture);
+        }
+        QVERIFY2(ours == theirs, qPrintable(QStringLiteral("at %1,%2 rows %3-%4")
+                                                .arg(at.x()).arg(at.y()).arg(top).arg(bottom)));
+        changed += ours != background;
+    }
+    // Many places put some of the picture on the image.
+    QVERIFY2(changed >= 10, qPrintable(QString::number(changed)));
 }
 
 void TestPen::dashedLine()

@@ -5,6 +5,7 @@
 #include "db/firebird.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -56,28 +57,128 @@ void lookAt(const fb::Cells &c, int k, bool lined, EntityRecord &e)
     }
 }
 
+// A kind's row in its table's own column order, starting with its N at column k.
+void kindAt(const fb::Cells &c, int k, int16_t kind, EntityRecord &e)
+{
+    const auto r = [&](int i) { return c.real(k + i); };
+    switch (kind) {
+    case KindLine:
+        lookAt(c, k, true, e);
+        e.shape = LineShape{r(5), r(6), r(7), r(8)};
+        break;
+    case KindCircle:
+        lookAt(c, k, true, e);
+        e.shape = CircleShape{r(5), r(6), r(7)};
+        break;
+    case KindArc:
+        lookAt(c, k, true, e);
+        e.shape = ArcShape{r(5), r(6), r(7), r(8), r(9)};
+        break;
+    case KindText:
+        lookAt(c, k, false, e);
+        e.shape = TextShape{r(6), r(7), r(8), r(9), r(10), r(11), small(c, k + 3),
+                            small(c, k + 4), small(c, k + 5), FromCp932(c.bytes(k + 12)),
+                            FromCp932(c.bytes(k + 13))};
+        break;
+    default:
+        break;
+    }
+}
+
 EntityRecord entityAt(const fb::Cells &c, int first)
 {
     EntityRecord e;
     e.entity = {whole(c, first), whole(c, first + 1), small(c, first + 2), small(c, first + 3),
                 whole(c, first + 4)};
-    const auto r = [&](int k) { return c.real(first + k); };
-    if (!c.null(first + 5)) {
-        lookAt(c, first + 5, true, e);
-        e.shape = LineShape{r(10), r(11), r(12), r(13)};
-    } else if (!c.null(first + 14)) {
-        lookAt(c, first + 14, true, e);
-        e.shape = CircleShape{r(19), r(20), r(21)};
-    } else if (!c.null(first + 22)) {
-        lookAt(c, first + 22, true, e);
-        e.shape = ArcShape{r(27), r(28), r(29), r(30), r(31)};
-    } else if (!c.null(first + 32)) {
-        lookAt(c, first + 32, false, e);
-        e.shape = TextShape{r(38), r(39), r(40), r(41), r(42), r(43),
-                            small(c, first + 35), small(c, first + 36), small(c, first + 37),
-                            FromCp932(c.bytes(first + 44)), FromCp932(c.bytes(first + 45))};
-    }
+    if (!c.null(first + 5))
+        kindAt(c, first + 5, KindLine, e);
+    else if (!c.null(first + 14))
+        kindAt(c, first + 14, KindCircle, e);
+    else if (!c.null(first + 22))
+        kindAt(c, first + 22, KindArc, e);
+    else if (!c.null(first + 32))
+        kindAt(c, first + 32, KindText, e);
     return e;
+}
+
+// Each kind's table and its columns, as kindAt reads them.
+struct KindTable
+{
+    const char *table;
+    const char *columns;
+};
+
+const KindTable kindTables[] = {
+    {nullptr, nullptr},
+    {"ENT_LINE_", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2"},
+    {"ENT_CIRCLE_", "N,LAY,COL,LTP,WID,CX,CY,CR"},
+    {"ENT_ARC_", "N,LAY,COL,LTP,WID,CX,CY,CR,SA,EA"},
+    {"ENT_TEXT_", "N,LAY,COL,STL,BAS,DIR,PX,PY,MH,MW,MD,ANG,FNT,TXT"},
+};
+
+QByteArray kindColumns(const KindTable &k, const QByteArray &alias)
+{
+    QByteArray out;
+    for (const QByteArray &c : QByteArray(k.columns).split(','))
+        out += (out.isEmpty() ? "" : ", ") + alias + c;
+    return out;
+}
+
+// Gaps between the wanted numbers of a kind's rows up to this many are read through rather
+// than asked for apart.
+constexpr int32_t ReadThrough = 256;
+// Beyond this many runs of numbers, or ranges this much wider than the rows wanted, the rows
+// are found through the entities' own numbers instead: the numbers are then spread among
+// other entities' rows, which a range would read for nothing.
+constexpr size_t MostRuns = 16;
+constexpr int64_t Wider = 16, WiderBy = 4096;
+
+// The rows of one kind that entities numbered first to last name by wanted (ascending, once
+// each), ascending by their own number. Rows of kindred numbers come by their key's ranges;
+// numbers spread far come through a join of the entities' range.
+bool readKindRows(Database &db, int drawing, int16_t kind, int32_t first, int32_t last,
+                  const std::vector<int32_t> &wanted, std::vector<EntityRecord> &out)
+{
+    out.clear();
+    if (wanted.empty())
+        return true;
+    std::vector<std::pair<int32_t, int32_t>> runs{{wanted.front(), wanted.front()}};
+    int64_t span = 1;
+    for (size_t i = 1; i < wanted.size(); ++i) {
+        const int64_t gap = int64_t(wanted[i]) - runs.back().second - 1;
+        if (gap <= ReadThrough) {
+            runs.back().second = wanted[i];
+            span += gap + 1;
+        } else {
+            runs.emplace_back(wanted[i], wanted[i]);
+            span += 1;
+        }
+    }
+    const KindTable &k = kindTables[kind];
+    const QByteArray n = suffix(drawing);
+    QByteArray sql;
+    if (runs.size() <= MostRuns && span <= Wider * int64_t(wanted.size()) + WiderBy) {
+        sql = "SELECT " + kindColumns(k, {}) + " FROM " + k.table + n + " WHERE";
+        for (size_t i = 0; i < runs.size(); ++i)
+            sql += (i ? " OR N BETWEEN " : " N BETWEEN ") + QByteArray::number(runs[i].first)
+                   + " AND " + QByteArray::number(runs[i].second);
+    } else {
+        sql = "SELECT " + kindColumns(k, "K.") + " FROM ENTITY_" + n + " E JOIN " + k.table + n
+              + " K ON K.N = E.DN WHERE E.DT = " + QByteArray::number(kind) + " AND E.N BETWEEN "
+              + QByteArray::number(first) + " AND " + QByteArray::number(last);
+    }
+    const bool ok = db.DatabaseConnected()
+                    && db.Connection().readEach(sql, [&](const fb::Cells &c) {
+                           EntityRecord e;
+                           kindAt(c, 0, kind, e);
+                           out.push_back(std::move(e));
+                       });
+    if (!ok)
+        return false;
+    const auto byRow = [](const EntityRecord &a, const EntityRecord &b) { return a.row < b.row; };
+    if (!std::is_sorted(out.begin(), out.end(), byRow))
+        std::sort(out.begin(), out.end(), byRow);
+    return true;
 }
 
 bool read(Database &db, const QByteArray &sql, const std::function<void(const fb::Cells &)> &each)
@@ -175,12 +276,75 @@ bool ReadHistoryStart(Database &db, int drawing, int64_t &highestHistory, int64_
 bool ReadEntities(Database &db, int drawing, int64_t after, int limit,
                   const std::function<void(const EntityRecord &)> &each)
 {
-    QByteArray sql = "SELECT " + entityColumns() + " FROM ENTITY_" + suffix(drawing) + " E"
-                     + kindJoins(drawing) + " WHERE E.N > " + QByteArray::number(qint64(after))
-                     + " ORDER BY E.N";
-    if (limit > 0)
-        sql += " ROWS " + QByteArray::number(limit);
-    return read(db, sql, [&](const fb::Cells &c) { each(entityAt(c, 0)); });
+    // The entities first, then each kind's rows on their own narrow rows, joined here: one
+    // query joining all four tables costs the server a look into each for every entity and
+    // carries every kind's columns on every row. Steps bound what is held at once.
+    constexpr int Step = 65536;
+    int64_t from = after;
+    int left = limit > 0 ? limit : -1;
+    std::vector<EntityRecord> chunk;
+    std::vector<int32_t> wanted[5];
+    std::vector<EntityRecord> rows[5];
+    for (;;) {
+        const int step = left < 0 ? Step : std::min(left, Step);
+        chunk.clear();
+        const bool ok = read(db, "SELECT N, MN, DS, DT, DN FROM ENTITY_" + suffix(drawing)
+                                     + " WHERE N > " + QByteArray::number(qint64(from))
+                                     + " ORDER BY N ROWS " + QByteArray::number(step),
+                             [&](const fb::Cells &c) {
+                                 EntityRecord e;
+                                 e.entity = {whole(c, 0), whole(c, 1), small(c, 2), small(c, 3),
+                                             whole(c, 4)};
+                                 chunk.push_back(std::move(e));
+                             });
+        if (!ok)
+            return false;
+        if (chunk.empty())
+            return true;
+        for (int16_t kind = KindLine; kind <= KindText; ++kind)
+            wanted[kind].clear();
+        for (const EntityRecord &e : chunk) {
+            if (e.entity.type >= KindLine && e.entity.type <= KindText)
+                wanted[e.entity.type].push_back(e.entity.target);
+        }
+        for (int16_t kind = KindLine; kind <= KindText; ++kind) {
+            std::vector<int32_t> &w = wanted[kind];
+            if (!std::is_sorted(w.begin(), w.end()))
+                std::sort(w.begin(), w.end());
+            w.erase(std::unique(w.begin(), w.end()), w.end());
+            if (!readKindRows(db, drawing, kind, chunk.front().entity.n, chunk.back().entity.n, w,
+                              rows[kind]))
+                return false;
+        }
+        // Entity and kind numbers mostly rise together: look next to the last one found.
+        size_t at[5] = {};
+        for (EntityRecord &e : chunk) {
+            const int16_t kind = e.entity.type;
+            if (kind >= KindLine && kind <= KindText) {
+                const std::vector<EntityRecord> &r = rows[kind];
+                size_t i = at[kind];
+                if (i >= r.size() || r[i].row != e.entity.target) {
+                    i = size_t(std::lower_bound(r.begin(), r.end(), e.entity.target,
+                                                [](const EntityRecord &a, int32_t v) {
+                                                    return a.row < v;
+                                                })
+                               - r.begin());
+                }
+                if (i < r.size() && r[i].row == e.entity.target) {
+                    e.row = r[i].row;
+                    e.look = r[i].look;
+                    e.shape = r[i].shape;
+                    at[kind] = i + 1;
+                }
+            }
+            each(e);
+        }
+        if (left > 0 && (left -= int(chunk.size())) <= 0)
+            return true;
+        if (int(chunk.size()) < step)
+            return true;
+        from = chunk.back().entity.n;
+    }
 }
 
 bool ReadChangedEntities(Database &db, int drawing, int64_t afterHistory,

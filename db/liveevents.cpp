@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -27,15 +28,25 @@ struct Mail
     QByteArray data;
 };
 
+// One for each attachment, so that a callback of an attachment since closed can neither
+// post nor be counted for the next one.
 struct Mailbox
 {
     std::mutex lock;
+    // Cleared before the owner or the attachment goes: nothing is posted to it afterwards.
     LiveEvents *owner = nullptr;
     std::vector<Mail> mail;
     bool posted = false;
+    // Calls with data that the client's event thread has finished. That thread handles one
+    // packet at a time, so once the count has moved past a callback's retirement, no packet
+    // taken for it before it was cancelled can still be on its way to it.
+    quint64 finished = 0;
 };
 
-// Runs on the client library's thread: it copies what it was given and posts a note.
+// Runs on the client library's threads: it copies what it was given and posts a note.
+// Counted references: the client holds some of its own (its wrapper and its event record),
+// but it can drop its last one while its event thread is about to call; so this side keeps
+// one until that thread is known to be past it.
 class Callback : public IEventCallbackImpl<Callback, ThrowStatusWrapper>
 {
 public:
@@ -44,32 +55,38 @@ public:
 
     void eventCallbackFunction(unsigned length, const unsigned char *events) override
     {
-        std::lock_guard<std::mutex> hold(box->lock);
-        if (!box->owner)
-            return;
-        // No data: the server went away.
-        box->mail.push_back({serial, events && length
-                                         ? QByteArray(reinterpret_cast<const char *>(events),
-                                                      int(length))
-                                         : QByteArray()});
-        if (!box->posted) {
-            box->posted = true;
-            QMetaObject::invokeMethod(box->owner, "TakeMail", Qt::QueuedConnection);
+        // Once the count below moves this object may go at any moment: the mailbox is held
+        // here for the rest of the call, and nothing of this object is touched after it.
+        const std::shared_ptr<Mailbox> keep = box;
+        Mailbox &to = *keep;
+        std::lock_guard<std::mutex> hold(to.lock);
+        const bool data = events && length;
+        if (to.owner) {
+            // No data: the server went away, or the block was cancelled.
+            to.mail.push_back({serial, data ? QByteArray(reinterpret_cast<const char *>(events),
+                                                         int(length))
+                                            : QByteArray()});
+            if (!to.posted) {
+                to.posted = true;
+                QMetaObject::invokeMethod(to.owner, "TakeMail", Qt::QueuedConnection);
+            }
         }
+        // Only the event thread calls with data; a cancel calls without, on its own thread.
+        if (data)
+            ++to.finished;
     }
 
     void addRef() override { ++refs; }
     int release() override
     {
-        if (--refs == 0) {
+        const int left = --refs;
+        if (left == 0)
             delete this;
-            return 0;
-        }
-        return 1;
+        return left;
     }
 
 private:
-    std::shared_ptr<Mailbox> box;
+    const std::shared_ptr<Mailbox> box;
     const quint64 serial;
     std::atomic_int refs{1};
 };
@@ -94,34 +111,72 @@ struct Registration
 
 struct LiveEvents::Impl
 {
-    std::shared_ptr<Mailbox> box = std::make_shared<Mailbox>();
+    // The open attachment's; null without one.
+    std::shared_ptr<Mailbox> box;
     IAttachment *att = nullptr;
     qint64 attachmentId = 0;
     Registration reg;
-    // Callbacks the client may still hold until the attachment is gone.
-    std::vector<Callback *> retired;
+    // Callbacks no longer armed that the client's event thread may still be about to call,
+    // with the mailbox's count of finished calls when they were retired.
+    std::vector<std::pair<Callback *, quint64>> retired;
     quint64 nextSerial = 1;
     QByteArray user, password;
 
+    void retire(Callback *c)
+    {
+        quint64 at = std::numeric_limits<quint64>::max();
+        if (box) {
+            std::lock_guard<std::mutex> hold(box->lock);
+            at = box->finished;
+        }
+        retired.emplace_back(c, at);
+    }
+
+    // After the attachment is gone: a detach that worked has waited for the event thread.
+    // One that failed may have left it running, and its callbacks stay for good (they hold
+    // only their mailbox, which posts nowhere any more).
+    void freeRetired(bool detached)
+    {
+        if (detached) {
+            for (const auto &r : retired)
+                r.first->release();
+        }
+        retired.clear();
+    }
+
+    // Lets go of the retired callbacks the event thread has gone past.
+    void freeFinished()
+    {
+        if (!box)
+            return;
+        quint64 finished;
+        {
+            std::lock_guard<std::mutex> hold(box->lock);
+            finished = box->finished;
+        }
+        std::erase_if(retired, [finished](const std::pair<Callback *, quint64> &r) {
+            if (r.second >= finished)
+                return false;
+            r.first->release();
+            return true;
+        });
+    }
+
     void drop(Registration &r, bool freeBuffers)
     {
-        bool cancelled = !r.events;
         if (r.events) {
             try {
                 Status st;
+                // Done, the client lets go of the interface itself.
                 r.events->cancel(&st);
-                cancelled = true;
             } catch (const FbException &) {
                 // A dead attachment may still call back until it is gone.
+                r.events->release();
             }
-            r.events->release();
             r.events = nullptr;
         }
         if (r.callback) {
-            if (cancelled)
-                r.callback->release();
-            else
-                retired.push_back(r.callback);
+            retire(r.callback);
             r.callback = nullptr;
         }
         r.serial = 0;
@@ -132,11 +187,12 @@ struct LiveEvents::Impl
                 isc_free(reinterpret_cast<char *>(r.result));
             r.buffer = r.result = nullptr;
         }
+        freeFinished();
     }
 
     bool queue(Registration &r)
     {
-        if (!att || r.names.isEmpty())
+        if (!att || !box || r.names.isEmpty())
             return false;
         if (!r.buffer) {
             QByteArray bytes[MostNames];
@@ -160,18 +216,11 @@ struct LiveEvents::Impl
             r.events = att->queEvents(&st, r.callback, r.length, r.buffer);
             return r.events != nullptr;
         } catch (const FbException &) {
-            retired.push_back(r.callback);
+            retire(r.callback);
             r.callback = nullptr;
             r.serial = 0;
             return false;
         }
-    }
-
-    void freeRetired()
-    {
-        for (Callback *c : retired)
-            c->release();
-        retired.clear();
     }
 
     qint64 readAttachmentId()
@@ -198,7 +247,6 @@ struct LiveEvents::Impl
 
 LiveEvents::LiveEvents(QObject *parent) : QObject(parent), d(new Impl)
 {
-    d->box->owner = this;
     retry = new QTimer(this);
     retry->setSingleShot(true);
     connect(retry, &QTimer::timeout, this, &LiveEvents::Open);
@@ -209,10 +257,6 @@ LiveEvents::LiveEvents(QObject *parent) : QObject(parent), d(new Impl)
 
 LiveEvents::~LiveEvents()
 {
-    {
-        std::lock_guard<std::mutex> hold(d->box->lock);
-        d->box->owner = nullptr;
-    }
     Close();
 }
 
@@ -346,6 +390,8 @@ void LiveEvents::Open()
         retry->start(BackOffMs(attempt++));
         return;
     }
+    d->box = std::make_shared<Mailbox>();
+    d->box->owner = this;
     d->attachmentId = d->readAttachmentId();
     if (!Arm()) {
         Lost();
@@ -363,21 +409,28 @@ void LiveEvents::Open()
 void LiveEvents::Close()
 {
     check->stop();
+    if (d->box) {
+        // From here on the attachment's callbacks post nothing, whenever they are called.
+        std::lock_guard<std::mutex> hold(d->box->lock);
+        d->box->owner = nullptr;
+        d->box->mail.clear();
+    }
     d->drop(d->reg, true);
     d->reg.names.clear();
+    bool detached = true;
     if (d->att) {
         try {
             Status st;
             d->att->detach(&st);
         } catch (const FbException &) {
             d->att->release();
+            detached = false;
         }
         d->att = nullptr;
     }
     d->attachmentId = 0;
-    d->freeRetired();
-    std::lock_guard<std::mutex> hold(d->box->lock);
-    d->box->mail.clear();
+    d->freeRetired(detached);
+    d->box.reset();
 }
 
 void LiveEvents::Lost()
@@ -416,6 +469,8 @@ bool LiveEvents::Arm()
 
 void LiveEvents::TakeMail()
 {
+    if (!d->box)
+        return;
     std::vector<Mail> mail;
     {
         std::lock_guard<std::mutex> hold(d->box->lock);
@@ -440,17 +495,24 @@ void LiveEvents::TakeMail()
                 posted << r.names[i];
         }
         r.first = false;
-        // Delivered: the block is spent and is queued again with the new counts.
+        // Delivered: the block is spent and is queued again with the new counts. It goes
+        // first: the client hands its event record to the next block queued, and a
+        // release after that would cancel the new block instead.
         r.events->release();
         r.events = nullptr;
-        r.callback->release();
+        d->retire(r.callback);
         r.callback = nullptr;
         if (!d->queue(r)) {
             Lost();
             return;
         }
     }
+    d->freeFinished();
+    // A receiver may end this listener.
+    const QPointer<LiveEvents> self(this);
     for (const QString &name : posted) {
+        if (!self)
+            return;
         if (wanted.contains(name))
             emit Posted(name);
     }

@@ -15,11 +15,15 @@
 #include "register/drawingset.h"
 #include "support/testdb.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -159,6 +163,73 @@ private slots:
         live.Drop("HAROKAN_D3");
         QVERIFY(!live.Listening());
         QCOMPARE(live.AttachmentId(), 0);
+    }
+
+    // Listeners come and go while another connection keeps posting: some are gone before
+    // they listen, some while a note is on its way, some drop and want a name again at
+    // once. Nothing of theirs may be called once it is gone, and the one that stays keeps
+    // hearing every name it wants.
+    void listenersComeAndGo()
+    {
+        TestDb place;
+        Database a, b;
+        QVERIFY(place.open(a, true));
+        b.ConnectDatabase(place.serverPath());
+        QVERIFY(b.DatabaseConnected());
+        LiveEvents &stay = a.Live();
+        QSignalSpy heardByStay(&stay, &LiveEvents::Posted);
+        stay.Want("HAROKAN_D5");
+        QVERIFY(listening(a));
+
+        int posts = 0;
+        QTimer poster;
+        connect(&poster, &QTimer::timeout, [&] {
+            if (b.StartTransaction() && b.PostEventNoCommit("HAROKAN_D5")
+                && b.PostEventNoCommit("HAROKAN_D6") && b.CommitTransaction())
+                ++posts;
+            else
+                b.RollbackTransaction();
+        });
+        poster.start(3);
+
+        int heardByGone = 0, rounds = 0;
+        QElapsedTimer spent;
+        spent.start();
+        for (; rounds < 48 && spent.elapsed() < 40000; ++rounds) {
+            auto c = std::make_unique<Database>();
+            c->ConnectDatabase(place.serverPath());
+            QVERIFY(c->DatabaseConnected());
+            LiveEvents &l = c->Live();
+            connect(&l, &LiveEvents::Posted, [&heardByGone] { ++heardByGone; });
+            l.Want("HAROKAN_D5");
+            // A second name arms the block again: cancelled and queued anew.
+            if (rounds % 2)
+                l.Want("HAROKAN_D6");
+            if (rounds % 4 == 0) {
+                for (int i = 0; i < 300 && !l.Listening(); ++i)
+                    QTest::qWait(10);
+            }
+            QTest::qWait(rounds % 5 * 9);
+            if (rounds % 3 == 0) {
+                l.Drop("HAROKAN_D5");
+                l.Want("HAROKAN_D5");
+            }
+            QTest::qWait(rounds % 7 * 5);
+        }
+        poster.stop();
+        QVERIFY(rounds >= 12);
+        QVERIFY(posts > rounds);
+        QVERIFY(heardByGone > 0);
+
+        // Still armed on the attachment it began with, and hearing.
+        QVERIFY(heardByStay.count() > 0);
+        QVERIFY(stay.Listening());
+        QCOMPARE(stay.Reopened(), 0);
+        QTest::qWait(100);
+        heardByStay.clear();
+        QVERIFY(b.StartTransaction() && b.PostEventNoCommit("HAROKAN_D5") && b.CommitTransaction());
+        QTRY_COMPARE_WITH_TIMEOUT(heardByStay.count(), 1, NoteMs);
+        QCOMPARE(heardByStay.at(0).at(0).toString(), QStringLiteral("HAROKAN_D5"));
     }
 
     // Line, erase, chat line and pointer of the other PC arrive by note within the bound,

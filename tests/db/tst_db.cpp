@@ -1,4 +1,5 @@
 #include "db/database.h"
+#include "db/drawingrows.h"
 #include "db/firebird.h"
 #include "db/registerrows.h"
 #include "db/schema.h"
@@ -20,6 +21,7 @@ private slots:
     void textConversion();
     void numberForms();
     void insertRowsInBlocks();
+    void entitiesReadBack();
     void schemaTables_data();
     void schemaTables();
     void twoPcsSameNumber();
@@ -395,6 +397,175 @@ void TestDatabase::insertRowsInBlocks()
         db.RollbackTransaction();
         QCOMPARE(rowCount(db, "LAYER_1"), 70);
     }
+}
+
+namespace {
+
+// Every field of a read entity, numbers exactly, for comparisons that show what differs.
+QString describe(const EntityRecord &e)
+{
+    const auto g = [](double v) { return QString::number(v, 'g', 17); };
+    QStringList f{QString::number(e.entity.n), QString::number(e.entity.member),
+                  QString::number(e.entity.state), QString::number(e.entity.type),
+                  QString::number(e.entity.target), QString::number(e.row),
+                  QString::number(e.look.layer), QString::number(e.look.colour),
+                  QString::number(e.look.lineType), QString::number(e.look.width)};
+    if (const auto *l = std::get_if<LineShape>(&e.shape))
+        f << "line" << g(l->x1) << g(l->y1) << g(l->x2) << g(l->y2);
+    else if (const auto *c = std::get_if<CircleShape>(&e.shape))
+        f << "circle" << g(c->cx) << g(c->cy) << g(c->r);
+    else if (const auto *a = std::get_if<ArcShape>(&e.shape))
+        f << "arc" << g(a->cx) << g(a->cy) << g(a->r) << g(a->sa) << g(a->ea);
+    else if (const auto *t = std::get_if<TextShape>(&e.shape))
+        f << "text" << g(t->px) << g(t->py) << g(t->height) << g(t->width) << g(t->spacing)
+          << g(t->angle) << QString::number(t->style) << QString::number(t->anchor)
+          << QString::number(t->vertical) << t->font << t->text;
+    else
+        f << "none";
+    return f.join(u'|');
+}
+
+} // namespace
+
+// A drawing of every kind interleaved, with erased entities, texts in CP932, rows another
+// build numbered far apart or shared, a kind this program does not know and a row gone
+// missing. Read in steps of any size, every entity comes once, in order, as it was stored
+// and as the joined read of the same numbers gives it.
+void TestDatabase::entitiesReadBack()
+{
+    TestDb place;
+    Database db;
+    QVERIFY(place.open(db, true));
+    constexpr int D = 3;
+    for (auto create : {CreateEntityTable, CreateEntLineTable, CreateEntCircleTable,
+                        CreateEntArcTable, CreateEntTextTable})
+        QVERIFY(create(db, D));
+
+    const QStringList texts{QStringLiteral("図面番号"), QStringLiteral("SECTION A-A 断面"),
+                            QStringLiteral("材質：ＳＳ４００　仕上げ：黒皮"), QString(),
+                            QStringLiteral("ﾊﾝｶｸ ｶﾅ"), QStringLiteral("寸法は'25'とする")};
+    const int kinds[10] = {1, 2, 1, 3, 1, 4, 1, 1, 3, 4};
+    constexpr int Count = 400;
+    std::vector<EntityRecord> stored;
+    QList<QStringList> entities, lines, circles, arcs, textRows;
+    int32_t next[5] = {0, 0, 0, 0, 0};
+    const auto q = [](double v) { return QString::number(v, 'g', 17); };
+    for (int i = 1; i <= Count; ++i) {
+        EntityRecord e;
+        int16_t kind = int16_t(kinds[i % 10]);
+        if (i % 53 == 0)
+            kind = 9; // another build's kind
+        int32_t dn = kind <= KindText ? ++next[kind] : 7;
+        if (kind == KindCircle && i % 9 == 0)
+            dn = 50000 + i; // far from the others
+        if (kind == KindArc)
+            dn *= 1000; // spread wide
+        if (i == 397)
+            dn = 1; // shares the first line's row
+        e.entity = {i, 1 + i % 5, int16_t(i % 7 == 0 ? 0 : 1), kind, dn};
+        if (i % 61 == 0)
+            e.entity.target = 999999; // its row is gone
+        entities << QStringList{QString::number(i), QString::number(e.entity.member),
+                                QString::number(e.entity.state), QString::number(kind),
+                                QString::number(e.entity.target)};
+        const bool own = kind <= KindText && e.entity.target == dn && i != 397;
+        e.row = kind <= KindText && e.entity.target != 999999 ? dn : 0;
+        if (kind == KindText) {
+            e.look = {int16_t(i % 8), int16_t(i % 3), 0, 0};
+            TextShape t;
+            t.px = i * 0.25, t.py = -i * 1.5, t.height = 2.5 + i % 4, t.width = i % 2 * 1.75;
+            t.spacing = 0.125, t.angle = i % 5 * 30.5, t.style = int16_t(i % 2);
+            t.anchor = int16_t(1 + i % 9), t.vertical = int16_t(i % 7 == 3);
+            // Every other font is NULL, which reads as the default.
+            t.font = i % 2 ? QStringLiteral("IPAゴシック") : QString();
+            t.text = texts[i % texts.size()];
+            e.shape = t;
+            if (own)
+                textRows << QStringList{QString::number(dn), QString::number(e.look.layer),
+                                        QString::number(e.look.colour), QString::number(t.style),
+                                        QString::number(t.anchor), QString::number(t.vertical),
+                                        q(t.px), q(t.py), q(t.height), q(t.width), q(t.spacing),
+                                        q(t.angle), t.font, t.text};
+        } else if (kind <= KindText) {
+            e.look = {int16_t(i % 8), int16_t(i % 3), int16_t(i % 4), int16_t(i % 5 * 10)};
+            QStringList row{QString::number(dn), QString::number(e.look.layer),
+                            QString::number(e.look.colour), QString::number(e.look.lineType),
+                            QString::number(e.look.width)};
+            if (kind == KindLine) {
+                e.shape = LineShape{i * 0.25, -i * 0.5, i + 0.125, 3.75 - i};
+                row << q(i * 0.25) << q(-i * 0.5) << q(i + 0.125) << q(3.75 - i);
+                if (own)
+                    lines << row;
+            } else if (kind == KindCircle) {
+                e.shape = CircleShape{-i * 2.0, i / 8.0, double(1 + i % 6)};
+                row << q(-i * 2.0) << q(i / 8.0) << q(1 + i % 6);
+                if (own)
+                    circles << row;
+            } else {
+                e.shape = ArcShape{i * 3.0, -i / 4.0, 0.5 + i % 3, double(i % 360), 359.5};
+                row << q(i * 3.0) << q(-i / 4.0) << q(0.5 + i % 3) << q(i % 360) << q(359.5);
+                if (own)
+                    arcs << row;
+            }
+        }
+        if (e.row == 0) {
+            e.look = {};
+            e.shape = std::monostate();
+        }
+        stored.push_back(e);
+    }
+    // The shared row is the first line's, entity 2's.
+    QCOMPARE(stored[1].entity.type, int16_t(KindLine));
+    stored[396].look = stored[1].look;
+    stored[396].shape = stored[1].shape;
+    const QStringList lined{"N", "LAY", "COL", "LTP", "WID"};
+    QVERIFY(db.StartTransaction());
+    QVERIFY(db.SqlInsertRowsNoCommit("ENTITY_3", {"N", "MN", "DS", "DT", "DN"}, entities));
+    QVERIFY(db.SqlInsertRowsNoCommit("ENT_LINE_3", lined + QStringList{"X1", "Y1", "X2", "Y2"},
+                                     lines));
+    QVERIFY(db.SqlInsertRowsNoCommit("ENT_CIRCLE_3", lined + QStringList{"CX", "CY", "CR"},
+                                     circles));
+    QVERIFY(db.SqlInsertRowsNoCommit("ENT_ARC_3",
+                                     lined + QStringList{"CX", "CY", "CR", "SA", "EA"}, arcs));
+    QVERIFY(db.SqlInsertRowsNoCommit("ENT_TEXT_3",
+                                     {"N", "LAY", "COL", "STL", "BAS", "DIR", "PX", "PY", "MH",
+                                      "MW", "MD", "ANG", "FNT", "TXT"},
+                                     textRows));
+    QVERIFY(db.CommitTransaction());
+    QVERIFY(db.ExecSqlLines({"UPDATE ENT_TEXT_3 SET FNT = NULL WHERE FNT = ''"}));
+    QCOMPARE(QueryValue(db, "COUNT(*)", "ENT_TEXT_3", "FNT IS NULL"),
+             QString::number(std::count_if(textRows.begin(), textRows.end(),
+                                           [](const QStringList &r) { return r[12].isEmpty(); })));
+
+    std::vector<int32_t> numbers;
+    for (const EntityRecord &e : stored)
+        numbers.push_back(e.entity.n);
+    std::vector<EntityRecord> joined;
+    QVERIFY(ReadEntitiesNumbered(db, D, numbers, [&](const EntityRecord &e) { joined.push_back(e); }));
+    QCOMPARE(int(joined.size()), Count);
+    for (int limit : {0, 1, 7, 64, 1000}) {
+        std::vector<EntityRecord> got;
+        for (int round = 0; round <= Count; ++round) {
+            const size_t before = got.size();
+            QVERIFY(ReadEntities(db, D, got.empty() ? 0 : got.back().entity.n, limit,
+                                 [&](const EntityRecord &e) { got.push_back(e); }));
+            if (limit == 0 || int(got.size() - before) < limit)
+                break;
+        }
+        QCOMPARE(int(got.size()), Count);
+        for (int i = 0; i < Count; ++i) {
+            QCOMPARE(describe(got[i]), describe(stored[i]));
+            QCOMPARE(describe(got[i]), describe(joined[i]));
+        }
+    }
+    // Above the last one there is nothing; a step starting inside reads on from there.
+    int above = 0;
+    QVERIFY(ReadEntities(db, D, Count, 10, [&](const EntityRecord &) { ++above; }));
+    QCOMPARE(above, 0);
+    std::vector<EntityRecord> tail;
+    QVERIFY(ReadEntities(db, D, 390, 0, [&](const EntityRecord &e) { tail.push_back(e); }));
+    QCOMPARE(int(tail.size()), 10);
+    QCOMPARE(describe(tail.front()), describe(stored[390]));
 }
 
 void TestDatabase::schemaTables_data()

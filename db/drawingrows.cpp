@@ -5,6 +5,7 @@
 #include "db/firebird.h"
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -176,8 +177,18 @@ bool readKindRows(Database &db, int drawing, int16_t kind, int32_t first, int32_
     if (!ok)
         return false;
     const auto byRow = [](const EntityRecord &a, const EntityRecord &b) { return a.row < b.row; };
-    if (!std::is_sorted(out.begin(), out.end(), byRow))
-        std::sort(out.begin(), out.end(), byRow);
+    if (std::is_sorted(out.begin(), out.end(), byRow))
+        return true;
+    // Ordered through their places: records are heavy to swap.
+    std::vector<size_t> order(out.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return out[a].row < out[b].row; });
+    std::vector<EntityRecord> sorted;
+    sorted.reserve(out.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(out[i]));
+    out.swap(sorted);
     return true;
 }
 

@@ -310,33 +310,21 @@ void Canvas::plainLineOnRows(int x1, int y1, int x2, int y2)
     const qsizetype across = alongX ? (delta > 0 ? step : -step) : (delta > 0 ? 1 : -1);
     QRgb *pixel = reinterpret_cast<QRgb *>(pixels) + qsizetype(y1) * step + x1;
     // The remainder of (2 i |delta| + steps) over 2 steps, from step 0 on; the minor
-    // coordinate moves when it reaches 2 steps. A falling coordinate rounds the other way
-    // at exact halves: floor of a negative quotient.
+    // coordinate moves when it reaches 2 steps.
     const int twoSteps = 2 * steps, twoDelta = 2 * std::abs(delta);
+    // A falling coordinate rounds the other way at exact halves (minor1 - ceil((2 i |delta|
+    // - steps) / (2 steps))): it moves once the remainder passes 2 steps, not when it
+    // reaches them.
+    const int turn = delta >= 0 ? twoSteps : twoSteps + 1;
     const QRgb rgb = penRgb;
-    if (delta >= 0) {
-        int remainder = steps;
-        for (int i = 0; i < steps; ++i) {
-            *pixel = rgb;
-            pixel += along;
-            remainder += twoDelta;
-            if (remainder >= twoSteps) {
-                remainder -= twoSteps;
-                pixel += across;
-            }
-        }
-    } else {
-        // minor = minor1 - ceil((2 i |delta| - steps) / (2 steps)): it moves once the
-        // numerator passes a multiple of 2 steps, not when it reaches one.
-        int remainder = steps;
-        for (int i = 0; i < steps; ++i) {
-            *pixel = rgb;
-            pixel += along;
-            remainder += twoDelta;
-            if (remainder > twoSteps) {
-                remainder -= twoSteps;
-                pixel += across;
-            }
+    int remainder = steps;
+    for (int i = 0; i < steps; ++i) {
+        *pixel = rgb;
+        pixel += along;
+        remainder += twoDelta;
+        if (remainder >= turn) {
+            remainder -= twoSteps;
+            pixel += across;
         }
     }
 }

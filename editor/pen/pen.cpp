@@ -15,29 +15,6 @@ constexpr double WidestPixels = 400;
 // A pattern that would need more periods than this for one segment is drawn continuous:
 // its dashes could not be told apart anyway, and the stroke has to end.
 constexpr double MostPeriods = 1e5;
-// Pixel coordinates beyond this can only belong to a stroke that misses the paint box.
-constexpr double FarPixels = 1 << 29;
-
-// A paper distance from the view's left or bottom edge in pixels, or false when the point
-// is so far away that no pixel of it can be seen.
-bool toPixels(double paper, double origin, double scale, int32_t &pixels)
-{
-    const double v = (paper - origin) * scale;
-    if (!(std::fabs(v) <= FarPixels))
-        return false;
-    pixels = RoundHalfAway(v);
-    return true;
-}
-
-bool toPixel(const ViewParams &view, double x, double y, int32_t &px, int32_t &py)
-{
-    int32_t up = 0;
-    if (!toPixels(x, view.x1, view.scale, px) || !toPixels(y, view.y1, view.scale, up))
-        return false;
-    py = view.height - up;
-    return true;
-}
-
 bool finite(double a, double b, double c, double d)
 {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
@@ -209,7 +186,7 @@ int DrawClippedLine(Canvas &canvas, const ViewParams &view, double x1, double y1
     if (result == 2)
         return result;
     int32_t px1, py1, px2, py2;
-    if (!toPixel(view, x1, y1, px1, py1) || !toPixel(view, x2, y2, px2, py2))
+    if (!ToPixel(view, x1, y1, px1, py1) || !ToPixel(view, x2, y2, px2, py2))
         return 2;
     DrawPixelLine(canvas, px1, py1, px2, py2);
     return result;
@@ -224,7 +201,7 @@ void DrawDot(Canvas &canvas, const ViewParams &view, double cx, double cy, doubl
                == 2)
         return;
     int32_t px, py;
-    if (!toPixel(view, cx, cy, px, py))
+    if (!ToPixel(view, cx, cy, px, py))
         return;
     // As wide as the widest stroke at most.
     const double radius = std::fmin(std::fabs(r * view.scale), WidestPixels / 2);

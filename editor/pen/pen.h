@@ -3,6 +3,7 @@
 // one stroke to the next lives in the caller's LinePen.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 
@@ -44,6 +45,19 @@ inline int32_t RoundHalfAway(double v)
         return INT32_MIN;
     // The conversion truncates, as std::trunc would.
     return int32_t(r);
+}
+
+// A paper point in the view's pixels, or false when it lies so far away (beyond 2^29
+// pixels) that only a stroke missing the paint box can reach it.
+inline bool ToPixel(const ViewParams &view, double x, double y, int32_t &px, int32_t &py)
+{
+    constexpr double FarPixels = 1 << 29;
+    const double across = (x - view.x1) * view.scale, up = (y - view.y1) * view.scale;
+    if (!(std::fabs(across) <= FarPixels) || !(std::fabs(up) <= FarPixels))
+        return false;
+    px = RoundHalfAway(across);
+    py = view.height - RoundHalfAway(up);
+    return true;
 }
 // value to the nearest multiple of step, halves away from zero; a step that is not a
 // positive number leaves the value as it is.

@@ -183,9 +183,8 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
         double x1 = 0, y1 = 0;
         int32_t px1 = 0, py1 = 0;
         Geometry::WholeArcChordEnds(a, ChordPixels / k, [&](double x2, double y2) {
-            const bool in = inView(view, x2, y2);
-            const int32_t px2 = in ? RoundHalfAway((x2 - view.x1) * k) : 0;
-            const int32_t py2 = in ? view.height - RoundHalfAway((y2 - view.y1) * k) : 0;
+            int32_t px2 = 0, py2 = 0;
+            const bool in = inView(view, x2, y2) && ToPixel(view, x2, y2, px2, py2);
             if (!first) {
                 if (in && inView(view, x1, y1))
                     DrawPixelLine(canvas, px1, py1, px2, py2);
@@ -283,11 +282,9 @@ bool plainLine(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
         return false;
     SetPen(canvas, pen.colour, 0, ipw);
     SetBrush(canvas, pen.colour, 0);
-    const double k = view.scale;
-    DrawPixelLine(canvas, RoundHalfAway((g.x1 - view.x1) * k),
-                  view.height - RoundHalfAway((g.y1 - view.y1) * k),
-                  RoundHalfAway((g.x2 - view.x1) * k),
-                  view.height - RoundHalfAway((g.y2 - view.y1) * k));
+    int32_t px1, py1, px2, py2;
+    if (ToPixel(view, g.x1, g.y1, px1, py1) && ToPixel(view, g.x2, g.y2, px2, py2))
+        DrawPixelLine(canvas, px1, py1, px2, py2);
     return true;
 }
 

@@ -25,15 +25,36 @@ int32_t whole(const fb::Cells &c, int column)
     return int32_t(std::clamp<qint64>(c.integer(column), INT32_MIN, INT32_MAX));
 }
 
+// Each kind's table and its columns, as kindAt reads them.
+struct KindTable
+{
+    const char *table;
+    const char *columns;
+};
+
+const KindTable kindTables[] = {
+    {nullptr, nullptr},
+    {"ENT_LINE_", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2"},
+    {"ENT_CIRCLE_", "N,LAY,COL,LTP,WID,CX,CY,CR"},
+    {"ENT_ARC_", "N,LAY,COL,LTP,WID,CX,CY,CR,SA,EA"},
+    {"ENT_TEXT_", "N,LAY,COL,STL,BAS,DIR,PX,PY,MH,MW,MD,ANG,FNT,TXT"},
+};
+
+QByteArray kindColumns(const KindTable &k, const QByteArray &alias)
+{
+    QByteArray out;
+    for (const QByteArray &c : QByteArray(k.columns).split(','))
+        out += (out.isEmpty() ? "" : ", ") + alias + c;
+    return out;
+}
+
 // The entity's columns (0-4), then each kind's row; the rows of the other kinds read NULL.
 QByteArray entityColumns()
 {
-    return "E.N, E.MN, E.DS, E.DT, E.DN, "
-           "L.N, L.LAY, L.COL, L.LTP, L.WID, L.X1, L.Y1, L.X2, L.Y2, "
-           "C.N, C.LAY, C.COL, C.LTP, C.WID, C.CX, C.CY, C.CR, "
-           "A.N, A.LAY, A.COL, A.LTP, A.WID, A.CX, A.CY, A.CR, A.SA, A.EA, "
-           "T.N, T.LAY, T.COL, T.STL, T.BAS, T.DIR, T.PX, T.PY, T.MH, T.MW, T.MD, T.ANG, "
-           "T.FNT, T.TXT";
+    return "E.N, E.MN, E.DS, E.DT, E.DN, " + kindColumns(kindTables[KindLine], "L.") + ", "
+           + kindColumns(kindTables[KindCircle], "C.") + ", "
+           + kindColumns(kindTables[KindArc], "A.") + ", "
+           + kindColumns(kindTables[KindText], "T.");
 }
 
 QByteArray kindJoins(int drawing)
@@ -86,11 +107,17 @@ void kindAt(const fb::Cells &c, int k, int16_t kind, EntityRecord &e)
     }
 }
 
+// N, MN, DS, DT, DN from column first on.
+EntityRow entityRowAt(const fb::Cells &c, int first)
+{
+    return {whole(c, first), whole(c, first + 1), small(c, first + 2), small(c, first + 3),
+            whole(c, first + 4)};
+}
+
 EntityRecord entityAt(const fb::Cells &c, int first)
 {
     EntityRecord e;
-    e.entity = {whole(c, first), whole(c, first + 1), small(c, first + 2), small(c, first + 3),
-                whole(c, first + 4)};
+    e.entity = entityRowAt(c, first);
     if (!c.null(first + 5))
         kindAt(c, first + 5, KindLine, e);
     else if (!c.null(first + 14))
@@ -102,27 +129,9 @@ EntityRecord entityAt(const fb::Cells &c, int first)
     return e;
 }
 
-// Each kind's table and its columns, as kindAt reads them.
-struct KindTable
+bool read(Database &db, const QByteArray &sql, const std::function<void(const fb::Cells &)> &each)
 {
-    const char *table;
-    const char *columns;
-};
-
-const KindTable kindTables[] = {
-    {nullptr, nullptr},
-    {"ENT_LINE_", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2"},
-    {"ENT_CIRCLE_", "N,LAY,COL,LTP,WID,CX,CY,CR"},
-    {"ENT_ARC_", "N,LAY,COL,LTP,WID,CX,CY,CR,SA,EA"},
-    {"ENT_TEXT_", "N,LAY,COL,STL,BAS,DIR,PX,PY,MH,MW,MD,ANG,FNT,TXT"},
-};
-
-QByteArray kindColumns(const KindTable &k, const QByteArray &alias)
-{
-    QByteArray out;
-    for (const QByteArray &c : QByteArray(k.columns).split(','))
-        out += (out.isEmpty() ? "" : ", ") + alias + c;
-    return out;
+    return db.DatabaseConnected() && db.Connection().readEach(sql, each);
 }
 
 // Gaps between the wanted numbers of a kind's rows up to this many are read through rather
@@ -168,12 +177,11 @@ bool readKindRows(Database &db, int drawing, int16_t kind, int32_t first, int32_
               + " K ON K.N = E.DN WHERE E.DT = " + QByteArray::number(kind) + " AND E.N BETWEEN "
               + QByteArray::number(first) + " AND " + QByteArray::number(last);
     }
-    const bool ok = db.DatabaseConnected()
-                    && db.Connection().readEach(sql, [&](const fb::Cells &c) {
-                           EntityRecord e;
-                           kindAt(c, 0, kind, e);
-                           out.push_back(std::move(e));
-                       });
+    const bool ok = read(db, sql, [&](const fb::Cells &c) {
+        EntityRecord e;
+        kindAt(c, 0, kind, e);
+        out.push_back(std::move(e));
+    });
     if (!ok)
         return false;
     const auto byRow = [](const EntityRecord &a, const EntityRecord &b) { return a.row < b.row; };
@@ -190,11 +198,6 @@ bool readKindRows(Database &db, int drawing, int16_t kind, int32_t first, int32_
         sorted.push_back(std::move(out[i]));
     out.swap(sorted);
     return true;
-}
-
-bool read(Database &db, const QByteArray &sql, const std::function<void(const fb::Cells &)> &each)
-{
-    return db.DatabaseConnected() && db.Connection().readEach(sql, each);
 }
 
 } // namespace
@@ -304,8 +307,7 @@ bool ReadEntities(Database &db, int drawing, int64_t after, int limit,
                                      + " ORDER BY N ROWS " + QByteArray::number(step),
                              [&](const fb::Cells &c) {
                                  EntityRecord e;
-                                 e.entity = {whole(c, 0), whole(c, 1), small(c, 2), small(c, 3),
-                                             whole(c, 4)};
+                                 e.entity = entityRowAt(c, 0);
                                  chunk.push_back(std::move(e));
                              });
         if (!ok)

@@ -107,7 +107,7 @@ void EditorController::ViewChanged(bool changed)
     QImage next;
     if (r == ::Refresh::Unchanged && !plain.isNull()
         && RenderPanned(plain, plainView, view.Params(), *model,
-                        {PaperWidth, PaperHeight, current.grid, sheetFrame}, next, 0)) {
+                        {PaperWidth, PaperHeight, current.grid, sheetFrame}, next)) {
         plain = std::move(next);
         plainView = view.Params();
         ShowSelection();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #ifdef __SSE2__
@@ -92,23 +93,22 @@ Canvas::Canvas(QImage &target) : image(target)
 {
     if (image.depth() != 32)
         image = image.convertToFormat(QImage::Format_RGB32);
-    rowBottom = image.height();
+    clipRight = image.width();
+    clipBottom = image.height();
     // Taken once: the image is not copied while the canvas exists, so its pixels stay put.
     pixels = image.bits();
     stride = image.bytesPerLine();
 }
 
-void Canvas::LeaveAlone(const QRect &kept)
+void Canvas::SetClip(const QRect &clip)
 {
-    keptBox = kept.normalized();
-}
-
-void Canvas::SetRows(int top, int bottom)
-{
-    rowTop = std::clamp(top, 0, image.height());
-    rowBottom = std::clamp(bottom, rowTop, image.height());
+    const QRect r = clip.normalized() & image.rect();
+    clipLeft = r.isEmpty() ? 0 : r.left();
+    clipTop = r.isEmpty() ? 0 : r.top();
+    clipRight = r.isEmpty() ? 0 : r.right() + 1;
+    clipBottom = r.isEmpty() ? 0 : r.bottom() + 1;
     if (painterReady)
-        paint.setClipRect(QRect(0, rowTop, image.width(), rowBottom - rowTop));
+        paint.setClipRect(QRect(clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop));
 }
 
 void Canvas::beginPainter()
@@ -117,8 +117,8 @@ void Canvas::beginPainter()
         return;
     paint.begin(&image);
     painterReady = true;
-    if (rowTop > 0 || rowBottom < image.height())
-        paint.setClipRect(QRect(0, rowTop, image.width(), rowBottom - rowTop));
+    if (clipLeft > 0 || clipTop > 0 || clipRight < image.width() || clipBottom < image.height())
+        paint.setClipRect(QRect(clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop));
 }
 
 Canvas::~Canvas()
@@ -179,7 +179,7 @@ QPainter &Canvas::painter()
 
 void Canvas::plot(int x, int y)
 {
-    if (x < 0 || y < rowTop || x >= image.width() || y >= rowBottom)
+    if (x < clipLeft || y < clipTop || x >= clipRight || y >= clipBottom)
         return;
     put(reinterpret_cast<QRgb *>(pixels + y * stride)[x]);
 }
@@ -214,12 +214,11 @@ void Canvas::LineTo(int x, int y)
 // on the image, however far away the ends lie.
 void Canvas::thinLine(int x1, int y1, int x2, int y2)
 {
-    const int w = image.width();
-    // Most lines of a picture are solid, copied and lie on the rows written: every step
-    // falls on them, so none is tested.
-    if (penStyle == PenStyle::Solid && penMode == PenMode::Copy && x1 >= 0 && x1 < w
-        && x2 >= 0 && x2 < w && y1 >= rowTop && y1 < rowBottom && y2 >= rowTop
-        && y2 < rowBottom) {
+    // Most lines of a picture are solid, copied and lie inside the pixels written: every
+    // step falls there, so none is tested.
+    if (penStyle == PenStyle::Solid && penMode == PenMode::Copy && x1 >= clipLeft
+        && x1 < clipRight && x2 >= clipLeft && x2 < clipRight && y1 >= clipTop
+        && y1 < clipBottom && y2 >= clipTop && y2 < clipBottom) {
         plainLineOnRows(x1, y1, x2, y2);
         return;
     }
@@ -239,11 +238,10 @@ void Canvas::thinLine(int x1, int y1, int x2, int y2)
     const long long minorDelta = alongX ? dy : dx;
     const long long minor1 = alongX ? y1 : x1;
     const int direction = (alongX ? dx : dy) > 0 ? 1 : -1;
-    // The rows written are the canvas's band.
-    const long long majorLo = alongX ? 0 : rowTop;
-    const long long majorHi = alongX ? w : rowBottom;
-    const long long minorLo = alongX ? rowTop : 0;
-    const long long minorHi = alongX ? rowBottom : w;
+    const long long majorLo = alongX ? clipLeft : clipTop;
+    const long long majorHi = alongX ? clipRight : clipBottom;
+    const long long minorLo = alongX ? clipTop : clipLeft;
+    const long long minorHi = alongX ? clipBottom : clipRight;
     // Steps i with majorLo <= major1 + direction * i < majorHi.
     long long first = direction > 0 ? majorLo - major1 : major1 - (majorHi - 1);
     long long last = direction > 0 ? majorHi - 1 - major1 : major1 - majorLo;
@@ -354,11 +352,10 @@ void Canvas::wideLine(int x1, int y1, int x2, int y2)
     const double half = dm > 0 ? r * length / dm : 0;
     const double across = dn != 0 ? -dm / dn : 0;
     const double farEnd = dn != 0 ? an + length * length / dn : 0;
-    // The rows written are the canvas's band.
-    const long long majorLo = alongX ? 0 : rowTop;
-    const long long majorHi = alongX ? image.width() : rowBottom;
-    const long long minorLo = alongX ? rowTop : 0;
-    const long long minorHi = alongX ? rowBottom : image.width();
+    const long long majorLo = alongX ? clipLeft : clipTop;
+    const long long majorHi = alongX ? clipRight : clipBottom;
+    const long long minorLo = alongX ? clipTop : clipLeft;
+    const long long minorHi = alongX ? clipBottom : clipRight;
     long long first = std::max<long long>(majorLo, ceilOf(am - r));
     long long last = std::min<long long>(majorHi - 1, (long long)std::floor(bm + r));
     // Only the steps whose runs can reach the minor range; each is still cut below.
@@ -509,6 +506,12 @@ void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPoin
         paint.drawImage(place, picture);
         return;
     }
+    if (picture.format() == QImage::Format_ARGB32_Premultiplied
+        && (image.format() == QImage::Format_RGB32
+            || image.format() == QImage::Format_ARGB32_Premultiplied)) {
+        blendTurned(picture, origin, at, degrees);
+        return;
+    }
     beginPainter();
     paint.setCompositionMode(QPainter::CompositionMode_SourceOver);
     paint.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -525,62 +528,153 @@ void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPoin
 // a screen of texts; the painter's set-up for each would cost more than the blending.
 void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
 {
-    const int x0 = std::max(0, x), y0 = std::max(rowTop, y);
-    const int x1 = std::min<long long>(image.width(), (long long)x + picture.width());
-    const int y1 = std::min<long long>(rowBottom, (long long)y + picture.height());
+    const int x0 = std::max(clipLeft, x), y0 = std::max(clipTop, y);
+    const int x1 = std::min<long long>(clipRight, (long long)x + picture.width());
+    const int y1 = std::min<long long>(clipBottom, (long long)y + picture.height());
     if (x0 >= x1 || y0 >= y1)
         return;
     uchar *bits = pixels;
     for (int row = y0; row < y1; ++row) {
         QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
         const QRgb *from = reinterpret_cast<const QRgb *>(picture.constScanLine(row - y));
-        eachRun(row, x0, x1, [&](int col, int end) {
+        int col = x0;
+        const int end = x1;
 #ifdef __SSE2__
-            // Four pixels at a time, in the same rounding; most of a text's picture is clear.
-            const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);
-            const __m128i half = _mm_set1_epi16(0x80), high = _mm_set1_epi16(int16_t(0xFF00));
-            for (; col + 4 <= end; col += 4) {
-                const __m128i s =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
-                const __m128i a = _mm_srli_epi32(s, 24);
-                const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128()));
-                if (clear == 0xFFFF)
-                    continue;
-                __m128i *to = reinterpret_cast<__m128i *>(line + col);
-                if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, full)) == 0xFFFF) {
-                    _mm_storeu_si128(to, s);
-                    continue;
-                }
-                __m128i left = _mm_sub_epi32(full, a);
-                left = _mm_or_si128(left, _mm_slli_epi32(left, 16));
-                const __m128i d = _mm_loadu_si128(to);
-                __m128i rb = _mm_mullo_epi16(_mm_and_si128(d, low), left);
-                __m128i ag = _mm_mullo_epi16(_mm_srli_epi16(d, 8), left);
-                rb = _mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half);
-                rb = _mm_srli_epi16(rb, 8);
-                ag = _mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half);
-                ag = _mm_and_si128(ag, high);
-                _mm_storeu_si128(to, _mm_add_epi8(s, _mm_or_si128(ag, rb)));
+        // Four pixels at a time, in the same rounding; most of a text's picture is clear.
+        const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);
+        const __m128i half = _mm_set1_epi16(0x80), high = _mm_set1_epi16(int16_t(0xFF00));
+        for (; col + 4 <= end; col += 4) {
+            const __m128i s =
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + (col - x)));
+            const __m128i a = _mm_srli_epi32(s, 24);
+            const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128()));
+            if (clear == 0xFFFF)
+                continue;
+            __m128i *to = reinterpret_cast<__m128i *>(line + col);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, full)) == 0xFFFF) {
+                _mm_storeu_si128(to, s);
+                continue;
             }
+            __m128i left = _mm_sub_epi32(full, a);
+            left = _mm_or_si128(left, _mm_slli_epi32(left, 16));
+            const __m128i d = _mm_loadu_si128(to);
+            __m128i rb = _mm_mullo_epi16(_mm_and_si128(d, low), left);
+            __m128i ag = _mm_mullo_epi16(_mm_srli_epi16(d, 8), left);
+            rb = _mm_add_epi16(_mm_add_epi16(rb, _mm_srli_epi16(rb, 8)), half);
+            rb = _mm_srli_epi16(rb, 8);
+            ag = _mm_add_epi16(_mm_add_epi16(ag, _mm_srli_epi16(ag, 8)), half);
+            ag = _mm_and_si128(ag, high);
+            _mm_storeu_si128(to, _mm_add_epi8(s, _mm_or_si128(ag, rb)));
+        }
 #endif
-            for (; col < end; ++col) {
-                const QRgb s = from[col - x];
-                const uint a = s >> 24;
-                if (a == 0)
-                    continue;
-                if (a == 255) {
-                    line[col] = s;
-                    continue;
-                }
-                // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
-                const uint left = 255 - a, d = line[col];
-                uint rb = (d & 0xFF00FF) * left;
-                rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
-                uint ag = ((d >> 8) & 0xFF00FF) * left;
-                ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
-                line[col] = s + (ag | rb);
+        for (; col < end; ++col) {
+            const QRgb s = from[col - x];
+            const uint a = s >> 24;
+            if (a == 0)
+                continue;
+            if (a == 255) {
+                line[col] = s;
+                continue;
             }
-        });
+            // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
+            const uint left = 255 - a, d = line[col];
+            uint rb = (d & 0xFF00FF) * left;
+            rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+            uint ag = ((d >> 8) & 0xFF00FF) * left;
+            ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+            line[col] = s + (ag | rb);
+        }
+    }
+}
+
+namespace {
+
+// The premultiplied picture between its pixels, weights in 1/256: each corner's two channel
+// pairs scaled at once.
+QRgb sampled(const QImage &picture, long long fx, long long fy)
+{
+    const long long ix = fx >> 8, iy = fy >> 8;
+    const uint wx = uint(fx & 0xFF), wy = uint(fy & 0xFF);
+    const auto texel = [&](long long x, long long y) -> QRgb {
+        if (x < 0 || y < 0 || x >= picture.width() || y >= picture.height())
+            return 0;
+        return reinterpret_cast<const QRgb *>(picture.constScanLine(int(y)))[x];
+    };
+    const QRgb t00 = texel(ix, iy), t10 = texel(ix + 1, iy);
+    const QRgb t01 = texel(ix, iy + 1), t11 = texel(ix + 1, iy + 1);
+    if ((t00 | t10 | t01 | t11) == 0)
+        return 0;
+    const auto pair = [&](uint shift) {
+        const uint m = 0x00FF00FF;
+        const uint top = (((t00 >> shift) & m) * (256 - wx) + ((t10 >> shift) & m) * wx) >> 8 & m;
+        const uint bottom =
+            (((t01 >> shift) & m) * (256 - wx) + ((t11 >> shift) & m) * wx) >> 8 & m;
+        return (top * (256 - wy) + bottom * wy) >> 8 & m;
+    };
+    return pair(0) | pair(8) << 8;
+}
+
+} // namespace
+
+// Each pixel's centre taken back into the picture, worked out from the pixel's place alone,
+// so that the canvas's clip changes none; only the columns of a row the turned picture can
+// cover are visited.
+void Canvas::blendTurned(const QImage &picture, const QPointF &origin, const QPointF &at,
+                         double degrees)
+{
+    const double a = degrees * 3.14159265358979323846 / 180;
+    const double c = std::cos(a), s = std::sin(a);
+    const double w = picture.width(), h = picture.height();
+    if (!std::isfinite(c + s + at.x() + at.y() + origin.x() + origin.y()) || w < 1 || h < 1)
+        return;
+    // The picture's corners on the canvas bound the rows.
+    double top = 1e300, bottom = -1e300;
+    for (const auto &[u, v] : {std::pair{0.0, 0.0}, {w, 0.0}, {0.0, h}, {w, h}}) {
+        const double y = at.y() + (u - origin.x()) * s + (v - origin.y()) * c;
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    const int y0 = int(std::max<double>(clipTop, std::floor(top) - 1));
+    const int y1 = int(std::min<double>(clipBottom, std::ceil(bottom) + 2));
+    uchar *bits = pixels;
+    for (int row = y0; row < y1; ++row) {
+        // The picture's place of the pixel centre (x + 0.5, row + 0.5), less half a pixel
+        // for the sampling: u = ub + c x, v = vb - s x.
+        const double dy = row + 0.5 - at.y();
+        const double ub = origin.x() + (0.5 - at.x()) * c + dy * s - 0.5;
+        const double vb = origin.y() - (0.5 - at.x()) * s + dy * c - 0.5;
+        // Columns where -1 < u < w and -1 < v < h, a pixel to spare.
+        double lo = clipLeft, hi = clipRight;
+        const auto within = [&](double base, double step, double end) {
+            if (std::fabs(step) < 1e-12) {
+                if (!(base > -1 && base < end))
+                    hi = lo - 1;
+                return;
+            }
+            double t1 = (-1 - base) / step, t2 = (end - base) / step;
+            if (t1 > t2)
+                std::swap(t1, t2);
+            lo = std::max(lo, std::floor(t1) - 1);
+            hi = std::min(hi, std::ceil(t2) + 2);
+        };
+        within(ub, c, w);
+        within(vb, -s, h);
+        QRgb *line = reinterpret_cast<QRgb *>(bits + row * stride);
+        for (int x = int(lo); x < int(hi); ++x) {
+            const double u = ub + c * x, v = vb - s * x;
+            const QRgb p = sampled(picture, (long long)std::floor(u * 256),
+                                   (long long)std::floor(v * 256));
+            const uint alpha = p >> 24;
+            if (alpha == 0)
+                continue;
+            // Source over, as the unturned blend rounds it.
+            const uint left = 255 - alpha, d = line[x];
+            uint rb = (d & 0xFF00FF) * left;
+            rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+            uint ag = ((d >> 8) & 0xFF00FF) * left;
+            ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+            line[x] = p + (ag | rb);
+        }
     }
 }
 
@@ -588,9 +682,9 @@ void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
 {
     if (mask.format() != QImage::Format_Alpha8)
         return;
-    const int x0 = std::max(0, x), y0 = std::max(rowTop, y);
-    const int x1 = std::min(image.width(), x + mask.width());
-    const int y1 = std::min(rowBottom, y + mask.height());
+    const int x0 = std::max(clipLeft, x), y0 = std::max(clipTop, y);
+    const int x1 = std::min<long long>(clipRight, (long long)x + mask.width());
+    const int y1 = std::min<long long>(clipBottom, (long long)y + mask.height());
     if (x0 >= x1 || y0 >= y1)
         return;
     const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
@@ -608,32 +702,66 @@ void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
                 d = solid;
                 return;
             }
-            // x / 255 as (x * 257 + 257) >> 16, exact enough for coverage.
+            // x / 255 as (x * 257 + 257 * 128) >> 16, exact enough for coverage.
             const auto mix = [a](int from, int to) {
                 return from + (((to - from) * a * 257 + 257 * 128) >> 16);
             };
             d = 0xFF000000u | uint(mix(qRed(d), r)) << 16 | uint(mix(qGreen(d), g)) << 8
                 | uint(mix(qBlue(d), b));
         };
-        eachRun(row, x0, x1, [&](int c0, int c1) {
-            int col = c0;
+        int col = x0;
 #ifdef __SSE2__
-            // Sixteen pixels at a time where a glyph's mask is clear or full.
-            for (; col + 16 <= c1; col += 16) {
-                const __m128i c =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(cover + (col - x)));
-                if (_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_setzero_si128())) == 0xFFFF)
-                    continue;
-                if (_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8(char(0xFF)))) == 0xFFFF) {
-                    std::fill(line + col, line + col + 16, solid);
-                    continue;
-                }
-                for (int k = col; k < col + 16; ++k)
-                    one(k);
+        // Sixteen pixels at a time where a glyph's mask is clear or full, else four at a
+        // time in one's rounding: a large glyph's edges make most of its mask.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i to16 = _mm_unpacklo_epi8(_mm_set1_epi32(int(solid)), zero);
+        const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+        const __m128i round = _mm_set1_epi32(257 * 128);
+        // Two pixels' channels as 16 bits, moved toward the colour by their coverage.
+        const auto mixTwo = [&](__m128i from16, __m128i cover16) {
+            const __m128i diff = _mm_sub_epi16(to16, from16);
+            const __m128i lo = _mm_mullo_epi16(diff, cover16);
+            const __m128i hi = _mm_mulhi_epi16(diff, cover16);
+            __m128i p1 = _mm_unpacklo_epi16(lo, hi), p2 = _mm_unpackhi_epi16(lo, hi);
+            p1 = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(p1, 8), p1), round), 16);
+            p2 = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(p2, 8), p2), round), 16);
+            return _mm_add_epi16(from16, _mm_packs_epi32(p1, p2));
+        };
+        const auto four = [&](int at) {
+            uint32_t c4;
+            std::memcpy(&c4, cover + (at - x), 4);
+            if (c4 == 0)
+                return;
+            __m128i *to = reinterpret_cast<__m128i *>(line + at);
+            if (c4 == 0xFFFFFFFFu) {
+                _mm_storeu_si128(to, _mm_set1_epi32(int(solid)));
+                return;
             }
+            // Each pixel's coverage in all four of its channels.
+            __m128i c = _mm_cvtsi32_si128(int(c4));
+            c = _mm_unpacklo_epi8(c, c);
+            c = _mm_unpacklo_epi16(c, c);
+            const __m128i cLo = _mm_unpacklo_epi8(c, zero), cHi = _mm_unpackhi_epi8(c, zero);
+            const __m128i d = _mm_loadu_si128(to);
+            const __m128i mixed = _mm_packus_epi16(mixTwo(_mm_unpacklo_epi8(d, zero), cLo),
+                                                   mixTwo(_mm_unpackhi_epi8(d, zero), cHi));
+            _mm_storeu_si128(to, _mm_or_si128(mixed, opaque));
+        };
+        for (; col + 16 <= x1; col += 16) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(cover + (col - x)));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(c, zero)) == 0xFFFF)
+                continue;
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_set1_epi8(char(0xFF)))) == 0xFFFF) {
+                std::fill(line + col, line + col + 16, solid);
+                continue;
+            }
+            for (int k = col; k < col + 16; k += 4)
+                four(k);
+        }
+        for (; col + 4 <= x1; col += 4)
+            four(col);
 #endif
-            for (; col < c1; ++col)
-                one(col);
-        });
+        for (; col < x1; ++col)
+            one(col);
     }
 }

@@ -27,12 +27,9 @@ public:
 
     int Width() const { return image.width(); }
     int Height() const { return image.height(); }
-    // Only rows top … bottom - 1 are written from here on: a band of the picture gets the
-    // very pixels the whole picture has there, so that bands drawn apart make it up.
-    void SetRows(int top, int bottom);
-    // Blends leave the pixels inside the rectangle as they are, for a caller that puts
-    // others there afterwards (a pan moves the picture it had).
-    void LeaveAlone(const QRect &kept);
+    // Only the pixels inside the rectangle are written from here on: a part of the picture
+    // gets the very pixels the whole picture has there, so that parts drawn apart make it up.
+    void SetClip(const QRect &clip);
 
     // Colours are references 0x00BBGGRR. A width of 0 or 1 is one pixel.
     void SetPenColour(uint32_t colour);
@@ -59,7 +56,8 @@ public:
     // (always copied over, whatever the pen mode).
     void FillPath(const QPainterPath &path, const QTransform &transform, uint32_t colour);
     // The image blended over the picture with its point origin at at, turned by degrees
-    // clockwise about it; unturned, at whole pixels.
+    // clockwise about it and sampled between its pixels; unturned, at whole pixels. A
+    // premultiplied picture gives every pixel the same value however the canvas is clipped.
     void DrawImage(const QImage &picture, const QPointF &origin, const QPointF &at,
                    double degrees);
     // An 8-bit coverage mask blended over the picture in the colour, its pixel (0, 0) at
@@ -73,20 +71,8 @@ private:
     void thinLine(int x1, int y1, int x2, int y2);
     void plainLineOnRows(int x1, int y1, int x2, int y2);
     void blendPremultiplied(const QImage &picture, int x, int y);
-    // f(from, to) for the columns from … to - 1 of x0 … x1 - 1 in the row outside the
-    // rectangle left alone.
-    template<typename F>
-    void eachRun(int row, int x0, int x1, const F &f) const
-    {
-        if (row < keptBox.top() || row > keptBox.bottom() || keptBox.isEmpty()) {
-            f(x0, x1);
-            return;
-        }
-        if (x0 < keptBox.left())
-            f(x0, std::min(x1, keptBox.left()));
-        if (x1 > keptBox.right() + 1)
-            f(std::max(x0, keptBox.right() + 1), x1);
-    }
+    void blendTurned(const QImage &picture, const QPointF &origin, const QPointF &at,
+                     double degrees);
     void wideLine(int x1, int y1, int x2, int y2);
     QPainter &painter();
     void beginPainter();
@@ -104,11 +90,10 @@ private:
     int atY = 0;
     // The pen colour as the image stores it.
     QRgb penRgb = 0xFF000000;
-    int rowTop = 0;
-    int rowBottom = 1 << 30;
+    // The pixels written: columns clipLeft … clipRight - 1 of rows clipTop … clipBottom - 1.
+    int clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
     uchar *pixels = nullptr;
     qsizetype stride = 0;
-    QRect keptBox;
 };
 
 // 0x00BBGGRR as a Qt colour.

@@ -478,7 +478,7 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
 }
 
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
-                  const DrawingModel &model, const Sheet &sheet, QImage &out, int threads)
+                  const DrawingModel &model, const Sheet &sheet, QImage &out)
 {
     const int w = after.width, h = after.height;
     if (from.scale != after.scale || from.width != w || from.height != h || w < 8 || h < 8
@@ -496,38 +496,32 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
     // frame lies.
     const int kx1 = std::max(2, 2 - mx), kx2 = std::min(w - 3, w - 3 - mx);
     const int ky1 = std::max(2, 2 + my), ky2 = std::min(h - 3, h - 3 + my);
-    // The bands around it, as paper boxes reaching a little beyond them for wide strokes.
-    const double margin = 32 / after.scale;
-    const auto paperBox = [&](int px1, int py1, int px2, int py2) {
-        return PaperBox{after.x1 + px1 / after.scale - margin,
-                        after.y1 + (h - 1 - py2) / after.scale - margin,
-                        after.x1 + (px2 + 1) / after.scale + margin,
-                        after.y1 + (h - py1) / after.scale + margin};
-    };
-    const PaperBox bands[4] = {paperBox(0, 0, kx1 - 1, h - 1), paperBox(kx2 + 1, 0, w - 1, h - 1),
-                               paperBox(0, 0, w - 1, ky1 - 1), paperBox(0, ky2 + 1, w - 1, h - 1)};
-    std::vector<uint32_t> drawn, some;
-    for (const PaperBox &b : bands) {
-        model.EntitiesIn(b, some);
-        drawn.insert(drawn.end(), some.begin(), some.end());
-    }
-    std::sort(drawn.begin(), drawn.end());
-    drawn.erase(std::unique(drawn.begin(), drawn.end()), drawn.end());
     QImage next(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return false;
-    // Texts are the costliest to blend and often reach far into what is moved over them.
-    const QRect kept = kx1 <= kx2 && ky1 <= ky2 ? QRect(QPoint(kx1, ky1), QPoint(kx2, ky2))
-                                                : QRect();
-    if (threads != 1) {
-        BeginTextPictures();
-        RenderEntitiesInBands(next, after, model, sheet, drawn, threads, nullptr, kept);
-    } else {
+    // The rest as rectangles apart, each drawn on its own with every write kept inside it:
+    // the rows above and below what is kept, and beside it the columns left and right.
+    const QRect rest[4] = {QRect(QPoint(0, 0), QPoint(w - 1, ky1 - 1)),
+                           QRect(QPoint(0, ky2 + 1), QPoint(w - 1, h - 1)),
+                           QRect(QPoint(0, ky1), QPoint(kx1 - 1, ky2)),
+                           QRect(QPoint(kx2 + 1, ky1), QPoint(w - 1, ky2))};
+    // Entities whose strokes could reach into a rectangle: its paper box and a little more
+    // for wide strokes.
+    const double margin = 32 / after.scale;
+    BeginTextPictures();
+    PictureLooks looks(model);
+    std::vector<uint32_t> drawn;
+    for (const QRect &r : rest) {
+        if (r.isEmpty())
+            continue;
+        model.EntitiesIn({after.x1 + r.left() / after.scale - margin,
+                          after.y1 + (h - 1 - r.bottom()) / after.scale - margin,
+                          after.x1 + (r.right() + 1) / after.scale + margin,
+                          after.y1 + (h - r.top()) / after.scale + margin},
+                         drawn);
         Canvas canvas(next);
-        canvas.LeaveAlone(kept);
+        canvas.SetClip(r);
         RenderSheet(canvas, after, sheet);
-        BeginTextPictures();
-        PictureLooks looks(model);
         for (uint32_t i : drawn)
             RenderEntity(canvas, after, model, model.At(i), looks);
     }

@@ -33,10 +33,9 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
                    const Sheet &sheet);
 // The picture of the view after from the picture of the view before, when the two are one
 // pan of whole pixels apart and overlap: the part both show is moved, the rest rendered.
-// False, with out untouched, for any other change of view. The bands uncovered are drawn on
-// up to threads threads (0: as many as RenderThreads gives).
+// False, with out untouched, for any other change of view.
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
-                  const DrawingModel &model, const Sheet &sheet, QImage &out, int threads = 1);
+                  const DrawingModel &model, const Sheet &sheet, QImage &out);
 // Everything but the entities; the frame and title block in black over the grid.
 void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
 void RenderSheetFrame(Canvas &canvas, const ViewParams &view, const SheetFrame &frame);

@@ -133,7 +133,7 @@ namespace {
 // and meeting the view, in bands; threads is more than one.
 void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                  const Sheet &sheet, const std::vector<uint32_t> *positions, int threads,
-                 BandTimes *times, const QRect &kept)
+                 BandTimes *times)
 {
     const int w = image.width(), h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
@@ -181,8 +181,7 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
         // The same rows of memory as the image, for this thread alone.
         QImage memory(bits, w, h, stride, format);
         Canvas canvas(memory);
-        canvas.SetRows(top, bottom);
-        canvas.LeaveAlone(kept);
+        canvas.SetClip(QRect(0, top, w, bottom - top));
         RenderSheet(canvas, view, sheet);
         PictureLooks looks(model);
         for (size_t j = 0; j < count; ++j) {
@@ -208,6 +207,29 @@ bool bandable(const QImage &image, const ViewParams &view, int threads)
            && image.height() == view.height && view.height >= 2 * LeastBandRows;
 }
 
+// The sheet, then the entities at the positions given (ascending, as EntitiesIn gives
+// them), in bands as RenderPictureInBands draws them.
+void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
+                           const Sheet &sheet, const std::vector<uint32_t> &positions,
+                           int threads, BandTimes *times)
+{
+    threads = threadsFor(threads, positions.size());
+    if (bandable(image, view, threads)) {
+        drawInBands(image, view, model, sheet, &positions, threads, times);
+        return;
+    }
+    const double start = times ? threadMs() : 0;
+    Canvas canvas(image);
+    RenderSheet(canvas, view, sheet);
+    PictureLooks looks(model);
+    for (uint32_t i : positions)
+        RenderEntity(canvas, view, model, model.At(i), looks);
+    if (times) {
+        times->longestMs += threadMs() - start;
+        times->totalMs += threadMs() - start;
+    }
+}
+
 } // namespace
 
 void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
@@ -226,29 +248,8 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
     }
     if (whole)
         drawInBands(image, view, model, sheet, nullptr, threadsFor(threads, model.Count()),
-                    times, QRect());
+                    times);
     else
         RenderEntitiesInBands(image, view, model, sheet, seen, threads, times);
 }
 
-void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
-                           const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads, BandTimes *times, const QRect &kept)
-{
-    threads = threadsFor(threads, positions.size());
-    if (bandable(image, view, threads)) {
-        drawInBands(image, view, model, sheet, &positions, threads, times, kept);
-        return;
-    }
-    const double start = times ? threadMs() : 0;
-    Canvas canvas(image);
-    canvas.LeaveAlone(kept);
-    RenderSheet(canvas, view, sheet);
-    PictureLooks looks(model);
-    for (uint32_t i : positions)
-        RenderEntity(canvas, view, model, model.At(i), looks);
-    if (times) {
-        times->longestMs += threadMs() - start;
-        times->totalMs += threadMs() - start;
-    }
-}

@@ -31,10 +31,3 @@ struct BandTimes
 // threads (0: RenderThreads(), or one for a picture of few entities).
 void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
                           const Sheet &sheet, int threads = 0, BandTimes *times = nullptr);
-// The sheet, then the entities at the positions given (ascending, as EntitiesIn gives
-// them), in bands as above. Text pictures are begun by the caller.
-// kept, when not empty, is left alone by blends, as the caller copies over it.
-void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
-                           const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads = 0, BandTimes *times = nullptr,
-                           const QRect &kept = QRect());

@@ -16,6 +16,7 @@ private slots:
     void continuousLine();
     void thinLinesRoundEveryStep();
     void picturesBlendAsThePainterDoes();
+    void masksBlendByTheirCoverage();
     void dashedLine();
     void dotPattern();
     void wideLine();
@@ -172,7 +173,7 @@ void TestPen::continuousLine()
 
 void TestPen::thinLinesRoundEveryStep()
 {
-    // Every one-pixel line, on the image, leaving it or cut to a band of rows, is the pixel
+    // Every one-pixel line, on the image, leaving it or cut to a rectangle, is the pixel
     // at each step along its longer axis with the other coordinate at
     // a1 + floor((2 i d + n) / (2 n)) for step i of n, and its end pixel.
     const int w = 37, h = 29;
@@ -191,18 +192,20 @@ void TestPen::thinLinesRoundEveryStep()
             y2 = y1 + (x2 - x1) * (round % 2 ? 1 : -1); // diagonals
         const int top = round % 5 == 0 ? next(h) : 0;
         const int bottom = round % 5 == 0 ? top + next(h - top + 1) : h;
+        const int left = round % 5 == 0 ? next(w) : 0;
+        const int right = round % 5 == 0 ? left + next(w - left + 1) : w;
         QImage image(w, h, QImage::Format_RGB32);
         image.fill(Qt::white);
         {
             Canvas canvas(image);
-            canvas.SetRows(top, bottom);
+            canvas.SetClip(QRect(left, top, right - left, bottom - top));
             SetPen(canvas, 0x302010, 0, 1);
             DrawPixelLine(canvas, x1, y1, x2, y2);
         }
         QImage expected(w, h, QImage::Format_RGB32);
         expected.fill(Qt::white);
         const auto plot = [&](long long x, long long y) {
-            if (x >= 0 && x < w && y >= top && y < bottom)
+            if (x >= left && x < right && y >= top && y < bottom)
                 expected.setPixel(int(x), int(y), ink);
         };
         const long long dx = x2 - x1, dy = y2 - y1;
@@ -220,8 +223,10 @@ void TestPen::thinLinesRoundEveryStep()
         }
         plot(x2, y2);
         if (image != expected) {
-            QFAIL(qPrintable(QStringLiteral("line %1,%2 to %3,%4 in rows %5-%6 differs")
-                                 .arg(x1).arg(y1).arg(x2).arg(y2).arg(top).arg(bottom)));
+            QFAIL(qPrintable(QStringLiteral("line %1,%2 to %3,%4 in rows %5-%6, columns %7-%8 "
+                                            "differs")
+                                 .arg(x1).arg(y1).arg(x2).arg(y2).arg(top).arg(bottom)
+                                 .arg(left).arg(right)));
         }
     }
 }
@@ -229,7 +234,7 @@ void TestPen::thinLinesRoundEveryStep()
 void TestPen::picturesBlendAsThePainterDoes()
 {
     // A premultiplied picture over the image, unturned, gives the painter's very pixels:
-    // on the image, partly beyond its edges and cut to a band of rows.
+    // on the image, partly beyond its edges and cut to a rectangle.
     quint32 seed = 777;
     const auto next = [&seed](int range) {
         seed = seed * 1103515245u + 12345u;
@@ -253,26 +258,80 @@ void TestPen::picturesBlendAsThePainterDoes()
         const QPointF at(next(70) - 15 + next(4) / 4.0, next(55) - 12 + next(4) / 4.0);
         const int top = round % 3 == 0 ? next(20) : 0;
         const int bottom = round % 3 == 0 ? top + 1 + next(10) : background.height();
+        const int left = round % 4 == 0 ? next(30) : 0;
+        const int right = round % 4 == 0 ? left + 1 + next(30) : background.width();
+        const QRect clip(left, top, right - left, bottom - top);
         QImage ours = background.copy();
         {
             Canvas canvas(ours);
-            canvas.SetRows(top, bottom);
+            canvas.SetClip(clip);
             canvas.DrawImage(picture, origin, at, 0);
         }
         QImage theirs = background.copy();
         {
             QPainter painter(&theirs);
-            painter.setClipRect(QRect(0, top, theirs.width(), bottom - top));
+            painter.setClipRect(clip);
             painter.drawImage(QPoint(int(std::floor(at.x() - origin.x() + 0.5)),
                                      int(std::floor(at.y() - origin.y() + 0.5))),
                               picture);
         }
-        QVERIFY2(ours == theirs, qPrintable(QStringLiteral("at %1,%2 rows %3-%4")
-                                                .arg(at.x()).arg(at.y()).arg(top).arg(bottom)));
+        QVERIFY2(ours == theirs, qPrintable(QStringLiteral("at %1,%2 in %3,%4 %5x%6")
+                                                .arg(at.x()).arg(at.y()).arg(left).arg(top)
+                                                .arg(clip.width()).arg(clip.height())));
         changed += ours != background;
     }
     // Many places put some of the picture on the image.
     QVERIFY2(changed >= 10, qPrintable(QString::number(changed)));
+}
+
+void TestPen::masksBlendByTheirCoverage()
+{
+    // Each channel moves toward the colour by the coverage over 255, in one rounding for
+    // every level and width: runs of clear, full and mixed coverage, cut by the clip.
+    quint32 seed = 4242;
+    const auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % uint(range));
+    };
+    for (int round = 0; round < 60; ++round) {
+        QImage mask(1 + next(70), 1 + next(12), QImage::Format_Alpha8);
+        for (int y = 0; y < mask.height(); ++y) {
+            for (int x = 0; x < mask.width(); ++x) {
+                const int kind = (x / 5 + y + round) % 4;
+                mask.scanLine(y)[x] = uchar(kind == 0 ? 0 : kind == 1 ? 255 : next(256));
+            }
+        }
+        QImage image(64, 16, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb(next(256), next(256), next(256)));
+        const QImage before = image;
+        const int x0 = next(80) - 20, y0 = next(20) - 6;
+        const QRect clip = round % 2 ? QRect(next(20), 0, 10 + next(40), 16) : image.rect();
+        const uint32_t colour = uint32_t(next(1 << 24));
+        {
+            Canvas canvas(image);
+            canvas.SetClip(clip);
+            canvas.BlendMask(mask, x0, y0, colour);
+        }
+        const int to[3] = {int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF)};
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb was = before.pixel(x, y);
+                int a = 0;
+                if (clip.contains(x, y) && x >= x0 && x < x0 + mask.width() && y >= y0
+                    && y < y0 + mask.height())
+                    a = mask.constScanLine(y - y0)[x - x0];
+                const int from[3] = {qRed(was), qGreen(was), qBlue(was)};
+                int want[3];
+                for (int c = 0; c < 3; ++c)
+                    want[c] = from[c] + (((to[c] - from[c]) * a * 257 + 257 * 128) >> 16);
+                QVERIFY2(image.pixel(x, y) == qRgb(want[0], want[1], want[2]),
+                         qPrintable(QStringLiteral("round %1 at %2,%3 coverage %4")
+                                        .arg(round).arg(x).arg(y).arg(a)));
+            }
+        }
+    }
 }
 
 void TestPen::dashedLine()

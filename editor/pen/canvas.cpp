@@ -433,6 +433,32 @@ void Canvas::wideLine(int x1, int y1, int x2, int y2)
         nearEnd(m);
 }
 
+void Canvas::PixelPath(const QPoint *points, int count)
+{
+    if (count < 2)
+        return;
+    // A curve's chords are many and short: inside the clip, in a solid copied pen of one
+    // pixel, each chord's end pixel is the next one's first and none needs testing.
+    bool inside = penStyle == PenStyle::Solid && penMode == PenMode::Copy && penWidth <= 1;
+    for (int i = 0; inside && i < count; ++i) {
+        const QPoint &p = points[i];
+        inside = p.x() >= clipLeft && p.x() < clipRight && p.y() >= clipTop && p.y() < clipBottom;
+    }
+    if (!inside) {
+        for (int i = 1; i < count; ++i) {
+            MoveTo(points[i - 1].x(), points[i - 1].y());
+            LineTo(points[i].x(), points[i].y());
+            SetPixel(points[i].x(), points[i].y());
+        }
+        return;
+    }
+    for (int i = 1; i < count; ++i)
+        plainLineOnRows(points[i - 1].x(), points[i - 1].y(), points[i].x(), points[i].y());
+    const QPoint &last = points[count - 1];
+    put(reinterpret_cast<QRgb *>(pixels + last.y() * stride)[last.x()]);
+    MoveTo(last.x(), last.y());
+}
+
 void Canvas::SetPixel(int x, int y)
 {
     if (penStyle != PenStyle::Invisible)

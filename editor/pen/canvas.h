@@ -48,6 +48,9 @@ public:
     void LineTo(int x, int y);
     // One pixel in the pen colour and mode (none with an invisible pen).
     void SetPixel(int x, int y);
+    // The lines from each point to the next with both their end pixels, as drawn one by one
+    // from MoveTo, LineTo and SetPixel; nothing for fewer than two points.
+    void PixelPath(const QPoint *points, int count);
     // Outline with the pen and inside with the brush, covering x1 … x2 - 1 and y1 … y2 - 1.
     void Rectangle(int x1, int y1, int x2, int y2);
     // The ellipse inside the same box as Rectangle.

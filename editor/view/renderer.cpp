@@ -178,25 +178,34 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     if (inside && pattern.count == 0) {
         // The chords straight to their pixels where both ends lie in the view, as
         // DrawClippedLine takes them; the walk's chords exactly.
-        const double k = view.scale;
-        bool first = true;
+        // Runs of chords in the view are handed over as one path each.
+        constexpr int MostPoints = 256;
+        QPoint run[MostPoints];
+        int count = 0;
+        bool first = true, wasIn = false;
         double x1 = 0, y1 = 0;
-        int32_t px1 = 0, py1 = 0;
-        Geometry::WholeArcChordEnds(a, ChordPixels / k, [&](double x2, double y2) {
+        Geometry::WholeArcChordEnds(a, ChordPixels / view.scale, [&](double x2, double y2) {
             int32_t px2 = 0, py2 = 0;
             const bool in = inView(view, x2, y2) && ToPixel(view, x2, y2, px2, py2);
-            if (!first) {
-                if (in && inView(view, x1, y1))
-                    DrawPixelLine(canvas, px1, py1, px2, py2);
-                else
-                    DrawClippedLine(canvas, view, x1, y1, x2, y2);
+            if (!first && !(in && wasIn)) {
+                canvas.PixelPath(run, count);
+                count = 0;
+                DrawClippedLine(canvas, view, x1, y1, x2, y2);
+            }
+            if (in) {
+                if (count == MostPoints) {
+                    canvas.PixelPath(run, count);
+                    run[0] = run[count - 1];
+                    count = 1;
+                }
+                run[count++] = QPoint(px2, py2);
             }
             first = false;
+            wasIn = in;
             x1 = x2;
             y1 = y2;
-            px1 = px2;
-            py1 = py2;
         });
+        canvas.PixelPath(run, count);
         return;
     }
     Geometry::WalkArc(a, pattern, ChordPixels / view.scale, inside ? nullptr : &clip,
@@ -283,8 +292,10 @@ bool plainLine(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     SetPen(canvas, pen.colour, 0, ipw);
     SetBrush(canvas, pen.colour, 0);
     int32_t px1, py1, px2, py2;
-    if (ToPixel(view, g.x1, g.y1, px1, py1) && ToPixel(view, g.x2, g.y2, px2, py2))
-        DrawPixelLine(canvas, px1, py1, px2, py2);
+    if (ToPixel(view, g.x1, g.y1, px1, py1) && ToPixel(view, g.x2, g.y2, px2, py2)) {
+        const QPoint ends[2] = {QPoint(px1, py1), QPoint(px2, py2)};
+        canvas.PixelPath(ends, 2);
+    }
     return true;
 }
 

@@ -177,6 +177,7 @@ bool readKindRows(Database &db, int drawing, int16_t kind, int32_t first, int32_
               + " K ON K.N = E.DN WHERE E.DT = " + QByteArray::number(kind) + " AND E.N BETWEEN "
               + QByteArray::number(first) + " AND " + QByteArray::number(last);
     }
+    out.reserve(wanted.size());
     const bool ok = read(db, sql, [&](const fb::Cells &c) {
         EntityRecord e;
         kindAt(c, 0, kind, e);
@@ -197,6 +198,43 @@ bool readKindRows(Database &db, int drawing, int16_t kind, int32_t first, int32_
     for (size_t i : order)
         sorted.push_back(std::move(out[i]));
     out.swap(sorted);
+    return true;
+}
+
+// Up to count entities numbered above after, ascending. Numbers are handed out one after
+// another, so a range of them is read through the key's bitmap, which costs the server less
+// than walking the index row by row; a range left short by numbers never stored is followed
+// by the next, and one left mostly empty by a walk to the rest.
+bool readEntityRows(Database &db, int drawing, int64_t after, int count,
+                    std::vector<EntityRow> &out)
+{
+    out.clear();
+    out.reserve(size_t(count));
+    const QByteArray head =
+        "SELECT N, MN, DS, DT, DN FROM ENTITY_" + suffix(drawing) + " WHERE N ";
+    const auto take = [&](const fb::Cells &c) { out.push_back(entityRowAt(c, 0)); };
+    int64_t from = after;
+    while (int(out.size()) < count) {
+        const int want = count - int(out.size());
+        const size_t before = out.size();
+        if (!read(db, head + "BETWEEN " + QByteArray::number(qint64(from + 1)) + " AND "
+                          + QByteArray::number(qint64(from + want)),
+                  take))
+            return false;
+        // The bitmap hands rows over in the order they lie in, not by number.
+        const auto byNumber = [](const EntityRow &a, const EntityRow &b) { return a.n < b.n; };
+        if (!std::is_sorted(out.begin() + before, out.end(), byNumber))
+            std::sort(out.begin() + before, out.end(), byNumber);
+        from += want;
+        const int got = int(out.size() - before);
+        if (got * 2 >= want)
+            continue;
+        if (!read(db, head + "> " + QByteArray::number(qint64(from)) + " ORDER BY N ROWS "
+                          + QByteArray::number(want - got),
+                  take))
+            return false;
+        break;
+    }
     return true;
 }
 
@@ -296,57 +334,52 @@ bool ReadEntities(Database &db, int drawing, int64_t after, int limit,
     constexpr int Step = 65536;
     int64_t from = after;
     int left = limit > 0 ? limit : -1;
-    std::vector<EntityRecord> chunk;
+    std::vector<EntityRow> chunk;
     std::vector<int32_t> wanted[5];
     std::vector<EntityRecord> rows[5];
+    EntityRecord e;
     for (;;) {
         const int step = left < 0 ? Step : std::min(left, Step);
-        chunk.clear();
-        const bool ok = read(db, "SELECT N, MN, DS, DT, DN FROM ENTITY_" + suffix(drawing)
-                                     + " WHERE N > " + QByteArray::number(qint64(from))
-                                     + " ORDER BY N ROWS " + QByteArray::number(step),
-                             [&](const fb::Cells &c) {
-                                 EntityRecord e;
-                                 e.entity = entityRowAt(c, 0);
-                                 chunk.push_back(std::move(e));
-                             });
-        if (!ok)
+        if (!readEntityRows(db, drawing, from, step, chunk))
             return false;
         if (chunk.empty())
             return true;
         for (int16_t kind = KindLine; kind <= KindText; ++kind)
             wanted[kind].clear();
-        for (const EntityRecord &e : chunk) {
-            if (e.entity.type >= KindLine && e.entity.type <= KindText)
-                wanted[e.entity.type].push_back(e.entity.target);
+        for (const EntityRow &r : chunk) {
+            if (r.type >= KindLine && r.type <= KindText)
+                wanted[r.type].push_back(r.target);
         }
         for (int16_t kind = KindLine; kind <= KindText; ++kind) {
             std::vector<int32_t> &w = wanted[kind];
             if (!std::is_sorted(w.begin(), w.end()))
                 std::sort(w.begin(), w.end());
             w.erase(std::unique(w.begin(), w.end()), w.end());
-            if (!readKindRows(db, drawing, kind, chunk.front().entity.n, chunk.back().entity.n, w,
-                              rows[kind]))
+            if (!readKindRows(db, drawing, kind, chunk.front().n, chunk.back().n, w, rows[kind]))
                 return false;
         }
         // Entity and kind numbers mostly rise together: look next to the last one found.
         size_t at[5] = {};
-        for (EntityRecord &e : chunk) {
-            const int16_t kind = e.entity.type;
+        for (const EntityRow &r : chunk) {
+            e.entity = r;
+            e.row = 0;
+            e.look = {};
+            e.shape = std::monostate();
+            const int16_t kind = r.type;
             if (kind >= KindLine && kind <= KindText) {
-                const std::vector<EntityRecord> &r = rows[kind];
+                const std::vector<EntityRecord> &k = rows[kind];
                 size_t i = at[kind];
-                if (i >= r.size() || r[i].row != e.entity.target) {
-                    i = size_t(std::lower_bound(r.begin(), r.end(), e.entity.target,
+                if (i >= k.size() || k[i].row != r.target) {
+                    i = size_t(std::lower_bound(k.begin(), k.end(), r.target,
                                                 [](const EntityRecord &a, int32_t v) {
                                                     return a.row < v;
                                                 })
-                               - r.begin());
+                               - k.begin());
                 }
-                if (i < r.size() && r[i].row == e.entity.target) {
-                    e.row = r[i].row;
-                    e.look = r[i].look;
-                    e.shape = r[i].shape;
+                if (i < k.size() && k[i].row == r.target) {
+                    e.row = k[i].row;
+                    e.look = k[i].look;
+                    e.shape = k[i].shape;
                     at[kind] = i + 1;
                 }
             }
@@ -356,7 +389,7 @@ bool ReadEntities(Database &db, int drawing, int64_t after, int limit,
             return true;
         if (int(chunk.size()) < step)
             return true;
-        from = chunk.back().entity.n;
+        from = chunk.back().n;
     }
 }
 

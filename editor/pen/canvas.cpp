@@ -59,6 +59,18 @@ Qt::BrushStyle qtBrush(BrushStyle style)
     }
 }
 
+// The premultiplied pixel s over d: each channel of d times (255 - alpha) / 255 as
+// (v + (v >> 8) + 128) >> 8, as the painter rounds it, with s added.
+QRgb sourceOver(QRgb s, QRgb d)
+{
+    const uint left = 255 - (s >> 24);
+    uint rb = (d & 0xFF00FF) * left;
+    rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+    uint ag = ((d >> 8) & 0xFF00FF) * left;
+    ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+    return s + (ag | rb);
+}
+
 // Beyond this no pixel can be on the image, and the line arithmetic below stays in range.
 constexpr long long FarPixel = 1LL << 29;
 
@@ -598,17 +610,7 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
             const uint a = s >> 24;
             if (a == 0)
                 continue;
-            if (a == 255) {
-                line[col] = s;
-                continue;
-            }
-            // Each channel of the image times (255 - a) / 255 as (v + (v >> 8) + 128) >> 8.
-            const uint left = 255 - a, d = line[col];
-            uint rb = (d & 0xFF00FF) * left;
-            rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
-            uint ag = ((d >> 8) & 0xFF00FF) * left;
-            ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
-            line[col] = s + (ag | rb);
+            line[col] = a == 255 ? s : sourceOver(s, line[col]);
         }
     }
 }
@@ -690,16 +692,8 @@ void Canvas::blendTurned(const QImage &picture, const QPointF &origin, const QPo
             const double u = ub + c * x, v = vb - s * x;
             const QRgb p = sampled(picture, (long long)std::floor(u * 256),
                                    (long long)std::floor(v * 256));
-            const uint alpha = p >> 24;
-            if (alpha == 0)
-                continue;
-            // Source over, as the unturned blend rounds it.
-            const uint left = 255 - alpha, d = line[x];
-            uint rb = (d & 0xFF00FF) * left;
-            rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
-            uint ag = ((d >> 8) & 0xFF00FF) * left;
-            ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
-            line[x] = p + (ag | rb);
+            if (p >> 24)
+                line[x] = sourceOver(p, line[x]);
         }
     }
 }

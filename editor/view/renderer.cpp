@@ -5,7 +5,6 @@
 #include "editor/model/sheetframe.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/textpaint.h"
-#include "editor/view/tiles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -177,8 +176,7 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
         FinerThanPixels(pen, view.scale) ? Geometry::DashPattern{} : patternOf(pen);
     if (inside && pattern.count == 0) {
         // The chords straight to their pixels where both ends lie in the view, as
-        // DrawClippedLine takes them; the walk's chords exactly.
-        // Runs of chords in the view are handed over as one path each.
+        // DrawClippedLine takes them, each run of them as one path; the walk's chords exactly.
         constexpr int MostPoints = 256;
         QPoint run[MostPoints];
         int count = 0;

@@ -209,9 +209,9 @@ bool bandable(const QImage &image, const ViewParams &view, int threads)
 
 // The sheet, then the entities at the positions given (ascending, as EntitiesIn gives
 // them), in bands as RenderPictureInBands draws them.
-void RenderEntitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
-                           const Sheet &sheet, const std::vector<uint32_t> &positions,
-                           int threads, BandTimes *times)
+void entitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
+                     const Sheet &sheet, const std::vector<uint32_t> &positions,
+                     int threads, BandTimes *times)
 {
     threads = threadsFor(threads, positions.size());
     if (bandable(image, view, threads)) {
@@ -250,6 +250,6 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
         drawInBands(image, view, model, sheet, nullptr, threadsFor(threads, model.Count()),
                     times);
     else
-        RenderEntitiesInBands(image, view, model, sheet, seen, threads, times);
+        entitiesInBands(image, view, model, sheet, seen, threads, times);
 }
 

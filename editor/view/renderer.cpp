@@ -220,10 +220,16 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
                       });
 }
 
+// Whether the boxes lie more than margin apart.
+bool apart(const PaperBox &a, const PaperBox &b, double margin)
+{
+    return b.x2 < a.x1 - margin || b.x1 > a.x2 + margin || b.y2 < a.y1 - margin
+           || b.y1 > a.y2 + margin;
+}
+
 bool boxOutside(const ViewParams &view, const PaperBox &b, double margin)
 {
-    return b.x2 < view.x1 - margin || b.x1 > view.x2 + margin || b.y2 < view.y1 - margin
-           || b.y1 > view.y2 + margin;
+    return apart({view.x1, view.y1, view.x2, view.y2}, b, margin);
 }
 
 // Whether the box lies inside the view, so that the stroke's clip box (the view and a
@@ -523,16 +529,29 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
     for (const QRect &r : rest) {
         if (r.isEmpty())
             continue;
-        model.EntitiesIn({after.x1 + r.left() / after.scale - margin,
-                          after.y1 + (h - 1 - r.bottom()) / after.scale - margin,
-                          after.x1 + (r.right() + 1) / after.scale + margin,
-                          after.y1 + (h - r.top()) / after.scale + margin},
+        const PaperBox box{after.x1 + r.left() / after.scale,
+                           after.y1 + (h - 1 - r.bottom()) / after.scale,
+                           after.x1 + (r.right() + 1) / after.scale,
+                           after.y1 + (h - r.top()) / after.scale};
+        model.EntitiesIn({box.x1 - margin, box.y1 - margin, box.x2 + margin, box.y2 + margin},
                          drawn);
         Canvas canvas(next);
         canvas.SetClip(r);
         RenderSheet(canvas, after, sheet);
-        for (uint32_t i : drawn)
-            RenderEntity(canvas, after, model, model.At(i), looks);
+        for (uint32_t i : drawn) {
+            const Entity &e = model.At(i);
+            const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
+            PaperBox b;
+            if (!look || !model.Extent(e, b))
+                continue;
+            // Most strokes are thin: one that cannot reach the rectangle by its own half
+            // width and the smoothing's pixels is passed over; as in a full redraw, so is
+            // one that does not meet the view.
+            const double reach = (pixelWidth(look->pen, after) / 2.0 + 3) / after.scale;
+            if (boxOutside(after, b, 0) || apart(box, b, reach))
+                continue;
+            drawEntity(canvas, after, model, e, *look);
+        }
     }
     if (kx1 <= kx2) {
         const size_t bytes = size_t(kx2 - kx1 + 1) * 4;

@@ -94,6 +94,15 @@ private:
         ~TwoPcs() { delete editor; }
     };
 
+    // a on a fresh database through the server, b on the same one as another PC.
+    static bool openTwo(TestDb &place, Database &a, Database &b)
+    {
+        if (!place.open(a, true))
+            return false;
+        b.ConnectDatabase(place.serverPath());
+        return b.DatabaseConnected();
+    }
+
     static bool listening(Database &db)
     {
         for (int i = 0; i < 300 && !db.Live().Listening(); ++i)
@@ -113,9 +122,7 @@ private slots:
     {
         TestDb place;
         Database a, b;
-        QVERIFY(place.open(a, true));
-        b.ConnectDatabase(place.serverPath());
-        QVERIFY(b.DatabaseConnected());
+        QVERIFY(openTwo(place, a, b));
         LiveEvents &live = a.Live();
         QSignalSpy posted(&live, &LiveEvents::Posted);
         live.Want("HAROKAN_D3");
@@ -173,9 +180,7 @@ private slots:
     {
         TestDb place;
         Database a, b;
-        QVERIFY(place.open(a, true));
-        b.ConnectDatabase(place.serverPath());
-        QVERIFY(b.DatabaseConnected());
+        QVERIFY(openTwo(place, a, b));
         LiveEvents &stay = a.Live();
         QSignalSpy heardByStay(&stay, &LiveEvents::Posted);
         stay.Want("HAROKAN_D5");

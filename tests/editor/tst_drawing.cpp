@@ -554,24 +554,21 @@ void TestDrawing::panMovesThePicture()
         dot.shape = CircleShape{-140 + (i % 15) * 19.0, -100 + (i / 15) * 21.0, 2};
         rows.push_back(dot);
     }
-    EntityRecord t = c;
-    t.entity = {++n, 1, 1, KindText, 1};
-    TextShape text;
-    text.px = -20;
-    text.py = -30;
-    text.height = 7;
-    text.angle = 20;
-    text.text = QStringLiteral("穴 φ10 通し");
-    t.shape = text;
-    rows.push_back(t);
+    const auto addText = [&](int row, double px, double py, double angle, const QString &string) {
+        EntityRecord t = c;
+        t.entity = {++n, 1, 1, KindText, row};
+        TextShape text;
+        text.px = px;
+        text.py = py;
+        text.height = 7;
+        text.angle = angle;
+        text.text = string;
+        t.shape = text;
+        rows.push_back(t);
+    };
+    addText(1, -20, -30, 20, QStringLiteral("穴 φ10 通し"));
     // Upright, across the left edge, blended into the bands a pan draws afresh.
-    t.entity = {++n, 1, 1, KindText, 2};
-    text.px = -110;
-    text.py = 40;
-    text.angle = 0;
-    text.text = QStringLiteral("SECTION A-A 断面");
-    t.shape = text;
-    rows.push_back(t);
+    addText(2, -110, 40, 0, QStringLiteral("SECTION A-A 断面"));
     m.Add(rows);
     const Sheet sheet{420, 297, 10};
 

@@ -44,7 +44,7 @@ int ContinueLoad(Database &db, DrawingModel &model, int limit)
     return read;
 }
 
-Refresh UpdateModel(Database &db, DrawingModel &model)
+Refresh UpdateModel(Database &db, DrawingModel &model, std::vector<int32_t> *changed)
 {
     std::vector<LayerRow> l;
     std::vector<ColourRow> c;
@@ -55,12 +55,18 @@ Refresh UpdateModel(Database &db, DrawingModel &model)
         || !ReadLineTypes(db, drawing, t)
         || !ReadDrawingMarks(db, drawing, model.HighestEntity(), model.HighestHistory(), marks))
         return Refresh::Failed;
-    bool changed = model.SetLayers(std::move(l));
-    changed = model.SetColours(std::move(c)) || changed;
-    changed = model.SetLineTypes(std::move(t)) || changed;
+    bool tables = model.SetLayers(std::move(l));
+    tables = model.SetColours(std::move(c)) || tables;
+    tables = model.SetLineTypes(std::move(t)) || tables;
+    bool entities = false, elsewhere = false;
+    std::vector<int32_t> read;
     auto add = [&](const EntityRecord &e) {
-        model.Add(e);
-        changed = true;
+        // One that was drawn elsewhere or otherwise before is not found by its new place.
+        const bool known = model.Find(e.entity.n) != nullptr;
+        if (!model.Add(e) && known)
+            elsewhere = true;
+        entities = true;
+        read.push_back(e.entity.n);
     };
     int64_t history = model.HighestHistory();
     if (marks.historyAbove) {
@@ -72,7 +78,12 @@ Refresh UpdateModel(Database &db, DrawingModel &model)
         && !ReadEntities(db, drawing, model.HighestEntity(), 0, add))
         return Refresh::Failed;
     model.SetOperation(marks.operation);
-    return changed ? Refresh::Changed : Refresh::Unchanged;
+    if (changed) {
+        changed->clear();
+        if (!tables && !elsewhere)
+            *changed = std::move(read);
+    }
+    return tables || entities ? Refresh::Changed : Refresh::Unchanged;
 }
 
 QString RowCache::path(int drawing) const

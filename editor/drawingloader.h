@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
 class Database;
 class DrawingModel;
 
@@ -17,7 +20,10 @@ int ContinueLoad(Database &db, DrawingModel &model, int limit);
 enum class Refresh { Unchanged, Changed, Failed };
 // Reads the small tables again, then, when the operation number moved or rows exist above
 // the highest numbers known, the new entities and those the new history rows name.
-Refresh UpdateModel(Database &db, DrawingModel &model);
+// changed, when given, gets the entities read that differ from what was in memory; with
+// Changed and none there, the whole picture may differ (the small tables changed, or an
+// entity was put somewhere else or drawn otherwise).
+Refresh UpdateModel(Database &db, DrawingModel &model, std::vector<int32_t> *changed = nullptr);
 
 // This PC's copy of the drawing's entities in a folder of its own: taken on opening when it
 // still matches the database (same file, same copy of the table set, history not behind,

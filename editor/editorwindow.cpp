@@ -390,9 +390,14 @@ void TForm13::Refresh()
     // The register's row and revisions are written by the record form, which posts nothing:
     // the poll reads them again, a few small rows.
     const bool titled = ReadTitle();
-    switch (UpdateModel(db, Model())) {
+    std::vector<int32_t> touched;
+    switch (UpdateModel(db, Model(), &touched)) {
     case Refresh::Changed:
-        Redraw();
+        // Another PC's few new or erased entities are drawn again where they lie.
+        if (!titled && !touched.empty() && Shown && fitted)
+            control->RedrawChanged(touched);
+        else
+            Redraw();
         break;
     case Refresh::Unchanged:
         if (titled)

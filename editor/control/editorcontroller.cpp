@@ -96,18 +96,35 @@ void EditorController::Redraw(int width, int height)
     ShowSelection();
 }
 
+void EditorController::RedrawChanged(const std::vector<int32_t> &entities)
+{
+    const ViewParams now = view.Params();
+    const bool same = !plain.isNull() && now.x1 == plainView.x1 && now.y1 == plainView.y1
+                      && now.scale == plainView.scale && now.width == plainView.width
+                      && now.height == plainView.height;
+    if (same && RenderChanged(plain, now, *model,
+                              {PaperWidth, PaperHeight, current.grid, sheetFrame}, entities)) {
+        ShowSelection();
+        return;
+    }
+    Redraw();
+}
+
 void EditorController::ViewChanged(bool changed)
 {
     if (!changed)
         return;
     // The view change is the moment another PC's work is looked for.
-    const ::Refresh r = loaded && !gone ? UpdateModel(db, *model) : ::Refresh::Unchanged;
+    std::vector<int32_t> touched;
+    const ::Refresh r =
+        loaded && !gone ? UpdateModel(db, *model, &touched) : ::Refresh::Unchanged;
     if (r == ::Refresh::Failed)
         host.Reread();
+    const Sheet sheet{PaperWidth, PaperHeight, current.grid, sheetFrame};
     QImage next;
-    if (r == ::Refresh::Unchanged && !plain.isNull()
-        && RenderPanned(plain, plainView, view.Params(), *model,
-                        {PaperWidth, PaperHeight, current.grid, sheetFrame}, next)) {
+    if ((r == ::Refresh::Unchanged || (r == ::Refresh::Changed && !touched.empty()))
+        && !plain.isNull() && RenderPanned(plain, plainView, view.Params(), *model, sheet, next)
+        && (touched.empty() || RenderChanged(next, view.Params(), *model, sheet, touched))) {
         plain = std::move(next);
         plainView = view.Params();
         ShowSelection();
@@ -696,6 +713,9 @@ void EditorController::TakeStored(const QString &name, const StoredOperation &st
     EditStep step{name, {}, stored.erased, stored.restored};
     for (const EntityRecord &e : stored.rows)
         step.created.push_back(e.entity.n);
+    std::vector<int32_t> changed = step.created;
+    changed.insert(changed.end(), stored.erased.begin(), stored.erased.end());
+    changed.insert(changed.end(), stored.restored.begin(), stored.restored.end());
     history.Done(std::move(step));
     // While the drawing still loads, the load reads them in their turn.
     if (!loaded)
@@ -714,7 +734,7 @@ void EditorController::TakeStored(const QString &name, const StoredOperation &st
         return;
     }
     selection.KeepLive(*model);
-    Redraw();
+    RedrawChanged(changed);
 }
 
 bool EditorController::StoreStates(const std::vector<int32_t> &erase,
@@ -881,7 +901,7 @@ void EditorController::EraseSelected()
     }
     const QString what = Counted(out.erased);
     history.Done({what + QStringLiteral("の削除"), {}, out.erased, {}});
-    Redraw();
+    RedrawChanged(out.erased);
     host.Note(what + QStringLiteral("を削除しました") + meanwhile(out, true));
 }
 
@@ -901,7 +921,9 @@ void EditorController::Replay(bool back)
         return;
     }
     back ? history.Undone() : history.Redone();
-    Redraw();
+    std::vector<int32_t> changed = out.erased;
+    changed.insert(changed.end(), out.restored.begin(), out.restored.end());
+    RedrawChanged(changed);
     host.Note((back ? QStringLiteral("元に戻しました：") : QStringLiteral("やり直しました："))
               + name + meanwhile(out, false));
 }

@@ -90,6 +90,9 @@ public:
     // The picture of the current view from the drawing in memory, for a paint box of this
     // size; the view follows the size.
     void Redraw(int width, int height);
+    // The picture after these entities were added, erased or restored: only where they
+    // lie drawn again when that is quicker than a whole redraw.
+    void RedrawChanged(const std::vector<int32_t> &entities);
     // After the view changed: another PC's work is looked for, then a pan of an unchanged
     // drawing moves the picture and renders only what it uncovers.
     void ViewChanged(bool changed);

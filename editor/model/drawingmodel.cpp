@@ -219,39 +219,53 @@ int64_t DrawingModel::HighestRow(int kind) const
     return kind >= KindLine && kind <= KindText ? highestRows[kind] : 0;
 }
 
+int32_t DrawingModel::WidestWidth() const
+{
+    int32_t widest = widestOwn;
+    for (const LayerRow &l : layers)
+        widest = std::max(widest, l.width);
+    return widest;
+}
+
 void DrawingModel::Reset(int64_t op, int64_t history)
 {
     items.clear();
     texts.Clear();
+    widestOwn = 0;
     std::fill(std::begin(highestRows), std::end(highestRows), 0);
     indexValid = false;
     operation = op;
     highestHistory = history;
 }
 
-void DrawingModel::Add(const EntityRecord &record)
+bool DrawingModel::Add(const EntityRecord &record)
 {
     const int kind = record.entity.type;
     if (kind >= KindLine && kind <= KindText && record.row > 0)
         highestRows[kind] = std::max<int64_t>(highestRows[kind], record.row);
+    widestOwn = std::max<int32_t>(widestOwn, record.look.width);
     const Entity e = ToEntity(record, texts);
     if (items.empty() || e.entity.n > items.back().entity.n) {
         items.push_back(e);
         if (indexValid)
             addToIndex(uint32_t(items.size() - 1));
-        return;
+        return false;
     }
     auto it = std::lower_bound(items.begin(), items.end(), e.entity.n,
                                [](const Entity &x, int32_t n) { return x.entity.n < n; });
     if (it != items.end() && it->entity.n == e.entity.n) {
         // A change of state keeps the line where the index has it.
-        if (!sameGeometry(*it, e, texts))
+        const bool place = sameGeometry(*it, e, texts);
+        if (!place)
             indexValid = false;
+        const bool look = it->look.colour == e.look.colour && it->look.lineType == e.look.lineType
+                          && it->look.width == e.look.width;
         *it = e;
-        return;
+        return place && look;
     }
     items.insert(it, e);
     indexValid = false;
+    return false;
 }
 
 void DrawingModel::Add(const std::vector<EntityRecord> &rows)

@@ -71,13 +71,14 @@ public:
     bool SetColours(std::vector<ColourRow> rows);
     bool SetLineTypes(std::vector<LineTypeRow> rows);
 
-    // Entities in ascending number; Add replaces an entity of the same number.
+    // Entities in ascending number; Add replaces an entity of the same number, and gives
+    // true when that one had the same shape and look, its state alone changing.
     size_t Count() const { return items.size(); }
     const Entity &At(size_t i) const { return items[i]; }
     const Entity *Find(int32_t entity) const;
     const TextStrings &Strings(const TextRef &text) const { return texts.At(text.strings); }
     EntityRecord Record(const Entity &e) const { return ToRecord(e, texts); }
-    void Add(const EntityRecord &e);
+    bool Add(const EntityRecord &e);
     void Add(const std::vector<EntityRecord> &rows);
     // Room for this many entities in all, before adding many at once.
     void Reserve(size_t count);
@@ -91,6 +92,8 @@ public:
     int64_t HighestEntity() const { return items.empty() ? 0 : items.back().entity.n; }
     // The highest geometry row number of the kind seen so far.
     int64_t HighestRow(int kind) const;
+    // The widest pen width in use (1/100 mm): an entity's own, or a layer's.
+    int32_t WidestWidth() const;
 
     // The look of an entity, or false when it is not drawn: its layer missing, hidden, not
     // in 0-255 or of a scale that is not finite. A missing colour row gives black, a missing
@@ -160,6 +163,7 @@ private:
     std::vector<Entity, LargeAllocator<Entity>> items;
     TextPool texts;
     int64_t highestRows[5] = {};
+    int32_t widestOwn = 0;
     int64_t operation = 0;
     int64_t highestHistory = 0;
 

@@ -492,6 +492,55 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
     RenderEntities(canvas, view, model);
 }
 
+namespace {
+
+// The pixels an entity's stroke can reach beyond its extent: half its pen and the
+// smoothing's pixels; a text's glyphs may stand out of its box too.
+double reachPixels(const Entity &e, const PaperBox &b, const LineLook &look,
+                   const ViewParams &view)
+{
+    double reach = pixelWidth(look.pen, view) / 2.0 + 3;
+    if (std::holds_alternative<TextRef>(e.shape))
+        reach += std::min(b.x2 - b.x1, b.y2 - b.y1) * view.scale / 2;
+    return reach;
+}
+
+// The rectangle of the picture drawn anew on its own, every write kept inside it: the
+// sheet, then the entities whose strokes can reach into it.
+void drawPart(QImage &picture, const QRect &r, const ViewParams &view,
+              const DrawingModel &model, const Sheet &sheet, PictureLooks &looks,
+              std::vector<uint32_t> &found)
+{
+    if (r.isEmpty())
+        return;
+    const int h = view.height;
+    const PaperBox box{view.x1 + r.left() / view.scale, view.y1 + (h - 1 - r.bottom()) / view.scale,
+                       view.x1 + (r.right() + 1) / view.scale,
+                       view.y1 + (h - r.top()) / view.scale};
+    // Those found around it by the widest pen in use and some pixels for glyphs beyond
+    // their boxes; each then by its own reach.
+    const double widest = std::min(model.WidestWidth() / 100.0 * view.scale, 400.0);
+    const double margin = (widest / 2 + 32) / view.scale;
+    model.EntitiesIn({box.x1 - margin, box.y1 - margin, box.x2 + margin, box.y2 + margin},
+                     found);
+    Canvas canvas(picture);
+    canvas.SetClip(r);
+    RenderSheet(canvas, view, sheet);
+    for (uint32_t i : found) {
+        const Entity &e = model.At(i);
+        const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
+        PaperBox b;
+        if (!look || !model.Extent(e, b))
+            continue;
+        // As in a full redraw, one that does not meet the view is passed over.
+        if (boxOutside(view, b, 0) || apart(box, b, reachPixels(e, b, *look, view) / view.scale))
+            continue;
+        drawEntity(canvas, view, model, e, *look);
+    }
+}
+
+} // namespace
+
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
                   const DrawingModel &model, const Sheet &sheet, QImage &out)
 {
@@ -520,39 +569,11 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
                            QRect(QPoint(0, ky2 + 1), QPoint(w - 1, h - 1)),
                            QRect(QPoint(0, ky1), QPoint(kx1 - 1, ky2)),
                            QRect(QPoint(kx2 + 1, ky1), QPoint(w - 1, ky2))};
-    // Entities whose strokes could reach into a rectangle: its paper box and a little more
-    // for wide strokes.
-    const double margin = 32 / after.scale;
     BeginTextPictures();
     PictureLooks looks(model);
-    std::vector<uint32_t> drawn;
-    for (const QRect &r : rest) {
-        if (r.isEmpty())
-            continue;
-        const PaperBox box{after.x1 + r.left() / after.scale,
-                           after.y1 + (h - 1 - r.bottom()) / after.scale,
-                           after.x1 + (r.right() + 1) / after.scale,
-                           after.y1 + (h - r.top()) / after.scale};
-        model.EntitiesIn({box.x1 - margin, box.y1 - margin, box.x2 + margin, box.y2 + margin},
-                         drawn);
-        Canvas canvas(next);
-        canvas.SetClip(r);
-        RenderSheet(canvas, after, sheet);
-        for (uint32_t i : drawn) {
-            const Entity &e = model.At(i);
-            const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
-            PaperBox b;
-            if (!look || !model.Extent(e, b))
-                continue;
-            // Most strokes are thin: one that cannot reach the rectangle by its own half
-            // width and the smoothing's pixels is passed over; as in a full redraw, so is
-            // one that does not meet the view.
-            const double reach = (pixelWidth(look->pen, after) / 2.0 + 3) / after.scale;
-            if (boxOutside(after, b, 0) || apart(box, b, reach))
-                continue;
-            drawEntity(canvas, after, model, e, *look);
-        }
-    }
+    std::vector<uint32_t> found;
+    for (const QRect &r : rest)
+        drawPart(next, r, after, model, sheet, looks, found);
     if (kx1 <= kx2) {
         const size_t bytes = size_t(kx2 - kx1 + 1) * 4;
         for (int y = ky1; y <= ky2; ++y) {
@@ -561,5 +582,72 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
         }
     }
     out = std::move(next);
+    return true;
+}
+
+bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &model,
+                   const Sheet &sheet, const std::vector<int32_t> &entities)
+{
+    const int w = view.width, h = view.height;
+    if (picture.width() != w || picture.height() != h
+        || picture.format() != QImage::Format_RGB32)
+        return false;
+    // Rectangles apart: each change's reach, those that overlap or touch joined. Past some
+    // dozens, one around them all.
+    constexpr size_t MostRects = 64;
+    const QRect whole(0, 0, w, h);
+    std::vector<QRect> rects;
+    QRect around;
+    PictureLooks looks(model);
+    const double widest = std::min(model.WidestWidth() / 100.0 * view.scale, 400.0) / 2 + 3;
+    for (int32_t n : entities) {
+        const Entity *e = model.Find(n);
+        PaperBox b;
+        // One that can never be drawn was not drawn before either.
+        if (!e || !model.Extent(*e, b))
+            continue;
+        LineLook look;
+        const double reach = model.Look(*e, look, true) ? reachPixels(*e, b, look, view) : widest;
+        const double left = (b.x1 - view.x1) * view.scale - reach;
+        const double right = (b.x2 - view.x1) * view.scale + reach;
+        const double top = h - (b.y2 - view.y1) * view.scale - reach;
+        const double bottom = h - (b.y1 - view.y1) * view.scale + reach;
+        if (!std::isfinite(left + right + top + bottom))
+            return false;
+        if (right < 0 || bottom < 0 || left >= w || top >= h)
+            continue;
+        const QRect r = QRect(QPoint(int(std::max(left, 0.0)), int(std::max(top, 0.0))),
+                              QPoint(int(std::min(right, w - 1.0)),
+                                     int(std::min(bottom, h - 1.0))))
+                            .intersected(whole);
+        around |= r;
+        if (rects.size() <= MostRects)
+            rects.push_back(r);
+    }
+    if (rects.size() > MostRects)
+        rects = {around};
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < rects.size() && !joined; ++i) {
+            for (size_t j = i + 1; j < rects.size(); ++j) {
+                if (rects[i].adjusted(-1, -1, 1, 1).intersects(rects[j])) {
+                    rects[i] |= rects[j];
+                    rects.erase(rects.begin() + ptrdiff_t(j));
+                    joined = true;
+                    break;
+                }
+            }
+        }
+    }
+    // A whole redraw shares its work among threads; parts are drawn on this one.
+    qint64 area = 0;
+    for (const QRect &r : rects)
+        area += qint64(r.width()) * r.height();
+    if (area > qint64(w) * h / 4)
+        return false;
+    BeginTextPictures();
+    std::vector<uint32_t> found;
+    for (const QRect &r : rects)
+        drawPart(picture, r, view, model, sheet, looks, found);
     return true;
 }

@@ -36,6 +36,12 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
 // False, with out untouched, for any other change of view.
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
                   const DrawingModel &model, const Sheet &sheet, QImage &out);
+// The picture of the view after the entities given were added, erased or restored: only
+// the pixels their strokes can reach drawn again, from the sheet up, so that it equals the
+// picture drawn anew. False, with the picture untouched, when so much would be drawn again
+// that a whole redraw is as quick, or the picture is not of the view's size.
+bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &model,
+                   const Sheet &sheet, const std::vector<int32_t> &entities);
 // Everything but the entities; the frame and title block in black over the grid.
 void RenderSheet(Canvas &canvas, const ViewParams &view, const Sheet &sheet);
 void RenderSheetFrame(Canvas &canvas, const ViewParams &view, const SheetFrame &frame);

@@ -529,6 +529,9 @@ void TestEntities::twoPcsSeeCurvesAndTexts()
     std::unique_ptr<TForm13> ownA(onA.data()), ownB(onB.data());
     onA->CurGrid = 10;
     onB->CurGrid = 10;
+    // The pictures with the grid as set, as the window's grid dialog leaves them.
+    onA->Redraw();
+    onB->Redraw();
 
     // A circle and a text drawn on A.
     onA->SpeedButton10->click();
@@ -568,10 +571,18 @@ void TestEntities::twoPcsSeeCurvesAndTexts()
     onB->Refresh();
     QVERIFY(!mb.Find(1)->Live());
     QVERIFY(!inkOnCurve(onB, -100, 40, 30, 0, 2));
+    // Both pictures, drawn again only where the circle lay, equal ones drawn whole.
+    const auto redrawnAlike = [](TForm13 *e) {
+        const QImage parts = e->Picture();
+        e->Redraw();
+        return parts == e->Picture();
+    };
+    QVERIFY(redrawnAlike(onA) && redrawnAlike(onB));
     onA->mnuDrawUndo->trigger();
     onB->Refresh();
     QVERIFY(mb.Find(1)->Live());
     QVERIFY(inkOnCurve(onB, -100, 40, 30, 0));
+    QVERIFY(redrawnAlike(onA) && redrawnAlike(onB));
 
     // The text picked inside its box and erased on B: A's poll finds it; B's undo too.
     clickAt(onB, 60, -47);

@@ -1,7 +1,7 @@
 // The editor on drawings of 1,000 to 1,000,000 entities of every kind through the local
-// server: opening, full-view and zoomed-in redraws, the question a view change asks, snap,
-// pick and memory, against a drawing of lines only and the way of four single-row queries a
-// line measured on 1,000 lines in the same run.
+// server: opening, full-view and zoomed-in redraws, an erase's redraw, the question a view
+// change asks, snap, pick and memory, against a drawing of lines only and the way of four
+// single-row queries a line measured on 1,000 lines in the same run.
 #include "base/values.h"
 #include "db/database.h"
 #include "editor/drawingloader.h"
@@ -214,6 +214,8 @@ struct Figures
     // The full view in bands on RenderThreads() threads; the busiest thread's time on the
     // processor with that many threads and with four (medians).
     double fullBands = 0, busiest = 0, busiest4 = 0;
+    // One entity erased at the full view, its place drawn again; median.
+    double erased = 0;
     size_t zoomedLines = 0;
     double pdf = -1, dxf = -1, pdfMb = 0, dxfMb = 0; // whole exports, from the model on
 };
@@ -332,6 +334,23 @@ bool measure(Database &db, int n, Figures &f)
         }
         if (banded != image)
             std::fprintf(stderr, "the full view in bands differs from the one drawn in one\n");
+        // Entities spread over the drawing erased one at a time, then given back.
+        std::vector<EntityRecord> taken;
+        size_t at = 0;
+        bool parts = true;
+        f.erased = medianMs(9, [&] {
+            at = (at + model->Count() / 9 + 7) % model->Count();
+            EntityRecord r = model->Record(model->At(at));
+            taken.push_back(r);
+            r.entity.state = 0;
+            model->Add(r);
+            parts = RenderChanged(banded, view.Params(), *model, sheet, {r.entity.n}) && parts;
+        });
+        RenderPicture(canvas, view.Params(), *model, sheet);
+        if (!parts || banded != image)
+            std::fprintf(stderr, "the erased entities' places drawn again differ\n");
+        for (const EntityRecord &r : taken)
+            model->Add(r);
     }
     bool unchanged = true;
     f.question = medianMs(9, [&] {
@@ -517,6 +536,9 @@ int main(int argc, char *argv[])
                     all[i].lines, all[i].pan, all[i].zoomed, all[i].pan / all[i].zoomed);
         std::printf("pan frame at the full view %d: %.2f ms (drawn whole: %.2f ms, %.2fx)\n",
                     all[i].lines, all[i].panFull, all[i].full, all[i].panFull / all[i].full);
+        std::printf("erase redraw %d: %.2f ms (the full view drawn whole: %.2f ms, %.4fx)\n",
+                    all[i].lines, all[i].erased, all[i].fullBands,
+                    all[i].erased / all[i].fullBands);
     }
     for (size_t i = 0; i + 1 < all.size(); ++i)
         std::printf("full view %d: %.1f ms (single-threaded: %.1f ms, %.2fx; %d threads, the "

@@ -11,6 +11,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -100,6 +103,27 @@ QColor ColourOf(uint32_t colour)
 {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
+
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx"))) void clearUpperHalves()
+{
+    _mm256_zeroupper();
+}
+#endif
+
+} // namespace
+
+void SettleVectors()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool wide = __builtin_cpu_supports("avx");
+    if (wide)
+        clearUpperHalves();
+#endif
+}
+
 
 Canvas::Canvas(QImage &target) : image(target)
 {
@@ -566,6 +590,7 @@ void Canvas::DrawImage(const QImage &picture, const QPointF &origin, const QPoin
 // a screen of texts; the painter's set-up for each would cost more than the blending.
 void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
 {
+    SettleVectors();
     const int x0 = std::max(clipLeft, x), y0 = std::max(clipTop, y);
     const int x1 = std::min<long long>(clipRight, (long long)x + picture.width());
     const int y1 = std::min<long long>(clipBottom, (long long)y + picture.height());
@@ -673,6 +698,8 @@ void Canvas::blendTurned(const QImage &picture, const QPointF &origin, const QPo
     }
     const int y0 = int(std::max<double>(clipTop, std::floor(top) - 1));
     const int y1 = int(std::min<double>(clipBottom, std::ceil(bottom) + 2));
+    // After the sine and cosine.
+    SettleVectors();
     uchar *bits = pixels;
     for (int row = y0; row < y1; ++row) {
         // The picture's place of the pixel centre (x + 0.5, row + 0.5), less half a pixel
@@ -709,6 +736,7 @@ void Canvas::blendTurned(const QImage &picture, const QPointF &origin, const QPo
 
 void Canvas::BlendMask(const QImage &mask, int x, int y, uint32_t colour)
 {
+    SettleVectors();
     if (mask.format() != QImage::Format_Alpha8)
         return;
     const int x0 = std::max(clipLeft, x), y0 = std::max(clipTop, y);

@@ -101,3 +101,9 @@ private:
 
 // 0x00BBGGRR as a Qt colour.
 QColor ColourOf(uint32_t colour);
+
+// Library routines built for wider vectors may leave their registers' upper halves in use,
+// and while they are, every SSE instruction of ours waits on them (a screen of texts blends
+// three times slower). This clears them: a cycle where the processor has them, nothing
+// where it has not; for once a figure, and before each blend.
+void SettleVectors();

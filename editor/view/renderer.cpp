@@ -306,6 +306,7 @@ bool plainLine(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
 void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
                 const Entity &e, const LineLook &look)
 {
+    SettleVectors();
     const PaperShape shape = model.Paper(e);
     std::visit(
         [&](const auto &g) {

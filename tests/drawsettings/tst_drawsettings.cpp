@@ -31,14 +31,12 @@ class TestDrawSettings : public QObject
 
 private slots:
     void layersRoundTrip();
-    void layersChecks();
     void layersWithGap();
     void layersChoosers();
     void coloursRoundTrip();
     void lineTypes();
     void lineWidthAndGrid();
     void positionsAndColumns();
-    void handshake();
     void editorPicture();
     void editorValues();
 };
@@ -46,26 +44,11 @@ private slots:
 namespace {
 
 // The main window's settings dialogs.
-TForm14 *layersDialog()
-{
-    return Dialog<TForm14>();
-}
-TForm15 *coloursDialog()
-{
-    return Dialog<TForm15>();
-}
-TForm16 *typesDialog()
-{
-    return Dialog<TForm16>();
-}
-TForm17 *widthDialog()
-{
-    return Dialog<TForm17>();
-}
-TForm18 *gridDialog()
-{
-    return Dialog<TForm18>();
-}
+constexpr auto layersDialog = &Dialog<TForm14>;
+constexpr auto coloursDialog = &Dialog<TForm15>;
+constexpr auto typesDialog = &Dialog<TForm16>;
+constexpr auto widthDialog = &Dialog<TForm17>;
+constexpr auto gridDialog = &Dialog<TForm18>;
 
 constexpr int Drawing = 1;
 
@@ -86,6 +69,16 @@ struct Program
     ProgramFixture p;
     bool ready = p.connected && EnsureDrawingTables(Db(), Drawing);
 };
+
+// The layers dialog on the test drawing, shown with a current layer.
+TForm14 *showLayers(int current)
+{
+    TForm14 *f = layersDialog();
+    f->DrawingNo = Drawing;
+    f->CurrentLayer = current;
+    f->show();
+    return f;
+}
 
 // An editor on the test drawing, its first picture painted; nullptr when none came.
 TForm13 *openEditor()
@@ -138,11 +131,8 @@ void TestDrawSettings::layersRoundTrip()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLayer = 3;
-    f->Changed = true;
-    f->show();
+    layersDialog()->Changed = true;
+    TForm14 *f = showLayers(3);
     QCOMPARE(f->windowTitle(), QStringLiteral("レイヤ"));
     QCOMPARE(f->SG1->horizontalHeaderItem(7)->text(), QStringLiteral("尺度"));
     QCOMPARE(f->SG1->RowCount(), 257);
@@ -185,15 +175,8 @@ void TestDrawSettings::layersRoundTrip()
     QCOMPARE(f->Edit2->text(), QStringLiteral(" 配管 "));
     QVERIFY(!f->CheckBox1->isChecked());
     f->reject();
-}
 
-void TestDrawSettings::layersChecks()
-{
-    Program program;
-    QVERIFY(program.ready);
-    MessageRecorder &messages = program.messages;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
+    // Each field checked, in order, before anything is written.
     f->CurrentLayer = 1;
     f->show();
     QCOMPARE(f->Edit1->text(), QStringLiteral("1"));
@@ -276,10 +259,7 @@ void TestDrawSettings::layersWithGap()
     QVERIFY(program.ready);
     const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
     QVERIFY(Db().SqlDelete(table, "N=2"));
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLayer = 5;
-    f->show();
+    TForm14 *f = showLayers(5);
     // Layer 5 sits one row higher than its number suggests.
     QCOMPARE(f->SG1->currentRow() + 1, 5);
     QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
@@ -316,10 +296,7 @@ void TestDrawSettings::layersChoosers()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLayer = 0;
-    f->show();
+    TForm14 *f = showLayers(0);
     QCOMPARE(f->Edit3->text(), QStringLiteral("1"));
 
     // Text opens the colours on colour 1; a colour written there is a change here too.
@@ -617,9 +594,7 @@ void TestDrawSettings::positionsAndColumns()
     Settings &s = Config();
     s.LayersDialog = {140, 120};
     s.LayersColumns[1] = 90;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->show();
+    TForm14 *f = showLayers(0);
     QCOMPARE(f->pos(), QPoint(140, 120));
     QCOMPARE(f->SG1->columnWidth(1), 90);
 
@@ -660,79 +635,6 @@ void TestDrawSettings::positionsAndColumns()
     widthDialog()->show();
     QVERIFY(screen.contains(widthDialog()->pos()));
     widthDialog()->reject();
-}
-
-void TestDrawSettings::handshake()
-{
-    Program program;
-    QVERIFY(program.ready);
-    // The current layer comes back after select and close, whichever way the dialog closes.
-    int layer = 3;
-    int shownAt = -1;
-    whenShown(layersDialog(), [&] {
-        shownAt = layersDialog()->SG1->currentRow() + 1;
-        clickRow(layersDialog()->SG1, 6);
-        click(layersDialog()->Button2);
-        QTest::keyClick(layersDialog(), Qt::Key_Escape);
-    });
-    QVERIFY(!Main()->ChooseLayer(Drawing, layer));
-    QCOMPARE(shownAt, 4);
-    QCOMPARE(layer, 5);
-    whenShown(layersDialog(), [&] {
-        clickRow(layersDialog()->SG1, 9);
-        layersDialog()->Edit6->setText("2");
-        click(layersDialog()->Button1);
-    });
-    QVERIFY(Main()->ChooseLayer(Drawing, layer));
-    QCOMPARE(layer, 5);
-    QCOMPARE(layerRow(8).section(u'|', 6), QStringLiteral("2"));
-
-    int colour = 2;
-    whenShown(coloursDialog(), [&] {
-        clickRow(coloursDialog()->SG1, 1);
-        click(coloursDialog()->Button2);
-        coloursDialog()->close();
-    });
-    QVERIFY(!Main()->ChooseColour(Drawing, colour));
-    QCOMPARE(colour, 0);
-    int lineType = 0;
-    whenShown(typesDialog(), [&] {
-        clickRow(typesDialog()->SG1, 3);
-        click(typesDialog()->Button2);
-    });
-    QVERIFY(!Main()->ChooseLineType(Drawing, lineType));
-    QCOMPARE(lineType, 2);
-
-    // Width and grid come back only after OK.
-    int width = 35;
-    whenShown(widthDialog(), [&] {
-        widthDialog()->ComboBox1->setEditText("70");
-        click(widthDialog()->Button1);
-    });
-    QVERIFY(Main()->ChooseLineWidth(width));
-    QCOMPARE(width, 70);
-    whenShown(widthDialog(), [&] {
-        widthDialog()->ComboBox1->setEditText("100");
-        click(widthDialog()->Button2);
-    });
-    QVERIFY(!Main()->ChooseLineWidth(width));
-    QCOMPARE(width, 70);
-    whenShown(widthDialog(), [&] { widthDialog()->ComboBox1->setEditText("100"); });
-    QVERIFY(!Main()->ChooseLineWidth(width));
-    QCOMPARE(width, 70);
-    double grid = 0;
-    whenShown(gridDialog(), [&] {
-        gridDialog()->ComboBox1->setEditText("0.5");
-        click(gridDialog()->Button1);
-    });
-    QVERIFY(Main()->ChooseGrid(grid));
-    QCOMPARE(grid, 0.5);
-    whenShown(gridDialog(), [&] {
-        gridDialog()->ComboBox1->setEditText("5");
-        gridDialog()->close();
-    });
-    QVERIFY(!Main()->ChooseGrid(grid));
-    QCOMPARE(grid, 0.5);
 }
 
 void TestDrawSettings::editorPicture()
@@ -837,6 +739,7 @@ void TestDrawSettings::editorValues()
 
     // Layer, colour and line type come back after select, however the dialog closes; each
     // dialog opens on the editor's value.
+    e->CurLayer = 3;
     QString shown;
     whenShown(layersDialog(), [&] {
         shown = layersDialog()->LabelA1->text() + layersDialog()->Edit1->text();
@@ -845,7 +748,7 @@ void TestDrawSettings::editorValues()
         QTest::keyClick(layersDialog(), Qt::Key_Escape);
     });
     QTest::mouseClick(e->SpeedButton1, Qt::LeftButton);
-    QCOMPARE(shown, QStringLiteral("現在のレイヤ：00"));
+    QCOMPARE(shown, QStringLiteral("現在のレイヤ：33"));
     whenShown(coloursDialog(), [&] {
         clickRow(coloursDialog()->SG1, 3);
         click(coloursDialog()->Button2);
@@ -884,8 +787,10 @@ void TestDrawSettings::editorValues()
                 click(dialog->Button1);
             else if (how == 1)
                 click(dialog->Button2);
-            else
+            else if (how == 2)
                 QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                dialog->close();
         });
         item->trigger();
     };
@@ -900,7 +805,7 @@ void TestDrawSettings::editorValues()
     QCOMPARE(e->CurGrid, 10.0);
     // The grid appears in the picture at once.
     QCOMPARE(paperPixel(e, 50, 50), QRgb(0xCCCCCC));
-    setValue(e->mnuSetGrid, gridDialog(), "5", 1);
+    setValue(e->mnuSetGrid, gridDialog(), "5", 3);
     QCOMPARE(shown, QStringLiteral("10"));
     QCOMPARE(e->CurGrid, 10.0);
     QCOMPARE(values(), QStringLiteral("5|0|3|70|10"));

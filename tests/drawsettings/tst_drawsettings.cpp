@@ -32,7 +32,6 @@ class TestDrawSettings : public QObject
 private slots:
     void layersRoundTrip();
     void layersWithGap();
-    void layersChoosers();
     void coloursRoundTrip();
     void lineTypes();
     void lineWidthAndGrid();
@@ -251,52 +250,10 @@ void TestDrawSettings::layersRoundTrip()
     QVERIFY(messages.texts.isEmpty());
     QCOMPARE(layerRow(0), layer0);
     f->reject();
-}
 
-void TestDrawSettings::layersWithGap()
-{
-    Program program;
-    QVERIFY(program.ready);
-    const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
-    QVERIFY(Db().SqlDelete(table, "N=2"));
-    TForm14 *f = showLayers(5);
-    // Layer 5 sits one row higher than its number suggests.
-    QCOMPARE(f->SG1->currentRow() + 1, 5);
-    QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
-    clickRow(f->SG1, 7);
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 7);
-    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：7"));
-
-    // The blank row past the data, and no row at all, leave the current layer alone.
-    QVERIFY(f->SG1->Cell(0, 256).isEmpty());
-    clickRow(f->SG1, 256);
-    QCOMPARE(f->Edit1->text(), QStringLiteral("7"));
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 7);
-    f->SG1->clearSelection();
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 7);
-    f->reject();
-
-    // A current layer without a row: nothing selected, nothing loaded, nothing to apply.
-    f->CurrentLayer = 2;
+    // The colour and line type edits open their dialogs.
+    f->CurrentLayer = 0;
     f->show();
-    QVERIFY(f->SG1->selectionModel()->selectedRows().isEmpty());
-    QVERIFY(f->Edit1->text().isEmpty());
-    QVERIFY(f->Edit2->text().isEmpty());
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 2);
-    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：2"));
-    f->reject();
-}
-
-void TestDrawSettings::layersChoosers()
-{
-    Program program;
-    QVERIFY(program.ready);
-    MessageRecorder &messages = program.messages;
-    TForm14 *f = showLayers(0);
     QCOMPARE(f->Edit3->text(), QStringLiteral("1"));
 
     // Text opens the colours on colour 1; a colour written there is a change here too.
@@ -347,6 +304,44 @@ void TestDrawSettings::layersChoosers()
     QTest::mouseDClick(f->Edit4, Qt::LeftButton);
     QVERIFY(f->Changed);
     QCOMPARE(f->Edit4->text(), QStringLiteral("4"));
+    f->reject();
+}
+
+void TestDrawSettings::layersWithGap()
+{
+    Program program;
+    QVERIFY(program.ready);
+    const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
+    QVERIFY(Db().SqlDelete(table, "N=2"));
+    TForm14 *f = showLayers(5);
+    // Layer 5 sits one row higher than its number suggests.
+    QCOMPARE(f->SG1->currentRow() + 1, 5);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
+    clickRow(f->SG1, 7);
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：7"));
+
+    // The blank row past the data, and no row at all, leave the current layer alone.
+    QVERIFY(f->SG1->Cell(0, 256).isEmpty());
+    clickRow(f->SG1, 256);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("7"));
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    f->SG1->clearSelection();
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    f->reject();
+
+    // A current layer without a row: nothing selected, nothing loaded, nothing to apply.
+    f->CurrentLayer = 2;
+    f->show();
+    QVERIFY(f->SG1->selectionModel()->selectedRows().isEmpty());
+    QVERIFY(f->Edit1->text().isEmpty());
+    QVERIFY(f->Edit2->text().isEmpty());
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 2);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：2"));
     f->reject();
 }
 

@@ -69,15 +69,10 @@ bool inkNear(TForm13 *e, double x, double y, int reach = 1)
     return false;
 }
 
-QPointF polar(double cx, double cy, double r, double degrees)
-{
-    return {cx + r * std::cos(degrees * Pi / 180), cy + r * std::sin(degrees * Pi / 180)};
-}
-
 bool inkOnCurve(TForm13 *e, double cx, double cy, double r, double degrees, int reach = 1)
 {
-    const QPointF p = polar(cx, cy, r, degrees);
-    return inkNear(e, p.x(), p.y(), reach);
+    const double a = degrees * Pi / 180;
+    return inkNear(e, cx + r * std::cos(a), cy + r * std::sin(a), reach);
 }
 
 // The ink inside a paper rectangle: its pixel bounds, empty for none.
@@ -186,18 +181,6 @@ void startText(TForm13 *e, const QString &text, const QString &height, int ancho
     e->SpeedButton13->click();
 }
 
-// The live entity of the model whose shape the test accepts, or null.
-template<class S>
-const Entity *findShape(const DrawingModel &m, const std::function<bool(const S &)> &test)
-{
-    for (size_t i = 0; i < m.Count(); ++i) {
-        const S *s = std::get_if<S>(&m.At(i).shape);
-        if (s && test(*s))
-            return &m.At(i);
-    }
-    return nullptr;
-}
-
 // A fresh model read from the database, as an editor opening the drawing reads it.
 bool readFresh(Database &db, DrawingModel &m)
 {
@@ -243,18 +226,6 @@ print(json.dumps({"encoding": doc.encoding, "entities": out}))
 bool finished(DrawingOutput *o)
 {
     return QTest::qWaitFor([o] { return !o->Busy(); }, 30000);
-}
-
-// An editor on drawing 1 with its own paper, shown and loaded; null when it is not.
-TForm13 *openOnPaper(Database &db, double width, double height)
-{
-    auto *e = new TForm13(ProgramContextOn(db), 1, width, height);
-    e->show();
-    if (QTest::qWaitForWindowExposed(e)
-        && QTest::qWaitFor([e] { return e->Loaded() && !e->Picture().isNull(); }, 10000))
-        return e;
-    delete e;
-    return nullptr;
 }
 
 } // namespace
@@ -316,13 +287,11 @@ void TestEntities::picturesOfEveryKind()
         QVERIFY(!inkOnCurve(e, 0, -60, 40, 270, 2));
     }
     // Widths across the curves where they run vertically: 2 mm and 1 mm.
-    const QPoint right = pixelOf(e, -90, 40);
-    QVERIFY2(std::abs(inkInRow(e, right.y(), right.x() - 8, right.x() + 8)
-                      - int(std::lround(2 * s))) <= 1,
-             qPrintable(QString::number(inkInRow(e, right.y(), right.x() - 8, right.x() + 8))));
-    const QPoint arcStart = pixelOf(e, 90, 42);
-    QVERIFY(std::abs(inkInRow(e, arcStart.y(), arcStart.x() - 8, arcStart.x() + 8)
-                     - int(std::lround(s))) <= 1);
+    for (const auto &[x, y, mm] : {std::tuple{-90, 40, 2}, std::tuple{90, 42, 1}}) {
+        const QPoint at = pixelOf(e, x, y);
+        const int ink = inkInRow(e, at.y(), at.x() - 8, at.x() + 8);
+        QVERIFY2(std::abs(ink - int(std::lround(mm * s))) <= 1, qPrintable(QString::number(ink)));
+    }
 
     // Texts stored by another PC: lower left and upper right anchors.
     const std::vector<EntityRecord> texts =
@@ -483,7 +452,10 @@ void TestEntities::storedAndReadBack()
     QVERIFY(near(t.px, 10) && near(t.py, 20) && near(t.height, 3.5) && near(t.angle, 270));
     QCOMPARE(m.Strings(t).text, note.text);
     // 0.01 mm at 1:100 is one layer unit.
-    const Entity *tiny = findShape<CircleShape>(m, [](const CircleShape &c) { return c.cx == -5000; });
+    const Entity *tiny = nullptr;
+    for (size_t i = 0; i < m.Count(); ++i)
+        if (const auto *c = std::get_if<CircleShape>(&m.At(i).shape); c && c->cx == -5000)
+            tiny = &m.At(i);
     QVERIFY(tiny);
     QCOMPARE(tiny->entity.n, batch.back().entity.n - 2);
     QVERIFY(near(std::get<CircleShape>(tiny->shape).r, 1));
@@ -585,8 +557,10 @@ void TestEntities::pdfAndDxfCarryEveryKind()
                  .size(),
              size_t(5));
     // An A4 sheet across, to tell its size from the editor's usual one.
-    std::unique_ptr<TForm13> e(openOnPaper(ed.db, 297, 210));
-    QVERIFY(e);
+    std::unique_ptr<TForm13> e(new TForm13(ProgramContextOn(ed.db), 1, 297, 210));
+    e->show();
+    QVERIFY(QTest::qWaitForWindowExposed(e.get())
+            && QTest::qWaitFor([&] { return e->Loaded() && !e->Picture().isNull(); }, 10000));
     QCOMPARE(e->Model().Count(), size_t(5));
     QTemporaryDir files;
     QVERIFY(files.isValid());

@@ -32,12 +32,10 @@ class TestDrawSettings : public QObject
 private slots:
     void layersRoundTrip();
     void layersWithGap();
-    void coloursRoundTrip();
-    void lineTypes();
+    void coloursAndLineTypes();
     void lineWidthAndGrid();
     void positionsAndColumns();
     void editorPicture();
-    void editorValues();
 };
 
 namespace {
@@ -345,7 +343,7 @@ void TestDrawSettings::layersWithGap()
     f->reject();
 }
 
-void TestDrawSettings::coloursRoundTrip()
+void TestDrawSettings::coloursAndLineTypes()
 {
     Program program;
     QVERIFY(program.ready);
@@ -421,75 +419,70 @@ void TestDrawSettings::coloursRoundTrip()
     QCOMPARE(f->CurrentColor, 0);
     QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の色：0"));
     f->reject();
-}
 
-void TestDrawSettings::lineTypes()
-{
-    Program program;
-    QVERIFY(program.ready);
-    MessageRecorder &messages = program.messages;
+    // The line types dialog.
     const QString table = QStringLiteral("LTYPE_%1").arg(Drawing);
-    TForm16 *f = typesDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLineType = 4;
-    f->show();
-    QCOMPARE(f->SG1->RowCount(), 34);
-    QCOMPARE(f->SG1->RowCells(1).join(u'|'), QStringLiteral("0|レイヤ依存線種|||||||||||"));
-    QCOMPARE(f->SG1->RowCells(5).join(u'|'),
+    TForm16 *t = typesDialog();
+    t->DrawingNo = Drawing;
+    t->CurrentLineType = 4;
+    t->show();
+    QCOMPARE(t->SG1->RowCount(), 34);
+    QCOMPARE(t->SG1->RowCells(1).join(u'|'), QStringLiteral("0|レイヤ依存線種|||||||||||"));
+    QCOMPARE(t->SG1->RowCells(5).join(u'|'),
              QStringLiteral("4|long dashed dotted|4|1200|150|25|150|0|0|0|0|0|0"));
-    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("4"));
-    QCOMPARE(f->PitchEdit[2]->text(), QStringLiteral("25"));
-    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の線種：4"));
+    QCOMPARE(t->ComboBox1->currentText(), QStringLiteral("4"));
+    QCOMPARE(t->PitchEdit[2]->text(), QStringLiteral("25"));
+    QCOMPARE(t->LabelA1->text(), QStringLiteral("現在の線種：4"));
 
     // The preview draws the pattern: a solid line has no gaps along its middle.
-    auto gaps = [f] {
-        const QImage image = f->Preview->grab().toImage();
-        const int y = f->Preview->height() / 2;
+    auto gaps = [t] {
+        const QImage image = t->Preview->grab().toImage();
+        const int y = t->Preview->height() / 2;
         int white = 0;
         for (int x = 4; x < image.width() - 4; ++x)
             white += image.pixelColor(x, y) == QColor(Qt::white);
         return white;
     };
     QVERIFY(gaps() > 10);
-    f->ComboBox1->setCurrentIndex(0);
+    t->ComboBox1->setCurrentIndex(0);
     QCOMPARE(gaps(), 0);
 
     // Nothing chosen is a solid line; pitches past the count are not kept.
-    f->Edit2->setText(QStringLiteral("実線"));
-    f->ComboBox1->setCurrentIndex(-1);
-    click(f->Button1);
+    t->Edit2->setText(QStringLiteral("実線"));
+    t->ComboBox1->setCurrentIndex(-1);
+    click(t->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(f->SG1->RowCells(5).join(u'|'), QStringLiteral("4|実線|0|0|0|0|0|0|0|0|0|0|0"));
+    QCOMPARE(t->SG1->RowCells(5).join(u'|'), QStringLiteral("4|実線|0|0|0|0|0|0|0|0|0|0|0"));
 
-    f->ComboBox1->setCurrentIndex(2);
+    t->ComboBox1->setCurrentIndex(2);
     const char *pitches[] = {"600", "30001", "-1", "x", "99"};
     for (int i = 0; i < 5; ++i)
-        f->PitchEdit[i]->setText(pitches[i]);
-    click(f->Button1);
+        t->PitchEdit[i]->setText(pitches[i]);
+    click(t->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
     QCOMPARE(QueryValue(Db(),
                         "SN || '|' || P1 || '|' || P2 || '|' || P3 || '|' || P4 || '|' || P5",
                         table, "N=4"),
              QStringLiteral("4|600|0|0|0|0"));
     for (int i = 0; i < 5; ++i)
-        f->PitchEdit[i]->setText("0");
+        t->PitchEdit[i]->setText("0");
     messages.clear();
-    click(f->Button1);
+    click(t->Button1);
     QCOMPARE(messages.texts, QStringList{QStringLiteral("線種の各ピッチを入力して下さい")});
 
     // A stored count that is no chooser entry shows as 0.
     QVERIFY(Db().SqlUpdate(table, 1, {"SN"}, {"3"}, "N=6"));
-    f->reject();
-    f->show();
-    clickRow(f->SG1, 7);
-    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("0"));
+    t->reject();
+    t->show();
+    clickRow(t->SG1, 7);
+    QCOMPARE(t->ComboBox1->currentText(), QStringLiteral("0"));
 
-    clickRow(f->SG1, 1);
-    click(f->Button1);
+    clickRow(t->SG1, 1);
+    click(t->Button1);
     QCOMPARE(messages.last(), QStringLiteral("No.0 レイヤ依存線種の設定は出来ません"));
-    click(f->Button2);
-    QCOMPARE(f->CurrentLineType, 0);
-    f->reject();
+    click(t->Button2);
+    QCOMPARE(t->CurrentLineType, 0);
+    t->reject();
 }
 
 void TestDrawSettings::lineWidthAndGrid()
@@ -711,15 +704,8 @@ void TestDrawSettings::editorPicture()
     const int thick = thicknessAt(e, 20, 10);
     QVERIFY2(std::abs(thick - 3 * pixelsPerMm) <= 1.5,
              qPrintable(QStringLiteral("%1 px at %2 px/mm").arg(thick).arg(pixelsPerMm)));
-    e->close();
-}
 
-void TestDrawSettings::editorValues()
-{
-    Program program;
-    QVERIFY(program.ready);
-    TForm13 *e = openEditor();
-    QVERIFY(e);
+    // The values for the next figures; choosing them leaves the picture as it is.
     const QImage plain = e->Picture().copy();
     auto values = [e] {
         return QStringList{e->LabelA1->text(), e->LabelA2->text(), e->LabelA3->text(),

@@ -31,41 +31,21 @@ class TestDrawSettings : public QObject
 
 private slots:
     void layersRoundTrip();
-    void layersChecks();
     void layersWithGap();
-    void layersChoosers();
-    void coloursRoundTrip();
-    void lineTypes();
+    void coloursAndLineTypes();
     void lineWidthAndGrid();
     void positionsAndColumns();
-    void handshake();
     void editorPicture();
-    void editorValues();
 };
 
 namespace {
 
 // The main window's settings dialogs.
-TForm14 *layersDialog()
-{
-    return Dialog<TForm14>();
-}
-TForm15 *coloursDialog()
-{
-    return Dialog<TForm15>();
-}
-TForm16 *typesDialog()
-{
-    return Dialog<TForm16>();
-}
-TForm17 *widthDialog()
-{
-    return Dialog<TForm17>();
-}
-TForm18 *gridDialog()
-{
-    return Dialog<TForm18>();
-}
+constexpr auto layersDialog = &Dialog<TForm14>;
+constexpr auto coloursDialog = &Dialog<TForm15>;
+constexpr auto typesDialog = &Dialog<TForm16>;
+constexpr auto widthDialog = &Dialog<TForm17>;
+constexpr auto gridDialog = &Dialog<TForm18>;
 
 constexpr int Drawing = 1;
 
@@ -86,6 +66,16 @@ struct Program
     ProgramFixture p;
     bool ready = p.connected && EnsureDrawingTables(Db(), Drawing);
 };
+
+// The layers dialog on the test drawing, shown with a current layer.
+TForm14 *showLayers(int current)
+{
+    TForm14 *f = layersDialog();
+    f->DrawingNo = Drawing;
+    f->CurrentLayer = current;
+    f->show();
+    return f;
+}
 
 // An editor on the test drawing, its first picture painted; nullptr when none came.
 TForm13 *openEditor()
@@ -138,11 +128,8 @@ void TestDrawSettings::layersRoundTrip()
     Program program;
     QVERIFY(program.ready);
     MessageRecorder &messages = program.messages;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLayer = 3;
-    f->Changed = true;
-    f->show();
+    layersDialog()->Changed = true;
+    TForm14 *f = showLayers(3);
     QCOMPARE(f->windowTitle(), QStringLiteral("レイヤ"));
     QCOMPARE(f->SG1->horizontalHeaderItem(7)->text(), QStringLiteral("尺度"));
     QCOMPARE(f->SG1->RowCount(), 257);
@@ -185,15 +172,8 @@ void TestDrawSettings::layersRoundTrip()
     QCOMPARE(f->Edit2->text(), QStringLiteral(" 配管 "));
     QVERIFY(!f->CheckBox1->isChecked());
     f->reject();
-}
 
-void TestDrawSettings::layersChecks()
-{
-    Program program;
-    QVERIFY(program.ready);
-    MessageRecorder &messages = program.messages;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
+    // Each field checked, in order, before anything is written.
     f->CurrentLayer = 1;
     f->show();
     QCOMPARE(f->Edit1->text(), QStringLiteral("1"));
@@ -268,56 +248,8 @@ void TestDrawSettings::layersChecks()
     QVERIFY(messages.texts.isEmpty());
     QCOMPARE(layerRow(0), layer0);
     f->reject();
-}
 
-void TestDrawSettings::layersWithGap()
-{
-    Program program;
-    QVERIFY(program.ready);
-    const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
-    QVERIFY(Db().SqlDelete(table, "N=2"));
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLayer = 5;
-    f->show();
-    // Layer 5 sits one row higher than its number suggests.
-    QCOMPARE(f->SG1->currentRow() + 1, 5);
-    QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
-    clickRow(f->SG1, 7);
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 7);
-    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：7"));
-
-    // The blank row past the data, and no row at all, leave the current layer alone.
-    QVERIFY(f->SG1->Cell(0, 256).isEmpty());
-    clickRow(f->SG1, 256);
-    QCOMPARE(f->Edit1->text(), QStringLiteral("7"));
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 7);
-    f->SG1->clearSelection();
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 7);
-    f->reject();
-
-    // A current layer without a row: nothing selected, nothing loaded, nothing to apply.
-    f->CurrentLayer = 2;
-    f->show();
-    QVERIFY(f->SG1->selectionModel()->selectedRows().isEmpty());
-    QVERIFY(f->Edit1->text().isEmpty());
-    QVERIFY(f->Edit2->text().isEmpty());
-    click(f->Button2);
-    QCOMPARE(f->CurrentLayer, 2);
-    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：2"));
-    f->reject();
-}
-
-void TestDrawSettings::layersChoosers()
-{
-    Program program;
-    QVERIFY(program.ready);
-    MessageRecorder &messages = program.messages;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
+    // The colour and line type edits open their dialogs.
     f->CurrentLayer = 0;
     f->show();
     QCOMPARE(f->Edit3->text(), QStringLiteral("1"));
@@ -373,7 +305,45 @@ void TestDrawSettings::layersChoosers()
     f->reject();
 }
 
-void TestDrawSettings::coloursRoundTrip()
+void TestDrawSettings::layersWithGap()
+{
+    Program program;
+    QVERIFY(program.ready);
+    const QString table = QStringLiteral("LAYER_%1").arg(Drawing);
+    QVERIFY(Db().SqlDelete(table, "N=2"));
+    TForm14 *f = showLayers(5);
+    // Layer 5 sits one row higher than its number suggests.
+    QCOMPARE(f->SG1->currentRow() + 1, 5);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("5"));
+    clickRow(f->SG1, 7);
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：7"));
+
+    // The blank row past the data, and no row at all, leave the current layer alone.
+    QVERIFY(f->SG1->Cell(0, 256).isEmpty());
+    clickRow(f->SG1, 256);
+    QCOMPARE(f->Edit1->text(), QStringLiteral("7"));
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    f->SG1->clearSelection();
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 7);
+    f->reject();
+
+    // A current layer without a row: nothing selected, nothing loaded, nothing to apply.
+    f->CurrentLayer = 2;
+    f->show();
+    QVERIFY(f->SG1->selectionModel()->selectedRows().isEmpty());
+    QVERIFY(f->Edit1->text().isEmpty());
+    QVERIFY(f->Edit2->text().isEmpty());
+    click(f->Button2);
+    QCOMPARE(f->CurrentLayer, 2);
+    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在のレイヤ：2"));
+    f->reject();
+}
+
+void TestDrawSettings::coloursAndLineTypes()
 {
     Program program;
     QVERIFY(program.ready);
@@ -449,75 +419,70 @@ void TestDrawSettings::coloursRoundTrip()
     QCOMPARE(f->CurrentColor, 0);
     QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の色：0"));
     f->reject();
-}
 
-void TestDrawSettings::lineTypes()
-{
-    Program program;
-    QVERIFY(program.ready);
-    MessageRecorder &messages = program.messages;
+    // The line types dialog.
     const QString table = QStringLiteral("LTYPE_%1").arg(Drawing);
-    TForm16 *f = typesDialog();
-    f->DrawingNo = Drawing;
-    f->CurrentLineType = 4;
-    f->show();
-    QCOMPARE(f->SG1->RowCount(), 34);
-    QCOMPARE(f->SG1->RowCells(1).join(u'|'), QStringLiteral("0|レイヤ依存線種|||||||||||"));
-    QCOMPARE(f->SG1->RowCells(5).join(u'|'),
+    TForm16 *t = typesDialog();
+    t->DrawingNo = Drawing;
+    t->CurrentLineType = 4;
+    t->show();
+    QCOMPARE(t->SG1->RowCount(), 34);
+    QCOMPARE(t->SG1->RowCells(1).join(u'|'), QStringLiteral("0|レイヤ依存線種|||||||||||"));
+    QCOMPARE(t->SG1->RowCells(5).join(u'|'),
              QStringLiteral("4|long dashed dotted|4|1200|150|25|150|0|0|0|0|0|0"));
-    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("4"));
-    QCOMPARE(f->PitchEdit[2]->text(), QStringLiteral("25"));
-    QCOMPARE(f->LabelA1->text(), QStringLiteral("現在の線種：4"));
+    QCOMPARE(t->ComboBox1->currentText(), QStringLiteral("4"));
+    QCOMPARE(t->PitchEdit[2]->text(), QStringLiteral("25"));
+    QCOMPARE(t->LabelA1->text(), QStringLiteral("現在の線種：4"));
 
     // The preview draws the pattern: a solid line has no gaps along its middle.
-    auto gaps = [f] {
-        const QImage image = f->Preview->grab().toImage();
-        const int y = f->Preview->height() / 2;
+    auto gaps = [t] {
+        const QImage image = t->Preview->grab().toImage();
+        const int y = t->Preview->height() / 2;
         int white = 0;
         for (int x = 4; x < image.width() - 4; ++x)
             white += image.pixelColor(x, y) == QColor(Qt::white);
         return white;
     };
     QVERIFY(gaps() > 10);
-    f->ComboBox1->setCurrentIndex(0);
+    t->ComboBox1->setCurrentIndex(0);
     QCOMPARE(gaps(), 0);
 
     // Nothing chosen is a solid line; pitches past the count are not kept.
-    f->Edit2->setText(QStringLiteral("実線"));
-    f->ComboBox1->setCurrentIndex(-1);
-    click(f->Button1);
+    t->Edit2->setText(QStringLiteral("実線"));
+    t->ComboBox1->setCurrentIndex(-1);
+    click(t->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
-    QCOMPARE(f->SG1->RowCells(5).join(u'|'), QStringLiteral("4|実線|0|0|0|0|0|0|0|0|0|0|0"));
+    QCOMPARE(t->SG1->RowCells(5).join(u'|'), QStringLiteral("4|実線|0|0|0|0|0|0|0|0|0|0|0"));
 
-    f->ComboBox1->setCurrentIndex(2);
+    t->ComboBox1->setCurrentIndex(2);
     const char *pitches[] = {"600", "30001", "-1", "x", "99"};
     for (int i = 0; i < 5; ++i)
-        f->PitchEdit[i]->setText(pitches[i]);
-    click(f->Button1);
+        t->PitchEdit[i]->setText(pitches[i]);
+    click(t->Button1);
     QCOMPARE(messages.last(), QStringLiteral("登録OK"));
     QCOMPARE(QueryValue(Db(),
                         "SN || '|' || P1 || '|' || P2 || '|' || P3 || '|' || P4 || '|' || P5",
                         table, "N=4"),
              QStringLiteral("4|600|0|0|0|0"));
     for (int i = 0; i < 5; ++i)
-        f->PitchEdit[i]->setText("0");
+        t->PitchEdit[i]->setText("0");
     messages.clear();
-    click(f->Button1);
+    click(t->Button1);
     QCOMPARE(messages.texts, QStringList{QStringLiteral("線種の各ピッチを入力して下さい")});
 
     // A stored count that is no chooser entry shows as 0.
     QVERIFY(Db().SqlUpdate(table, 1, {"SN"}, {"3"}, "N=6"));
-    f->reject();
-    f->show();
-    clickRow(f->SG1, 7);
-    QCOMPARE(f->ComboBox1->currentText(), QStringLiteral("0"));
+    t->reject();
+    t->show();
+    clickRow(t->SG1, 7);
+    QCOMPARE(t->ComboBox1->currentText(), QStringLiteral("0"));
 
-    clickRow(f->SG1, 1);
-    click(f->Button1);
+    clickRow(t->SG1, 1);
+    click(t->Button1);
     QCOMPARE(messages.last(), QStringLiteral("No.0 レイヤ依存線種の設定は出来ません"));
-    click(f->Button2);
-    QCOMPARE(f->CurrentLineType, 0);
-    f->reject();
+    click(t->Button2);
+    QCOMPARE(t->CurrentLineType, 0);
+    t->reject();
 }
 
 void TestDrawSettings::lineWidthAndGrid()
@@ -617,9 +582,7 @@ void TestDrawSettings::positionsAndColumns()
     Settings &s = Config();
     s.LayersDialog = {140, 120};
     s.LayersColumns[1] = 90;
-    TForm14 *f = layersDialog();
-    f->DrawingNo = Drawing;
-    f->show();
+    TForm14 *f = showLayers(0);
     QCOMPARE(f->pos(), QPoint(140, 120));
     QCOMPARE(f->SG1->columnWidth(1), 90);
 
@@ -660,79 +623,6 @@ void TestDrawSettings::positionsAndColumns()
     widthDialog()->show();
     QVERIFY(screen.contains(widthDialog()->pos()));
     widthDialog()->reject();
-}
-
-void TestDrawSettings::handshake()
-{
-    Program program;
-    QVERIFY(program.ready);
-    // The current layer comes back after select and close, whichever way the dialog closes.
-    int layer = 3;
-    int shownAt = -1;
-    whenShown(layersDialog(), [&] {
-        shownAt = layersDialog()->SG1->currentRow() + 1;
-        clickRow(layersDialog()->SG1, 6);
-        click(layersDialog()->Button2);
-        QTest::keyClick(layersDialog(), Qt::Key_Escape);
-    });
-    QVERIFY(!Main()->ChooseLayer(Drawing, layer));
-    QCOMPARE(shownAt, 4);
-    QCOMPARE(layer, 5);
-    whenShown(layersDialog(), [&] {
-        clickRow(layersDialog()->SG1, 9);
-        layersDialog()->Edit6->setText("2");
-        click(layersDialog()->Button1);
-    });
-    QVERIFY(Main()->ChooseLayer(Drawing, layer));
-    QCOMPARE(layer, 5);
-    QCOMPARE(layerRow(8).section(u'|', 6), QStringLiteral("2"));
-
-    int colour = 2;
-    whenShown(coloursDialog(), [&] {
-        clickRow(coloursDialog()->SG1, 1);
-        click(coloursDialog()->Button2);
-        coloursDialog()->close();
-    });
-    QVERIFY(!Main()->ChooseColour(Drawing, colour));
-    QCOMPARE(colour, 0);
-    int lineType = 0;
-    whenShown(typesDialog(), [&] {
-        clickRow(typesDialog()->SG1, 3);
-        click(typesDialog()->Button2);
-    });
-    QVERIFY(!Main()->ChooseLineType(Drawing, lineType));
-    QCOMPARE(lineType, 2);
-
-    // Width and grid come back only after OK.
-    int width = 35;
-    whenShown(widthDialog(), [&] {
-        widthDialog()->ComboBox1->setEditText("70");
-        click(widthDialog()->Button1);
-    });
-    QVERIFY(Main()->ChooseLineWidth(width));
-    QCOMPARE(width, 70);
-    whenShown(widthDialog(), [&] {
-        widthDialog()->ComboBox1->setEditText("100");
-        click(widthDialog()->Button2);
-    });
-    QVERIFY(!Main()->ChooseLineWidth(width));
-    QCOMPARE(width, 70);
-    whenShown(widthDialog(), [&] { widthDialog()->ComboBox1->setEditText("100"); });
-    QVERIFY(!Main()->ChooseLineWidth(width));
-    QCOMPARE(width, 70);
-    double grid = 0;
-    whenShown(gridDialog(), [&] {
-        gridDialog()->ComboBox1->setEditText("0.5");
-        click(gridDialog()->Button1);
-    });
-    QVERIFY(Main()->ChooseGrid(grid));
-    QCOMPARE(grid, 0.5);
-    whenShown(gridDialog(), [&] {
-        gridDialog()->ComboBox1->setEditText("5");
-        gridDialog()->close();
-    });
-    QVERIFY(!Main()->ChooseGrid(grid));
-    QCOMPARE(grid, 0.5);
 }
 
 void TestDrawSettings::editorPicture()
@@ -814,15 +704,8 @@ void TestDrawSettings::editorPicture()
     const int thick = thicknessAt(e, 20, 10);
     QVERIFY2(std::abs(thick - 3 * pixelsPerMm) <= 1.5,
              qPrintable(QStringLiteral("%1 px at %2 px/mm").arg(thick).arg(pixelsPerMm)));
-    e->close();
-}
 
-void TestDrawSettings::editorValues()
-{
-    Program program;
-    QVERIFY(program.ready);
-    TForm13 *e = openEditor();
-    QVERIFY(e);
+    // The values for the next figures; choosing them leaves the picture as it is.
     const QImage plain = e->Picture().copy();
     auto values = [e] {
         return QStringList{e->LabelA1->text(), e->LabelA2->text(), e->LabelA3->text(),
@@ -837,6 +720,7 @@ void TestDrawSettings::editorValues()
 
     // Layer, colour and line type come back after select, however the dialog closes; each
     // dialog opens on the editor's value.
+    e->CurLayer = 3;
     QString shown;
     whenShown(layersDialog(), [&] {
         shown = layersDialog()->LabelA1->text() + layersDialog()->Edit1->text();
@@ -845,7 +729,7 @@ void TestDrawSettings::editorValues()
         QTest::keyClick(layersDialog(), Qt::Key_Escape);
     });
     QTest::mouseClick(e->SpeedButton1, Qt::LeftButton);
-    QCOMPARE(shown, QStringLiteral("現在のレイヤ：00"));
+    QCOMPARE(shown, QStringLiteral("現在のレイヤ：33"));
     whenShown(coloursDialog(), [&] {
         clickRow(coloursDialog()->SG1, 3);
         click(coloursDialog()->Button2);
@@ -884,8 +768,10 @@ void TestDrawSettings::editorValues()
                 click(dialog->Button1);
             else if (how == 1)
                 click(dialog->Button2);
-            else
+            else if (how == 2)
                 QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                dialog->close();
         });
         item->trigger();
     };
@@ -900,7 +786,7 @@ void TestDrawSettings::editorValues()
     QCOMPARE(e->CurGrid, 10.0);
     // The grid appears in the picture at once.
     QCOMPARE(paperPixel(e, 50, 50), QRgb(0xCCCCCC));
-    setValue(e->mnuSetGrid, gridDialog(), "5", 1);
+    setValue(e->mnuSetGrid, gridDialog(), "5", 3);
     QCOMPARE(shown, QStringLiteral("10"));
     QCOMPARE(e->CurGrid, 10.0);
     QCOMPARE(values(), QStringLiteral("5|0|3|70|10"));

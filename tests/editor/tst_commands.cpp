@@ -30,12 +30,10 @@ private slots:
     void snapRules();
     void storedRows();
     void keptCopyOfRows();
-    void storeRefusalsAndRepairs();
     void collisionRetried();
     void twoPcsAtOnce();
     void editorDrawsAndStores();
     void updateDateOnChange();
-    void editorSwitchCancelClose();
     void closeButtonOnceWhileWaiting();
     void editorSnapsAndReportsFailure();
     void editorSnapKinds();
@@ -63,6 +61,22 @@ void give(DrawCommand &c, const Points &points)
 {
     for (const auto &[x, y] : points)
         c.Give(x, y);
+}
+
+QString status(TForm13 *e)
+{
+    return e->StatusText(1) + u'/' + e->StatusText(2);
+}
+
+bool white(const QImage &image, QPoint p)
+{
+    return (image.pixel(p) & 0xFFFFFF) == 0xFFFFFF;
+}
+
+// The band drawn over the picture at a paper point.
+bool banded(TForm13 *e, double x, double y)
+{
+    return e->Screen().pixel(pixelOf(e, x, y)) != e->Picture().pixel(pixelOf(e, x, y));
 }
 
 } // namespace
@@ -236,7 +250,7 @@ void TestCommands::storedRows()
     TestDb place;
     Database db;
     QVERIFY(place.open(db));
-    QVERIFY(EnsureDrawingTables(db, 4));
+    QVERIFY(EnsureDrawingTables(db, 4) && EnsureDrawingTables(db, 2));
     QVERIFY(db.SqlUpdate("LAYER_4", 1, {"SCL"}, {"0.01"}, "N=9"));
 
     StoredOperation out;
@@ -264,16 +278,14 @@ void TestCommands::storedRows()
     QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"2"});
     QCOMPARE(rows(db, "N, OPN, MD, EN", "HISTORY_4"),
              QStringList({"1 1 0 1", "2 2 0 2", "3 2 0 3", "4 2 0 4", "5 2 0 5"}));
-    QCOMPARE(db.SelectRows("N, MN, DS, DT, DN", "ENTITY_4", "N=5", "").value(0).join(u' '),
-             QString("5 7 1 1 5"));
+    QCOMPARE(rows(db, "N, MN, DS, DT, DN", "ENTITY_4", "N=5"), QStringList{"5 7 1 1 5"});
     QCOMPARE(rows(db, "*", "ENT_LINE_4").mid(1),
              QStringList({"2 1 3 2 35 0 0 10 0", "3 1 3 2 35 10 0 10 5",
                           "4 1 3 2 35 10 5 0 5", "5 1 3 2 35 0 5 0 0"}));
 
     // Layer units: a scale of 0.01 stores a hundred times the paper length.
     QCOMPARE(StoreChanges(db, 4, lineOp(0, 0, 10, 0, 9), {}, out), StoreResult::Stored);
-    QCOMPARE(db.SelectRows("*", "ENT_LINE_4", "N=6", "").value(0).join(u' '),
-             QString("6 9 0 0 0 0 0 1000 0"));
+    QCOMPARE(rows(db, "*", "ENT_LINE_4", "N=6"), QStringList{"6 9 0 0 0 0 0 1000 0"});
     QCOMPARE(lineOf(out.rows[0]).x2, 1000.0);
 
     // Hints above what exists, or below it, still give the next numbers.
@@ -283,148 +295,6 @@ void TestCommands::storedRows()
     QCOMPARE(StoreChanges(db, 4, lineOp(1, 1, 2, 2), {2, 3, {0, 1}}, out), StoreResult::Stored);
     QCOMPARE(QPoint(out.rows[0].entity.n, out.rows[0].row), QPoint(8, 8));
     QCOMPARE(rows(db, "OPN", "VAR_4"), QStringList{"5"});
-}
-
-void TestCommands::keptCopyOfRows()
-{
-    TestDb place;
-    QTemporaryDir folder;
-    Database db;
-    QVERIFY(place.open(db) && folder.isValid());
-    QVERIFY(EnsureDrawingTables(db, 1));
-    ChangeSet mixed = lineOp(0, 0, 10, 5);
-    for (int i = 1; i < 40; ++i) {
-        mixed.created.push_back(mixed.created[0]);
-        mixed.created.back().shape = LineShape{double(i), 0, double(i), 7.25};
-    }
-    EntityRecord e = mixed.created[0];
-    e.shape = CircleShape{5, 5, 2.5};
-    mixed.created.push_back(e);
-    e.shape = ArcShape{5, 5, 3, 10, 350};
-    mixed.created.push_back(e);
-    TextShape t;
-    t.px = 1, t.py = 2, t.height = 3.5, t.angle = 30, t.anchor = 5, t.text = "図番「Ａ－１」";
-    e.shape = t;
-    mixed.created.push_back(e);
-    StoredOperation out;
-    QCOMPARE(StoreChanges(db, 1, mixed, {}, out), StoreResult::Stored);
-
-    // Each opening with its own cache object, as each editor window has.
-    auto open = [&](DrawingModel &m, bool &warm) {
-        RowCache cache(folder.path());
-        if (!BeginLoad(db, m))
-            return false;
-        warm = cache.Load(db, m);
-        if (!warm && (m.Count() != 0 || ContinueLoad(db, m, 1 << 20) < 0))
-            return false;
-        return cache.Keep(m);
-    };
-    auto equal = [](const DrawingModel &a, const DrawingModel &b) {
-        if (a.Count() != b.Count() || a.Operation() != b.Operation()
-            || a.HighestHistory() != b.HighestHistory())
-            return false;
-        for (size_t i = 0; i < a.Count(); ++i)
-            if (!SameRecord(a.Record(a.At(i)), b.Record(b.At(i))))
-                return false;
-        return true;
-    };
-    auto cold = [&](DrawingModel &m) {
-        return BeginLoad(db, m) && ContinueLoad(db, m, 1 << 20) >= 0;
-    };
-    bool warm = true;
-    DrawingModel first(1);
-    QVERIFY(open(first, warm));
-    QVERIFY(!warm);
-    QCOMPARE(first.Count(), size_t(43));
-
-    // Warm again, after another PC's erase, and after rows another build added without
-    // history: each time the same drawing a cold read gives.
-    DrawingModel again(1), fresh(1);
-    QVERIFY(open(again, warm) && warm && cold(fresh) && equal(again, fresh));
-    QCOMPARE(StoreChanges(db, 1, stateOp({3, 41}, 0), {}, out), StoreResult::Stored);
-    QVERIFY(db.ExecSqlLines({"INSERT INTO ENT_LINE_1 (N,LAY,COL,LTP,WID,X1,Y1,X2,Y2) "
-                             "VALUES (500,0,0,0,0,1,1,2,2)"}));
-    QVERIFY(db.ExecSqlLines({"INSERT INTO ENTITY_1 (N,MN,DS,DT,DN) VALUES (44,3,1,1,500)"}));
-    for (int round = 0; round < 2; ++round) {
-        DrawingModel a(1), b(1);
-        QVERIFY(open(a, warm) && warm && cold(b) && equal(a, b));
-        QCOMPARE(a.Find(3)->entity.state, int16_t(0));
-        QVERIFY(a.Find(44));
-    }
-
-    // A row changed in place where the sample looks, rows taken away, a table set made
-    // again: the copy is not used and the cold read gives the truth.
-    QVERIFY(db.ExecSqlLines({"UPDATE ENT_LINE_1 SET X1 = 99 WHERE N = 500"}));
-    DrawingModel changed(1), truth(1);
-    QVERIFY(open(changed, warm) && !warm && cold(truth) && equal(changed, truth));
-    QVERIFY(DropDrawingTables(db, 1) && EnsureDrawingTables(db, 1));
-    QCOMPARE(StoreChanges(db, 1, mixed, {}, out), StoreResult::Stored);
-    QVERIFY(db.ExecSqlLines({"UPDATE ENT_LINE_1 SET X2 = 11 WHERE N = 1"}));
-    DrawingModel remade(1), remadeTruth(1);
-    QVERIFY(open(remade, warm) && !warm && cold(remadeTruth) && equal(remade, remadeTruth));
-    QCOMPARE(std::get<LineShape>(remade.Record(*remade.Find(1)).shape).x2, 11.0);
-
-    // A damaged copy reads as none, whatever is wrong with it.
-    const QStringList files = QDir(folder.path()).entryList({"*.rows"}, QDir::Files);
-    QCOMPARE(files.size(), 1);
-    const QString path = QDir(folder.path()).filePath(files[0]);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray good = f.readAll();
-    f.close();
-    size_t read = 0;
-    const auto readAll = [&] {
-        read = 0;
-        return ReadRowCache(path, [](const RowCacheMarks &) { return true; },
-                            [&](const EntityRecord &) { ++read; });
-    };
-    QVERIFY(readAll() && read == 43);
-    QByteArray flipped = good;
-    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 1);
-    for (const QByteArray &bad : {good.left(good.size() - 9), flipped, QByteArray("HRKROWS1"),
-                                  QByteArray(4096, 'x'), QByteArray()}) {
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bad);
-        f.close();
-        QVERIFY(!readAll());
-        DrawingModel m(1), c(1);
-        QVERIFY(open(m, warm) && !warm && cold(c) && equal(m, c));
-    }
-
-    // A sound copy of another drawing, or of this one from another database, put in this
-    // one's place is foreign.
-    QVERIFY(EnsureDrawingTables(db, 2));
-    QCOMPARE(StoreChanges(db, 2, lineOp(1, 2, 3, 4), {}, out), StoreResult::Stored);
-    DrawingModel second(1), secondTruth(1), other(2);
-    QVERIFY(open(other, warm) && !warm);
-    TestDb elsewhere;
-    Database far;
-    QVERIFY(elsewhere.open(far) && EnsureDrawingTables(far, 1));
-    QCOMPARE(StoreChanges(far, 1, lineOp(5, 6, 7, 8), {}, out), StoreResult::Stored);
-    {
-        RowCache cache(folder.path());
-        DrawingModel m(1);
-        QVERIFY(BeginLoad(far, m) && !cache.Load(far, m) && ContinueLoad(far, m, 100) == 1
-                && cache.Keep(m));
-    }
-    const QStringList copies = QDir(folder.path()).entryList({"*.rows"}, QDir::Files);
-    QCOMPARE(copies.size(), 3);
-    for (const QString &name : copies) {
-        if (QDir(folder.path()).filePath(name) == path)
-            continue;
-        QVERIFY(QFile::remove(path) && QFile::copy(QDir(folder.path()).filePath(name), path));
-        QVERIFY2(open(second, warm) && !warm, qPrintable(name));
-        QVERIFY(cold(secondTruth) && equal(second, secondTruth));
-    }
-}
-
-void TestCommands::storeRefusalsAndRepairs()
-{
-    TestDb place;
-    Database db;
-    QVERIFY(place.open(db));
-    QVERIFY(EnsureDrawingTables(db, 2));
-    StoredOperation out;
 
     // A scale that cannot divide refuses the store and writes nothing.
     for (const char *scale : {"0", "-2", "1e-300"}) {
@@ -459,10 +329,136 @@ void TestCommands::storeRefusalsAndRepairs()
     // Numbers beyond the key columns' range are not written.
     QVERIFY(EnsureDrawingTables(db, 3));
     QVERIFY(db.SqlInsertList("HISTORY_3", "N,OPN,MD,EN", "2147483646,1,0,1"));
-    ChangeSet box = lineOp(0, 0, 1, 0);
-    box.created.resize(4, box.created[0]);
-    QCOMPARE(StoreChanges(db, 3, box, {}, out), StoreResult::Failed);
+    ChangeSet four = lineOp(0, 0, 1, 0);
+    four.created.resize(4, four.created[0]);
+    QCOMPARE(StoreChanges(db, 3, four, {}, out), StoreResult::Failed);
     QCOMPARE(rows(db, "N", "ENTITY_3"), QStringList());
+}
+
+void TestCommands::keptCopyOfRows()
+{
+    TestDb place;
+    QTemporaryDir folder;
+    Database db;
+    QVERIFY(place.open(db) && folder.isValid());
+    QVERIFY(EnsureDrawingTables(db, 1));
+    ChangeSet mixed = lineOp(0, 0, 10, 5);
+    TextShape t;
+    t.px = 1, t.py = 2, t.height = 3.5, t.angle = 30, t.anchor = 5, t.text = "図番「Ａ－１」";
+    EntityRecord e = mixed.created[0];
+    for (int i = 1; i < 43; ++i) {
+        e.shape = i < 40 ? Shape(LineShape{double(i), 0, double(i), 7.25})
+                  : i == 40 ? Shape(CircleShape{5, 5, 2.5})
+                  : i == 41 ? Shape(ArcShape{5, 5, 3, 10, 350}) : Shape(t);
+        mixed.created.push_back(e);
+    }
+    StoredOperation out;
+    QCOMPARE(StoreChanges(db, 1, mixed, {}, out), StoreResult::Stored);
+
+    auto cold = [&](DrawingModel &m) {
+        return BeginLoad(db, m) && ContinueLoad(db, m, 1 << 20) >= 0;
+    };
+    // Each opening with its own cache object, as each editor window has: whether it took
+    // the copy, and that it gave the same drawing a cold read gives.
+    auto opens = [&](DrawingModel &m, bool wantWarm) {
+        RowCache cache(folder.path());
+        DrawingModel truth(m.Drawing());
+        if (!BeginLoad(db, m))
+            return false;
+        const bool warm = cache.Load(db, m);
+        if (!warm && (m.Count() != 0 || ContinueLoad(db, m, 1 << 20) < 0))
+            return false;
+        if (warm != wantWarm || !cache.Keep(m) || !cold(truth)
+            || m.Count() != truth.Count() || m.Operation() != truth.Operation()
+            || m.HighestHistory() != truth.HighestHistory())
+            return false;
+        for (size_t i = 0; i < m.Count(); ++i)
+            if (!SameRecord(m.Record(m.At(i)), truth.Record(truth.At(i))))
+                return false;
+        return true;
+    };
+    DrawingModel first(1);
+    QVERIFY(opens(first, false));
+    QCOMPARE(first.Count(), size_t(43));
+
+    // Warm again, after another PC's erase, and after rows another build added without
+    // history: each time the same drawing a cold read gives.
+    DrawingModel again(1);
+    QVERIFY(opens(again, true));
+    QCOMPARE(StoreChanges(db, 1, stateOp({3, 41}, 0), {}, out), StoreResult::Stored);
+    QVERIFY(db.ExecSqlLines({"INSERT INTO ENT_LINE_1 (N,LAY,COL,LTP,WID,X1,Y1,X2,Y2) "
+                             "VALUES (500,0,0,0,0,1,1,2,2)"}));
+    QVERIFY(db.ExecSqlLines({"INSERT INTO ENTITY_1 (N,MN,DS,DT,DN) VALUES (44,3,1,1,500)"}));
+    for (int round = 0; round < 2; ++round) {
+        DrawingModel a(1);
+        QVERIFY(opens(a, true));
+        QCOMPARE(a.Find(3)->entity.state, int16_t(0));
+        QVERIFY(a.Find(44));
+    }
+
+    // A row changed in place where the sample looks, rows taken away, a table set made
+    // again: the copy is not used and the cold read gives the truth.
+    QVERIFY(db.ExecSqlLines({"UPDATE ENT_LINE_1 SET X1 = 99 WHERE N = 500"}));
+    DrawingModel changed(1);
+    QVERIFY(opens(changed, false));
+    QVERIFY(DropDrawingTables(db, 1) && EnsureDrawingTables(db, 1));
+    QCOMPARE(StoreChanges(db, 1, mixed, {}, out), StoreResult::Stored);
+    QVERIFY(db.ExecSqlLines({"UPDATE ENT_LINE_1 SET X2 = 11 WHERE N = 1"}));
+    DrawingModel remade(1);
+    QVERIFY(opens(remade, false));
+    QCOMPARE(std::get<LineShape>(remade.Record(*remade.Find(1)).shape).x2, 11.0);
+
+    // A damaged copy reads as none, whatever is wrong with it.
+    const QStringList files = QDir(folder.path()).entryList({"*.rows"}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    const QString path = QDir(folder.path()).filePath(files[0]);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    f.close();
+    size_t read = 0;
+    const auto readAll = [&] {
+        read = 0;
+        return ReadRowCache(path, [](const RowCacheMarks &) { return true; },
+                            [&](const EntityRecord &) { ++read; });
+    };
+    QVERIFY(readAll() && read == 43);
+    QByteArray flipped = good;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 1);
+    for (const QByteArray &bad : {good.left(good.size() - 9), flipped, QByteArray("HRKROWS1"),
+                                  QByteArray(4096, 'x'), QByteArray()}) {
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bad);
+        f.close();
+        DrawingModel m(1);
+        QVERIFY(!readAll() && opens(m, false));
+    }
+
+    // A sound copy of another drawing, or of this one from another database, put in this
+    // one's place is foreign.
+    QVERIFY(EnsureDrawingTables(db, 2));
+    QCOMPARE(StoreChanges(db, 2, lineOp(1, 2, 3, 4), {}, out), StoreResult::Stored);
+    DrawingModel other(2);
+    QVERIFY(opens(other, false));
+    TestDb elsewhere;
+    Database far;
+    QVERIFY(elsewhere.open(far) && EnsureDrawingTables(far, 1));
+    QCOMPARE(StoreChanges(far, 1, lineOp(5, 6, 7, 8), {}, out), StoreResult::Stored);
+    {
+        RowCache cache(folder.path());
+        DrawingModel m(1);
+        QVERIFY(BeginLoad(far, m) && !cache.Load(far, m) && ContinueLoad(far, m, 100) == 1
+                && cache.Keep(m));
+    }
+    const QStringList copies = QDir(folder.path()).entryList({"*.rows"}, QDir::Files);
+    QCOMPARE(copies.size(), 3);
+    for (const QString &name : copies) {
+        if (QDir(folder.path()).filePath(name) == path)
+            continue;
+        QVERIFY(QFile::remove(path) && QFile::copy(QDir(folder.path()).filePath(name), path));
+        DrawingModel m(1);
+        QVERIFY2(opens(m, false), qPrintable(name));
+    }
 }
 
 namespace {
@@ -618,20 +614,6 @@ void TestCommands::twoPcsAtOnce()
     }
 }
 
-namespace {
-
-QString status(TForm13 *e)
-{
-    return e->StatusText(1) + u'/' + e->StatusText(2);
-}
-
-bool white(const QImage &image, QPoint p)
-{
-    return (image.pixel(p) & 0xFFFFFF) == 0xFFFFFF;
-}
-
-} // namespace
-
 void TestCommands::editorDrawsAndStores()
 {
     Editor ed;
@@ -653,15 +635,13 @@ void TestCommands::editorDrawsAndStores()
     QVERIFY(e->RubberShown()); // from the start point to itself
     moveTo(e, 30, 60);
     QVERIFY(e->RubberShown());
-    QCOMPARE(e->PickX, 30.0);
-    QCOMPARE(e->PickY, 60.0);
+    QCOMPARE(QPointF(e->PickX, e->PickY), QPointF(30, 60));
     // The cyan band runs at the through point's height.
-    QVERIFY(e->Screen().pixel(pixelOf(e, 20, 15)) != e->Picture().pixel(pixelOf(e, 20, 15)));
-    QVERIFY(e->Screen().pixel(pixelOf(e, 35, 15)) == e->Picture().pixel(pixelOf(e, 35, 15)));
+    QVERIFY(banded(e, 20, 15) && !banded(e, 35, 15));
     // A redraw paints over the band; it is drawn again for the same point.
     e->Redraw();
     QVERIFY(e->RubberShown());
-    QVERIFY(e->Screen().pixel(pixelOf(e, 20, 15)) != e->Picture().pixel(pixelOf(e, 20, 15)));
+    QVERIFY(banded(e, 20, 15));
 
     clickAt(e, 50, 3);
     QCOMPARE(status(e), QStringLiteral("水平線/通過点を指示して下さい"));
@@ -695,6 +675,45 @@ void TestCommands::editorDrawsAndStores()
     clickAt(e, 30, 0);
     QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
+    e->CurGrid = 10;
+
+    // Another command while the end point is awaited: band gone, nothing stored.
+    e->SpeedButton6->click();
+    clickAt(e, 0, 10);
+    clickAt(e, 0, 0);
+    moveTo(e, 60, 0);
+    QVERIFY(e->RubberShown());
+    e->SpeedButton9->click();
+    QVERIFY(!e->RubberShown());
+    QCOMPARE(e->Screen(), e->Picture());
+    QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
+    clickAt(e, 60, 0); // the box's first corner, not the line's end
+    QCOMPARE(e->Command().Given(), 1);
+    moveTo(e, 80, 40);
+    QVERIFY(e->RubberShown());
+
+    // Escape: back to no command, the band gone.
+    QTest::keyClick(e, Qt::Key_Escape);
+    QVERIFY(!e->Command().Waiting());
+    QVERIFY(!e->RubberShown());
+    QCOMPARE(e->Screen(), e->Picture());
+    QCOMPARE(status(e), QStringLiteral("/"));
+    clickAt(e, 80, 40);
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
+
+    // A zoom while waiting keeps the command and its band.
+    e->SpeedButton8->click();
+    clickAt(e, 10, 10);
+    moveTo(e, 30, 30);
+    QTest::keyClick(e, Qt::Key_PageUp);
+    QVERIFY(e->RubberShown());
+    QCOMPARE(status(e), QStringLiteral("線　分/終了点を指示して下さい"));
+
+    // Closing while a point is awaited closes at once and stores nothing.
+    QVERIFY(e->close());
+    QTRY_VERIFY(ed.window.isNull());
+    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("5"));
+    QCOMPARE(QueryValue(ed.db, "OPN", "VAR_1"), QString("2"));
 }
 
 void TestCommands::updateDateOnChange()
@@ -726,52 +745,6 @@ void TestCommands::updateDateOnChange()
     QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("3"));
     QCOMPARE(QueryValue(ed.db, "UDATE", "CADLIST", "N=1"), QString("20000101"));
     Config().AutoRegisterDates = false;
-}
-
-void TestCommands::editorSwitchCancelClose()
-{
-    Editor ed;
-    QVERIFY(ed.prepare() && ed.open());
-    TForm13 *e = ed.window;
-    e->CurGrid = 10;
-
-    // Another command while the end point is awaited: band gone, nothing stored.
-    e->SpeedButton6->click();
-    clickAt(e, 0, 10);
-    clickAt(e, 0, 0);
-    moveTo(e, 60, 0);
-    QVERIFY(e->RubberShown());
-    e->SpeedButton9->click();
-    QVERIFY(!e->RubberShown());
-    QCOMPARE(e->Screen(), e->Picture());
-    QCOMPARE(status(e), QStringLiteral("四　角/開始点を指示して下さい"));
-    clickAt(e, 60, 0); // the box's first corner, not the line's end
-    QCOMPARE(e->Command().Given(), 1);
-    moveTo(e, 80, 40);
-    QVERIFY(e->RubberShown());
-
-    // Escape: back to no command, the band gone.
-    QTest::keyClick(e, Qt::Key_Escape);
-    QVERIFY(!e->Command().Waiting());
-    QVERIFY(!e->RubberShown());
-    QCOMPARE(e->Screen(), e->Picture());
-    QCOMPARE(status(e), QStringLiteral("/"));
-    clickAt(e, 80, 40);
-    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("0"));
-
-    // A zoom while waiting keeps the command and its band.
-    e->SpeedButton8->click();
-    clickAt(e, 10, 10);
-    moveTo(e, 30, 30);
-    QTest::keyClick(e, Qt::Key_PageUp);
-    QVERIFY(e->RubberShown());
-    QCOMPARE(status(e), QStringLiteral("線　分/終了点を指示して下さい"));
-
-    // Closing while a point is awaited closes at once and stores nothing.
-    QVERIFY(e->close());
-    QTRY_VERIFY(ed.window.isNull());
-    QCOMPARE(QueryValue(ed.db, "COUNT(*)", "ENT_LINE_1"), QString("0"));
-    QCOMPARE(QueryValue(ed.db, "OPN", "VAR_1"), QString("0"));
 }
 
 void TestCommands::closeButtonOnceWhileWaiting()
@@ -813,14 +786,9 @@ void TestCommands::editorSnapsAndReportsFailure()
     Editor ed;
     QVERIFY(ed.prepare());
     // Lines of another PC: one on a hidden layer lies nearer.
-    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "1,2,1,1,1"));
-    QVERIFY(ed.db.SqlInsertList("ENTITY_1", "N,MN,DS,DT,DN", "2,2,1,1,2"));
-    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
-                                "1,0,0,0,0,10.123,20.456,-40,20.456"));
-    QVERIFY(ed.db.SqlInsertList("ENT_LINE_1", "N,LAY,COL,LTP,WID,X1,Y1,X2,Y2",
-                                "2,4,0,0,0,70.5,20.5,90,20.5"));
+    QVERIFY(storeLine(ed.db, 1, 1, 0, 10.123, 20.456, -40, 20.456));
+    QVERIFY(storeLine(ed.db, 1, 2, 4, 70.5, 20.5, 90, 20.5));
     QVERIFY(ed.db.SqlUpdate("LAYER_1", 1, {"VISI"}, {"0"}, "N=4"));
-    QVERIFY(ed.db.SqlUpdate("VAR_1", 1, {"OPN"}, {"2"}, "N=1"));
     QVERIFY(ed.open());
     TForm13 *e = ed.window;
     QCOMPARE(e->Model().Count(), size_t(2));
@@ -832,12 +800,11 @@ void TestCommands::editorSnapsAndReportsFailure()
     QCOMPARE(e->Command().Given(), 0);
     rightClickAt(e, 10.123, 20.456, QPoint(3, -2));
     QCOMPARE(e->Command().Given(), 1);
-    QCOMPARE(e->PickX, 10.123);
-    QCOMPARE(e->PickY, 20.456);
+    QCOMPARE(QPointF(e->PickX, e->PickY), QPointF(10.123, 20.456));
     rightClickAt(e, -40, 20.456, QPoint(-2, 3));
     QCOMPARE(rows(ed.db, "N, X1, Y1, X2, Y2", "ENT_LINE_1").value(2),
              QString("3 10.123 20.456 -40 20.456"));
-    QCOMPARE(rows(ed.db, "N, OPN, EN", "HISTORY_1"), QStringList{"1 3 3"});
+    QCOMPARE(rows(ed.db, "N, OPN, EN", "HISTORY_1"), QStringList({"1 1 1", "2 2 2", "3 3 3"}));
 
     // A layer scale that cannot be used: said, nothing stored, the figure kept for one
     // more click, which stores it once the scale is mended.

@@ -124,7 +124,6 @@ void SettleVectors()
 #endif
 }
 
-
 Canvas::Canvas(QImage &target) : image(target)
 {
     if (image.depth() != 32)

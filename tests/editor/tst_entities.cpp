@@ -549,6 +549,15 @@ void TestEntities::twoPcsSeeCurvesAndTexts()
     QTRY_VERIFY_WITH_TIMEOUT(!inkBounds(onA, 48, -52, 95, -40).isEmpty(), 3000);
     QCOMPARE(rows(a, "OPN, MD, EN", "HISTORY_1", "N>2"),
              QStringList({"3 1 1", "4 2 1", "5 1 2", "6 2 2"}));
+
+    // The layers' colour changed too: B's poll draws its whole picture anew, the text far
+    // from the circle A erases in the new colour.
+    QVERIFY(exec(a, "UPDATE LAYER_1 SET COL = 2"));
+    clickAt(onA, -70, 40);
+    QTest::keyClick(onA, Qt::Key_Delete);
+    onB->Refresh();
+    QVERIFY(!mb.Find(1)->Live());
+    QVERIFY(redrawnAlike(onB));
     QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join(u'/')));
 }
 

@@ -62,8 +62,7 @@ Refresh UpdateModel(Database &db, DrawingModel &model, std::vector<int32_t> *cha
     std::vector<int32_t> read;
     auto add = [&](const EntityRecord &e) {
         // One that was drawn elsewhere or otherwise before is not found by its new place.
-        const bool known = model.Find(e.entity.n) != nullptr;
-        if (!model.Add(e) && known)
+        if (!model.Add(e))
             elsewhere = true;
         entities = true;
         read.push_back(e.entity.n);

@@ -249,7 +249,7 @@ bool DrawingModel::Add(const EntityRecord &record)
         items.push_back(e);
         if (indexValid)
             addToIndex(uint32_t(items.size() - 1));
-        return false;
+        return true;
     }
     auto it = std::lower_bound(items.begin(), items.end(), e.entity.n,
                                [](const Entity &x, int32_t n) { return x.entity.n < n; });
@@ -265,7 +265,7 @@ bool DrawingModel::Add(const EntityRecord &record)
     }
     items.insert(it, e);
     indexValid = false;
-    return false;
+    return true;
 }
 
 void DrawingModel::Add(const std::vector<EntityRecord> &rows)

@@ -72,7 +72,7 @@ public:
     bool SetLineTypes(std::vector<LineTypeRow> rows);
 
     // Entities in ascending number; Add replaces an entity of the same number, and gives
-    // true when that one had the same shape and look, its state alone changing.
+    // false when that one had another shape or look (not only another state).
     size_t Count() const { return items.size(); }
     const Entity &At(size_t i) const { return items[i]; }
     const Entity *Find(int32_t entity) const;

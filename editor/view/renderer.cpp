@@ -493,17 +493,23 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
     RenderEntities(canvas, view, model);
 }
 
-namespace {
-
-// The pixels an entity's stroke can reach beyond its extent: half its pen and the
-// smoothing's pixels; a text's glyphs may stand out of its box too.
-double reachPixels(const Entity &e, const PaperBox &b, const LineLook &look,
+double ReachPixels(const Entity &e, const PaperBox &extent, const LineLook &look,
                    const ViewParams &view)
 {
     double reach = pixelWidth(look.pen, view) / 2.0 + 3;
     if (std::holds_alternative<TextRef>(e.shape))
-        reach += std::min(b.x2 - b.x1, b.y2 - b.y1) * view.scale / 2;
+        reach += std::min(extent.x2 - extent.x1, extent.y2 - extent.y1) * view.scale / 2;
     return reach;
+}
+
+namespace {
+
+// The widest pen in use in pixels, as strokes are drawn with it.
+int widestPixels(const DrawingModel &model, const ViewParams &view)
+{
+    LinePen widest;
+    widest.width = model.WidestWidth();
+    return pixelWidth(widest, view);
 }
 
 // The rectangle of the picture drawn anew on its own, every write kept inside it: the
@@ -520,8 +526,7 @@ void drawPart(QImage &picture, const QRect &r, const ViewParams &view,
                        view.y1 + (h - r.top()) / view.scale};
     // Those found around it by the widest pen in use and some pixels for glyphs beyond
     // their boxes; each then by its own reach.
-    const double widest = std::min(model.WidestWidth() / 100.0 * view.scale, 400.0);
-    const double margin = (widest / 2 + 32) / view.scale;
+    const double margin = (widestPixels(model, view) / 2.0 + 32) / view.scale;
     model.EntitiesIn({box.x1 - margin, box.y1 - margin, box.x2 + margin, box.y2 + margin},
                      found);
     Canvas canvas(picture);
@@ -534,7 +539,7 @@ void drawPart(QImage &picture, const QRect &r, const ViewParams &view,
         if (!look || !model.Extent(e, b))
             continue;
         // As in a full redraw, one that does not meet the view is passed over.
-        if (boxOutside(view, b, 0) || apart(box, b, reachPixels(e, b, *look, view) / view.scale))
+        if (boxOutside(view, b, 0) || apart(box, b, ReachPixels(e, b, *look, view) / view.scale))
             continue;
         drawEntity(canvas, view, model, e, *look);
     }
@@ -596,11 +601,10 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
     // Rectangles apart: each change's reach, those that overlap or touch joined. Past some
     // dozens, one around them all.
     constexpr size_t MostRects = 64;
-    const QRect whole(0, 0, w, h);
     std::vector<QRect> rects;
     QRect around;
     PictureLooks looks(model);
-    const double widest = std::min(model.WidestWidth() / 100.0 * view.scale, 400.0) / 2 + 3;
+    const double widest = widestPixels(model, view) / 2.0 + 3;
     for (int32_t n : entities) {
         const Entity *e = model.Find(n);
         PaperBox b;
@@ -608,7 +612,7 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
         if (!e || !model.Extent(*e, b))
             continue;
         LineLook look;
-        const double reach = model.Look(*e, look, true) ? reachPixels(*e, b, look, view) : widest;
+        const double reach = model.Look(*e, look, true) ? ReachPixels(*e, b, look, view) : widest;
         const double left = (b.x1 - view.x1) * view.scale - reach;
         const double right = (b.x2 - view.x1) * view.scale + reach;
         const double top = h - (b.y2 - view.y1) * view.scale - reach;
@@ -617,10 +621,8 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
             return false;
         if (right < 0 || bottom < 0 || left >= w || top >= h)
             continue;
-        const QRect r = QRect(QPoint(int(std::max(left, 0.0)), int(std::max(top, 0.0))),
-                              QPoint(int(std::min(right, w - 1.0)),
-                                     int(std::min(bottom, h - 1.0))))
-                            .intersected(whole);
+        const QRect r(QPoint(int(std::max(left, 0.0)), int(std::max(top, 0.0))),
+                      QPoint(int(std::min(right, w - 1.0)), int(std::min(bottom, h - 1.0))));
         around |= r;
         if (rects.size() <= MostRects)
             rects.push_back(r);

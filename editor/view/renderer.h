@@ -67,6 +67,10 @@ private:
     Kept kept[64];
 };
 
+// The pixels an entity's stroke can reach beyond its extent: half its pen as drawn and the
+// smoothing's pixels; a text's glyphs may stand out of its box too.
+double ReachPixels(const Entity &e, const PaperBox &extent, const LineLook &look,
+                   const ViewParams &view);
 // One entity as the picture draws it, whatever its kind; nothing for one that is not live
 // and shown. Circles and arcs are stroked with the line type walked along the curve.
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,

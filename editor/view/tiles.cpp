@@ -106,9 +106,7 @@ Rows rowsOf(const DrawingModel &model, const Entity &e, const ViewParams &view, 
     if (unsought && !meets(b, {view.x1, view.y1, view.x2, view.y2}))
         return {};
     const double k = view.scale;
-    double margin = std::min(std::fabs(look->pen.width) / 100.0 * k, 400.0) / 2 + 3;
-    if (std::holds_alternative<TextRef>(e.shape))
-        margin += std::min(b.x2 - b.x1, b.y2 - b.y1) * k / 2;
+    const double margin = ReachPixels(e, b, *look, view);
     const double top = view.height - (b.y2 - view.y1) * k - margin;
     const double bottom = view.height - (b.y1 - view.y1) * k + margin;
     // Beyond what a double holds: every row, the stroke left to find its own way.

@@ -564,21 +564,47 @@ void DrawingModel::addToIndex(uint32_t position) const
     addedHead[c] = uint32_t(added.size() - 1);
 }
 
-void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) const
+bool DrawingModel::IndexCurrent() const
 {
-    out.clear();
-    if (!finite(box.x1, box.y1, box.x2, box.y2))
-        return;
     // Entities drawn since the grid was built beyond its extent are looked at every time;
     // when they grow many, or the drawing has doubled, the grid is built again.
-    if (!indexValid || wide.size() > 4096 + items.size() / 16
-        || items.size() > 2 * indexedCount + 1024)
+    return indexValid && wide.size() <= 4096 + items.size() / 16
+           && items.size() <= 2 * indexedCount + 1024;
+}
+
+void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
+                             std::vector<PaperBox> *bounds) const
+{
+    out.clear();
+    if (bounds)
+        bounds->clear();
+    if (!finite(box.x1, box.y1, box.x2, box.y2))
+        return;
+    if (!IndexCurrent())
         buildIndex();
+    // With bounds, the slots themselves are held, to be sorted with their positions.
+    std::vector<Slot> held;
+    const auto keep = [&](const Slot &s) {
+        if (bounds)
+            held.push_back(s);
+        else
+            out.push_back(s.position);
+    };
     auto take = [&](uint32_t i) {
         const Entity &e = items[i];
         PaperBox b;
         if (e.entity.state == 1 && Extent(e, b) && meets(b, box))
-            out.push_back(i);
+            keep({floatBelow(b.x1), floatBelow(b.y1), floatAbove(b.x2), floatAbove(b.y2), i});
+    };
+    const auto give = [&] {
+        if (!bounds)
+            return;
+        out.reserve(held.size());
+        bounds->reserve(held.size());
+        for (const Slot &s : held) {
+            out.push_back(s.position);
+            bounds->push_back({s.x1, s.y1, s.x2, s.y2});
+        }
     };
     // A box over much of the grid is served faster by one pass in order than by sorting.
     const double seenWidth = std::min(box.x2, gridBox.x2) - std::max(box.x1, gridBox.x1);
@@ -587,11 +613,22 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) c
         && seenWidth * seenHeight * 4 >= (gridBox.x2 - gridBox.x1) * (gridBox.y2 - gridBox.y1)) {
         for (uint32_t i = 0; i < items.size(); ++i)
             take(i);
+        give();
         return;
     }
+    // An extent lies less than a float's step inside its slot: a slot that meets the box by
+    // more than that is taken without working the extent out again.
+    constexpr float Up = std::numeric_limits<float>::infinity();
     auto look = [&](const Slot &s) {
-        if (s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2)
+        if (!(s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2))
+            return;
+        if (std::nextafter(s.x1, Up) <= box.x2 && box.x1 <= std::nextafter(s.x2, -Up)
+            && std::nextafter(s.y1, Up) <= box.y2 && box.y1 <= std::nextafter(s.y2, -Up)) {
+            if (items[s.position].entity.state == 1)
+                keep(s);
+        } else {
             take(s.position);
+        }
     };
     for (uint32_t i : wide)
         take(i);
@@ -622,6 +659,9 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) c
     }
     // Each entity lives in one cell only, so sorting is all that is left.
     std::sort(out.begin(), out.end());
+    std::sort(held.begin(), held.end(),
+              [](const Slot &a, const Slot &b) { return a.position < b.position; });
+    give();
 }
 
 size_t DrawingModel::MemoryBytes() const

@@ -109,8 +109,13 @@ public:
     // The paper extent of an entity that could ever be drawn, whatever its state and
     // visibility; false for one that never can.
     bool Extent(const Entity &e, PaperBox &box) const;
-    // The positions (for At) of live entities whose paper extent meets the box, ascending.
-    void EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out) const;
+    // The positions (for At) of live entities whose paper extent meets the box, ascending;
+    // with bounds, for each a box its extent lies in, larger by less than a float's step.
+    void EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
+                    std::vector<PaperBox> *bounds = nullptr) const;
+    // Whether EntitiesIn answers without building its index first: then it may be asked
+    // from several threads at once.
+    bool IndexCurrent() const;
 
     // Where the model stands against the database: set by the loader.
     int64_t Operation() const { return operation; }

@@ -237,6 +237,15 @@ void Canvas::LineTo(int x, int y)
     MoveTo(x, y);
     if (penStyle == PenStyle::Invisible || (fromX == x && fromY == y))
         return;
+    // A stroke reaches less than its width beyond its ends: with both beyond one edge of
+    // the pixels written by more, none of it falls there (most chords of a curve crossing
+    // a narrow part of the picture).
+    const long long reach = penWidth > 1 ? penWidth + 1 : 0;
+    const long long left = clipLeft - reach, right = clipRight + reach;
+    const long long top = clipTop - reach, bottom = clipBottom + reach;
+    if ((fromX < left && x < left) || (fromX >= right && x >= right) || (fromY < top && y < top)
+        || (fromY >= bottom && y >= bottom))
+        return;
     if (penWidth > 1 && penMode == PenMode::Copy && penStyle == PenStyle::Solid)
         wideLine(fromX, fromY, x, y);
     else if (penWidth > 1)

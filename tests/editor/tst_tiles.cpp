@@ -207,6 +207,17 @@ void TestTiles::partsKeepToTheirRectangles()
         c.DrawImage(picture, QPointF(3, 2), QPointF(70.25, 12.5), 0);
         c.DrawImage(picture, QPointF(15, 9), QPointF(90.5, 60.25), 30);
         c.FillPath(path, QTransform(9, 0, 0, 6, 20.5, 70.25), 0x008000);
+        // Short wide chords, whose strokes reach over the edges of parts their ends lie
+        // beyond: solid, and dashed through the painter.
+        for (int style : {0, 1}) {
+            SetPen(c, 0x00A000, style, style ? 5 : 7);
+            c.MoveTo(60 + 30 - 9 * style, 45);
+            for (int k = 1; k <= 40; ++k) {
+                const double a = k * 6.2832 / 40;
+                c.LineTo(int(std::lround(60 + (30 - 9 * style) * std::cos(a))),
+                         int(std::lround(45 + (30 - 9 * style) * std::sin(a))));
+            }
+        }
     };
     {
         Canvas c(whole);

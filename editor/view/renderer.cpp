@@ -5,6 +5,7 @@
 #include "editor/model/sheetframe.h"
 #include "editor/pen/canvas.h"
 #include "editor/view/textpaint.h"
+#include "editor/view/tiles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -512,43 +513,95 @@ int widestPixels(const DrawingModel &model, const ViewParams &view)
     return pixelWidth(widest, view);
 }
 
-// The rectangle of the picture drawn anew on its own, every write kept inside it: the
-// sheet, then the entities whose strokes can reach into it.
-void drawPart(QImage &picture, const QRect &r, const ViewParams &view,
-              const DrawingModel &model, const Sheet &sheet, PictureLooks &looks,
-              std::vector<uint32_t> &found)
+// A rectangle of the picture to draw anew on its own: its box on paper, and the box the
+// entities whose strokes can reach into it are looked for in (the widest pen in use and some
+// pixels for glyphs beyond their boxes around it).
+struct Part
 {
-    if (r.isEmpty())
-        return;
+    QRect rect;
+    PaperBox box, around;
+};
+
+Part partOf(const QRect &r, const ViewParams &view, double margin)
+{
     const int h = view.height;
-    const PaperBox box{view.x1 + r.left() / view.scale, view.y1 + (h - 1 - r.bottom()) / view.scale,
-                       view.x1 + (r.right() + 1) / view.scale,
-                       view.y1 + (h - r.top()) / view.scale};
-    // Those found around it by the widest pen in use and some pixels for glyphs beyond
-    // their boxes; each then by its own reach.
-    const double margin = (widestPixels(model, view) / 2.0 + 32) / view.scale;
-    model.EntitiesIn({box.x1 - margin, box.y1 - margin, box.x2 + margin, box.y2 + margin},
-                     found);
-    Canvas canvas(picture);
-    canvas.SetClip(r);
+    Part p;
+    p.rect = r;
+    p.box = {view.x1 + r.left() / view.scale, view.y1 + (h - 1 - r.bottom()) / view.scale,
+             view.x1 + (r.right() + 1) / view.scale, view.y1 + (h - r.top()) / view.scale};
+    p.around = {p.box.x1 - margin, p.box.y1 - margin, p.box.x2 + margin, p.box.y2 + margin};
+    return p;
+}
+
+// The part drawn, every write kept inside it: the sheet, then the entities whose strokes
+// can reach into it.
+void drawPart(QImage &memory, const Part &part, const ViewParams &view,
+              const DrawingModel &model, const Sheet &sheet)
+{
+    std::vector<uint32_t> found;
+    std::vector<PaperBox> bounds;
+    model.EntitiesIn(part.around, found, &bounds);
+    Canvas canvas(memory);
+    canvas.SetClip(part.rect);
     RenderSheet(canvas, view, sheet);
-    for (uint32_t i : found) {
-        const Entity &e = model.At(i);
+    PictureLooks looks(model);
+    const auto outside = [&](const Entity &e, const PaperBox &b, const LineLook &look) {
+        return boxOutside(view, b, 0)
+               || apart(part.box, b, ReachPixels(e, b, look, view) / view.scale);
+    };
+    for (size_t k = 0; k < found.size(); ++k) {
+        const Entity &e = model.At(found[k]);
         const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
         PaperBox b;
-        if (!look || !model.Extent(e, b))
+        // Those beyond their reach by their bounds are passed over before their exact
+        // extents are worked out.
+        if (!look || outside(e, bounds[k], *look) || !model.Extent(e, b))
             continue;
         // As in a full redraw, one that does not meet the view is passed over.
-        if (boxOutside(view, b, 0) || apart(box, b, ReachPixels(e, b, *look, view) / view.scale))
+        if (outside(e, b, *look))
             continue;
         drawEntity(canvas, view, model, e, *look);
     }
 }
 
+// The rectangles drawn anew on up to threads threads (0: RenderThreads(), or one for a
+// drawing of few entities); beside them, more jobs given to other, numbered from 0.
+void drawParts(QImage &picture, const std::vector<QRect> &rects, const ViewParams &view,
+               const DrawingModel &model, const Sheet &sheet, int threads, int more = 0,
+               const std::function<void(int)> &other = {})
+{
+    BeginTextPictures();
+    uchar *bits = picture.bits();
+    // Each rectangle whole to a thread: where one were cut, the strokes found around the
+    // cut would be worked out for both pieces.
+    std::vector<Part> parts;
+    const double margin = (widestPixels(model, view) / 2.0 + 32) / view.scale;
+    for (const QRect &r : rects) {
+        if (!r.isEmpty())
+            parts.push_back(partOf(r, view, margin));
+    }
+    threads = RenderThreads(threads, model.Count());
+    // The index may build itself at a question: asked here first, on one thread.
+    std::vector<uint32_t> ready;
+    model.EntitiesIn({0, 0, 0, 0}, ready);
+    if (!model.IndexCurrent())
+        threads = 1;
+    ShareJobs(threads, int(parts.size()) + more, [&](int j) {
+        if (j >= int(parts.size())) {
+            other(j - int(parts.size()));
+            return;
+        }
+        // The same memory as the picture, for this thread alone.
+        QImage memory(bits, picture.width(), picture.height(), picture.bytesPerLine(),
+                      picture.format());
+        drawPart(memory, parts[size_t(j)], view, model, sheet);
+    });
+}
+
 } // namespace
 
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
-                  const DrawingModel &model, const Sheet &sheet, QImage &out)
+                  const DrawingModel &model, const Sheet &sheet, QImage &out, int threads)
 {
     const int w = after.width, h = after.height;
     if (from.scale != after.scale || from.width != w || from.height != h || w < 8 || h < 8
@@ -566,27 +619,33 @@ bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams
     // frame lies.
     const int kx1 = std::max(2, 2 - mx), kx2 = std::min(w - 3, w - 3 - mx);
     const int ky1 = std::max(2, 2 + my), ky2 = std::min(h - 3, h - 3 + my);
-    QImage next(w, h, QImage::Format_RGB32);
+    // The picture given for out, when of the size and not shared, is written over.
+    QImage next;
+    if (&out != &before && out.width() == w && out.height() == h
+        && out.format() == QImage::Format_RGB32 && out.isDetached())
+        next = std::move(out);
+    else
+        next = QImage(w, h, QImage::Format_RGB32);
     if (next.isNull())
         return false;
     // The rest as rectangles apart, each drawn on its own with every write kept inside it:
     // the rows above and below what is kept, and beside it the columns left and right.
-    const QRect rest[4] = {QRect(QPoint(0, 0), QPoint(w - 1, ky1 - 1)),
-                           QRect(QPoint(0, ky2 + 1), QPoint(w - 1, h - 1)),
-                           QRect(QPoint(0, ky1), QPoint(kx1 - 1, ky2)),
-                           QRect(QPoint(kx2 + 1, ky1), QPoint(w - 1, ky2))};
-    BeginTextPictures();
-    PictureLooks looks(model);
-    std::vector<uint32_t> found;
-    for (const QRect &r : rest)
-        drawPart(next, r, after, model, sheet, looks, found);
-    if (kx1 <= kx2) {
+    const std::vector<QRect> rest{QRect(QPoint(0, 0), QPoint(w - 1, ky1 - 1)),
+                                  QRect(QPoint(0, ky2 + 1), QPoint(w - 1, h - 1)),
+                                  QRect(QPoint(0, ky1), QPoint(kx1 - 1, ky2)),
+                                  QRect(QPoint(kx2 + 1, ky1), QPoint(w - 1, ky2))};
+    // What is kept is moved in two jobs of rows beside the parts' drawing.
+    constexpr int Moves = 2;
+    uchar *bits = next.bits();
+    const qsizetype stride = next.bytesPerLine();
+    drawParts(next, rest, after, model, sheet, threads, kx1 <= kx2 ? Moves : 0, [&](int j) {
         const size_t bytes = size_t(kx2 - kx1 + 1) * 4;
-        for (int y = ky1; y <= ky2; ++y) {
-            std::memcpy(next.scanLine(y) + size_t(kx1) * 4,
+        const int rows = ky2 - ky1 + 1;
+        for (int y = ky1 + rows * j / Moves; y < ky1 + rows * (j + 1) / Moves; ++y) {
+            std::memcpy(bits + y * stride + size_t(kx1) * 4,
                         before.constScanLine(y - my) + size_t(kx1 + mx) * 4, bytes);
         }
-    }
+    });
     out = std::move(next);
     return true;
 }
@@ -603,7 +662,6 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
     constexpr size_t MostRects = 64;
     std::vector<QRect> rects;
     QRect around;
-    PictureLooks looks(model);
     const double widest = widestPixels(model, view) / 2.0 + 3;
     for (int32_t n : entities) {
         const Entity *e = model.Find(n);
@@ -648,9 +706,6 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
         area += qint64(r.width()) * r.height();
     if (area > qint64(w) * h / 4)
         return false;
-    BeginTextPictures();
-    std::vector<uint32_t> found;
-    for (const QRect &r : rects)
-        drawPart(picture, r, view, model, sheet, looks, found);
+    drawParts(picture, rects, view, model, sheet, 0);
     return true;
 }

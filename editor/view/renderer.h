@@ -33,9 +33,11 @@ void RenderPicture(Canvas &canvas, const ViewParams &view, const DrawingModel &m
                    const Sheet &sheet);
 // The picture of the view after from the picture of the view before, when the two are one
 // pan of whole pixels apart and overlap: the part both show is moved, the rest rendered.
-// False, with out untouched, for any other change of view.
+// False, with out untouched, for any other change of view. A picture given in out of the
+// size and not shared is drawn over; threads as RenderPictureInBands takes them.
 bool RenderPanned(const QImage &before, const ViewParams &from, const ViewParams &after,
-                  const DrawingModel &model, const Sheet &sheet, QImage &out);
+                  const DrawingModel &model, const Sheet &sheet, QImage &out,
+                  int threads = 0);
 // The picture of the view after the entities given were added, erased or restored: only
 // the pixels their strokes can reach drawn again, from the sheet up, so that it equals the
 // picture drawn anew. False, with the picture untouched, when so much would be drawn again

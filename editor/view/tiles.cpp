@@ -119,10 +119,24 @@ Rows rowsOf(const DrawingModel &model, const Entity &e, const ViewParams &view, 
 
 } // namespace
 
+void ShareJobs(int threads, int jobs, const std::function<void(int)> &job)
+{
+    share(threads, jobs, job, nullptr);
+}
+
 int RenderThreads()
 {
     const unsigned n = std::thread::hardware_concurrency();
     return int(std::clamp<unsigned>(n, 1, MostRenderThreads));
+}
+
+int RenderThreads(int threads, size_t count)
+{
+    // Left to itself, a picture of few entities is drawn in one pass: starting threads and
+    // drawing the sheet in every band would cost more than they save.
+    if (threads <= 0)
+        threads = count < FewEntities ? 1 : RenderThreads();
+    return std::min(threads, MostRenderThreads);
 }
 
 namespace {
@@ -189,16 +203,6 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
     }, times);
 }
 
-// Threads for a picture of about count entities.
-int threadsFor(int threads, size_t count)
-{
-    // Left to itself, a picture of few entities is drawn in one pass: starting threads and
-    // drawing the sheet in every band would cost more than they save.
-    if (threads <= 0)
-        threads = count < FewEntities ? 1 : RenderThreads();
-    return std::min(threads, MostRenderThreads);
-}
-
 bool bandable(const QImage &image, const ViewParams &view, int threads)
 {
     return threads > 1 && image.depth() == 32 && image.width() == view.width
@@ -211,7 +215,7 @@ void entitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &
                      const Sheet &sheet, const std::vector<uint32_t> &positions,
                      int threads, BandTimes *times)
 {
-    threads = threadsFor(threads, positions.size());
+    threads = RenderThreads(threads, positions.size());
     if (bandable(image, view, threads)) {
         drawInBands(image, view, model, sheet, &positions, threads, times);
         return;
@@ -235,7 +239,7 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
 {
     const double start = times ? threadMs() : 0;
     BeginTextPictures();
-    const bool whole = bandable(image, view, threadsFor(threads, model.Count()))
+    const bool whole = bandable(image, view, RenderThreads(threads, model.Count()))
                        && mostlyInView(model, view);
     std::vector<uint32_t> seen;
     if (!whole)
@@ -245,7 +249,7 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
         times->totalMs += threadMs() - start;
     }
     if (whole)
-        drawInBands(image, view, model, sheet, nullptr, threadsFor(threads, model.Count()),
+        drawInBands(image, view, model, sheet, nullptr, RenderThreads(threads, model.Count()),
                     times);
     else
         entitiesInBands(image, view, model, sheet, seen, threads, times);

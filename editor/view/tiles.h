@@ -8,7 +8,9 @@
 
 #include <QImage>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class DrawingModel;
@@ -17,6 +19,12 @@ struct Sheet;
 // Threads for one picture: the machine's, at most MostRenderThreads; at least 1.
 constexpr int MostRenderThreads = 8;
 int RenderThreads();
+// Threads for a picture of about count entities, as asked (0: the machine's, or one for few).
+int RenderThreads(int threads, size_t count);
+
+// Jobs 0 … jobs - 1 shared out among the calling thread and up to threads - 1 others, each
+// taking the next job not taken; returns when all are done.
+void ShareJobs(int threads, int jobs, const std::function<void(int)> &job);
 
 // What a picture in bands took on the processor, for the benchmarks: the calling thread's
 // own work besides the shared steps plus each shared step's busiest thread, which is the

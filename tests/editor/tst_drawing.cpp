@@ -302,8 +302,24 @@ void TestDrawing::gridIndexFindsWhatAScanFinds()
         }
     };
     auto check = [&](const PaperBox &box) {
-        std::vector<uint32_t> found;
+        std::vector<uint32_t> found, alike;
+        std::vector<PaperBox> bounds;
         m.EntitiesIn(box, found);
+        // With bounds, the same entities, each bound holding the exact extent closely.
+        m.EntitiesIn(box, alike, &bounds);
+        if (alike != found || bounds.size() != found.size())
+            return false;
+        for (size_t k = 0; k < found.size(); ++k) {
+            PaperBox b;
+            const PaperBox &o = bounds[k];
+            const auto close = [](double outer, double inner) {
+                return std::fabs(outer - inner) <= std::fabs(inner) * 1.2e-7 + 1e-300;
+            };
+            if (!m.Extent(m.At(found[k]), b) || o.x1 > b.x1 || o.y1 > b.y1 || o.x2 < b.x2
+                || o.y2 < b.y2 || !close(o.x1, b.x1) || !close(o.y1, b.y1)
+                || !close(o.x2, b.x2) || !close(o.y2, b.y2))
+                return false;
+        }
         std::vector<uint32_t> scanned;
         for (uint32_t i = 0; i < m.Count(); ++i) {
             const Entity &e = m.At(i);
@@ -360,6 +376,10 @@ void TestDrawing::gridIndexEdgesAndTexts()
             QVERIFY2(found == std::vector<uint32_t>{uint32_t(n - 1)},
                      qPrintable(QStringLiteral("%1 at %2").arg(n).arg(s)));
             m.EntitiesIn({x + 0.071 * s, y, x + 0.09 * s, y + 0.03 * s}, found);
+            QVERIFY2(found.empty(), qPrintable(QStringLiteral("%1 at %2").arg(n).arg(s)));
+            // Beyond the end by less than a float's step, inside the index's rounded box.
+            const double beyond = std::nextafter(x + 0.07 * s, 1e308);
+            m.EntitiesIn({beyond, y, x + 0.09 * s, y + 0.03 * s}, found);
             QVERIFY2(found.empty(), qPrintable(QStringLiteral("%1 at %2").arg(n).arg(s)));
         }
     }
@@ -584,7 +604,20 @@ void TestDrawing::panMovesThePicture()
         const double s = before.Rect().scale;
         QVERIFY(after.MoveBy(k[0] / s, k[1] / s));
         QImage panned;
-        QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, panned));
+        QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, panned, 1));
+        // On three threads, into a picture of the size given for out: the same pixels. A
+        // picture shared with another is left as it was.
+        QImage reused(from.size(), QImage::Format_RGB32), held;
+        reused.fill(Qt::magenta);
+        QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, reused, 3));
+        QVERIFY(reused == panned);
+        held = reused;
+        QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, reused, 3));
+        QVERIFY(reused == panned && held == panned);
+        reused.fill(Qt::magenta);
+        held = reused;
+        QVERIFY(RenderPanned(from, before.Params(), after.Params(), m, sheet, reused, 3));
+        QVERIFY(reused == panned && held.pixel(5, 5) == QColor(Qt::magenta).rgb());
         const QImage fresh = render(after, m, sheet);
         // Equal but where a position rounds to the next pixel: a pixel that differs has its
         // colour beside it in the other picture, but where such a pixel lay under another.

@@ -121,10 +121,12 @@ void EditorController::ViewChanged(bool changed)
     if (r == ::Refresh::Failed)
         host.Reread();
     const Sheet sheet{PaperWidth, PaperHeight, current.grid, sheetFrame};
-    QImage next;
+    // The picture before last is drawn over once nothing shows it any more.
+    QImage next = std::move(spare);
     if ((r == ::Refresh::Unchanged || (r == ::Refresh::Changed && !touched.empty()))
         && !plain.isNull() && RenderPanned(plain, plainView, view.Params(), *model, sheet, next)
         && (touched.empty() || RenderChanged(next, view.Params(), *model, sheet, touched))) {
+        spare = std::move(plain);
         plain = std::move(next);
         plainView = view.Params();
         ShowSelection();

@@ -199,6 +199,7 @@ private:
 
     QImage plain; // the picture of the last redraw without the selection
     ViewParams plainView; // the view it shows
+    QImage spare; // the one before it, for a pan to draw into
     QImage picture; // with the selection
     QImage base; // what the figures are painted over: the picture, a copy or a drag
     bool dragging = false;

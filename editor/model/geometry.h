@@ -84,8 +84,9 @@ void ChordEnds(const ArcShape &a, double a0, double step, double from, double to
     const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
     // The chords' ends turned one from the next rather than each from its own sine and
     // cosine; the stretch's end exactly, so that dashes and arcs meet where they should.
-    const double turn = (to - from) / a.r / count;
-    const double ct = std::cos(turn), st = std::sin(turn);
+    // One chord, as most dashes are seen whole, needs no turn.
+    const double turn = count > 1 ? (to - from) / a.r / count : 0;
+    const double ct = count > 1 ? std::cos(turn) : 1, st = count > 1 ? std::sin(turn) : 0;
     for (int i = 1; i <= count; ++i) {
         if (i == count) {
             const double end = a0 + to / a.r;

@@ -570,8 +570,6 @@ void drawParts(QImage &picture, const std::vector<QRect> &rects, const ViewParam
                const DrawingModel &model, const Sheet &sheet, int threads, int more = 0,
                const std::function<void(int)> &other = {})
 {
-    BeginTextPictures();
-    uchar *bits = picture.bits();
     // Each rectangle whole to a thread: where one were cut, the strokes found around the
     // cut would be worked out for both pieces.
     std::vector<Part> parts;
@@ -580,6 +578,10 @@ void drawParts(QImage &picture, const std::vector<QRect> &rects, const ViewParam
         if (!r.isEmpty())
             parts.push_back(partOf(r, view, margin));
     }
+    if (parts.empty() && more == 0)
+        return;
+    BeginTextPictures();
+    uchar *bits = picture.bits();
     threads = RenderThreads(threads, model.Count());
     // The index may build itself at a question: asked here first, on one thread.
     std::vector<uint32_t> ready;

@@ -291,22 +291,72 @@ void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
     const double length = a.r * sweep;
     const double step = ChordStep(a.r, sweep, tolerance);
     const double a0 = radians(a.sa);
+    // Dashes are many and short: each point is turned from the last one rather than worked
+    // out from its own sine and cosine, by the few angles a pattern has, each kept once;
+    // every some points one is worked out afresh, so that no error gathers.
+    struct Turn
+    {
+        double angle = -1, c = 1, s = 0;
+    };
+    constexpr int Turns = 8, Afresh = 32;
+    Turn turns[Turns];
+    int nextTurn = 0, turned = Afresh;
+    double lastAt = 0, lastC = 1, lastS = 0;
+    const auto turnBy = [&](double angle, double &c, double &s) {
+        for (const Turn &t : turns) {
+            if (std::fabs(t.angle - angle) <= 1e-12 * angle) {
+                c = t.c;
+                s = t.s;
+                return;
+            }
+        }
+        Turn &t = turns[nextTurn++ % Turns];
+        t = {angle, std::cos(angle), std::sin(angle)};
+        c = t.c;
+        s = t.s;
+    };
+    // The cosine and sine of the point at length at along the arc.
+    const auto pointAt = [&](double at, double &c, double &s) {
+        if (turned >= Afresh || !(at >= lastAt)) {
+            c = std::cos(a0 + at / a.r);
+            s = std::sin(a0 + at / a.r);
+            turned = 0;
+        } else {
+            double tc, ts;
+            turnBy((at - lastAt) / a.r, tc, ts);
+            c = lastC * tc - lastS * ts;
+            s = lastS * tc + lastC * ts;
+            ++turned;
+        }
+        lastAt = at;
+        lastC = c;
+        lastS = s;
+    };
     const auto dash = [&](bool dot, double from, double to) {
+        double c, s;
+        pointAt(from, c, s);
+        double x1 = a.cx + a.r * c, y1 = a.cy + a.r * s;
         if (dot) {
-            const double t = a0 + from / a.r;
-            const double x = a.cx + a.r * std::cos(t), y = a.cy + a.r * std::sin(t);
-            each(true, x, y, x, y);
+            each(true, x1, y1, x1, y1);
             return;
         }
-        bool first = true;
-        double x1 = 0, y1 = 0;
-        ChordEnds(a, a0, step, from, to, [&](double x2, double y2) {
-            if (!first)
-                each(false, x1, y1, x2, y2);
-            first = false;
+        const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
+        double tc = 1, ts = 0;
+        if (count > 1)
+            turnBy((to - from) / a.r / count, tc, ts);
+        for (int i = 1; i <= count; ++i) {
+            if (i == count) {
+                pointAt(to, c, s);
+            } else {
+                const double next = c * tc - s * ts;
+                s = s * tc + c * ts;
+                c = next;
+            }
+            const double x2 = a.cx + a.r * c, y2 = a.cy + a.r * s;
+            each(false, x1, y1, x2, y2);
             x1 = x2;
             y1 = y2;
-        });
+        }
     };
     if (!clip) {
         WalkDashes(pattern, length, 0, length, dash);

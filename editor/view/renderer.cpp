@@ -210,7 +210,16 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     Geometry::WalkArc(a, pattern, ChordPixels / view.scale, inside ? nullptr : &clip,
                       [&](bool dot, double x1, double y1, double x2, double y2) {
                           if (!dot) {
-                              DrawClippedLine(canvas, view, x1, y1, x2, y2);
+                              // Inside, straight to their pixels as the continuous curve's.
+                              int32_t px1, py1, px2, py2;
+                              if (inside && inView(view, x1, y1) && inView(view, x2, y2)
+                                  && ToPixel(view, x1, y1, px1, py1)
+                                  && ToPixel(view, x2, y2, px2, py2)) {
+                                  const QPoint ends[2] = {QPoint(px1, py1), QPoint(px2, py2)};
+                                  canvas.PixelPath(ends, 2);
+                              } else {
+                                  DrawClippedLine(canvas, view, x1, y1, x2, y2);
+                              }
                               return;
                           }
                           SetPen(canvas, pen.colour, 0, 0);

@@ -202,6 +202,32 @@ void TestGeometry::dashPhaseAlongArcs()
         chords.push_back({x1, y1, x2, y2});
     });
     QVERIFY(at(chords.front()[0], chords.front()[1], 0));
+    // Some thousands of dashes round a large circle: each starts where the pattern has it
+    // and ends one dash on, every chord's end on the circle; no error gathers from one to
+    // the next.
+    const ArcShape large{5, -3, 1000, 0, 0};
+    double along = 0;
+    int dashes = 0;
+    chords.clear();
+    WalkArc(large, DashPattern{2, {2.5, 2.2}}, 0.01, nullptr,
+            [&](bool, double x1, double y1, double x2, double y2) {
+                const double a1 = std::atan2(y1 + 3, x1 - 5), a2 = std::atan2(y2 + 3, x2 - 5);
+                const double d = std::remainder(a2 - a1, 2 * 3.14159265358979);
+                if (chords.empty() || std::hypot(x1 - chords.back()[2], y1 - chords.back()[3])
+                                          > 1e-9) {
+                    // A new dash: where the last one ended and a gap on.
+                    QVERIFY(std::fabs(std::remainder(a1 - dashes * 4.7 / 1000,
+                                                     2 * 3.14159265358979))
+                            < 1e-11);
+                    QVERIFY(dashes == 0 || std::fabs(along - 2.5) < 1e-8);
+                    along = 0;
+                    ++dashes;
+                }
+                along += d * 1000;
+                QVERIFY(std::fabs(std::hypot(x2 - 5, y2 + 3) - 1000) < 1e-9);
+                chords.push_back({x1, y1, x2, y2});
+            });
+    QCOMPARE(dashes, 1337);
     // Dots every 2 mm along a quarter of 15.7 mm: eight of them, from the start.
     int count = 0;
     WalkArc({0, 0, 10, 0, 90}, DashPattern{2, {0, 2}}, 0.01, nullptr,

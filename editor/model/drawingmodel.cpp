@@ -616,6 +616,11 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
     const double seenHeight = std::min(box.y2, gridBox.y2) - std::max(box.y1, gridBox.y1);
     if (seenWidth > 0 && seenHeight > 0
         && seenWidth * seenHeight * 4 >= (gridBox.x2 - gridBox.x1) * (gridBox.y2 - gridBox.y1)) {
+        // Most are taken: room for all at once rather than grown by copies.
+        if (bounds)
+            held.reserve(items.size());
+        else
+            out.reserve(items.size());
         for (uint32_t i = 0; i < items.size(); ++i)
             take(i);
         give();

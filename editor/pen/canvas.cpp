@@ -168,7 +168,8 @@ void Canvas::SetPenColour(uint32_t colour)
     if ((colour & 0xFFFFFF) == penColour)
         return;
     penColour = colour & 0xFFFFFF;
-    penRgb = ColourOf(penColour).rgb();
+    // As ColourOf(penColour).rgb(), without a QColor for every stroke of another colour.
+    penRgb = qRgb(int(penColour & 0xFF), int((penColour >> 8) & 0xFF), int(penColour >> 16));
 }
 
 void Canvas::SetPenWidth(int width)

@@ -227,8 +227,8 @@ void WalkDashes(LinePen &pen, double x1, double y1, double x2, double y2,
     // An offset that does not lie within its pitch starts the pitch afresh.
     double off = pen.offset >= 0 && pen.offset <= std::fabs(pen.pitches[k]) ? pen.offset : 0;
     double cx = x1, cy = y1;
-    const double a = LineAngle(x2 - x1, y2 - y1);
-    const double ux = std::cos(a), uy = std::sin(a);
+    // The direction as a unit step; along the x axis for a line of no length.
+    const double ux = rem > 0 ? (x2 - x1) / rem : 1, uy = rem > 0 ? (y2 - y1) / rem : 0;
     for (;;) {
         double seg = std::fmax(std::fabs(pen.pitches[k]) - off, 0);
         if (seg > rem)

@@ -232,6 +232,7 @@ void DrawingModel::Reset(int64_t op, int64_t history)
     items.clear();
     texts.Clear();
     widestOwn = 0;
+    tallestText = 0;
     std::fill(std::begin(highestRows), std::end(highestRows), 0);
     indexValid = false;
     operation = op;
@@ -244,6 +245,12 @@ bool DrawingModel::Add(const EntityRecord &record)
     if (kind >= KindLine && kind <= KindText && record.row > 0)
         highestRows[kind] = std::max<int64_t>(highestRows[kind], record.row);
     widestOwn = std::max<int32_t>(widestOwn, record.look.width);
+    if (const TextShape *t = std::get_if<TextShape>(&record.shape)) {
+        for (double size : {t->height, t->width}) {
+            if (std::isfinite(size) && size > tallestText)
+                tallestText = size;
+        }
+    }
     const Entity e = ToEntity(record, texts);
     if (items.empty() || e.entity.n > items.back().entity.n) {
         items.push_back(e);

@@ -94,6 +94,9 @@ public:
     int64_t HighestRow(int kind) const;
     // The widest pen width in use (1/100 mm): an entity's own, or a layer's.
     int32_t WidestWidth() const;
+    // The largest character height or width among the texts added (mm); it is not lowered
+    // as texts go.
+    double TallestText() const { return tallestText; }
 
     // The look of an entity, or false when it is not drawn: its layer missing, hidden, not
     // in 0-255 or of a scale that is not finite. A missing colour row gives black, a missing
@@ -169,6 +172,7 @@ private:
     TextPool texts;
     int64_t highestRows[5] = {};
     int32_t widestOwn = 0;
+    double tallestText = 0;
     int64_t operation = 0;
     int64_t highestHistory = 0;
 

@@ -523,8 +523,7 @@ int widestPixels(const DrawingModel &model, const ViewParams &view)
 }
 
 // A rectangle of the picture to draw anew on its own: its box on paper, and the box the
-// entities whose strokes can reach into it are looked for in (the widest pen in use and some
-// pixels for glyphs beyond their boxes around it).
+// entities whose strokes can reach into it are looked for in.
 struct Part
 {
     QRect rect;
@@ -580,9 +579,12 @@ void drawParts(QImage &picture, const std::vector<QRect> &rects, const ViewParam
                const std::function<void(int)> &other = {})
 {
     // Each rectangle whole to a thread: where one were cut, the strokes found around the
-    // cut would be worked out for both pieces.
+    // cut would be worked out for both pieces. Looked for around them by the widest pen and
+    // as far as glyphs can stand out of their cells: half the largest character, at most
+    // some pixels.
     std::vector<Part> parts;
-    const double margin = (widestPixels(model, view) / 2.0 + 32) / view.scale;
+    const double glyphs = std::min(32.0, 3 + model.TallestText() * view.scale / 2);
+    const double margin = (widestPixels(model, view) / 2.0 + glyphs) / view.scale;
     for (const QRect &r : rects) {
         if (!r.isEmpty())
             parts.push_back(partOf(r, view, margin));

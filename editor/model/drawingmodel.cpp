@@ -571,7 +571,14 @@ void DrawingModel::addToIndex(uint32_t position) const
     addedHead[c] = uint32_t(added.size() - 1);
 }
 
-bool DrawingModel::IndexCurrent() const
+bool DrawingModel::PrepareIndex() const
+{
+    if (!indexCurrent())
+        buildIndex();
+    return indexCurrent();
+}
+
+bool DrawingModel::indexCurrent() const
 {
     // Entities drawn since the grid was built beyond its extent are looked at every time;
     // when they grow many, or the drawing has doubled, the grid is built again.
@@ -587,7 +594,7 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
         bounds->clear();
     if (!finite(box.x1, box.y1, box.x2, box.y2))
         return;
-    if (!IndexCurrent())
+    if (!indexCurrent())
         buildIndex();
     // With bounds, the slots themselves are held, to be sorted with their positions.
     std::vector<Slot> held;

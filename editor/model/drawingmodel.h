@@ -116,9 +116,10 @@ public:
     // with bounds, for each a box its extent lies in, larger by less than a float's step.
     void EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
                     std::vector<PaperBox> *bounds = nullptr) const;
-    // Whether EntitiesIn answers without building its index first: then it may be asked
-    // from several threads at once.
-    bool IndexCurrent() const;
+    // Builds the index where EntitiesIn would build it first; true when EntitiesIn then
+    // answers without building it again, so that it may be asked from several threads at
+    // once.
+    bool PrepareIndex() const;
 
     // Where the model stands against the database: set by the loader.
     int64_t Operation() const { return operation; }
@@ -154,6 +155,7 @@ private:
     static constexpr uint32_t NoSlot = UINT32_MAX;
 
     void setState(const std::vector<int32_t> &entities, int16_t state);
+    bool indexCurrent() const;
     void buildIndex() const;
     void addToIndex(uint32_t position) const;
     bool slotOf(uint32_t position, Slot &slot) const;

@@ -594,10 +594,8 @@ void drawParts(QImage &picture, const std::vector<QRect> &rects, const ViewParam
     BeginTextPictures();
     uchar *bits = picture.bits();
     threads = RenderThreads(threads, model.Count());
-    // The index may build itself at a question: asked here first, on one thread.
-    std::vector<uint32_t> ready;
-    model.EntitiesIn({0, 0, 0, 0}, ready);
-    if (!model.IndexCurrent())
+    // The index may build itself at a question: built here first, on one thread.
+    if (!model.PrepareIndex())
         threads = 1;
     ShareJobs(threads, int(parts.size()) + more, [&](int j) {
         if (j >= int(parts.size())) {
@@ -713,7 +711,7 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
             }
         }
     }
-    // A whole redraw shares its work among threads; parts are drawn on this one.
+    // Past a quarter of the picture, a whole redraw is about as quick.
     qint64 area = 0;
     for (const QRect &r : rects)
         area += qint64(r.width()) * r.height();

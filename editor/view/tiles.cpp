@@ -239,8 +239,8 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
 {
     const double start = times ? threadMs() : 0;
     BeginTextPictures();
-    const bool whole = bandable(image, view, RenderThreads(threads, model.Count()))
-                       && mostlyInView(model, view);
+    const int forAll = RenderThreads(threads, model.Count());
+    const bool whole = bandable(image, view, forAll) && mostlyInView(model, view);
     std::vector<uint32_t> seen;
     if (!whole)
         model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
@@ -249,8 +249,7 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
         times->totalMs += threadMs() - start;
     }
     if (whole)
-        drawInBands(image, view, model, sheet, nullptr, RenderThreads(threads, model.Count()),
-                    times);
+        drawInBands(image, view, model, sheet, nullptr, forAll, times);
     else
         entitiesInBands(image, view, model, sheet, seen, threads, times);
 }

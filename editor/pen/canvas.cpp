@@ -113,6 +113,39 @@ __attribute__((target("avx"))) void clearUpperHalves()
 }
 #endif
 
+#if defined(__x86_64__) || defined(__i386__)
+// Eight pixels at a time of blendPremultiplied's rows, in the same arithmetic as its four;
+// gives back how many it blended.
+__attribute__((target("avx2"))) int blendEights(const QRgb *from, QRgb *line, int count)
+{
+    const __m256i full = _mm256_set1_epi32(255), low = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i half = _mm256_set1_epi16(0x80), high = _mm256_set1_epi16(int16_t(0xFF00));
+    int col = 0;
+    for (; col + 8 <= count; col += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(from + col));
+        const __m256i a = _mm256_srli_epi32(s, 24);
+        if (_mm256_testz_si256(a, a))
+            continue;
+        __m256i *to = reinterpret_cast<__m256i *>(line + col);
+        if (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, full))) == 0xFFFFFFFFu) {
+            _mm256_storeu_si256(to, s);
+            continue;
+        }
+        __m256i left = _mm256_sub_epi32(full, a);
+        left = _mm256_or_si256(left, _mm256_slli_epi32(left, 16));
+        const __m256i d = _mm256_loadu_si256(to);
+        __m256i rb = _mm256_mullo_epi16(_mm256_and_si256(d, low), left);
+        __m256i ag = _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), left);
+        rb = _mm256_add_epi16(_mm256_add_epi16(rb, _mm256_srli_epi16(rb, 8)), half);
+        rb = _mm256_srli_epi16(rb, 8);
+        ag = _mm256_add_epi16(_mm256_add_epi16(ag, _mm256_srli_epi16(ag, 8)), half);
+        ag = _mm256_and_si256(ag, high);
+        _mm256_storeu_si256(to, _mm256_add_epi8(s, _mm256_or_si256(ag, rb)));
+    }
+    return col;
+}
+#endif
+
 } // namespace
 
 void SettleVectors()
@@ -620,6 +653,11 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
         const QRgb *from = reinterpret_cast<const QRgb *>(picture.constScanLine(row - y));
         int col = x0;
         const int end = x1;
+#if defined(__x86_64__) || defined(__i386__)
+        static const bool eights = __builtin_cpu_supports("avx2");
+        if (eights)
+            col += blendEights(from + (col - x), line + col, end - col);
+#endif
 #ifdef __SSE2__
         // Four pixels at a time, in the same rounding; most of a text's picture is clear.
         const __m128i full = _mm_set1_epi32(255), low = _mm_set1_epi32(0x00FF00FF);

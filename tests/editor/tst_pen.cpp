@@ -240,10 +240,12 @@ void TestPen::picturesBlendAsThePainterDoes()
         seed = seed * 1103515245u + 12345u;
         return int((seed >> 8) % quint32(range));
     };
-    QImage picture(23, 17, QImage::Format_ARGB32_Premultiplied);
+    QImage picture(37, 17, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x) {
-            const int kind = next(4);
+            // Every third row in runs of clear, full and mixed pixels, which are blended
+            // several at a time.
+            const int kind = y % 3 == 0 ? (x / 10 + y) % 3 : next(4);
             const int a = kind == 0 ? 0 : kind == 1 ? 255 : next(256);
             picture.setPixel(x, y, qRgba(next(a + 1), next(a + 1), next(a + 1), a));
         }

@@ -1,8 +1,12 @@
 #include "editor/model/entity.h"
 
+#include "editor/model/geometry.h"
+
 uint32_t TextPool::Add(const QString &font, const QString &text)
 {
-    items.push_back({font, text});
+    TextStrings &added = items.emplace_back(font, text);
+    added.counted = true;
+    added.count = Geometry::CountText(text);
     return uint32_t(items.size() - 1);
 }
 

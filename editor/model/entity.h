@@ -38,10 +38,23 @@ struct Entity
     bool Live() const { return entity.state == 1; }
 };
 
+// A text's characters (a surrogate pair as one) and the full-width ones among them: all
+// its box depends on besides its shape.
+struct TextCount
+{
+    int characters = 0, wide = 0;
+};
+
 struct TextStrings
 {
+    TextStrings() = default;
+    TextStrings(const QString &font, const QString &text) : font(font), text(text) {}
+
     QString font;
     QString text;
+    // Counted once in the pool, as every picture asks for every text's box.
+    bool counted = false;
+    TextCount count;
 };
 
 // The strings of the drawing's texts; an entity replaced or gone leaves its strings here

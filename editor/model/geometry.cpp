@@ -443,7 +443,8 @@ void TextLayout::ToPaper(double lx, double ly, double &x, double &y) const
 
 namespace {
 
-TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
+TextLayout layOut(const TextRef &t, const QString &text, bool glyphs,
+                  const TextCount *counted = nullptr)
 {
     TextLayout out;
     out.px = t.px;
@@ -455,25 +456,13 @@ TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
         return out;
     const double w = t.width > 0 && std::isfinite(t.width) ? t.width : 0;
     const double gap = t.spacing > 0 && std::isfinite(t.spacing) ? t.spacing : 0;
-    // The box alone is asked for every text of every picture: its characters are counted
-    // where they lie, without a copy, a surrogate pair as one (as toUcs4 takes them).
-    const auto eachCode = [&text](const auto &f) {
-        const qsizetype size = text.size();
-        for (qsizetype i = 0; i < size; ++i) {
-            char32_t c = text[i].unicode();
-            if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
-                c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
-            f(c);
-        }
-    };
-    double n = 0;
-    eachCode([&n](char32_t) { ++n; });
+    const TextCount count = counted ? *counted : CountText(text);
+    const double n = count.characters;
     double along = gap * (n - 1);
-    if (t.vertical) {
+    if (t.vertical)
         along += h * n;
-    } else {
-        eachCode([&](char32_t c) { along += w > 0 ? w : (WideCharacter(c) ? h : h / 2); });
-    }
+    else
+        along += w > 0 ? w * n : h * count.wide + h / 2 * (n - count.wide);
     const double bw = t.vertical ? (w > 0 ? w : h) : along;
     const double bh = t.vertical ? along : h;
     const int anchor = t.anchor >= 1 && t.anchor <= 9 ? t.anchor : 1;
@@ -516,14 +505,36 @@ TextLayout LayOutText(const TextRef &t, const QString &text)
     return layOut(t, text, true);
 }
 
+TextCount CountText(const QString &text)
+{
+    // Where the characters lie, without a copy, a surrogate pair as one (as toUcs4 takes
+    // them).
+    TextCount count;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        ++count.characters;
+        count.wide += WideCharacter(c);
+    }
+    return count;
+}
+
 TextLayout TextFrame(const TextRef &t, const QString &text)
 {
     return layOut(t, text, false);
 }
 
-void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[4])
+TextLayout TextFrame(const TextRef &t, const TextStrings &strings)
 {
-    const TextLayout l = TextFrame(t, text);
+    return layOut(t, strings.text, false, strings.counted ? &strings.count : nullptr);
+}
+
+namespace {
+
+void cornersOf(const TextLayout &l, double xs[4], double ys[4])
+{
     const double lx[4] = {l.x, l.x + l.width, l.x + l.width, l.x};
     const double ly[4] = {l.y, l.y, l.y + l.height, l.y + l.height};
     // As ToPaper maps each, the turn worked out once.
@@ -534,12 +545,34 @@ void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[
     }
 }
 
-PaperBox TextBox(const TextRef &t, const QString &text)
+PaperBox boxOf(const TextLayout &l)
 {
     double xs[4], ys[4];
-    TextCorners(t, text, xs, ys);
+    cornersOf(l, xs, ys);
     return {*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
             *std::max_element(xs, xs + 4), *std::max_element(ys, ys + 4)};
+}
+
+} // namespace
+
+void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[4])
+{
+    cornersOf(TextFrame(t, text), xs, ys);
+}
+
+void TextCorners(const TextRef &t, const TextStrings &strings, double xs[4], double ys[4])
+{
+    cornersOf(TextFrame(t, strings), xs, ys);
+}
+
+PaperBox TextBox(const TextRef &t, const QString &text)
+{
+    return boxOf(TextFrame(t, text));
+}
+
+PaperBox TextBox(const TextRef &t, const TextStrings &strings)
+{
+    return boxOf(TextFrame(t, strings));
 }
 
 TextRef RefOf(const TextShape &t)

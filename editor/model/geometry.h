@@ -145,11 +145,15 @@ Glyph VerticalForm(char32_t c);
 // placed by BAS (1-9 as on a numeric keypad, anything else as 1). No glyphs for an empty
 // text or a height that is not positive and finite.
 TextLayout LayOutText(const TextRef &t, const QString &text);
-// The box alone, without the glyphs.
+TextCount CountText(const QString &text);
+// The box alone, without the glyphs; from the pool's strings, by their count.
 TextLayout TextFrame(const TextRef &t, const QString &text);
+TextLayout TextFrame(const TextRef &t, const TextStrings &strings);
 // A text's corners on paper, lower left first, counter-clockwise.
 void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[4]);
+void TextCorners(const TextRef &t, const TextStrings &strings, double xs[4], double ys[4]);
 PaperBox TextBox(const TextRef &t, const QString &text);
+PaperBox TextBox(const TextRef &t, const TextStrings &strings);
 TextRef RefOf(const TextShape &t);
 
 } // namespace Geometry

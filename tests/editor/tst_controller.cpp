@@ -167,22 +167,14 @@ void TestController::figuresOverPicture()
     f.click(0, 0);
     f.click(100, 0);
     c.StartCommand(TwoPointLine);
-
-    // The end marker near the line's end, gone without a trace once the pointer leaves.
-    f.point(101, 1);
-    QCOMPARE(c.MarkerKind(), int(SnapEnd));
-    QVERIFY(c.Screen() != c.Picture());
-    f.point(60, 60);
-    QCOMPARE(c.MarkerKind(), 0);
-    QCOMPARE(c.Screen(), c.Picture());
-    // Taken by a right click off the grid.
+    // Taken by a right click off the grid. (The end marker and the middle drag are tried
+    // through the editor window.)
     const QPoint near = f.at(101, 1);
     c.PointerAt(near.x(), near.y());
     c.SnapClickAt(near.x(), near.y());
     double x = 0, y = 0;
     QVERIFY(c.Command().Last(x, y));
-    QCOMPARE(x, 100.0);
-    QCOMPARE(y, 0.0);
+    QCOMPARE(QPointF(x, y), QPointF(100, 0));
     c.CancelCommand();
     QVERIFY(!c.RubberShown());
 
@@ -198,16 +190,6 @@ void TestController::figuresOverPicture()
     c.ZoomFrameTo(b.x(), b.y());
     QVERIFY(c.Screen() != c.Picture());
     c.HideZoomFrame();
-    QCOMPARE(c.Screen(), c.Picture());
-
-    // A middle drag moves the picture by whole pixels, then the view follows.
-    const QImage before = c.Picture();
-    c.DragBy(20, 0);
-    QCOMPARE(c.Screen().pixel(f.at(50, 0) + QPoint(20, 0)), before.pixel(f.at(50, 0)));
-    const double x1 = c.CurrentView().Rect().x1;
-    c.EndDrag(100, 100, 120, 100);
-    QVERIFY(!c.Dragging());
-    QVERIFY(c.CurrentView().Rect().x1 < x1);
     QCOMPARE(c.Screen(), c.Picture());
 }
 

@@ -57,8 +57,6 @@ void TestMaster::sectionsRoundTrip()
     QVERIFY(Main()->EnsureTable("SECTION"));
     TForm3 *f = Dialog<TForm3>();
     f->show();
-    QCOMPARE(f->windowTitle(), QStringLiteral("所属（SECTION）の登録"));
-    QCOMPARE(f->SG1->horizontalHeaderItem(1)->text(), QStringLiteral("名称"));
     QCOMPARE(gridRows(f->SG1), QStringList({"|"}));
     clickRow(f->SG1, 1);
     QCOMPARE(f->Edit1->text(), QString());
@@ -85,7 +83,6 @@ void TestMaster::sectionsRoundTrip()
     QCOMPARE(messages.last(), QStringLiteral("登録失敗\n番号 1 は既に使用されています。"
                                              "別の番号を入力して下さい。"));
     QCOMPARE(gridRows(f->SG1), QStringList({QStringLiteral("1|設計"), "3|"}));
-
 
     clickRow(f->SG1, 2);
     QCOMPARE(f->Edit1->text(), QString("3"));

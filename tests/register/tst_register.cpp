@@ -778,11 +778,9 @@ void TestRegister::windowsOnTheirContext()
     auto *f = new TForm10(t.context, WindowOpener::RecordMode::Edit, 7);
     const QPointer<TForm10> alive(f);
     f->show();
-    QCOMPARE(QStringList({f->Edit[1]->text(), f->Edit[2]->text(), f->Edit[4]->text(),
-                          f->ComboBox[1]->currentText(), f->Edit[9]->text(),
-                          f->Edit[10]->text(), f->ComboBox[2]->currentText()}),
-             QStringList({"7", QStringLiteral("配置図"), QStringLiteral("本館"),
-                          QStringLiteral("A3横"), "420", "297", QStringLiteral("2:山田")}));
+    // Read from the context's connection; the fields themselves are the edit mode's test.
+    QCOMPARE(QStringList({f->Edit[1]->text(), f->Edit[4]->text(), f->ComboBox[2]->currentText()}),
+             QStringList({"7", QStringLiteral("本館"), QStringLiteral("2:山田")}));
     QVERIFY(t.db.TableExists("CADREV"));
 
     // The stamp is this context's PC user's, not the one of the program's settings.

@@ -10,6 +10,7 @@
 #include "drawsettings/layers.h"
 #include "drawsettings/linetypes.h"
 #include "drawsettings/linewidth.h"
+#include "drawsettings/valuedialog.h"
 #include "editor/editorwindow.h"
 #include "editor/pen/pen.h"
 #include "register/drawingset.h"
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+
+#include <functional>
 
 class TestDrawSettings : public QObject
 {
@@ -486,72 +489,73 @@ void TestDrawSettings::lineWidthAndGrid()
     MessageRecorder messages;
     ProgramFixture p;
     TForm17 *w = widthDialog();
-    QVERIFY(w);
-    w->LineWidth = 35;
-    w->show();
-    QCOMPARE(w->ComboBox1->currentText(), QStringLiteral("35"));
-    QCOMPARE(w->focusWidget(), w->ComboBox1);
-    QCOMPARE(w->ComboBox1->itemText(0), QString());
-    const QString widthMessage = QStringLiteral(
-        "線幅は1/100mm単位（mmの100倍値）で、0～30000の整数で入力して下さい(0:レイヤ依存線幅)");
-    for (const char *bad : {"30001", "-1"}) {
-        w->ComboBox1->setEditText(bad);
-        w->Button2->setFocus();
-        click(w->Button1);
-        QCOMPARE(messages.last(), widthMessage);
-        QVERIFY(w->isVisible());
-        QVERIFY(!w->Accepted);
-        QCOMPARE(w->focusWidget(), w->ComboBox1);
-    }
-    QCOMPARE(w->LineWidth, 35);
-    for (const auto &[text, value] : {std::pair{"30000", 30000}, std::pair{"", 0},
-                                      std::pair{"abc", 0}}) {
-        w->show();
-        w->ComboBox1->setEditText(text);
-        QTest::keyClick(w->ComboBox1, Qt::Key_Return);
-        QVERIFY(!w->isVisible());
-        QVERIFY(w->Accepted);
-        QCOMPARE(w->LineWidth, value);
-    }
-    w->LineWidth = 50;
-    w->show();
-    QVERIFY(!w->Accepted);
-    w->ComboBox1->setEditText("70");
-    QTest::keyClick(w->ComboBox1, Qt::Key_Escape);
-    QVERIFY(!w->isVisible());
-    QVERIFY(!w->Accepted);
-    QCOMPARE(w->LineWidth, 50);
-
     TForm18 *g = gridDialog();
-    QVERIFY(g);
+    QVERIFY(w && g);
+    w->LineWidth = 35;
     g->GridSpacing = 2.25;
-    g->show();
-    QCOMPARE(g->ComboBox1->currentText(), QStringLiteral("2.25"));
-    QCOMPARE(g->ComboBox1->itemText(0), QStringLiteral("表示しない"));
-    const QString gridMessage = QStringLiteral("グリッド間隔は 0～10000範囲内で入力して下さい");
-    messages.clear();
-    for (const char *bad : {"10000.5", "-0.1", "0.000009", "1e-300"}) {
-        g->ComboBox1->setEditText(bad);
-        click(g->Button1);
-        QCOMPARE(messages.last(), gridMessage);
-        QVERIFY(g->isVisible());
-    }
-    QCOMPARE(messages.texts.size(), 4);
-    QCOMPARE(g->GridSpacing, 2.25);
-    for (const auto &[text, value] : {std::pair{"10000", 10000.0}, std::pair{"0.00001", 0.00001},
-                                      std::pair{"表示しない", 0.0}, std::pair{"nan", 0.0}}) {
-        g->show();
-        g->ComboBox1->setEditText(text);
-        click(g->Button1);
-        QVERIFY(g->Accepted);
-        QCOMPARE(g->GridSpacing, value);
+    struct Case
+    {
+        ValueDialog *dialog;
+        std::function<double()> value;
+        QString shown, first, message;
+        QStringList bad;
+        QList<std::pair<QString, double>> good;
+    };
+    const Case cases[] = {
+        {w, [w] { return double(w->LineWidth); }, "35", QString(),
+         QStringLiteral("線幅は1/100mm単位（mmの100倍値）で、0～30000の整数で入力して下さい"
+                        "(0:レイヤ依存線幅)"),
+         {"30001", "-1"}, {{"30000", 30000}, {"", 0}, {"abc", 0}}},
+        {g, [g] { return g->GridSpacing; }, "2.25", QStringLiteral("表示しない"),
+         QStringLiteral("グリッド間隔は 0～10000範囲内で入力して下さい"),
+         {"10000.5", "-0.1", "0.000009", "1e-300"},
+         {{"10000", 10000}, {"0.00001", 0.00001}, {QStringLiteral("表示しない"), 0}, {"nan", 0}}},
+    };
+    // Shown on the value, the entry focused; a value out of range is said, the dialog stays
+    // on the entry and the value is kept; one in range is taken by OK or Enter.
+    for (const Case &c : cases) {
+        ValueDialog *d = c.dialog;
+        d->show();
+        QCOMPARE(d->ComboBox1->currentText(), c.shown);
+        QCOMPARE(d->focusWidget(), d->ComboBox1);
+        QCOMPARE(d->ComboBox1->itemText(0), c.first);
+        const double before = c.value();
+        for (const QString &bad : c.bad) {
+            messages.clear();
+            d->ComboBox1->setEditText(bad);
+            d->Button2->setFocus();
+            click(d->Button1);
+            QCOMPARE(messages.texts, QStringList{c.message});
+            QVERIFY(d->isVisible() && !d->Accepted);
+            QCOMPARE(d->focusWidget(), d->ComboBox1);
+        }
+        QCOMPARE(c.value(), before);
+        bool enter = false;
+        for (const auto &[text, value] : c.good) {
+            d->show();
+            d->ComboBox1->setEditText(text);
+            if ((enter = !enter))
+                QTest::keyClick(d->ComboBox1, Qt::Key_Return);
+            else
+                click(d->Button1);
+            QVERIFY(!d->isVisible() && d->Accepted);
+            QCOMPARE(c.value(), value);
+        }
+        // Escape and cancel keep the value; a new showing is not accepted yet.
+        d->show();
+        QVERIFY(!d->Accepted);
+        d->ComboBox1->setEditText("70");
+        QTest::keyClick(d->ComboBox1, Qt::Key_Escape);
+        QVERIFY(!d->isVisible() && !d->Accepted);
+        d->show();
+        d->ComboBox1->setEditText("5");
+        click(d->Button2);
+        QVERIFY(!d->isVisible() && !d->Accepted);
+        QCOMPARE(c.value(), c.good.last().second);
     }
     g->show();
     QCOMPARE(g->ComboBox1->currentText(), QStringLiteral("0"));
-    g->ComboBox1->setEditText("5");
-    click(g->Button2);
-    QVERIFY(!g->Accepted);
-    QCOMPARE(g->GridSpacing, 0.0);
+    g->reject();
 
     // Typed keys stay as typed: "0" is no grid, not the list's "0.01"; "1" is width 1.
     g->GridSpacing = 5;

@@ -65,17 +65,6 @@ T *newestChild()
     return open.isEmpty() ? nullptr : open.last();
 }
 
-QStringList fileLines(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines;
-    for (const QByteArray &l : f.readAll().split('\n'))
-        lines << FromCp932(l).remove(u'\r');
-    return lines;
-}
-
 // Ends the program run, if it still runs, however the test leaves.
 auto killedAtEnd(QProcess &run)
 {

@@ -132,14 +132,6 @@ std::vector<EntityRecord> store(Database &db, std::vector<EntityRecord> created)
     return out.rows;
 }
 
-bool exec(Database &db, const QString &sql)
-{
-    const bool ok = db.ExecSqlLines({sql});
-    if (!ok)
-        qWarning() << sql << db.LastError();
-    return ok;
-}
-
 // Runs the action on the modal dialog once it is up, then rejects it if the action left it
 // open; gives up after five seconds without one.
 void onModal(std::function<void(QDialog *)> action)
@@ -222,11 +214,6 @@ for e in doc.modelspace():
     out.append(s)
 print(json.dumps({"encoding": doc.encoding, "entities": out}))
 )";
-
-bool finished(DrawingOutput *o)
-{
-    return QTest::qWaitFor([o] { return !o->Busy(); }, 30000);
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // Where figures meet and the points a point finds on them, and the snap that picks among
 // them: every kind on each figure it applies to, the priority, and what is never taken.
+#include "editortest.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/model/intersect.h"
 #include "editor/view/snap.h"
@@ -137,9 +138,8 @@ void TestSnap::feetTangentsNearest()
 void TestSnap::everyKind()
 {
     DrawingModel m(1);
-    std::vector<LayerRow> layers;
-    for (int n = 0; n < 256; ++n)
-        layers.push_back({n, QString(), n == 2 ? 0 : 1, 1, 1, 1, 18, 1.0});
+    std::vector<LayerRow> layers = plainLayers();
+    layers[2].visible = 0;
     m.SetLayers(layers);
     TextShape text;
     text.px = 150;
@@ -219,10 +219,7 @@ void TestSnap::everyKind()
 void TestSnap::priorityAndSwitches()
 {
     DrawingModel m(1);
-    std::vector<LayerRow> layers;
-    for (int n = 0; n < 256; ++n)
-        layers.push_back({n, QString(), 1, 1, 1, 1, 18, 1.0});
-    m.SetLayers(layers);
+    m.SetLayers(plainLayers());
     // A short line crossed near its start, a circle's centre and quadrant close by.
     m.Add({entity(1, LineShape{0, 0, 1, 0}), entity(2, LineShape{0.2, -1, 0.2, 1}),
            entity(3, CircleShape{0.7, 0.6, 0.5})});

@@ -4,6 +4,8 @@
 #include "base/grid.h"
 #include "base/messages.h"
 #include "db/database.h"
+#include "db/textcodec.h"
+#include "editor/output/drawingoutput.h"
 
 #include <deque>
 
@@ -73,6 +75,30 @@ bool TestDb::open(Database &db, bool throughServer) const
         return false;
     db.ConnectDatabase(throughServer ? serverPath() : embeddedPath());
     return db.DatabaseConnected();
+}
+
+QStringList fileLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QByteArray &l : f.readAll().split('\n'))
+        lines << FromCp932(l).remove(u'\r');
+    return lines;
+}
+
+bool exec(Database &db, const QString &sql)
+{
+    const bool ok = db.ExecSqlLines({sql});
+    if (!ok)
+        qWarning() << sql << db.LastError();
+    return ok;
+}
+
+bool finished(DrawingOutput *output)
+{
+    return QTest::qWaitFor([output] { return !output->Busy(); }, 30000);
 }
 
 QString QueryValue(Database &db, const QString &columns, const QString &table,

@@ -44,9 +44,19 @@ private:
 QString QueryValue(Database &db, const QString &columns, const QString &table,
                    const QString &where = QString());
 
+// One statement run on its own; on failure it says which and why.
+bool exec(Database &db, const QString &sql);
+
+// Waits, at most half a minute, until an editor's print or export has ended.
+class DrawingOutput;
+bool finished(DrawingOutput *output);
+
 // One line stored as the drawing commands store it, in its layer's colour, type and width.
 bool storeLine(Database &db, int drawing, int n, int layer, double x1, double y1, double x2,
                double y2);
+
+// A settings file's lines, read from CP932, without their line ends; none when unreadable.
+QStringList fileLines(const QString &path);
 
 // Processor time of the local server's processes in seconds; negative when none can be read.
 double ServerCpuSeconds();

@@ -439,7 +439,7 @@ bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
             else if constexpr (std::is_same_v<G, ArcShape>)
                 box = Geometry::ArcBox(g);
             else if constexpr (std::is_same_v<G, TextRef>)
-                box = Geometry::TextBox(g, Strings(g));
+                box = Geometry::TextBox(g, Strings(g).text);
             else
                 return false;
             // An extent too wide for a double cannot be placed in the index.

@@ -4,9 +4,7 @@
 
 uint32_t TextPool::Add(const QString &font, const QString &text)
 {
-    TextStrings &added = items.emplace_back(font, text);
-    added.counted = true;
-    added.count = Geometry::CountText(text);
+    items.push_back({font, text});
     return uint32_t(items.size() - 1);
 }
 
@@ -28,8 +26,14 @@ Entity ToEntity(const EntityRecord &record, TextPool &pool)
         [&](const auto &s) {
             using S = std::decay_t<decltype(s)>;
             if constexpr (std::is_same_v<S, TextShape>) {
-                e.shape = TextRef{s.px, s.py, s.height, s.width, s.spacing, s.angle,
-                                  s.style, s.anchor, s.vertical, pool.Add(s.font, s.text)};
+                TextRef t{s.px, s.py, s.height, s.width, s.spacing, s.angle,
+                          s.style, s.anchor, s.vertical, pool.Add(s.font, s.text)};
+                const Geometry::TextCount count = Geometry::CountText(s.text);
+                if (count.characters < TextRef::NotCounted) {
+                    t.characters = uint16_t(count.characters);
+                    t.wide = uint16_t(count.wide);
+                }
+                e.shape = t;
             } else {
                 e.shape = s;
             }

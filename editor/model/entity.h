@@ -24,6 +24,11 @@ struct TextRef
     double height = 0, width = 0, spacing = 0, angle = 0;
     int16_t style = 0, anchor = 1, vertical = 0;
     uint32_t strings = 0;
+    // Its text's characters (a surrogate pair as one) and the full-width ones among them,
+    // counted as the model takes the text, since every picture asks for every text's box;
+    // NotCounted where they were not.
+    static constexpr uint16_t NotCounted = 0xFFFF;
+    uint16_t characters = NotCounted, wide = 0;
 };
 
 using ModelShape = std::variant<std::monostate, LineShape, CircleShape, ArcShape, TextRef>;
@@ -38,23 +43,10 @@ struct Entity
     bool Live() const { return entity.state == 1; }
 };
 
-// A text's characters (a surrogate pair as one) and the full-width ones among them: all
-// its box depends on besides its shape.
-struct TextCount
-{
-    int characters = 0, wide = 0;
-};
-
 struct TextStrings
 {
-    TextStrings() = default;
-    TextStrings(const QString &font, const QString &text) : font(font), text(text) {}
-
     QString font;
     QString text;
-    // Counted once in the pool, as every picture asks for every text's box.
-    bool counted = false;
-    TextCount count;
 };
 
 // The strings of the drawing's texts; an entity replaced or gone leaves its strings here

@@ -443,8 +443,7 @@ void TextLayout::ToPaper(double lx, double ly, double &x, double &y) const
 
 namespace {
 
-TextLayout layOut(const TextRef &t, const QString &text, bool glyphs,
-                  const TextCount *counted = nullptr)
+TextLayout layOut(const TextRef &t, const QString &text, bool glyphs)
 {
     TextLayout out;
     out.px = t.px;
@@ -456,7 +455,9 @@ TextLayout layOut(const TextRef &t, const QString &text, bool glyphs,
         return out;
     const double w = t.width > 0 && std::isfinite(t.width) ? t.width : 0;
     const double gap = t.spacing > 0 && std::isfinite(t.spacing) ? t.spacing : 0;
-    const TextCount count = counted ? *counted : CountText(text);
+    const TextCount count = t.characters != TextRef::NotCounted
+                                ? TextCount{t.characters, t.wide}
+                                : CountText(text);
     const double n = count.characters;
     double along = gap * (n - 1);
     if (t.vertical)
@@ -526,15 +527,9 @@ TextLayout TextFrame(const TextRef &t, const QString &text)
     return layOut(t, text, false);
 }
 
-TextLayout TextFrame(const TextRef &t, const TextStrings &strings)
+void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[4])
 {
-    return layOut(t, strings.text, false, strings.counted ? &strings.count : nullptr);
-}
-
-namespace {
-
-void cornersOf(const TextLayout &l, double xs[4], double ys[4])
-{
+    const TextLayout l = TextFrame(t, text);
     const double lx[4] = {l.x, l.x + l.width, l.x + l.width, l.x};
     const double ly[4] = {l.y, l.y, l.y + l.height, l.y + l.height};
     // As ToPaper maps each, the turn worked out once.
@@ -545,34 +540,12 @@ void cornersOf(const TextLayout &l, double xs[4], double ys[4])
     }
 }
 
-PaperBox boxOf(const TextLayout &l)
-{
-    double xs[4], ys[4];
-    cornersOf(l, xs, ys);
-    return {*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
-            *std::max_element(xs, xs + 4), *std::max_element(ys, ys + 4)};
-}
-
-} // namespace
-
-void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[4])
-{
-    cornersOf(TextFrame(t, text), xs, ys);
-}
-
-void TextCorners(const TextRef &t, const TextStrings &strings, double xs[4], double ys[4])
-{
-    cornersOf(TextFrame(t, strings), xs, ys);
-}
-
 PaperBox TextBox(const TextRef &t, const QString &text)
 {
-    return boxOf(TextFrame(t, text));
-}
-
-PaperBox TextBox(const TextRef &t, const TextStrings &strings)
-{
-    return boxOf(TextFrame(t, strings));
+    double xs[4], ys[4];
+    TextCorners(t, text, xs, ys);
+    return {*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
+            *std::max_element(xs, xs + 4), *std::max_element(ys, ys + 4)};
 }
 
 TextRef RefOf(const TextShape &t)

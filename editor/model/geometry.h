@@ -145,15 +145,17 @@ Glyph VerticalForm(char32_t c);
 // placed by BAS (1-9 as on a numeric keypad, anything else as 1). No glyphs for an empty
 // text or a height that is not positive and finite.
 TextLayout LayOutText(const TextRef &t, const QString &text);
+// A text's characters, a surrogate pair as one, and the full-width ones among them.
+struct TextCount
+{
+    int characters = 0, wide = 0;
+};
 TextCount CountText(const QString &text);
-// The box alone, without the glyphs; from the pool's strings, by their count.
+// The box alone, without the glyphs; by the reference's count where it has one.
 TextLayout TextFrame(const TextRef &t, const QString &text);
-TextLayout TextFrame(const TextRef &t, const TextStrings &strings);
 // A text's corners on paper, lower left first, counter-clockwise.
 void TextCorners(const TextRef &t, const QString &text, double xs[4], double ys[4]);
-void TextCorners(const TextRef &t, const TextStrings &strings, double xs[4], double ys[4]);
 PaperBox TextBox(const TextRef &t, const QString &text);
-PaperBox TextBox(const TextRef &t, const TextStrings &strings);
 TextRef RefOf(const TextShape &t);
 
 } // namespace Geometry

@@ -373,7 +373,7 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
 void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
                 const TextStrings &strings, int32_t colour)
 {
-    const Geometry::TextLayout frame = Geometry::TextFrame(t, strings);
+    const Geometry::TextLayout frame = Geometry::TextFrame(t, strings.text);
     if (!(frame.width > 0) || !(frame.height > 0) || !std::isfinite(frame.width + frame.height)
         || !std::isfinite(frame.px + frame.py))
         return;

@@ -32,7 +32,7 @@ double distanceTo(const DrawingModel &model, const PaperShape &shape, double x, 
                 return Geometry::DistanceToArc(x, y, g);
             } else if constexpr (std::is_same_v<G, TextRef>) {
                 double xs[4], ys[4];
-                Geometry::TextCorners(g, model.Strings(g), xs, ys);
+                Geometry::TextCorners(g, model.Strings(g).text, xs, ys);
                 if (Geometry::QuadHolds(xs, ys, x, y))
                     return 0.0;
                 double d = HUGE_VAL;
@@ -68,7 +68,7 @@ bool framed(const DrawingModel &model, const Entity &e, const PaperShape &shape,
                 return Geometry::ArcMeetsBox(box, g);
             } else if constexpr (std::is_same_v<G, TextRef>) {
                 double xs[4], ys[4];
-                Geometry::TextCorners(g, model.Strings(g), xs, ys);
+                Geometry::TextCorners(g, model.Strings(g).text, xs, ys);
                 for (int i = 0; i < 4; ++i) {
                     const int j = (i + 1) % 4;
                     if (Geometry::SegmentMeetsBox(box, {xs[i], ys[i], xs[j], ys[j]}))

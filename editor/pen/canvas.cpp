@@ -639,6 +639,9 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
     if (x0 >= x1 || y0 >= y1)
         return;
     uchar *bits = pixels;
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool eights = __builtin_cpu_supports("avx2");
+#endif
 #ifdef __SSE2__
     // A screen of texts is blended all over the image, each picture a few rows far apart:
     // asked for at once, the rows come from memory together rather than one after another.
@@ -654,7 +657,6 @@ void Canvas::blendPremultiplied(const QImage &picture, int x, int y)
         int col = x0;
         const int end = x1;
 #if defined(__x86_64__) || defined(__i386__)
-        static const bool eights = __builtin_cpu_supports("avx2");
         if (eights)
             col += blendEights(from + (col - x), line + col, end - col);
 #endif

@@ -130,6 +130,20 @@ bool inView(const ViewParams &view, double x, double y)
            && y - view.y2 <= -Tolerance;
 }
 
+// A segment with both ends in the view straight to its pixels, as DrawClippedLine draws
+// it unclipped; false, with nothing drawn, for any other.
+bool segmentInView(Canvas &canvas, const ViewParams &view, double x1, double y1, double x2,
+                   double y2)
+{
+    int32_t px1, py1, px2, py2;
+    if (!inView(view, x1, y1) || !inView(view, x2, y2) || !ToPixel(view, x1, y1, px1, py1)
+        || !ToPixel(view, x2, y2, px2, py2))
+        return false;
+    const QPoint ends[2] = {QPoint(px1, py1), QPoint(px2, py2)};
+    canvas.PixelPath(ends, 2);
+    return true;
+}
+
 // Chords of a curve part from it by at most this many pixels.
 constexpr double ChordPixels = 0.25;
 
@@ -177,7 +191,7 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
         FinerThanPixels(pen, view.scale) ? Geometry::DashPattern{} : patternOf(pen);
     if (inside && pattern.count == 0) {
         // The chords straight to their pixels where both ends lie in the view, as
-        // DrawClippedLine takes them, each run of them as one path; the walk's chords exactly.
+        // DrawClippedLine takes them, each run of them as one path; the walk's chords.
         constexpr int MostPoints = 256;
         QPoint run[MostPoints];
         int count = 0;
@@ -211,15 +225,8 @@ void strokeArc(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
                       [&](bool dot, double x1, double y1, double x2, double y2) {
                           if (!dot) {
                               // Inside, straight to their pixels as the continuous curve's.
-                              int32_t px1, py1, px2, py2;
-                              if (inside && inView(view, x1, y1) && inView(view, x2, y2)
-                                  && ToPixel(view, x1, y1, px1, py1)
-                                  && ToPixel(view, x2, y2, px2, py2)) {
-                                  const QPoint ends[2] = {QPoint(px1, py1), QPoint(px2, py2)};
-                                  canvas.PixelPath(ends, 2);
-                              } else {
+                              if (!inside || !segmentInView(canvas, view, x1, y1, x2, y2))
                                   DrawClippedLine(canvas, view, x1, y1, x2, y2);
-                              }
                               return;
                           }
                           SetPen(canvas, pen.colour, 0, 0);
@@ -298,19 +305,12 @@ namespace {
 // other.
 bool plainLine(Canvas &canvas, const ViewParams &view, const LinePen &pen, const LineShape &g)
 {
-    if (pen.count != 0 || !inView(view, g.x1, g.y1) || !inView(view, g.x2, g.y2))
-        return false;
     const int ipw = pixelWidth(pen, view);
-    if (ipw > 1)
+    if (pen.count != 0 || ipw > 1)
         return false;
     SetPen(canvas, pen.colour, 0, ipw);
     SetBrush(canvas, pen.colour, 0);
-    int32_t px1, py1, px2, py2;
-    if (ToPixel(view, g.x1, g.y1, px1, py1) && ToPixel(view, g.x2, g.y2, px2, py2)) {
-        const QPoint ends[2] = {QPoint(px1, py1), QPoint(px2, py2)};
-        canvas.PixelPath(ends, 2);
-    }
-    return true;
+    return segmentInView(canvas, view, g.x1, g.y1, g.x2, g.y2);
 }
 
 void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,

@@ -607,13 +607,8 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
     auto take = [&](uint32_t i) {
         const Entity &e = items[i];
         PaperBox b;
-        if (!(e.entity.state == 1 && Extent(e, b) && meets(b, box)))
-            return;
-        if (bounds)
-            held.push_back(
-                {floatBelow(b.x1), floatBelow(b.y1), floatAbove(b.x2), floatAbove(b.y2), i});
-        else
-            out.push_back(i);
+        if (e.entity.state == 1 && Extent(e, b) && meets(b, box))
+            keep({floatBelow(b.x1), floatBelow(b.y1), floatAbove(b.x2), floatAbove(b.y2), i});
     };
     const auto give = [&] {
         if (!bounds)

@@ -340,7 +340,7 @@ void WalkArc(const ArcShape &a, const DashPattern &pattern, double tolerance,
             each(true, x1, y1, x1, y1);
             return;
         }
-        const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
+        const int count = ChordCount((to - from) / a.r, step);
         double tc = 1, ts = 0;
         if (count > 1)
             turnBy((to - from) / a.r / count, tc, ts);

@@ -72,16 +72,21 @@ constexpr int MostChords = 65536;
 // The angle in radians each chord of an arc of radius r sweeping sweep radians turns by at
 // most, so that it parts from the arc by at most tolerance.
 double ChordStep(double r, double sweep, double tolerance);
+// The chords of a stretch turning by angle radians, each by at most step.
+inline int ChordCount(double angle, double step)
+{
+    return std::clamp(int(std::ceil(angle / step)), 1, MostChords);
+}
 
-// The ends of the chords WalkArc strokes the stretch from … to (arc lengths from the arc's
-// start, at a0 radians) with: its start, then each chord's end in turn.
+// The ends of the chords of the stretch from … to (arc lengths from the arc's start, at a0
+// radians): its start, then each chord's end in turn.
 template<typename F>
 void ChordEnds(const ArcShape &a, double a0, double step, double from, double to, const F &point)
 {
     const double t = a0 + from / a.r;
     double c = std::cos(t), s = std::sin(t);
     point(a.cx + a.r * c, a.cy + a.r * s);
-    const int count = std::clamp(int(std::ceil((to - from) / a.r / step)), 1, MostChords);
+    const int count = ChordCount((to - from) / a.r, step);
     // The chords' ends turned one from the next rather than each from its own sine and
     // cosine; the stretch's end exactly, so that dashes and arcs meet where they should.
     // One chord, as most dashes are seen whole, needs no turn.
@@ -100,8 +105,9 @@ void ChordEnds(const ArcShape &a, double a0, double step, double from, double to
     }
 }
 
-// The whole arc's chord ends as WalkArc gives them for a continuous pattern and no clip;
-// nothing for an arc that cannot be drawn.
+// The whole arc's chord ends as WalkArc gives them for a continuous pattern and no clip
+// (its last end turned there from the first, here worked out on its own, alike but for the
+// last bits); nothing for an arc that cannot be drawn.
 template<typename F>
 void WholeArcChordEnds(const ArcShape &a, double tolerance, const F &point)
 {

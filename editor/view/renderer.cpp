@@ -283,6 +283,8 @@ bool underPixel(Canvas &canvas, const ViewParams &view, const LinePen &pen, doub
 
 } // namespace
 
+PictureLooks::PictureLooks(const DrawingModel &model) : texts(textLock()), model(model) {}
+
 const LineLook *PictureLooks::Of(const Entity &e)
 {
     // The look depends on these four numbers alone.
@@ -313,8 +315,55 @@ bool plainLine(Canvas &canvas, const ViewParams &view, const LinePen &pen, const
     return segmentInView(canvas, view, g.x1, g.y1, g.x2, g.y2);
 }
 
+void drawText(Canvas &canvas, const ViewParams &view, const TextRef &t,
+              const TextStrings &strings, int32_t colour, NearTextPictures &near)
+{
+    const Geometry::TextLayout frame = Geometry::TextFrame(t, strings.text);
+    if (!(frame.width > 0) || !(frame.height > 0) || !std::isfinite(frame.width + frame.height)
+        || !std::isfinite(frame.px + frame.py))
+        return;
+    const double k = view.scale;
+    if (t.height * k < 2) {
+        // Too small to read: a line along the writing through the box's middle.
+        double x1, y1, x2, y2;
+        if (frame.vertical) {
+            frame.ToPaper(frame.x + frame.width / 2, frame.y + frame.height, x1, y1);
+            frame.ToPaper(frame.x + frame.width / 2, frame.y, x2, y2);
+        } else {
+            frame.ToPaper(frame.x, frame.y + frame.height / 2, x1, y1);
+            frame.ToPaper(frame.x + frame.width, frame.y + frame.height / 2, x2, y2);
+        }
+        SetPen(canvas, colour, 0, 1);
+        DrawClippedLine(canvas, view, x1, y1, x2, y2);
+        return;
+    }
+    // The anchor point on the canvas; a pixel's centre is half a pixel in.
+    const QPointF at((frame.px - view.x1) * k + 0.5, view.height - (frame.py - view.y1) * k + 0.5);
+    // Kept pictures of whole texts blend fastest; above their height upright texts go glyph
+    // by glyph, touching only the pixels in the view; the outline is the last resort (turned
+    // texts' masks would be kept for one text each and soon fill their room).
+    // The kept shapes are shared by the threads drawing bands: the rarer ways are drawn
+    // holding the lock.
+    QPointF origin;
+    if (const QImage *picture = near.Of(t, strings.font, strings.text, t.height * k,
+                                        uint32_t(colour), origin, frame)) {
+        canvas.DrawImage(*picture, origin, at, -frame.angle);
+        return;
+    }
+    const std::lock_guard<std::mutex> hold(textLock());
+    if (Geometry::Normal(frame.angle) == 0
+        && BlendText(canvas, t, strings.font, strings.text, t.height * k, at, uint32_t(colour)))
+        return;
+    const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
+    // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.
+    const double a = frame.angle * Geometry::Pi / 180;
+    const double c = std::cos(a) * t.height * k, s = std::sin(a) * t.height * k;
+    const QTransform onto(c, -s, -s, -c, at.x(), at.y());
+    canvas.FillPath(outline, onto, uint32_t(colour));
+}
+
 void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
-                const Entity &e, const LineLook &look)
+                const Entity &e, const LineLook &look, NearTextPictures &texts)
 {
     SettleVectors();
     const PaperShape shape = model.Paper(e);
@@ -345,7 +394,7 @@ void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mode
                 if (!boxOutside(view, box, std::fabs(look.pen.width) / 200.0))
                     strokeArc(canvas, view, look.pen, g, boxInside(view, box));
             } else if constexpr (std::is_same_v<G, TextRef>) {
-                RenderText(canvas, view, g, model.Strings(g), look.pen.colour);
+                drawText(canvas, view, g, model.Strings(g), look.pen.colour, texts);
             }
         },
         shape);
@@ -357,8 +406,9 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
                   const Entity &e)
 {
     LineLook look;
+    NearTextPictures texts(textLock());
     if (e.Live() && model.Look(e, look))
-        drawEntity(canvas, view, model, e, look);
+        drawEntity(canvas, view, model, e, look, texts);
 }
 
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
@@ -367,60 +417,14 @@ void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mo
     if (!e.Live())
         return;
     if (const LineLook *look = looks.Of(e))
-        drawEntity(canvas, view, model, e, *look);
+        drawEntity(canvas, view, model, e, *look, looks.texts);
 }
 
 void RenderText(Canvas &canvas, const ViewParams &view, const TextRef &t,
                 const TextStrings &strings, int32_t colour)
 {
-    const Geometry::TextLayout frame = Geometry::TextFrame(t, strings.text);
-    if (!(frame.width > 0) || !(frame.height > 0) || !std::isfinite(frame.width + frame.height)
-        || !std::isfinite(frame.px + frame.py))
-        return;
-    const double k = view.scale;
-    if (t.height * k < 2) {
-        // Too small to read: a line along the writing through the box's middle.
-        double x1, y1, x2, y2;
-        if (frame.vertical) {
-            frame.ToPaper(frame.x + frame.width / 2, frame.y + frame.height, x1, y1);
-            frame.ToPaper(frame.x + frame.width / 2, frame.y, x2, y2);
-        } else {
-            frame.ToPaper(frame.x, frame.y + frame.height / 2, x1, y1);
-            frame.ToPaper(frame.x + frame.width, frame.y + frame.height / 2, x2, y2);
-        }
-        SetPen(canvas, colour, 0, 1);
-        DrawClippedLine(canvas, view, x1, y1, x2, y2);
-        return;
-    }
-    // The anchor point on the canvas; a pixel's centre is half a pixel in.
-    const QPointF at((frame.px - view.x1) * k + 0.5, view.height - (frame.py - view.y1) * k + 0.5);
-    // Kept pictures of whole texts blend fastest; above their height upright texts go glyph
-    // by glyph, touching only the pixels in the view; the outline is the last resort (turned
-    // texts' masks would be kept for one text each and soon fill their room).
-    // The kept shapes are shared by the threads drawing bands: a picture is blended from a
-    // copy of it, the rarer ways are drawn holding the lock.
-    QPointF origin;
-    QImage picture;
-    {
-        const std::lock_guard<std::mutex> hold(textLock());
-        if (const QImage *kept = TextPictureOf(t, strings.font, strings.text, t.height * k,
-                                               uint32_t(colour), origin, &frame)) {
-            picture = *kept;
-        } else {
-            if (Geometry::Normal(frame.angle) == 0
-                && BlendText(canvas, t, strings.font, strings.text, t.height * k, at,
-                             uint32_t(colour)))
-                return;
-            const QPainterPath &outline = TextOutline(t, strings.font, strings.text);
-            // Own axes at a character height of 1 onto pixels: rotated, scaled, y turned down.
-            const double a = frame.angle * Geometry::Pi / 180;
-            const double c = std::cos(a) * t.height * k, s = std::sin(a) * t.height * k;
-            const QTransform onto(c, -s, -s, -c, at.x(), at.y());
-            canvas.FillPath(outline, onto, uint32_t(colour));
-            return;
-        }
-    }
-    canvas.DrawImage(picture, origin, at, -frame.angle);
+    NearTextPictures near(textLock());
+    drawText(canvas, view, t, strings, colour, near);
 }
 
 void RenderBand(Canvas &canvas, const ViewParams &view, const std::vector<Shape> &band)
@@ -568,7 +572,7 @@ void drawPart(QImage &memory, const Part &part, const ViewParams &view,
         // As in a full redraw, one that does not meet the view is passed over.
         if (outside(e, b, *look))
             continue;
-        drawEntity(canvas, view, model, e, *look);
+        drawEntity(canvas, view, model, e, *look, looks.texts);
     }
 }
 

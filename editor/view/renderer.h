@@ -4,6 +4,7 @@
 #include "db/entityrows.h"
 #include "editor/model/drawingmodel.h"
 #include "editor/pen/pen.h"
+#include "editor/view/textpaint.h"
 
 #include <QImage>
 
@@ -54,9 +55,11 @@ void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &
 class PictureLooks
 {
 public:
-    explicit PictureLooks(const DrawingModel &model) : model(model) {}
+    explicit PictureLooks(const DrawingModel &model);
     // The entity's look, nullptr when it is not drawn (as DrawingModel::Look).
     const LineLook *Of(const Entity &e);
+    // The text pictures this thread has met in the picture.
+    NearTextPictures texts;
 
 private:
     struct Kept

@@ -57,10 +57,13 @@ struct OutlineKey
     QString text;
     int flags = 0;
     double width = 0, spacing = 0;
+    bool SameNumbers(const OutlineKey &o) const
+    {
+        return flags == o.flags && width == o.width && spacing == o.spacing;
+    }
     bool operator==(const OutlineKey &o) const
     {
-        return flags == o.flags && width == o.width && spacing == o.spacing
-               && text == o.text && family == o.family;
+        return SameNumbers(o) && text == o.text && family == o.family;
     }
 };
 
@@ -116,9 +119,13 @@ struct PictureKey
     OutlineKey outline;
     int quarters = 0;
     uint32_t colour = 0;
+    bool SameNumbers(const PictureKey &o) const
+    {
+        return quarters == o.quarters && colour == o.colour && outline.SameNumbers(o.outline);
+    }
     bool operator==(const PictureKey &o) const
     {
-        return quarters == o.quarters && colour == o.colour && outline == o.outline;
+        return SameNumbers(o) && outline == o.outline;
     }
 };
 
@@ -127,8 +134,8 @@ size_t qHash(const PictureKey &k, size_t seed = 0)
     return qHashMulti(seed, k.outline, k.quarters, k.colour);
 }
 
-// Kept outlines and pictures, and the faces they are made from. The screen is drawn on
-// one thread.
+// Kept outlines and pictures, and the faces they are made from; threads drawing bands
+// share them under the renderer's lock.
 struct Kept
 {
     QHash<QString, QString> families;
@@ -342,30 +349,41 @@ size_t KeptTextOutlines()
     return size_t(kept().outlines.size());
 }
 
-const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
-                            double pixels, uint32_t colour, QPointF &origin,
-                            const Geometry::TextLayout *given)
+namespace {
+
+// The picture's key with the family given: the shared families may be looked up only
+// holding the lock.
+PictureKey pictureKey(const TextRef &t, const QString &family, const QString &text,
+                      double pixels, uint32_t colour)
 {
-    if (!(pixels > 0) || pixels > MostPicturePixels)
-        return nullptr;
-    Kept &k = kept();
     // One picture for every anchor: drawn from the lower left, moved by the box.
     TextRef lowerLeft = t;
     lowerLeft.anchor = 1;
-    const PictureKey key{outlineKey(lowerLeft, font, text), int(std::lround(pixels * 4)),
-                         colour & 0xFFFFFF};
-    const double p = key.quarters / 4.0;
-    const Geometry::TextLayout frame =
-        given ? Geometry::TextLayout() : Geometry::TextFrame(t, text);
-    const Geometry::TextLayout &box = given ? *given : frame;
-    const QPointF shift(-box.x / t.height * p, box.y / t.height * p);
+    PictureKey key{outlineKey(lowerLeft, QString(), text), int(std::lround(pixels * 4)),
+                   colour & 0xFFFFFF};
+    key.outline.family = family;
+    return key;
+}
+
+// Where the anchor point lies in a picture from where its lower left does.
+QPointF anchorShift(const TextRef &t, const Geometry::TextLayout &box, int quarters)
+{
+    const double p = quarters / 4.0;
+    return QPointF(-box.x / t.height * p, box.y / t.height * p);
+}
+
+const TextPicture *pictureOf(const PictureKey &key, const TextRef &t, const QString &font,
+                             const QString &text)
+{
+    Kept &k = kept();
     auto it = k.pictures.find(key);
-    if (it != k.pictures.end()) {
-        origin = it->origin + shift;
-        return &it->image;
-    }
+    if (it != k.pictures.end())
+        return &*it;
     if (k.pictureBytes > PictureRoom)
         return nullptr;
+    TextRef lowerLeft = t;
+    lowerLeft.anchor = 1;
+    const double p = key.quarters / 4.0;
     const QPainterPath &outline = TextOutline(lowerLeft, font, text);
     const QRectF bounds = outline.boundingRect();
     const double w = std::ceil(bounds.width() * p) + 2, h = std::ceil(bounds.height() * p) + 2;
@@ -380,6 +398,7 @@ const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString
     const double top = bounds.y() + bounds.height();
     picture.origin = QPointF(-bounds.x() * p + 1, top * p + 1);
     {
+        const uint32_t colour = key.colour;
         QPainter painter(&picture.image);
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setTransform(QTransform(p, 0, 0, -p, picture.origin.x(), picture.origin.y()));
@@ -387,9 +406,54 @@ const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString
                                          (colour >> 16) & 0xFF));
     }
     k.pictureBytes += picture.image.sizeInBytes();
-    it = k.pictures.insert(key, std::move(picture));
-    origin = it->origin + shift;
-    return &it->image;
+    return &*k.pictures.insert(key, std::move(picture));
+}
+
+} // namespace
+
+struct NearTextPictures::Near
+{
+    PictureKey key;
+    TextPicture picture;
+    bool filled = false;
+};
+
+NearTextPictures::NearTextPictures(std::mutex &lock, size_t places)
+    : lock(lock), places(std::max<size_t>(places, 1))
+{
+}
+
+NearTextPictures::~NearTextPictures() = default;
+
+const QImage *NearTextPictures::Of(const TextRef &t, const QString &font, const QString &text,
+                                   double pixels, uint32_t colour, QPointF &origin,
+                                   const Geometry::TextLayout &frame)
+{
+    if (!(pixels > 0) || pixels > MostPicturePixels)
+        return nullptr;
+    if (!near)
+        near.reset(new Near[places]);
+    // The key's numbers alone, its strings compared where they are kept: a text met again
+    // has none of its strings copied.
+    const PictureKey numbers = pictureKey(t, QString(), QString(), pixels, colour);
+    const OutlineKey &o = numbers.outline;
+    Near &n = near[qHashMulti(0, text, o.flags, o.width, o.spacing, numbers.quarters,
+                              numbers.colour) % places];
+    if (!n.filled || !n.key.SameNumbers(numbers) || n.key.outline.text != text
+        || n.key.outline.family != font) {
+        const std::lock_guard<std::mutex> hold(lock);
+        const TextPicture *shared =
+            pictureOf(pictureKey(t, TextFamily(font), text, pixels, colour), t, font, text);
+        if (!shared)
+            return nullptr;
+        n.key = numbers;
+        n.key.outline.text = text;
+        n.key.outline.family = font;
+        n.picture = *shared;
+        n.filled = true;
+    }
+    origin = n.picture.origin + anchorShift(t, frame, n.key.quarters);
+    return &n.picture.image;
 }
 
 void BeginTextPictures()

@@ -9,6 +9,8 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <memory>
+#include <mutex>
 #include <vector>
 
 class Canvas;
@@ -37,14 +39,30 @@ const QPainterPath &TextOutline(const TextRef &t, const QString &font, const QSt
 // How many outlines are kept, for tests and benchmarks.
 size_t KeptTextOutlines();
 
-// A text as a picture of itself, upright, at a character height in pixels (to a quarter)
-// and in a colour, kept for later redraws: blending it is much cheaper than filling its
-// outline. origin is where the anchor point lies in it. Null for texts too high to keep or
-// while the kept pictures fill their room.
-// frame, when given, is the text's TextFrame, worked out already.
-const QImage *TextPictureOf(const TextRef &t, const QString &font, const QString &text,
-                            double pixels, uint32_t colour, QPointF &origin,
-                            const Geometry::TextLayout *frame = nullptr);
+// Texts as pictures of themselves, upright, at a character height in pixels (to a quarter)
+// and in a colour, kept for later redraws: blending one is much cheaper than filling its
+// outline. The kept pictures are shared and guarded by lock; each thread has its own of
+// these for a picture, with the pictures it has met in it, so that a text met again needs
+// neither the lock nor the shared lookup and threads drawing bands do not wait on each other.
+class NearTextPictures
+{
+public:
+    // places: how many pictures are kept near at most.
+    explicit NearTextPictures(std::mutex &lock, size_t places = 64);
+    ~NearTextPictures();
+    // The text's picture; origin is where the anchor point lies in it, given the text's
+    // frame (its TextFrame). Null for texts too high to keep or while the kept pictures
+    // fill their room.
+    const QImage *Of(const TextRef &t, const QString &font, const QString &text,
+                     double pixels, uint32_t colour, QPointF &origin,
+                     const Geometry::TextLayout &frame);
+
+private:
+    struct Near;
+    std::mutex &lock;
+    size_t places;
+    std::unique_ptr<Near[]> near;
+};
 // A text glyph by glyph from coverage masks kept per character, size and turn, the anchor
 // point at at (in pixels); only glyphs near the canvas are drawn. False when the masks
 // fill their room or the text is too high for them; the text is then drawn some other way.

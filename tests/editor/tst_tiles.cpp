@@ -6,6 +6,7 @@
 #include "editor/view/view.h"
 
 #include <cmath>
+#include <mutex>
 
 class TestTiles : public QObject
 {
@@ -13,6 +14,7 @@ class TestTiles : public QObject
 
 private slots:
     void bandsEqualOnePass();
+    void nearTextPicturesKeepTheirKeys();
     void partsKeepToTheirRectangles();
     void wheelShowsAScaledCopyFirst();
 };
@@ -166,6 +168,44 @@ void TestTiles::bandsEqualOnePass()
             for (int x = 0; x < image.width(); ++x)
                 green += (image.pixel(x, y) & 0xFFFFFF) == 0x00FF00;
         QCOMPARE(green, 1);
+    }
+}
+
+void TestTiles::nearTextPicturesKeepTheirKeys()
+{
+    // With one place for all, each text met after one alike but for one thing must get
+    // its own picture and place in it, as where it is met first.
+    std::mutex lock;
+    NearTextPictures near(lock, 1);
+    struct Case
+    {
+        TextRef t;
+        QString font, text = QStringLiteral("断面A");
+        double pixels = 14;
+        uint32_t colour = 0;
+    };
+    TextRef base;
+    base.height = 5;
+    std::vector<Case> cases(9, Case{base});
+    cases[1].colour = 255;
+    cases[2].pixels = 14.5;
+    cases[3].text = QStringLiteral("断面B");
+    cases[4].font = QStringLiteral("IPAMincho");
+    cases[5].t.vertical = 1;
+    cases[6].t.width = 3;
+    cases[7].t.spacing = 1;
+    cases[8].t.anchor = 5;
+    // Each met after the first and the first after each.
+    for (size_t i = 0; i + 1 < 2 * cases.size(); ++i) {
+        const Case &c = cases[i % 2 ? (i + 1) / 2 : 0];
+        const Geometry::TextLayout frame = Geometry::TextFrame(c.t, c.text);
+        QPointF at, firstAt;
+        const QImage *kept = near.Of(c.t, c.font, c.text, c.pixels, c.colour, at, frame);
+        NearTextPictures first(lock);
+        const QImage *own = first.Of(c.t, c.font, c.text, c.pixels, c.colour, firstAt, frame);
+        QVERIFY(kept && own);
+        QVERIFY(*kept == *own);
+        QCOMPARE(at, firstAt);
     }
 }
 

@@ -184,9 +184,9 @@ void TestTiles::nearTextPicturesKeepTheirKeys()
         double pixels = 14;
         uint32_t colour = 0;
     };
-    TextRef base;
-    base.height = 5;
-    std::vector<Case> cases(9, Case{base});
+    Case base;
+    base.t.height = 5;
+    std::vector<Case> cases(9, base);
     cases[1].colour = 255;
     cases[2].pixels = 14.5;
     cases[3].text = QStringLiteral("断面B");

@@ -359,28 +359,11 @@ PaperShape scaled(const ModelShape &shape, double s)
     return std::visit(
         [&](const auto &g) -> PaperShape {
             using G = std::decay_t<decltype(g)>;
-            if constexpr (std::is_same_v<G, LineShape>) {
-                const LineShape p{g.x1 * s, g.y1 * s, g.x2 * s, g.y2 * s};
-                return finite(p.x1, p.y1, p.x2, p.y2) ? PaperShape(p) : PaperShape();
-            } else if constexpr (std::is_same_v<G, CircleShape>) {
-                const CircleShape p{g.cx * s, g.cy * s, g.r * s};
-                return finite(p.cx, p.cy, p.r, 0) && p.r > 0 ? PaperShape(p) : PaperShape();
-            } else if constexpr (std::is_same_v<G, ArcShape>) {
-                const ArcShape p{g.cx * s, g.cy * s, g.r * s, g.sa, g.ea};
-                return finite(p.cx, p.cy, p.r, p.sa) && std::isfinite(p.ea) && p.r > 0
-                           ? PaperShape(p)
-                           : PaperShape();
-            } else if constexpr (std::is_same_v<G, TextRef>) {
-                TextRef p = g;
-                p.px *= s;
-                p.py *= s;
-                return finite(p.px, p.py, p.height, p.angle) && std::isfinite(p.width)
-                               && std::isfinite(p.spacing) && p.height > 0
-                           ? PaperShape(p)
-                           : PaperShape();
-            } else {
-                return PaperShape();
-            }
+            G p;
+            if constexpr (std::is_same_v<G, std::monostate>)
+                return p;
+            else
+                return OnPaper(g, s, p) ? PaperShape(p) : PaperShape();
         },
         shape);
 }

@@ -7,6 +7,7 @@
 #include "editor/model/entity.h"
 #include "editor/pen/pen.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,35 @@ struct LineLook
 // An entity's shape on paper: coordinates and radii in millimetres (a text's sizes are
 // paper millimetres already).
 using PaperShape = std::variant<std::monostate, LineShape, CircleShape, ArcShape, TextRef>;
+
+// A kind's shape on paper at its layer's scale s, as Paper gives it; false where a value
+// cannot be drawn. For the picture, which has the scale in each entity's look already.
+inline bool OnPaper(const LineShape &g, double s, LineShape &p)
+{
+    p = {g.x1 * s, g.y1 * s, g.x2 * s, g.y2 * s};
+    return std::isfinite(p.x1) && std::isfinite(p.y1) && std::isfinite(p.x2)
+           && std::isfinite(p.y2);
+}
+inline bool OnPaper(const CircleShape &g, double s, CircleShape &p)
+{
+    p = {g.cx * s, g.cy * s, g.r * s};
+    return std::isfinite(p.cx) && std::isfinite(p.cy) && std::isfinite(p.r) && p.r > 0;
+}
+inline bool OnPaper(const ArcShape &g, double s, ArcShape &p)
+{
+    p = {g.cx * s, g.cy * s, g.r * s, g.sa, g.ea};
+    return std::isfinite(p.cx) && std::isfinite(p.cy) && std::isfinite(p.r) && p.r > 0
+           && std::isfinite(p.sa) && std::isfinite(p.ea);
+}
+inline bool OnPaper(const TextRef &g, double s, TextRef &p)
+{
+    p = g;
+    p.px *= s;
+    p.py *= s;
+    return std::isfinite(p.px) && std::isfinite(p.py) && std::isfinite(p.height)
+           && std::isfinite(p.angle) && std::isfinite(p.width) && std::isfinite(p.spacing)
+           && p.height > 0;
+}
 
 // Large arrays straight from the system, in huge pages where it gives them: on some
 // machines a fresh page costs more than filling it.

@@ -366,14 +366,18 @@ void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mode
                 const Entity &e, const LineLook &look, NearTextPictures &texts)
 {
     SettleVectors();
-    const PaperShape shape = model.Paper(e);
+    // On paper by the look's scale, as Paper has it, without looking up the layer again.
     std::visit(
-        [&](const auto &g) {
-            using G = std::decay_t<decltype(g)>;
+        [&](const auto &m) {
+            using G = std::decay_t<decltype(m)>;
+            G g;
+            if constexpr (std::is_same_v<G, std::monostate>)
+                return;
+            else if (!OnPaper(m, look.scale, g))
+                return;
             if constexpr (std::is_same_v<G, LineShape>) {
                 if (plainLine(canvas, view, look.pen, g))
                     return;
-                // Ends that are not finite are refused by the pen's clipping.
                 LinePen pen = look.pen;
                 DrawStyledLineInView(canvas, view, pen, g.x1, g.y1, g.x2, g.y2);
             } else if constexpr (std::is_same_v<G, CircleShape>) {
@@ -397,7 +401,7 @@ void drawEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &mode
                 drawText(canvas, view, g, model.Strings(g), look.pen.colour, texts);
             }
         },
-        shape);
+        e.shape);
 }
 
 } // namespace

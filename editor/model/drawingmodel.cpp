@@ -3,6 +3,7 @@
 #include "editor/model/geometry.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -83,6 +84,21 @@ bool sameGeometry(const Entity &a, const Entity &b, const TextPool &texts)
 // Finest cells: about one for every eight lines, at most this many.
 constexpr size_t MostCells = 1 << 18;
 
+// The float next below a finite one, as std::nextafter gives it, without the library call
+// that the index would make millions of.
+float stepDown(float f)
+{
+    if (f == 0)
+        return -std::numeric_limits<float>::denorm_min();
+    const uint32_t bits = std::bit_cast<uint32_t>(f);
+    return std::bit_cast<float>(f > 0 ? bits - 1 : bits + 1);
+}
+
+float stepUp(float f)
+{
+    return -stepDown(-f);
+}
+
 // The float at or below a double, and the one at or above it.
 float floatBelow(double v)
 {
@@ -90,7 +106,7 @@ float floatBelow(double v)
     if (v < -Most)
         return -std::numeric_limits<float>::infinity();
     const float f = float(std::min(v, Most));
-    return double(f) > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+    return double(f) > v ? stepDown(f) : f;
 }
 
 float floatAbove(double v)
@@ -99,7 +115,7 @@ float floatAbove(double v)
     if (v > Most)
         return std::numeric_limits<float>::infinity();
     const float f = float(std::max(v, -Most));
-    return double(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+    return double(f) < v ? stepUp(f) : f;
 }
 
 } // namespace
@@ -411,10 +427,16 @@ bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
     const LayerRow *layer = Layer(e.look.layer);
     if (!layer || !std::isfinite(layer->scale))
         return false;
-    const PaperShape p = scaled(e.shape, layer->scale);
+    const double s = layer->scale;
+    // Visited as kept, each kind put on paper in place: no copy of the shape.
     return std::visit(
-        [&](const auto &g) {
-            using G = std::decay_t<decltype(g)>;
+        [&](const auto &m) {
+            using G = std::decay_t<decltype(m)>;
+            G g;
+            if constexpr (std::is_same_v<G, std::monostate>)
+                return false;
+            else if (!OnPaper(m, s, g))
+                return false;
             if constexpr (std::is_same_v<G, LineShape>)
                 box = Geometry::LineBox(g);
             else if constexpr (std::is_same_v<G, CircleShape>)
@@ -423,13 +445,11 @@ bool DrawingModel::Extent(const Entity &e, PaperBox &box) const
                 box = Geometry::ArcBox(g);
             else if constexpr (std::is_same_v<G, TextRef>)
                 box = Geometry::TextBox(g, Strings(g).text);
-            else
-                return false;
             // An extent too wide for a double cannot be placed in the index.
             return finite(box.x1, box.y1, box.x2, box.y2) && std::isfinite(box.x2 - box.x1)
                    && std::isfinite(box.y2 - box.y1);
         },
-        p);
+        e.shape);
 }
 
 bool DrawingModel::slotOf(uint32_t position, Slot &slot) const
@@ -619,13 +639,14 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
         return;
     }
     // An extent lies less than a float's step inside its slot: a slot that meets the box by
-    // more than that is taken without working the extent out again.
-    constexpr float Up = std::numeric_limits<float>::infinity();
+    // more than that (a float lies between its edge and the box's far one) is taken without
+    // working the extent out again.
+    const float right = floatBelow(box.x2), left = floatAbove(box.x1);
+    const float top = floatBelow(box.y2), bottom = floatAbove(box.y1);
     auto look = [&](const Slot &s) {
         if (!(s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2))
             return;
-        if (std::nextafter(s.x1, Up) <= box.x2 && box.x1 <= std::nextafter(s.x2, -Up)
-            && std::nextafter(s.y1, Up) <= box.y2 && box.y1 <= std::nextafter(s.y2, -Up)) {
+        if (s.x1 < right && left < s.x2 && s.y1 < top && bottom < s.y2) {
             if (items[s.position].entity.state == 1)
                 keep(s);
         } else {

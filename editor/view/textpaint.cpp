@@ -436,8 +436,14 @@ const QImage *NearTextPictures::Of(const TextRef &t, const QString &font, const 
     // The key's numbers alone, its strings compared where they are kept: a text met again
     // has none of its strings copied.
     const PictureKey numbers = pictureKey(t, QString(), QString(), pixels, colour);
+    // Placed by the string's length and a few of its characters: hashing all of every
+    // text's string cost more than the rest of the lookup.
     const OutlineKey &o = numbers.outline;
-    Near &n = near[qHashMulti(0, text, o.flags, o.width, o.spacing, numbers.quarters,
+    const qsizetype size = text.size();
+    const QChar *c = text.constData();
+    const size_t sample =
+        size ? qHashMulti(size, c[0].unicode(), c[size / 2].unicode(), c[size - 1].unicode()) : 0;
+    Near &n = near[qHashMulti(sample, o.flags, o.width, o.spacing, numbers.quarters,
                               numbers.colour) % places];
     if (!n.filled || !n.key.SameNumbers(numbers) || n.key.outline.text != text
         || n.key.outline.family != font) {

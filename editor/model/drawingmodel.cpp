@@ -599,22 +599,24 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
         return;
     if (!indexCurrent())
         buildIndex();
-    // A box over much of the grid: with bounds, served faster by one pass in order than by
-    // sorting; without, its slots are marked by position and read out in order, the states
-    // looked at in order too rather than slot by slot all over the entities.
+    // A box over much of the grid, with bounds, is served faster by one pass in order than
+    // by sorting. Without, one over more than a sliver of it has its slots marked by
+    // position and read out in order, the states looked at in order too rather than slot by
+    // slot all over the entities.
     const double seenWidth = std::min(box.x2, gridBox.x2) - std::max(box.x1, gridBox.x1);
     const double seenHeight = std::min(box.y2, gridBox.y2) - std::max(box.y1, gridBox.y1);
-    const bool most =
-        seenWidth > 0 && seenHeight > 0
-        && seenWidth * seenHeight * 4 >= (gridBox.x2 - gridBox.x1) * (gridBox.y2 - gridBox.y1);
-    std::vector<uint64_t> marked(most && !bounds ? (items.size() + 63) / 64 : 0);
+    const double seen = seenWidth > 0 && seenHeight > 0 ? seenWidth * seenHeight : 0;
+    const double gridArea = (gridBox.x2 - gridBox.x1) * (gridBox.y2 - gridBox.y1);
+    const bool inOrder = bounds && seen > 0 && seen * 4 >= gridArea;
+    const bool marking = !bounds && seen > 0 && seen * 256 >= gridArea;
+    std::vector<uint64_t> marked(marking ? (items.size() + 63) / 64 : 0);
     const auto mark = [&](uint32_t i) { marked[i / 64] |= uint64_t(1) << (i % 64); };
     // With bounds, the slots themselves are held, to be sorted with their positions.
     std::vector<Slot> held;
     const auto keep = [&](const Slot &s) {
         if (bounds)
             held.push_back(s);
-        else if (most)
+        else if (marking)
             mark(s.position);
         else
             out.push_back(s.position);
@@ -635,7 +637,7 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
             bounds->push_back({s.x1, s.y1, s.x2, s.y2});
         }
     };
-    if (most && bounds) {
+    if (inOrder) {
         // Most are taken: room for all at once rather than grown by copies.
         held.reserve(items.size());
         for (uint32_t i = 0; i < items.size(); ++i)
@@ -652,7 +654,7 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
         if (!(s.x1 <= box.x2 && box.x1 <= s.x2 && s.y1 <= box.y2 && box.y1 <= s.y2))
             return;
         if (s.x1 < right && left < s.x2 && s.y1 < top && bottom < s.y2) {
-            if (most)
+            if (marking)
                 mark(s.position);
             else if (items[s.position].entity.state == 1)
                 keep(s);
@@ -687,7 +689,7 @@ void DrawingModel::EntitiesIn(const PaperBox &box, std::vector<uint32_t> &out,
             }
         }
     }
-    if (most) {
+    if (marking) {
         size_t count = 0;
         for (uint64_t word : marked)
             count += size_t(std::popcount(word));

@@ -538,6 +538,18 @@ struct Part
     PaperBox box, around;
 };
 
+} // namespace
+
+double SearchMargin(const DrawingModel &model, const ViewParams &view)
+{
+    // The widest pen and as far as glyphs can stand out of their cells: half the largest
+    // character, at most some pixels.
+    const double glyphs = std::min(32.0, 3 + model.TallestText() * view.scale / 2);
+    return (widestPixels(model, view) / 2.0 + glyphs) / view.scale;
+}
+
+namespace {
+
 Part partOf(const QRect &r, const ViewParams &view, double margin)
 {
     const int h = view.height;
@@ -587,12 +599,9 @@ void drawParts(QImage &picture, const std::vector<QRect> &rects, const ViewParam
                const std::function<void(int)> &other = {})
 {
     // Each rectangle whole to a thread: where one were cut, the strokes found around the
-    // cut would be worked out for both pieces. Looked for around them by the widest pen and
-    // as far as glyphs can stand out of their cells: half the largest character, at most
-    // some pixels.
+    // cut would be worked out for both pieces.
     std::vector<Part> parts;
-    const double glyphs = std::min(32.0, 3 + model.TallestText() * view.scale / 2);
-    const double margin = (widestPixels(model, view) / 2.0 + glyphs) / view.scale;
+    const double margin = SearchMargin(model, view);
     for (const QRect &r : rects) {
         if (!r.isEmpty())
             parts.push_back(partOf(r, view, margin));

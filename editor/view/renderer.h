@@ -76,6 +76,10 @@ private:
 // smoothing's pixels; a text's glyphs may stand out of its box too.
 double ReachPixels(const Entity &e, const PaperBox &extent, const LineLook &look,
                    const ViewParams &view);
+// How far around a part of the view entities are looked for, in paper millimetres, so that
+// every one that can write to the part is found: the widest pen and glyphs standing out of
+// their cells.
+double SearchMargin(const DrawingModel &model, const ViewParams &view);
 // One entity as the picture draws it, whatever its kind; nothing for one that is not live
 // and shown. Circles and arcs are stroked with the line type walked along the curve.
 void RenderEntity(Canvas &canvas, const ViewParams &view, const DrawingModel &model,

@@ -141,6 +141,81 @@ int RenderThreads(int threads, size_t count)
 
 namespace {
 
+// The first row of each of so many bands of about as many of the entities each, counted at
+// their middle rows, and the picture's height after them.
+std::vector<int> edgesOf(const std::vector<Rows> &rows, int h, int bands)
+{
+    std::vector<int64_t> counted(size_t(h) + 1, 0);
+    for (const Rows &r : rows) {
+        if (r.top <= r.bottom)
+            ++counted[size_t(r.top + r.bottom) / 2 + 1];
+    }
+    for (int y = 1; y <= h; ++y)
+        counted[y] += counted[y - 1];
+    std::vector<int> edges{0};
+    for (int b = 1; b < bands; ++b) {
+        const int64_t wanted = counted[h] * b / bands;
+        int y = int(std::lower_bound(counted.begin(), counted.end(), wanted) - counted.begin());
+        if (counted[h] == 0)
+            y = h * b / bands;
+        edges.push_back(std::clamp(y, edges.back(), h));
+    }
+    edges.push_back(h);
+    return edges;
+}
+
+// Most of the drawing in view: bands split by a sample of the entities, each band drawing
+// those the index finds around its rows within the view, as many as a part of the picture
+// would look at. Every entity in view is found by each band it can write to, and only
+// those near the cuts are worked out for more than one; none is looked at one by one
+// beforehand.
+void wholeInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
+                  const Sheet &sheet, int threads, BandTimes *times)
+{
+    const double start = times ? threadMs() : 0;
+    const int w = image.width(), h = image.height();
+    const int bands = std::clamp(h / LeastBandRows, 1, threads);
+    constexpr size_t Sampled = 4096;
+    const size_t n = model.Count(), step = std::max<size_t>(1, n / Sampled);
+    std::vector<Rows> sample;
+    sample.reserve(n / step + 1);
+    {
+        PictureLooks looks(model);
+        for (size_t i = 0; i < n; i += step)
+            sample.push_back(rowsOf(model, model.At(i), view, true, looks));
+    }
+    const std::vector<int> edges = edgesOf(sample, h, bands);
+    const double margin = SearchMargin(model, view);
+    if (times) {
+        times->longestMs += threadMs() - start;
+        times->totalMs += threadMs() - start;
+    }
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const QImage::Format format = image.format();
+    share(threads, bands, [&](int band) {
+        const int top = edges[band], bottom = edges[band + 1];
+        if (top >= bottom)
+            return;
+        QImage memory(bits, w, h, stride, format);
+        Canvas canvas(memory);
+        canvas.SetClip(QRect(0, top, w, bottom - top));
+        RenderSheet(canvas, view, sheet);
+        // The band's rows on paper with the margin, within the view: an entity meets this
+        // when it meets the view and the band's surroundings both.
+        const PaperBox around{view.x1,
+                              std::max(view.y1, view.y1 + (h - bottom) / view.scale - margin),
+                              view.x2,
+                              std::min(view.y2, view.y1 + (h - top) / view.scale + margin)};
+        std::vector<uint32_t> found;
+        if (around.y1 <= around.y2)
+            model.EntitiesIn(around, found);
+        PictureLooks looks(model);
+        for (uint32_t i : found)
+            RenderEntity(canvas, view, model, model.At(i), looks);
+    }, times);
+}
+
 // The sheet and the entities at the positions given, or, without them, every entity live
 // and meeting the view, in bands; threads is more than one.
 void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
@@ -162,23 +237,7 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
             rows[j] = rowsOf(model, model.At(at(j)), view, !positions, looks);
     }, times);
     const double between = times ? threadMs() : 0;
-    // Bands of about as many entities each, counted at their middle rows.
-    std::vector<int64_t> counted(size_t(h) + 1, 0);
-    for (const Rows &r : rows) {
-        if (r.top <= r.bottom)
-            ++counted[size_t(r.top + r.bottom) / 2 + 1];
-    }
-    for (int y = 1; y <= h; ++y)
-        counted[y] += counted[y - 1];
-    std::vector<int> edges{0};
-    for (int b = 1; b < bands; ++b) {
-        const int64_t wanted = counted[h] * b / bands;
-        int y = int(std::lower_bound(counted.begin(), counted.end(), wanted) - counted.begin());
-        if (counted[h] == 0)
-            y = h * b / bands;
-        edges.push_back(std::clamp(y, edges.back(), h));
-    }
-    edges.push_back(h);
+    const std::vector<int> edges = edgesOf(rows, h, bands);
     if (times) {
         times->longestMs += threadMs() - between;
         times->totalMs += threadMs() - between;
@@ -248,7 +307,10 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
         times->longestMs += threadMs() - start;
         times->totalMs += threadMs() - start;
     }
-    if (whole)
+    // Several threads may ask the index once it is built.
+    if (whole && model.PrepareIndex())
+        wholeInBands(image, view, model, sheet, forAll, times);
+    else if (whole)
         drawInBands(image, view, model, sheet, nullptr, forAll, times);
     else
         entitiesInBands(image, view, model, sheet, seen, threads, times);

@@ -164,6 +164,35 @@ std::vector<int> edgesOf(const std::vector<Rows> &rows, int h, int bands)
     return edges;
 }
 
+// The bands between the edges shared out among the threads, after the calling thread's
+// work since then: each gets a canvas on the image's memory kept to its rows, with the
+// sheet drawn, for draw to put its entities on.
+template<typename F>
+void drawBands(QImage &image, const ViewParams &view, const Sheet &sheet,
+               const std::vector<int> &edges, int threads, double since, BandTimes *times,
+               const F &draw)
+{
+    if (times) {
+        times->longestMs += threadMs() - since;
+        times->totalMs += threadMs() - since;
+    }
+    const int w = image.width(), h = image.height();
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const QImage::Format format = image.format();
+    share(threads, int(edges.size()) - 1, [&](int band) {
+        const int top = edges[band], bottom = edges[band + 1];
+        if (top >= bottom)
+            return;
+        // The same rows of memory as the image, for this thread alone.
+        QImage memory(bits, w, h, stride, format);
+        Canvas canvas(memory);
+        canvas.SetClip(QRect(0, top, w, bottom - top));
+        RenderSheet(canvas, view, sheet);
+        draw(canvas, top, bottom);
+    }, times);
+}
+
 // Most of the drawing in view: bands split by a sample of the entities, each band drawing
 // those the index finds around its rows within the view, as many as a part of the picture
 // would look at. Every entity in view is found by each band it can write to, and only
@@ -173,7 +202,7 @@ void wholeInBands(QImage &image, const ViewParams &view, const DrawingModel &mod
                   const Sheet &sheet, int threads, BandTimes *times)
 {
     const double start = times ? threadMs() : 0;
-    const int w = image.width(), h = image.height();
+    const int h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
     constexpr size_t Sampled = 4096;
     const size_t n = model.Count(), step = std::max<size_t>(1, n / Sampled);
@@ -186,34 +215,20 @@ void wholeInBands(QImage &image, const ViewParams &view, const DrawingModel &mod
     }
     const std::vector<int> edges = edgesOf(sample, h, bands);
     const double margin = SearchMargin(model, view);
-    if (times) {
-        times->longestMs += threadMs() - start;
-        times->totalMs += threadMs() - start;
-    }
-    uchar *bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    const QImage::Format format = image.format();
-    share(threads, bands, [&](int band) {
-        const int top = edges[band], bottom = edges[band + 1];
-        if (top >= bottom)
-            return;
-        QImage memory(bits, w, h, stride, format);
-        Canvas canvas(memory);
-        canvas.SetClip(QRect(0, top, w, bottom - top));
-        RenderSheet(canvas, view, sheet);
-        // The band's rows on paper with the margin, within the view: an entity meets this
-        // when it meets the view and the band's surroundings both.
-        const PaperBox around{view.x1,
-                              std::max(view.y1, view.y1 + (h - bottom) / view.scale - margin),
-                              view.x2,
-                              std::min(view.y2, view.y1 + (h - top) / view.scale + margin)};
-        std::vector<uint32_t> found;
-        if (around.y1 <= around.y2)
-            model.EntitiesIn(around, found);
-        PictureLooks looks(model);
-        for (uint32_t i : found)
-            RenderEntity(canvas, view, model, model.At(i), looks);
-    }, times);
+    drawBands(image, view, sheet, edges, threads, start, times,
+              [&](Canvas &canvas, int top, int bottom) {
+                  // The band's rows on paper with the margin, within the view: an entity
+                  // meets this when it meets the view and the band's surroundings both.
+                  const PaperBox around{
+                      view.x1, std::max(view.y1, view.y1 + (h - bottom) / view.scale - margin),
+                      view.x2, std::min(view.y2, view.y1 + (h - top) / view.scale + margin)};
+                  std::vector<uint32_t> found;
+                  if (around.y1 <= around.y2)
+                      model.EntitiesIn(around, found);
+                  PictureLooks looks(model);
+                  for (uint32_t i : found)
+                      RenderEntity(canvas, view, model, model.At(i), looks);
+              });
 }
 
 // The sheet and the entities at the positions given, or, without them, every entity live
@@ -222,7 +237,7 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
                  const Sheet &sheet, const std::vector<uint32_t> *positions, int threads,
                  BandTimes *times)
 {
-    const int w = image.width(), h = image.height();
+    const int h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
     const size_t count = positions ? positions->size() : model.Count();
     const auto at = [&](size_t j) { return positions ? (*positions)[j] : uint32_t(j); };
@@ -237,29 +252,15 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
             rows[j] = rowsOf(model, model.At(at(j)), view, !positions, looks);
     }, times);
     const double between = times ? threadMs() : 0;
-    const std::vector<int> edges = edgesOf(rows, h, bands);
-    if (times) {
-        times->longestMs += threadMs() - between;
-        times->totalMs += threadMs() - between;
-    }
-    uchar *bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    const QImage::Format format = image.format();
-    share(threads, bands, [&](int band) {
-        const int top = edges[band], bottom = edges[band + 1];
-        if (top >= bottom)
-            return;
-        // The same rows of memory as the image, for this thread alone.
-        QImage memory(bits, w, h, stride, format);
-        Canvas canvas(memory);
-        canvas.SetClip(QRect(0, top, w, bottom - top));
-        RenderSheet(canvas, view, sheet);
-        PictureLooks looks(model);
-        for (size_t j = 0; j < count; ++j) {
-            if (rows[j].top <= rows[j].bottom && rows[j].top < bottom && rows[j].bottom >= top)
-                RenderEntity(canvas, view, model, model.At(at(j)), looks);
-        }
-    }, times);
+    drawBands(image, view, sheet, edgesOf(rows, h, bands), threads, between, times,
+              [&](Canvas &canvas, int top, int bottom) {
+                  PictureLooks looks(model);
+                  for (size_t j = 0; j < count; ++j) {
+                      if (rows[j].top <= rows[j].bottom && rows[j].top < bottom
+                          && rows[j].bottom >= top)
+                          RenderEntity(canvas, view, model, model.At(at(j)), looks);
+                  }
+              });
 }
 
 bool bandable(const QImage &image, const ViewParams &view, int threads)

@@ -76,6 +76,10 @@ private:
 // smoothing's pixels; a text's glyphs may stand out of its box too.
 double ReachPixels(const Entity &e, const PaperBox &extent, const LineLook &look,
                    const ViewParams &view);
+// The entities at the positions given (ascending, as EntitiesIn gives them), each as
+// RenderEntity draws it.
+void RenderEntitiesAt(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                      const std::vector<uint32_t> &positions, PictureLooks &looks);
 // How far around a part of the view entities are looked for, in paper millimetres, so that
 // every one that can write to the part is found: the widest pen and glyphs standing out of
 // their cells.

@@ -226,8 +226,7 @@ void wholeInBands(QImage &image, const ViewParams &view, const DrawingModel &mod
                   if (around.y1 <= around.y2)
                       model.EntitiesIn(around, found);
                   PictureLooks looks(model);
-                  for (uint32_t i : found)
-                      RenderEntity(canvas, view, model, model.At(i), looks);
+                  RenderEntitiesAt(canvas, view, model, found, looks);
               });
 }
 
@@ -284,8 +283,7 @@ void entitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &
     Canvas canvas(image);
     RenderSheet(canvas, view, sheet);
     PictureLooks looks(model);
-    for (uint32_t i : positions)
-        RenderEntity(canvas, view, model, model.At(i), looks);
+    RenderEntitiesAt(canvas, view, model, positions, looks);
     if (times) {
         times->longestMs += threadMs() - start;
         times->totalMs += threadMs() - start;

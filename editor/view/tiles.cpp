@@ -230,16 +230,14 @@ void wholeInBands(QImage &image, const ViewParams &view, const DrawingModel &mod
               });
 }
 
-// The sheet and the entities at the positions given, or, without them, every entity live
-// and meeting the view, in bands; threads is more than one.
+// The sheet and the entities at the positions given in bands; threads is more than one.
 void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &model,
-                 const Sheet &sheet, const std::vector<uint32_t> *positions, int threads,
+                 const Sheet &sheet, const std::vector<uint32_t> &positions, int threads,
                  BandTimes *times)
 {
     const int h = image.height();
     const int bands = std::clamp(h / LeastBandRows, 1, threads);
-    const size_t count = positions ? positions->size() : model.Count();
-    const auto at = [&](size_t j) { return positions ? (*positions)[j] : uint32_t(j); };
+    const size_t count = positions.size();
     // The rows each entity meets, worked out in parts by all threads.
     std::vector<Rows> rows(count);
     const size_t parts = size_t(threads) * 8;
@@ -248,7 +246,7 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
         const size_t from = size_t(p) * part, to = std::min(count, from + part);
         PictureLooks looks(model);
         for (size_t j = from; j < to; ++j)
-            rows[j] = rowsOf(model, model.At(at(j)), view, !positions, looks);
+            rows[j] = rowsOf(model, model.At(positions[j]), view, false, looks);
     }, times);
     const double between = times ? threadMs() : 0;
     drawBands(image, view, sheet, edgesOf(rows, h, bands), threads, between, times,
@@ -257,7 +255,7 @@ void drawInBands(QImage &image, const ViewParams &view, const DrawingModel &mode
                   for (size_t j = 0; j < count; ++j) {
                       if (rows[j].top <= rows[j].bottom && rows[j].top < bottom
                           && rows[j].bottom >= top)
-                          RenderEntity(canvas, view, model, model.At(at(j)), looks);
+                          RenderEntity(canvas, view, model, model.At(positions[j]), looks);
                   }
               });
 }
@@ -276,7 +274,7 @@ void entitiesInBands(QImage &image, const ViewParams &view, const DrawingModel &
 {
     threads = RenderThreads(threads, positions.size());
     if (bandable(image, view, threads)) {
-        drawInBands(image, view, model, sheet, &positions, threads, times);
+        drawInBands(image, view, model, sheet, positions, threads, times);
         return;
     }
     const double start = times ? threadMs() : 0;
@@ -298,7 +296,9 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
     const double start = times ? threadMs() : 0;
     BeginTextPictures();
     const int forAll = RenderThreads(threads, model.Count());
-    const bool whole = bandable(image, view, forAll) && mostlyInView(model, view);
+    // The bands ask the index themselves where several threads may ask it at once.
+    const bool whole =
+        bandable(image, view, forAll) && mostlyInView(model, view) && model.PrepareIndex();
     std::vector<uint32_t> seen;
     if (!whole)
         model.EntitiesIn({view.x1, view.y1, view.x2, view.y2}, seen);
@@ -306,11 +306,8 @@ void RenderPictureInBands(QImage &image, const ViewParams &view, const DrawingMo
         times->longestMs += threadMs() - start;
         times->totalMs += threadMs() - start;
     }
-    // Several threads may ask the index once it is built.
-    if (whole && model.PrepareIndex())
+    if (whole)
         wholeInBands(image, view, model, sheet, forAll, times);
-    else if (whole)
-        drawInBands(image, view, model, sheet, nullptr, forAll, times);
     else
         entitiesInBands(image, view, model, sheet, seen, threads, times);
 }

@@ -351,18 +351,16 @@ size_t KeptTextOutlines()
 
 namespace {
 
-// The picture's key with the family given: the shared families may be looked up only
-// holding the lock.
-PictureKey pictureKey(const TextRef &t, const QString &family, const QString &text,
-                      double pixels, uint32_t colour)
+// The picture's key but for its strings, which are the caller's to fill in: a text met
+// again has them compared where they are kept rather than copied, and the shared families
+// may be looked up only holding the lock.
+PictureKey pictureNumbers(const TextRef &t, double pixels, uint32_t colour)
 {
     // One picture for every anchor: drawn from the lower left, moved by the box.
     TextRef lowerLeft = t;
     lowerLeft.anchor = 1;
-    PictureKey key{outlineKey(lowerLeft, QString(), text), int(std::lround(pixels * 4)),
-                   colour & 0xFFFFFF};
-    key.outline.family = family;
-    return key;
+    return {outlineKey(lowerLeft, QString(), QString()), int(std::lround(pixels * 4)),
+            colour & 0xFFFFFF};
 }
 
 // Where the anchor point lies in a picture from where its lower left does.
@@ -433,9 +431,7 @@ const QImage *NearTextPictures::Of(const TextRef &t, const QString &font, const 
         return nullptr;
     if (!near)
         near.reset(new Near[places]);
-    // The key's numbers alone, its strings compared where they are kept: a text met again
-    // has none of its strings copied.
-    const PictureKey numbers = pictureKey(t, QString(), QString(), pixels, colour);
+    PictureKey numbers = pictureNumbers(t, pixels, colour);
     // Placed by the string's length and a few of its characters: hashing all of every
     // text's string cost more than the rest of the lookup.
     const OutlineKey &o = numbers.outline;
@@ -447,14 +443,15 @@ const QImage *NearTextPictures::Of(const TextRef &t, const QString &font, const 
                               numbers.colour) % places];
     if (!n.filled || !n.key.SameNumbers(numbers) || n.key.outline.text != text
         || n.key.outline.family != font) {
+        PictureKey key = std::move(numbers);
+        key.outline.text = text;
         const std::lock_guard<std::mutex> hold(lock);
-        const TextPicture *shared =
-            pictureOf(pictureKey(t, TextFamily(font), text, pixels, colour), t, font, text);
+        key.outline.family = TextFamily(font);
+        const TextPicture *shared = pictureOf(key, t, font, text);
         if (!shared)
             return nullptr;
-        n.key = numbers;
-        n.key.outline.text = text;
-        n.key.outline.family = font;
+        key.outline.family = font;
+        n.key = std::move(key);
         n.picture = *shared;
         n.filled = true;
     }

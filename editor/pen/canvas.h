@@ -10,6 +10,7 @@
 #include <QTransform>
 
 #include <cstdint>
+#include <functional>
 
 enum class PenStyle { Solid, Dash, Dot, DashDot, DashDotDot, Invisible };
 enum class BrushStyle { Clear, Solid, Horizontal, Vertical, ForwardDiagonal, BackwardDiagonal,
@@ -30,6 +31,17 @@ public:
     // Only the pixels inside the rectangle are written from here on: a part of the picture
     // gets the very pixels the whole picture has there, so that parts drawn apart make it up.
     void SetClip(const QRect &clip);
+    QRect Clip() const
+    {
+        return QRect(clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
+    }
+    // From here on a pixel is written only where its depth (one for each pixel of the
+    // image, in the image's rows) is at most position, and a pen's pixel is given position:
+    // figures drawn from the last to the first each keep only the pixels no later one
+    // took, and blends after them leave those pixels be. Null ends it.
+    void SetDepth(uint32_t *depth, uint32_t position);
+    // The image's row length in pixels, which depths are laid out by.
+    qsizetype RowPixels() const { return stride / qsizetype(sizeof(QRgb)); }
 
     // Colours are references 0x00BBGGRR. A width of 0 or 1 is one pixel.
     void SetPenColour(uint32_t colour);
@@ -71,7 +83,28 @@ private:
     void plot(int x, int y);
     // Writes the pen colour over the pixel, or XORs it in.
     void put(QRgb &pixel) const;
+    // Whether the pixel may be written, taken for this figure when it may.
+    bool take(const QRgb &pixel) const
+    {
+        if (!depth)
+            return true;
+        uint32_t &d = depth[&pixel - reinterpret_cast<const QRgb *>(pixels)];
+        if (d > depthAt)
+            return false;
+        d = depthAt;
+        return true;
+    }
+    bool below(const QRgb &pixel) const
+    {
+        return !depth || depth[&pixel - reinterpret_cast<const QRgb *>(pixels)] <= depthAt;
+    }
+    // The painter's figure within bounds, through a layer of its own where a depth is set.
+    template<typename F>
+    void painted(const QRect &bounds, const F &figure);
+    // The painter's blend within bounds, the pixels it may not write kept as they were.
+    void keepDeeper(const QRect &bounds, const std::function<void()> &figure);
     void thinLine(int x1, int y1, int x2, int y2);
+    template<bool Depth>
     void plainLineOnRows(int x1, int y1, int x2, int y2);
     void blendPremultiplied(const QImage &picture, int x, int y);
     void blendTurned(const QImage &picture, const QPointF &origin, const QPointF &at,
@@ -97,6 +130,8 @@ private:
     int clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
     uchar *pixels = nullptr;
     qsizetype stride = 0;
+    uint32_t *depth = nullptr;
+    uint32_t depthAt = 0;
 };
 
 // 0x00BBGGRR as a Qt colour.

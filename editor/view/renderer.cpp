@@ -4,6 +4,7 @@
 #include "editor/model/geometry.h"
 #include "editor/model/sheetframe.h"
 #include "editor/pen/canvas.h"
+#include "editor/view/coverage.h"
 #include "editor/view/textpaint.h"
 #include "editor/view/tiles.h"
 
@@ -471,8 +472,95 @@ void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &
     RenderEntitiesAt(canvas, view, model, seen, looks);
 }
 
-void RenderEntitiesAt(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
-                      const std::vector<uint32_t> &positions, PictureLooks &looks)
+namespace {
+
+// The pixels the entity's strokes can write: its extent and reach, as whole pixels from
+// x1, y1 to x2, y2; false when it has no extent, or one too far out to tell.
+bool pixelBox(const DrawingModel &model, const Entity &e, const LineLook &look,
+              const ViewParams &view, int box[4])
+{
+    PaperBox b;
+    if (!model.Extent(e, b))
+        return false;
+    const double k = view.scale, h = view.height;
+    const double reach = ReachPixels(e, b, look, view);
+    const double edges[4] = {(b.x1 - view.x1) * k - reach, h - (b.y2 - view.y1) * k - reach,
+                             (b.x2 - view.x1) * k + reach, h - (b.y1 - view.y1) * k + reach};
+    for (int i = 0; i < 4; ++i) {
+        constexpr double Far = 1e8;
+        if (!(std::fabs(edges[i]) < Far))
+            return false;
+        box[i] = int(i < 2 ? std::floor(edges[i]) : std::ceil(edges[i]));
+    }
+    return true;
+}
+
+// Past this many pixels of strokes over each pixel, most entities of a picture are drawn
+// over wholly by later ones, and leaving those out saves more than finding them costs.
+constexpr double Crowded = 32;
+
+// Whether the strokes of a sample of the entities, counted as their boxes' widths and
+// heights, come to Crowded times the pixels written.
+bool crowded(const DrawingModel &model, const std::vector<uint32_t> &positions,
+             PictureLooks &looks, const ViewParams &view, const QRect &clip)
+{
+    const double area = double(clip.width()) * clip.height();
+    if (!(positions.size() * 4 > area / Crowded))
+        return false;
+    const size_t step = std::max<size_t>(1, positions.size() / 1024);
+    double pixels = 0;
+    for (size_t i = 0; i < positions.size(); i += step) {
+        const Entity &e = model.At(positions[i]);
+        const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
+        int box[4];
+        if (look && pixelBox(model, e, *look, view, box)) {
+            const QRect b = QRect(QPoint(box[0], box[1]), QPoint(box[2], box[3])) & clip;
+            if (!b.isEmpty())
+                pixels += b.width() + b.height();
+        }
+    }
+    return pixels * double(step) > Crowded * area;
+}
+
+// A crowded picture from its last entity to its first, each pen taking only the pixels
+// no later entity took, and an entity whose pixels all lie in blocks already taken left
+// out: most are drawn over wholly. Texts blend over what lies under them, so they come
+// after, first to last, with the pixels later entities took kept. False, with nothing
+// drawn, when the depths cannot be had.
+bool drawCrowded(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                 const std::vector<uint32_t> &positions, PictureLooks &looks)
+{
+    Coverage coverage(canvas);
+    if (!coverage.Depths())
+        return false;
+    std::vector<uint32_t> texts;
+    for (size_t i = positions.size(); i-- > 0;) {
+        const Entity &e = model.At(positions[i]);
+        const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
+        if (!look)
+            continue;
+        int box[4];
+        if (pixelBox(model, e, *look, view, box)
+            && coverage.Covers(box[0], box[1], box[2], box[3]))
+            continue;
+        if (std::holds_alternative<TextRef>(e.shape)) {
+            texts.push_back(uint32_t(i));
+            continue;
+        }
+        canvas.SetDepth(coverage.Depths(), uint32_t(i + 1));
+        drawEntity(canvas, view, model, e, *look, looks.texts);
+    }
+    for (auto t = texts.rbegin(); t != texts.rend(); ++t) {
+        const Entity &e = model.At(positions[*t]);
+        canvas.SetDepth(coverage.Depths(), *t + 1);
+        drawEntity(canvas, view, model, e, *looks.Of(e), looks.texts);
+    }
+    canvas.SetDepth(nullptr, 0);
+    return true;
+}
+
+void drawAt(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+            const std::vector<uint32_t> &positions, PictureLooks &looks)
 {
     // The entities a few ahead asked for from memory while these are drawn: the
     // positions skip about, too much for the processor to foresee.
@@ -485,6 +573,16 @@ void RenderEntitiesAt(Canvas &canvas, const ViewParams &view, const DrawingModel
         }
         RenderEntity(canvas, view, model, model.At(positions[k]), looks);
     }
+}
+
+} // namespace
+
+void RenderEntitiesAt(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
+                      const std::vector<uint32_t> &positions, PictureLooks &looks)
+{
+    if (!(crowded(model, positions, looks, view, canvas.Clip())
+          && drawCrowded(canvas, view, model, positions, looks)))
+        drawAt(canvas, view, model, positions, looks);
 }
 
 void RenderHighlight(Canvas &canvas, const ViewParams &view, const DrawingModel &model,

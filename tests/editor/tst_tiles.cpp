@@ -14,6 +14,7 @@ class TestTiles : public QObject
 
 private slots:
     void bandsEqualOnePass();
+    void crowdedPictureEqualsEveryEntityDrawn();
     void nearTextPicturesKeepTheirKeys();
     void partsKeepToTheirRectangles();
     void wheelShowsAScaledCopyFirst();
@@ -168,6 +169,73 @@ void TestTiles::bandsEqualOnePass()
             for (int x = 0; x < image.width(); ++x)
                 green += (image.pixel(x, y) & 0xFFFFFF) == 0x00FF00;
         QCOMPARE(green, 1);
+    }
+}
+
+void TestTiles::crowdedPictureEqualsEveryEntityDrawn()
+{
+    // The drawing over and over, each copy moved a little: the whole sheet in a small
+    // picture is written over many times, and later copies' lines cross earlier texts.
+    DrawingModel m(1);
+    fillDrawing(m);
+    const size_t once = m.Count();
+    std::vector<EntityRecord> rows;
+    for (int copy = 1; copy < 150; ++copy) {
+        const double dx = (copy * 37) % 90 - 45, dy = (copy * 23) % 60 - 30;
+        for (size_t i = 0; i < once; ++i) {
+            EntityRecord r = m.Record(m.At(i));
+            r.entity.n = r.row = int32_t(once * copy + i + 1);
+            std::visit(
+                [&](auto &g) {
+                    using G = std::decay_t<decltype(g)>;
+                    if constexpr (std::is_same_v<G, LineShape>)
+                        g = {g.x1 + dx, g.y1 + dy, g.x2 + dx, g.y2 + dy};
+                    else if constexpr (std::is_same_v<G, CircleShape>
+                                       || std::is_same_v<G, ArcShape>)
+                        g.cx += dx, g.cy += dy;
+                    else if constexpr (std::is_same_v<G, TextShape>)
+                        g.px += dx, g.py += dy;
+                },
+                r.shape);
+            rows.push_back(r);
+        }
+        // Pens wide enough for the painter's dots, and texts above the kept pictures'
+        // height, glyph by glyph upright and as outlines turned.
+        int n = int32_t(once * 150 + copy * 2);
+        rows.push_back(record(++n, KindLine, LineShape{-150 + dx, dy, 150 - dx, dy / 2},
+                              1 + copy % 4, 3, 1200));
+        if (copy % 30 == 0) {
+            TextShape t;
+            t.px = -200 + dx;
+            t.py = -140 + dy;
+            t.height = 360;
+            t.angle = copy % 60 ? 0 : 25;
+            t.text = QStringLiteral("断面");
+            rows.push_back(record(++n, KindText, t, 1 + copy % 4));
+        }
+    }
+    m.Add(rows);
+    const Sheet sheet{420, 297, 10};
+    for (const QSize size : {QSize(160, 113), QSize(251, 177)}) {
+        View v;
+        QVERIFY(v.Fit(420, 297, size.width(), size.height()));
+        const ViewParams p = v.Params();
+        // Each entity drawn in turn over the sheet.
+        QImage each(p.width, p.height, QImage::Format_RGB32);
+        {
+            Canvas canvas(each);
+            RenderSheet(canvas, p, sheet);
+            BeginTextPictures();
+            std::vector<uint32_t> seen;
+            m.EntitiesIn({p.x1, p.y1, p.x2, p.y2}, seen);
+            PictureLooks looks(m);
+            for (uint32_t at : seen)
+                RenderEntity(canvas, p, m, m.At(at), looks);
+        }
+        const QString what = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        QVERIFY(same(onePass(p, m, sheet), each, what));
+        for (int threads : {2, 3})
+            QVERIFY(same(inBands(p, m, sheet, threads), each, what + QStringLiteral(" in bands")));
     }
 }
 

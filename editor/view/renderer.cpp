@@ -474,6 +474,17 @@ void RenderEntities(Canvas &canvas, const ViewParams &view, const DrawingModel &
 
 namespace {
 
+// The entities a few ahead are asked for from memory while these are drawn: the
+// positions skip about, too much for the processor to foresee.
+constexpr size_t Ahead = 6;
+
+void prefetchEntity(const DrawingModel &model, uint32_t position)
+{
+    const char *at = reinterpret_cast<const char *>(&model.At(position));
+    __builtin_prefetch(at);
+    __builtin_prefetch(at + 64);
+}
+
 // The pixels the entity's strokes can write: its extent and reach, as whole pixels from
 // x1, y1 to x2, y2; false when it has no extent, or one too far out to tell.
 bool pixelBox(const DrawingModel &model, const Entity &e, const LineLook &look,
@@ -504,8 +515,10 @@ constexpr double Crowded = 32;
 bool crowded(const DrawingModel &model, const std::vector<uint32_t> &positions,
              PictureLooks &looks, const ViewParams &view, const QRect &clip)
 {
+    // Fewer than one entity in 4 Crowded pixels are not worth the sample; depths are
+    // positions, kept below the sign bit.
     const double area = double(clip.width()) * clip.height();
-    if (!(positions.size() * 4 > area / Crowded))
+    if (!(positions.size() * 4 > area / Crowded) || positions.size() >= (size_t(1) << 31))
         return false;
     const size_t step = std::max<size_t>(1, positions.size() / 1024);
     double pixels = 0;
@@ -535,6 +548,8 @@ bool drawCrowded(Canvas &canvas, const ViewParams &view, const DrawingModel &mod
         return false;
     std::vector<uint32_t> texts;
     for (size_t i = positions.size(); i-- > 0;) {
+        if (i >= Ahead)
+            prefetchEntity(model, positions[i - Ahead]);
         const Entity &e = model.At(positions[i]);
         const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
         if (!look)
@@ -562,15 +577,9 @@ bool drawCrowded(Canvas &canvas, const ViewParams &view, const DrawingModel &mod
 void drawAt(Canvas &canvas, const ViewParams &view, const DrawingModel &model,
             const std::vector<uint32_t> &positions, PictureLooks &looks)
 {
-    // The entities a few ahead asked for from memory while these are drawn: the
-    // positions skip about, too much for the processor to foresee.
-    constexpr size_t Ahead = 6;
     for (size_t k = 0; k < positions.size(); ++k) {
-        if (k + Ahead < positions.size()) {
-            const char *next = reinterpret_cast<const char *>(&model.At(positions[k + Ahead]));
-            __builtin_prefetch(next);
-            __builtin_prefetch(next + 64);
-        }
+        if (k + Ahead < positions.size())
+            prefetchEntity(model, positions[k + Ahead]);
         RenderEntity(canvas, view, model, model.At(positions[k]), looks);
     }
 }

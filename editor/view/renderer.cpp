@@ -508,10 +508,11 @@ bool pixelBox(const DrawingModel &model, const Entity &e, const LineLook &look,
 
 // Past this many pixels of strokes over each pixel, most entities of a picture are drawn
 // over wholly by later ones, and leaving those out saves more than finding them costs.
-constexpr double Crowded = 32;
+constexpr double Crowded = 28;
 
 // Whether the strokes of a sample of the entities, counted as their boxes' widths and
-// heights, come to Crowded times the pixels written.
+// heights, come to Crowded times the pixels written. Texts are left out: they blend, and
+// cover nothing.
 bool crowded(const DrawingModel &model, const std::vector<uint32_t> &positions,
              PictureLooks &looks, const ViewParams &view, const QRect &clip)
 {
@@ -526,7 +527,8 @@ bool crowded(const DrawingModel &model, const std::vector<uint32_t> &positions,
         const Entity &e = model.At(positions[i]);
         const LineLook *look = e.Live() ? looks.Of(e) : nullptr;
         int box[4];
-        if (look && pixelBox(model, e, *look, view, box)) {
+        if (look && !std::holds_alternative<TextRef>(e.shape)
+            && pixelBox(model, e, *look, view, box)) {
             const QRect b = QRect(QPoint(box[0], box[1]), QPoint(box[2], box[3])) & clip;
             if (!b.isEmpty())
                 pixels += b.width() + b.height();

@@ -294,8 +294,11 @@ void Canvas::painted(const QRect &bounds, const F &figure)
     if (r.isEmpty())
         return;
     QImage layer(r.size(), QImage::Format_ARGB32_Premultiplied);
-    if (layer.isNull())
+    if (layer.isNull()) {
+        // Out of memory: drawn over, rather than lost.
+        figure(p);
         return;
+    }
     layer.fill(0);
     QPainter on(&layer);
     on.setPen(p.pen());
@@ -466,8 +469,8 @@ void Canvas::plainLineOnRows(int x1, int y1, int x2, int y2)
             // The depths some steps on asked for from memory now: a steep line's next row
             // is too far for the processor to foresee. Without a branch: which pixels a
             // later figure took follows no pattern.
-            __builtin_prefetch(depthAlong + 8 * along, 1);
-            __builtin_prefetch(pixel + 8 * along, 1);
+            __builtin_prefetch(depthAlong + 16 * along, 1);
+            __builtin_prefetch(pixel + 16 * along, 1);
             const uint32_t d = *depthAlong;
             *depthAlong = std::max(d, at);
             *pixel = d <= at ? rgb : *pixel;

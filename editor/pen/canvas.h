@@ -31,6 +31,7 @@ public:
     // Only the pixels inside the rectangle are written from here on: a part of the picture
     // gets the very pixels the whole picture has there, so that parts drawn apart make it up.
     void SetClip(const QRect &clip);
+    // The pixels written.
     QRect Clip() const
     {
         return QRect(clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
@@ -94,6 +95,7 @@ private:
         d = depthAt;
         return true;
     }
+    // Whether a blend may write the pixel.
     bool below(const QRgb &pixel) const
     {
         return !depth || depth[&pixel - reinterpret_cast<const QRgb *>(pixels)] <= depthAt;

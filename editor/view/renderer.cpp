@@ -485,6 +485,16 @@ void prefetchEntity(const DrawingModel &model, uint32_t position)
     __builtin_prefetch(at + 64);
 }
 
+// An extent on the picture's pixels with reach pixels around it: left, top, right, bottom.
+void pixelEdges(const PaperBox &b, double reach, const ViewParams &view, double edges[4])
+{
+    const double k = view.scale, h = view.height;
+    edges[0] = (b.x1 - view.x1) * k - reach;
+    edges[1] = h - (b.y2 - view.y1) * k - reach;
+    edges[2] = (b.x2 - view.x1) * k + reach;
+    edges[3] = h - (b.y1 - view.y1) * k + reach;
+}
+
 // The pixels the entity's strokes can write: its extent and reach, as whole pixels from
 // x1, y1 to x2, y2; false when it has no extent, or one too far out to tell.
 bool pixelBox(const DrawingModel &model, const Entity &e, const LineLook &look,
@@ -493,10 +503,8 @@ bool pixelBox(const DrawingModel &model, const Entity &e, const LineLook &look,
     PaperBox b;
     if (!model.Extent(e, b))
         return false;
-    const double k = view.scale, h = view.height;
-    const double reach = ReachPixels(e, b, look, view);
-    const double edges[4] = {(b.x1 - view.x1) * k - reach, h - (b.y2 - view.y1) * k - reach,
-                             (b.x2 - view.x1) * k + reach, h - (b.y1 - view.y1) * k + reach};
+    double edges[4];
+    pixelEdges(b, ReachPixels(e, b, look, view), view, edges);
     for (int i = 0; i < 4; ++i) {
         constexpr double Far = 1e8;
         if (!(std::fabs(edges[i]) < Far))
@@ -823,10 +831,9 @@ bool RenderChanged(QImage &picture, const ViewParams &view, const DrawingModel &
             continue;
         LineLook look;
         const double reach = model.Look(*e, look, true) ? ReachPixels(*e, b, look, view) : widest;
-        const double left = (b.x1 - view.x1) * view.scale - reach;
-        const double right = (b.x2 - view.x1) * view.scale + reach;
-        const double top = h - (b.y2 - view.y1) * view.scale - reach;
-        const double bottom = h - (b.y1 - view.y1) * view.scale + reach;
+        double edges[4];
+        pixelEdges(b, reach, view, edges);
+        const double left = edges[0], top = edges[1], right = edges[2], bottom = edges[3];
         if (!std::isfinite(left + right + top + bottom))
             return false;
         if (right < 0 || bottom < 0 || left >= w || top >= h)
